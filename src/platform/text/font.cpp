@@ -6,6 +6,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <cmath>
+#include <cstdlib>
 
 namespace platform {
 
@@ -21,6 +22,25 @@ struct Font::Face {
 namespace {
 
 std::mutex fontconfig_mutex;  // fontconfig's configuration is not safe for concurrent use
+
+FcConfig* loaded_config = nullptr;  // guarded by fontconfig_mutex
+
+// The process's own fontconfig configuration, loaded on first use and released at exit
+// (fontconfig keeps part of a configuration unreachable until it is destroyed). Called with
+// fontconfig_mutex held.
+FcConfig* fontconfig() {
+  if (!loaded_config) {
+    loaded_config = FcInitLoadConfigAndFonts();
+    if (loaded_config) {
+      std::atexit([] {
+        std::lock_guard lock(fontconfig_mutex);
+        FcConfigDestroy(loaded_config);
+        loaded_config = nullptr;
+      });
+    }
+  }
+  return loaded_config;
+}
 
 std::vector<const char*> family_names(FontFamily family) {
   switch (family) {
@@ -49,7 +69,8 @@ struct MatchedFile {
 // then the family kind's preferences.
 bool match_file(const FontRequest& request, MatchedFile& out) {
   std::lock_guard lock(fontconfig_mutex);
-  if (!FcInit()) return false;
+  FcConfig* config = fontconfig();
+  if (!config) return false;
   FcPattern* pattern = FcPatternCreate();
   auto add_family = [&](const char* name) {
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name));
@@ -59,10 +80,10 @@ bool match_file(const FontRequest& request, MatchedFile& out) {
   for (const char* name : family_names(request.family)) add_family(name);
   FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(request.weight));
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPattern* match = FcFontMatch(config, pattern, &result);
   FcPatternDestroy(pattern);
   if (!match) return false;
   FcChar8* file = nullptr;
