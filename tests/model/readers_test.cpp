@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "model/checkdata.hpp"
 #include "model/readwrite.hpp"
 #include "numerics/stringlib.hpp"
 #include "readers_fixture.hpp"
@@ -310,6 +311,46 @@ TEST_F(Readers, ScolCountStopsAtCapitalNOrComment) {
     int32_t count = -1;
     readwrite::s_col_count(line, count);
     EXPECT_EQ(count, c.count);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The sample files a new user runs first must pass every check and read completely.
+TEST_F(Readers, ExampleFilesReadCompletely) {
+  struct Case {
+    const char* name;
+    int32_t n, m, rows;
+    double first_x, last_y;
+  } const cases[] = {
+      {"exponential.dat", 3, 2, 16, 0.0, 1.2522},
+      {"michaelis-menten.dat", 2, 2, 10, 0.5, 110.811},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = std::string(VARQEN_SOURCE_DIR) + "/examples/" + c.name;
+    int32_t count = 0, cols = 0, errline = -1, ierr = -1;
+    ASSERT_EQ(readwrite::a_row_count(path, count), Status::Ok);
+    EXPECT_EQ(count - readwrite::header_lines, c.rows);
+    EXPECT_EQ(globals::bnext, 0);
+    for (auto counter :
+         {readwrite::rparcols, readwrite::rlocols, readwrite::rhicols, readwrite::rmaskcols}) {
+      EXPECT_EQ(counter(cols, path), Status::Ok);
+      EXPECT_EQ(cols, c.n);
+    }
+    EXPECT_EQ(readwrite::rxycols(cols, path), Status::Ok);
+    EXPECT_EQ(cols, c.m);
+    EXPECT_EQ(checkdata::checkparameterdata(path, c.n, errline, ierr), Status::Ok);
+    EXPECT_EQ(checkdata::checkparsestr2real(path, c.m, errline, ierr), Status::Ok);
+    FArray<int32_t, 10> mask;
+    EXPECT_EQ(readwrite::rmask(mask.view(), c.n, path), Status::Ok);
+    EXPECT_EQ(mask(c.n), 1);
+    FMatrix<double, 1000, 3> d;
+    ASSERT_EQ(readwrite::rxy(d.view(), c.rows, c.m, path, errline, ierr), Status::Ok);
+    EXPECT_EQ(d(1, 1), c.first_x);
+    EXPECT_EQ(d(c.rows, 2), c.last_y);
   }
 }
 
