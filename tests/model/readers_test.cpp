@@ -275,9 +275,12 @@ TEST_F(Readers, DataRowsBeyondColumn128AreRead) {
 TEST_F(Readers, MoreThan1000RowsAreRefusedNotWritten) {
   std::string text = "Y=P1*X1\n1\n0\n9\n1\n";
   for (int i = 1; i <= 1001; ++i) text += std::to_string(i) + " 1\n";
+  int32_t at_end_of_file = 0;
+  EXPECT_EQ(readwrite::a_row_count(file(text), at_end_of_file), Status::TooManyRows);
+  EXPECT_EQ(at_end_of_file, 1006);
   const std::string path = file(text + "END\n");
   int32_t count = 0;
-  ASSERT_EQ(readwrite::a_row_count(path, count), Status::Ok);
+  EXPECT_EQ(readwrite::a_row_count(path, count), Status::TooManyRows);
   EXPECT_EQ(count - readwrite::header_lines, 1001);
   FMatrixD<double> d(1001, 2);
   int32_t errline = -1, ierr = -1;
