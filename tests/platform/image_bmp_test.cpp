@@ -190,6 +190,39 @@ TEST(Bmp, RefusesHeadersThatDoNotFitTheFile) {
   EXPECT_EQ(error, BmpError::CannotOpen);
 }
 
+TEST(Bmp, PackedBitmapsMatchTheFileWithoutItsHeader) {
+  const Page page = pattern_page(6, 3);
+  const std::vector<uint8_t> file = encode_bmp24(page);
+  const std::vector<uint8_t> dib = encode_dib24(page);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 14, file.end()), dib);
+  const auto back = decode_dib(dib);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_TRUE(std::equal(page.data(), page.data() + 18, back->data()));
+  EXPECT_EQ(dib_of_file(file), dib);
+}
+
+TEST(Bmp, PackedBitmapOfAFileKeepsOnlyWhatThePixelsUse) {
+  // A 108-byte header, a 4-entry table and a gap before the pixels.
+  const std::vector<uint32_t> table = {0x000000, 0x0000FF, 0x00FF00, 0xFF0000};
+  std::vector<uint8_t> file = make_bmp(2, 1, 8, table, {3, 1, 0, 0});
+  file.insert(file.begin() + 54, 68, 0);  // header grows to 108 bytes
+  set32(file, 14, 108);
+  file.insert(file.begin() + 14 + 108 + 16, 8, 0xEE);  // gap after the table
+  set32(file, 10, 14 + 108 + 16 + 8);
+  set32(file, 2, static_cast<uint32_t>(file.size()));
+  const auto dib = dib_of_file(file);
+  ASSERT_TRUE(dib.has_value());
+  ASSERT_EQ(dib->size(), 40u + 16u + 4u);
+  EXPECT_EQ(le32(*dib, 0), 40u);
+  EXPECT_EQ(le32(*dib, 20), 4u);  // image size filled in
+  const auto page = decode_dib(*dib);
+  ASSERT_TRUE(page.has_value());
+  EXPECT_EQ(page->at(0, 0), 0xFF0000u);
+  EXPECT_EQ(page->at(1, 0), 0x0000FFu);
+  file[0] = 'X';
+  EXPECT_FALSE(dib_of_file(file).has_value());
+}
+
 TEST(Picture, ReadsBitmapsAndRefusesUnknownBytes) {
   const Page page = pattern_page(9, 4);
   const auto back = decode_picture(encode_bmp24(page));

@@ -18,6 +18,9 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
   put16(out, v & 0xFFFF);
   put16(out, v >> 16);
 }
+void set32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
 uint32_t get16(std::span<const uint8_t> b, size_t at) { return b[at] | (b[at + 1] << 8); }
 uint32_t get32(std::span<const uint8_t> b, size_t at) {
   return get16(b, at) | (get16(b, at + 2) << 16);
@@ -40,31 +43,32 @@ BmpError fail(BmpError* error, BmpError why) {
   return why;
 }
 
-BmpError parse_header(std::span<const uint8_t> b, Header& h) {
-  if (b.size() < kFileHeaderSize + 4) return BmpError::Truncated;
-  if (b[0] != 'B' || b[1] != 'M') return BmpError::NotBitmap;
-  const uint32_t header_size = get32(b, 14);
+// Parses the info header at `info_at` with its colour table; the pixels start at `offset`
+// bytes from the buffer's start, or right after the table when it is 0.
+BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset, Header& h) {
+  if (b.size() < info_at + 4) return BmpError::Truncated;
+  const uint32_t header_size = get32(b, info_at);
   if (header_size != 40 && header_size != 52 && header_size != 56 && header_size != 108 &&
       header_size != 124) {
     return BmpError::BadHeader;
   }
-  if (b.size() < kFileHeaderSize + header_size) return BmpError::Truncated;
-  const auto width = static_cast<int32_t>(get32(b, 18));
-  const auto height = static_cast<int32_t>(get32(b, 22));
+  if (b.size() < info_at + header_size) return BmpError::Truncated;
+  const auto width = static_cast<int32_t>(get32(b, info_at + 4));
+  const auto height = static_cast<int32_t>(get32(b, info_at + 8));
   // INT32_MIN has no positive counterpart, so it cannot be a top-down height.
-  if (width <= 0 || height == 0 || height == INT32_MIN || get16(b, 26) != 1) {
+  if (width <= 0 || height == 0 || height == INT32_MIN || get16(b, info_at + 12) != 1) {
     return BmpError::BadHeader;
   }
   h.width = width;
   h.height = height < 0 ? -int64_t{height} : height;
   h.top_down = height < 0;
-  h.bits = get16(b, 28);
+  h.bits = get16(b, info_at + 14);
   if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24 && h.bits != 32) {
     return BmpError::Unsupported;
   }
-  if (get32(b, 30) != 0) return BmpError::Unsupported;  // compressed
+  if (get32(b, info_at + 16) != 0) return BmpError::Unsupported;  // compressed
   if (h.width * h.height > kMaxBmpPixels) return BmpError::TooLarge;
-  const uint32_t used = get32(b, 46);
+  const uint32_t used = get32(b, info_at + 32);
   uint64_t table_entries = 0;
   if (h.bits <= 8) {
     if (used > (1u << h.bits)) return BmpError::BadColours;
@@ -73,15 +77,20 @@ BmpError parse_header(std::span<const uint8_t> b, Header& h) {
   } else {
     table_entries = used;  // an optional table the pixels do not use, skipped
   }
-  h.palette_at = kFileHeaderSize + header_size;
+  h.palette_at = info_at + header_size;
   const uint64_t table_end = h.palette_at + 4 * table_entries;
   if (table_end > b.size()) return BmpError::Truncated;
-  const uint32_t offset = get32(b, 10);
   h.pixels_at = offset != 0 ? offset : table_end;
   if (h.pixels_at < table_end) return BmpError::BadOffset;
   const uint64_t image_bytes = static_cast<uint64_t>(stride_of(h.bits, h.width) * h.height);
   if (h.pixels_at + image_bytes > b.size()) return BmpError::Truncated;
   return BmpError::None;
+}
+
+BmpError parse_file(std::span<const uint8_t> b, Header& h) {
+  if (b.size() < kFileHeaderSize) return BmpError::Truncated;
+  if (b[0] != 'B' || b[1] != 'M') return BmpError::NotBitmap;
+  return parse_info(b, kFileHeaderSize, get32(b, 10), h);
 }
 
 Pixel palette_pixel(std::span<const uint8_t> b, const Header& h, uint32_t index) {
@@ -110,6 +119,17 @@ void decode_row(std::span<const uint8_t> b, const Header& h, const uint8_t* row,
   }
 }
 
+Page decode_pixels(std::span<const uint8_t> bytes, const Header& h) {
+  Page page(static_cast<int>(h.width), static_cast<int>(h.height));
+  const int64_t stride = stride_of(h.bits, h.width);
+  for (int64_t r = 0; r < h.height; ++r) {
+    const uint8_t* row = bytes.data() + h.pixels_at + r * stride;
+    const int64_t y = h.top_down ? r : h.height - 1 - r;
+    decode_row(bytes, h, row, page.row(static_cast<int>(y)));
+  }
+  return page;
+}
+
 }  // namespace
 
 const char* to_string(BmpError error) {
@@ -136,25 +156,19 @@ const char* to_string(BmpError error) {
   return "unknown error";
 }
 
-std::vector<uint8_t> encode_bmp24(const Page& page) {
+std::vector<uint8_t> encode_dib24(const Page& page) {
   const uint32_t width = static_cast<uint32_t>(page.width());
   const uint32_t height = static_cast<uint32_t>(page.height());
   const uint32_t stride = static_cast<uint32_t>(stride_of(24, width));
-  const uint32_t image = stride * height;
-  const uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
   std::vector<uint8_t> out;
-  out.reserve(offset + image);
-  out.push_back('B'), out.push_back('M');
-  put32(out, offset + image);
-  put32(out, 0);  // two reserved 16-bit fields
-  put32(out, offset);
+  out.reserve(kInfoHeaderSize + size_t{stride} * height);
   put32(out, kInfoHeaderSize);
   put32(out, width);
   put32(out, height);  // positive: bottom row first
   put16(out, 1);       // planes
   put16(out, 24);
   put32(out, 0);  // uncompressed
-  put32(out, image);
+  put32(out, stride * height);
   for (int i = 0; i < 4; ++i) put32(out, 0);  // resolution, colours used and important
   for (int y = page.height() - 1; y >= 0; --y) {
     const Pixel* row = page.row(y);
@@ -165,6 +179,22 @@ std::vector<uint8_t> encode_bmp24(const Page& page) {
     }
     for (uint32_t pad = 3 * width; pad < stride; ++pad) out.push_back(0);
   }
+  return out;
+}
+
+std::vector<uint8_t> bmp_file_header(uint32_t dib_size, uint32_t pixel_offset) {
+  std::vector<uint8_t> out;
+  out.push_back('B'), out.push_back('M');
+  put32(out, static_cast<uint32_t>(kFileHeaderSize) + dib_size);
+  put32(out, 0);  // two reserved 16-bit fields
+  put32(out, static_cast<uint32_t>(kFileHeaderSize) + pixel_offset);
+  return out;
+}
+
+std::vector<uint8_t> encode_bmp24(const Page& page) {
+  const std::vector<uint8_t> dib = encode_dib24(page);
+  std::vector<uint8_t> out = bmp_file_header(static_cast<uint32_t>(dib.size()), kInfoHeaderSize);
+  out.insert(out.end(), dib.begin(), dib.end());
   return out;
 }
 
@@ -181,15 +211,28 @@ bool write_bmp24(const std::string& path, const Page& page) {
 
 std::optional<Page> decode_bmp(std::span<const uint8_t> bytes, BmpError* error) {
   Header h;
-  if (fail(error, parse_header(bytes, h)) != BmpError::None) return std::nullopt;
-  Page page(static_cast<int>(h.width), static_cast<int>(h.height));
-  const int64_t stride = stride_of(h.bits, h.width);
-  for (int64_t r = 0; r < h.height; ++r) {
-    const uint8_t* row = bytes.data() + h.pixels_at + r * stride;
-    const int64_t y = h.top_down ? r : h.height - 1 - r;
-    decode_row(bytes, h, row, page.row(static_cast<int>(y)));
-  }
-  return page;
+  if (fail(error, parse_file(bytes, h)) != BmpError::None) return std::nullopt;
+  return decode_pixels(bytes, h);
+}
+
+std::optional<Page> decode_dib(std::span<const uint8_t> dib, BmpError* error) {
+  Header h;
+  if (fail(error, parse_info(dib, 0, 0, h)) != BmpError::None) return std::nullopt;
+  return decode_pixels(dib, h);
+}
+
+std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes, BmpError* error) {
+  Header h;
+  if (fail(error, parse_file(bytes, h)) != BmpError::None) return std::nullopt;
+  const size_t table_end = h.palette_at + 4 * size_t{h.colours};
+  std::vector<uint8_t> dib(bytes.begin() + kFileHeaderSize, bytes.begin() + table_end);
+  const size_t image = static_cast<size_t>(stride_of(h.bits, h.width) * h.height);
+  set32(dib, 0, kInfoHeaderSize);  // later header versions are cut to the common part
+  dib.erase(dib.begin() + kInfoHeaderSize, dib.begin() + (h.palette_at - kFileHeaderSize));
+  set32(dib, 20, static_cast<uint32_t>(image));
+  set32(dib, 32, h.colours);
+  dib.insert(dib.end(), bytes.begin() + h.pixels_at, bytes.begin() + h.pixels_at + image);
+  return dib;
 }
 
 std::optional<std::vector<uint8_t>> read_file_bytes(const std::string& path) {

@@ -38,12 +38,23 @@ enum class BmpError {
 const char* to_string(BmpError error);
 
 std::vector<uint8_t> encode_bmp24(const Page& page);
+// The same without the file header: a packed bitmap (info header and pixels).
+std::vector<uint8_t> encode_dib24(const Page& page);
+// The 14-byte file header for a packed bitmap of `dib_size` bytes whose pixels start
+// `pixel_offset` bytes into it.
+std::vector<uint8_t> bmp_file_header(uint32_t dib_size, uint32_t pixel_offset);
 
 // Writes the page as a 24-bit bitmap file. Returns false when the file cannot be created or
 // a write fails; a partly written file is removed.
 bool write_bmp24(const std::string& path, const Page& page);
 
 std::optional<Page> decode_bmp(std::span<const uint8_t> bytes, BmpError* error = nullptr);
+// A packed bitmap (info header, colour table, pixels) read the same way.
+std::optional<Page> decode_dib(std::span<const uint8_t> dib, BmpError* error = nullptr);
+// The packed bitmap of a valid file: a 40-byte info header with its image size and colour
+// count filled in, the colour table the pixels use, and the pixels.
+std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes,
+                                                BmpError* error = nullptr);
 std::optional<Page> read_bmp(const std::string& path, BmpError* error = nullptr);
 
 // The whole file, or nothing when it cannot be read.
