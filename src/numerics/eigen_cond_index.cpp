@@ -8,16 +8,6 @@ namespace {
 
 constexpr int32_t kMaxRotations = 1000;
 
-// The table counts its rows and columns from 0; the view underneath counts from 1.
-class Table {
- public:
-  explicit Table(MatView<double> c) : c_(c) {}
-  double& operator()(int32_t i, int32_t j) const { return c_(i + 1, j + 1); }
-
- private:
-  MatView<double> c_;
-};
-
 // Step 2: the symmetric working copy of the lower triangle, every entry pushed 1e-6 away from
 // zero (a negative zero counts as negative) and the diagonal by a further 1e-12.
 FMatrixD<double> perturbed_copy(MatView<double> a, int32_t n) {
@@ -108,7 +98,7 @@ int32_t jacobi(FMatrixD<double>& b, FMatrixD<double>& v, int32_t n, double tol, 
 }
 
 // Step 7: selection sort of rows 1..n by ascending condition index (first minimum wins).
-void sort_rows(Table c, int32_t n) {
+void sort_rows(common_data::CondIndexTable& c, int32_t n) {
   for (int32_t i = 1; i <= n - 1; ++i) {
     int32_t k = i;
     for (int32_t j = i + 1; j <= n; ++j) {
@@ -121,10 +111,11 @@ void sort_rows(Table c, int32_t n) {
 
 }  // namespace
 
-void eigen_cond_index(MatView<double> a, MatView<double> cview, int32_t n, double tol, int32_t& m) {
+void eigen_cond_index(
+    MatView<double> a, common_data::CondIndexTable& c, int32_t n, double tol, int32_t& m) {
   // Step 1.
   if (m < 51) m = 100;
-  if (n < 1) return;
+  if (n < 1 || n > common_data::max_params) return;  // the table holds 0..max_params
   const double tolx = std::max(1e-12, tol);
   // Steps 2-4.
   FMatrixD<double> b = perturbed_copy(a, n);
@@ -140,7 +131,6 @@ void eigen_cond_index(MatView<double> a, MatView<double> cview, int32_t n, doubl
     lmax = std::max(lmax, lambda(i));
   }
   // Steps 6 and 8: row k belongs to eigenvalue k, column j to parameter j.
-  Table c(cview);
   c(0, 0) = 0.0;
   for (int32_t j = 1; j <= n; ++j) c(0, j) = j;
   for (int32_t k = 1; k <= n; ++k) c(k, 0) = std::sqrt(lmax / lambda(k));

@@ -13,18 +13,20 @@
 
 #include <cstdint>
 
+#include "common/common_data.hpp"
 #include "numerics/farray.hpp"
 
 // Fills the condition-index table of the symmetric n x n matrix a (lower triangle read).
 //   a    the matrix (read only)
-//   c    the table, (n+1) x (n+1), counted from 0 in both directions: view element (i+1, j+1)
-//        is table entry (i, j). Entry (0,0) = 0; (0,j) = j; (i,0) = a condition index;
-//        (i,j) = the proportion of parameter j's variance that belongs to the eigenvalue of
-//        row i (each column j sums to 1). Rows 1..n ascend by condition index.
-//   n    order (n < 1 does nothing)
+//   c    the table, counted from 0 in both directions; entries 0..n are written: (0,0) = 0;
+//        (0,j) = j; (i,0) = a condition index; (i,j) = the proportion of parameter j's variance
+//        that belongs to the eigenvalue of row i (each column j sums to 1). Rows 1..n ascend by
+//        condition index. Entries beyond n keep their values.
+//   n    order; n < 1, or n larger than the table holds, does nothing
 //   tol  relative stopping threshold of the rotations (at least 1e-12 is used)
 //   m    in: a rotation count from which a looser stop is allowed (below 51 it is raised to 100,
 //        and the raised value is written back); out: the rotations counted as made
 // A zero eigenvalue gives an infinite condition index; the entries are perturbed by 1e-6 first,
 // which makes that rare.
-void eigen_cond_index(MatView<double> a, MatView<double> c, int32_t n, double tol, int32_t& m);
+void eigen_cond_index(
+    MatView<double> a, common_data::CondIndexTable& c, int32_t n, double tol, int32_t& m);

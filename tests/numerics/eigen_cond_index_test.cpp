@@ -15,17 +15,16 @@ namespace {
 using Matrix = FMatrixD<double>;
 using test_matrices::from_rows;
 
-// The table counted from 0, as the routine fills it.
 struct Result {
-  Matrix c;
+  common_data::CondIndexTable c;
   int32_t m;
-  double operator()(long i, long j) const { return c(i + 1, j + 1); }
+  double operator()(long i, long j) const { return c(i, j); }
 };
 
 Result run(Matrix a, int32_t m = 0, double tol = 1e-8) {
-  const long n = a.rows();
-  Result r{Matrix(n + 1, n + 1, std::nan("")), m};
-  eigen_cond_index(a.view(), r.c.view(), static_cast<int32_t>(n), tol, r.m);
+  Result r{{}, m};
+  r.c.fill(std::nan(""));
+  eigen_cond_index(a.view(), r.c, static_cast<int32_t>(a.rows()), tol, r.m);
   return r;
 }
 
@@ -82,18 +81,30 @@ TEST(EigenCondIndex, DiagonalMatricesNeedNoRotation) {
   }
 }
 
-TEST(EigenCondIndex, WritesIntoALargerTable) {
-  // The shared 11 x 11 table holding a 2-parameter result: the rest keeps its contents. Only
-  // the lower triangle of the matrix is read.
-  Matrix table(11, 11, -1.0);
+TEST(EigenCondIndex, WritesOnlyItsPartOfTheTable) {
+  // Two parameters fill rows and columns 0..2; the rest keeps its contents. Only the lower
+  // triangle of the matrix is read.
+  common_data::CondIndexTable table;
+  table.fill(-1.0);
   int32_t m = 0;
   Matrix a = from_rows({{1.0, std::nan("")}, {0.9, 1.0}});
-  eigen_cond_index(a.view(), table.view().block(3, 3), 2, 1e-8, m);
-  EXPECT_EQ(table(1, 2), 1.0);
-  EXPECT_EQ(table(1, 3), 2.0);
-  EXPECT_NEAR(table(3, 2), 0.95, 1e-5);
-  EXPECT_EQ(table(4, 1), -1.0);
-  EXPECT_EQ(table(1, 4), -1.0);
+  eigen_cond_index(a.view(), table, 2, 1e-8, m);
+  EXPECT_EQ(table(0, 1), 1.0);
+  EXPECT_EQ(table(0, 2), 2.0);
+  EXPECT_NEAR(table(2, 1), 0.95, 1e-5);
+  EXPECT_EQ(table(3, 0), -1.0);
+  EXPECT_EQ(table(0, 3), -1.0);
+}
+
+TEST(EigenCondIndex, OrderBeyondTheTableDoesNothing) {
+  common_data::CondIndexTable table;
+  table.fill(-1.0);
+  Matrix a(11, 11);
+  for (long i = 1; i <= 11; ++i) a(i, i) = 1.0;
+  int32_t m = 0;
+  eigen_cond_index(a.view(), table, 11, 1e-8, m);
+  EXPECT_EQ(table(0, 0), -1.0);
+  EXPECT_EQ(table(10, 10), -1.0);
 }
 
 // Random correlation matrices, checked against the principal components of the same perturbed
