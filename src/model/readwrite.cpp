@@ -128,16 +128,17 @@ Status a_row_count(std::string_view file_name, int32_t& count) {
   if (!file.ok()) return Status::OpenFailed;
   count = 0;
   std::string line;
-  for (;;) {
-    const ReadStatus rs = read_text(file, line);
-    if (rs != ReadStatus::Ok) return read_failure(rs);
+  ReadStatus rs = ReadStatus::Ok;
+  while ((rs = read_text(file, line)) == ReadStatus::Ok) {
     stringlib::s_tab_blank(line);
     stringlib::s_adjustl(line);
     const RowLine kind = classify_row_line(line);
     if (kind == RowLine::EndsAtNext) globals::bnext = 1;
-    if (kind != RowLine::Counts) return Status::Ok;
+    if (kind != RowLine::Counts) break;
     ++count;
   }
+  if (rs == ReadStatus::Error) return Status::ReadError;
+  return count - header_lines > max_data_rows ? Status::TooManyRows : Status::Ok;
 }
 
 Status a_model_line(std::string& file_name, std::string& line) {
