@@ -5,6 +5,7 @@
 #include "common/globals.hpp"
 #include "model/listread.hpp"
 #include "model/units.hpp"
+#include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 
 namespace readwrite {
@@ -48,8 +49,7 @@ Status model_line(std::string& file_name, std::string& line, std::string_view co
   if (!file.ok()) {
     int32_t unit = 0;
     units::get_unit(unit);
-    std::string unit_text = std::to_string(unit);
-    unit_text.insert(0, unit_text.size() < 8 ? 8 - unit_text.size() : 0, ' ');
+    const std::string unit_text = editfmt::format("(I8)", {int64_t{unit}});
     units::console() << "\nFile_DATA_READ - Fatal error #" << code << "!\n"
                      << "  Could not open the input file \"" << name << "\" on unit " << unit_text
                      << "\n";
@@ -128,16 +128,17 @@ Status a_row_count(std::string_view file_name, int32_t& count) {
   if (!file.ok()) return Status::OpenFailed;
   count = 0;
   std::string line;
-  for (;;) {
-    const ReadStatus rs = read_text(file, line);
-    if (rs != ReadStatus::Ok) return read_failure(rs);
+  ReadStatus rs = ReadStatus::Ok;
+  while ((rs = read_text(file, line)) == ReadStatus::Ok) {
     stringlib::s_tab_blank(line);
     stringlib::s_adjustl(line);
     const RowLine kind = classify_row_line(line);
     if (kind == RowLine::EndsAtNext) globals::bnext = 1;
-    if (kind != RowLine::Counts) return Status::Ok;
+    if (kind != RowLine::Counts) break;
     ++count;
   }
+  if (rs == ReadStatus::Error) return Status::ReadError;
+  return count - header_lines > max_data_rows ? Status::TooManyRows : Status::Ok;
 }
 
 Status a_model_line(std::string& file_name, std::string& line) {

@@ -36,8 +36,8 @@ enum class Status : int32_t {
 // Lines of the block: lines 1.. up to, not including, the line that ends it (a line starting
 // with E or N, a line holding END or NEXT in any case before any "!", a blank line, or the end
 // of the file). Sets globals::bnext to 1 when the block ended at NEXT. The data rows number
-// count - 5; more than max_data_rows of them cannot be fitted. On OpenFailed the count is left
-// as it was.
+// count - 5; more than max_data_rows of them cannot be fitted: then the status is TooManyRows
+// (count and bnext set all the same). On OpenFailed the count is left as it was.
 Status a_row_count(std::string_view file_name, int32_t& count);
 
 // The first non-blank line among the first 1000 lines, control characters blanked and

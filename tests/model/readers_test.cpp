@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "model/checkdata.hpp"
 #include "model/readwrite.hpp"
 #include "numerics/stringlib.hpp"
 #include "readers_fixture.hpp"
@@ -274,9 +275,12 @@ TEST_F(Readers, DataRowsBeyondColumn128AreRead) {
 TEST_F(Readers, MoreThan1000RowsAreRefusedNotWritten) {
   std::string text = "Y=P1*X1\n1\n0\n9\n1\n";
   for (int i = 1; i <= 1001; ++i) text += std::to_string(i) + " 1\n";
+  int32_t at_end_of_file = 0;
+  EXPECT_EQ(readwrite::a_row_count(file(text), at_end_of_file), Status::TooManyRows);
+  EXPECT_EQ(at_end_of_file, 1006);
   const std::string path = file(text + "END\n");
   int32_t count = 0;
-  ASSERT_EQ(readwrite::a_row_count(path, count), Status::Ok);
+  EXPECT_EQ(readwrite::a_row_count(path, count), Status::TooManyRows);
   EXPECT_EQ(count - readwrite::header_lines, 1001);
   FMatrixD<double> d(1001, 2);
   int32_t errline = -1, ierr = -1;
@@ -310,6 +314,46 @@ TEST_F(Readers, ScolCountStopsAtCapitalNOrComment) {
     int32_t count = -1;
     readwrite::s_col_count(line, count);
     EXPECT_EQ(count, c.count);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The sample files a new user runs first must pass every check and read completely.
+TEST_F(Readers, ExampleFilesReadCompletely) {
+  struct Case {
+    const char* name;
+    int32_t n, m, rows;
+    double first_x, last_y;
+  } const cases[] = {
+      {"exponential.dat", 3, 2, 16, 0.0, 1.2522},
+      {"michaelis-menten.dat", 2, 2, 10, 0.5, 110.811},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = std::string(VARQEN_SOURCE_DIR) + "/examples/" + c.name;
+    int32_t count = 0, cols = 0, errline = -1, ierr = -1;
+    ASSERT_EQ(readwrite::a_row_count(path, count), Status::Ok);
+    EXPECT_EQ(count - readwrite::header_lines, c.rows);
+    EXPECT_EQ(globals::bnext, 0);
+    for (auto counter :
+         {readwrite::rparcols, readwrite::rlocols, readwrite::rhicols, readwrite::rmaskcols}) {
+      EXPECT_EQ(counter(cols, path), Status::Ok);
+      EXPECT_EQ(cols, c.n);
+    }
+    EXPECT_EQ(readwrite::rxycols(cols, path), Status::Ok);
+    EXPECT_EQ(cols, c.m);
+    EXPECT_EQ(checkdata::checkparameterdata(path, c.n, errline, ierr), Status::Ok);
+    EXPECT_EQ(checkdata::checkparsestr2real(path, c.m, errline, ierr), Status::Ok);
+    FArray<int32_t, 10> mask;
+    EXPECT_EQ(readwrite::rmask(mask.view(), c.n, path), Status::Ok);
+    EXPECT_EQ(mask(c.n), 1);
+    FMatrix<double, 1000, 3> d;
+    ASSERT_EQ(readwrite::rxy(d.view(), c.rows, c.m, path, errline, ierr), Status::Ok);
+    EXPECT_EQ(d(1, 1), c.first_x);
+    EXPECT_EQ(d(c.rows, 2), c.last_y);
   }
 }
 

@@ -343,4 +343,12 @@ TEST(Eigenjacobi, NonFiniteEntriesEnd) {
   }
 }
 
+TEST(Eigenjacobi, SubnormalOffDiagonalEnds) {
+  // The final threshold underflows to zero; the falling threshold must still end the sweeps.
+  Matrix a = from_rows({{1.0, 0.0, 0.0}, {1e-320, 2.0, 0.0}, {0.0, 0.0, 3.0}});
+  Matrix v(3, 3);
+  eigenvlvc::eigenjacobi(a.view(), v.view(), 3, 3, 0.0);
+  EXPECT_EQ(diagonal(a), (std::vector<double>{3.0, 2.0, 1.0}));
+}
+
 }  // namespace
