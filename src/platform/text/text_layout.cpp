@@ -41,20 +41,13 @@ Pixel blend(Pixel under, Pixel over, uint32_t alpha) {
   return (r << 16) | (g << 8) | b;
 }
 
-TextClip clip_to_page(const Page& page, const TextClip& clip) {
-  return {std::max(clip.left, 0),
-          std::max(clip.top, 0),
-          std::min(clip.right, page.width()),
-          std::min(clip.bottom, page.height())};
-}
-
-void fill_box(Page& page, const TextClip& c, int x0, int y0, int x1, int y1, Pixel p) {
+void fill_box(Page& page, const Rect& c, int x0, int y0, int x1, int y1, Pixel p) {
   for (int y = std::max(y0, c.top); y < std::min(y1, c.bottom); ++y) {
     for (int x = std::max(x0, c.left); x < std::min(x1, c.right); ++x) page.at(x, y) = p;
   }
 }
 
-void draw_glyph(Page& page, const TextClip& c, const Glyph& g, int pen_x, int baseline, Pixel p) {
+void draw_glyph(Page& page, const Rect& c, const Glyph& g, int pen_x, int baseline, Pixel p) {
   const int x0 = pen_x + g.left;
   const int y0 = baseline - g.top;
   for (int j = std::max(0, c.top - y0); j < g.rows && y0 + j < c.bottom; ++j) {
@@ -82,8 +75,8 @@ void draw_text(Page& page,
                int y,
                std::u16string_view text,
                const TextColours& colours,
-               const TextClip& clip) {
-  const TextClip c = clip_to_page(page, clip);
+               const Rect& clip) {
+  const Rect c = intersect(clip, {0, 0, page.width(), page.height()});
   if (c.left >= c.right || c.top >= c.bottom) return;
   int top = y;
   for_each_line(text, [&](std::u16string_view line) {

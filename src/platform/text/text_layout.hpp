@@ -8,6 +8,7 @@
 
 #include <string_view>
 
+#include "platform/gfx/geometry.hpp"
 #include "platform/gfx/page.hpp"
 #include "platform/text/font.hpp"
 
@@ -16,14 +17,6 @@ namespace platform {
 struct TextExtent {
   int width = 0;
   int height = 0;
-};
-
-// Half-open rectangle of page pixels that drawing may touch.
-struct TextClip {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
 };
 
 struct TextColours {
@@ -42,6 +35,6 @@ void draw_text(Page& page,
                int y,
                std::u16string_view text,
                const TextColours& colours,
-               const TextClip& clip);
+               const Rect& clip);
 
 }  // namespace platform
