@@ -13,6 +13,10 @@
 namespace platform {
 
 using Pixel = uint32_t;  // 0x00RRGGBB
+using Color = uint32_t;  // toolkit colour value: R + 256 G + 65536 B
+
+// What a colour query answers for a pixel outside the page or the clip region.
+constexpr Color kInvalidColor = 0xFFFFFFFFu;
 
 // toolkit colour (R + 256 G + 65536 B) -> page pixel (0x00RRGGBB)
 constexpr Pixel to_pixel(uint32_t colorref) {

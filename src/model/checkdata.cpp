@@ -1,0 +1,137 @@
+#include "model/checkdata.hpp"
+
+#include <algorithm>
+#include <ostream>
+
+#include "model/listread.hpp"
+#include "model/units.hpp"
+#include "numerics/farray.hpp"
+#include "numerics/stringlib.hpp"
+
+namespace checkdata {
+namespace {
+
+using readwrite::Status;
+using units::ReadStatus;
+
+enum class LineCheck { Passes, Fails, EndsCheck };
+
+// Reads the next line as the checks see it: 128 characters, left-adjusted, TABs blanked.
+ReadStatus read_check_line(const units::ScopedUnit& file, std::string& line) {
+  const ReadStatus rs = file.read_line(line);
+  if (rs != ReadStatus::Ok) return rs;
+  line = stringlib::fixed(line, len_check_line);
+  stringlib::s_adjustl(line);
+  stringlib::s_tab_blank(line);
+  return rs;
+}
+
+void upper_case(std::string& line) {
+  for (char& c : line) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+}
+
+// Reads the values of one upper-cased line: at most `cap` of them when cap is positive.
+bool values_read(std::string line, int32_t cap) {
+  // The 130-character text: the line, a blank and a comma; the comment blanked to column 128.
+  line += " ,";
+  const size_t bang = line.find('!');
+  if (bang != std::string::npos && bang < static_cast<size_t>(len_check_line)) {
+    std::fill(line.begin() + static_cast<long>(bang), line.begin() + len_check_line, ' ');
+  }
+  int32_t count = field_scan(line);
+  if (cap > 0) count = std::min(count, cap);
+  if (count == 0) return true;
+  bool given = false;
+  const std::string record = line.substr(0, len_check_line);
+  listread::Reader reader([&](std::string& r) {
+    if (given) return false;
+    given = true;
+    r = record;
+    return true;
+  });
+  FVector<double> values(count);
+  return reader.read_reals(values.view(), count, true) == listread::Result::Ok;
+}
+
+// Opens the file and runs check(L, line) on lines 1..last until it returns other than
+// Passes; the end of the file ends the checks without error.
+template <typename Check>
+Status check_lines(
+    std::string_view file_name, int32_t last, int32_t& errline, int32_t& ierr, Check check) {
+  errline = 0;
+  ierr = 0;
+  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  if (!file.ok()) {
+    units::console() << "INPUT DATA FILE - Fatal error!\n";
+    ierr = 1;
+    return Status::OpenFailed;
+  }
+  std::string line;
+  for (int32_t l = 1; l <= last; ++l) {
+    const ReadStatus rs = read_check_line(file, line);
+    if (rs == ReadStatus::End) return Status::Ok;
+    const LineCheck result = rs == ReadStatus::Error ? LineCheck::Fails : check(l, line);
+    if (result == LineCheck::EndsCheck) return Status::Ok;
+    if (result == LineCheck::Fails) {
+      errline = l;
+      ierr = 1;
+      return Status::ReadError;
+    }
+  }
+  return Status::Ok;
+}
+
+}  // namespace
+
+int32_t field_scan(std::string_view text) {
+  constexpr int32_t kLastStart = len_check_line - 1;  // no field starts at column 128
+  const auto at = [&text](int32_t j) {
+    return j >= 1 && j <= static_cast<int32_t>(text.size()) ? text[j - 1] : ' ';
+  };
+  int32_t count = 0;
+  int32_t j = 1;
+  for (int32_t step = 1; step <= len_check_line && j < len_check_line; ++step) {
+    const char c = at(j);
+    if (c == ' ') {
+      ++j;
+    } else if (c == ',') {
+      ++count;
+      ++j;
+    } else {
+      ++count;
+      int32_t next = j + 1;
+      while (next <= static_cast<int32_t>(text.size()) && at(next) != ' ' && at(next) != ',') {
+        ++next;
+      }
+      j = next + 1;
+      if (j > kLastStart) break;
+    }
+  }
+  return count;
+}
+
+Status checkparameterdata(std::string_view file_name, int32_t n, int32_t& errline, int32_t& ierr) {
+  return check_lines(file_name, 4, errline, ierr, [n](int32_t l, std::string& line) {
+    if (l == 1) return LineCheck::Passes;  // the model line
+    upper_case(line);
+    return values_read(line, n) ? LineCheck::Passes : LineCheck::Fails;
+  });
+}
+
+Status checkparsestr2real(std::string_view file_name, int32_t m, int32_t& errline, int32_t& ierr) {
+  return check_lines(
+      file_name, last_checked_line, errline, ierr, [m](int32_t l, std::string& line) {
+        if (l <= readwrite::header_lines) return LineCheck::Passes;
+        upper_case(line);
+        // Only the text before "!" can end the block: a comment never does.
+        const std::string head = line.substr(0, line.find('!'));
+        if (head.find("END") != std::string::npos || head.find("NEXT") != std::string::npos) {
+          return LineCheck::EndsCheck;
+        }
+        return values_read(line, m) ? LineCheck::Passes : LineCheck::Fails;
+      });
+}
+
+}  // namespace checkdata

@@ -1,0 +1,92 @@
+#include "model/error_handler.hpp"
+
+#include <cstdio>
+#include <ostream>
+
+#include "model/units.hpp"
+#include "numerics/stringlib.hpp"
+
+namespace error_handler {
+namespace {
+
+Clock& clock_source() {
+  static Clock clock;
+  return clock;
+}
+
+std::tm local_now() {
+  if (clock_source()) return clock_source()();
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return t;
+}
+
+std::string_view state_text(int32_t state) {
+  const size_t i = state >= 0 && state <= 4 ? static_cast<size_t>(state) : 4;
+  return state_descriptor[i].substr(0, stringlib::s_len_trim(state_descriptor[i]));
+}
+
+std::string trimmed(std::string_view s) { return stringlib::trim(s); }
+
+// The line in the layout with the state in parentheses.
+std::string line_with_state(std::string_view routine, std::string_view message, int32_t state) {
+  return " " + trimmed(routine) + "(" + std::string(state_text(state)) + ") : " + trimmed(message) +
+         " : Date " + date_text(local_now());
+}
+
+}  // namespace
+
+void set_clock(Clock clock) { clock_source() = std::move(clock); }
+
+std::string date_text(const std::tm& t) {
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {
+      "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  // Out-of-range fields of a broken clock must not index past the name tables.
+  const int wday = t.tm_wday >= 0 && t.tm_wday < 7 ? t.tm_wday : 0;
+  const int mon = t.tm_mon >= 0 && t.tm_mon < 12 ? t.tm_mon : 0;
+  char buf[64];
+  std::snprintf(buf,
+                sizeof buf,
+                "%s %s %2d %02d:%02d:%02d %04d",
+                kDays[wday],
+                kMonths[mon],
+                t.tm_mday,
+                t.tm_hour,
+                t.tm_min,
+                t.tm_sec,
+                t.tm_year + 1900);
+  return buf;
+}
+
+int32_t open_message_log(std::string_view log_file, int32_t& unit) {
+  int32_t u = 0;
+  constexpr int32_t kFirstLogUnit = 10;
+  if (units::open_free(u, stringlib::trim(log_file), units::Mode::Append, kFirstLogUnit) != 0) {
+    return 3;
+  }
+  unit = u;
+  return 0;
+}
+
+void display_message(std::string_view routine,
+                     std::string_view message,
+                     int32_t state,
+                     std::optional<std::string_view> log_file) {
+  if (log_file) {
+    int32_t unit = 0;
+    if (open_message_log(*log_file, unit) == 0) {
+      const std::string line = state == 1 ? " " + trimmed(routine) + " : " + trimmed(message) +
+                                                " : Date " + date_text(local_now())
+                                          : line_with_state(routine, message, state);
+      units::write_line(unit, line);
+      units::close(unit);
+      return;
+    }
+    display_message("Display_Message", "Error opening message log file", 3);
+  }
+  units::console() << line_with_state(routine, message, state) << '\n';
+}
+
+}  // namespace error_handler

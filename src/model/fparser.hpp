@@ -1,0 +1,113 @@
+// The formula language: syntax check, compilation to bytecode for a small stack machine, and
+// the protected evaluator that runs it once per data row.
+//
+// A formula is at most 512 characters of text over operands (numbers, names of the caller's
+// list, two-letter constants, function calls, parenthesised formulas) joined by the binary
+// operators of `ops`. The first operator of `ops` binds loosest, so every comparison, ":"
+// (minimum) and "|" (maximum) binds tighter than "^"; each operator groups from the left. A
+// leading minus binds looser than "*", "/", "^" and tighter than "+", "-". "**" is read as "^"
+// and "!" as "|".
+//
+// Syntax errors carry a code 1..11 (see `checkf`) and, when printing is on, edit the caller's
+// text: a "?" is inserted before the fault and a marker line holds "\*/" with its "*" under it.
+// Error positions are those of the blank-free text: the offending character, or the position
+// after the last character for errors found at the end of the text (codes 1, 3, 10).
+//
+// Arrays of a compiled formula are 1-based. `evalf` allocates nothing.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "numerics/farray.hpp"
+
+namespace fparser {
+
+// One compiled formula.
+struct Tcomp {
+  FVector<int32_t> bytecode;  // operation codes 1..bytecodesize
+  int32_t bytecodesize = 0;
+  FVector<double> immed;  // numbers and constants in the order the bytecode pushes them
+  int32_t immedsize = 0;
+  FVector<double> stack;  // evaluation stack, stacksize values
+  int32_t stacksize = 0;  // deepest stack the formula needs
+  int32_t stackptr = 0;   // depth counter while compiling
+};
+
+// Operation codes. Binary operators are their position in `ops` plus 2, functions their
+// position in `funcs` plus 15, names of the caller's list kVarBegin + k - 1.
+inline constexpr int32_t kImmed = 1;
+inline constexpr int32_t kNeg = 2;
+inline constexpr int32_t kAdd = 3, kSub = 4, kMul = 5, kDiv = 6, kPow = 7;
+inline constexpr int32_t kEq = 8, kNe = 9, kLt = 10, kLe = 11, kGt = 12, kGe = 13;
+inline constexpr int32_t kMin = 14, kMax = 15;
+inline constexpr int32_t kAbs = 16, kExp = 17, kLog10 = 18, kLog = 19, kSqrt = 20;
+inline constexpr int32_t kSinh = 21, kCosh = 22, kTanh = 23, kSin = 24, kCos = 25, kTan = 26;
+inline constexpr int32_t kAsin = 27, kAcos = 28, kAtan = 29, kRd = 30, kOmegw = 31;
+inline constexpr int32_t kVarBegin = 32;
+
+inline constexpr int32_t kMaxLen = 512;  // declared length of a formula text
+
+inline constexpr std::string_view ops = "+-*/^=#<[>]:|";  // lowest priority first
+inline constexpr std::string_view nochr = "FJUVYZ";       // may not begin an operand
+inline constexpr std::string_view funcs[16] = {"abs",
+                                               "exp",
+                                               "log10",
+                                               "log",
+                                               "sqrt",
+                                               "sinh",
+                                               "cosh",
+                                               "tanh",
+                                               "sin",
+                                               "cos",
+                                               "tan",
+                                               "asin",
+                                               "acos",
+                                               "atan",
+                                               "rd",
+                                               "omegw"};
+
+inline FVector<Tcomp> comp;       // compiled formulas, slots 1..n after initf(n)
+inline FVector<int32_t> ipos;     // during one check: blank-free position -> caller's position
+inline int32_t parseerrtype = 0;  // 1 once a syntax error was reported by this parsef/checkf
+inline int32_t evalerrtype = 0;   // 4: the last evalf met ASIN/ACOS outside [-1, 1]
+inline int32_t printerrors = 1;   // 1: a syntax error edits the texts and writes to `console`
+inline std::ostream* console = nullptr;  // where error reports go; nullptr: standard output
+
+// Frees any compiled formulas and makes slots 1..n, empty.
+void initf(int32_t n);
+// Frees every slot.
+void endf();
+
+// Checks `text` against the list `names` and compiles it into slot i. ierr (optional) gets
+// parseerrtype: 0 success, 1 syntax error (the slot keeps its previous formula) or a slot index
+// outside 1..size (nothing else done). printerr sets printerrors for this call.
+void parsef(int32_t i,
+            std::string_view text,
+            std::span<const std::string> names,
+            int32_t* ierr = nullptr,
+            int32_t printerr = 1);
+
+// The same check without compiling. Returns parseerrtype; ierr gets the syntax code:
+//   1 missing operand (also: text ends where an operand is needed), 2 sign followed by an
+//   operator, 3 function name at the end, 4 function name without "(", 5 malformed number,
+//   6 neither a name nor a constant, 7 mismatched or empty parentheses, 8 two operators in a
+//   row, 9 missing operator, 10 unclosed "(", 11 operand begins with F, J, U, V, Y or Z (the
+//   constants VH and VL excepted); 0 when none.
+// With printing on, an error inserts "?" into text and sets *marker (when given).
+int32_t checkf(std::string& text,
+               std::span<const std::string> names,
+               int32_t printerr,
+               int32_t& ierr,
+               std::string* marker = nullptr);
+
+// Runs the formula of slot i with values(1..) for the names; 0.0 when ASIN or ACOS stopped it.
+double evalf(int32_t i, std::span<const double> values);
+
+// Back to the program-start state (tests).
+void reset();
+
+}  // namespace fparser

@@ -1,0 +1,193 @@
+// The formula evaluator: runs one compiled formula on its own stack for one set of values.
+//
+// Every operation an optimiser's trial values could break is guarded and gives a fixed finite
+// value (division by zero, powers of zero, overflowing exponentials, logarithms and square
+// roots of zero or negative numbers); only ASIN and ACOS outside [-1, 1] stop the evaluation,
+// with the result 0 and evalerrtype 4. This is the innermost loop of every fit: it allocates
+// nothing and takes squares and cubes by multiplication.
+#include <cmath>
+
+#include "model/fparser.hpp"
+#include "model/omegawo.hpp"
+#include "model/operators.hpp"
+#include "numerics/nrutil.hpp"
+
+namespace fparser {
+namespace {
+
+constexpr double kEps = 2.220446049250313e-16;
+constexpr double kExpHi = 5.54062238439351e34;     // e^80
+constexpr double kExpLo = 1.8048513878454153e-35;  // e^-80
+constexpr double kTwo52 = 4503599627370496.0;      // 2^52
+
+double power(double a, double b) {
+  if (std::fabs(a) <= kEps) return kEps;
+  if (std::fabs(b) <= kEps) return 1.0;
+  if (b == 2.0) return a * a;
+  if (b == 3.0) return a * a * a;
+  return std::pow(a, b);
+}
+
+double protected_exp(double x) {
+  // A not-a-number or a value too large to hold a unit becomes 0.
+  nrutil::rval_nan(x, 0.0);
+  x = std::fmin(std::fmax(x, -80.0), 80.0);
+  if (std::fabs(x) <= kEps) return 1.0;
+  if (x >= 80.0) return kExpHi;
+  if (x <= -80.0) return kExpLo;
+  return std::exp(x);
+}
+
+double protected_log10(double x) {
+  if (std::fabs(x) <= kEps) return -16.0;
+  const double l = std::log10(std::fabs(x));
+  return x < 0.0 ? -l : l;
+}
+
+// LOG(-x) = -LOG(x), with clamps at +-36.
+double protected_log(double x) {
+  if (std::isnan(x)) return -36.0;
+  if (std::isinf(x)) return 36.0;
+  if (x >= 0.0 && x <= kEps) return -36.0;
+  if (x < 0.0 && x >= -kEps) return 36.0;
+  if (x >= kTwo52) return 36.0;
+  if (x <= -kTwo52) return -36.0;
+  const double l = operators::aln(x);
+  return x < 0.0 ? -l : l;
+}
+
+double protected_tanh(double x) {
+  if (x >= -1e-9 && x <= 1e-9) return 1e-9;
+  if (x >= 1e9) return 1.0;
+  if (x <= -1e9) return -1.0;
+  return std::tanh(x);
+}
+
+}  // namespace
+
+// Threaded dispatch (a jump to the next code's label at the end of each code) with the top of
+// the stack held in a register: the stack array holds the values below it, so a binary
+// operator reads one value from memory and a function none.
+double evalf(int32_t i, std::span<const double> values) {
+  Tcomp& c = comp(i);
+  // A slot without a compiled formula has nothing to evaluate.
+  if (c.bytecodesize == 0) return 0.0;
+  static const void* const kLabels[kVarBegin] = {
+      &&op_var, &&op_immed, &&op_neg,   &&op_add,  &&op_sub,  &&op_mul,  &&op_div,  &&op_pow,
+      &&op_eq,  &&op_ne,    &&op_lt,    &&op_le,   &&op_gt,   &&op_ge,   &&op_min,  &&op_max,
+      &&op_abs, &&op_exp,   &&op_log10, &&op_log,  &&op_sqrt, &&op_sinh, &&op_cosh, &&op_tanh,
+      &&op_sin, &&op_cos,   &&op_tan,   &&op_asin, &&op_acos, &&op_atan, &&op_rd,   &&op_omegw};
+  const int32_t* ip = c.bytecode.data();
+  const int32_t* const end = ip + c.bytecodesize;
+  const double* immed = c.immed.data();
+  // Below the top: s[0 .. sp-1]; the first push stores the unset top in s[0], so depth d
+  // needs d entries, which stacksize provides.
+  double* s = c.stack.data();
+  int32_t sp = 0;
+  double top = 0.0;
+  const size_t nvalues = values.size();
+  int32_t op = 0;
+
+#define VARQEN_NEXT                         \
+  do {                                      \
+    if (ip == end) goto done;               \
+    op = *ip++;                             \
+    goto* kLabels[op < kVarBegin ? op : 0]; \
+  } while (0)
+#define VARQEN_BINARY(expr)   \
+  do {                        \
+    const double a = s[--sp]; \
+    top = (expr);             \
+    VARQEN_NEXT;              \
+  } while (0)
+#define VARQEN_UNARY(expr) \
+  do {                     \
+    top = (expr);          \
+    VARQEN_NEXT;           \
+  } while (0)
+
+  VARQEN_NEXT;
+op_var : {
+  // A name beyond the supplied values takes the last one.
+  const size_t k = static_cast<size_t>(op - kVarBegin);
+  s[sp++] = top;
+  top = nvalues == 0 ? 0.0 : values[k < nvalues ? k : nvalues - 1];
+  VARQEN_NEXT;
+}
+op_immed:
+  s[sp++] = top;
+  top = *immed++;
+  VARQEN_NEXT;
+op_neg:
+  VARQEN_UNARY(-top);
+op_add:
+  VARQEN_BINARY(a + top);
+op_sub:
+  VARQEN_BINARY(a - top);
+op_mul:
+  VARQEN_BINARY(a * top);
+op_div:
+  VARQEN_BINARY(a / (top == 0.0 ? 1e-9 : top));
+op_pow:
+  VARQEN_BINARY(power(a, top));
+op_eq:
+  VARQEN_BINARY(a == top ? 1.0 : 0.0);
+op_ne:
+  VARQEN_BINARY(a == top ? 0.0 : 1.0);
+op_lt:
+  VARQEN_BINARY(a < top ? 1.0 : 0.0);
+op_le:
+  VARQEN_BINARY(a <= top ? 1.0 : 0.0);
+op_gt:
+  VARQEN_BINARY(a > top ? 1.0 : 0.0);
+op_ge:
+  VARQEN_BINARY(a >= top ? 1.0 : 0.0);
+op_min:
+  VARQEN_BINARY(top < a ? top : a);
+op_max:
+  VARQEN_BINARY(top > a ? top : a);
+op_abs:
+  VARQEN_UNARY(std::fabs(top));
+op_exp:
+  VARQEN_UNARY(protected_exp(top));
+op_log10:
+  VARQEN_UNARY(protected_log10(top));
+op_log:
+  VARQEN_UNARY(protected_log(top));
+op_sqrt:
+  VARQEN_UNARY(operators::sqroot(std::fabs(top)));
+op_sinh:
+  VARQEN_UNARY(std::sinh(top));
+op_cosh:
+  VARQEN_UNARY(std::cosh(top));
+op_tanh:
+  VARQEN_UNARY(protected_tanh(top));
+op_sin:
+  VARQEN_UNARY(std::sin(top));
+op_cos:
+  VARQEN_UNARY(std::cos(top));
+op_tan:
+  VARQEN_UNARY(std::tan(top));
+op_asin:
+op_acos:
+  if (top < -1.0 || top > 1.0) {
+    evalerrtype = 4;
+    return 0.0;
+  }
+  VARQEN_UNARY(op == kAsin ? std::asin(top) : std::acos(top));
+op_atan:
+  VARQEN_UNARY(std::atan(top));
+op_rd:
+  VARQEN_UNARY(std::round(top));
+op_omegw:
+  VARQEN_UNARY(omegawo(top));
+
+#undef VARQEN_UNARY
+#undef VARQEN_BINARY
+#undef VARQEN_NEXT
+done:
+  evalerrtype = 0;
+  return top;
+}
+
+}  // namespace fparser

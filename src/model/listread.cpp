@@ -1,0 +1,131 @@
+#include "model/listread.hpp"
+
+#include <limits>
+
+#include "numerics/stringlib.hpp"
+
+namespace listread {
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool ends_token(char c) { return is_blank(c) || c == ',' || c == '/'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Optional sign and digits, within 32 bits.
+bool parse_int(std::string_view t, int32_t& value) {
+  size_t i = t.empty() || (t[0] != '+' && t[0] != '-') ? 0 : 1;
+  if (i == t.size()) return false;
+  int64_t v = 0;
+  for (; i < t.size(); ++i) {
+    if (!is_digit(t[i])) return false;
+    v = v * 10 + (t[i] - '0');
+    if (v > int64_t{std::numeric_limits<int32_t>::max()} + 1) return false;
+  }
+  if (t[0] == '-') v = -v;
+  if (v > std::numeric_limits<int32_t>::max()) return false;
+  value = static_cast<int32_t>(v);
+  return true;
+}
+
+// Splits "r*c" into its repeat count and value; false when the count is no positive integer.
+// Counts beyond `cap` are cut to it (no read needs more values than it asks for).
+bool split_repeat(std::string_view token, int32_t cap, int32_t& r, std::string_view& value) {
+  const size_t star = token.find('*');
+  r = 1;
+  value = token;
+  if (star == std::string_view::npos) return true;
+  if (star == 0) return false;
+  int64_t count = 0;
+  for (size_t i = 0; i < star; ++i) {
+    if (!is_digit(token[i])) return false;
+    count = std::min<int64_t>(count * 10 + (token[i] - '0'), int64_t{cap} + 1);
+  }
+  if (count == 0) return false;
+  r = static_cast<int32_t>(std::min<int64_t>(count, cap));
+  value = token.substr(star + 1);
+  return value.find('*') == std::string_view::npos;
+}
+
+}  // namespace
+
+bool Reader::fetch() {
+  if (!next_(record_)) return false;
+  ++records_;
+  pos_ = 0;
+  return true;
+}
+
+bool Reader::fetch_nonblank() {
+  while (fetch()) {
+    skip_blanks();
+    if (pos_ < record_.size()) return true;
+  }
+  return false;
+}
+
+void Reader::skip_blanks() {
+  while (pos_ < record_.size() && is_blank(record_[pos_])) ++pos_;
+}
+
+Result Reader::skip_record() { return fetch_nonblank() ? Result::Ok : Result::End; }
+
+Result Reader::read_items(int32_t n, const Assign& assign, bool record_bound) {
+  if (n <= 0) return Result::Ok;
+  if (!fetch_nonblank()) return Result::End;
+  int32_t index = 0;         // values read so far
+  bool after_value = false;  // a comma now separates, rather than nulls
+  while (index < n) {
+    skip_blanks();
+    if (pos_ >= record_.size()) {
+      if (record_bound) return Result::Short;
+      if (!fetch()) return Result::End;
+      continue;
+    }
+    const char c = record_[pos_];
+    if (c == '/') return Result::Ok;
+    if (c == ',') {
+      ++pos_;
+      if (!after_value) ++index;  // a null: the value stays as it was
+      after_value = false;
+      continue;
+    }
+    const size_t start = pos_;
+    while (pos_ < record_.size() && !ends_token(record_[pos_])) ++pos_;
+    const std::string_view token = std::string_view(record_).substr(start, pos_ - start);
+    int32_t repeat = 1;
+    std::string_view value;
+    if (!split_repeat(token, n - index, repeat, value)) return Result::BadValue;
+    for (int32_t k = 0; k < repeat; ++k) {
+      ++index;
+      if (!value.empty() && !assign(index, value)) return Result::BadValue;
+    }
+    after_value = true;
+  }
+  return Result::Ok;
+}
+
+Result Reader::read_reals(VecView<double> out, int32_t n, bool record_bound) {
+  return read_items(
+      n,
+      [&out](int32_t i, std::string_view t) {
+        double v = 0.0;
+        if (!stringlib::parse_real(t, v)) return false;
+        out(i) = v;
+        return true;
+      },
+      record_bound);
+}
+
+Result Reader::read_ints(VecView<int32_t> out, int32_t n, bool record_bound) {
+  return read_items(
+      n,
+      [&out](int32_t i, std::string_view t) {
+        int32_t v = 0;
+        if (!parse_int(t, v)) return false;
+        out(i) = v;
+        return true;
+      },
+      record_bound);
+}
+
+}  // namespace listread

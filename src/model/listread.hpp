@@ -1,0 +1,59 @@
+// Free-format (list-directed) reading of numbers from text records, the way the data-file
+// readers take their values:
+//   - values are separated by blanks (TAB and CR count as blanks), by a comma with optional
+//     blanks around it, or by the end of a record;
+//   - two commas in a row (or a comma first in a read) leave that value unchanged (a null);
+//   - r*c stands for r copies of c, r* for r nulls;
+//   - a slash ends the read and leaves the remaining values unchanged;
+//   - every read starts on a fresh record and ignores what is left of its last record.
+// A number has the syntax of stringlib::parse_real (reals) or an optional sign and digits
+// within 32 bits (integers); anything else, "Inf" and "NaN" included, is a bad value.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "numerics/farray.hpp"
+
+namespace listread {
+
+enum class Result {
+  Ok,        // every value read, nulled or left by a slash
+  BadValue,  // a value that is no number of the wanted kind
+  Short,     // the record ended before all values (record-bound reads only)
+  End,       // no more records before all values were read
+};
+
+// Hands out the records one by one; false when there are none left.
+using NextRecord = std::function<bool(std::string& record)>;
+
+class Reader {
+ public:
+  explicit Reader(NextRecord next) : next_(std::move(next)) {}
+
+  // Reads n reals (or integers) into out(1..n). With record_bound the values must all stand on
+  // one record (blank records before it are passed over); otherwise a read continues across
+  // records.
+  Result read_reals(VecView<double> out, int32_t n, bool record_bound);
+  Result read_ints(VecView<int32_t> out, int32_t n, bool record_bound);
+  // Passes over blank records and consumes the next record (a read of one text item).
+  Result skip_record();
+
+  // Number of records handed out so far: the line number of the current record.
+  int32_t record_number() const { return records_; }
+
+ private:
+  using Assign = std::function<bool(int32_t index, std::string_view token)>;
+  Result read_items(int32_t n, const Assign& assign, bool record_bound);
+  bool fetch();
+  bool fetch_nonblank();
+  void skip_blanks();
+
+  NextRecord next_;
+  std::string record_;
+  size_t pos_ = 0;
+  int32_t records_ = 0;
+};
+
+}  // namespace listread

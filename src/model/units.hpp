@@ -1,0 +1,84 @@
+// File units: every file is opened on a numbered unit chosen right before the open and released
+// by closing it. A process-wide table maps unit numbers 1..99 to open files and is guarded by a
+// mutex, so a number in use is never handed out again before its file is closed, even when two
+// threads open files at once.
+//
+// Unit numbers: 5 and 6 stand for standard input and output and are never opened here; 5, 6 and
+// 9 are never handed out; 0 means "no unit free". Relative file names are taken in the start-up
+// directory, which tests replace with a temporary one.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace units {
+
+inline constexpr int32_t max_unit = 99;
+
+enum class Mode {
+  Read,    // an existing file, read from its first line
+  Write,   // created or replaced, written from the start
+  Append,  // created when missing, written at its end
+};
+
+enum class ReadStatus { Ok, End, Error };
+
+// The first unit from 1 to 99, skipping 5, 6 and 9, that is not connected; 0 when none is free.
+// The number is not reserved: open it at once (or use open_free).
+void get_unit(int32_t& unit);
+
+// Connects unit to the file. Returns 0 on success; 1 when the unit is outside 1..99, is 5 or 6,
+// or is already connected; 2 when the file cannot be opened (missing for Read, a folder, no
+// permission). The unit stays unconnected on failure.
+int32_t open(int32_t unit, std::string_view path, Mode mode);
+
+// Takes the first free unit from `first` upward (skipping 5, 6 and 9) and opens the file on it,
+// as one step. Returns 0 and the unit, or 3 and unit 0 when no unit is free, or 2 and unit 0
+// when the file cannot be opened.
+int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first = 1);
+
+// Disconnects the unit (flushing what was written); an unconnected unit is left alone.
+void close(int32_t unit);
+bool is_connected(int32_t unit);
+
+// Reads the next line of a unit opened for Read, without its line end: a LF, or a CR LF pair,
+// ends a line. End at the end of the file, Error when the unit is not open for reading or the
+// read fails.
+ReadStatus read_line(int32_t unit, std::string& line);
+// Writes text and a line end; false when the unit is not open for writing or the write fails.
+bool write_line(int32_t unit, std::string_view text);
+
+// Folder in which relative file names are opened; empty (the default) is the process's working
+// directory at the time of the open.
+void set_start_directory(std::filesystem::path dir);
+std::filesystem::path resolve(std::string_view path);
+
+// Standard output of the program (unit 6): std::cout unless a test installs its own stream.
+std::ostream& console();
+void set_console(std::ostream* out);
+
+// A file opened on a free unit for the length of a scope, closed when the scope ends.
+class ScopedUnit {
+ public:
+  ScopedUnit(std::string_view path, Mode mode) { status_ = open_free(unit_, path, mode); }
+  ~ScopedUnit() { close(unit_); }
+  ScopedUnit(const ScopedUnit&) = delete;
+  ScopedUnit& operator=(const ScopedUnit&) = delete;
+
+  bool ok() const { return status_ == 0; }
+  int32_t status() const { return status_; }  // as open_free
+  int32_t unit() const { return unit_; }
+  ReadStatus read_line(std::string& line) const { return units::read_line(unit_, line); }
+
+ private:
+  int32_t unit_ = 0;
+  int32_t status_ = 0;
+};
+
+// Closes every unit and restores the start directory and the console (for tests).
+void reset();
+
+}  // namespace units

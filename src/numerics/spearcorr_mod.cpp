@@ -1,0 +1,57 @@
+#include "numerics/spearcorr_mod.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace spearcorr_mod {
+namespace {
+
+// Ascending order with every NaN after all numbers: a strict weak order even with NaNs present,
+// which std::sort needs.
+bool before(double a, double b) { return std::isnan(b) ? !std::isnan(a) : a < b; }
+
+}  // namespace
+
+void rank(VecView<const double> x, int32_t n, VecView<double> rk) {
+  // Step 1.
+  for (int32_t i = 1; i <= n; ++i) rk(i) = 0.0;
+  if (n < 1 || n > kMaxRank) return;
+  // Step 3: an ascending copy (NaNs last).
+  FVector<double> s(n);
+  for (int32_t i = 1; i <= n; ++i) s(i) = x(i);
+  std::sort(s.data(), s.data() + n, before);
+  const double* first = s.data();
+  const double* last = s.data() + n;
+  // Step 4: a run of equal values at positions j..e shares the rank (j + e) / 2.
+  for (int32_t i = 1; i <= n; ++i) {
+    if (i > 1 && x(i) == x(i - 1)) {
+      rk(i) = rk(i - 1);
+      continue;
+    }
+    // Step 5: a NaN is not found in s; ranking stops.
+    if (std::isnan(x(i))) return;
+    const double* lo = std::lower_bound(first, last, x(i), before);
+    const double* hi = std::upper_bound(lo, last, x(i), before);
+    const int32_t j = static_cast<int32_t>(lo - first) + 1;
+    const int32_t e = static_cast<int32_t>(hi - first);
+    rk(i) = (j + e) / 2.0;
+  }
+}
+
+void spcorr(
+    VecView<const double> x, VecView<const double> y, int32_t n, int32_t /*unused*/, double& rho) {
+  rho = 0.0;
+  if (n < 2 || n > kMaxRank) return;
+  FVector<double> rx(n);
+  FVector<double> ry(n);
+  rank(x, n, rx.view());
+  rank(y, n, ry.view());
+  double d = 0.0;
+  for (int32_t i = 1; i <= n; ++i) d += (rx(i) - ry(i)) * (rx(i) - ry(i));
+  // The denominator in double: (n - 1) n (n + 1) overflows 32 bits above n = 1290.
+  const double dn = n;
+  rho = 1.0 - 6.0 * d / ((dn - 1.0) * dn * (dn + 1.0));
+  if (std::fabs(rho) < 1e-5) rho = 0.0;
+}
+
+}  // namespace spearcorr_mod

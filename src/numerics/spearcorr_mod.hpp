@@ -1,0 +1,28 @@
+// Spearman's rank correlation of two samples, with mid-ranks for ties.
+//
+// rho = 1 - 6 D / ((n - 1) n (n + 1)), D the sum of squared rank differences [1]. Samples of
+// more than 7500 values are not ranked.
+//
+// [1] C. Spearman, "The proof and measurement of association between two things", American
+//     Journal of Psychology 15 (1904) 72-101.
+#pragma once
+
+#include <cstdint>
+
+#include "numerics/farray.hpp"
+
+namespace spearcorr_mod {
+
+inline constexpr int32_t kMaxRank = 7500;  // largest sample that is ranked
+
+// rk(1..n) := mid-ranks of x(1..n) (ties share the mean of their positions). rk is zeroed first
+// and stays 0 for n > 7500; ranking stops at the first value that is not a number, leaving
+// the ranks from there on 0.
+void rank(VecView<const double> x, int32_t n, VecView<double> rk);
+
+// rho := Spearman's rho of x(1..n) and y(1..n); 0 unless 2 <= n <= 7500, and 0 when
+// |rho| < 1e-5. The fourth argument is not used.
+void spcorr(
+    VecView<const double> x, VecView<const double> y, int32_t n, int32_t unused, double& rho);
+
+}  // namespace spearcorr_mod

@@ -1,0 +1,220 @@
+#include "platform/gfx/device_context.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "platform/gfx/flood_fill.hpp"
+#include "platform/gfx/raster_bezier.hpp"
+#include "platform/gfx/raster_ellipse.hpp"
+#include "platform/gfx/raster_polygon.hpp"
+#include "platform/gfx/stroke.hpp"
+
+namespace platform {
+
+namespace {
+
+int clamp32(int64_t v) {
+  return static_cast<int>(
+      std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+Rect widened(const Rect& r, int by) {
+  return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
+}  // namespace
+
+DeviceContext::DeviceContext(Page& page)
+    : page_(&page), pen_(stock_black_pen()), brush_(stock_white_brush()) {}
+
+Color DeviceContext::set_text_color(Color c) { return std::exchange(text_color_, c); }
+Color DeviceContext::set_bk_color(Color c) { return std::exchange(bk_color_, c); }
+BkMode DeviceContext::set_bk_mode(BkMode m) { return std::exchange(bk_mode_, m); }
+MixMode DeviceContext::set_mix_mode(MixMode m) { return std::exchange(mix_mode_, m); }
+
+PenRef DeviceContext::select_pen(PenRef pen) {
+  if (!pen) return nullptr;
+  return std::exchange(pen_, std::move(pen));
+}
+
+BrushRef DeviceContext::select_brush(BrushRef brush) {
+  if (!brush) return nullptr;
+  return std::exchange(brush_, std::move(brush));
+}
+
+FontRef DeviceContext::select_font(FontRef font) {
+  if (!font) return nullptr;
+  return std::exchange(font_, std::move(font));
+}
+
+Point DeviceContext::move_to(Point p) { return std::exchange(position_, p); }
+Point DeviceContext::set_origin(Point device) { return std::exchange(origin_, device); }
+void DeviceContext::set_clip(std::optional<Rect> device_rect) { clip_ = device_rect; }
+
+Rect DeviceContext::drawable() const {
+  const Rect page_rect{0, 0, page_->width(), page_->height()};
+  return clip_ ? intersect(page_rect, sorted(*clip_)) : page_rect;
+}
+
+Point64 DeviceContext::device(Point logical) const {
+  return Point64{static_cast<int64_t>(logical.x) + origin_.x,
+                 static_cast<int64_t>(logical.y) + origin_.y};
+}
+
+Point DeviceContext::to_device(Point logical) const {
+  const Point64 d = device(logical);
+  return Point{clamp32(d.x), clamp32(d.y)};
+}
+
+Point DeviceContext::to_logical(Point device) const {
+  return Point{clamp32(static_cast<int64_t>(device.x) - origin_.x),
+               clamp32(static_cast<int64_t>(device.y) - origin_.y)};
+}
+
+Rect DeviceContext::trace_bounds() const {
+  return widened(drawable(), raster::stroke_reach(*pen_));
+}
+
+raster::Ink DeviceContext::brush_ink(const Brush& brush, bool opaque) const {
+  if (brush.kind() == Brush::Kind::Solid) return raster::Ink::solid(brush.color());
+  return raster::Ink::patterned(brush.rows(), text_color_, bk_color_, opaque);
+}
+
+void DeviceContext::paint_fill(const raster::Coverage& area) {
+  if (brush_->kind() == Brush::Kind::Null) return;
+  raster::paint(
+      *page_, area, drawable(), brush_ink(*brush_, bk_mode_ == BkMode::Opaque), mix_mode_);
+}
+
+void DeviceContext::stroke_and_paint(const raster::Spine& spine) {
+  raster::Stroke s = raster::stroke(spine, *pen_, drawable());
+  raster::paint(*page_, s.ink, drawable(), raster::Ink::solid(pen_->color()), mix_mode_);
+  if (bk_mode_ == BkMode::Opaque)
+    raster::paint(*page_, s.gaps, drawable(), raster::Ink::solid(bk_color_), mix_mode_);
+}
+
+void DeviceContext::fill_and_outline(raster::Coverage area, const raster::Spine& outline) {
+  raster::Stroke s = raster::stroke(outline, *pen_, drawable());
+  area.subtract(s.ink);
+  if (bk_mode_ == BkMode::Opaque) area.subtract(s.gaps);
+  paint_fill(area);
+  raster::paint(*page_, s.ink, drawable(), raster::Ink::solid(pen_->color()), mix_mode_);
+  if (bk_mode_ == BkMode::Opaque)
+    raster::paint(*page_, s.gaps, drawable(), raster::Ink::solid(bk_color_), mix_mode_);
+}
+
+void DeviceContext::line_to(Point p) {
+  raster::Spine spine;
+  raster::trace_segment(device(position_), device(p), trace_bounds(), 0, spine);
+  stroke_and_paint(spine);
+  position_ = p;
+}
+
+void DeviceContext::polyline(std::span<const Point> points) {
+  std::vector<Point64> pts;
+  pts.reserve(points.size());
+  for (const Point& p : points) pts.push_back(device(p));
+  raster::Spine spine;
+  raster::trace_polyline(pts, trace_bounds(), spine);
+  stroke_and_paint(spine);
+}
+
+void DeviceContext::poly_bezier(std::span<const Point> points) {
+  std::vector<Point64> pts;
+  pts.reserve(points.size());
+  for (const Point& p : points) pts.push_back(device(p));
+  const std::vector<Point64> flat = raster::flatten_bezier(pts);
+  raster::Spine spine;
+  raster::trace_polyline(flat, trace_bounds(), spine);
+  stroke_and_paint(spine);
+}
+
+void DeviceContext::polygon(std::span<const Point> points) {
+  if (points.size() < 2) return;
+  std::vector<Point64> pts;
+  pts.reserve(points.size() + 1);
+  for (const Point& p : points) pts.push_back(device(p));
+  raster::Coverage area = raster::fill_polygon(pts, drawable());
+  pts.push_back(pts.front());
+  raster::Spine outline;
+  raster::trace_polyline(pts, trace_bounds(), outline);
+  fill_and_outline(std::move(area), outline);
+}
+
+void DeviceContext::rectangle(const Rect& r) {
+  const Rect s = sorted(r);
+  if (s.empty()) return;
+  const Point corners[] = {
+      {s.left, s.top}, {s.right - 1, s.top}, {s.right - 1, s.bottom - 1}, {s.left, s.bottom - 1}};
+  polygon(corners);
+}
+
+namespace {
+
+raster::Box64 box64(const Rect& box, Point origin) {
+  return raster::Box64{static_cast<int64_t>(box.left) + origin.x,
+                       static_cast<int64_t>(box.top) + origin.y,
+                       static_cast<int64_t>(box.right) + origin.x,
+                       static_cast<int64_t>(box.bottom) + origin.y};
+}
+
+}  // namespace
+
+void DeviceContext::ellipse(const Rect& box) {
+  const raster::Box64 b = box64(box, origin_);
+  fill_and_outline(raster::fill_ellipse(b, drawable()), raster::ellipse_spine(b, trace_bounds()));
+}
+
+void DeviceContext::arc(const Rect& box, Point start, Point end) {
+  stroke_and_paint(
+      raster::arc_spine(box64(box, origin_), device(start), device(end), trace_bounds()));
+}
+
+void DeviceContext::pie(const Rect& box, Point start, Point end) {
+  const raster::Box64 b = box64(box, origin_);
+  fill_and_outline(raster::fill_sector(b, device(start), device(end), drawable()),
+                   raster::pie_spine(b, device(start), device(end), trace_bounds()));
+}
+
+bool DeviceContext::flood_fill(Point seed, Color border) {
+  const Point64 d = device(seed);
+  const Rect bounds = drawable();
+  if (d.x < bounds.left || d.x >= bounds.right || d.y < bounds.top || d.y >= bounds.bottom)
+    return false;
+  const raster::Coverage region = raster::flood_region(
+      *page_, Point{static_cast<int>(d.x), static_cast<int>(d.y)}, to_pixel(border), bounds);
+  if (region.empty()) return false;
+  paint_fill(region);
+  return true;
+}
+
+void DeviceContext::fill_rect(const Rect& r, const Brush& brush) {
+  if (brush.kind() == Brush::Kind::Null) return;
+  const Rect bounds = drawable();
+  const Point64 a = device({r.left, r.top});
+  const Point64 b = device({r.right, r.bottom});
+  const Rect area = intersect(bounds,
+                              Rect{clamp32(std::min(a.x, b.x)),
+                                   clamp32(std::min(a.y, b.y)),
+                                   clamp32(std::max(a.x, b.x)),
+                                   clamp32(std::max(a.y, b.y))});
+  raster::Coverage mask;
+  for (int y = area.top; y < area.bottom; ++y) mask.add_span(y, area.left, area.right);
+  raster::paint(*page_, mask, bounds, brush_ink(brush, true), MixMode::Copy);
+}
+
+void DeviceContext::set_pixel(Point p, Color c) {
+  const Point64 d = device(p);
+  if (!drawable().contains(clamp32(d.x), clamp32(d.y))) return;
+  page_->at(static_cast<int>(d.x), static_cast<int>(d.y)) = to_pixel(c);
+}
+
+Color DeviceContext::get_pixel(Point p) const {
+  const Point64 d = device(p);
+  if (!drawable().contains(clamp32(d.x), clamp32(d.y))) return kInvalidColor;
+  return to_colorref(page_->at(static_cast<int>(d.x), static_cast<int>(d.y)));
+}
+
+}  // namespace platform

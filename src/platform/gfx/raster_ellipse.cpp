@@ -1,0 +1,181 @@
+#include "platform/gfx/raster_ellipse.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace platform::raster {
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+struct Ellipse {
+  double cx, cy, rx, ry;
+  int64_t top, bottom;  // rows the box spans: top..bottom-1
+};
+
+Ellipse ellipse_of(const Box64& b) {
+  const int64_t l = std::min(b.left, b.right), r = std::max(b.left, b.right);
+  const int64_t t = std::min(b.top, b.bottom), bt = std::max(b.top, b.bottom);
+  return Ellipse{(static_cast<double>(l) + static_cast<double>(r)) / 2.0,
+                 (static_cast<double>(t) + static_cast<double>(bt)) / 2.0,
+                 (static_cast<double>(r) - static_cast<double>(l)) / 2.0,
+                 (static_cast<double>(bt) - static_cast<double>(t)) / 2.0,
+                 t,
+                 bt};
+}
+
+struct RowSpan {
+  int64_t x0 = 0, x1 = 0;  // pixels x0..x1-1
+  bool empty() const { return x1 <= x0; }
+};
+
+// Pixels of row y whose centres satisfy |x + 0.5 - cx| <= half width at the row's centre.
+RowSpan row_span(const Ellipse& e, int64_t y) {
+  if (e.rx <= 0 || e.ry <= 0 || y < e.top || y >= e.bottom) return {};
+  const double v = (static_cast<double>(y) + 0.5 - e.cy) / e.ry;
+  if (std::fabs(v) >= 1.0) return {};
+  const double hw = e.rx * std::sqrt(1.0 - v * v);
+  return RowSpan{static_cast<int64_t>(std::ceil(e.cx - hw - 0.5)),
+                 static_cast<int64_t>(std::floor(e.cx + hw - 0.5)) + 1};
+}
+
+RowSpan clipped(RowSpan s, const Rect& bounds) {
+  return RowSpan{std::max<int64_t>(s.x0, bounds.left), std::min<int64_t>(s.x1, bounds.right)};
+}
+
+// Angular range counter-clockwise from the start ray to the end ray.
+struct Sweep {
+  double cx, cy;
+  double start;  // angle of the start ray, radians, y up
+  double span;   // 0 < span <= 2 pi
+  // Angle of pixel (x, y)'s centre past the start ray, in [0, 2 pi).
+  double past_start(int x, int y) const {
+    double d = std::atan2(cy - (y + 0.5), (x + 0.5) - cx) - start;
+    while (d < 0) d += kTwoPi;
+    while (d >= kTwoPi) d -= kTwoPi;
+    return d;
+  }
+  bool holds(int x, int y) const { return past_start(x, y) <= span; }
+};
+
+Sweep sweep_of(const Ellipse& e, Point64 start, Point64 end) {
+  const double sx = static_cast<double>(start.x) - e.cx, sy = e.cy - static_cast<double>(start.y);
+  const double ex = static_cast<double>(end.x) - e.cx, ey = e.cy - static_cast<double>(end.y);
+  const double a0 = std::atan2(sy, sx);
+  double span = std::atan2(ey, ex) - a0;
+  while (span <= 0) span += kTwoPi;
+  // Rays in the same direction (exact test on the half-integer offsets) sweep the full turn.
+  if (sx * ey - sy * ex == 0 && sx * ex + sy * ey >= 0) span = kTwoPi;
+  return Sweep{e.cx, e.cy, a0, std::min(span, kTwoPi)};
+}
+
+// Border pixels of the area inside bounds, unordered.
+std::vector<std::pair<int, int>> border_pixels(const Ellipse& e, const Rect& bounds) {
+  std::vector<std::pair<int, int>> out;
+  const int64_t y0 = std::max<int64_t>(e.top, bounds.top);
+  const int64_t y1 = std::min<int64_t>(e.bottom, bounds.bottom);
+  for (int64_t y = y0; y < y1; ++y) {
+    const RowSpan s = row_span(e, y);
+    if (s.empty()) continue;
+    const RowSpan up = row_span(e, y - 1), down = row_span(e, y + 1);
+    // Interior: pixels with all four neighbours in the area.
+    RowSpan in{std::max({s.x0 + 1, up.x0, down.x0}), std::min({s.x1 - 1, up.x1, down.x1})};
+    if (up.empty() || down.empty() || in.empty()) in = {s.x1, s.x1};
+    for (const RowSpan part : {RowSpan{s.x0, in.x0}, RowSpan{in.x1, s.x1}}) {
+      const RowSpan c = clipped(part, bounds);
+      for (int64_t x = c.x0; x < c.x1; ++x)
+        out.emplace_back(static_cast<int>(x), static_cast<int>(y));
+    }
+  }
+  return out;
+}
+
+// The border pixels the sweep holds, ordered along it, numbered from first_step.
+Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t first_step) {
+  struct Keyed {
+    double angle;
+    int x, y;
+  };
+  std::vector<Keyed> keyed;
+  for (const auto& [x, y] : border_pixels(e, bounds)) {
+    const double a = sw.past_start(x, y);
+    if (a <= sw.span) keyed.push_back({a, x, y});
+  }
+  std::sort(
+      keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.angle < b.angle; });
+  Spine out;
+  out.reserve(keyed.size());
+  for (size_t i = 0; i < keyed.size(); ++i)
+    out.push_back({keyed[i].x, keyed[i].y, first_step + static_cast<int64_t>(i)});
+  return out;
+}
+
+// The pixel where the ray from the centre through p leaves the area: the point of the ellipse
+// on the ray, moved half a pixel back toward the centre.
+Point64 ray_end_pixel(const Ellipse& e, Point64 p) {
+  double ux = static_cast<double>(p.x) - e.cx, uy = static_cast<double>(p.y) - e.cy;
+  const double len = std::hypot(ux, uy);
+  if (len == 0) {
+    ux = 1;
+    uy = 0;
+  } else {
+    ux /= len;
+    uy /= len;
+  }
+  const double t = 1.0 / std::hypot(ux / e.rx, uy / e.ry) - 0.5;
+  return Point64{static_cast<int64_t>(std::floor(e.cx + t * ux)),
+                 static_cast<int64_t>(std::floor(e.cy + t * uy))};
+}
+
+}  // namespace
+
+Coverage fill_ellipse(const Box64& box, const Rect& bounds) {
+  const Ellipse e = ellipse_of(box);
+  Coverage out;
+  const int64_t y0 = std::max<int64_t>(e.top, bounds.top);
+  const int64_t y1 = std::min<int64_t>(e.bottom, bounds.bottom);
+  for (int64_t y = y0; y < y1; ++y) {
+    const RowSpan c = clipped(row_span(e, y), bounds);
+    out.add_span(static_cast<int>(y), static_cast<int>(c.x0), static_cast<int>(c.x1));
+  }
+  return out;
+}
+
+Spine ellipse_spine(const Box64& box, const Rect& bounds) {
+  const Ellipse e = ellipse_of(box);
+  return ordered_arc(e, Sweep{e.cx, e.cy, 0.0, kTwoPi}, bounds, 0);
+}
+
+Spine arc_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
+  const Ellipse e = ellipse_of(box);
+  return ordered_arc(e, sweep_of(e, start, end), bounds, 0);
+}
+
+Coverage fill_sector(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
+  const Ellipse e = ellipse_of(box);
+  const Sweep sw = sweep_of(e, start, end);
+  Coverage area = fill_ellipse(box, bounds);
+  Coverage out;
+  for (const Span& s : area.spans())
+    for (int x = s.x0; x < s.x1; ++x)
+      if (sw.holds(x, s.y)) out.add_pixel(x, s.y);
+  return out;
+}
+
+Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
+  const Ellipse e = ellipse_of(box);
+  if (e.rx <= 0 || e.ry <= 0) return {};
+  const Sweep sw = sweep_of(e, start, end);
+  Spine out = ordered_arc(e, sw, bounds, 0);
+  const Point64 centre{static_cast<int64_t>(std::floor(e.cx)),
+                       static_cast<int64_t>(std::floor(e.cy))};
+  const Point64 path[] = {ray_end_pixel(e, end), centre, ray_end_pixel(e, start)};
+  int64_t step = static_cast<int64_t>(out.size());
+  step += trace_segment(path[0], path[1], bounds, step, out);
+  trace_segment(path[1], path[2], bounds, step, out);
+  return out;
+}
+
+}  // namespace platform::raster

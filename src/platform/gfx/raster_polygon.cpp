@@ -1,0 +1,77 @@
+#include "platform/gfx/raster_polygon.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace platform::raster {
+
+namespace {
+
+struct Edge {
+  double y_lo;  // rows y_lo..y_hi-1 cross the edge
+  double y_hi;
+  double x_at_lo;  // x where the edge meets y_lo
+  double slope;    // dx / dy
+};
+
+std::vector<Edge> edges_of(std::span<const Point64> points) {
+  std::vector<Edge> edges;
+  edges.reserve(points.size());
+  for (size_t i = 0; i < points.size(); ++i) {
+    const Point64& p = points[i];
+    const Point64& q = points[(i + 1) % points.size()];
+    if (p.y == q.y) continue;  // a horizontal edge only bounds the edges it joins
+    const Point64& lo = p.y < q.y ? p : q;
+    const Point64& hi = p.y < q.y ? q : p;
+    edges.push_back({static_cast<double>(lo.y),
+                     static_cast<double>(hi.y),
+                     static_cast<double>(lo.x),
+                     static_cast<double>(hi.x - lo.x) / static_cast<double>(hi.y - lo.y)});
+  }
+  std::sort(
+      edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y_lo < b.y_lo; });
+  return edges;
+}
+
+// First pixel whose centre is at or right of x, kept within a little of the bounds so that a
+// far-away crossing cannot overflow the conversion.
+int first_pixel_from(double x, const Rect& bounds) {
+  const double c = std::ceil(x);
+  return static_cast<int>(std::clamp(c, bounds.left - 1.0, bounds.right + 1.0));
+}
+
+}  // namespace
+
+Coverage fill_polygon(std::span<const Point64> points, const Rect& bounds) {
+  Coverage out;
+  if (points.size() < 3 || bounds.empty()) return out;
+  const std::vector<Edge> edges = edges_of(points);
+  if (edges.empty()) return out;
+  double y_min = edges.front().y_lo;
+  double y_max = y_min;
+  for (const Edge& e : edges) y_max = std::max(y_max, e.y_hi);
+  const int row0 = static_cast<int>(std::max<double>(bounds.top, std::floor(y_min)));
+  const int row1 = static_cast<int>(std::min<double>(bounds.bottom, std::ceil(y_max)));
+
+  std::vector<const Edge*> active;
+  std::vector<double> xs;
+  size_t next = 0;
+  for (int y = row0; y < row1; ++y) {
+    const double yc = y;
+    while (next < edges.size() && edges[next].y_lo <= yc) active.push_back(&edges[next++]);
+    std::erase_if(active, [yc](const Edge* e) { return e->y_hi <= yc; });
+    xs.clear();
+    for (const Edge* e : active) xs.push_back(e->x_at_lo + (yc - e->y_lo) * e->slope);
+    std::sort(xs.begin(), xs.end());
+    for (size_t i = 0; i + 1 < xs.size(); i += 2) {
+      const int x0 = std::max(first_pixel_from(xs[i], bounds), bounds.left);
+      const int x1 = std::min(first_pixel_from(xs[i + 1], bounds), bounds.right);
+      out.add_span(y, x0, x1);
+    }
+  }
+  out.normalize();
+  return out;
+}
+
+}  // namespace platform::raster

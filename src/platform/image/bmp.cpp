@@ -1,0 +1,256 @@
+#include "platform/image/bmp.hpp"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace platform {
+namespace {
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr uint32_t kInfoHeaderSize = 40;
+
+void put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+  put16(out, v & 0xFFFF);
+  put16(out, v >> 16);
+}
+void set32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t get16(std::span<const uint8_t> b, size_t at) { return b[at] | (b[at + 1] << 8); }
+uint32_t get32(std::span<const uint8_t> b, size_t at) {
+  return get16(b, at) | (get16(b, at + 2) << 16);
+}
+
+int64_t stride_of(int64_t bits, int64_t width) { return ((bits * width + 31) / 32) * 4; }
+
+struct Header {
+  int64_t width = 0;
+  int64_t height = 0;  // absolute
+  bool top_down = false;
+  uint32_t bits = 0;
+  uint32_t colours = 0;  // colour-table entries used for lookup
+  size_t palette_at = 0;
+  uint64_t pixels_at = 0;
+};
+
+BmpError fail(BmpError* error, BmpError why) {
+  if (error) *error = why;
+  return why;
+}
+
+// Parses the info header at `info_at` with its colour table; the pixels start at `offset`
+// bytes from the buffer's start, or right after the table when it is 0.
+BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset, Header& h) {
+  if (b.size() < info_at + 4) return BmpError::Truncated;
+  const uint32_t header_size = get32(b, info_at);
+  if (header_size != 40 && header_size != 52 && header_size != 56 && header_size != 108 &&
+      header_size != 124) {
+    return BmpError::BadHeader;
+  }
+  if (b.size() < info_at + header_size) return BmpError::Truncated;
+  const auto width = static_cast<int32_t>(get32(b, info_at + 4));
+  const auto height = static_cast<int32_t>(get32(b, info_at + 8));
+  // INT32_MIN has no positive counterpart, so it cannot be a top-down height.
+  if (width <= 0 || height == 0 || height == INT32_MIN || get16(b, info_at + 12) != 1) {
+    return BmpError::BadHeader;
+  }
+  h.width = width;
+  h.height = height < 0 ? -int64_t{height} : height;
+  h.top_down = height < 0;
+  h.bits = get16(b, info_at + 14);
+  if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24 && h.bits != 32) {
+    return BmpError::Unsupported;
+  }
+  if (get32(b, info_at + 16) != 0) return BmpError::Unsupported;  // compressed
+  if (h.width * h.height > kMaxBmpPixels) return BmpError::TooLarge;
+  const uint32_t used = get32(b, info_at + 32);
+  uint64_t table_entries = 0;
+  if (h.bits <= 8) {
+    if (used > (1u << h.bits)) return BmpError::BadColours;
+    h.colours = used != 0 ? used : 1u << h.bits;
+    table_entries = h.colours;
+  } else {
+    table_entries = used;  // an optional table the pixels do not use, skipped
+  }
+  h.palette_at = info_at + header_size;
+  const uint64_t table_end = h.palette_at + 4 * table_entries;
+  if (table_end > b.size()) return BmpError::Truncated;
+  h.pixels_at = offset != 0 ? offset : table_end;
+  if (h.pixels_at < table_end) return BmpError::BadOffset;
+  const uint64_t image_bytes = static_cast<uint64_t>(stride_of(h.bits, h.width) * h.height);
+  if (h.pixels_at + image_bytes > b.size()) return BmpError::Truncated;
+  return BmpError::None;
+}
+
+BmpError parse_file(std::span<const uint8_t> b, Header& h) {
+  if (b.size() < kFileHeaderSize) return BmpError::Truncated;
+  if (b[0] != 'B' || b[1] != 'M') return BmpError::NotBitmap;
+  return parse_info(b, kFileHeaderSize, get32(b, 10), h);
+}
+
+Pixel palette_pixel(std::span<const uint8_t> b, const Header& h, uint32_t index) {
+  if (index >= h.colours) return 0;  // outside the table: black rather than a wild read
+  const size_t at = h.palette_at + 4 * static_cast<size_t>(index);
+  return (Pixel{b[at + 2]} << 16) | (Pixel{b[at + 1]} << 8) | b[at];
+}
+
+void decode_row(std::span<const uint8_t> b, const Header& h, const uint8_t* row, Pixel* out) {
+  for (int64_t x = 0; x < h.width; ++x) {
+    switch (h.bits) {
+      case 1:
+        out[x] = palette_pixel(b, h, (row[x >> 3] >> (7 - (x & 7))) & 1);
+        break;
+      case 4:
+        out[x] = palette_pixel(b, h, (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF);
+        break;
+      case 8:
+        out[x] = palette_pixel(b, h, row[x]);
+        break;
+      default: {
+        const uint8_t* p = row + x * (h.bits / 8);
+        out[x] = (Pixel{p[2]} << 16) | (Pixel{p[1]} << 8) | p[0];
+      }
+    }
+  }
+}
+
+Page decode_pixels(std::span<const uint8_t> bytes, const Header& h) {
+  Page page(static_cast<int>(h.width), static_cast<int>(h.height));
+  const int64_t stride = stride_of(h.bits, h.width);
+  for (int64_t r = 0; r < h.height; ++r) {
+    const uint8_t* row = bytes.data() + h.pixels_at + r * stride;
+    const int64_t y = h.top_down ? r : h.height - 1 - r;
+    decode_row(bytes, h, row, page.row(static_cast<int>(y)));
+  }
+  return page;
+}
+
+}  // namespace
+
+const char* to_string(BmpError error) {
+  switch (error) {
+    case BmpError::None:
+      return "no error";
+    case BmpError::Truncated:
+      return "file shorter than its headers claim";
+    case BmpError::NotBitmap:
+      return "not a bitmap file";
+    case BmpError::BadHeader:
+      return "invalid bitmap header";
+    case BmpError::Unsupported:
+      return "unsupported bitmap format";
+    case BmpError::BadColours:
+      return "invalid colour count";
+    case BmpError::BadOffset:
+      return "invalid pixel offset";
+    case BmpError::TooLarge:
+      return "bitmap too large";
+    case BmpError::CannotOpen:
+      return "file cannot be read";
+  }
+  return "unknown error";
+}
+
+std::vector<uint8_t> encode_dib24(const Page& page) {
+  const uint32_t width = static_cast<uint32_t>(page.width());
+  const uint32_t height = static_cast<uint32_t>(page.height());
+  const uint32_t stride = static_cast<uint32_t>(stride_of(24, width));
+  std::vector<uint8_t> out;
+  out.reserve(kInfoHeaderSize + size_t{stride} * height);
+  put32(out, kInfoHeaderSize);
+  put32(out, width);
+  put32(out, height);  // positive: bottom row first
+  put16(out, 1);       // planes
+  put16(out, 24);
+  put32(out, 0);  // uncompressed
+  put32(out, stride * height);
+  for (int i = 0; i < 4; ++i) put32(out, 0);  // resolution, colours used and important
+  for (int y = page.height() - 1; y >= 0; --y) {
+    const Pixel* row = page.row(y);
+    for (int x = 0; x < page.width(); ++x) {
+      out.push_back(static_cast<uint8_t>(row[x]));
+      out.push_back(static_cast<uint8_t>(row[x] >> 8));
+      out.push_back(static_cast<uint8_t>(row[x] >> 16));
+    }
+    for (uint32_t pad = 3 * width; pad < stride; ++pad) out.push_back(0);
+  }
+  return out;
+}
+
+std::vector<uint8_t> bmp_file_header(uint32_t dib_size, uint32_t pixel_offset) {
+  std::vector<uint8_t> out;
+  out.push_back('B'), out.push_back('M');
+  put32(out, static_cast<uint32_t>(kFileHeaderSize) + dib_size);
+  put32(out, 0);  // two reserved 16-bit fields
+  put32(out, static_cast<uint32_t>(kFileHeaderSize) + pixel_offset);
+  return out;
+}
+
+std::vector<uint8_t> encode_bmp24(const Page& page) {
+  const std::vector<uint8_t> dib = encode_dib24(page);
+  std::vector<uint8_t> out = bmp_file_header(static_cast<uint32_t>(dib.size()), kInfoHeaderSize);
+  out.insert(out.end(), dib.begin(), dib.end());
+  return out;
+}
+
+bool write_bmp24(const std::string& path, const Page& page) {
+  const std::vector<uint8_t> bytes = encode_bmp24(page);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool closed = std::fclose(file) == 0;
+  if (written && closed) return true;
+  std::remove(path.c_str());  // never leave a truncated picture behind
+  return false;
+}
+
+std::optional<Page> decode_bmp(std::span<const uint8_t> bytes, BmpError* error) {
+  Header h;
+  if (fail(error, parse_file(bytes, h)) != BmpError::None) return std::nullopt;
+  return decode_pixels(bytes, h);
+}
+
+std::optional<Page> decode_dib(std::span<const uint8_t> dib, BmpError* error) {
+  Header h;
+  if (fail(error, parse_info(dib, 0, 0, h)) != BmpError::None) return std::nullopt;
+  return decode_pixels(dib, h);
+}
+
+std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes, BmpError* error) {
+  Header h;
+  if (fail(error, parse_file(bytes, h)) != BmpError::None) return std::nullopt;
+  const size_t table_end = h.palette_at + 4 * size_t{h.colours};
+  std::vector<uint8_t> dib(bytes.begin() + kFileHeaderSize, bytes.begin() + table_end);
+  const size_t image = static_cast<size_t>(stride_of(h.bits, h.width) * h.height);
+  set32(dib, 0, kInfoHeaderSize);  // later header versions are cut to the common part
+  dib.erase(dib.begin() + kInfoHeaderSize, dib.begin() + (h.palette_at - kFileHeaderSize));
+  set32(dib, 20, static_cast<uint32_t>(image));
+  set32(dib, 32, h.colours);
+  dib.insert(dib.end(), bytes.begin() + h.pixels_at, bytes.begin() + h.pixels_at + image);
+  return dib;
+}
+
+std::optional<std::vector<uint8_t>> read_file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+std::optional<Page> read_bmp(const std::string& path, BmpError* error) {
+  const auto bytes = read_file_bytes(path);
+  if (!bytes) {
+    fail(error, BmpError::CannotOpen);
+    return std::nullopt;
+  }
+  return decode_bmp(*bytes, error);
+}
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+// Stretching a page to another size with area averaging: every target pixel is the mean of
+// the source area it covers (weighted by overlap), so shrinking keeps fine detail as grey
+// instead of dropping it and enlarging repeats pixels.
+#pragma once
+
+#include "platform/gfx/page.hpp"
+
+namespace platform {
+
+// A new page of width x height (an empty page for a non-positive size or an empty source).
+Page scale_page(const Page& source, int width, int height);
+
+}  // namespace platform

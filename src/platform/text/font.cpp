@@ -1,0 +1,211 @@
+#include "platform/text/font.hpp"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <cmath>
+#include <cstdlib>
+
+namespace platform {
+
+struct Font::Face {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  ~Face() {
+    if (face) FT_Done_Face(face);
+    if (library) FT_Done_FreeType(library);
+  }
+};
+
+namespace {
+
+std::mutex fontconfig_mutex;  // fontconfig's configuration is not safe for concurrent use
+
+FcConfig* loaded_config = nullptr;  // guarded by fontconfig_mutex
+
+// The process's own fontconfig configuration, loaded on first use and released at exit
+// (fontconfig keeps part of a configuration unreachable until it is destroyed). Called with
+// fontconfig_mutex held.
+FcConfig* fontconfig() {
+  if (!loaded_config) {
+    loaded_config = FcInitLoadConfigAndFonts();
+    if (loaded_config) {
+      std::atexit([] {
+        std::lock_guard lock(fontconfig_mutex);
+        FcConfigDestroy(loaded_config);
+        loaded_config = nullptr;
+      });
+    }
+  }
+  return loaded_config;
+}
+
+std::vector<const char*> family_names(FontFamily family) {
+  switch (family) {
+    case FontFamily::Roman:
+      return {"Liberation Serif", "serif"};
+    case FontFamily::Modern:
+      return {"Liberation Mono", "monospace"};
+    case FontFamily::Script:
+      return {"cursive"};
+    case FontFamily::Decorative:
+      return {"fantasy"};
+    case FontFamily::DontCare:
+    case FontFamily::Swiss:
+      break;
+  }
+  return {"Liberation Sans", "sans-serif"};
+}
+
+struct MatchedFile {
+  std::string path;
+  int index = 0;
+  std::string family;
+};
+
+// Asks fontconfig for the best face: the named face first, then a symbol face when asked for,
+// then the family kind's preferences.
+bool match_file(const FontRequest& request, MatchedFile& out) {
+  std::lock_guard lock(fontconfig_mutex);
+  FcConfig* config = fontconfig();
+  if (!config) return false;
+  FcPattern* pattern = FcPatternCreate();
+  auto add_family = [&](const char* name) {
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name));
+  };
+  if (!request.face.empty()) add_family(request.face.c_str());
+  if (request.symbol) add_family("symbol");
+  for (const char* name : family_names(request.family)) add_family(name);
+  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(request.weight));
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(config, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (!match) return false;
+  FcChar8* file = nullptr;
+  FcChar8* family = nullptr;
+  const bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
+  if (ok) {
+    out.path = reinterpret_cast<const char*>(file);
+    FcPatternGetInteger(match, FC_INDEX, 0, &out.index);
+    if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch) {
+      out.family = reinterpret_cast<const char*>(family);
+    }
+  }
+  FcPatternDestroy(match);
+  return ok;
+}
+
+struct VerticalMetrics {
+  double cell_ascent;  // font units
+  double cell_descent;
+  double line_gap;  // font units beyond the cell
+};
+
+// The cell is the Windows ascent/descent of the OS/2 table when present (what the classic
+// text metrics use), else the horizontal header's; the external leading is whatever line gap
+// the horizontal header asks for beyond that cell.
+VerticalMetrics vertical_metrics(FT_Face face) {
+  const double hhea_ascent = face->ascender;
+  const double hhea_descent = -face->descender;
+  const double hhea_gap = face->height - (face->ascender - face->descender);
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+    const double ascent = os2->usWinAscent;
+    const double descent = os2->usWinDescent;
+    const double gap = hhea_gap - ((ascent + descent) - (hhea_ascent + hhea_descent));
+    return {ascent, descent, gap > 0 ? gap : 0};
+  }
+  return {hhea_ascent, hhea_descent, hhea_gap > 0 ? hhea_gap : 0};
+}
+
+void copy_bitmap(const FT_Bitmap& bitmap, Glyph& glyph) {
+  glyph.width = static_cast<int>(bitmap.width);
+  glyph.rows = static_cast<int>(bitmap.rows);
+  glyph.coverage.assign(static_cast<size_t>(glyph.width) * glyph.rows, 0);
+  for (int y = 0; y < glyph.rows; ++y) {
+    const unsigned char* src = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
+    uint8_t* dst = glyph.coverage.data() + static_cast<size_t>(y) * glyph.width;
+    for (int x = 0; x < glyph.width; ++x) {
+      if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
+        dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+      } else {
+        dst[x] = src[x];
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<const Font> Font::create(const FontRequest& request) {
+  MatchedFile file;
+  if (!match_file(request, file)) return nullptr;
+  auto face = std::make_unique<Face>();
+  if (FT_Init_FreeType(&face->library) != 0) return nullptr;
+  if (FT_New_Face(face->library, file.path.c_str(), file.index, &face->face) != 0) return nullptr;
+  if (!FT_IS_SCALABLE(face->face) || face->face->units_per_EM == 0) return nullptr;
+  // A symbol face keeps its glyphs under the Microsoft symbol map (U+F020..U+F0FF); prefer
+  // Unicode and fall back to that map.
+  if (FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) {
+    FT_Select_Charmap(face->face, FT_ENCODING_MS_SYMBOL);
+  }
+  auto font = std::shared_ptr<Font>(new Font(request, std::move(face)));
+  font->family_name_ = file.family;
+  return font;
+}
+
+std::shared_ptr<const Font> Font::default_gui() {
+  static const std::shared_ptr<const Font> font =
+      create({kDefaultGuiFontHeight, 400, FontFamily::Swiss, "", false});
+  return font;
+}
+
+Font::Font(const FontRequest& request, std::unique_ptr<Face> face)
+    : request_(request), face_(std::move(face)) {
+  FT_Face f = face_->face;
+  const VerticalMetrics m = vertical_metrics(f);
+  const double units = f->units_per_EM;
+  const double cell_units = m.cell_ascent + m.cell_descent;
+  double em_pixels = 16;
+  if (request.height > 0) {
+    em_pixels = request.height * units / cell_units;
+  } else if (request.height < 0) {
+    em_pixels = -static_cast<double>(request.height);
+  }
+  const double scale = em_pixels / units;
+  ascent_ = static_cast<int>(std::lround(m.cell_ascent * scale));
+  descent_ = request.height > 0 ? request.height - ascent_
+                                : static_cast<int>(std::lround(m.cell_descent * scale));
+  external_leading_ = static_cast<int>(std::lround(m.line_gap * scale));
+  FT_Set_Char_Size(f, 0, static_cast<FT_F26Dot6>(std::lround(em_pixels * 64)), 72, 72);
+}
+
+Font::~Font() = default;
+
+const Glyph& Font::glyph(char32_t code_point) const {
+  std::lock_guard lock(mutex_);
+  auto it = cache_.find(code_point);
+  if (it != cache_.end()) return it->second;
+  Glyph glyph;
+  FT_Face f = face_->face;
+  FT_UInt index = FT_Get_Char_Index(f, code_point);
+  if (index == 0 && f->charmap && f->charmap->encoding == FT_ENCODING_MS_SYMBOL &&
+      code_point < 0x100) {
+    index = FT_Get_Char_Index(f, 0xF000 + code_point);
+  }
+  if (FT_Load_Glyph(f, index, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) == 0) {
+    const FT_GlyphSlot slot = f->glyph;
+    glyph.left = slot->bitmap_left;
+    glyph.top = slot->bitmap_top;
+    glyph.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    copy_bitmap(slot->bitmap, glyph);
+  }
+  return cache_.emplace(code_point, std::move(glyph)).first->second;
+}
+
+}  // namespace platform

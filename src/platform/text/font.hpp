@@ -1,0 +1,86 @@
+// Fonts: a face matched through fontconfig, sized and rendered with FreeType.
+//
+// A request names a family kind, a weight, a height and optionally a face. Heights follow
+// the classic convention: a positive height is the cell height in pixels (ascent + descent),
+// a negative one the em height, 0 a default em height of 16 pixels. Each family kind is
+// matched to installed faces in order of preference: swiss and don't-care to Liberation
+// Sans then any sans face, roman to Liberation Serif then any serif face, modern to Liberation
+// Mono then any monospace face, script to a cursive face, decorative to the named face and
+// then a symbol face. Fontconfig always finds some face, so a request fails only when no font
+// is installed at all.
+//
+// A Font is immutable to its users and safe to share between threads; rendered glyphs are
+// cached under an internal lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace platform {
+
+enum class FontFamily { DontCare, Swiss, Roman, Script, Modern, Decorative };
+
+struct FontRequest {
+  int height = 0;    // >0 cell height, <0 em height, 0 default (pixels)
+  int weight = 400;  // 100..900; 700 is bold
+  FontFamily family = FontFamily::DontCare;
+  std::string face;     // preferred face name; empty chooses by family
+  bool symbol = false;  // prefer a symbol face after `face`
+};
+
+// Em height of the default GUI font, in pixels (a sans face; its cell is about 13 pixels).
+inline constexpr int kDefaultGuiFontHeight = -11;
+
+// One rendered glyph: an 8-bit coverage map placed relative to the pen on the baseline.
+struct Glyph {
+  int left = 0;  // pixels from the pen to the map's first column
+  int top = 0;   // pixels from the baseline up to the map's first row
+  int width = 0;
+  int rows = 0;
+  int advance = 0;                // pen movement in whole pixels
+  std::vector<uint8_t> coverage;  // rows * width, 0 = none, 255 = full
+};
+
+class Font {
+ public:
+  // A font for the request, or null when no face can be loaded.
+  static std::shared_ptr<const Font> create(const FontRequest& request);
+  // The process-wide default GUI font (created once, never released).
+  static std::shared_ptr<const Font> default_gui();
+
+  ~Font();
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+
+  const FontRequest& request() const { return request_; }
+  const std::string& family_name() const { return family_name_; }  // of the matched face
+  bool bold() const { return request_.weight >= 600; }
+
+  int ascent() const { return ascent_; }
+  int descent() const { return descent_; }
+  int height() const { return ascent_ + descent_; }  // cell height
+  int external_leading() const { return external_leading_; }
+  int line_height() const { return height() + external_leading_; }
+
+  // The glyph of a code point (the face's missing-glyph box when it has none).
+  const Glyph& glyph(char32_t code_point) const;
+
+ private:
+  struct Face;
+  Font(const FontRequest& request, std::unique_ptr<Face> face);
+
+  FontRequest request_;
+  std::string family_name_;
+  int ascent_ = 0;
+  int descent_ = 0;
+  int external_leading_ = 0;
+  std::unique_ptr<Face> face_;
+  mutable std::mutex mutex_;  // guards face_ (FreeType faces are not thread-safe) and cache_
+  mutable std::unordered_map<char32_t, Glyph> cache_;
+};
+
+}  // namespace platform

@@ -1,0 +1,83 @@
+#include "toolkit/images.hpp"
+
+#include <cstring>
+#include <limits>
+
+#include "platform/image/picture.hpp"
+#include "platform/image/scale.hpp"
+
+namespace gk {
+namespace {
+
+int32_t get32(std::span<const uint8_t> b, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | b[at + i];
+  return static_cast<int32_t>(v);
+}
+void set32(std::span<uint8_t> b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+int64_t bytes_for(int64_t width, int64_t height) { return kImageHeaderSize + 4 * width * height; }
+
+}  // namespace
+
+int32_t imagesize(int32_t w, int32_t h) {
+  const int64_t width = int64_t{w} + 1, height = int64_t{h} + 1;
+  if (width <= 0 || height <= 0) return 0;
+  const int64_t size = bytes_for(width, height);
+  return size > std::numeric_limits<int32_t>::max() ? 0 : static_cast<int32_t>(size);
+}
+
+std::vector<uint8_t> mallocimage(int32_t w, int32_t h) {
+  return std::vector<uint8_t>(static_cast<size_t>(imagesize(w, h)), 0);
+}
+
+std::optional<platform::Page> image_page(std::span<const uint8_t> image) {
+  if (image.size() < static_cast<size_t>(kImageHeaderSize)) return std::nullopt;
+  const int32_t width = get32(image, 4), height = get32(image, 8);
+  if (get32(image, 0) != 0 || width <= 0 || height <= 0 || get32(image, 12) != 4 * width ||
+      bytes_for(width, height) > static_cast<int64_t>(image.size())) {
+    return std::nullopt;
+  }
+  platform::Page page(width, height);
+  std::memcpy(page.data(), image.data() + kImageHeaderSize, 4 * size_t(width) * height);
+  return page;
+}
+
+bool store_image(const platform::Page& page, std::span<uint8_t> buffer) {
+  const int64_t size = bytes_for(page.width(), page.height());
+  if (page.width() == 0 || size > static_cast<int64_t>(buffer.size())) return false;
+  std::memset(buffer.data(), 0, kImageHeaderSize);
+  set32(buffer, 4, static_cast<uint32_t>(page.width()));
+  set32(buffer, 8, static_cast<uint32_t>(page.height()));
+  set32(buffer, 12, static_cast<uint32_t>(4 * page.width()));
+  buffer[16] = 1;   // planes
+  buffer[18] = 32;  // bits per pixel
+  std::memcpy(
+      buffer.data() + kImageHeaderSize, page.data(), static_cast<size_t>(size) - kImageHeaderSize);
+  return true;
+}
+
+bool scaleimage(std::span<const uint8_t> source,
+                std::span<uint8_t> target,
+                int32_t width,
+                int32_t height) {
+  if (width <= 0 || height <= 0) return false;
+  if (bytes_for(width, height) > static_cast<int64_t>(target.size())) return false;
+  const auto page = image_page(source);
+  if (!page) return false;
+  return store_image(platform::scale_page(*page, width, height), target);
+}
+
+std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* height) {
+  const auto picture = filename ? platform::load_picture(filename) : std::nullopt;
+  if (!picture) return {};
+  std::vector<uint8_t> image(static_cast<size_t>(bytes_for(picture->width(), picture->height())));
+  store_image(*picture, image);
+  if (width) *width = picture->width();
+  if (height) *height = picture->height();
+  return image;
+}
+
+}  // namespace gk

@@ -1,0 +1,110 @@
+#include "model/error_handler.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "model/units.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+// Monday 7 December 2026, 04:21:58.
+std::tm fixed_time() {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 7;
+  t.tm_wday = 1;
+  t.tm_hour = 4;
+  t.tm_min = 21;
+  t.tm_sec = 58;
+  return t;
+}
+
+class ErrorHandler : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    units::reset();
+    units::set_start_directory(dir_.path());
+    units::set_console(&console_);
+    error_handler::set_clock(fixed_time);
+  }
+  void TearDown() override {
+    error_handler::set_clock(nullptr);
+    units::reset();
+  }
+  modeltest::TempDir dir_;
+  std::ostringstream console_;
+};
+
+TEST_F(ErrorHandler, DateTextHas24Characters) {
+  EXPECT_EQ(error_handler::date_text(fixed_time()), "Mon Dec  7 04:21:58 2026");
+  std::tm t = fixed_time();
+  t.tm_mday = 17;
+  t.tm_mon = 0;
+  t.tm_wday = 6;
+  EXPECT_EQ(error_handler::date_text(t), "Sat Jan 17 04:21:58 2026");
+}
+
+TEST_F(ErrorHandler, LogLineLayoutsByState) {
+  const std::string log = std::string(error_handler::runlog_file_name) + std::string(63, ' ');
+  struct Case {
+    int32_t state;
+    const char* line;
+  } const cases[] = {
+      {1, " FitRun : done : Date Mon Dec  7 04:21:58 2026"},
+      {0, " FitRun(SUCCESS) : done : Date Mon Dec  7 04:21:58 2026"},
+      {2, " FitRun(WARNING) : done : Date Mon Dec  7 04:21:58 2026"},
+      {3, " FitRun(FAILURE) : done : Date Mon Dec  7 04:21:58 2026"},
+      {4, " FitRun(UNDEFINED) : done : Date Mon Dec  7 04:21:58 2026"},
+      {5, " FitRun(UNDEFINED) : done : Date Mon Dec  7 04:21:58 2026"},
+      {-1, " FitRun(UNDEFINED) : done : Date Mon Dec  7 04:21:58 2026"},
+  };
+  std::string expected;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.state);
+    error_handler::display_message("FitRun   ", "done   ", c.state, log);
+    expected += std::string(c.line) + "\n";
+    EXPECT_EQ(dir_.read("Varqen-runlog.txt"), expected);  // appended after the earlier lines
+  }
+  EXPECT_EQ(console_.str(), "");
+  EXPECT_FALSE(units::is_connected(10)) << "the log is closed after every line";
+}
+
+TEST_F(ErrorHandler, LeadingBlanksReachTheLine) {
+  error_handler::display_message("  R", "  m", 1, "Varqen-runlog.txt");
+  EXPECT_EQ(dir_.read("Varqen-runlog.txt"), "   R :   m : Date Mon Dec  7 04:21:58 2026\n");
+}
+
+TEST_F(ErrorHandler, WithoutLogFileStateOneShowsInformation) {
+  error_handler::display_message("FitRun", "done", 1);
+  EXPECT_EQ(console_.str(), " FitRun(INFORMATION) : done : Date Mon Dec  7 04:21:58 2026\n");
+}
+
+TEST_F(ErrorHandler, UnopenableLogGoesToStandardOutput) {
+  error_handler::display_message("FitRun", "done", 2, "no-such-folder/log.txt");
+  EXPECT_EQ(console_.str(),
+            " Display_Message(FAILURE) : Error opening message log file : Date Mon Dec  7 "
+            "04:21:58 2026\n"
+            " FitRun(WARNING) : done : Date Mon Dec  7 04:21:58 2026\n");
+}
+
+TEST_F(ErrorHandler, OpenMessageLogUsesUnitsFromTen) {
+  int32_t unit = -1;
+  ASSERT_EQ(error_handler::open_message_log("a.txt   ", unit), 0);
+  EXPECT_EQ(unit, 10);
+  int32_t second = -1;
+  ASSERT_EQ(error_handler::open_message_log("b.txt", second), 0);
+  EXPECT_EQ(second, 11);
+  units::close(unit);
+  units::close(second);
+  for (int32_t u = 10; u <= units::max_unit; ++u) {
+    ASSERT_EQ(units::open(u, "c.txt", units::Mode::Append), 0);
+  }
+  int32_t none = -1;
+  EXPECT_EQ(error_handler::open_message_log("d.txt", none), 3);
+  EXPECT_EQ(none, -1);
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// The protected operations of the evaluator and the elementary functions behind them.
+#include "model/operators.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "model/fparser.hpp"
+#include "model/omegawo.hpp"
+#include "support/close.hpp"
+
+namespace {
+
+constexpr double kEps = 2.220446049250313e-16;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::nan("");
+
+// Evaluates a formula of P1 and P2.
+double eval(const std::string& text, double p1, double p2 = 0.0) {
+  static const std::vector<std::string> names = {"P1", "P2"};
+  fparser::initf(1);
+  int32_t ierr = -1;
+  fparser::parsef(1, text, names, &ierr, 0);
+  EXPECT_EQ(ierr, 0) << text;
+  return fparser::evalf(1, std::vector<double>{p1, p2});
+}
+
+TEST(Evalf, ProtectedValues) {
+  fparser::reset();
+  struct Case {
+    const char* text;
+    double p1, p2;
+    double expected;
+  };
+  const Case cases[] = {
+      {"P1/0", 2, 0, 2.0 / 1e-9},
+      {"P1/P2", 2, 0, 2.0 / 1e-9},
+      {"0^0", 0, 0, kEps},
+      {"P1^P2", 0, -1, kEps},
+      {"P1^3", 1e-17, 0, kEps},
+      {"5^0", 0, 0, 1.0},
+      {"P1^P2", 5, 1e-17, 1.0},
+      {"P1^2", -3, 0, 9.0},
+      {"P1^3", -3, 0, -27.0},
+      {"P1^P2", 2, 0.5, std::sqrt(2.0)},
+      {"EXP(100)", 0, 0, 5.54062238439351e34},
+      {"EXP(P1)", -100, 0, 1.8048513878454153e-35},
+      {"EXP(P1)", 1e-20, 0, 1.0},
+      {"EXP(P1)", 1e20, 0, 1.0},
+      {"EXP(P1)", kNaN, 0, 1.0},
+      {"EXP(P1)", kInf, 0, 1.0},
+      {"EXP(1)", 0, 0, std::exp(1.0)},
+      {"LOG(0)", 0, 0, -36.0},
+      {"LOG(P1)", -1e-20, 0, 36.0},
+      {"LOG(P1)", 1e300, 0, 36.0},
+      {"LOG(P1)", -1e300, 0, -36.0},
+      {"LOG(P1)", 0.5, 0, std::log(0.5)},
+      {"LOG(P1)", -0.5, 0, -std::log(0.5)},
+      {"LOG(P1)", 1.0000001, 0, std::log(1.0000001)},
+      {"LOG(P1)", kNaN, 0, -36.0},
+      {"LOG(P1)", -kInf, 0, 36.0},
+      {"LOG(P1)", 4.5e15, 0, 36.0},
+      {"LOG10(0)", 0, 0, -16.0},
+      {"LOG10(0.01)", 0, 0, -2.0},
+      {"LOG10(-100)", 0, 0, -2.0},
+      {"SQRT(-4)", 0, 0, 2.0},
+      {"SQRT(0)", 0, 0, 0.0},
+      {"TANH(0)", 0, 0, 1e-9},
+      {"TANH(2E9)", 0, 0, 1.0},
+      {"TANH(-2E9)", 0, 0, -1.0},
+      {"TANH(1)", 0, 0, std::tanh(1.0)},
+      {"(P1<P2)", 1, 2, 1.0},
+      {"(P1[P2)", 2, 2, 1.0},
+      {"(P1>P2)", 1, 2, 0.0},
+      {"(P1]P2)", 2, 2, 1.0},
+      {"(P1=P2)", 2, 2, 1.0},
+      {"(P1#P2)", 2, 2, 0.0},
+      {"(P1:P2)", 1, 2, 1.0},
+      {"(P1|P2)", 1, 2, 2.0},
+      {"RD(2.5)", 0, 0, 3.0},
+      {"RD(-2.5)", 0, 0, -3.0},
+      {"ABS(-2)", 0, 0, 2.0},
+      {"ASIN(2)+P1", 5, 0, 0.0},
+      {"ACOS(-2)*0+1", 0, 0, 0.0},
+      {"ASIN(1)", 0, 0, std::asin(1.0)},
+      {"OMEGW(1)", 0, 0, 0.5671432904097838},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(eval(c.text, c.p1, c.p2), c.expected);
+  }
+}
+
+TEST(Evalf, AsinOutOfRangeSetsTheErrorMarkUntilTheNextCompleteRun) {
+  fparser::reset();
+  EXPECT_EQ(eval("ASIN(P1)", 2.0), 0.0);
+  EXPECT_EQ(fparser::evalerrtype, 4);
+  EXPECT_NEAR(fparser::evalf(1, std::vector<double>{0.5, 0.0}), std::asin(0.5), 1e-15);
+  EXPECT_EQ(fparser::evalerrtype, 0);
+}
+
+TEST(Qexp, MatchesTheExponentialAndClampsHugeArguments) {
+  // (1 + f/4096)^4096 with its second-order correction leaves about f^3 / 2e8 relative.
+  for (double x : {0.5, 1.0, 2.25, -3.7, 39.99, -39.5, 45.0, -60.0}) {
+    SCOPED_TRACE(x);
+    EXPECT_NEAR_REL(operators::qexp(x), std::exp(x), 1e-8);
+  }
+  EXPECT_EQ(operators::qexp(kNaN), 1.0);
+  EXPECT_EQ(operators::qexp(1e-17), 1.0);
+  EXPECT_EQ(operators::qexp(3.0000000001), std::exp(3.0));  // fraction below 1e-6: table value
+  EXPECT_EQ(operators::qexp(70.0), 1e32);
+  EXPECT_EQ(operators::qexp(-70.0), 1e-32);
+  EXPECT_EQ(operators::qexp(kInf), 1e32);
+  EXPECT_EQ(operators::qexp(-kInf), 1e-32);
+  EXPECT_EQ(operators::qexp(-1e300), 1e-32);
+}
+
+TEST(Aln, LogarithmOfTheMagnitudeWithClamps) {
+  EXPECT_EQ(operators::aln(-2.0), std::log(2.0));
+  EXPECT_EQ(operators::aln(1.0000001), std::log(1.0000001));
+  EXPECT_EQ(operators::aln(kNaN), -36.0);
+  EXPECT_EQ(operators::aln(-kInf), 36.0);
+  EXPECT_EQ(operators::aln(2.2e-16), -36.0);
+  EXPECT_EQ(operators::aln(4.5e15), 36.0);
+}
+
+TEST(Sqroot, SignedRootWithTinyOffset) {
+  EXPECT_EQ(operators::sqroot(4.0), 2.0);
+  EXPECT_EQ(operators::sqroot(-9.0), -3.0);
+  EXPECT_EQ(operators::sqroot(4e-32), 0.0);
+  EXPECT_NEAR_REL(operators::sqroot(1e-30), std::sqrt(1e-30 + 4.930380658e-32), 1e-15);
+}
+
+TEST(Omegawo, LambertWAndItsFixedValues) {
+  EXPECT_EQ(omegawo(1.0), 0.5671432904097838);
+  EXPECT_EQ(omegawo(2.718281828459045), 1.0);
+  EXPECT_EQ(omegawo(-0.2), 0.0);
+  EXPECT_EQ(omegawo(-0.5), 0.0);
+  EXPECT_EQ(omegawo(-0.36787944117144233), -1.0);
+  EXPECT_EQ(omegawo(5e45), 100.0);
+  EXPECT_NEAR(omegawo(10.0), 1.7455280027, 5e-11);
+  // W(x) e^W(x) = x across the range.
+  for (double x : {1e-6, 0.01, 0.5, 3.0, 100.0, 1e6, 1e20}) {
+    SCOPED_TRACE(x);
+    const double w = omegawo(x);
+    EXPECT_NEAR_REL(w * std::exp(w), x, 1e-12);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// A fresh temporary folder per test, removed afterwards, so no test writes into the source tree.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace modeltest {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "varqen-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) ADD_FAILURE() << "mkdtemp failed";
+    path_ = tmpl;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes a file with exactly these bytes and returns its full path.
+  std::string write(const std::string& name, const std::string& bytes) const {
+    const std::filesystem::path p = path_ / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p.string();
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream in(path_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace modeltest

@@ -1,0 +1,122 @@
+#include "model/units.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "temp_dir.hpp"
+
+namespace {
+
+class Units : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    units::reset();
+    units::set_start_directory(dir_.path());
+  }
+  void TearDown() override { units::reset(); }
+  modeltest::TempDir dir_;
+};
+
+TEST_F(Units, GetUnitSkipsReservedNumbers) {
+  dir_.write("f.txt", "x\n");
+  int32_t u = -1;
+  units::get_unit(u);
+  EXPECT_EQ(u, 1);
+  for (int32_t k = 1; k <= 4; ++k) ASSERT_EQ(units::open(k, "f.txt", units::Mode::Read), 0);
+  units::get_unit(u);
+  EXPECT_EQ(u, 7);
+  units::get_unit(u);
+  EXPECT_EQ(u, 7) << "the number is not reserved until opened";
+  for (int32_t k = 7; k <= units::max_unit; ++k) {
+    if (k != 9) {
+      ASSERT_EQ(units::open(k, "f.txt", units::Mode::Read), 0) << k;
+    }
+  }
+  units::get_unit(u);
+  EXPECT_EQ(u, 0);
+  units::close(42);
+  units::get_unit(u);
+  EXPECT_EQ(u, 42);
+}
+
+TEST_F(Units, OpenRefusesInvalidOrConnectedUnits) {
+  dir_.write("f.txt", "");
+  struct Case {
+    int32_t unit;
+    const char* path;
+    units::Mode mode;
+    int32_t status;
+  } const cases[] = {
+      {0, "f.txt", units::Mode::Read, 1},
+      {100, "f.txt", units::Mode::Read, 1},
+      {6, "f.txt", units::Mode::Read, 1},
+      {5, "f.txt", units::Mode::Read, 1},
+      {3, "missing.txt", units::Mode::Read, 2},
+      {3, ".", units::Mode::Read, 2},  // a folder
+      {3, "", units::Mode::Write, 2},
+      {3, "f.txt", units::Mode::Read, 0},
+      {3, "f.txt", units::Mode::Read, 1},  // already connected
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.unit) + " " + c.path);
+    EXPECT_EQ(units::open(c.unit, c.path, c.mode), c.status);
+  }
+  EXPECT_FALSE(units::is_connected(100));
+  EXPECT_TRUE(units::is_connected(3));
+}
+
+TEST_F(Units, ReadsLfAndCrLfLinesAlike) {
+  dir_.write("d.txt", "a b\r\nc\n\r\nlast");
+  int32_t u = 0;
+  ASSERT_EQ(units::open_free(u, "d.txt", units::Mode::Read), 0);
+  std::vector<std::string> lines;
+  std::string line;
+  while (units::read_line(u, line) == units::ReadStatus::Ok) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a b", "c", "", "last"}));
+  EXPECT_EQ(units::read_line(u, line), units::ReadStatus::End);
+  EXPECT_FALSE(units::write_line(u, "no"));
+  units::close(u);
+  EXPECT_EQ(units::read_line(u, line), units::ReadStatus::Error);
+}
+
+TEST_F(Units, AppendKeepsEarlierLines) {
+  int32_t u = 0;
+  ASSERT_EQ(units::open_free(u, "log.txt", units::Mode::Append), 0);
+  EXPECT_TRUE(units::write_line(u, "one"));
+  units::close(u);
+  ASSERT_EQ(units::open_free(u, "log.txt", units::Mode::Append), 0);
+  EXPECT_TRUE(units::write_line(u, "two"));
+  units::close(u);
+  EXPECT_EQ(dir_.read("log.txt"), "one\ntwo\n");
+}
+
+TEST_F(Units, ConcurrentOpensNeverShareAUnit) {
+  dir_.write("f.txt", "x\n");
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 20;
+  std::vector<std::vector<int32_t>> got(kThreads);
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k) {
+    threads.emplace_back([&got, k] {
+      for (int i = 0; i < kPerThread; ++i) {
+        int32_t u = 0;
+        if (units::open_free(u, "f.txt", units::Mode::Read) == 0) got[k].push_back(u);
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  std::set<int32_t> all;
+  size_t total = 0;
+  for (const auto& g : got) {
+    all.insert(g.begin(), g.end());
+    total += g.size();
+  }
+  EXPECT_EQ(all.size(), total);
+  EXPECT_EQ(total, 80u);  // all 80 fit into the 96 units handed out
+  EXPECT_EQ(all.count(5) + all.count(6) + all.count(9), 0u);
+}
+
+}  // namespace

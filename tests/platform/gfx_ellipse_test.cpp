@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gfx_pages.hpp"
+#include "platform/gfx/device_context.hpp"
+
+namespace {
+
+using gfx_test::picture;
+using platform::Brush;
+using platform::DeviceContext;
+using platform::Page;
+using platform::Pen;
+using platform::Point;
+using platform::Rect;
+using Rows = std::vector<std::string>;
+
+struct Canvas {
+  Page page;
+  DeviceContext dc;
+  Canvas(int w, int h) : page(w, h), dc(page) {
+    dc.select_pen(platform::stock_white_pen());
+    dc.select_brush(Brush::solid(0xFF0000));  // blue, shown as 'b'
+  }
+  Rows rows() { return picture(page, 0, 0, page.width(), page.height(), {{0x0000FF, 'b'}}); }
+};
+
+// Every row and column of a picture reads the same mirrored.
+void expect_symmetric(const Rows& rows) {
+  for (size_t y = 0; y < rows.size(); ++y) {
+    EXPECT_EQ(rows[y], std::string(rows[y].rbegin(), rows[y].rend())) << "row " << y;
+    EXPECT_EQ(rows[y], rows[rows.size() - 1 - y]) << "row " << y;
+  }
+}
+
+TEST(GfxEllipse, FillsItsBoxAndOutlinesItsBorder) {
+  Canvas c(10, 8);
+  c.dc.ellipse({0, 0, 10, 8});
+  const Rows rows = c.rows();
+  EXPECT_EQ(rows,
+            (Rows{"...####...",
+                  ".##bbbb##.",
+                  "#bbbbbbbb#",
+                  "#bbbbbbbb#",
+                  "#bbbbbbbb#",
+                  "#bbbbbbbb#",
+                  ".##bbbb##.",
+                  "...####..."}));
+  expect_symmetric(rows);
+}
+
+TEST(GfxEllipse, LargeCircleIsSymmetricAndEightConnected) {
+  Canvas c(41, 41);
+  c.dc.select_brush(platform::stock_null_brush());
+  c.dc.ellipse({0, 0, 41, 41});
+  const Rows rows = c.rows();
+  expect_symmetric(rows);
+  // Each outline pixel has exactly two outline neighbours among its eight: a closed thin curve.
+  for (int y = 0; y < 41; ++y)
+    for (int x = 0; x < 41; ++x) {
+      if (rows[y][x] != '#') continue;
+      int n = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+          if ((dx || dy) && x + dx >= 0 && x + dx < 41 && y + dy >= 0 && y + dy < 41 &&
+              rows[y + dy][x + dx] == '#')
+            ++n;
+      EXPECT_GE(n, 2) << x << "," << y;
+    }
+  EXPECT_EQ(rows[20].front(), '#');
+  EXPECT_EQ(rows[20].back(), '#');
+}
+
+TEST(GfxEllipse, ArcRunsCounterClockwiseBetweenTheRays) {
+  struct Case {
+    const char* name;
+    Point start, end;
+    Rows expected;
+  };
+  const Case cases[] = {
+      {"upper right quarter",
+       {10, 5},
+       {5, 0},
+       {".....##...",
+        ".......##.",
+        "........#.",
+        ".........#",
+        ".........#",
+        "..........",
+        "..........",
+        "..........",
+        "..........",
+        ".........."}},
+      {"upper half",
+       {10, 5},
+       {0, 5},
+       {"...####...",
+        ".##....##.",
+        ".#......#.",
+        "#........#",
+        "#........#",
+        "..........",
+        "..........",
+        "..........",
+        "..........",
+        ".........."}},
+      {"lower half",
+       {0, 5},
+       {10, 5},
+       {"..........",
+        "..........",
+        "..........",
+        "..........",
+        "..........",
+        "#........#",
+        "#........#",
+        ".#......#.",
+        ".##....##.",
+        "...####..."}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    Canvas c(10, 10);
+    c.dc.arc({0, 0, 10, 10}, k.start, k.end);
+    EXPECT_EQ(c.rows(), k.expected);
+  }
+  Canvas full(10, 10), arc(10, 10);
+  full.dc.select_brush(platform::stock_null_brush());
+  full.dc.ellipse({0, 0, 10, 10});
+  arc.dc.arc({0, 0, 10, 10}, {10, 2}, {15, -1});  // same ray: the whole ellipse
+  EXPECT_EQ(arc.rows(), full.rows());
+}
+
+TEST(GfxEllipse, PieFillsTheSectorInsideItsOutline) {
+  Canvas c(21, 21);
+  c.dc.pie({0, 0, 21, 21}, {21, 10}, {10, 0});  // upper right quarter
+  const Rows rows = c.rows();
+  // Nothing left of the vertical radius or below the horizontal one.
+  for (int y = 0; y < 21; ++y)
+    for (int x = 0; x < 21; ++x) {
+      if (x < 10 || y > 11) {
+        EXPECT_EQ(rows[y][x], '.') << x << "," << y;
+      }
+    }
+  EXPECT_EQ(rows[5][14], 'b');   // inside the sector
+  EXPECT_EQ(rows[3][10], '#');   // vertical radius
+  EXPECT_EQ(rows[10][15], '#');  // horizontal radius
+}
+
+TEST(GfxEllipse, HugeBoxesAreClippedWithoutHanging) {
+  Canvas c(20, 20);
+  c.dc.ellipse({-2000000000, -2000000000, 2000000000, 2000000000});
+  EXPECT_EQ(gfx_test::count(c.page, 0x0000FF), 400);
+  c.dc.arc({-2000000000, 5, 2000000000, 30}, {0, 0}, {1, 0});
+  EXPECT_GT(gfx_test::count(c.page, 0xFFFFFF), 0);
+}
+
+TEST(GfxBezier, FollowsTheCurveToItsEnd) {
+  Canvas c(12, 6);
+  // A straight cubic degenerates to the line: same pixels as line_to.
+  const Point straight[] = {{0, 1}, {3, 1}, {7, 1}, {10, 1}};
+  c.dc.poly_bezier(straight);
+  EXPECT_EQ(c.rows()[1], "##########..");
+  Canvas arch(21, 12);
+  const Point curve[] = {{0, 10}, {0, 0}, {20, 0}, {20, 10}};
+  arch.dc.poly_bezier(curve);
+  const Rows rows = arch.rows();
+  EXPECT_EQ(rows[10][0], '#');
+  EXPECT_EQ(rows[2], std::string(21, '.'));
+  EXPECT_EQ(rows[3][10], '#');  // apex at y = 2.5, rounded to 3
+  EXPECT_EQ(rows[9][20], '#');
+  EXPECT_EQ(rows[10][20], '.');  // end pixel excluded
+}
+
+}  // namespace

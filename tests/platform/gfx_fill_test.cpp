@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gfx_pages.hpp"
+#include "platform/gfx/device_context.hpp"
+
+namespace {
+
+using gfx_test::picture;
+using platform::BkMode;
+using platform::Brush;
+using platform::DeviceContext;
+using platform::HatchStyle;
+using platform::MixMode;
+using platform::Page;
+using platform::Pen;
+using platform::Point;
+using platform::Rect;
+using Rows = std::vector<std::string>;
+
+const std::map<platform::Pixel, char> kLegend = {{0xFF0000, 'r'}, {0x0000FF, 'b'}};
+
+TEST(GfxFill, FillRectIsHalfOpenAndIgnoresTheMixMode) {
+  Page page(12, 12);
+  DeviceContext dc(page);
+  dc.set_mix_mode(MixMode::Xor);
+  dc.fill_rect({0, 0, 10, 10}, *Brush::solid(0xFFFFFF));
+  dc.fill_rect({0, 0, 10, 10}, *Brush::solid(0xFFFFFF));
+  EXPECT_EQ(gfx_test::count(page, 0xFFFFFF), 100);
+  EXPECT_EQ(page.at(9, 9), 0xFFFFFFu);
+  EXPECT_EQ(page.at(10, 9), 0u);
+}
+
+TEST(GfxFill, RectangleOutlinesInsideItsRightAndBottomEdges) {
+  struct Case {
+    const char* name;
+    bool null_pen;
+    Rows expected;
+  };
+  const Case cases[] = {
+      {"pen and brush", false, {"#####.", "#bbb#.", "#bbb#.", "#####.", "......"}},
+      {"null pen", true, {"bbbb..", "bbbb..", "bbbb..", "......", "......"}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    Page page(6, 5);
+    DeviceContext dc(page);
+    dc.select_pen(k.null_pen ? Pen::null() : platform::stock_white_pen());
+    dc.select_brush(Brush::solid(0xFF0000));  // colour value: blue
+    dc.rectangle({0, 0, 5, 4});
+    EXPECT_EQ(picture(page, 0, 0, 6, 5, kLegend), k.expected);
+  }
+}
+
+TEST(GfxFill, PatternBrushesAlignToPagePixels) {
+  // Checkerboard of 2 x 2 cells: rows CC 33 CC 33 ...
+  const platform::MonoPattern checker{0xCC, 0x33, 0xCC, 0x33, 0xCC, 0x33, 0xCC, 0x33};
+  Page page(8, 4);
+  DeviceContext dc(page);
+  dc.set_origin({3, 1});  // the pattern must not move with the origin
+  dc.set_text_color(0xFFFFFF);
+  dc.set_bk_color(0xFF0000);
+  dc.set_bk_mode(BkMode::Opaque);
+  dc.select_pen(Pen::null());
+  dc.select_brush(Brush::pattern(checker));
+  dc.rectangle({-3, -1, 6, 4});  // device 0..7 x 0..3
+  EXPECT_EQ(picture(page, 0, 0, 8, 4, kLegend),
+            (Rows{"##bb##bb", "bb##bb##", "##bb##bb", "bb##bb##"}));
+
+  page.fill(0x000080);
+  dc.set_bk_mode(BkMode::Transparent);  // gaps stay untouched
+  dc.rectangle({-3, -1, 6, 4});
+  EXPECT_EQ(picture(page, 0, 0, 8, 2, {{0x000080, 'n'}}), (Rows{"##nn##nn", "nn##nn##"}));
+}
+
+TEST(GfxFill, HatchesAreMonoPatterns) {
+  struct Case {
+    HatchStyle style;
+    Rows first_rows;
+  };
+  const Case cases[] = {
+      {HatchStyle::Horizontal, {"########", "........", "........"}},
+      {HatchStyle::Vertical, {"#.......", "#.......", "#......."}},
+      {HatchStyle::Falling, {"#.......", ".#......", "..#....."}},
+      {HatchStyle::Rising, {".......#", "......#.", ".....#.."}},
+      {HatchStyle::Cross, {"########", "#.......", "#......."}},
+      {HatchStyle::DiagonalCross, {"#......#", ".#....#.", "..#..#.."}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(static_cast<int>(k.style));
+    Page page(8, 8);
+    DeviceContext dc(page);
+    dc.set_text_color(0xFFFFFF);
+    dc.set_bk_color(0);
+    dc.fill_rect({0, 0, 8, 8}, *Brush::hatch(k.style));
+    EXPECT_EQ(picture(page, 0, 0, 8, 3), k.first_rows);
+  }
+}
+
+TEST(GfxFill, PolygonUsesTheEvenOddRule) {
+  Page page(31, 31);
+  DeviceContext dc(page);
+  dc.select_pen(Pen::null());
+  dc.select_brush(Brush::solid(0xFFFFFF));
+  const Point star[] = {{15, 1}, {24, 28}, {1, 10}, {29, 10}, {6, 28}};
+  dc.polygon(star);
+  EXPECT_EQ(page.at(15, 16), 0u);  // centre pentagon empty
+  EXPECT_EQ(page.at(15, 13), 0u);
+  EXPECT_EQ(page.at(15, 5), 0xFFFFFFu);  // top point filled
+  EXPECT_EQ(page.at(4, 11), 0xFFFFFFu);  // left point filled
+  EXPECT_EQ(page.at(7, 26), 0xFFFFFFu);  // lower left point filled
+
+  Page square(12, 12);
+  DeviceContext dc2(square);
+  dc2.select_pen(Pen::null());
+  const Point corners[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+  dc2.polygon(corners);
+  EXPECT_EQ(gfx_test::count(square, 0xFFFFFF), 100);
+  EXPECT_EQ(square.at(9, 9), 0xFFFFFFu);
+}
+
+TEST(GfxFill, PolygonsSharingAnEdgeShareNoPixel) {
+  Page page(20, 12);
+  DeviceContext dc(page);
+  dc.select_pen(Pen::null());
+  dc.select_brush(Brush::solid(0xFFFFFF));
+  dc.set_mix_mode(MixMode::Xor);
+  const Point left[] = {{0, 0}, {13, 0}, {7, 11}, {0, 11}};
+  const Point right[] = {{13, 0}, {19, 0}, {19, 11}, {7, 11}};
+  dc.polygon(left);
+  dc.polygon(right);
+  // Together they tile 0..18 x 0..10 with each pixel written once.
+  EXPECT_EQ(gfx_test::count(page, 0xFFFFFF), 19 * 11);
+}
+
+TEST(GfxFill, OutlinedShapesInkEachPixelOnceUnderXor) {
+  Page page(60, 50);
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 60; ++x) page.at(x, y) = static_cast<platform::Pixel>(x * 7 + y * 1000);
+  const Page before = page;
+  DeviceContext dc(page);
+  dc.set_mix_mode(MixMode::Xor);
+  dc.select_pen(Pen::create(3, 0x00FF00, {3, 4}));
+  dc.select_brush(Brush::hatch(HatchStyle::DiagonalCross));
+  dc.set_text_color(0x0000FF);
+  const Point hexagon[] = {{5, 20}, {20, 2}, {40, 2}, {55, 20}, {40, 45}, {20, 45}};
+  for (int i = 0; i < 2; ++i) {
+    dc.polygon(hexagon);
+    dc.rectangle({3, 3, 30, 30});
+    dc.ellipse({10, 10, 50, 40});
+    dc.pie({0, 0, 60, 50}, {60, 10}, {0, 45});
+  }
+  EXPECT_TRUE(std::equal(page.data(), page.data() + 60 * 50, before.data()));
+}
+
+}  // namespace
