@@ -27,6 +27,7 @@ struct Item {
   int w = -1;               // field width; -1 for A without a width
   int d = -1;               // digits after the point (F, E, ES, G) or minimum digits (I; -1: none)
   int e = 0;                // exponent digits of Ee; 0 when not given
+  char letter = 'E';        // exponent letter: D for the D descriptor
   int n = 0;                // columns of nX, scale factor of kP
   std::string text;         // literal text
   std::vector<Item> items;  // contents of a group
@@ -197,6 +198,11 @@ class Parser {
           it.kind = Kind::Sci;
         }
         return exponent_form(it);
+      case 'D':
+        it.kind = Kind::Exp;
+        it.letter = 'D';
+        if (!number(it.w) || !expect('.') || !number(it.d)) return false;
+        return it.w > 0 || fail("a positive width is needed");
       case 'G':
         it.kind = Kind::Gen;
         return exponent_form(it);
@@ -335,28 +341,29 @@ std::optional<std::string> fixed_field(double x, int w, int d, int k) {
   return fit((negative ? "-" : "") + (int_part.empty() ? "0" : int_part) + "." + frac, w);
 }
 
-// The exponent part: E+dd, +ddd beyond 99, or E and exactly e digits.
-std::optional<std::string> exponent_text(int ex, int e) {
+// The exponent part: E+dd, +ddd beyond 99, or E and exactly e digits (D in place of E for
+// the D descriptor).
+std::optional<std::string> exponent_text(int ex, int e, char letter = 'E') {
   const std::string sign = ex < 0 ? "-" : "+";
   std::string digits = std::to_string(ex < 0 ? -ex : ex);
   if (e > 0) {
     if (digits.size() > size_t(e)) return std::nullopt;
-    return "E" + sign + std::string(size_t(e) - digits.size(), '0') + digits;
+    return letter + sign + std::string(size_t(e) - digits.size(), '0') + digits;
   }
-  if (digits.size() <= 2) return "E" + sign + std::string(2 - digits.size(), '0') + digits;
+  if (digits.size() <= 2) return letter + sign + std::string(2 - digits.size(), '0') + digits;
   if (digits.size() == 3) return sign + digits;
   return std::nullopt;
 }
 
 // Ew.dEe under the scale factor k: k <= 0 gives 0.{-k zeros}{d+k digits}, k > 0 gives k
 // digits before the point and d-k+1 after; the exponent drops by k.
-std::optional<std::string> exp_field(double x, int w, int d, int e, int k) {
+std::optional<std::string> exp_field(double x, int w, int d, int e, int k, char letter = 'E') {
   if (!std::isfinite(x)) return special_field(x, w);
   if (k <= -d || k > d + 1) return std::nullopt;  // no digit would be left to show
   const int p = k <= 0 ? d + k : d + 1;
   const double ax = std::fabs(x);
   SciDigits s = ax == 0 ? SciDigits{std::string(size_t(p), '0'), -1 + k} : sci_digits(ax, p);
-  std::optional<std::string> exponent = exponent_text(s.exp10 + 1 - k, e);
+  std::optional<std::string> exponent = exponent_text(s.exp10 + 1 - k, e, letter);
   if (!exponent) return std::nullopt;
   if (k <= 0) {
     return with_optional_zero(
@@ -437,7 +444,7 @@ std::optional<std::string> layout(const Item& it, const Value& v, int k, bool& m
       if (x) return fixed_field(*x, it.w, it.d, k);
       break;
     case Kind::Exp:
-      if (x) return exp_field(*x, it.w, it.d, it.e, k);
+      if (x) return exp_field(*x, it.w, it.d, it.e, k, it.letter);
       break;
     case Kind::Sci:
       if (x) return sci_field(*x, it.w, it.d, it.e);

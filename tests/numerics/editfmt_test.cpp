@@ -273,6 +273,16 @@ TEST(Editfmt, RecordsFollowFormatControlAndReversion) {
        " 1  2   3    4\n  5   6    7\n  8   9   10"},
       {"(I2,2(I3),I4)", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, " 1  2  3   4\n  5  6   7\n  8  9  10"},
       {"(3F5.1)", {1.0, 2.0, 3.0, 4.0}, "  1.0  2.0  3.0\n  4.0"},
+      {"(5D20.10)",
+       {1.5, -2.5e-200, 0.0, 123456.789, 1e100, 7.0},
+       "    0.1500000000D+01   -0.2500000000-199    0.0000000000D+00    0.1234567890D+06    "
+       "0.1000000000+101\n    0.7000000000D+01"},
+      {"(1PD12.4,'|',D8.3,'|',D12.3)", {1.5, 2.5, 1e150}, "  1.5000D+00|********|   1.000+150"},
+      {"(//1x,A)", {"hi"}, "\n\n hi"},
+      {"(1X,4('*'))", {}, " ****"},
+      {"(a3,i1,a1,1x,5(es10.3,1x))",
+       {"ab(", 3, ")", 1.0, 2.0, 3.0, 4.0, 5.0, 6.0},
+       "ab(3)  1.000E+00  2.000E+00  3.000E+00  4.000E+00  5.000E+00\n 6.000E+00"},
       {"(2(I1,1X),'|')", {1, 2, 3}, "1 2 |\n3"},
       // Output stops at a data descriptor with no value left, after the text before it.
       {"(I3,' a',I3,' b')", {5}, "  5 a"},
@@ -303,6 +313,9 @@ TEST(Editfmt, RecordsFollowFormatControlAndReversion) {
 TEST(Editfmt, DollarLeavesTheLastRecordOpen) {
   editfmt::Output out = editfmt::write("(I2,$)", {1});
   EXPECT_EQ(out.text, " 1");
+  EXPECT_TRUE(out.no_advance);
+  out = editfmt::write("(7x,A2,I1,A5$)", {"ab", 3, "cdefg"});
+  EXPECT_EQ(out.text, "       ab3cdefg");
   EXPECT_TRUE(out.no_advance);
   out = editfmt::write("(I2,/,$)", {1});
   EXPECT_EQ(out.text, " 1\n");
