@@ -232,6 +232,26 @@ TEST(Editfmt, NaNAndInfinityAreRightJustifiedOrAsterisks) {
   });
 }
 
+// Decimal ties are decided on the exact binary value: an exact tie goes to the even digit, a
+// value one ulp away goes to its side, and a decimal literal that is not exact rounds as its
+// binary value lies (0.05 is slightly above the tie, 0.15 slightly below).
+TEST(Editfmt, RoundingFollowsTheExactBinaryValue) {
+  check_reals({
+      {"F6.2", std::nextafter(0.125, 1.0), "  0.13"},
+      {"F6.2", std::nextafter(0.125, 0.0), "  0.12"},
+      {"F4.0", std::nextafter(2.5, 9.0), "  3."},
+      {"F4.0", 2.5, "  2."},
+      {"1PE10.0", 1.5, "    2.E+00"},
+      {"ES9.1", 2.25, "  2.2E+00"},
+      {"ES9.1", 2.35, "  2.4E+00"},
+      {"E10.3", 1.2345, " 0.123E+01"},
+      {"E10.3", 1.2355, " 0.124E+01"},
+      {"F5.1", 0.05, "  0.1"},
+      {"F5.1", 0.15, "  0.1"},
+      {"G10.3", 0.0005, " 0.500E-03"},
+  });
+}
+
 TEST(Editfmt, TextFieldsRightJustifyOrKeepTheLeftmostCharacters) {
   EXPECT_EQ(editfmt::format("(A13,'|',A16,'|',A13,'|',A)",
                             {"short", "a text longer than sixteen", "exactly13char", "free"}),
