@@ -34,3 +34,5 @@ void BM_ScaleForPrinter(benchmark::State& state) {
 BENCHMARK(BM_ScaleForPrinter)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+BENCHMARK_MAIN();

@@ -34,3 +34,5 @@ void BM_CreateFont(benchmark::State& state) {
 BENCHMARK(BM_CreateFont);
 
 }  // namespace
+
+BENCHMARK_MAIN();
