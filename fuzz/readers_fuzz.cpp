@@ -24,6 +24,11 @@ const std::string& data_path() {
   static const std::string path = [] {
     std::string tmpl = (std::filesystem::temp_directory_path() / "varqen-fuzz-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) std::abort();
+    static std::string dir = tmpl;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(dir, ec);
+    });
     return tmpl + "/fuzz.dat";
   }();
   return path;

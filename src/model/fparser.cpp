@@ -188,8 +188,8 @@ void parseerrmsg(const Text& f, int32_t j, const Report& r) {
     p = k + 3 <= f.len() ? ipos(k + 3) : 0;
   }
   out() << std::string(static_cast<size_t>((j > f.len() ? lt + 1 : ipos(j)) + 1), ' ');
-  r.text->insert(static_cast<size_t>(std::min<int32_t>(p, static_cast<int32_t>(r.text->size()))),
-                 "?");
+  const size_t at = std::min(static_cast<size_t>(p), r.text->size());
+  *r.text = r.text->substr(0, at) + '?' + r.text->substr(at);
   if (r.marker != nullptr) {
     // Underscore counts below 0 (a "?" in front of the text) are 0.
     *r.marker = std::string(static_cast<size_t>(std::max(0, p - 1)), '_') + "\\*/" +

@@ -65,124 +65,129 @@ double protected_tanh(double x) {
 
 }  // namespace
 
+// Threaded dispatch (a jump to the next code's label at the end of each code) with the top of
+// the stack held in a register: the stack array holds the values below it, so a binary
+// operator reads one value from memory and a function none.
 double evalf(int32_t i, std::span<const double> values) {
   Tcomp& c = comp(i);
   // A slot without a compiled formula has nothing to evaluate.
   if (c.bytecodesize == 0) return 0.0;
-  const int32_t* code = c.bytecode.data();
+  static const void* const kLabels[kVarBegin] = {
+      &&op_var, &&op_immed, &&op_neg,   &&op_add,  &&op_sub,  &&op_mul,  &&op_div,  &&op_pow,
+      &&op_eq,  &&op_ne,    &&op_lt,    &&op_le,   &&op_gt,   &&op_ge,   &&op_min,  &&op_max,
+      &&op_abs, &&op_exp,   &&op_log10, &&op_log,  &&op_sqrt, &&op_sinh, &&op_cosh, &&op_tanh,
+      &&op_sin, &&op_cos,   &&op_tan,   &&op_asin, &&op_acos, &&op_atan, &&op_rd,   &&op_omegw};
+  const int32_t* ip = c.bytecode.data();
+  const int32_t* const end = ip + c.bytecodesize;
   const double* immed = c.immed.data();
-  double* s = c.stack.data();  // s[sp - 1] is the top
+  // Below the top: s[0 .. sp-1]; the first push stores the unset top in s[0], so depth d
+  // needs d entries, which stacksize provides.
+  double* s = c.stack.data();
   int32_t sp = 0;
-  int32_t dp = 0;
+  double top = 0.0;
   const size_t nvalues = values.size();
-  for (int32_t ip = 0; ip < c.bytecodesize; ++ip) {
-    const int32_t op = code[ip];
-    switch (op) {
-      case kImmed:
-        s[sp++] = immed[dp++];
-        break;
-      case kNeg:
-        s[sp - 1] = -s[sp - 1];
-        break;
-      case kAdd:
-        --sp, s[sp - 1] += s[sp];
-        break;
-      case kSub:
-        --sp, s[sp - 1] -= s[sp];
-        break;
-      case kMul:
-        --sp, s[sp - 1] *= s[sp];
-        break;
-      case kDiv:
-        --sp, s[sp - 1] /= (s[sp] == 0.0 ? 1e-9 : s[sp]);
-        break;
-      case kPow:
-        --sp, s[sp - 1] = power(s[sp - 1], s[sp]);
-        break;
-      case kEq:
-        --sp, s[sp - 1] = s[sp - 1] == s[sp] ? 1.0 : 0.0;
-        break;
-      case kNe:
-        --sp, s[sp - 1] = s[sp - 1] == s[sp] ? 0.0 : 1.0;
-        break;
-      case kLt:
-        --sp, s[sp - 1] = s[sp - 1] < s[sp] ? 1.0 : 0.0;
-        break;
-      case kLe:
-        --sp, s[sp - 1] = s[sp - 1] <= s[sp] ? 1.0 : 0.0;
-        break;
-      case kGt:
-        --sp, s[sp - 1] = s[sp - 1] > s[sp] ? 1.0 : 0.0;
-        break;
-      case kGe:
-        --sp, s[sp - 1] = s[sp - 1] >= s[sp] ? 1.0 : 0.0;
-        break;
-      case kMin:
-        --sp, s[sp - 1] = s[sp] < s[sp - 1] ? s[sp] : s[sp - 1];
-        break;
-      case kMax:
-        --sp, s[sp - 1] = s[sp] > s[sp - 1] ? s[sp] : s[sp - 1];
-        break;
-      case kAbs:
-        s[sp - 1] = std::fabs(s[sp - 1]);
-        break;
-      case kExp:
-        s[sp - 1] = protected_exp(s[sp - 1]);
-        break;
-      case kLog10:
-        s[sp - 1] = protected_log10(s[sp - 1]);
-        break;
-      case kLog:
-        s[sp - 1] = protected_log(s[sp - 1]);
-        break;
-      case kSqrt:
-        s[sp - 1] = operators::sqroot(std::fabs(s[sp - 1]));
-        break;
-      case kSinh:
-        s[sp - 1] = std::sinh(s[sp - 1]);
-        break;
-      case kCosh:
-        s[sp - 1] = std::cosh(s[sp - 1]);
-        break;
-      case kTanh:
-        s[sp - 1] = protected_tanh(s[sp - 1]);
-        break;
-      case kSin:
-        s[sp - 1] = std::sin(s[sp - 1]);
-        break;
-      case kCos:
-        s[sp - 1] = std::cos(s[sp - 1]);
-        break;
-      case kTan:
-        s[sp - 1] = std::tan(s[sp - 1]);
-        break;
-      case kAsin:
-      case kAcos:
-        if (s[sp - 1] < -1.0 || s[sp - 1] > 1.0) {
-          evalerrtype = 4;
-          return 0.0;
-        }
-        s[sp - 1] = op == kAsin ? std::asin(s[sp - 1]) : std::acos(s[sp - 1]);
-        break;
-      case kAtan:
-        s[sp - 1] = std::atan(s[sp - 1]);
-        break;
-      case kRd:
-        s[sp - 1] = std::round(s[sp - 1]);
-        break;
-      case kOmegw:
-        s[sp - 1] = omegawo(s[sp - 1]);
-        break;
-      default: {
-        // A name beyond the supplied values takes the last one.
-        const size_t k = static_cast<size_t>(op - kVarBegin);
-        s[sp++] = nvalues == 0 ? 0.0 : values[k < nvalues ? k : nvalues - 1];
-        break;
-      }
-    }
+  int32_t op = 0;
+
+#define VARQEN_NEXT                         \
+  do {                                      \
+    if (ip == end) goto done;               \
+    op = *ip++;                             \
+    goto* kLabels[op < kVarBegin ? op : 0]; \
+  } while (0)
+#define VARQEN_BINARY(expr)   \
+  do {                        \
+    const double a = s[--sp]; \
+    top = (expr);             \
+    VARQEN_NEXT;              \
+  } while (0)
+#define VARQEN_UNARY(expr) \
+  do {                     \
+    top = (expr);          \
+    VARQEN_NEXT;           \
+  } while (0)
+
+  VARQEN_NEXT;
+op_var : {
+  // A name beyond the supplied values takes the last one.
+  const size_t k = static_cast<size_t>(op - kVarBegin);
+  s[sp++] = top;
+  top = nvalues == 0 ? 0.0 : values[k < nvalues ? k : nvalues - 1];
+  VARQEN_NEXT;
+}
+op_immed:
+  s[sp++] = top;
+  top = *immed++;
+  VARQEN_NEXT;
+op_neg:
+  VARQEN_UNARY(-top);
+op_add:
+  VARQEN_BINARY(a + top);
+op_sub:
+  VARQEN_BINARY(a - top);
+op_mul:
+  VARQEN_BINARY(a * top);
+op_div:
+  VARQEN_BINARY(a / (top == 0.0 ? 1e-9 : top));
+op_pow:
+  VARQEN_BINARY(power(a, top));
+op_eq:
+  VARQEN_BINARY(a == top ? 1.0 : 0.0);
+op_ne:
+  VARQEN_BINARY(a == top ? 0.0 : 1.0);
+op_lt:
+  VARQEN_BINARY(a < top ? 1.0 : 0.0);
+op_le:
+  VARQEN_BINARY(a <= top ? 1.0 : 0.0);
+op_gt:
+  VARQEN_BINARY(a > top ? 1.0 : 0.0);
+op_ge:
+  VARQEN_BINARY(a >= top ? 1.0 : 0.0);
+op_min:
+  VARQEN_BINARY(top < a ? top : a);
+op_max:
+  VARQEN_BINARY(top > a ? top : a);
+op_abs:
+  VARQEN_UNARY(std::fabs(top));
+op_exp:
+  VARQEN_UNARY(protected_exp(top));
+op_log10:
+  VARQEN_UNARY(protected_log10(top));
+op_log:
+  VARQEN_UNARY(protected_log(top));
+op_sqrt:
+  VARQEN_UNARY(operators::sqroot(std::fabs(top)));
+op_sinh:
+  VARQEN_UNARY(std::sinh(top));
+op_cosh:
+  VARQEN_UNARY(std::cosh(top));
+op_tanh:
+  VARQEN_UNARY(protected_tanh(top));
+op_sin:
+  VARQEN_UNARY(std::sin(top));
+op_cos:
+  VARQEN_UNARY(std::cos(top));
+op_tan:
+  VARQEN_UNARY(std::tan(top));
+op_asin:
+op_acos:
+  if (top < -1.0 || top > 1.0) {
+    evalerrtype = 4;
+    return 0.0;
   }
+  VARQEN_UNARY(op == kAsin ? std::asin(top) : std::acos(top));
+op_atan:
+  VARQEN_UNARY(std::atan(top));
+op_rd:
+  VARQEN_UNARY(std::round(top));
+op_omegw:
+  VARQEN_UNARY(omegawo(top));
+
+#undef VARQEN_UNARY
+#undef VARQEN_BINARY
+#undef VARQEN_NEXT
+done:
   evalerrtype = 0;
-  return s[0];
+  return top;
 }
 
 }  // namespace fparser

@@ -5,6 +5,7 @@
 #include "common/globals.hpp"
 #include "model/listread.hpp"
 #include "model/units.hpp"
+#include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 
 namespace readwrite {
@@ -48,8 +49,7 @@ Status model_line(std::string& file_name, std::string& line, std::string_view co
   if (!file.ok()) {
     int32_t unit = 0;
     units::get_unit(unit);
-    std::string unit_text = std::to_string(unit);
-    unit_text.insert(0, unit_text.size() < 8 ? 8 - unit_text.size() : 0, ' ');
+    const std::string unit_text = editfmt::format("(I8)", {int64_t{unit}});
     units::console() << "\nFile_DATA_READ - Fatal error #" << code << "!\n"
                      << "  Could not open the input file \"" << name << "\" on unit " << unit_text
                      << "\n";

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "numerics/editfmt.hpp"
+
 namespace stringlib {
 namespace {
 
@@ -40,6 +42,34 @@ template <typename Pred>
 void blank_in_trimmed(std::string& s, Pred hit) {
   const int32_t lt = s_len_trim(s);
   std::replace_if(s.begin(), s.begin() + lt, hit, kBlank);
+}
+
+// Writes one formatted record into a whole text buffer, as a formatted write into an
+// internal file does: the record is blank-padded to the buffer's length. A record longer than
+// the buffer, or a faulty format, would be a run-time error there; here the buffer is filled
+// with asterisks, as a too-narrow field is, so no cut-off number can pass for the value.
+void write_record(std::string& text, std::string_view fmt, const editfmt::Value& value) {
+  const editfmt::Output out = editfmt::write(fmt, {value});
+  const std::string record = out.text.substr(0, out.text.find('\n'));
+  if (!out.ok() || record.size() > text.size()) {
+    std::fill(text.begin(), text.end(), '*');
+    return;
+  }
+  std::fill(std::copy(record.begin(), record.end(), text.begin()), text.end(), kBlank);
+}
+
+// Moves leading blanks (only blanks) to the end.
+void adjustl_blanks(std::string& s) {
+  const size_t k = s.find_first_not_of(kBlank);
+  if (k == std::string::npos || k == 0) return;
+  std::rotate(s.begin(), s.begin() + static_cast<long>(k), s.end());
+}
+
+// "(" + fmt(1..lt) + ")" in an 80-character format buffer.
+std::string parenthesised(std::string_view fmt) {
+  std::string f = "(" + trim(fmt) + ")";
+  if (f.size() > static_cast<size_t>(len_format)) f.resize(len_format);
+  return f;
 }
 
 }  // namespace
@@ -206,6 +236,28 @@ void word_last_read(std::string_view s, std::string& word) {
   const size_t blank = lt == 0 ? std::string_view::npos : s.substr(0, lt).rfind(kBlank);
   const size_t first = blank == std::string_view::npos ? 0 : blank + 1;
   word = fixed(s.substr(first, lt - first), static_cast<int32_t>(word.size()));
+}
+
+void write_di(int32_t value, std::string& text, std::string_view fmt) {
+  write_record(text, parenthesised(fmt), int64_t{value});
+  adjustl_blanks(text);
+}
+
+void write_dr(double value, std::string& text, std::string_view fmt) {
+  write_record(text, parenthesised(fmt), value);
+  adjustl_blanks(text);
+}
+
+std::string stringi(int32_t value, std::string_view fmt) {
+  std::string text(len_string_result, kBlank);
+  write_record(text, trim(fmt), int64_t{value});
+  return text;
+}
+
+std::string stringr(float value, std::string_view fmt) {
+  std::string text(len_string_result, kBlank);
+  write_record(text, trim(fmt), static_cast<double>(value));
+  return text;
 }
 
 double str2real(std::string& s) {

@@ -18,8 +18,10 @@
 namespace stringlib {
 
 // Declared lengths the procedures below impose themselves.
-inline constexpr int32_t len_cap_string = 512;  // both buffers of s_cap_string
-inline constexpr int32_t len_real_field = 30;   // field str2real reads its number from
+inline constexpr int32_t len_cap_string = 512;    // both buffers of s_cap_string
+inline constexpr int32_t len_real_field = 30;     // field str2real reads its number from
+inline constexpr int32_t len_format = 80;         // format buffer of write_di and write_dr
+inline constexpr int32_t len_string_result = 30;  // result of stringi and stringr
 
 // Declared-length helpers.
 std::string fixed(std::string_view s, int32_t n);  // blank-padded or cut to n characters
@@ -60,6 +62,17 @@ void word_last_read(std::string_view s, std::string& word);
 // converted. False (value unchanged) for other text and for magnitudes beyond the double
 // range; magnitudes below it read as zero.
 bool parse_real(std::string_view text, double& value);
+
+// Number to text, through the edit-descriptor formatter, as a formatted write into a text
+// buffer: the record is blank-padded to the buffer's length. fmt is given without parentheses
+// for write_di and write_dr ("I4", "G16.8"), which write into the whole of text and then move
+// leading blanks to the end; stringi and stringr take a format with its parentheses ("(I1)")
+// and return 30 characters. A value too wide for its field comes out as asterisks; so does the
+// whole buffer when the record does not fit into it or the format is faulty.
+void write_di(int32_t value, std::string& text, std::string_view fmt);
+void write_dr(double value, std::string& text, std::string_view fmt);
+std::string stringi(int32_t value, std::string_view fmt);
+std::string stringr(float value, std::string_view fmt);
 
 // Text to number.
 double str2real(std::string& s);  // edits the buffer: D -> e, inserts a missing point

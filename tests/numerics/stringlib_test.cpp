@@ -166,6 +166,57 @@ TEST(Stringlib, LastWord) {
   }
 }
 
+TEST(Stringlib, WriteIntegerLeftAdjusted) {
+  struct Case {
+    int32_t value;
+    const char* fmt;
+    int32_t len;
+    std::string text;
+  } const cases[] = {
+      {7, "I3", 10, "7         "},
+      {3, "I2  ", 3, "3  "},
+      {-42, "I4", 4, "-42 "},
+      {12345, "I3", 5, "***  "},  // too wide for the field
+      {5, "I4", 2, "**"},         // the record does not fit the buffer
+      {5, "Q4", 3, "***"},        // no such descriptor
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fmt);
+    std::string text(c.len, '?');
+    stringlib::write_di(c.value, text, c.fmt);
+    EXPECT_EQ(text, c.text);
+  }
+}
+
+TEST(Stringlib, WriteRealLeftAdjusted) {
+  struct Case {
+    double value;
+    const char* fmt;
+    std::string trimmed;
+  } const cases[] = {
+      {3.14159, "F6.2", "3.14"},
+      {1.5, "G16.8", "1.5000000"},
+      {-0.000123456, "G12.6", "-.123456E-03"},  // no room for the leading 0
+      {1234.5, "F6.2", "******"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fmt);
+    std::string text(30, '?');
+    stringlib::write_dr(c.value, text, c.fmt);
+    EXPECT_EQ(text.size(), 30u);
+    EXPECT_EQ(stringlib::trim(text), c.trimmed);
+  }
+}
+
+TEST(Stringlib, StringOfNumberIs30Characters) {
+  EXPECT_EQ(stringlib::stringi(3, "(I1)"), fixed("3", 30));
+  EXPECT_EQ(stringlib::stringi(42, "(I4)   "), fixed("  42", 30));
+  EXPECT_EQ(stringlib::stringi(10, "(I1)"), fixed("*", 30));
+  EXPECT_EQ(stringlib::stringr(0.5f, "(F4.1)"), fixed(" 0.5", 30));
+  // The value is taken in single precision: 0.1f is 0.100000001490116...
+  EXPECT_EQ(stringlib::stringr(0.1f, "(F12.10)"), fixed("0.1000000015", 30));
+}
+
 TEST(Stringlib, Str2RealConvertsCheckedText) {
   struct Case {
     std::string text;

@@ -1,0 +1,233 @@
+// Model evaluation per data row: the compiled formula run by fparser::evalf, the same model as
+// native C++, and the same text compiled by muparser. Models and data come from the NIST
+// reference files (Misra1a, MGH09, Thurber) at their first start point. After the runs a table
+// gives nanoseconds per row and the ratios evalf/native and evalf/muparser.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/fparser.hpp"
+
+#ifdef VARQEN_HAVE_MUPARSER
+#include <muParser.h>
+#endif
+
+namespace {
+
+struct Problem {
+  std::string name;
+  std::string model;      // the formula after "Y="
+  std::vector<double> p;  // start 1
+  std::vector<double> x;  // X1 of each row
+  std::function<double(const double* p, double x)> native;
+};
+
+// Reads line 1 (the model), line 2 (start values) and the rows "x y" up to END.
+// The shared folder is VARQEN_SHARED_DIR, or the environment variable of that name when set
+// (a checkout elsewhere than beside the shared folder).
+bool read_problem(Problem& pr) {
+  const char* env = std::getenv("VARQEN_SHARED_DIR");
+  const std::string shared = env != nullptr ? env : VARQEN_SHARED_DIR;
+  std::ifstream in(shared + "/nist/dat/" + pr.name + "-start1.dat");
+  std::string line;
+  if (!std::getline(in, line) || line.rfind("Y=", 0) != 0) return false;
+  pr.model = line.substr(2);
+  std::getline(in, line);
+  std::istringstream starts(line);
+  for (double v; starts >> v;) pr.p.push_back(v);
+  for (int k = 0; k < 3; ++k) std::getline(in, line);  // bounds and mask
+  while (std::getline(in, line) && line.find("END") == std::string::npos) {
+    std::istringstream row(line);
+    double x = 0.0, y = 0.0;
+    if (row >> x >> y) pr.x.push_back(x);
+  }
+  return !pr.x.empty();
+}
+
+std::vector<Problem>& problems() {
+  static std::vector<Problem> list = [] {
+    std::vector<Problem> v(3);
+    v[0].name = "Misra1a";
+    v[0].native = [](const double* p, double x) { return p[0] * (1 - std::exp(-p[1] * x)); };
+    v[1].name = "MGH09";
+    v[1].native = [](const double* p, double x) {
+      return p[0] * (x * x + x * p[1]) / (x * x + x * p[2] + p[3]);
+    };
+    v[2].name = "Thurber";
+    v[2].native = [](const double* p, double x) {
+      return (p[0] + p[1] * x + p[2] * x * x + p[3] * x * x * x) /
+             (1 + p[4] * x + p[5] * x * x + p[6] * x * x * x);
+    };
+    for (Problem& pr : v) {
+      if (!read_problem(pr)) std::fprintf(stderr, "cannot read the %s file\n", pr.name.c_str());
+    }
+    return v;
+  }();
+  return list;
+}
+
+std::vector<std::string> names_for(const Problem& pr) {
+  std::vector<std::string> names;
+  for (size_t k = 1; k <= pr.p.size(); ++k) names.push_back("P" + std::to_string(k));
+  names.push_back("X1");
+  return names;
+}
+
+void BM_Evalf(benchmark::State& state) {
+  const Problem& pr = problems()[state.range(0)];
+  fparser::initf(1);
+  int32_t ierr = 1;
+  fparser::parsef(1, pr.model, names_for(pr), &ierr, 0);
+  if (ierr != 0) return state.SkipWithError("formula refused");
+  std::vector<double> values(pr.p);
+  values.push_back(0.0);
+  const size_t ix = pr.p.size();
+  for (auto _ : state) {
+    double sum = 0.0;
+    for (double x : pr.x) {
+      values[ix] = x;
+      sum += fparser::evalf(1, values);
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetLabel(pr.name);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(pr.x.size()));
+}
+
+void BM_Native(benchmark::State& state) {
+  const Problem& pr = problems()[state.range(0)];
+  std::vector<double> p(pr.p);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(p.data());
+    double sum = 0.0;
+    for (double x : pr.x) sum += pr.native(p.data(), x);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetLabel(pr.name);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(pr.x.size()));
+}
+
+#ifdef VARQEN_HAVE_MUPARSER
+// muparser names its functions in lower case.
+std::string muparser_text(std::string s) {
+  for (const char* f : {"EXP", "LOG", "SQRT", "SIN", "COS", "TAN", "ATAN", "ABS"}) {
+    const std::string up = std::string(f) + "(";
+    std::string low = up;
+    for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (size_t k = s.find(up); k != std::string::npos; k = s.find(up, k + 1)) {
+      s.replace(k, up.size(), low);
+    }
+  }
+  return s;
+}
+
+void BM_Muparser(benchmark::State& state) {
+  const Problem& pr = problems()[state.range(0)];
+  std::vector<double> p(pr.p);
+  double x = 0.0;
+  mu::Parser parser;
+  try {
+    const std::vector<std::string> names = names_for(pr);
+    for (size_t k = 0; k < p.size(); ++k) parser.DefineVar(names[k], &p[k]);
+    parser.DefineVar("X1", &x);
+    parser.SetExpr(muparser_text(pr.model));
+    parser.Eval();
+  } catch (const mu::Parser::exception_type& e) {
+    return state.SkipWithError(e.GetMsg().c_str());
+  }
+  for (auto _ : state) {
+    double sum = 0.0;
+    for (double xi : pr.x) {
+      x = xi;
+      sum += parser.Eval();
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetLabel(pr.name);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(pr.x.size()));
+}
+BENCHMARK(BM_Muparser)->DenseRange(0, 2);
+#endif
+
+BENCHMARK(BM_Evalf)->DenseRange(0, 2);
+BENCHMARK(BM_Native)->DenseRange(0, 2);
+
+// Prints the usual table and keeps nanoseconds per row of each run for the ratio table.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
+      const auto items = r.counters.find("items_per_second");
+      if (items == r.counters.end() || items->second.value <= 0.0) continue;
+      const std::string method = r.run_name.function_name.substr(3);  // drop "BM_"
+      ns_per_row_[r.report_label][method] = 1e9 / items->second.value;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\n%-10s %12s %12s %12s %14s %16s\n",
+                "model",
+                "evalf ns/row",
+                "native",
+                "muparser",
+                "evalf/native",
+                "evalf/muparser");
+    for (auto& [model, t] : ns_per_row_) {
+      const double e = t["Evalf"], n = t["Native"], m = t.count("Muparser") ? t["Muparser"] : 0.0;
+      std::printf("%-10s %12.2f %12.2f %12.2f %14.2f %16.2f\n",
+                  model.c_str(),
+                  e,
+                  n,
+                  m,
+                  n > 0 ? e / n : 0.0,
+                  m > 0 ? e / m : 0.0);
+    }
+  }
+
+ private:
+  std::map<std::string, std::map<std::string, double>> ns_per_row_;
+};
+
+// The three ways must agree before their speed means anything.
+bool methods_agree() {
+  bool ok = true;
+  for (const Problem& pr : problems()) {
+    if (pr.x.empty()) return false;
+    fparser::initf(1);
+    int32_t ierr = 1;
+    fparser::parsef(1, pr.model, names_for(pr), &ierr, 0);
+    std::vector<double> values(pr.p);
+    values.push_back(0.0);
+    for (double x : pr.x) {
+      values.back() = x;
+      const double e = fparser::evalf(1, values), n = pr.native(pr.p.data(), x);
+      if (ierr != 0 || std::fabs(e - n) > 1e-12 * std::fabs(n)) {
+        std::fprintf(stderr, "%s: evalf %.17g, native %.17g at x = %g\n", pr.name.c_str(), e, n, x);
+        ok = false;
+        break;
+      }
+    }
+  }
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (!methods_agree()) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

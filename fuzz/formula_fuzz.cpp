@@ -1,0 +1,49 @@
+// Random formula text through the syntax check (with its error report), the compiler and the
+// evaluator: nothing may crash, hang, read out of bounds or leave the stack unbalanced.
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "model/fparser.hpp"
+
+namespace {
+
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static NullBuffer null_buffer;
+  static std::ostream null_stream(&null_buffer);
+  static const std::vector<std::string> names = {"P1", "P2", "P3", "X1", "X2"};
+  fparser::console = &null_stream;
+
+  std::string text(reinterpret_cast<const char*>(data), size);
+  std::string marked = text;
+  std::string marker;
+  int32_t code = 0;
+  const int32_t status = fparser::checkf(marked, names, 1, code, &marker);
+  if ((status == 0) != (code == 0)) __builtin_trap();
+
+  fparser::initf(1);
+  int32_t ierr = -1;
+  fparser::parsef(1, text, names, &ierr, 0);
+  // The compiler accepts exactly what the check accepts.
+  if (ierr != status) __builtin_trap();
+  if (ierr == 0) {
+    const fparser::Tcomp& c = fparser::comp(1);
+    if (c.bytecodesize < 1 || c.stacksize < 1) __builtin_trap();
+    const double rows[][5] = {
+        {1.5, -2.0, 0.0, 3.0, 1e-300}, {0.0, 0.0, 0.0, 0.0, 0.0}, {-1e308, 1e308, -0.5, 2.5, 7.0}};
+    for (const auto& row : rows) (void)fparser::evalf(1, std::span<const double>(row, 5));
+  }
+  fparser::endf();
+  return 0;
+}
