@@ -1,5 +1,6 @@
-// Random formula text through the syntax check (with its error report), the compiler and the
-// evaluator: nothing may crash, hang, read out of bounds or leave the stack unbalanced.
+// Random formula text through the syntax check (with its error report), the compiler, the
+// evaluator and the model front end (normalisation, numbering checks, fnparse2): nothing may
+// crash, hang, read out of bounds or leave the stack unbalanced.
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "model/fparser.hpp"
+#include "model/model_front.hpp"
+#include "numerics/sysclock.hpp"
 
 namespace {
 
@@ -44,6 +47,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {1.5, -2.0, 0.0, 3.0, 1e-300}, {0.0, 0.0, 0.0, 0.0, 0.0}, {-1e308, 1e308, -0.5, 2.5, 7.0}};
     for (const auto& row : rows) (void)fparser::evalf(1, std::span<const double>(row, 5));
   }
+  fparser::endf();
+
+  // The front end on the same text; its pauses return at once.
+  sysclock::set_sleeper([](int32_t) {});
+  std::string formula = text;
+  int32_t npar = 0, nvar = 0, length = 0;
+  std::string message;
+  parse_func(npar, nvar, formula, length, ierr, message);
+  if (ierr < 0 || ierr > 14 || formula.size() != 512) __builtin_trap();
+  if (ierr == 0) {
+    const double p[8] = {1.0, -2.0, 0.5, 3.0, 0.0, 1e10, -1e-10, 7.0};
+    const double x[3] = {2.0, 0.0, -1.0};
+    double result = kRecompile;
+    const int32_t status = fnparse2(
+        VecView<const double>(p, 8), VecView<const double>(x, 3), npar, nvar, 1, formula, result);
+    // A formula the front end accepts compiles.
+    if (status != 0) __builtin_trap();
+  }
+  fnparse2_reset();
   fparser::endf();
   return 0;
 }

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
+
+#include "numerics/editfmt.hpp"
 
 namespace nrutil {
 
@@ -105,6 +108,41 @@ void diagmult_r(MatView<double> m, double s) {
 void diagadd_r(MatView<double> m, double s) {
   const long n = std::min(m.rows(), m.cols());
   for (long i = 1; i <= n; ++i) m(i, i) += s;
+}
+
+namespace {
+
+// Writes each record of one formatted write to the sink.
+void write_records(const LineSink& unit,
+                   std::string_view fmt,
+                   const std::vector<editfmt::Value>& v) {
+  const std::string text = editfmt::format(fmt, v);
+  size_t start = 0;
+  for (size_t nl = text.find('\n');; nl = text.find('\n', start)) {
+    unit(std::string_view(text).substr(start,
+                                       nl == std::string::npos ? std::string::npos : nl - start));
+    if (nl == std::string::npos) break;
+    start = nl + 1;
+  }
+}
+
+}  // namespace
+
+void vecprn(const LineSink& unit, VecView<const double> vector, int32_t n, int32_t step) {
+  // A step below 1 would never advance; the whole vector is then one block.
+  if (step < 1) step = std::max(n, 1);
+  std::vector<editfmt::Value> numbers, values;
+  for (int64_t i = 1; i <= n; i += step) {
+    const int64_t j = std::min<int64_t>(i + step - 1, n);
+    numbers.clear();
+    values.clear();
+    for (int64_t k = i; k <= j; ++k) {
+      numbers.emplace_back(k);
+      values.emplace_back(vector(k));
+    }
+    write_records(unit, "(4X,10(I2,11X))", numbers);
+    write_records(unit, "(1X,10(ES10.3,3X))", values);
+  }
 }
 
 std::string f_date() { return f_date_at(std::time(nullptr)); }

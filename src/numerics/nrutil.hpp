@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "numerics/farray.hpp"
 
@@ -39,6 +41,14 @@ void sortwt(int32_t n, VecView<double> a);
 // Multiplies (adds s to) every element of the diagonal, min(rows, cols) elements.
 void diagmult_r(MatView<double> m, double s);
 void diagadd_r(MatView<double> m, double s);
+
+// Receives one record (line) of formatted output, e.g. a write to an open text unit.
+using LineSink = std::function<void(std::string_view line)>;
+
+// Prints vector(1..n) in blocks of `step` elements: for each block a record of element numbers
+// "(4X,10(I2,11X))" and a record of values "(1X,10(ES10.3,3X))", each continued on further
+// records after ten items. Numbers above 99 print as "**". A step below 1 prints one block.
+void vecprn(const LineSink& unit, VecView<const double> vector, int32_t n, int32_t step);
 
 // The current local date and time as "Www Mmm dd hh:mm:ss yyyy" (English names, day blank-
 // padded to two characters) padded with blanks to 30 characters.

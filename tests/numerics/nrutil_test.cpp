@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -116,6 +118,49 @@ TEST(FDate, FixedFormInEnglishPaddedTo30) {
   EXPECT_EQ(nrutil::f_date_at(1794009600 + 86400 * 10 + 3600 * 13 + 5),
             "Tue Nov 17 13:00:05 2026      ");
   EXPECT_EQ(nrutil::f_date().size(), 30u);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> print(const std::vector<double>& v, int32_t n, int32_t step) {
+  std::vector<std::string> lines;
+  nrutil::vecprn([&](std::string_view line) { lines.emplace_back(line); },
+                 VecView<const double>(v.data(), static_cast<long>(v.size())),
+                 n,
+                 step);
+  return lines;
+}
+
+TEST(Vecprn, NumbersOverValuesInBlocks) {
+  EXPECT_EQ(print({1.5, -2.0, 1234.56}, 3, 3),
+            (std::vector<std::string>{"     1            2            3",
+                                      "  1.500E+00   -2.000E+00    1.235E+03"}));
+  // Blocks of two: numbers and values per block.
+  EXPECT_EQ(print({1.0, 2.0, 3.0}, 3, 2),
+            (std::vector<std::string>{
+                "     1            2", "  1.000E+00    2.000E+00", "     3", "  3.000E+00"}));
+  // A step below 1 prints one block instead of looping for ever.
+  EXPECT_EQ(print({4.0}, 1, 0), (std::vector<std::string>{"     1", "  4.000E+00"}));
+}
+
+TEST(Vecprn, MoreThanTenItemsContinueWithoutTheLeadingBlanks) {
+  std::vector<double> v(12, 0.5);
+  const std::vector<std::string> lines = print(v, 12, 12);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].substr(0, 19), "     1            2");
+  EXPECT_EQ(lines[1], "11           12");
+  EXPECT_EQ(lines[3], " 5.000E-01    5.000E-01");
+}
+
+TEST(Vecprn, ElementNumbersAbove99PrintAsAsterisks) {
+  std::vector<double> v(100, 1.0);
+  const std::vector<std::string> lines = print(v, 100, 100);
+  ASSERT_EQ(lines.size(), 20u);  // ten lines of numbers, then ten of values
+  EXPECT_EQ(lines[9],
+            "91           92           93           94           95           96  "
+            "         97           98           99           **");
 }
 
 }  // namespace
