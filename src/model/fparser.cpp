@@ -408,6 +408,7 @@ Tcomp compile(const Text& f, std::span<const std::string> names) {
   c.stack.resize(c.stacksize);
   c.bytecodesize = c.immedsize = c.stacksize = c.stackptr = 0;
   Compiler(f, names, c, true).compilesubstr(1, f.len());
+  prepare_program(c);
   return c;
 }
 

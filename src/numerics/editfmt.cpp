@@ -282,13 +282,12 @@ std::string fixed_digits(double ax, int ndec) {
     return s.digits + std::string(size_t(s.exp10 - lead), '0');  // a carry adds a digit
   }
   if (sig < 0) return "";
-  // ax in [10**(unit-1), 10**unit): it rounds to one unit when above half a unit; the tie
-  // goes to the even count, zero. Half a unit is the integer 5 * 10**(unit-1).
+  // ax in [10**(unit-1), 10**unit): it rounds to one unit when above half a unit, the
+  // integer 5 * 10**(unit-1); a tie goes to the even count, zero. The integer part of ax has
+  // exactly `unit` digits, all of them exact.
   const double whole = std::floor(ax);
-  SciDigits w = sci_digits(whole, 17);
+  const std::string whole_digits = sci_digits(whole, unit).digits;
   const std::string half = "5" + std::string(size_t(unit - 1), '0');
-  std::string whole_digits = w.digits.substr(0, size_t(w.exp10) + 1);
-  whole_digits.resize(size_t(w.exp10) + 1, '0');
   const bool above = whole_digits > half || (whole_digits == half && ax > whole);
   return above ? "1" : "";
 }
@@ -385,18 +384,18 @@ std::optional<std::string> sci_field(double x, int w, int d, int e) {
       w);
 }
 
-// 10**n by repeated multiplication (a division for n < 0), as the G decision computes it.
+// 10**n (n >= 0) by repeated multiplication, as the G decision computes its bounds.
 double power_of_ten(int n) {
   double r = 1.0;
-  for (int i = 0; i < (n >= 0 ? n : -n); ++i) r *= 10;
-  return n >= 0 ? r : 1.0 / r;
+  for (int i = 0; i < n; ++i) r *= 10;
+  return r;
 }
 
 // Gw.dEe: a value N with 0.1 - 0.5*10**(-d-1) <= |N| < 10**d - 0.5 is written F(w-n).(d-s)
 // followed by n blanks (n = 4, or e+2 with Ee), where 10**(s-1)*(1 - 0.5*10**-d) <= |N| <
 // 10**s*(1 - 0.5*10**-d); zero is written F(w-n).(d-1); any other value as Ew.dEe. The bounds
-// are computed in double precision, so a value on a bound rounds to the larger layout (0.95
-// in G5.1 is 1., as in gfortran). The scale factor acts only on the E form.
+// are computed in double precision, so a value on a bound takes the larger layout (0.95 in
+// G6.1 is "1.    ", as in gfortran). The scale factor acts only on the E form.
 std::optional<std::string> gen_field(double x, int w, int d, int e, int k) {
   if (!std::isfinite(x)) return special_field(x, w);
   const int blanks = e > 0 ? e + 2 : 4;
@@ -409,7 +408,7 @@ std::optional<std::string> gen_field(double x, int w, int d, int e, int k) {
   int s = 1;  // zero is laid out as if s were 1
   if (m > 0) {
     s = 0;
-    while (s < d && m >= power_of_ten(s) * r_sc) ++s;
+    for (double bound = 1.0; s < d && m >= bound * r_sc; bound *= 10) ++s;  // bound = 10**s
   }
   if (w - blanks <= 0) return std::nullopt;
   std::optional<std::string> f = fixed_field(x, w - blanks, d - s, 0);

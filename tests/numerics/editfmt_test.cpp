@@ -1,5 +1,6 @@
-// Exact layouts of Fortran edit descriptors. Every expected string below was produced by a
-// Fortran compiler (gfortran) writing the same value with the same format.
+// Exact layouts of Fortran edit descriptors. Every expected layout below (the fault cases
+// aside) was produced by a Fortran compiler (gfortran) writing the same values with the same
+// format.
 #include "numerics/editfmt.hpp"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ struct RealCase {
 
 void check_reals(const std::vector<RealCase>& cases) {
   for (const RealCase& c : cases) {
-    SCOPED_TRACE(std::string(c.descriptor) + " of " + std::to_string(c.value));
+    SCOPED_TRACE(std::string(c.descriptor) + " of " + ::testing::PrintToString(c.value));
     EXPECT_EQ(editfmt::format_real(c.descriptor, c.value), c.expected);
   }
 }
@@ -229,6 +230,26 @@ TEST(Editfmt, NaNAndInfinityAreRightJustifiedOrAsterisks) {
       {"1PE14.4", -kInf, "     -Infinity"},
       {"ES8.1", kInf, "Infinity"},
       // clang-format on
+  });
+}
+
+// Decimal ties are decided on the exact binary value: an exact tie goes to the even digit, a
+// value one ulp away goes to its side, and a decimal literal that is not exact rounds as its
+// binary value lies (0.05 is slightly above the tie, 0.15 slightly below).
+TEST(Editfmt, RoundingFollowsTheExactBinaryValue) {
+  check_reals({
+      {"F6.2", std::nextafter(0.125, 1.0), "  0.13"},
+      {"F6.2", std::nextafter(0.125, 0.0), "  0.12"},
+      {"F4.0", std::nextafter(2.5, 9.0), "  3."},
+      {"F4.0", 2.5, "  2."},
+      {"1PE10.0", 1.5, "    2.E+00"},
+      {"ES9.1", 2.25, "  2.2E+00"},
+      {"ES9.1", 2.35, "  2.4E+00"},
+      {"E10.3", 1.2345, " 0.123E+01"},
+      {"E10.3", 1.2355, " 0.124E+01"},
+      {"F5.1", 0.05, "  0.1"},
+      {"F5.1", 0.15, "  0.1"},
+      {"G10.3", 0.0005, " 0.500E-03"},
   });
 }
 
