@@ -239,3 +239,42 @@ TEST_F(GkWindowDeath, DrawingWithoutCurrentWindowStopsWithNonzero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GkWindow, FailedCreationReturnsMinusOneAfterAnErrorBox) {
+  ASSERT_EQ(gk::initwindow(40, 20, "ok", 0, 0, 0, 0), 0);
+  gk::unregisterWindowClass();  // the next window cannot be made
+  EXPECT_EQ(gk::initwindow(40, 20, "fails", 0, 0, 0, 0), -1);
+  const auto boxes = dialogs.shown();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_EQ(gk::getcurrentwindow(), 0);
+  EXPECT_EQ(gk::GK__WindowCount, 1);
+}
+
+TEST_F(GkWindow, CaptionlessFrameDragsAndClientClicksStayClicks) {
+  std::mutex m;
+  std::vector<uint32_t> mouse;
+  gk::hooks.message =
+      [&](gk::WindowData&, platform::Hwnd, uint32_t msg, uint64_t, int64_t, int64_t&) {
+        if (msg >= platform::kMsgMouseFirst && msg <= platform::kMsgMouseLast) {
+          std::lock_guard<std::mutex> g(m);
+          mouse.push_back(msg);
+        }
+        return false;
+      };
+  ASSERT_EQ(gk::initwindow(100, 60, "", 200, 100, 0, 0), 0);
+  const platform::Hwnd h = handle(0);
+  user.drag_frame(h, {1, 1}, {21, 11});  // the one-frame-wide border
+  ASSERT_TRUE(user.settle(h));
+  EXPECT_EQ(system.frame_rect(h).left, 220);
+  EXPECT_EQ(system.frame_rect(h).top, 110);
+  user.click(h, {50, 30});
+  ASSERT_TRUE(user.settle(h));
+  std::lock_guard<std::mutex> g(m);
+  const std::vector<uint32_t> expected{platform::kMsgLButtonDown, platform::kMsgLButtonUp};
+  EXPECT_EQ(mouse, expected);
+}
+
+}  // namespace
