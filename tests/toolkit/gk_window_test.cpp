@@ -23,6 +23,7 @@ TEST_F(GkWindow, IndicesCountUpAndTheNewestIsCurrent) {
   }
   gk::setcurrentwindow(1);
   EXPECT_EQ(gk::getcurrentwindow(), 1);
+  EXPECT_EQ(backend.raised(), handle(1));  // activated
   for (int32_t bad : {-1, 3, 99}) {
     gk::setcurrentwindow(bad);
     EXPECT_EQ(gk::getcurrentwindow(), 1) << bad;
@@ -74,6 +75,19 @@ TEST_F(GkWindow, ClientSizeFromTheFirstSizeMessage) {
     EXPECT_EQ(frame.left, 30);
     EXPECT_EQ(frame.top, 40);
     EXPECT_EQ(frame.height(), 100 + caption + 2 * system.metric(Metric::CyFixedFrame));
+  }
+}
+
+TEST_F(GkWindow, WindowsLargerThanTheScreenKeepTheirSize) {
+  const int32_t sw = system.metric(Metric::CxScreen), sh = system.metric(Metric::CyScreen);
+  ASSERT_EQ(gk::initwindow(sw + 500, sh + 100, "big", 0, 0, 0, 0), 0);
+  auto rec = record(0);
+  EXPECT_EQ(rec->width, sw + 500);
+  EXPECT_EQ(rec->height, sh + 100);
+  std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+  for (const platform::Page& p : rec->pages) {
+    EXPECT_EQ(p.width(), sw + 500);  // pages as large as the window when it beats the screen
+    EXPECT_EQ(p.height(), sh + 100);
   }
 }
 
