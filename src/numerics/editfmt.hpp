@@ -12,7 +12,8 @@
 //   ESw.d ESw.dEe   scientific form d.ddd
 //   Gw.d  Gw.dEe    F form when the value rounded to d significant digits lies in
 //                   [0.1, 10**d) (or is zero), followed by 4 blanks (e+2 with Ee);
-//                   E form otherwise. Integers take Iw, texts Aw.
+//                   E form otherwise (the bounds computed in double precision, as
+//                   gfortran does). Integers take Iw, texts Aw.
 //   kP              scale factor for the F, E and G descriptors that follow, kept until the
 //                   end of the format (also across reversion)
 //   A  Aw           text; right-justified when shorter than w, its leftmost w characters

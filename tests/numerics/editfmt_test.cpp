@@ -1,5 +1,6 @@
-// Exact layouts of Fortran edit descriptors. Every expected string below was produced by a
-// Fortran compiler (gfortran) writing the same value with the same format.
+// Exact layouts of Fortran edit descriptors. Every expected layout below (the fault cases
+// aside) was produced by a Fortran compiler (gfortran) writing the same values with the same
+// format.
 #include "numerics/editfmt.hpp"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ struct RealCase {
 
 void check_reals(const std::vector<RealCase>& cases) {
   for (const RealCase& c : cases) {
-    SCOPED_TRACE(std::string(c.descriptor) + " of " + std::to_string(c.value));
+    SCOPED_TRACE(std::string(c.descriptor) + " of " + ::testing::PrintToString(c.value));
     EXPECT_EQ(editfmt::format_real(c.descriptor, c.value), c.expected);
   }
 }
