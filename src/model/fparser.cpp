@@ -8,6 +8,8 @@
 #include <iostream>
 #include <string>
 
+#include "numerics/stringlib.hpp"
+
 namespace fparser {
 namespace {
 
@@ -162,11 +164,6 @@ std::string prepare(const std::string& text) {
   return f;
 }
 
-int32_t trimmed_length(const std::string& s) {
-  const size_t p = s.find_last_not_of(' ');
-  return p == std::string::npos ? 0 : static_cast<int32_t>(p + 1);
-}
-
 struct Report {
   std::string* text;    // the caller's formula, edited
   std::string* marker;  // its marker line, or nullptr
@@ -179,7 +176,7 @@ void parseerrmsg(const Text& f, int32_t j, const Report& r) {
   parseerrtype = 1;
   if (printerrors == 0) return;
   out() << "*** Error in syntax of function string. ***\n\n";
-  const int32_t lt = trimmed_length(*r.text);
+  const int32_t lt = stringlib::s_len_trim(*r.text);
   int32_t p = 0;
   if (j > f.len()) {
     p = lt;
@@ -408,9 +405,11 @@ Tcomp compile(const Text& f, std::span<const std::string> names) {
   c.stack.resize(c.stacksize);
   c.bytecodesize = c.immedsize = c.stacksize = c.stackptr = 0;
   Compiler(f, names, c, true).compilesubstr(1, f.len());
+  prepare_program(c);
   return c;
 }
 
+// Leading blanks removed (TABs stay, and the check refuses them).
 std::string left_adjusted(std::string_view text) {
   text = text.substr(0, kMaxLen);
   const size_t p = text.find_first_not_of(' ');

@@ -21,10 +21,19 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "numerics/farray.hpp"
 
 namespace fparser {
+
+// One instruction of the evaluator's program, derived from the bytecode when a formula is
+// compiled: a push directly followed by a binary operator becomes one instruction.
+struct Instr {
+  int32_t op = 0;  // operation of the evaluator (fparser_eval.cpp)
+  int32_t k = 0;   // 0-based index of the name a push of a name reads
+  double v = 0.0;  // the value a push of a number pushes
+};
 
 // One compiled formula.
 struct Tcomp {
@@ -32,9 +41,10 @@ struct Tcomp {
   int32_t bytecodesize = 0;
   FVector<double> immed;  // numbers and constants in the order the bytecode pushes them
   int32_t immedsize = 0;
-  FVector<double> stack;  // evaluation stack, stacksize values
-  int32_t stacksize = 0;  // deepest stack the formula needs
-  int32_t stackptr = 0;   // depth counter while compiling
+  FVector<double> stack;       // evaluation stack, stacksize values
+  int32_t stacksize = 0;       // deepest stack the formula needs
+  int32_t stackptr = 0;        // depth counter while compiling
+  std::vector<Instr> program;  // what evalf runs; same values as running the bytecode
 };
 
 // Operation codes. Binary operators are their position in `ops` plus 2, functions their
@@ -103,6 +113,10 @@ int32_t checkf(std::string& text,
                int32_t printerr,
                int32_t& ierr,
                std::string* marker = nullptr);
+
+// Builds c.program from c.bytecode and c.immed (called by parsef). Without fusion the program
+// runs the bytecode code by code (the fuzz target compares the two).
+void prepare_program(Tcomp& c, bool fuse = true);
 
 // Runs the formula of slot i with values(1..) for the names; 0.0 when ASIN or ACOS stopped it.
 double evalf(int32_t i, std::span<const double> values);

@@ -65,35 +65,82 @@ double protected_tanh(double x) {
 
 }  // namespace
 
-// Threaded dispatch (a jump to the next code's label at the end of each code) with the top of
-// the stack held in a register: the stack array holds the values below it, so a binary
+// Operations of the evaluator's program: the bytecode's own codes 1..31, then a push of a
+// name, the five arithmetic operators with a name or a number as right operand, squares and
+// cubes of the top, and the end mark.
+enum : int32_t {
+  kDone = 0,
+  kVar = kVarBegin,
+  kAddVar,
+  kSubVar,
+  kMulVar,
+  kDivVar,
+  kPowVar,
+  kAddImm,
+  kSubImm,
+  kMulImm,
+  kDivImm,
+  kPowImm,
+  kSquare,
+  kCube,
+  kOpCount
+};
+
+void prepare_program(Tcomp& c, bool fuse) {
+  c.program.clear();
+  int32_t dp = 1;
+  for (int32_t ip = 1; ip <= c.bytecodesize; ++ip) {
+    const int32_t code = c.bytecode(ip);
+    Instr in;
+    if (code == kImmed || code >= kVarBegin) {
+      const bool imm = code == kImmed;
+      if (imm) in.v = c.immed(dp++);
+      in.k = imm ? 0 : code - kVarBegin;
+      const int32_t next = ip < c.bytecodesize ? c.bytecode(ip + 1) : 0;
+      if (fuse && next >= kAdd && next <= kPow) {
+        // push b; a OP b  ->  a OP= b
+        in.op = (imm ? kAddImm : kAddVar) + (next - kAdd);
+        if (imm && next == kPow && in.v == 2.0) in.op = kSquare;
+        if (imm && next == kPow && in.v == 3.0) in.op = kCube;
+        ++ip;
+      } else {
+        in.op = imm ? kImmed : kVar;
+      }
+    } else {
+      in.op = code;
+    }
+    c.program.push_back(in);
+  }
+  c.program.push_back(Instr{kDone, 0, 0.0});
+}
+
+// Threaded dispatch (a jump to the next instruction's label at the end of each one) with the
+// top of the stack held in a register: the stack array holds the values below it, so a binary
 // operator reads one value from memory and a function none.
 double evalf(int32_t i, std::span<const double> values) {
   Tcomp& c = comp(i);
   // A slot without a compiled formula has nothing to evaluate.
-  if (c.bytecodesize == 0) return 0.0;
-  static const void* const kLabels[kVarBegin] = {
-      &&op_var, &&op_immed, &&op_neg,   &&op_add,  &&op_sub,  &&op_mul,  &&op_div,  &&op_pow,
-      &&op_eq,  &&op_ne,    &&op_lt,    &&op_le,   &&op_gt,   &&op_ge,   &&op_min,  &&op_max,
-      &&op_abs, &&op_exp,   &&op_log10, &&op_log,  &&op_sqrt, &&op_sinh, &&op_cosh, &&op_tanh,
-      &&op_sin, &&op_cos,   &&op_tan,   &&op_asin, &&op_acos, &&op_atan, &&op_rd,   &&op_omegw};
-  const int32_t* ip = c.bytecode.data();
-  const int32_t* const end = ip + c.bytecodesize;
-  const double* immed = c.immed.data();
+  if (c.program.empty()) return 0.0;
+  static const void* const kLabels[kOpCount] = {
+      &&op_done,    &&op_immed,   &&op_neg,     &&op_add,     &&op_sub,     &&op_mul,
+      &&op_div,     &&op_pow,     &&op_eq,      &&op_ne,      &&op_lt,      &&op_le,
+      &&op_gt,      &&op_ge,      &&op_min,     &&op_max,     &&op_abs,     &&op_exp,
+      &&op_log10,   &&op_log,     &&op_sqrt,    &&op_sinh,    &&op_cosh,    &&op_tanh,
+      &&op_sin,     &&op_cos,     &&op_tan,     &&op_asin,    &&op_acos,    &&op_atan,
+      &&op_rd,      &&op_omegw,   &&op_var,     &&op_add_var, &&op_sub_var, &&op_mul_var,
+      &&op_div_var, &&op_pow_var, &&op_add_imm, &&op_sub_imm, &&op_mul_imm, &&op_div_imm,
+      &&op_pow_imm, &&op_square,  &&op_cube};
+  const Instr* ip = c.program.data();
   // Below the top: s[0 .. sp-1]; the first push stores the unset top in s[0], so depth d
   // needs d entries, which stacksize provides.
   double* s = c.stack.data();
   int32_t sp = 0;
   double top = 0.0;
   const size_t nvalues = values.size();
-  int32_t op = 0;
+  // A name beyond the supplied values takes the last one.
+  auto value = [&](size_t k) { return nvalues == 0 ? 0.0 : values[k < nvalues ? k : nvalues - 1]; };
 
-#define VARQEN_NEXT                         \
-  do {                                      \
-    if (ip == end) goto done;               \
-    op = *ip++;                             \
-    goto* kLabels[op < kVarBegin ? op : 0]; \
-  } while (0)
+#define VARQEN_NEXT goto* kLabels[(++ip)->op]
 #define VARQEN_BINARY(expr)   \
   do {                        \
     const double a = s[--sp]; \
@@ -106,17 +153,14 @@ double evalf(int32_t i, std::span<const double> values) {
     VARQEN_NEXT;           \
   } while (0)
 
-  VARQEN_NEXT;
-op_var : {
-  // A name beyond the supplied values takes the last one.
-  const size_t k = static_cast<size_t>(op - kVarBegin);
+  goto* kLabels[ip->op];
+op_var:
   s[sp++] = top;
-  top = nvalues == 0 ? 0.0 : values[k < nvalues ? k : nvalues - 1];
+  top = value(static_cast<size_t>(ip->k));
   VARQEN_NEXT;
-}
 op_immed:
   s[sp++] = top;
-  top = *immed++;
+  top = ip->v;
   VARQEN_NEXT;
 op_neg:
   VARQEN_UNARY(-top);
@@ -174,18 +218,44 @@ op_acos:
     evalerrtype = 4;
     return 0.0;
   }
-  VARQEN_UNARY(op == kAsin ? std::asin(top) : std::acos(top));
+  VARQEN_UNARY(ip->op == kAsin ? std::asin(top) : std::acos(top));
 op_atan:
   VARQEN_UNARY(std::atan(top));
 op_rd:
   VARQEN_UNARY(std::round(top));
 op_omegw:
   VARQEN_UNARY(omegawo(top));
+op_add_var:
+  VARQEN_UNARY(top + value(static_cast<size_t>(ip->k)));
+op_sub_var:
+  VARQEN_UNARY(top - value(static_cast<size_t>(ip->k)));
+op_mul_var:
+  VARQEN_UNARY(top * value(static_cast<size_t>(ip->k)));
+op_div_var : {
+  const double b = value(static_cast<size_t>(ip->k));
+  VARQEN_UNARY(top / (b == 0.0 ? 1e-9 : b));
+}
+op_pow_var:
+  VARQEN_UNARY(power(top, value(static_cast<size_t>(ip->k))));
+op_add_imm:
+  VARQEN_UNARY(top + ip->v);
+op_sub_imm:
+  VARQEN_UNARY(top - ip->v);
+op_mul_imm:
+  VARQEN_UNARY(top * ip->v);
+op_div_imm:
+  VARQEN_UNARY(top / (ip->v == 0.0 ? 1e-9 : ip->v));
+op_pow_imm:
+  VARQEN_UNARY(power(top, ip->v));
+op_square:
+  VARQEN_UNARY(std::fabs(top) <= kEps ? kEps : top * top);
+op_cube:
+  VARQEN_UNARY(std::fabs(top) <= kEps ? kEps : top * top * top);
 
 #undef VARQEN_UNARY
 #undef VARQEN_BINARY
 #undef VARQEN_NEXT
-done:
+op_done:
   evalerrtype = 0;
   return top;
 }

@@ -27,6 +27,7 @@ struct Item {
   int w = -1;               // field width; -1 for A without a width
   int d = -1;               // digits after the point (F, E, ES, G) or minimum digits (I; -1: none)
   int e = 0;                // exponent digits of Ee; 0 when not given
+  char letter = 'E';        // exponent letter: D for the D descriptor
   int n = 0;                // columns of nX, scale factor of kP
   std::string text;         // literal text
   std::vector<Item> items;  // contents of a group
@@ -197,6 +198,11 @@ class Parser {
           it.kind = Kind::Sci;
         }
         return exponent_form(it);
+      case 'D':
+        it.kind = Kind::Exp;
+        it.letter = 'D';
+        if (!number(it.w) || !expect('.') || !number(it.d)) return false;
+        return it.w > 0 || fail("a positive width is needed");
       case 'G':
         it.kind = Kind::Gen;
         return exponent_form(it);
@@ -276,13 +282,12 @@ std::string fixed_digits(double ax, int ndec) {
     return s.digits + std::string(size_t(s.exp10 - lead), '0');  // a carry adds a digit
   }
   if (sig < 0) return "";
-  // ax in [10**(unit-1), 10**unit): it rounds to one unit when above half a unit; the tie
-  // goes to the even count, zero. Half a unit is the integer 5 * 10**(unit-1).
+  // ax in [10**(unit-1), 10**unit): it rounds to one unit when above half a unit, the
+  // integer 5 * 10**(unit-1); a tie goes to the even count, zero. The integer part of ax has
+  // exactly `unit` digits, all of them exact.
   const double whole = std::floor(ax);
-  SciDigits w = sci_digits(whole, 17);
+  const std::string whole_digits = sci_digits(whole, unit).digits;
   const std::string half = "5" + std::string(size_t(unit - 1), '0');
-  std::string whole_digits = w.digits.substr(0, size_t(w.exp10) + 1);
-  whole_digits.resize(size_t(w.exp10) + 1, '0');
   const bool above = whole_digits > half || (whole_digits == half && ax > whole);
   return above ? "1" : "";
 }
@@ -335,28 +340,29 @@ std::optional<std::string> fixed_field(double x, int w, int d, int k) {
   return fit((negative ? "-" : "") + (int_part.empty() ? "0" : int_part) + "." + frac, w);
 }
 
-// The exponent part: E+dd, +ddd beyond 99, or E and exactly e digits.
-std::optional<std::string> exponent_text(int ex, int e) {
+// The exponent part: E+dd, +ddd beyond 99, or E and exactly e digits (D in place of E for
+// the D descriptor).
+std::optional<std::string> exponent_text(int ex, int e, char letter = 'E') {
   const std::string sign = ex < 0 ? "-" : "+";
   std::string digits = std::to_string(ex < 0 ? -ex : ex);
   if (e > 0) {
     if (digits.size() > size_t(e)) return std::nullopt;
-    return "E" + sign + std::string(size_t(e) - digits.size(), '0') + digits;
+    return letter + sign + std::string(size_t(e) - digits.size(), '0') + digits;
   }
-  if (digits.size() <= 2) return "E" + sign + std::string(2 - digits.size(), '0') + digits;
+  if (digits.size() <= 2) return letter + sign + std::string(2 - digits.size(), '0') + digits;
   if (digits.size() == 3) return sign + digits;
   return std::nullopt;
 }
 
 // Ew.dEe under the scale factor k: k <= 0 gives 0.{-k zeros}{d+k digits}, k > 0 gives k
 // digits before the point and d-k+1 after; the exponent drops by k.
-std::optional<std::string> exp_field(double x, int w, int d, int e, int k) {
+std::optional<std::string> exp_field(double x, int w, int d, int e, int k, char letter = 'E') {
   if (!std::isfinite(x)) return special_field(x, w);
   if (k <= -d || k > d + 1) return std::nullopt;  // no digit would be left to show
   const int p = k <= 0 ? d + k : d + 1;
   const double ax = std::fabs(x);
   SciDigits s = ax == 0 ? SciDigits{std::string(size_t(p), '0'), -1 + k} : sci_digits(ax, p);
-  std::optional<std::string> exponent = exponent_text(s.exp10 + 1 - k, e);
+  std::optional<std::string> exponent = exponent_text(s.exp10 + 1 - k, e, letter);
   if (!exponent) return std::nullopt;
   if (k <= 0) {
     return with_optional_zero(
@@ -378,18 +384,18 @@ std::optional<std::string> sci_field(double x, int w, int d, int e) {
       w);
 }
 
-// 10**n by repeated multiplication (a division for n < 0), as the G decision computes it.
+// 10**n (n >= 0) by repeated multiplication, as the G decision computes its bounds.
 double power_of_ten(int n) {
   double r = 1.0;
-  for (int i = 0; i < (n >= 0 ? n : -n); ++i) r *= 10;
-  return n >= 0 ? r : 1.0 / r;
+  for (int i = 0; i < n; ++i) r *= 10;
+  return r;
 }
 
 // Gw.dEe: a value N with 0.1 - 0.5*10**(-d-1) <= |N| < 10**d - 0.5 is written F(w-n).(d-s)
 // followed by n blanks (n = 4, or e+2 with Ee), where 10**(s-1)*(1 - 0.5*10**-d) <= |N| <
 // 10**s*(1 - 0.5*10**-d); zero is written F(w-n).(d-1); any other value as Ew.dEe. The bounds
-// are computed in double precision, so a value on a bound rounds to the larger layout (0.95
-// in G5.1 is 1., as in gfortran). The scale factor acts only on the E form.
+// are computed in double precision, so a value on a bound takes the larger layout (0.95 in
+// G6.1 is "1.    ", as in gfortran). The scale factor acts only on the E form.
 std::optional<std::string> gen_field(double x, int w, int d, int e, int k) {
   if (!std::isfinite(x)) return special_field(x, w);
   const int blanks = e > 0 ? e + 2 : 4;
@@ -402,7 +408,7 @@ std::optional<std::string> gen_field(double x, int w, int d, int e, int k) {
   int s = 1;  // zero is laid out as if s were 1
   if (m > 0) {
     s = 0;
-    while (s < d && m >= power_of_ten(s) * r_sc) ++s;
+    for (double bound = 1.0; s < d && m >= bound * r_sc; bound *= 10) ++s;  // bound = 10**s
   }
   if (w - blanks <= 0) return std::nullopt;
   std::optional<std::string> f = fixed_field(x, w - blanks, d - s, 0);
@@ -437,7 +443,7 @@ std::optional<std::string> layout(const Item& it, const Value& v, int k, bool& m
       if (x) return fixed_field(*x, it.w, it.d, k);
       break;
     case Kind::Exp:
-      if (x) return exp_field(*x, it.w, it.d, it.e, k);
+      if (x) return exp_field(*x, it.w, it.d, it.e, k, it.letter);
       break;
     case Kind::Sci:
       if (x) return sci_field(*x, it.w, it.d, it.e);

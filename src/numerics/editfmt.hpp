@@ -8,10 +8,12 @@
 //   Fw.d            fixed point; F0.d = minimal width
 //   Ew.d  Ew.dEe    0.ddd exponent form; the exponent takes 2 digits (3 beyond +-99, the E
 //                   then dropped: 0.150+101) or exactly e digits when Ee is given
+//   Dw.d            the E form with the letter D (0.150D+01)
 //   ESw.d ESw.dEe   scientific form d.ddd
 //   Gw.d  Gw.dEe    F form when the value rounded to d significant digits lies in
 //                   [0.1, 10**d) (or is zero), followed by 4 blanks (e+2 with Ee);
-//                   E form otherwise. Integers take Iw, texts Aw.
+//                   E form otherwise (the bounds computed in double precision, as
+//                   gfortran does). Integers take Iw, texts Aw.
 //   kP              scale factor for the F, E and G descriptors that follow, kept until the
 //                   end of the format (also across reversion)
 //   A  Aw           text; right-justified when shorter than w, its leftmost w characters

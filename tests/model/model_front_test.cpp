@@ -65,6 +65,7 @@ TEST_F(ModelFrontTest, ParseFuncNormalisesCountsAndChecks) {
       {"P1*X1 P2", "P1*X1P2", 2, 1, 6, "Invalid variable or math function"},
       {"(P1)X1", "(P1)X1", 1, 1, 9, "Missing operator"},
       {"P1*+-X1", "P1*-X1", 1, 1, 8, "Multiple operators"},
+      {"-*P1*X1", "-*P1*X1", 1, 1, 2, "Multiple operators"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in);

@@ -102,6 +102,34 @@ TEST(Evalf, AsinOutOfRangeSetsTheErrorMarkUntilTheNextCompleteRun) {
   EXPECT_EQ(fparser::evalerrtype, 0);
 }
 
+TEST(Evalf, FusedProgramGivesTheValuesOfTheBytecodeRunCodeByCode) {
+  fparser::reset();
+  const std::vector<std::string> names = {"P1", "P2", "X1"};
+  const std::vector<std::vector<double>> rows = {
+      {2.0, 3.0, 0.5}, {0.0, 0.0, 0.0}, {-1.5, 1e-17, 7}};
+  for (const char* text : {"P1+X1-P2*X1/P1^X1",
+                           "P1+2-3*P2/0^2",
+                           "X1^3*P1^2.5+P2^0",
+                           "(P1+P2)*(X1-P1)/(P2+X1)",
+                           "P1/P2/X1",
+                           "-P1^2-X1^3",
+                           "P1^X1^P2"}) {
+    SCOPED_TRACE(text);
+    fparser::initf(1);
+    int32_t ierr = -1;
+    fparser::parsef(1, text, names, &ierr, 0);
+    ASSERT_EQ(ierr, 0);
+    for (const std::vector<double>& row : rows) {
+      fparser::prepare_program(fparser::comp(1), true);
+      const double fused = fparser::evalf(1, row);
+      fparser::prepare_program(fparser::comp(1), false);
+      const double plain = fparser::evalf(1, row);
+      EXPECT_TRUE(fused == plain || (std::isnan(fused) && std::isnan(plain)))
+          << fused << " " << plain;
+    }
+  }
+}
+
 TEST(Qexp, MatchesTheExponentialAndClampsHugeArguments) {
   // (1 + f/4096)^4096 with its second-order correction leaves about f^3 / 2e8 relative.
   for (double x : {0.5, 1.0, 2.25, -3.7, 39.99, -39.5, 45.0, -60.0}) {

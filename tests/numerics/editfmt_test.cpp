@@ -1,5 +1,6 @@
-// Exact layouts of Fortran edit descriptors. Every expected string below was produced by a
-// Fortran compiler (gfortran) writing the same value with the same format.
+// Exact layouts of Fortran edit descriptors. Every expected layout below (the fault cases
+// aside) was produced by a Fortran compiler (gfortran) writing the same values with the same
+// format.
 #include "numerics/editfmt.hpp"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ struct RealCase {
 
 void check_reals(const std::vector<RealCase>& cases) {
   for (const RealCase& c : cases) {
-    SCOPED_TRACE(std::string(c.descriptor) + " of " + std::to_string(c.value));
+    SCOPED_TRACE(std::string(c.descriptor) + " of " + ::testing::PrintToString(c.value));
     EXPECT_EQ(editfmt::format_real(c.descriptor, c.value), c.expected);
   }
 }
@@ -232,6 +233,26 @@ TEST(Editfmt, NaNAndInfinityAreRightJustifiedOrAsterisks) {
   });
 }
 
+// Decimal ties are decided on the exact binary value: an exact tie goes to the even digit, a
+// value one ulp away goes to its side, and a decimal literal that is not exact rounds as its
+// binary value lies (0.05 is slightly above the tie, 0.15 slightly below).
+TEST(Editfmt, RoundingFollowsTheExactBinaryValue) {
+  check_reals({
+      {"F6.2", std::nextafter(0.125, 1.0), "  0.13"},
+      {"F6.2", std::nextafter(0.125, 0.0), "  0.12"},
+      {"F4.0", std::nextafter(2.5, 9.0), "  3."},
+      {"F4.0", 2.5, "  2."},
+      {"1PE10.0", 1.5, "    2.E+00"},
+      {"ES9.1", 2.25, "  2.2E+00"},
+      {"ES9.1", 2.35, "  2.4E+00"},
+      {"E10.3", 1.2345, " 0.123E+01"},
+      {"E10.3", 1.2355, " 0.124E+01"},
+      {"F5.1", 0.05, "  0.1"},
+      {"F5.1", 0.15, "  0.1"},
+      {"G10.3", 0.0005, " 0.500E-03"},
+  });
+}
+
 TEST(Editfmt, TextFieldsRightJustifyOrKeepTheLeftmostCharacters) {
   EXPECT_EQ(editfmt::format("(A13,'|',A16,'|',A13,'|',A)",
                             {"short", "a text longer than sixteen", "exactly13char", "free"}),
@@ -273,6 +294,16 @@ TEST(Editfmt, RecordsFollowFormatControlAndReversion) {
        " 1  2   3    4\n  5   6    7\n  8   9   10"},
       {"(I2,2(I3),I4)", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, " 1  2  3   4\n  5  6   7\n  8  9  10"},
       {"(3F5.1)", {1.0, 2.0, 3.0, 4.0}, "  1.0  2.0  3.0\n  4.0"},
+      {"(5D20.10)",
+       {1.5, -2.5e-200, 0.0, 123456.789, 1e100, 7.0},
+       "    0.1500000000D+01   -0.2500000000-199    0.0000000000D+00    0.1234567890D+06    "
+       "0.1000000000+101\n    0.7000000000D+01"},
+      {"(1PD12.4,'|',D8.3,'|',D12.3)", {1.5, 2.5, 1e150}, "  1.5000D+00|********|   1.000+150"},
+      {"(//1x,A)", {"hi"}, "\n\n hi"},
+      {"(1X,4('*'))", {}, " ****"},
+      {"(a3,i1,a1,1x,5(es10.3,1x))",
+       {"ab(", 3, ")", 1.0, 2.0, 3.0, 4.0, 5.0, 6.0},
+       "ab(3)  1.000E+00  2.000E+00  3.000E+00  4.000E+00  5.000E+00\n 6.000E+00"},
       {"(2(I1,1X),'|')", {1, 2, 3}, "1 2 |\n3"},
       // Output stops at a data descriptor with no value left, after the text before it.
       {"(I3,' a',I3,' b')", {5}, "  5 a"},
@@ -303,6 +334,9 @@ TEST(Editfmt, RecordsFollowFormatControlAndReversion) {
 TEST(Editfmt, DollarLeavesTheLastRecordOpen) {
   editfmt::Output out = editfmt::write("(I2,$)", {1});
   EXPECT_EQ(out.text, " 1");
+  EXPECT_TRUE(out.no_advance);
+  out = editfmt::write("(7x,A2,I1,A5$)", {"ab", 3, "cdefg"});
+  EXPECT_EQ(out.text, "       ab3cdefg");
   EXPECT_TRUE(out.no_advance);
   out = editfmt::write("(I2,/,$)", {1});
   EXPECT_EQ(out.text, " 1\n");

@@ -19,12 +19,12 @@ PenRef Pen::create(int width, Color color, std::vector<int> dashes) {
   std::vector<OnRun> runs;
   for (size_t i = 0; i < dashes.size(); ++i) {
     const int64_t len = std::max(dashes[i], 0);
-    if (i % 2 == 0 && len > 0) runs.push_back({offset, offset + len});
+    if (i % 2 == 0) runs.push_back({offset, offset + len});
     offset += len;
   }
   const int64_t period = offset;
   pen->period_ = period;
-  if (period == 0) return pen;  // only zero dashes: nothing is inked
+  if (period == 0) return pen;  // no length at all: nothing is inked
   std::vector<OnRun> split;
   for (const OnRun& r : runs) {
     if (r.last - r.first + 1 >= period) {

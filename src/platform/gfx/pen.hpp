@@ -3,9 +3,10 @@
 // A pen has a width, a colour and a dash array of alternating dash and gap lengths in pixels.
 // Pens have square end caps of half the width, so along a path of one-pixel steps a dash d
 // covers d + 1 pixels and a gap g leaves g - 1 (3, 4 gives 4 on and 3 off; 7, 9 gives 8 on and
-// 8 off); a dash of 0 covers nothing, so 0, 16 draws nothing. The pattern repeats with the sum
-// of the array as its period and is counted in steps along the whole path. A thick pen inks a
-// width x width square centred on each pixel of the path's one-pixel spine.
+// 8 off; 0, 2 every other pixel; 0, 16 one pixel in 16). The pattern repeats with the sum of
+// the array as its period (an array summing to 0 inks nothing) and is counted in steps along
+// the whole path. A thick pen inks a width x width square centred on
+// each pixel of the path's one-pixel spine.
 //
 // Pens are immutable and shared: a device context holds its selected pen by reference count,
 // so selecting and releasing pens in any order never frees a pen still in use.

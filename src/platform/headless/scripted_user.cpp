@@ -1,0 +1,161 @@
+#include "platform/headless/scripted_user.hpp"
+
+namespace platform {
+namespace {
+
+// Decodes one UTF-8 sequence at s[i], advancing i; malformed bytes decode as themselves.
+uint32_t next_code_point(const std::string& s, size_t& i) {
+  const auto b = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
+  const uint8_t c = b(i);
+  int32_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+  if (i + extra >= s.size() + (extra == 0 ? 1 : 0)) extra = 0;
+  uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+  for (int32_t k = 1; k <= extra; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) {
+      ++i;
+      return c;
+    }
+    cp = (cp << 6) | (b(i + k) & 0x3F);
+  }
+  i += 1 + extra;
+  return cp;
+}
+
+// The virtual key of a typed character (letters and digits by their upper-case code).
+uint32_t key_of(uint32_t ch) {
+  if (ch >= 'a' && ch <= 'z') return ch - 'a' + 'A';
+  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == ' ') return ch;
+  if (ch == '\r' || ch == '\n') return kVkReturn;
+  return 0;
+}
+
+}  // namespace
+
+InputEvent ScriptedUser::event(InputKind kind, Hwnd window) {
+  InputEvent e;
+  e.kind = kind;
+  e.window = window;
+  clock_ms_ += step_ms_;
+  e.time_ms = clock_ms_;
+  return e;
+}
+
+Point ScriptedUser::to_frame(Hwnd window, Point client) const {
+  const Rect f = system_.frame_rect(window);
+  const Point o = system_.client_origin(window);
+  return {o.x - f.left + client.x, o.y - f.top + client.y};
+}
+
+void ScriptedUser::press_key(Hwnd window, uint32_t virtual_key, uint32_t character) {
+  InputEvent down = event(InputKind::KeyDown, window);
+  down.key = virtual_key;
+  down.character = character;
+  system_.deliver_input(down);
+  InputEvent up = event(InputKind::KeyUp, window);
+  up.key = virtual_key;
+  system_.deliver_input(up);
+}
+
+void ScriptedUser::type_text(Hwnd window, const std::string& utf8) {
+  for (size_t i = 0; i < utf8.size();) {
+    const uint32_t ch = next_code_point(utf8, i);
+    press_key(window, key_of(ch), ch == '\n' ? '\r' : ch);
+  }
+}
+
+void ScriptedUser::mouse_down(Hwnd window, Point p, MouseButton b) {
+  InputEvent e = event(InputKind::MouseDown, window);
+  e.point = to_frame(window, p);
+  e.button = b;
+  system_.deliver_input(e);
+}
+
+void ScriptedUser::mouse_up(Hwnd window, Point p, MouseButton b) {
+  InputEvent e = event(InputKind::MouseUp, window);
+  e.point = to_frame(window, p);
+  e.button = b;
+  system_.deliver_input(e);
+}
+
+void ScriptedUser::mouse_move(Hwnd window, Point p) {
+  InputEvent e = event(InputKind::MouseMove, window);
+  e.point = to_frame(window, p);
+  system_.deliver_input(e);
+}
+
+void ScriptedUser::click(Hwnd window, Point p, MouseButton b) {
+  mouse_down(window, p, b);
+  mouse_up(window, p, b);
+}
+
+void ScriptedUser::double_click(Hwnd window, Point p, MouseButton b) {
+  mouse_down(window, p, b);
+  step_ms_ = 50;  // the rest of the double click follows quickly
+  mouse_up(window, p, b);
+  click(window, p, b);
+  step_ms_ = 1000;
+}
+
+void ScriptedUser::wheel(Hwnd window, Point p, int32_t delta) {
+  InputEvent e = event(InputKind::Wheel, window);
+  e.point = to_frame(window, p);
+  e.wheel_delta = delta;
+  system_.deliver_input(e);
+}
+
+void ScriptedUser::frame_down(Hwnd window, Point p) {
+  InputEvent e = event(InputKind::MouseDown, window);
+  e.point = p;
+  system_.deliver_input(e);
+}
+
+void ScriptedUser::frame_up(Hwnd window, Point p) {
+  InputEvent e = event(InputKind::MouseUp, window);
+  e.point = p;
+  system_.deliver_input(e);
+}
+
+void ScriptedUser::drag_frame(Hwnd window, Point from, Point to) {
+  frame_down(window, from);
+  InputEvent move = event(InputKind::MouseMove, window);
+  move.point = to;
+  system_.deliver_input(move);
+  frame_up(window, to);
+}
+
+void ScriptedUser::press_close_box(Hwnd window) {
+  const uint32_t style = system_.style(window);
+  if ((style & kStyleCaption) == kStyleCaption && (style & kStyleSysMenu)) {
+    // The close box is the right end of the caption bar.
+    const Rect f = system_.frame_rect(window);
+    const Point o = system_.client_origin(window);
+    const Point box{f.width() - (o.x - f.left) - 4, (o.y - f.top) / 2};
+    frame_down(window, box);
+    frame_up(window, box);
+    return;
+  }
+  system_.deliver_input(event(InputKind::CloseRequest, window));
+}
+
+void ScriptedUser::minimize(Hwnd window) {
+  system_.deliver_input(event(InputKind::Minimize, window));
+}
+void ScriptedUser::maximize(Hwnd window) {
+  system_.deliver_input(event(InputKind::Maximize, window));
+}
+void ScriptedUser::restore(Hwnd window) {
+  system_.deliver_input(event(InputKind::Restore, window));
+}
+
+void ScriptedUser::resize(Hwnd window, int32_t client_width, int32_t client_height) {
+  InputEvent e = event(InputKind::Resize, window);
+  e.size = {client_width, client_height};
+  system_.deliver_input(e);
+}
+
+Page ScriptedUser::shown(Hwnd window) const {
+  HeadlessBackend::NativeState s;
+  return backend_.native_state(window, s) ? s.shown : Page();
+}
+
+}  // namespace platform

@@ -1,0 +1,204 @@
+// Turning display input into window messages: keys go to the focus window as key-down/up
+// messages (the typed character rides along for translate_message); mouse input is hit-tested
+// against the frame, becomes client messages (with double clicks for classes that want them)
+// or frame actions (dragging by the caption, the close and minimise boxes); the window
+// manager's requests become system commands.
+#include <cstdlib>
+
+#include "platform/window_internal.hpp"
+#include "platform/window_system.hpp"
+
+namespace platform {
+namespace {
+
+// Button-state flags of mouse messages (wparam).
+constexpr uint64_t kMkLButton = 0x01, kMkRButton = 0x02, kMkMButton = 0x10, kMkXButton = 0x20;
+
+uint32_t button_message(MouseButton b, bool down) {
+  switch (b) {
+    case MouseButton::Left:
+      return down ? kMsgLButtonDown : kMsgLButtonUp;
+    case MouseButton::Right:
+      return down ? kMsgRButtonDown : kMsgRButtonUp;
+    case MouseButton::Middle:
+      return down ? kMsgMButtonDown : kMsgMButtonUp;
+    case MouseButton::X:
+      return down ? kMsgXButtonDown : kMsgXButtonUp;
+  }
+  return kMsgNull;
+}
+
+uint64_t button_flag(MouseButton b) {
+  switch (b) {
+    case MouseButton::Left:
+      return kMkLButton;
+    case MouseButton::Right:
+      return kMkRButton;
+    case MouseButton::Middle:
+      return kMkMButton;
+    case MouseButton::X:
+      return kMkXButton;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void WindowSystem::deliver_input(const InputEvent& event) {
+  switch (event.kind) {
+    case InputKind::KeyDown:
+    case InputKind::KeyUp:
+      translate_key(event);
+      return;
+    case InputKind::MouseDown:
+    case InputKind::MouseUp:
+    case InputKind::MouseMove:
+    case InputKind::Wheel:
+      translate_mouse(event);
+      return;
+    case InputKind::CloseRequest:
+      post_message(event.window, kMsgSysCommand, kScClose, 0);
+      return;
+    case InputKind::Minimize:
+      post_message(event.window, kMsgSysCommand, kScMinimize, 0);
+      return;
+    case InputKind::Maximize:
+      post_message(event.window, kMsgSysCommand, kScMaximize, 0);
+      return;
+    case InputKind::Restore:
+      post_message(event.window, kMsgSysCommand, kScRestore, 0);
+      return;
+    case InputKind::Resize:
+      post_message(
+          event.window, kMsgSizeRequest, 0, pack_point(event.size.width, event.size.height));
+      return;
+  }
+}
+
+void WindowSystem::translate_key(const InputEvent& event) {
+  Hwnd target = event.window;
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    // The focus window takes the keys when it lies inside the window the display names.
+    for (Hwnd h = focus_; h != 0;) {
+      auto it = windows_.find(h);
+      if (it == windows_.end()) break;
+      if (h == event.window) {
+        target = focus_;
+        break;
+      }
+      h = it->second->parent;
+    }
+  }
+  if (!is_enabled(target) || !is_enabled(event.window)) return;  // disabled windows get no input
+  if (event.kind == InputKind::KeyDown) {
+    const int64_t lparam = 1 | (static_cast<int64_t>(event.character) << 32);
+    post_message(target, kMsgKeyDown, event.key, lparam);
+  } else {
+    post_message(target, kMsgKeyUp, event.key, 1);
+  }
+}
+
+void WindowSystem::translate_mouse(const InputEvent& event) {
+  const Rect frame = frame_rect(event.window);
+  const Point screen{frame.left + event.point.x, frame.top + event.point.y};
+
+  // A drag by the caption moves the frame until the button is released.
+  bool dragging = false;
+  Rect moved;
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    dragging = drag_window_ == event.window;
+    if (dragging && event.kind == InputKind::MouseUp) drag_window_ = 0;
+    const int32_t dx = screen.x - drag_from_.x, dy = screen.y - drag_from_.y;
+    moved = Rect{drag_frame_.left + dx,
+                 drag_frame_.top + dy,
+                 drag_frame_.right + dx,
+                 drag_frame_.bottom + dy};
+  }
+  if (dragging) {
+    if (event.kind == InputKind::MouseMove) move_window(event.window, moved);
+    if (event.kind == InputKind::MouseMove || event.kind == InputKind::MouseUp) return;
+  }
+  if (!is_enabled(event.window)) return;
+
+  const int32_t hit = static_cast<int32_t>(
+      send_message(event.window, kMsgNcHitTest, 0, pack_point(screen.x, screen.y)));
+  if (hit != kHitClient) {
+    if (event.button != MouseButton::Left) return;
+    if (event.kind == InputKind::MouseDown) {
+      if (hit == kHitCaption) {
+        std::lock_guard<std::mutex> g(mutex_);
+        drag_window_ = event.window;
+        drag_from_ = screen;
+        drag_frame_ = frame;
+      }
+      post_message(event.window,
+                   kMsgNcLButtonDown,
+                   static_cast<uint64_t>(hit),
+                   pack_point(screen.x, screen.y));
+    } else if (event.kind == InputKind::MouseUp) {
+      if (hit == kHitClose) post_message(event.window, kMsgSysCommand, kScClose, 0);
+      if (hit == kHitMinButton) post_message(event.window, kMsgSysCommand, kScMinimize, 0);
+    }
+    return;
+  }
+
+  // The deepest visible, enabled child under the point takes the message.
+  Hwnd target = event.window;
+  const Point origin = client_origin(event.window);
+  Point p{screen.x - origin.x, screen.y - origin.y};
+  for (bool descended = true; descended;) {
+    descended = false;
+    for (Hwnd child : children(target)) {
+      const Rect r = frame_rect(child);
+      if (is_visible(child) && is_enabled(child) && r.contains(p.x, p.y)) {
+        const Rect inner = client_for_frame(style(child), r);
+        p = {p.x - inner.left, p.y - inner.top};
+        target = child;
+        descended = true;
+        break;
+      }
+    }
+  }
+
+  uint32_t message = kMsgMouseMove;
+  uint64_t wparam = 0;
+  int64_t lparam = pack_point(p.x, p.y);
+  switch (event.kind) {
+    case InputKind::MouseMove:
+      break;
+    case InputKind::Wheel:
+      message = kMsgMouseWheel;
+      wparam = static_cast<uint64_t>(static_cast<uint16_t>(event.wheel_delta)) << 16;
+      lparam = pack_point(screen.x, screen.y);
+      break;
+    case InputKind::MouseDown:
+    case InputKind::MouseUp: {
+      const bool down = event.kind == InputKind::MouseDown;
+      message = button_message(event.button, down);
+      wparam = down ? button_flag(event.button) : 0;
+      if (!down) break;
+      auto w = find(target);
+      std::lock_guard<std::mutex> g(mutex_);
+      const bool wants_double = w && (w->class_style & kClassDblClks) != 0;
+      const int32_t half_x = metric(Metric::CxDoubleClk) / 2;
+      const int32_t half_y = metric(Metric::CyDoubleClk) / 2;
+      const Press& last = last_press_;
+      if (wants_double && last.window == target && last.message == message &&
+          std::abs(last.point.x - p.x) <= half_x && std::abs(last.point.y - p.y) <= half_y &&
+          event.time_ms - last.time_ms <= metric(Metric::DoubleClickTime)) {
+        message += 2;  // the double-click message of the same button
+        last_press_ = {};
+      } else {
+        last_press_ = {target, message, p, event.time_ms};
+      }
+      break;
+    }
+    default:
+      return;
+  }
+  post_message(target, message, wparam, lparam);
+}
+
+}  // namespace platform

@@ -1,0 +1,178 @@
+// Message numbers, style bits and codes of the window system.
+//
+// The numeric values are part of the toolkit's interface (mouse message kinds 512..526 are
+// arguments of the mouse functions, private messages count from kMsgUser), so they follow the
+// classic desktop numbering that programs written for such a toolkit expect.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/gfx/geometry.hpp"
+
+namespace platform {
+
+using Hwnd = uint64_t;  // window handle; 0 = none; never reused within a process
+
+// Bounding box of two rectangles; an empty operand is ignored.
+Rect unite(const Rect& a, const Rect& b);
+
+struct Message {
+  Hwnd hwnd = 0;
+  uint32_t message = 0;
+  uint64_t wparam = 0;
+  int64_t lparam = 0;
+  int64_t time = 0;  // milliseconds, of input messages
+};
+
+// clang-format off
+enum : uint32_t {
+  kMsgNull           = 0x0000,
+  kMsgDestroy        = 0x0002,
+  kMsgSize           = 0x0005,
+  kMsgActivate       = 0x0006,
+  kMsgSetFocus       = 0x0007,
+  kMsgKillFocus      = 0x0008,
+  kMsgEnable         = 0x000A,
+  kMsgSetText        = 0x000C,  // lparam: const char* (UTF-8)
+  kMsgGetText        = 0x000D,
+  kMsgPaint          = 0x000F,
+  kMsgClose          = 0x0010,
+  kMsgQuit           = 0x0012,
+  kMsgShowWindow     = 0x0018,
+  kMsgGetMinMaxInfo  = 0x0024,  // lparam: MinMaxInfo*
+  kMsgSetIcon        = 0x0080,
+  kMsgNcHitTest      = 0x0084,  // lparam: packed screen point
+  kMsgNcLButtonDown  = 0x00A1,  // wparam: hit-test code
+  kMsgNcLButtonUp    = 0x00A2,
+  kMsgKeyDown        = 0x0100,  // wparam: virtual key
+  kMsgKeyUp          = 0x0101,
+  kMsgChar           = 0x0102,  // wparam: character code (8-bit text)
+  kMsgCommand        = 0x0111,
+  kMsgSysCommand     = 0x0112,  // wparam: kSc*
+  kMsgHScroll        = 0x0114,
+  kMsgVScroll        = 0x0115,
+  kMsgCtlColorStatic = 0x0138,
+  kMsgMouseFirst     = 0x0200,  // 512: mouse move
+  kMsgMouseMove      = 0x0200,
+  kMsgLButtonDown    = 0x0201,
+  kMsgLButtonUp      = 0x0202,
+  kMsgLButtonDblClk  = 0x0203,
+  kMsgRButtonDown    = 0x0204,
+  kMsgRButtonUp      = 0x0205,
+  kMsgRButtonDblClk  = 0x0206,
+  kMsgMButtonDown    = 0x0207,
+  kMsgMButtonUp      = 0x0208,
+  kMsgMButtonDblClk  = 0x0209,
+  kMsgMouseWheel     = 0x020A,
+  kMsgXButtonDown    = 0x020B,
+  kMsgXButtonUp      = 0x020C,
+  kMsgXButtonDblClk  = 0x020D,
+  kMsgMouseHWheel    = 0x020E,
+  kMsgMouseLast      = 0x020E,  // 526
+  kMsgUser           = 0x0400,  // first private message number (1024)
+  kMsgSizeRequest    = 0x7FFD,  // internal: the user resized the window (lparam: client size)
+  kMsgSync           = 0x7FFE,  // internal: posted marker that signals an Event (lparam)
+};
+
+// Window styles.
+enum : uint32_t {
+  kStylePopup        = 0x80000000u,
+  kStyleChild        = 0x40000000u,
+  kStyleMinimize     = 0x20000000u,
+  kStyleVisible      = 0x10000000u,
+  kStyleDisabled     = 0x08000000u,
+  kStyleClipChildren = 0x02000000u,
+  kStyleMaximize     = 0x01000000u,
+  kStyleCaption      = 0x00C00000u,  // border + dialog frame
+  kStyleBorder       = 0x00800000u,
+  kStyleDlgFrame     = 0x00400000u,
+  kStyleVScroll      = 0x00200000u,
+  kStyleHScroll      = 0x00100000u,
+  kStyleSysMenu      = 0x00080000u,
+  kStyleThickFrame   = 0x00040000u,
+  kStyleMinimizeBox  = 0x00020000u,
+  kStyleMaximizeBox  = 0x00010000u,
+};
+
+// Class styles.
+enum : uint32_t {
+  kClassDblClks  = 0x0008,  // the class's windows receive double-click messages
+  kClassSaveBits = 0x0800,
+};
+
+// System commands (wparam of kMsgSysCommand).
+enum : uint32_t {
+  kScMinimize = 0xF020,
+  kScMaximize = 0xF030,
+  kScClose    = 0xF060,
+  kScRestore  = 0xF120,
+};
+
+// Kinds of kMsgSize (wparam).
+enum : uint32_t {
+  kSizeRestored  = 0,
+  kSizeMinimized = 1,
+  kSizeMaximized = 2,
+};
+
+// Hit-test results of kMsgNcHitTest.
+enum : int32_t {
+  kHitNowhere     = 0,
+  kHitClient      = 1,
+  kHitCaption     = 2,
+  kHitSysMenu     = 3,
+  kHitMinButton   = 8,
+  kHitMaxButton   = 9,
+  kHitLeft        = 10,
+  kHitRight       = 11,
+  kHitTop         = 12,
+  kHitTopLeft     = 13,
+  kHitTopRight    = 14,
+  kHitBottom      = 15,
+  kHitBottomLeft  = 16,
+  kHitBottomRight = 17,
+  kHitBorder      = 18,
+  kHitClose       = 20,
+};
+
+// Virtual keys the platform translates or the toolkit reads.
+enum : uint32_t {
+  kVkBack   = 0x08,
+  kVkTab    = 0x09,
+  kVkClear  = 0x0C,
+  kVkReturn = 0x0D,
+  kVkEscape = 0x1B,
+  kVkSpace  = 0x20,
+  kVkPrior  = 0x21,
+  kVkNext   = 0x22,
+  kVkEnd    = 0x23,
+  kVkHome   = 0x24,
+  kVkLeft   = 0x25,
+  kVkUp     = 0x26,
+  kVkRight  = 0x27,
+  kVkDown   = 0x28,
+  kVkInsert = 0x2D,
+  kVkDelete = 0x2E,
+  kVkF1     = 0x70,
+  kVkF10    = 0x79,
+  kVkF12    = 0x7B,
+};
+// clang-format on
+
+// Packs a point into an lparam as two signed 16-bit words (x low, y high).
+constexpr int64_t pack_point(int32_t x, int32_t y) {
+  return static_cast<int64_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
+                              static_cast<uint16_t>(x));
+}
+constexpr int32_t point_x(int64_t lparam) { return static_cast<int16_t>(lparam & 0xFFFF); }
+constexpr int32_t point_y(int64_t lparam) { return static_cast<int16_t>((lparam >> 16) & 0xFFFF); }
+
+// The tracking limits a window may be resized within (answer of kMsgGetMinMaxInfo).
+struct MinMaxInfo {
+  Point max_size;      // size of the maximised frame
+  Point max_position;  // position of the maximised frame
+  Point min_track;     // smallest frame a resize may give
+  Point max_track;     // largest frame a resize may give
+};
+
+}  // namespace platform

@@ -1,0 +1,95 @@
+#include "platform/sync.hpp"
+
+#include <chrono>
+
+namespace platform {
+namespace {
+
+// The one lock and condition variable behind every Waitable (see the header).
+std::mutex& wait_lock() {
+  static std::mutex m;
+  return m;
+}
+std::condition_variable& wait_cv() {
+  static std::condition_variable cv;
+  return cv;
+}
+
+// Waits on `cv` until pred() holds or the time-out passes; the lock is held on entry and exit.
+template <class Pred>
+bool wait_for(std::unique_lock<std::mutex>& lock,
+              std::condition_variable& cv,
+              int32_t timeout_ms,
+              Pred pred) {
+  if (timeout_ms < 0) {
+    cv.wait(lock, pred);
+    return true;
+  }
+  return cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred);
+}
+
+}  // namespace
+
+void Waitable::set_state(bool signalled) {
+  {
+    std::lock_guard<std::mutex> g(wait_lock());
+    signalled_ = signalled;
+  }
+  if (signalled) wait_cv().notify_all();
+}
+
+bool Waitable::state() const {
+  std::lock_guard<std::mutex> g(wait_lock());
+  return signalled_;
+}
+
+bool Waitable::wait(int32_t timeout_ms) { return wait_any({this}, timeout_ms) == 0; }
+
+int32_t wait_any(std::initializer_list<Waitable*> objects, int32_t timeout_ms) {
+  std::unique_lock<std::mutex> lock(wait_lock());
+  int32_t hit = kWaitTimeout;
+  auto any_signalled = [&] {
+    int32_t i = 0;
+    for (Waitable* w : objects) {
+      if (w && w->signalled_) {
+        hit = i;
+        if (w->auto_reset_) w->signalled_ = false;
+        return true;
+      }
+      ++i;
+    }
+    return false;
+  };
+  wait_for(lock, wait_cv(), timeout_ms, any_signalled);
+  return hit;
+}
+
+bool OwnedMutex::lock(int32_t timeout_ms) {
+  const ThreadId me = current_thread_id();
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (owner_ == me) {
+    ++depth_;
+    return true;
+  }
+  if (!wait_for(lock, released_, timeout_ms, [&] { return owner_ == 0; })) return false;
+  owner_ = me;
+  depth_ = 1;
+  return true;
+}
+
+bool OwnedMutex::unlock() {
+  std::lock_guard<std::mutex> g(mutex_);
+  if (owner_ != current_thread_id()) return false;  // a non-owner must not free the lock
+  if (--depth_ == 0) {
+    owner_ = 0;
+    released_.notify_one();
+  }
+  return true;
+}
+
+bool OwnedMutex::held_by_caller() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return owner_ == current_thread_id();
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+// The window system's record of one window (private to the window system's sources).
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.hpp"
+
+namespace platform {
+
+struct WindowSystem::Window {
+  Hwnd hwnd = 0;
+  Hwnd parent = 0;
+  std::string class_name;
+  uint32_t class_style = 0;
+  WindowProc proc;
+  std::shared_ptr<ThreadQueue> queue;  // of the owner thread
+  ThreadId owner = 0;
+
+  // Guarded by WindowSystem::mutex_.
+  uint32_t style = 0;
+  std::string text;
+  Rect frame;          // top-level: screen; child: parent client coordinates
+  Rect restore_frame;  // frame before maximising
+  bool minimized = false;
+  bool maximized = false;
+  bool shown_once = false;
+  bool destroying = false;
+  Rect update;  // pending update region, client coordinates
+  std::shared_ptr<void> user_data;
+  std::vector<Hwnd> children;
+
+  // The client surface of a top-level window, guarded by surface_mutex (the paint cycle on the
+  // owner thread and readers on other threads).
+  mutable std::mutex surface_mutex;
+  Page surface;
+};
+
+}  // namespace platform

@@ -1,0 +1,176 @@
+// The window system: windows owned by threads, their messages, paint and input.
+//
+// A window belongs to the thread that created it; only that thread runs its window procedure
+// and may destroy it. Other threads reach it by sending (blocking until the owner answered) or
+// posting messages. Top-level windows have a native window on the backend and a client surface
+// of 32-bit pixels that painting fills and `present` shows; child windows live inside their
+// parent's client area.
+//
+// Default processing (`default_window_proc`) gives every window the classic behaviour: the
+// close road (close box -> system command -> close -> destroy), hit testing of the frame,
+// minimise/maximise/restore and user resizing with size messages and tracking limits, and
+// painting that just validates.
+//
+// One WindowSystem serves one display; it is made at start-up (or by each test) around a
+// backend and a dialog provider and handed to whoever needs it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/backend.hpp"
+#include "platform/dialogs.hpp"
+#include "platform/gfx/page.hpp"
+#include "platform/message_queue.hpp"
+#include "platform/messages.hpp"
+#include "platform/metrics.hpp"
+#include "platform/thread_id.hpp"
+
+namespace platform {
+
+using WindowProc = std::function<int64_t(Hwnd, uint32_t message, uint64_t wparam, int64_t lparam)>;
+
+struct CreateWindowParams {
+  std::string class_name;
+  std::string title;
+  uint32_t style = 0;
+  Rect frame;       // top-level: screen pixels of the whole frame; child: in the parent's client
+  Hwnd parent = 0;  // 0 = top-level
+};
+
+class WindowSystem : public InputSink {
+ public:
+  WindowSystem(Backend& backend, DialogProvider& dialogs);
+  ~WindowSystem() override;
+  WindowSystem(const WindowSystem&) = delete;
+  WindowSystem& operator=(const WindowSystem&) = delete;
+
+  Backend& backend() { return backend_; }
+  DialogProvider& dialogs() { return dialogs_; }
+  int32_t metric(Metric m) const { return system_metric(m, backend_); }
+
+  // Window classes. false when the name is taken (register) or unknown (unregister).
+  bool register_class(const std::string& name, uint32_t class_style, WindowProc proc);
+  bool unregister_class(const std::string& name);
+
+  // Creates a window owned by the calling thread; 0 when the class is unknown, the parent is
+  // not a window, or the display refuses it. Sends kMsgGetMinMaxInfo to size it within limits.
+  Hwnd create_window(const CreateWindowParams& params);
+  // Destroys a window and its children (kMsgDestroy to each, parents first); only the owner
+  // thread may do this (false otherwise, or when it is not a window).
+  bool destroy_window(Hwnd window);
+  bool is_window(Hwnd window) const;
+  ThreadId window_thread(Hwnd window) const;  // 0 when not a window
+  Hwnd parent(Hwnd window) const;
+  std::vector<Hwnd> children(Hwnd window) const;
+
+  // Attributes.
+  uint32_t style(Hwnd window) const;
+  // A new style keeps the client area where it is; the frame follows the new borders.
+  void set_style(Hwnd window, uint32_t style);
+  void set_user_data(Hwnd window, std::shared_ptr<void> data);
+  std::shared_ptr<void> user_data(Hwnd window) const;
+  bool set_text(Hwnd window, const std::string& text);
+  std::string text(Hwnd window) const;
+  Rect frame_rect(Hwnd window) const;      // screen pixels (child: parent client coordinates)
+  Rect client_rect(Hwnd window) const;     // (0, 0, width, height)
+  Point client_origin(Hwnd window) const;  // top-left of the client area, screen pixels
+  bool move_window(Hwnd window, const Rect& frame);  // sends kMsgSize when the client changes
+  bool is_minimized(Hwnd window) const;
+  bool is_maximized(Hwnd window) const;
+
+  // Visibility and enabling. show: the first show of a top-level window sends kMsgSize with
+  // its client size. enable: returns true when the window was disabled before.
+  bool show_window(Hwnd window, bool visible);
+  bool is_visible(Hwnd window) const;
+  bool enable_window(Hwnd window, bool enable);
+  bool is_enabled(Hwnd window) const;
+
+  // Focus and activation (one active top-level window per display).
+  Hwnd set_focus(Hwnd window);  // returns the previous focus
+  Hwnd focus() const;
+  bool activate(Hwnd window);
+  Hwnd active_window() const;
+
+  // Messages.
+  int64_t send_message(Hwnd window, uint32_t message, uint64_t wparam = 0, int64_t lparam = 0);
+  bool post_message(Hwnd window, uint32_t message, uint64_t wparam = 0, int64_t lparam = 0);
+  // The calling thread's next message: messages sent to it are served first, then posted
+  // messages, then paint for a window with an update region; false on the quit request
+  // (wparam holds its code).
+  bool get_message(Message& out);
+  void post_quit_message(int32_t code);
+  // Posts kMsgChar for a key-down that typed a character.
+  void translate_message(const Message& message);
+  int64_t dispatch_message(const Message& message);
+  int64_t default_window_proc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam);
+
+  // Update regions and paint. An update region is one rectangle (the bounding box of all
+  // invalidated parts) in client coordinates.
+  void invalidate(Hwnd window, const Rect* area);  // null = the whole client area
+  Rect update_rect(Hwnd window) const;
+  // Paints a top-level window: calls `painter` with its surface and the update rectangle,
+  // clears the update region, then presents the rectangle. false when there is nothing to do.
+  bool paint(Hwnd window, const std::function<void(Page& surface, const Rect& update)>& painter);
+  // A copy of a top-level window's client surface (empty page for other handles).
+  Page surface(Hwnd window) const;
+
+  // Input from the backend or the scripted user (any thread).
+  void deliver_input(const InputEvent& event) override;
+
+  // Posts a marker behind everything already posted to the window's thread (and its pending
+  // paint) and waits for it to be dispatched; true then, or when the window is already gone;
+  // false on time-out.
+  bool flush(Hwnd window, int32_t timeout_ms);
+
+ private:
+  struct Window;
+  struct WindowClass {
+    uint32_t style = 0;
+    WindowProc proc;
+  };
+
+  std::shared_ptr<Window> find(Hwnd window) const;
+  int64_t call_proc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam);
+  void serve(SentMessage& sent);
+  bool resize_client(Hwnd window, int32_t width, int32_t height, uint32_t size_kind);
+  int32_t hit_test(Hwnd window, Point screen) const;
+  void system_command(Hwnd window, uint32_t command);
+  void user_resize(Hwnd window, int32_t width, int32_t height);
+  void translate_mouse(const InputEvent& event);
+  void translate_key(const InputEvent& event);
+  Rect frame_for_client(uint32_t style, const Rect& client_screen) const;
+  Rect client_for_frame(uint32_t style, const Rect& frame) const;
+  void run_pump();
+
+  Backend& backend_;
+  DialogProvider& dialogs_;
+  mutable std::mutex mutex_;  // guards everything below
+  std::unordered_map<std::string, WindowClass> classes_;
+  std::unordered_map<Hwnd, std::shared_ptr<Window>> windows_;
+  Hwnd next_handle_ = 0x10000;  // handles count up and are never reused
+  Hwnd focus_ = 0;
+  Hwnd active_ = 0;
+  // Input state: the last button press (double-click detection) and a frame drag.
+  struct Press {
+    Hwnd window = 0;
+    uint32_t message = 0;
+    Point point;
+    int64_t time_ms = 0;
+  } last_press_;
+  Hwnd drag_window_ = 0;
+  Point drag_from_;
+  Rect drag_frame_;
+
+  std::atomic<bool> pumping_{true};
+  std::thread pump_thread_;
+};
+
+}  // namespace platform

@@ -1,0 +1,276 @@
+#include "platform/window_system.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/headless/headless_backend.hpp"
+#include "platform/headless/headless_dialogs.hpp"
+#include "platform/headless/scripted_user.hpp"
+#include "platform/thread.hpp"
+
+namespace {
+
+using namespace platform;
+
+constexpr int32_t kWaitMs = 5000;
+
+// A window on a thread of its own that records the messages its procedure sees.
+class WindowThread {
+ public:
+  WindowThread(WindowSystem& system, const std::string& cls, uint32_t style, Rect frame)
+      : system_(system) {
+    thread_ = std::thread([&, cls, style, frame] {
+      CreateWindowParams p;
+      p.class_name = cls;
+      p.title = "test";
+      p.style = style;
+      p.frame = frame;
+      hwnd_ = system_.create_window(p);
+      system_.show_window(hwnd_, true);
+      ready_.set();
+      Message m;
+      while (system_.get_message(m)) {
+        system_.translate_message(m);
+        system_.dispatch_message(m);
+      }
+    });
+    ready_.wait(kWaitMs);
+  }
+  ~WindowThread() {
+    system_.post_message(hwnd_, kMsgClose);  // default processing destroys it
+    system_.post_message(hwnd_, kMsgNull);
+    thread_.join();
+  }
+  Hwnd hwnd() const { return hwnd_; }
+
+ private:
+  WindowSystem& system_;
+  std::thread thread_;
+  Event ready_;
+  std::atomic<Hwnd> hwnd_{0};
+};
+
+class WindowSystemTest : public ::testing::Test {
+ protected:
+  struct Seen {
+    uint32_t message;
+    uint64_t wparam;
+    int64_t lparam;
+  };
+  void SetUp() override {
+    system.register_class("rec", kClassDblClks, [this](Hwnd h, uint32_t m, uint64_t w, int64_t l) {
+      {
+        std::lock_guard<std::mutex> g(lock);
+        seen.push_back({m, w, l});
+      }
+      if (m == kMsgDestroy) system.post_quit_message(0);
+      if (m == kMsgUser) return static_cast<int64_t>(w * 2);
+      return system.default_window_proc(h, m, w, l);
+    });
+  }
+  std::vector<uint32_t> messages(uint32_t only = 0) {
+    std::lock_guard<std::mutex> g(lock);
+    std::vector<uint32_t> out;
+    for (const Seen& s : seen)
+      if (only == 0 || s.message == only) out.push_back(s.message);
+    return out;
+  }
+  std::vector<Seen> seen_of(uint32_t message) {
+    std::lock_guard<std::mutex> g(lock);
+    std::vector<Seen> out;
+    for (const Seen& s : seen)
+      if (s.message == message) out.push_back(s);
+    return out;
+  }
+
+  HeadlessBackend backend;
+  HeadlessDialogs dialogs;
+  WindowSystem system{backend, dialogs};
+  ScriptedUser user{system, backend, dialogs};
+  std::mutex lock;
+  std::vector<Seen> seen;
+};
+
+constexpr uint32_t kTitled = kStyleCaption | kStyleSysMenu | kStyleMinimizeBox;
+
+TEST_F(WindowSystemTest, SendAnswersFromTheOwnerAndZeroForAGoneWindow) {
+  WindowThread w(system, "rec", kTitled, {10, 10, 210, 110});
+  EXPECT_EQ(system.send_message(w.hwnd(), kMsgUser, 21), 42);
+  EXPECT_EQ(system.send_message(0xDEAD, kMsgUser, 21), 0);
+  EXPECT_FALSE(system.post_message(0xDEAD, kMsgUser));
+}
+
+TEST_F(WindowSystemTest, TwoWindowThreadsSendingToEachOtherDoNotDeadlock) {
+  WindowThread a(system, "rec", kTitled, {0, 0, 100, 100});
+  WindowThread b(system, "rec", kTitled, {0, 0, 100, 100});
+  // A class whose procedure answers a request by asking the other window first.
+  std::atomic<Hwnd> partner{0};
+  system.register_class("relay", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {
+    if (m == kMsgUser + 1) return system.send_message(partner, kMsgUser, w) + 1;
+    if (m == kMsgDestroy) system.post_quit_message(0);
+    return system.default_window_proc(h, m, w, l);
+  });
+  WindowThread relay(system, "relay", kTitled, {0, 0, 100, 100});
+  partner = a.hwnd();
+  std::atomic<int64_t> r1{0}, r2{0};
+  // b's thread sends to relay, which sends on to a; meanwhile a's thread sends to b.
+  std::thread t1([&] { r1 = system.send_message(relay.hwnd(), kMsgUser + 1, 5); });
+  std::thread t2([&] { r2 = system.send_message(b.hwnd(), kMsgUser, 4); });
+  t1.join();
+  t2.join();
+  EXPECT_EQ(r1, 11);
+  EXPECT_EQ(r2, 8);
+}
+
+TEST_F(WindowSystemTest, SentBeforePostedBeforePaintQuitLast) {
+  std::thread owner([&] {
+    CreateWindowParams p;
+    p.class_name = "rec";
+    p.style = kTitled;
+    p.frame = {0, 0, 100, 100};
+    const Hwnd h = system.create_window(p);
+    system.post_quit_message(3);
+    system.invalidate(h, nullptr);
+    system.post_message(h, kMsgUser + 2);
+    std::thread sender([&] { system.send_message(h, kMsgUser + 3); });
+    while (!ThreadQueue::current()->has_sent()) std::this_thread::yield();
+    {
+      std::lock_guard<std::mutex> g(lock);
+      seen.clear();
+    }
+    Message m;
+    while (system.get_message(m)) system.dispatch_message(m);
+    EXPECT_EQ(m.message, kMsgQuit);
+    EXPECT_EQ(m.wparam, 3u);
+    sender.join();
+    system.destroy_window(h);
+  });
+  owner.join();
+  const std::vector<uint32_t> expected{kMsgUser + 3, kMsgUser + 2, kMsgPaint, kMsgDestroy};
+  EXPECT_EQ(messages(), expected);
+}
+
+TEST_F(WindowSystemTest, CloseBoxTakesTheCloseRoad) {
+  WindowThread w(system, "rec", kTitled, {10, 10, 210, 110});
+  user.press_close_box(w.hwnd());
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  const auto sys = seen_of(kMsgSysCommand);
+  ASSERT_EQ(sys.size(), 1u);
+  EXPECT_EQ(sys[0].wparam, kScClose);
+  EXPECT_EQ(messages(kMsgClose).size(), 1u);
+  EXPECT_EQ(messages(kMsgDestroy).size(), 1u);
+  EXPECT_FALSE(system.is_window(w.hwnd()));
+}
+
+TEST_F(WindowSystemTest, HitTestOfFrameParts) {
+  WindowThread w(system, "rec", kTitled, {100, 100, 300, 250});
+  const Point o = system.client_origin(w.hwnd());
+  const int32_t border = system.metric(Metric::CxFixedFrame);
+  struct Case {
+    Point p;
+    int32_t hit;
+  };
+  for (const Case& c : {Case{{o.x + 5, o.y + 5}, kHitClient},
+                        Case{{150, 110}, kHitCaption},
+                        Case{{300 - border - 3, 110}, kHitClose},
+                        Case{{101, 200}, kHitBorder},
+                        Case{{50, 50}, kHitNowhere}}) {
+    SCOPED_TRACE(testing::Message() << c.p.x << "," << c.p.y);
+    EXPECT_EQ(system.send_message(w.hwnd(), kMsgNcHitTest, 0, pack_point(c.p.x, c.p.y)), c.hit);
+  }
+}
+
+TEST_F(WindowSystemTest, DragByTheCaptionMovesTheWindow) {
+  WindowThread w(system, "rec", kTitled, {100, 100, 300, 250});
+  user.drag_frame(w.hwnd(), {50, 10}, {80, 30});
+  const Rect f = system.frame_rect(w.hwnd());
+  EXPECT_EQ(f.left, 130);
+  EXPECT_EQ(f.top, 120);
+  EXPECT_EQ(f.width(), 200);
+}
+
+TEST_F(WindowSystemTest, DoubleClickOnlyWhenCloseInTimeAndPlace) {
+  WindowThread w(system, "rec", kTitled, {0, 0, 200, 150});
+  user.double_click(w.hwnd(), {10, 10});
+  user.click(w.hwnd(), {10, 10});  // a second later: a plain click
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  const auto downs = messages(kMsgLButtonDown);
+  EXPECT_EQ(downs.size(), 2u);
+  EXPECT_EQ(messages(kMsgLButtonDblClk).size(), 1u);
+  const auto ups = seen_of(kMsgLButtonUp);
+  ASSERT_EQ(ups.size(), 3u);
+  EXPECT_EQ(point_x(ups[0].lparam), 10);
+  EXPECT_EQ(point_y(ups[0].lparam), 10);
+}
+
+TEST_F(WindowSystemTest, KeysBecomeKeyDownAndCharacter) {
+  WindowThread w(system, "rec", kTitled, {0, 0, 200, 150});
+  user.type_text(w.hwnd(), "a\xC3\xA9\xE2\x82\xAC");  // a, e acute, euro sign
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  const auto chars = seen_of(kMsgChar);
+  ASSERT_EQ(chars.size(), 3u);
+  EXPECT_EQ(chars[0].wparam, uint64_t('a'));
+  EXPECT_EQ(chars[1].wparam, 0xE9u);
+  EXPECT_EQ(chars[2].wparam, uint64_t('?'));  // not in 8-bit text
+  EXPECT_EQ(seen_of(kMsgKeyDown)[0].wparam, uint64_t('A'));
+}
+
+TEST_F(WindowSystemTest, MinimiseMaximiseRestoreSendSizeKinds) {
+  WindowThread w(system, "rec", kTitled | kStyleThickFrame, {0, 0, 208, 158});
+  user.minimize(w.hwnd());
+  user.restore(w.hwnd());
+  user.maximize(w.hwnd());
+  user.restore(w.hwnd());
+  user.resize(w.hwnd(), 10, 10);  // below the minimum tracking size
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  const auto sizes = seen_of(kMsgSize);
+  ASSERT_EQ(sizes.size(), 6u);  // the first show, then one per action
+  EXPECT_EQ(sizes[1].wparam, kSizeMinimized);
+  EXPECT_EQ(sizes[2].wparam, kSizeRestored);
+  EXPECT_EQ(sizes[2].lparam, sizes[0].lparam);
+  EXPECT_EQ(sizes[3].wparam, kSizeMaximized);
+  EXPECT_EQ(point_x(sizes[3].lparam), system.metric(Metric::CxScreen));
+  EXPECT_EQ(sizes[4].lparam, sizes[0].lparam);
+  const Rect f = system.frame_rect(w.hwnd());
+  EXPECT_EQ(f.width(), system.metric(Metric::CxMinTrack));
+  // The height needs no raising: the frame is taller than the minimum anyway.
+  EXPECT_EQ(f.height(),
+            10 + system.metric(Metric::CyCaption) + 2 * system.metric(Metric::CySizeFrame));
+}
+
+TEST_F(WindowSystemTest, PaintShowsTheSurfaceAndValidates) {
+  std::atomic<Hwnd> target{0};
+  system.register_class("painter", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {
+    if (m == kMsgPaint) {
+      system.paint(h, [](Page& s, const Rect& r) {
+        for (int32_t y = r.top; y < r.bottom; ++y)
+          for (int32_t x = r.left; x < r.right; ++x) s.at(x, y) = 0x00FF00;
+      });
+      return 0;
+    }
+    if (m == kMsgDestroy) system.post_quit_message(0);
+    return system.default_window_proc(h, m, w, l);
+  });
+  WindowThread w(system, "painter", 0, {0, 0, 30, 20});
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  EXPECT_TRUE(system.update_rect(w.hwnd()).empty());
+  const Page shown = user.shown(w.hwnd());
+  ASSERT_EQ(shown.width(), 30);
+  EXPECT_EQ(shown.at(29, 19), 0x00FF00u);
+}
+
+TEST_F(WindowSystemTest, DialogsAnswerFromTheScriptThenByDefault) {
+  user.answer_next_dialog(DialogAnswer::No);
+  MessageBoxRequest q{0, "Question", "Go on?", DialogIcon::Question, DialogButtons::YesNo};
+  EXPECT_EQ(dialogs.message_box(q), DialogAnswer::No);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(dialogs.message_box(q), DialogAnswer::Yes);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Question: Go on?\n");
+  EXPECT_EQ(dialogs.shown().size(), 2u);
+}
+
+}  // namespace
