@@ -102,7 +102,14 @@ Hwnd WindowSystem::create_window(const CreateWindowParams& params) {
     Rect& f = w->frame;
     f.right = f.left + std::clamp(f.width(), 0, std::max(0, limits.max_track.x));
     f.bottom = f.top + std::clamp(f.height(), 0, std::max(0, limits.max_track.y));
-    if (params.parent != 0) windows_[params.parent]->children.push_back(w->hwnd);
+    if (params.parent != 0) {
+      auto parent = windows_.find(params.parent);
+      if (parent == windows_.end()) {  // the parent went away meanwhile
+        windows_.erase(w->hwnd);
+        return 0;
+      }
+      parent->second->children.push_back(w->hwnd);
+    }
   }
   if (params.parent == 0) {
     const Rect client = client_for_frame(w->style, w->frame);

@@ -100,7 +100,7 @@ struct WindowData {
   // Size and place.
   std::atomic<int32_t> width{0}, height{0};  // client size in pixels
   int32_t left = 0, top = 0;                 // initial frame position
-  std::string title;
+  std::string title;                         // guarded by state_lock once the window runs
 
   // Keys.
   std::mutex key_lock;
@@ -139,8 +139,8 @@ struct WindowData {
   std::array<std::shared_ptr<platform::DeviceContext>, kPageCount> page_dcs;
   std::atomic<int32_t> visual_page{0};
   std::atomic<int32_t> active_page{0};
-  uint8_t double_buffer = 0;
-  uint8_t exit_on_close = 0;
+  std::atomic<uint8_t> double_buffer{0};
+  std::atomic<uint8_t> exit_on_close{0};
   Color drawing_color = 0xFFFFFF;
   Color background_color = 0;
   platform::Event key_event;
@@ -175,7 +175,7 @@ struct WindowData {
   // Threads of the window: creator, window thread, then each callback thread.
   std::vector<ThreadId> thread_list;
 
-  int32_t dialog_hot_keys = 0;
+  std::atomic<int32_t> dialog_hot_keys{0};
   std::shared_ptr<const platform::Brush> background_brush;
   Color background_brush_color = 0;  // the colour the background brush is made of
 

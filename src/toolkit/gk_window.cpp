@@ -303,7 +303,6 @@ void setwindowsystemclosecallback_ptr(const CloseQuery* callback) {
 void setdialoghotkeys(int32_t flag) {
   auto rec = GK__GetWindowDataPtr(0);
   if (!rec) return;
-  std::lock_guard<std::mutex> g(rec->state_lock);
   rec->dialog_hot_keys = flag & 0xFF;
 }
 

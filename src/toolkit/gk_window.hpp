@@ -37,7 +37,9 @@ inline platform::WindowSystem* window_system = nullptr;
 
 // Uses `system` from now on (null detaches). Windows of a previous system must be closed first.
 void attach(platform::WindowSystem* system);
-// Closes every window, joins their threads and detaches; the state of a fresh start.
+// Closes every window, joins their threads and detaches; the state of a fresh start. Call it
+// before the attached window system goes away (the exit hook closes windows only while a
+// system is attached).
 void reset();
 
 // Opens a window; returns its index or -1. title null or empty: a window without caption;

@@ -318,7 +318,12 @@ int64_t WndProc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam) 
     case kMsgNcHitTest: {
       const int64_t hit = window_system->default_window_proc(window, message, wparam, lparam);
       // The frame of a captionless window drags it.
-      if (hit != kHitClient && hit != kHitNowhere && rec->title.empty()) return kHitCaption;
+      bool captionless;
+      {
+        std::lock_guard<std::mutex> g(rec->state_lock);
+        captionless = rec->title.empty();
+      }
+      if (hit != kHitClient && hit != kHitNowhere && captionless) return kHitCaption;
       return hit;
     }
     case kMsgKeyDown:
@@ -332,6 +337,10 @@ int64_t WndProc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam) 
     case kMsgCommand:
       result = on_command(rec, wparam, lparam);
       if (result >= 0) return result;
+      break;
+    case kMsgTextBoxEnter:  // Enter in a text box: its callback, as for a button
+      if (cls_OnCommandSimpleGeneric(rec, static_cast<Hwnd>(lparam), &WindowData::text_boxes))
+        return 1;
       break;
     case kMsgSysCommand:
       return on_sys_command(*rec, window, wparam, lparam);

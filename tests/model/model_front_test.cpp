@@ -66,6 +66,7 @@ TEST_F(ModelFrontTest, ParseFuncNormalisesCountsAndChecks) {
       {"(P1)X1", "(P1)X1", 1, 1, 9, "Missing operator"},
       {"P1*+-X1", "P1*-X1", 1, 1, 8, "Multiple operators"},
       {"-*P1*X1", "-*P1*X1", 1, 1, 2, "Multiple operators"},
+      {"", "", 0, 0, 1, "Missing operand"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in);
@@ -86,6 +87,17 @@ TEST_F(ModelFrontTest, ParseFuncNormalisesCountsAndChecks) {
     EXPECT_EQ(limits::bound, 2251799813685248.0);
     EXPECT_EQ(limits::vnan, 4.440892098500626e-16);
   }
+}
+
+TEST_F(ModelFrontTest, NeverAssignedTextIsAnEmptyFormula) {
+  std::string formula(512, '\0');
+  int32_t npar = -1, nvar = -1, length = -1, ierr = -1;
+  std::string message;
+  parse_func(npar, nvar, formula, length, ierr, message);
+  EXPECT_EQ(formula, std::string(512, ' '));
+  EXPECT_EQ(npar, 0);
+  EXPECT_EQ(ierr, 1);
+  EXPECT_EQ(message, "Missing operand");
 }
 
 TEST_F(ModelFrontTest, ExponentZeroIsInsertedOnlyWhileTheFlagIsZero) {

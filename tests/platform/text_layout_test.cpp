@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "platform/text/clipboard.hpp"
 
 namespace platform {
@@ -159,6 +162,27 @@ TEST(TextLayout, CharactersOutsideTheBasicPlaneAreOneCharacter) {
   const std::u16string broken = {char16_t(0xD83D), char16_t(0xD83D)};
   EXPECT_EQ(measure_text(*font, pair).width, measure_text(*font, u"\uFFFD").width);
   EXPECT_EQ(measure_text(*font, broken).width, 2 * measure_text(*font, u"\uFFFD").width);
+}
+
+TEST(TextLayout, OneFontDrawsTheSameOnManyThreads) {
+  auto font = sans(18);
+  const std::u16string text = u"Shared glyph cache 0123456789";
+  Page expected(400, 30);
+  draw_text(expected, *font, 0, 0, text, {kWhite, 0, false}, {0, 0, 400, 30});
+  std::vector<Page> pages(4, Page(400, 30));
+  {
+    auto fresh = sans(18);  // a cold cache, filled by all threads at once
+    std::vector<std::thread> threads;
+    for (Page& page : pages) {
+      threads.emplace_back([&fresh, &page, &text] {
+        draw_text(page, *fresh, 0, 0, text, {kWhite, 0, false}, {0, 0, 400, 30});
+      });
+    }
+    for (std::thread& t : threads) t.join();
+  }
+  for (const Page& page : pages) {
+    EXPECT_TRUE(std::equal(page.data(), page.data() + 400 * 30, expected.data()));
+  }
 }
 
 TEST(Clipboard, HoldsTheLastText) {

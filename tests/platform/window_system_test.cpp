@@ -69,6 +69,16 @@ class WindowSystemTest : public ::testing::Test {
       }
       if (m == kMsgDestroy) system.post_quit_message(0);
       if (m == kMsgUser) return static_cast<int64_t>(w * 2);
+      if (m == kMsgUser + 5) {  // makes a child window at (10, 10), 40 x 30
+        CreateWindowParams p;
+        p.class_name = "rec";
+        p.style = kStyleChild | kStyleVisible;
+        p.frame = {10, 10, 50, 40};
+        p.parent = h;
+        const Hwnd child = system.create_window(p);
+        system.show_window(child, true);
+        return static_cast<int64_t>(child);
+      }
       return system.default_window_proc(h, m, w, l);
     });
   }
@@ -261,6 +271,29 @@ TEST_F(WindowSystemTest, PaintShowsTheSurfaceAndValidates) {
   const Page shown = user.shown(w.hwnd());
   ASSERT_EQ(shown.width(), 30);
   EXPECT_EQ(shown.at(29, 19), 0x00FF00u);
+}
+
+TEST_F(WindowSystemTest, ChildrenTakeTheirClicksAndGoWithTheirParent) {
+  WindowThread w(system, "rec", kTitled, {0, 0, 200, 150});
+  const Hwnd child = static_cast<Hwnd>(system.send_message(w.hwnd(), kMsgUser + 5));
+  ASSERT_TRUE(system.is_window(child));
+  EXPECT_EQ(system.parent(child), w.hwnd());
+  {
+    std::lock_guard<std::mutex> g(lock);
+    seen.clear();
+  }
+  user.click(w.hwnd(), {20, 25});    // inside the child
+  user.click(w.hwnd(), {100, 100});  // beside it
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  const auto downs = seen_of(kMsgLButtonDown);
+  ASSERT_EQ(downs.size(), 2u);
+  EXPECT_EQ(point_x(downs[0].lparam), 10);  // child coordinates
+  EXPECT_EQ(point_y(downs[0].lparam), 15);
+  EXPECT_EQ(point_x(downs[1].lparam), 100);
+  user.press_close_box(w.hwnd());
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  EXPECT_FALSE(system.is_window(child));
+  EXPECT_EQ(messages(kMsgDestroy).size(), 2u);  // the parent's and the child's
 }
 
 TEST_F(WindowSystemTest, DialogsAnswerFromTheScriptThenByDefault) {

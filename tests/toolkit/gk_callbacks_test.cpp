@@ -289,3 +289,27 @@ TEST_F(GkCallbacks, WaitingForAKeyEndsWhenTheWindowCloses) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GkCallbacks, EnterInATextBoxRunsItsCallback) {
+  ASSERT_EQ(gk::initwindow(40, 20, "enter", 0, 0, 0, 0), 0);
+  auto rec = record(0);
+  Event done;
+  std::atomic<platform::Hwnd> origin{0};
+  const platform::Hwnd box = 0x9000;
+  ASSERT_TRUE(rec->control_table_lock.lock(kWaitMs));
+  rec->text_boxes.handles.push_back(box);
+  rec->text_boxes.callbacks.push_back([&] {
+    origin = gk::current_callback()->control;
+    done.set();
+  });
+  rec->text_boxes.count = 1;
+  rec->control_table_lock.unlock();
+  system.post_message(handle(0), gk::kMsgTextBoxEnter, 0, static_cast<int64_t>(box));
+  ASSERT_TRUE(done.wait(kWaitMs));
+  EXPECT_EQ(origin, box);
+  gk::join_callback_threads();
+}
+
+}  // namespace

@@ -23,6 +23,7 @@ TEST_F(GkWindow, IndicesCountUpAndTheNewestIsCurrent) {
   }
   gk::setcurrentwindow(1);
   EXPECT_EQ(gk::getcurrentwindow(), 1);
+  EXPECT_EQ(backend.raised(), handle(1));  // activated
   for (int32_t bad : {-1, 3, 99}) {
     gk::setcurrentwindow(bad);
     EXPECT_EQ(gk::getcurrentwindow(), 1) << bad;
@@ -74,6 +75,19 @@ TEST_F(GkWindow, ClientSizeFromTheFirstSizeMessage) {
     EXPECT_EQ(frame.left, 30);
     EXPECT_EQ(frame.top, 40);
     EXPECT_EQ(frame.height(), 100 + caption + 2 * system.metric(Metric::CyFixedFrame));
+  }
+}
+
+TEST_F(GkWindow, WindowsLargerThanTheScreenKeepTheirSize) {
+  const int32_t sw = system.metric(Metric::CxScreen), sh = system.metric(Metric::CyScreen);
+  ASSERT_EQ(gk::initwindow(sw + 500, sh + 100, "big", 0, 0, 0, 0), 0);
+  auto rec = record(0);
+  EXPECT_EQ(rec->width, sw + 500);
+  EXPECT_EQ(rec->height, sh + 100);
+  std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+  for (const platform::Page& p : rec->pages) {
+    EXPECT_EQ(p.width(), sw + 500);  // pages as large as the window when it beats the screen
+    EXPECT_EQ(p.height(), sh + 100);
   }
 }
 
@@ -236,6 +250,45 @@ TEST_F(GkWindowDeath, DrawingWithoutCurrentWindowStopsWithNonzero) {
   ASSERT_EQ(gk::initwindow(40, 20, "w", 0, 0, 0, 0), 0);
   gk::closewindow(-1);
   EXPECT_EXIT(gk::graphdefaults(), ::testing::ExitedWithCode(1), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GkWindow, FailedCreationReturnsMinusOneAfterAnErrorBox) {
+  ASSERT_EQ(gk::initwindow(40, 20, "ok", 0, 0, 0, 0), 0);
+  gk::unregisterWindowClass();  // the next window cannot be made
+  EXPECT_EQ(gk::initwindow(40, 20, "fails", 0, 0, 0, 0), -1);
+  const auto boxes = dialogs.shown();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_EQ(gk::getcurrentwindow(), 0);
+  EXPECT_EQ(gk::GK__WindowCount, 1);
+}
+
+TEST_F(GkWindow, CaptionlessFrameDragsAndClientClicksStayClicks) {
+  std::mutex m;
+  std::vector<uint32_t> mouse;
+  gk::hooks.message =
+      [&](gk::WindowData&, platform::Hwnd, uint32_t msg, uint64_t, int64_t, int64_t&) {
+        if (msg >= platform::kMsgMouseFirst && msg <= platform::kMsgMouseLast) {
+          std::lock_guard<std::mutex> g(m);
+          mouse.push_back(msg);
+        }
+        return false;
+      };
+  ASSERT_EQ(gk::initwindow(100, 60, "", 200, 100, 0, 0), 0);
+  const platform::Hwnd h = handle(0);
+  user.drag_frame(h, {1, 1}, {21, 11});  // the one-frame-wide border
+  ASSERT_TRUE(user.settle(h));
+  EXPECT_EQ(system.frame_rect(h).left, 220);
+  EXPECT_EQ(system.frame_rect(h).top, 110);
+  user.click(h, {50, 30});
+  ASSERT_TRUE(user.settle(h));
+  std::lock_guard<std::mutex> g(m);
+  const std::vector<uint32_t> expected{platform::kMsgLButtonDown, platform::kMsgLButtonUp};
+  EXPECT_EQ(mouse, expected);
 }
 
 }  // namespace

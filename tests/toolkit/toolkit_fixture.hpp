@@ -8,6 +8,7 @@
 #include "platform/headless/scripted_user.hpp"
 #include "platform/window_system.hpp"
 #include "toolkit/gk_window.hpp"
+#include "toolkit/gk_wndproc.hpp"
 
 namespace toolkit_test {
 
@@ -17,7 +18,10 @@ class HeadlessToolkit : public ::testing::Test {
     gk::reset();
     gk::attach(&system);
   }
-  void TearDown() override { gk::reset(); }
+  void TearDown() override {
+    gk::reset();
+    gk::hooks = {};  // a test may have plugged in its own
+  }
 
   // The record of window `index` (null when closed).
   gk::WindowRef record(int32_t index) {

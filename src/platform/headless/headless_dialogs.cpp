@@ -31,6 +31,47 @@ void HeadlessDialogs::clear() {
   std::lock_guard<std::mutex> g(mutex_);
   script_.clear();
   shown_.clear();
+  file_script_.clear();
+  print_script_.clear();
+  shown_files_.clear();
+  shown_prints_.clear();
+}
+std::optional<std::string> HeadlessDialogs::file_dialog(const FileDialogRequest& request) {
+  std::lock_guard<std::mutex> g(mutex_);
+  shown_files_.push_back(request);
+  if (file_script_.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(file_script_.front());
+  file_script_.pop_front();
+  return answer;
+}
+
+std::optional<PrintDialogAnswer> HeadlessDialogs::print_dialog(const PrintDialogRequest& request) {
+  std::lock_guard<std::mutex> g(mutex_);
+  shown_prints_.push_back(request);
+  if (print_script_.empty()) return std::nullopt;
+  std::optional<PrintDialogAnswer> answer = std::move(print_script_.front());
+  print_script_.pop_front();
+  return answer;
+}
+
+void HeadlessDialogs::script_file(std::optional<std::string> path) {
+  std::lock_guard<std::mutex> g(mutex_);
+  file_script_.push_back(std::move(path));
+}
+
+void HeadlessDialogs::script_print(std::optional<PrintDialogAnswer> answer) {
+  std::lock_guard<std::mutex> g(mutex_);
+  print_script_.push_back(std::move(answer));
+}
+
+std::vector<FileDialogRequest> HeadlessDialogs::shown_files() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return shown_files_;
+}
+
+std::vector<PrintDialogRequest> HeadlessDialogs::shown_prints() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return shown_prints_;
 }
 
 }  // namespace platform

@@ -1,13 +1,17 @@
-// The headless dialog provider: records every message box and answers it.
+// The headless dialog provider: records every message box, file and print dialog and answers
+// it.
 //
 // Answers come from a script the scripted user fills (one answer per box, in order); with no
 // scripted answer left, the box gets its default answer (the first button: OK or Yes) and its
 // title and text are printed to standard output, so a batch run shows what it would have
-// asked.
+// asked. File and print dialogs are answered from scripts of their own and cancelled when
+// none is left.
 #pragma once
 
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/dialogs.hpp"
@@ -17,6 +21,15 @@ namespace platform {
 class HeadlessDialogs : public DialogProvider {
  public:
   DialogAnswer message_box(const MessageBoxRequest& request) override;
+  std::optional<std::string> file_dialog(const FileDialogRequest& request) override;
+  std::optional<PrintDialogAnswer> print_dialog(const PrintDialogRequest& request) override;
+
+  // The answers to the next file and print dialogs (nothing: cancel), in order; with none
+  // scripted a dialog is cancelled.
+  void script_file(std::optional<std::string> path);
+  void script_print(std::optional<PrintDialogAnswer> answer);
+  std::vector<FileDialogRequest> shown_files() const;    // every file dialog so far
+  std::vector<PrintDialogRequest> shown_prints() const;  // every print dialog so far
 
   void script_answer(DialogAnswer answer);       // the answer to the next box
   std::vector<MessageBoxRequest> shown() const;  // every box so far, oldest first
@@ -26,6 +39,10 @@ class HeadlessDialogs : public DialogProvider {
   mutable std::mutex mutex_;
   std::deque<DialogAnswer> script_;
   std::vector<MessageBoxRequest> shown_;
+  std::deque<std::optional<std::string>> file_script_;
+  std::deque<std::optional<PrintDialogAnswer>> print_script_;
+  std::vector<FileDialogRequest> shown_files_;
+  std::vector<PrintDialogRequest> shown_prints_;
 };
 
 }  // namespace platform
