@@ -2,6 +2,12 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdio>
+#include <mutex>
+
+#include "toolkit/drawing.hpp"
+#include "toolkit/gk_window.hpp"
+#include "toolkit/gk_wndproc.hpp"
 
 namespace gk {
 namespace {
@@ -127,6 +133,79 @@ GraphSize graph_size(int32_t driver, int32_t mode) {
   GraphSize size = cga_like(mode);
   size.invalid_driver = true;
   return size;
+}
+
+int32_t graphresult() {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return 0;
+  // The graphics result and aspect ratio are written under the DC lock, as by every
+  // drawing call.
+  std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+  const int32_t result = rec->graphics_result;
+  rec->graphics_result = 0;
+  return result;
+}
+
+void initgraph(int32_t* driver, int32_t* mode) {
+  if (!driver || !mode) return;
+  if (*driver == kDetect) detectgraph(driver, mode);
+  const GraphSize size = graph_size(*driver, *mode);
+  const int32_t index =
+      initwindow(size.width, size.height, "Graphics", kDefaultPos, kDefaultPos, 0, 1);
+  if (index < 0 || !size.invalid_driver) return;
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return;
+  std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+  rec->graphics_result = kInvalidDriver;
+}
+
+void getmoderange(int32_t driver, int32_t* low, int32_t* high) {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec || mode_range(driver, low, high)) return;
+  std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+  rec->graphics_result = kInvalidDriver;
+}
+
+const char* getmodename(int32_t) {
+  static thread_local char name[64];  // per thread, so concurrent callers do not share it
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return "";
+  std::snprintf(name, sizeof name, "%d*%d VGAHI", rec->width.load(), rec->height.load());
+  return name;
+}
+
+void setgraphmode(int32_t) {
+  graphdefaults();
+  cleardevice();
+}
+
+void getaspectratio(int32_t* x, int32_t* y) {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return;
+  std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+  if (x) *x = rec->aspect_x;
+  if (y) *y = rec->aspect_y;
+}
+
+void setaspectratio(int32_t x, int32_t y) {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return;
+  std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+  rec->aspect_x = x;
+  rec->aspect_y = y;
+}
+
+int32_t getch() {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return 0;
+  return static_cast<int8_t>(take_key(*rec, true));
+}
+
+int32_t kbhit() {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return 0;
+  std::lock_guard<std::mutex> g(rec->key_lock);
+  return rec->keys.count() > 0 ? 1 : 0;
 }
 
 }  // namespace gk

@@ -24,6 +24,25 @@ int32_t getgraphmode();
 int32_t getmaxmode();
 void restorecrtmode();
 
+// The current window's graphics result, which is then reset to 0.
+int32_t graphresult();
+// Opens a 'Graphics' window sized after the driver and mode (exit on close, no double
+// buffering); driver 0 first stores 9 and 2 in the caller's variables.
+void initgraph(int32_t* driver, int32_t* mode);
+// Mode range of a driver; an unknown one gives -1..-1 and the graphics result -4.
+void getmoderange(int32_t driver, int32_t* low, int32_t* high);
+// The current window's size as "<width>*<height> VGAHI"; the mode is not used.
+const char* getmodename(int32_t mode);
+// graphdefaults and cleardevice on the current window; the mode is not used.
+void setgraphmode(int32_t mode);
+void getaspectratio(int32_t* x, int32_t* y);
+void setaspectratio(int32_t x, int32_t y);
+// The oldest queued key as a signed byte (codes 128..255 give -128..-1), waiting for one when
+// none is queued; must not be called on the window thread.
+int32_t getch();
+// 1 when a key is queued, else 0.
+int32_t kbhit();
+
 // Mode range of a driver; false for a driver the interface does not know (the range is then
 // -1..-1).
 bool mode_range(int32_t driver, int32_t* low, int32_t* high);

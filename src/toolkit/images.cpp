@@ -1,10 +1,17 @@
 #include "toolkit/images.hpp"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
+#include "platform/gfx/blit.hpp"
+#include "platform/gfx/device_context.hpp"
+#include "platform/image/bmp.hpp"
 #include "platform/image/picture.hpp"
 #include "platform/image/scale.hpp"
+#include "toolkit/drawing_state.hpp"
 
 namespace gk {
 namespace {
@@ -19,6 +26,13 @@ void set32(std::span<uint8_t> b, size_t at, uint32_t v) {
 }
 
 int64_t bytes_for(int64_t width, int64_t height) { return kImageHeaderSize + 4 * width * height; }
+
+// putimage's ops 0..4.
+constexpr platform::RasterOp kOps[] = {platform::RasterOp::Copy,
+                                       platform::RasterOp::Xor,
+                                       platform::RasterOp::Or,
+                                       platform::RasterOp::And,
+                                       platform::RasterOp::InvertedCopy};
 
 }  // namespace
 
@@ -78,6 +92,38 @@ std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* he
   if (width) *width = picture->width();
   if (height) *height = picture->height();
   return image;
+}
+
+void getimage(int32_t left, int32_t top, int32_t right, int32_t bottom, std::span<uint8_t> buffer) {
+  const int64_t width = std::abs(int64_t{right} - left) + 1;
+  const int64_t height = std::abs(int64_t{bottom} - top) + 1;
+  if (width * height > platform::kMaxBmpPixels) return;  // keeps the size below in range
+  if (bytes_for(width, height) > static_cast<int64_t>(buffer.size())) return;  // does not fit
+  DcLease lease = GK__GetCompatDC(0);
+  if (!lease) return;
+  const platform::Point corner =
+      lease.dc().to_device({std::min(left, right), std::min(top, bottom)});
+  const platform::Page& page = lease.dc().page();
+  platform::Page block(static_cast<int>(width), static_cast<int>(height));
+  for (int y = 0; y < block.height(); ++y) {
+    for (int x = 0; x < block.width(); ++x) {
+      const int64_t px = int64_t{corner.x} + x, py = int64_t{corner.y} + y;
+      if (px >= 0 && py >= 0 && px < page.width() && py < page.height()) {
+        block.at(x, y) = page.at(static_cast<int>(px), static_cast<int>(py));
+      }
+    }
+  }
+  store_image(block, buffer);
+}
+
+void putimage(int32_t x, int32_t y, std::span<const uint8_t> image, int32_t op) {
+  DcLease lease = GK__GetCompatDC(0);
+  if (!lease) return;
+  const auto page = image_page(image);
+  if (page && op >= 0 && op <= 4) {
+    platform::bit_blt(lease.dc(), x, y, page->width(), page->height(), *page, 0, 0, kOps[op]);
+  }
+  refresh_drawn(lease.record(), nullptr);
 }
 
 }  // namespace gk

@@ -39,6 +39,14 @@ bool scaleimage(std::span<const uint8_t> source,
 // file cannot be read as a picture.
 std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* height);
 
+// Copies the block (left, top)-(right, bottom) of the active page, corners included and in
+// viewport coordinates, into the buffer; nothing when the buffer is too small. Pixels beyond
+// the page read as black.
+void getimage(int32_t left, int32_t top, int32_t right, int32_t bottom, std::span<uint8_t> buffer);
+// Draws the image at (x, y) (viewport coordinates) with op 0 copy, 1 exclusive or, 2 or, 3 and,
+// 4 inverted copy; other ops and invalid images draw nothing. Then refreshes the window.
+void putimage(int32_t x, int32_t y, std::span<const uint8_t> image, int32_t op);
+
 // The page an image holds; nothing when it is not a valid image.
 std::optional<platform::Page> image_page(std::span<const uint8_t> image);
 // Writes the page as an image into the buffer; false when the buffer is too small.

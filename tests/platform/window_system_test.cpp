@@ -23,33 +23,39 @@ class WindowThread {
  public:
   WindowThread(WindowSystem& system, const std::string& cls, uint32_t style, Rect frame)
       : system_(system) {
-    thread_ = std::thread([&, cls, style, frame] {
-      CreateWindowParams p;
-      p.class_name = cls;
-      p.title = "test";
-      p.style = style;
-      p.frame = frame;
-      hwnd_ = system_.create_window(p);
-      system_.show_window(hwnd_, true);
-      ready_.set();
-      Message m;
-      while (system_.get_message(m)) {
-        system_.translate_message(m);
-        system_.dispatch_message(m);
-      }
-    });
+    thread_ = Thread::create(
+        [&, cls, style, frame]() -> uint32_t {
+          CreateWindowParams p;
+          p.class_name = cls;
+          p.title = "test";
+          p.style = style;
+          p.frame = frame;
+          hwnd_ = system_.create_window(p);
+          system_.show_window(hwnd_, true);
+          ready_.set();
+          Message m;
+          while (system_.get_message(m)) {
+            system_.translate_message(m);
+            system_.dispatch_message(m);
+          }
+          return 0;
+        },
+        false);
     ready_.wait(kWaitMs);
   }
   ~WindowThread() {
     system_.post_message(hwnd_, kMsgClose);  // default processing destroys it
     system_.post_message(hwnd_, kMsgNull);
-    thread_.join();
+    if (thread_->ended().wait(kWaitMs))
+      thread_->join();
+    else
+      ADD_FAILURE() << "the window thread did not end";
   }
   Hwnd hwnd() const { return hwnd_; }
 
  private:
   WindowSystem& system_;
-  std::thread thread_;
+  std::shared_ptr<Thread> thread_;
   Event ready_;
   std::atomic<Hwnd> hwnd_{0};
 };
@@ -115,25 +121,34 @@ TEST_F(WindowSystemTest, SendAnswersFromTheOwnerAndZeroForAGoneWindow) {
 }
 
 TEST_F(WindowSystemTest, TwoWindowThreadsSendingToEachOtherDoNotDeadlock) {
-  WindowThread a(system, "rec", kTitled, {0, 0, 100, 100});
-  WindowThread b(system, "rec", kTitled, {0, 0, 100, 100});
-  // A class whose procedure answers a request by asking the other window first.
-  std::atomic<Hwnd> partner{0};
-  system.register_class("relay", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {
-    if (m == kMsgUser + 1) return system.send_message(partner, kMsgUser, w) + 1;
+  // Each window, asked to, waits until both are inside their handlers and then sends to the
+  // other: both threads block in a send at once and must serve each other's.
+  std::atomic<int64_t> answers[2] = {0, 0};
+  std::atomic<int32_t> inside{0};
+  Event both_inside(false), done[2];
+  std::atomic<Hwnd> first{0};
+  system.register_class("cross", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {
+    if (m == kMsgUser) return static_cast<int64_t>(w * 2);
+    if (m == kMsgUser + 7) {
+      const int32_t i = h == first ? 0 : 1;
+      if (++inside == 2) both_inside.set();
+      both_inside.wait(kWaitMs);
+      answers[i] = system.send_message(static_cast<Hwnd>(l), kMsgUser, w);
+      done[i].set();
+      return 0;
+    }
     if (m == kMsgDestroy) system.post_quit_message(0);
     return system.default_window_proc(h, m, w, l);
   });
-  WindowThread relay(system, "relay", kTitled, {0, 0, 100, 100});
-  partner = a.hwnd();
-  std::atomic<int64_t> r1{0}, r2{0};
-  // b's thread sends to relay, which sends on to a; meanwhile a's thread sends to b.
-  std::thread t1([&] { r1 = system.send_message(relay.hwnd(), kMsgUser + 1, 5); });
-  std::thread t2([&] { r2 = system.send_message(b.hwnd(), kMsgUser, 4); });
-  t1.join();
-  t2.join();
-  EXPECT_EQ(r1, 11);
-  EXPECT_EQ(r2, 8);
+  WindowThread a(system, "cross", kTitled, {0, 0, 100, 100});
+  first = a.hwnd();
+  WindowThread b(system, "cross", kTitled, {0, 0, 100, 100});
+  system.post_message(a.hwnd(), kMsgUser + 7, 5, static_cast<int64_t>(b.hwnd()));
+  system.post_message(b.hwnd(), kMsgUser + 7, 4, static_cast<int64_t>(a.hwnd()));
+  ASSERT_TRUE(done[0].wait(kWaitMs));
+  ASSERT_TRUE(done[1].wait(kWaitMs));
+  EXPECT_EQ(answers[0], 10);
+  EXPECT_EQ(answers[1], 8);
 }
 
 TEST_F(WindowSystemTest, SentBeforePostedBeforePaintQuitLast) {

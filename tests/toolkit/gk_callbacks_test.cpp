@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "platform/thread.hpp"
 #include "toolkit/gk_wndproc.hpp"
@@ -20,6 +19,20 @@ constexpr int32_t kWaitMs = 5000;
 
 class GkCallbacks : public HeadlessToolkit {
  protected:
+  // Runs `body` on a thread and tells whether it ended within the bound. A body that hangs is
+  // released by waking the current window's idle event, so the test can fail instead of hang.
+  bool ends_in_time(std::function<void()> body) {
+    auto t = platform::Thread::create(
+        [body] {
+          body();
+          return 0u;
+        },
+        false);
+    const bool ended = t->ended().wait(kWaitMs);
+    if (!ended) gk::stopidle();
+    if (t->ended().wait(kWaitMs)) t->join();
+    return ended;
+  }
   // Adds a button entry with `callback` to window `index` and returns its (made-up) handle.
   platform::Hwnd add_button(int32_t index, gk::Callback callback) {
     auto rec = record(index);
@@ -40,8 +53,8 @@ TEST_F(GkCallbacks, StopIdleTwiceWakesLoopOnce) {
   ASSERT_EQ(gk::initwindow(40, 20, "idle", 0, 0, 0, 0), 0);
   EXPECT_NE(gk::stopidle(), 0);
   EXPECT_NE(gk::stopidle(), 0);
-  gk::loop();                                    // returns: the wake-up is pending
-  EXPECT_FALSE(record(0)->idle_event.is_set());  // a second loop would block
+  EXPECT_TRUE(ends_in_time([] { gk::loop(); }));  // the wake-up is pending
+  EXPECT_FALSE(record(0)->idle_event.is_set());   // a second loop would block
 }
 
 TEST_F(GkCallbacks, StartIdleTimesOutOrConsumesAPendingStop) {
@@ -209,18 +222,28 @@ TEST_F(GkCallbacks, MutexesLockWithTimeoutAndCheckTheOwner) {
   gk::unlockmutex(7);
 
   ASSERT_EQ(gk::lockmutex(1, -1), 1);
-  std::atomic<int32_t> got_now{-1}, got_later{-1};
-  std::thread other([&] {
-    got_now = gk::lockmutex(1, 0);
-    gk::unlockmutex(1);  // not the holder: nothing happens
-    got_later = gk::lockmutex(1, -1);
-    gk::unlockmutex(1);
-  });
-  while (got_now == -1) std::this_thread::yield();
-  EXPECT_EQ(got_now, 0);
-  gk::unlockmutex(1);  // the holder can still release it
-  other.join();
-  EXPECT_EQ(got_later, 1);
+  struct Results {
+    std::atomic<int32_t> now{-1}, later{-1};
+    Event tried;
+  };
+  auto r = std::make_shared<Results>();  // shared: outlives the test if the thread hangs
+  auto other = platform::Thread::create(
+      [r] {
+        r->now = gk::lockmutex(1, 0);
+        gk::unlockmutex(1);  // not the holder: nothing happens
+        r->tried.set();
+        r->later = gk::lockmutex(1, -1);
+        gk::unlockmutex(1);
+        return 0u;
+      },
+      false);
+  ASSERT_TRUE(r->tried.wait(kWaitMs));
+  EXPECT_EQ(r->now, 0);
+  EXPECT_FALSE(other->ended().wait(20));  // still waiting for the mutex
+  gk::unlockmutex(1);                     // the holder can still release it
+  ASSERT_TRUE(other->ended().wait(kWaitMs));
+  other->join();
+  EXPECT_EQ(r->later, 1);
   EXPECT_EQ(gk::lockmutex(1, 0), 1);
   gk::unlockmutex(1);
 }
@@ -262,7 +285,7 @@ TEST_F(GkCallbacks, KeysReachTheKeyBuffer) {
   user.press_key(handle(0), platform::kVkF10);
   ASSERT_TRUE(user.settle(handle(0)));
   const int32_t expected[] = {0, 72, 0xE9, 0, 68};
-  for (int32_t code : expected) EXPECT_EQ(gk::take_key(*rec, true), code);
+  for (int32_t code : expected) EXPECT_EQ(gk::take_key(*rec, false), code);
   EXPECT_EQ(static_cast<int8_t>(0xE9), -23);
   EXPECT_EQ(gk::take_key(*rec, false), -1);
 }
@@ -281,11 +304,17 @@ TEST_F(GkCallbacks, KeyBufferKeepsExtendedKeysWhole) {
 TEST_F(GkCallbacks, WaitingForAKeyEndsWhenTheWindowCloses) {
   ASSERT_EQ(gk::initwindow(40, 20, "gone", 0, 0, 0, 0), 0);
   auto rec = record(0);
-  std::atomic<int32_t> got{-5};
-  std::thread waiter([&] { got = gk::take_key(*rec, true); });
+  auto got = std::make_shared<std::atomic<int32_t>>(-5);
+  auto waiter = platform::Thread::create(
+      [rec, got] {
+        *got = gk::take_key(*rec, true);
+        return 0u;
+      },
+      false);
   gk::closewindow(0);
-  waiter.join();
-  EXPECT_EQ(got, 0);
+  ASSERT_TRUE(waiter->ended().wait(kWaitMs));
+  waiter->join();
+  EXPECT_EQ(*got, 0);
 }
 
 }  // namespace

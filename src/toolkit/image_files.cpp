@@ -1,0 +1,179 @@
+#include "toolkit/image_files.hpp"
+
+#include <cstdlib>
+#include <limits>
+#include <mutex>
+
+#include "platform/gfx/blit.hpp"
+#include "platform/gfx/device_context.hpp"
+#include "platform/image/bmp.hpp"
+#include "platform/image/picture.hpp"
+#include "platform/image/scale.hpp"
+#include "platform/print/lp_spooler.hpp"
+#include "toolkit/dib.hpp"
+#include "toolkit/drawing_state.hpp"
+#include "toolkit/gk_window.hpp"
+#include "toolkit/image_layout.hpp"
+#include "toolkit/text_conversion.hpp"
+
+namespace gk {
+namespace {
+
+using Lock = std::lock_guard<platform::CriticalSection>;
+
+constexpr const char* kDocumentName = "GuiKit Window";
+constexpr int32_t kTitlePoints = 12;  // size of the printed title
+
+// Copies the block of the visual (or, with the flag, the active) page under the DC lock.
+platform::Page copy_block(
+    WindowData& rec, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t activeflag) {
+  Lock lock(rec.dc_lock);
+  const PageBlock b = page_block(left, top, right, bottom, rec.width, rec.height);
+  const platform::Page& page =
+      rec.pages[static_cast<size_t>(activeflag ? rec.active_page.load() : rec.visual_page.load())];
+  platform::Page copy(b.width, b.height);
+  for (int32_t y = 0; y < b.height; ++y) {
+    for (int32_t x = 0; x < b.width; ++x) {
+      if (page.contains(b.x + x, b.y + y)) copy.at(x, y) = page.at(b.x + x, b.y + y);
+    }
+  }
+  return copy;
+}
+
+platform::Spooler& the_spooler() {
+  static platform::LpSpooler lp;
+  return spooler ? *spooler : lp;
+}
+
+std::shared_ptr<platform::Printer> default_open_printer(const platform::PrintDialogAnswer& a) {
+  if (a.printer.empty()) return std::make_shared<platform::PdfPrinter>(a.file);
+  return std::make_shared<platform::SpoolerPrinter>(the_spooler(), a.printer);
+}
+
+}  // namespace
+
+int32_t writeimagefile(const char* filename,
+                       int32_t left,
+                       int32_t top,
+                       int32_t right,
+                       int32_t bottom,
+                       int32_t activeflag) {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return 0;
+  std::string name = filename ? filename : "";
+  if (name.empty()) {
+    platform::FileDialogRequest request;
+    request.owner = rec->hwnd;
+    request.save = true;
+    request.filter_name = "Bitmap files (*.bmp)";
+    request.pattern = "*.BMP";
+    request.overwrite_prompt = true;
+    request.path_must_exist = true;
+    const auto chosen = window_system->dialogs().file_dialog(request);
+    if (!chosen) return 0;
+    name = complete_bmp_name(*chosen);
+  }
+  const platform::Page block = copy_block(*rec, left, top, right, bottom, activeflag);
+  const Dib dib = BitmapToDIB(block);
+  return SaveDIB(dib.get(), name) == kDibSaved ? 1 : 0;
+}
+
+int32_t printimage(const char* title,
+                   int32_t left,
+                   int32_t top,
+                   int32_t right,
+                   int32_t bottom,
+                   int32_t activeflag) {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return 0;
+  // Step 1: the default printer on the first call; with none the dialog offers a file only.
+  platform::PrintDialogRequest request;
+  request.owner = rec->hwnd;
+  {
+    std::lock_guard<std::mutex> g(print_lock);  // windows may print from several threads
+    if (!pd_Printer.asked) {
+      pd_Printer.asked = true;
+      pd_Printer.printer = the_spooler().default_destination().value_or("");
+    }
+    request.printer = pd_Printer.printer;
+  }
+  const auto answer = window_system->dialogs().print_dialog(request);
+  if (!answer) return 0;
+  if (!answer->printer.empty()) {
+    std::lock_guard<std::mutex> g(print_lock);
+    pd_Printer.printer = answer->printer;
+  }
+  // Step 2.
+  const platform::Page block = copy_block(*rec, left, top, right, bottom, activeflag);
+  // Step 3.
+  const std::shared_ptr<platform::Printer> printer =
+      open_printer ? open_printer(*answer) : default_open_printer(*answer);
+  if (!printer || !printer->start_document(kDocumentName)) return 0;
+  // Step 4: the title, else the window's.
+  const std::u16string text = to_wide(title && *title ? std::string(title) : rec->title);
+  const PrintLayout layout = print_layout(
+      printer->dpi_x(), printer->dpi_y(), block.width(), block.height(), !text.empty());
+  if (!text.empty()) {
+    const auto font = platform::Font::create(
+        {-kTitlePoints * printer->dpi_y() / 72, 400, platform::FontFamily::Swiss, "", false});
+    if (font) printer->draw_text(layout.title_x, layout.title_y, text, *font);
+  }
+  // Step 5.
+  printer->draw_image(
+      layout.image_x, layout.image_y, layout.image_width, layout.image_height, block);
+  // Step 6.
+  return printer->end_document() ? 1 : 0;
+}
+
+std::optional<platform::Page> readipicture(const char* filename) {
+  if (!filename) return std::nullopt;
+  return platform::load_picture(filename);
+}
+
+void readimagefile(const char* filename, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  auto rec = GK__GetWindowDataPtr(0);
+  if (!rec) return;
+  std::string name = filename ? filename : "";
+  if (name.empty()) {
+    platform::FileDialogRequest request;
+    request.owner = rec->hwnd;
+    request.filter_name = "Image files (*.bmp, *.gif, *.jpg, *.ico, *.emf, *.wmf)";
+    request.pattern = "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF";
+    request.path_must_exist = true;
+    request.file_must_exist = true;
+    const auto chosen = window_system->dialogs().file_dialog(request);
+    if (!chosen) return;
+    name = *chosen;
+  }
+  const auto picture = readipicture(name.c_str());
+  if (!picture) return;
+  // Sizes in 64 bits: a rectangle spanning the whole coordinate range must not overflow.
+  constexpr int32_t kOwnSize = std::numeric_limits<int32_t>::max();
+  const int64_t width = right == kOwnSize ? picture->width() : std::abs(int64_t{right} - left) + 1;
+  const int64_t height =
+      bottom == kOwnSize ? picture->height() : std::abs(int64_t{bottom} - top) + 1;
+  if (width * height > platform::kMaxBmpPixels) return;  // refuse rather than exhaust memory
+  const platform::Page scaled =
+      platform::scale_page(*picture, static_cast<int>(width), static_cast<int>(height));
+  DcLease lease = GK__GetFoundDC(rec);
+  if (!lease) return;
+  platform::bit_blt(lease.dc(),
+                    left,
+                    top,
+                    scaled.width(),
+                    scaled.height(),
+                    scaled,
+                    0,
+                    0,
+                    platform::RasterOp::Copy);
+  refresh_drawn(*rec, nullptr);
+}
+
+void reset_printing() {
+  std::lock_guard<std::mutex> g(print_lock);
+  pd_Printer = PrintSettings();
+  spooler = nullptr;
+  open_printer = nullptr;
+}
+
+}  // namespace gk

@@ -1,0 +1,190 @@
+#include "toolkit/image_files.hpp"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "platform/image/bmp.hpp"
+#include "toolkit/drawing_state.hpp"
+#include "toolkit/images.hpp"
+#include "toolkit/text.hpp"
+#include "toolkit_fixture.hpp"
+
+namespace gk {
+namespace {
+
+using platform::Page;
+using platform::Pixel;
+
+class NoPrinters : public platform::Spooler {
+ public:
+  std::optional<std::string> default_destination() override { return std::nullopt; }
+  bool submit(const std::string&, const std::string&, const std::string&) override { return false; }
+};
+
+class ImageFiles : public toolkit_test::HeadlessToolkit {
+ protected:
+  void SetUp() override {
+    HeadlessToolkit::SetUp();
+    install_drawing();
+    install_text();
+    reset_printing();
+    spooler = &no_printers;
+    open_printer = [this](const platform::PrintDialogAnswer&) { return printer; };
+    index = initwindow(200, 100, title_, kDefaultPos, kDefaultPos, 0, 0);
+    ASSERT_GE(index, 0);
+    rec = record(index);
+    ASSERT_NE(rec, nullptr);
+    std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+    for (Page& page : rec->pages) {
+      for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) page.at(x, y) = Pixel(x * 0x10101 + y * 0x100);
+      }
+    }
+    dir = std::filesystem::temp_directory_path() / "varqen_image_files";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(dir);
+    reset_printing();
+    HeadlessToolkit::TearDown();
+  }
+  std::string path(const char* name) const { return (dir / name).string(); }
+  Page& page() { return rec->pages[static_cast<size_t>(rec->active_page.load())]; }
+
+  const char* title_ = "Plot window";
+  NoPrinters no_printers;
+  std::shared_ptr<platform::VirtualPrinter> printer = std::make_shared<platform::VirtualPrinter>();
+  int32_t index = -1;
+  WindowRef rec;
+  std::filesystem::path dir;
+};
+
+TEST_F(ImageFiles, WrittenFileHoldsTheBlockPixelForPixel) {
+  ASSERT_NE(writeimagefile(path("a.bmp").c_str(), 0, 0, 99, 49, 0), 0);
+  EXPECT_EQ(std::filesystem::file_size(path("a.bmp")), 54u + 15000u);
+  const auto back = platform::read_bmp(path("a.bmp"));
+  ASSERT_TRUE(back.has_value());
+  ASSERT_EQ(back->width(), 100);
+  ASSERT_EQ(back->height(), 50);
+  for (int y = 0; y < 50; ++y) {
+    for (int x = 0; x < 100; ++x) ASSERT_EQ(back->at(x, y), page().at(x, y));
+  }
+  ASSERT_NE(writeimagefile(path("b.bmp").c_str(), -20, -20, 5000, 5000, 0), 0);
+  const auto whole = platform::read_bmp(path("b.bmp"));
+  ASSERT_TRUE(whole.has_value());
+  EXPECT_EQ(whole->width(), 200);  // cut to the window
+  EXPECT_EQ(whole->height(), 100);
+}
+
+TEST_F(ImageFiles, SaveDialogNamesGetTheirExtension) {
+  struct Case {
+    const char* chosen;
+    const char* written;
+  };
+  for (const Case c : {Case{"plot", "plot.BMP"}, Case{"plot.bmp", "plot.bmp"}}) {
+    SCOPED_TRACE(c.chosen);
+    dialogs.script_file(path(c.chosen));
+    EXPECT_NE(writeimagefile("", 0, 0, 9, 9, 0), 0);
+    EXPECT_TRUE(std::filesystem::exists(path(c.written)));
+  }
+  const auto shown = dialogs.shown_files();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_TRUE(shown[0].save);
+  EXPECT_EQ(shown[0].filter_name, "Bitmap files (*.bmp)");
+  EXPECT_EQ(shown[0].pattern, "*.BMP");
+  EXPECT_TRUE(shown[0].overwrite_prompt);
+}
+
+TEST_F(ImageFiles, CancelledOrFailedSaveWritesNothing) {
+  dialogs.script_file(std::nullopt);
+  EXPECT_EQ(writeimagefile(nullptr, 0, 0, 9, 9, 0), 0);
+  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  EXPECT_EQ(writeimagefile("/nonexistent-dir/x.bmp", 0, 0, 9, 9, 0), 0);
+}
+
+TEST_F(ImageFiles, PrintedPagePlacesTitleAndPicture) {
+  dialogs.script_print(platform::PrintDialogAnswer{"Virtual printer", ""});
+  ASSERT_NE(printimage("Fit of model 1", 0, 0, 99, 49, 0), 0);
+  ASSERT_EQ(printer->printed().size(), 1u);
+  EXPECT_EQ(printer->printed()[0].document, "GuiKit Window");
+  const Page& paper = printer->printed()[0].page;
+  // The title's ink starts at (225, 225).
+  int title_left = INT_MAX, title_top = INT_MAX;
+  for (int y = 200; y < 300; ++y) {
+    for (int x = 200; x < 1500; ++x) {
+      if (paper.at(x, y) != 0xFFFFFFu) title_left = std::min(title_left, x);
+      if (paper.at(x, y) != 0xFFFFFFu) title_top = std::min(title_top, y);
+    }
+  }
+  EXPECT_GE(title_left, 225);
+  EXPECT_LE(title_left, 235);
+  EXPECT_GE(title_top, 225);
+  EXPECT_LE(title_top, 260);
+  // The picture: 2250 x 1125 at (225, 300), 22.5 paper pixels per window pixel.
+  EXPECT_EQ(paper.at(225, 300), page().at(0, 0));
+  EXPECT_EQ(paper.at(225 + 2249, 300 + 1124), page().at(99, 49));
+  EXPECT_EQ(paper.at(225 + 2250, 300), 0xFFFFFFu);
+  EXPECT_EQ(paper.at(224, 300), 0xFFFFFFu);
+  EXPECT_EQ(paper.at(225, 299), 0xFFFFFFu);
+}
+
+TEST_F(ImageFiles, PrintWithoutTitlesMovesThePictureUp) {
+  setwindowtitle("");
+  dialogs.script_print(platform::PrintDialogAnswer{"Virtual printer", ""});
+  ASSERT_NE(printimage(nullptr, 0, 0, 99, 49, 0), 0);
+  const Page& paper = printer->printed()[0].page;
+  EXPECT_EQ(paper.at(225, 225), page().at(0, 0));
+  EXPECT_EQ(paper.at(225, 224), 0xFFFFFFu);
+  dialogs.script_print(std::nullopt);
+  EXPECT_EQ(printimage("Cancelled", 0, 0, 99, 49, 0), 0);
+  EXPECT_EQ(printer->printed().size(), 1u);
+  const auto shown = dialogs.shown_prints();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].printer, "");  // no printer configured: the dialog offers a file only
+}
+
+TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
+  Page picture(4, 2);
+  picture.fill(0x00FF00);
+  picture.at(3, 1) = 0xFF0000;
+  ASSERT_TRUE(platform::write_bmp24(path("p.bmp"), picture));
+  readimagefile(path("p.bmp").c_str(), 10, 20, INT_MAX, INT_MAX);  // its own size
+  EXPECT_EQ(page().at(10, 20), 0x00FF00u);
+  EXPECT_EQ(page().at(13, 21), 0xFF0000u);
+  EXPECT_NE(page().at(14, 21), 0xFF0000u);
+  readimagefile(path("p.bmp").c_str(), 50, 50, 57, 53);  // 8 x 4: doubled
+  EXPECT_EQ(page().at(56, 52), 0xFF0000u);
+  EXPECT_EQ(page().at(57, 53), 0xFF0000u);
+  EXPECT_EQ(page().at(55, 53), 0x00FF00u);
+  const Pixel before = page().at(0, 0);
+  dialogs.script_file(std::nullopt);
+  readimagefile(nullptr, 0, 0, 9, 9);
+  readimagefile(path("missing.bmp").c_str(), 0, 0, 9, 9);
+  EXPECT_EQ(page().at(0, 0), before);
+  EXPECT_EQ(dialogs.shown_files().at(0).pattern, "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF");
+}
+
+TEST_F(ImageFiles, PutimageXorTwiceRestoresThePage) {
+  const Page original = page();
+  std::vector<uint8_t> image = mallocimage(29, 19);
+  getimage(5, 5, 34, 24, image);
+  putimage(60, 40, image, 1);
+  EXPECT_NE(page().at(60, 40), original.at(60, 40));
+  putimage(60, 40, image, 1);
+  EXPECT_TRUE(std::equal(
+      original.data(), original.data() + original.width() * original.height(), page().data()));
+  putimage(0, 0, image, 0);
+  EXPECT_EQ(page().at(29, 19), original.at(34, 24));
+  std::vector<uint8_t> small = mallocimage(9, 9);
+  const std::vector<uint8_t> untouched = small;
+  getimage(0, 0, 29, 19, small);  // does not fit
+  EXPECT_EQ(small, untouched);
+  putimage(0, 0, image, 5);  // unknown op
+  EXPECT_EQ(page().at(29, 19), original.at(34, 24));
+}
+
+}  // namespace
+}  // namespace gk
