@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/image/bmp.hpp"
+#include "toolkit/gk_window.hpp"
 
 namespace gk {
 namespace {
@@ -117,6 +118,15 @@ Dib ReadDIBFile(std::span<const uint8_t> file) {
   auto packed = platform::dib_of_file(file);
   if (!packed) return nullptr;
   return std::make_unique<PackedDib>(PackedDib{std::move(*packed)});
+}
+
+Dib LoadDIB(const char* filename) {
+  const auto bytes = filename ? platform::read_file_bytes(filename) : std::nullopt;
+  if (!bytes) {
+    showerrorbox("File not found");
+    return nullptr;
+  }
+  return ReadDIBFile(*bytes);
 }
 
 }  // namespace gk

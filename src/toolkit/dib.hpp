@@ -49,5 +49,8 @@ int32_t SaveDIB(const PackedDib* dib, const std::string& filename);
 void DestroyDIB(Dib& dib);
 // The packed bitmap of a bitmap file's bytes; null when the file is not a valid one.
 Dib ReadDIBFile(std::span<const uint8_t> file);
+// The packed bitmap of a bitmap file; null when it cannot be read ("File not found" in an
+// error box when it cannot be opened).
+Dib LoadDIB(const char* filename);
 
 }  // namespace gk

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "drawing_fixture.hpp"
 #include "toolkit/drawing.hpp"
 
@@ -201,6 +203,33 @@ TEST_F(DrawingWindow, LeaseHoldsTheLockOfItsOwnWindow) {
   EXPECT_FALSE(lease);
   gk::closewindow(index_);
   EXPECT_FALSE(gk::GK__GetFoundDC(rec_));  // a closed window gives no device context
+}
+
+}  // namespace
+
+namespace {
+
+// Several threads draw on one window while its thread paints: every call holds the DC lock,
+// so each figure drawn twice in exclusive-or mode leaves its area as it was.
+TEST_F(DrawingWindow, ThreadsDrawingOnOneWindowAreSerialised) {
+  gk::setfillstyle(1, 0x00FF00);
+  gk::setwritemode(1);
+  auto lines = [] {
+    for (int i = 0; i < 100; ++i) gk::line(0, i % 40, 150, 40 - i % 40);
+  };
+  auto ellipses = [] {  // bar would not do: its fill ignores the write mode
+    for (int i = 0; i < 100; ++i) gk::fillellipse(50 + i % 50, 90, 40, 25);
+  };
+  std::thread a(lines), b(ellipses), c(lines), d(ellipses);
+  for (int i = 0; i < 20; ++i) {
+    gk::refreshall();
+    user.settle(handle(index_));
+  }
+  a.join();
+  b.join();
+  c.join();
+  d.join();
+  EXPECT_EQ(count(0), kWidth * kHeight);
 }
 
 }  // namespace

@@ -1,0 +1,300 @@
+#include "model/funct.hpp"
+
+#include <cmath>
+
+#include "common/common_data.hpp"
+#include "common/common_udf.hpp"
+#include "common/globals.hpp"
+#include "model/my_func.hpp"
+#include "numerics/nrutil.hpp"
+#include "numerics/robustwt.hpp"
+#include "numerics/runtime_rng.hpp"
+
+namespace funct {
+namespace {
+
+using common_data::max_params;
+using common_data::max_rows;
+using common_data::max_x;
+
+// Work arrays of fun, sized once for the largest data set (fun allocates nothing).
+struct FunWork {
+  FArray<double, max_params> p;  // copy of the parameters
+  FArray<double, max_x> xrow;    // X1..Xnx of one row
+  FArray<double, max_rows> r;    // residuals
+  FArray<double, max_rows> s;    // sigmas
+  FArray<double, max_rows> w;    // robust weights
+};
+FunWork fw;
+
+// Copies of the shared data set that derivat and calcfg evaluate on, so that the evaluations
+// in between (which overwrite ydf and ysig) all see the data as it was on entry.
+struct DataCopies {
+  FMatrix<double, max_rows, max_x> x;
+  FArray<double, max_rows> y;
+  FArray<double, max_rows> yf;
+  FArray<double, max_rows> sig;
+  FArray<double, max_params> p;
+  int32_t cols = 0;  // x columns copied: 1, 2, or 3 for nxd outside 1..2
+};
+DataCopies dc;
+
+// Clamps v into [lo, hi]; a NaN stays NaN (std::fmax/fmin would turn it into a bound).
+double clamp_keep_nan(double v, double lo, double hi) {
+  if (v < lo) return lo;
+  if (v > hi) return hi;
+  return v;
+}
+
+// Step 4 of fun: the sigma of every row for the weighting mode, into fw.s.
+void choose_sigma(int32_t n, int32_t mode, VecView<const double> yf, VecView<const double> sig) {
+  if (globals::nmdl > 0) mode = 0;  // a numbered model is never weighted
+  switch (mode) {
+    case 1:
+      for (int32_t i = 1; i <= n; ++i) fw.s(i) = sig(i) == 0.0 ? 1.0 : sig(i);
+      break;
+    case 2:
+      for (int32_t i = 1; i <= n; ++i) fw.s(i) = yf(i) == 0.0 ? 1.0 : yf(i);
+      break;
+    case 3:
+      for (int32_t i = 1; i <= n; ++i) fw.w(i) = 1.0;
+      robustwt::robust_wt(n, VecView<const double>(fw.r.data(), n), fw.w.view(n));
+      // The power 0.5 as sqrt: exactly rounded (pow is within an ulp of it) and several times
+      // cheaper on this hot path.
+      for (int32_t i = 1; i <= n; ++i) {
+        fw.s(i) = std::sqrt(0.5 / fw.w(i));
+        if (fw.s(i) == 0.0) fw.s(i) = 1.0;
+      }
+      break;
+    case 4: {
+      double sd = 0.0;
+      nrutil::rvec_stdev1(n, VecView<const double>(fw.r.data(), n), sd);
+      if (sd < 1e-6 || sd > 1e6) sd = 1.0;
+      for (int32_t i = 1; i <= n; ++i) {
+        fw.s(i) = std::sqrt(std::fabs(fw.r(i)) / sd);
+        const double a = std::fabs(fw.s(i));
+        if (a < 1e-6 || a > 1e6) fw.s(i) = 1.0;
+      }
+      break;
+    }
+    default:
+      for (int32_t i = 1; i <= n; ++i) fw.s(i) = 1.0;
+      break;
+  }
+  // Step 5: no division by zero or by a vanishing sigma.
+  for (int32_t i = 1; i <= n; ++i) {
+    if (fw.s(i) == 0.0) {
+      fw.s(i) = 1.0;
+    } else if (std::fabs(fw.s(i)) < 1e-15) {
+      fw.s(i) = 1e-8;
+    }
+  }
+}
+
+// Step 1 of derivat: copies of the x columns (by nxd), y, fitted values, sigmas and p.
+void copy_shared_data(VecView<const double> p, int32_t np) {
+  const int32_t n = common_data::nd;
+  dc.cols = load_x_columns(dc.x.view());
+  for (int32_t i = 1; i <= n; ++i) {
+    dc.y(i) = common_data::yd(i);
+    dc.yf(i) = common_data::ydf(i);
+    dc.sig(i) = common_data::ysig(i);
+  }
+  for (int32_t k = 1; k <= np; ++k) dc.p(k) = p(k);
+}
+
+// fun on the copies at dc.p.
+double fun_on_copies(int32_t np, int32_t mode) {
+  const int32_t n = common_data::nd;
+  double f = 0.0;
+  fun(MatView<const double>(dc.x.data(), n, dc.cols, max_rows),
+      VecView<const double>(dc.y.data(), n),
+      VecView<const double>(dc.p.data(), np),
+      np,
+      common_data::nxd,
+      n,
+      mode,
+      dc.yf.view(n),
+      VecView<const double>(dc.sig.data(), n),
+      f);
+  return f;
+}
+
+// Step 4 of derivat: a gradient component that is not a number becomes 2.979932929550268e-08,
+// one of magnitude at most 8.88e-16 keeps that magnitude (an exact 0 becomes positive), the
+// rest is clamped to the cap.
+double clean_gradient(double g) {
+  constexpr double kTiny = 8.8800002646180425e-16;  // 8.88e-16 in single precision
+  if (std::isnan(g)) return 2.979932929550268e-08;
+  if (std::fabs(g) <= kTiny) return g == 0.0 ? kTiny : std::copysign(kTiny, g);
+  return clamp_keep_nan(g, -kSumCap, kSumCap);
+}
+
+}  // namespace
+
+void fun(MatView<const double> x,
+         VecView<const double> y,
+         VecView<const double> p,
+         int32_t np,
+         int32_t nx,
+         int32_t n,
+         int32_t mode,
+         VecView<double> yf,
+         VecView<const double> sig,
+         double& fval) {
+  // Rows or columns beyond the shared arrays cannot be evaluated or stored.
+  if (n > max_rows || nx > max_x || np > max_params) {
+    fval = kSumCap;
+    return;
+  }
+  ++fun_count;
+  // Step 1.
+  common_data::nd = n;
+  for (int32_t k = 1; k <= np; ++k) fw.p(k) = p(k);
+  const VecView<const double> pw(fw.p.data(), np);
+  const VecView<const double> xrow(fw.xrow.data(), nx);
+  // Step 2: the model at every row.
+  for (int32_t i = 1; i <= n; ++i) {
+    for (int32_t j = 1; j <= nx; ++j) fw.xrow(j) = x(i, j);
+    double v = 0.0;
+    my_func::eval_func(pw, np, xrow, nx, common_udf::cudf, v);
+    nrutil::rval_nan(v, kSumFloor);
+    yf(i) = clamp_keep_nan(v, -kSumCap, kSumCap);
+  }
+  // Step 3: residuals; when their mean magnitude is below the floor (a perfect fit), each is
+  // scaled by a random factor in [0.99, 1.01).
+  double mean_abs = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    fw.r(i) = y(i) - yf(i);
+    mean_abs += std::fabs(fw.r(i));
+  }
+  if (n > 0 && mean_abs / n < kSumFloor) {
+    for (int32_t i = 1; i <= n; ++i) {
+      fw.r(i) *= 1.0 + 0.02 * (static_cast<double>(runtime_rng::uniform_float()) - 0.5);
+    }
+  }
+  for (int32_t i = 1; i <= n; ++i) common_data::yres(i) = fw.r(i);
+  // Steps 4 and 5: sigmas; sig is read here, before ysig is overwritten in step 7.
+  choose_sigma(n, mode, VecView<const double>(yf.data(), n), sig);
+  // Step 6.
+  const bool weighted = mode >= 1 && mode <= 4;
+  if (!weighted) mode = 0;
+  double sum = 0.0;
+  if (weighted) {
+    for (int32_t i = 1; i <= n; ++i) sum += (fw.r(i) / fw.s(i)) * (fw.r(i) / fw.s(i));
+  } else {
+    for (int32_t i = 1; i <= n; ++i) sum += fw.r(i) * fw.r(i);
+  }
+  sum = n > 0 ? clamp_keep_nan(sum, kSumFloor, kSumCap) : kSumFloor;
+  nrutil::rval_nan(sum, kSumCap);
+  fval = sum;
+  // Step 7.
+  common_data::ndwt = mode;
+  for (int32_t i = 1; i <= n; ++i) {
+    common_data::ydf(i) = yf(i);
+    common_data::ysig(i) = fw.s(i);
+  }
+}
+
+int32_t load_x_columns(MatView<double> xm) {
+  const int32_t cols = (common_data::nxd == 1 || common_data::nxd == 2) ? common_data::nxd : 3;
+  for (int32_t i = 1; i <= common_data::nd; ++i) {
+    xm(i, 1) = common_data::xd(i);
+    if (cols >= 2) xm(i, 2) = common_data::xd2(i);
+    if (cols >= 3) xm(i, 3) = common_data::xd3(i);
+  }
+  return cols;
+}
+
+void derivat(VecView<double> g, double& f, VecView<const double> p, int32_t np) {
+  // Step 1.
+  copy_shared_data(p, np);
+  const int32_t mode = common_data::ndwt;
+  common_data::npr = np;
+  for (int32_t k = 1; k <= np; ++k) common_data::pfinal(k) = p(k);
+  // Step 3: central differences over the free parameters, with the steps of step 2.
+  const double f0 = fun_on_copies(np, mode);
+  for (int32_t i = 1; i <= np; ++i) {
+    if (common_data::pmask(i) == 0) continue;
+    const double h =
+        std::copysign(std::fmax((std::fabs(p(i)) + 1.7262482236197282e-05) * 1.7262482236197282e-05,
+                                2.979932929550268e-10),
+                      p(i));
+    dc.p(i) = p(i) + h;
+    const double f_plus = fun_on_copies(np, mode);
+    dc.p(i) = p(i) - h;
+    const double f_minus = fun_on_copies(np, mode);
+    dc.p(i) = p(i);
+    g(i) = (f_plus - f_minus) / (2.0 * h);
+  }
+  // Step 4.
+  for (int32_t i = 1; i <= np; ++i) {
+    g(i) = common_data::pmask(i) == 0 ? 0.0 : clean_gradient(g(i));
+  }
+  // Step 5: the shared state is left describing p.
+  f = f0;
+  const int32_t n = common_data::nd;
+  for (int32_t i = 1; i <= n; ++i) {
+    for (int32_t j = 1; j <= dc.cols; ++j) common_data::xnx(i, j) = dc.x(i, j);
+    common_data::yd(i) = dc.y(i);
+    common_data::ydf(i) = dc.yf(i);
+    common_data::ysig(i) = dc.sig(i);
+  }
+  for (int32_t k = 1; k <= np; ++k) common_data::pfinal(k) = p(k);
+  f = fun_on_copies(np, mode);
+}
+
+int32_t calcfg(int32_t np,
+               VecView<const double> x,
+               double& f,
+               VecView<double> gradient,
+               VecView<double> g,
+               MatView<double> jac) {
+  // Step 1.
+  f = 999999.0;
+  for (int32_t k = 1; k <= kMaxGrad; ++k) gradient(k) = 0.0;
+  for (int32_t k = 1; k <= kMaxConstraints; ++k) g(k) = 0.0;
+  for (int32_t c = 1; c <= kMaxConstraints; ++c) {
+    for (int32_t r = 1; r <= kMaxGrad; ++r) jac(r, c) = 0.0;
+  }
+  // Step 3: a numbered model is refused with a status (the package has nothing to offer it).
+  common_data::nmod = 0;
+  if (globals::nmdl > common_data::nmod || np > max_params) {
+    f = kSumCap;
+    return 1;
+  }
+  // Step 4: equality constraints for the fixed parameters, then lower and upper bounds.
+  common_data::ieqcns = 0;
+  common_data::icnstr = 2 * np;
+  if (np > 0) {
+    for (int32_t i = 1; i <= np; ++i) common_data::pfinal(i) = x(i);
+    int32_t q = 0;
+    for (int32_t i = 1; i <= np; ++i) q += common_data::pmask(i) == 0 ? 1 : 0;
+    common_data::ieqcns = q;
+    common_data::icnstr = 2 * np + q;
+    int32_t k = 0;
+    for (int32_t i = 1; i <= np; ++i) {
+      if (common_data::pmask(i) != 0) continue;
+      ++k;
+      g(k) = x(i);
+      jac(i, k) = 1.0;
+    }
+    for (int32_t i = 1; i <= np; ++i) {
+      g(q + i) = x(i) - common_data::pboundlo(i);
+      jac(i, q + i) = 1.0;
+      g(q + np + i) = common_data::pboundhi(i) - x(i);
+      jac(i, q + np + i) = common_data::pmask(i) != 0 ? -1.0 : 1.0;
+    }
+  }
+  // Step 5.
+  derivat(gradient, f, x, np);
+  // Step 6: the sum at x on fresh copies of the shared data.
+  copy_shared_data(x, np);
+  for (int32_t i = 1; i <= np; ++i) common_data::pfinal(i) = x(i);
+  f = fun_on_copies(np, common_data::ndwt);
+  return 0;
+}
+
+void reset() { fun_count = 0; }
+
+}  // namespace funct

@@ -1,0 +1,24 @@
+// The model value for one data row: the compiled user formula (or the numbered model, when one
+// is selected) at parameters p and the row's x values, guarded so that the result is always a
+// finite number within +-2^51.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "numerics/farray.hpp"
+
+namespace my_func {
+
+// value := the model at p(1..np) for the row x(1..nx). formula (the user formula,
+// common_udf::cudf on the fit's road) is left-adjusted in place and compiled on first use by
+// fnparse2. A value that is not a number, or so large that subtracting 1 leaves it unchanged,
+// becomes 2^-51; the rest is clamped to [-2^51, 2^51]. Sets `limits` to (2^51, 2^-51).
+void eval_func(VecView<const double> p,
+               int32_t np,
+               VecView<const double> x,
+               int32_t nx,
+               std::string& formula,
+               double& value);
+
+}  // namespace my_func

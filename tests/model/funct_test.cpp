@@ -1,0 +1,376 @@
+#include "model/funct.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "common/common_data.hpp"
+#include "common/common_udf.hpp"
+#include "common/globals.hpp"
+#include "model/model_fixture.hpp"
+#include "numerics/runtime_rng.hpp"
+#include "support/close.hpp"
+
+namespace {
+
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+
+// Three rows x = (1, 2, 3), y = (3, 5, 8) and the line P1 + P2 X1 at p = (1, 2): fitted
+// (3, 5, 7), residuals (0, 0, 1).
+class Fun : public modeltest::ModelFixture {
+ protected:
+  void SetUp() override {
+    ModelFixture::SetUp();
+    use_formula("P1+P2*X1");
+  }
+
+  // fun over the rows with the given sigma; yf starts as NaN so every write shows.
+  double run(int32_t mode, std::vector<double> sig = {1, 1, 1}) {
+    yf_.assign(y_.size(), kNan);
+    double fval = kNan;
+    const int32_t n = static_cast<int32_t>(y_.size());
+    funct::fun(MatView<const double>(x_.data(), n, 1, n),
+               VecView<const double>(y_.data(), n),
+               VecView<const double>(p_.data(), 2),
+               2,
+               1,
+               n,
+               mode,
+               VecView<double>(yf_.data(), n),
+               VecView<const double>(sig.data(), n),
+               fval);
+    return fval;
+  }
+
+  std::vector<double> x_ = {1, 2, 3};
+  std::vector<double> y_ = {3, 5, 8};
+  std::vector<double> p_ = {1, 2};
+  std::vector<double> yf_;
+};
+
+TEST_F(Fun, WeightingModesGiveTheHandComputedSums) {
+  struct Case {
+    const char* what;
+    int32_t mode;
+    std::vector<double> sig;
+    double fval;
+    std::vector<double> ysig;  // the sigmas fun records
+    int32_t ndwt;
+  };
+  // Mode 3: Andrews weights of (0, 0, 1) from an independent implementation; the sum is
+  // 1 / (0.5 / w3) = 2 w3. Mode 4: sd of (0, 0, 1) is sqrt(1/3); rows with r = 0 get sigma 1.
+  const double w12 = 6.59955928061868;
+  const double w3 = 4.592884763129867;
+  const double sd = std::sqrt(1.0 / 3.0);
+  const Case cases[] = {
+      {"none", 0, {1, 1, 1}, 1.0, {1, 1, 1}, 0},
+      {"reweight: zero sigma becomes 1", 1, {0.5, 0, 2}, 0.25, {0.5, 1, 2}, 1},
+      {"1/Y^2", 2, {1, 1, 1}, 1.0 / 49.0, {3, 5, 7}, 2},
+      {"robust",
+       3,
+       {1, 1, 1},
+       2.0 * w3,
+       {std::sqrt(0.5 / w12), std::sqrt(0.5 / w12), std::sqrt(0.5 / w3)},
+       3},
+      {"stddev / residual", 4, {1, 1, 1}, sd, {1, 1, std::sqrt(1.0 / sd)}, 4},
+      {"unknown mode counts as none", 7, {9, 9, 9}, 1.0, {1, 1, 1}, 0},
+      {"negative mode counts as none", -1, {9, 9, 9}, 1.0, {1, 1, 1}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_NEAR_REL(run(c.mode, c.sig), c.fval, 1e-13);
+    EXPECT_EQ(common_data::ndwt, c.ndwt);
+    EXPECT_EQ(common_data::nd, 3);
+    for (int i = 1; i <= 3; ++i) {
+      EXPECT_NEAR_REL(common_data::ysig(i), c.ysig[i - 1], 1e-13) << "row " << i;
+      EXPECT_EQ(common_data::ydf(i), 2.0 * i + 1.0);
+      EXPECT_EQ(yf_[i - 1], 2.0 * i + 1.0);
+      EXPECT_EQ(common_data::yres(i), i == 3 ? 1.0 : 0.0);
+    }
+  }
+}
+
+TEST_F(Fun, SharedSigmaIsReadBeforeItIsOverwritten) {
+  for (int i = 1; i <= 3; ++i) common_data::ysig(i) = std::vector<double>{0.5, 0, 0.25}[i - 1];
+  double fval = 0.0;
+  funct::fun(MatView<const double>(x_.data(), 3, 1, 3),
+             VecView<const double>(y_.data(), 3),
+             VecView<const double>(p_.data(), 2),
+             2,
+             1,
+             3,
+             1,
+             common_data::ydf.view(3),
+             VecView<const double>(common_data::ysig.data(), 3),
+             fval);
+  EXPECT_EQ(fval, 16.0);  // (1 / 0.25)^2
+  EXPECT_EQ(common_data::ysig(1), 0.5);
+  EXPECT_EQ(common_data::ysig(2), 1.0);
+  EXPECT_EQ(common_data::ysig(3), 0.25);
+  EXPECT_EQ(common_data::ydf(3), 7.0);
+}
+
+TEST_F(Fun, SigmaGuardsForVanishingFittedValues) {
+  use_formula("P1*X1");
+  p_ = {1, 0};
+  x_ = {0, 1e-20, 2};  // fitted (0, 1e-20, 2)
+  y_ = {1, 1e-12, 2};
+  const double r2 = 1e-12 - 1e-20;
+  EXPECT_NEAR_REL(run(2), 1.0 + (r2 / 1e-8) * (r2 / 1e-8), 1e-13);
+  EXPECT_EQ(common_data::ysig(1), 1.0);   // exactly 0 becomes 1
+  EXPECT_EQ(common_data::ysig(2), 1e-8);  // below 1e-15 becomes 1e-8
+  EXPECT_EQ(common_data::ysig(3), 2.0);
+}
+
+TEST_F(Fun, SumBeyondDoublePrecisionIsTheCap) {
+  y_ = {3, 5, 7 + 1e8};  // a sum of 1e16: subtracting 1 leaves it unchanged
+  EXPECT_EQ(run(0), funct::kSumCap);
+  y_ = {3, 5, 7 + 9e7};  // 8.1e15 still holds its units
+  EXPECT_EQ(run(0), 8.1e15);
+}
+
+TEST_F(Fun, EqualResidualsUseUnitSpreadInMode4) {
+  y_ = {4, 6, 8};  // residuals (1, 1, 1): sd = 0 becomes 1, sigma sqrt(1 / 1) = 1
+  EXPECT_EQ(run(4), 3.0);
+}
+
+TEST_F(Fun, PerfectFitStaysAtTheFloor) {
+  y_ = {3, 5, 7};
+  for (int32_t mode = 0; mode <= 4; ++mode) {
+    SCOPED_TRACE(mode);
+    EXPECT_EQ(run(mode), funct::kSumFloor);
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(common_data::yres(i), 0.0);
+  }
+}
+
+TEST_F(Fun, TinyResidualsAreJitteredByAtMostOnePercent) {
+  use_formula("P1*X1");
+  p_ = {1e-21, 0};
+  y_ = {0, 0, 0};  // residuals -1e-21 x: mean magnitude 2e-21, below the floor
+  runtime_rng::seed_array({1, 2, 3, 4, 5, 6, 7, 8});
+  run(0);
+  std::vector<double> first;
+  for (int i = 1; i <= 3; ++i) {
+    const double ratio = common_data::yres(i) / (-1e-21 * i);
+    EXPECT_GE(ratio, 0.99);
+    EXPECT_LT(ratio, 1.01);
+    first.push_back(common_data::yres(i));
+  }
+  EXPECT_NE(first[0] / -1e-21, first[1] / -2e-21);  // each row draws its own factor
+  runtime_rng::seed_array({1, 2, 3, 4, 5, 6, 7, 8});
+  run(0);
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(common_data::yres(i), first[i - 1]);
+}
+
+TEST_F(Fun, ObservationThatIsNotANumberGivesTheCapNeverTheFloor) {
+  y_ = {3, kNan, 8};
+  for (int32_t mode = 0; mode <= 4; ++mode) {
+    SCOPED_TRACE(mode);
+    EXPECT_EQ(run(mode), 4.503599727262001e19);
+  }
+}
+
+TEST_F(Fun, NoRowsGiveTheFloorAndOnlyRecordTheMode) {
+  common_data::ydf(1) = -5.0;
+  common_data::ysig(1) = -6.0;
+  double fval = 0.0;
+  funct::fun(MatView<const double>(x_.data(), 0, 1, 1),
+             VecView<const double>(y_.data(), 0),
+             VecView<const double>(p_.data(), 2),
+             2,
+             1,
+             0,
+             3,
+             VecView<double>(yf_.data(), 0),
+             VecView<const double>(y_.data(), 0),
+             fval);
+  EXPECT_EQ(fval, funct::kSumFloor);
+  EXPECT_EQ(common_data::ndwt, 3);
+  EXPECT_EQ(common_data::nd, 0);
+  EXPECT_EQ(common_data::ydf(1), -5.0);
+  EXPECT_EQ(common_data::ysig(1), -6.0);
+}
+
+TEST_F(Fun, NumberedModelIsNeverWeighted) {
+  globals::nmdl = 3;  // the numbered-model function yields 0 for every row
+  const double fval = run(2);
+  EXPECT_EQ(fval, 9.0 + 25.0 + 64.0);
+  EXPECT_EQ(common_data::ndwt, 2);
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(common_data::ysig(i), 1.0);
+}
+
+}  // namespace
+
+namespace {
+
+// The shared data set: rows x = 0..4, y from a quadratic plus a wobble, model
+// P1 + P2 X1 + P3 X1^2 unweighted, so the sum of squares is quadratic in p and central
+// differences are exact up to rounding.
+class Derivat : public modeltest::ModelFixture {
+ protected:
+  void SetUp() override {
+    ModelFixture::SetUp();
+    use_formula("P1+P2*X1+P3*X1^2");
+    common_data::nd = 5;
+    common_data::nxd = 1;
+    for (int i = 1; i <= 5; ++i) {
+      const double x = i - 1.0;
+      common_data::xd(i) = x;
+      common_data::yd(i) = 1.0 + 0.5 * x - 0.25 * x * x + (i % 2 == 0 ? 0.1 : -0.1);
+      common_data::ysig(i) = 1.0;
+    }
+    for (int k = 1; k <= 3; ++k) common_data::pmask(k) = 1;
+    common_data::ndwt = 0;
+  }
+
+  // Analytic gradient: -2 sum r(i) (1, x, x^2).
+  std::vector<double> analytic(const std::vector<double>& p) const {
+    std::vector<double> g(3, 0.0);
+    for (int i = 1; i <= 5; ++i) {
+      const double x = common_data::xd(i);
+      const double r = common_data::yd(i) - (p[0] + p[1] * x + p[2] * x * x);
+      g[0] -= 2.0 * r;
+      g[1] -= 2.0 * r * x;
+      g[2] -= 2.0 * r * x * x;
+    }
+    return g;
+  }
+
+  double run(std::vector<double> p, std::vector<double>& g) {
+    g.assign(3, kNan);
+    double f = kNan;
+    funct::derivat(VecView<double>(g.data(), 3), f, VecView<const double>(p.data(), 3), 3);
+    return f;
+  }
+};
+
+TEST_F(Derivat, MatchesTheAnalyticGradient) {
+  const std::vector<double> points[] = {{0.9, 0.6, -0.2}, {0.0, 0.0, 0.0}, {-3.0, 12.0, 250.0}};
+  for (const auto& p : points) {
+    SCOPED_TRACE(::testing::PrintToString(p));
+    std::vector<double> g;
+    run(p, g);
+    const std::vector<double> expected = analytic(p);
+    // Central differences of a quadratic are exact but for rounding: about eps f / h, which
+    // at p = 0 (step 3e-10, f about 10) is some 1e-5.
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_TRUE(testsupport::near_rel(g[k], expected[k], 1e-6, 2e-5)) << "k=" << k;
+    }
+  }
+}
+
+TEST_F(Derivat, FixedParameterGetsZeroAndCostsNoEvaluations) {
+  std::vector<double> g;
+  const int64_t before_all_free = funct::fun_count;
+  run({0.9, 0.6, -0.2}, g);
+  EXPECT_EQ(funct::fun_count - before_all_free, 2 * 3 + 2);
+  common_data::pmask(2) = 0;
+  const int64_t before = funct::fun_count;
+  run({0.9, 0.6, -0.2}, g);
+  EXPECT_EQ(funct::fun_count - before, 2 * 2 + 2);
+  EXPECT_EQ(g[1], 0.0);
+  EXPECT_NE(g[0], 0.0);
+}
+
+TEST_F(Derivat, ParameterWithoutEffectGetsTheSmallestPositiveComponent) {
+  use_formula("P1+P2*X1+0*P3");
+  std::vector<double> g;
+  run({0.9, 0.6, -0.2}, g);
+  EXPECT_EQ(g[2], 8.8800002646180425e-16);
+}
+
+TEST_F(Derivat, LeavesTheSharedStateDescribingP) {
+  const std::vector<double> p = {0.9, 0.6, -0.2};
+  std::vector<double> g;
+  const double f = run(p, g);
+  double expected_f = 0.0;
+  for (int i = 1; i <= 5; ++i) {
+    const double x = common_data::xd(i);
+    const double fit = p[0] + p[1] * x + p[2] * x * x;
+    EXPECT_DOUBLE_EQ(common_data::ydf(i), fit);
+    EXPECT_DOUBLE_EQ(common_data::yres(i), common_data::yd(i) - fit);
+    EXPECT_EQ(common_data::xnx(i, 1), x);
+    expected_f += (common_data::yd(i) - fit) * (common_data::yd(i) - fit);
+  }
+  EXPECT_NEAR_REL(f, expected_f, 1e-14);
+  EXPECT_EQ(common_data::npr, 3);
+  for (int k = 1; k <= 3; ++k) EXPECT_EQ(common_data::pfinal(k), p[k - 1]);
+}
+
+class Calcfg : public Derivat {};
+
+TEST_F(Calcfg, ConstraintLayoutWithOneFixedParameter) {
+  use_formula("P1+P2*X1");
+  common_data::pmask(1) = 1;
+  common_data::pmask(2) = 0;
+  common_data::pboundlo(1) = -1.0;
+  common_data::pboundhi(1) = 4.0;
+  common_data::pboundlo(2) = 0.25;
+  common_data::pboundhi(2) = 2.0;
+  std::vector<double> x = {1.5, 0.75};
+  std::vector<double> grad(funct::kMaxGrad, kNan);
+  std::vector<double> g(funct::kMaxConstraints, kNan);
+  std::vector<double> jac(funct::kMaxGrad * funct::kMaxConstraints, kNan);
+  double f = kNan;
+  const MatView<double> jv(jac.data(), funct::kMaxGrad, funct::kMaxConstraints, funct::kMaxGrad);
+  ASSERT_EQ(funct::calcfg(2,
+                          VecView<const double>(x.data(), 2),
+                          f,
+                          VecView<double>(grad.data(), funct::kMaxGrad),
+                          VecView<double>(g.data(), funct::kMaxConstraints),
+                          jv),
+            0);
+  EXPECT_EQ(common_data::ieqcns, 1);
+  EXPECT_EQ(common_data::icnstr, 5);
+  const std::vector<double> g_expected = {0.75, 1.5 + 1.0, 0.75 - 0.25, 4.0 - 1.5, 2.0 - 0.75};
+  for (int k = 1; k <= funct::kMaxConstraints; ++k) {
+    EXPECT_EQ(g[k - 1], k <= 5 ? g_expected[k - 1] : 0.0) << "constraint " << k;
+  }
+  // Columns: e2 (the fixed P2), e1, e2, -e1 (P1 free), +e2 (P2 fixed).
+  const double col[5][2] = {{0, 1}, {1, 0}, {0, 1}, {-1, 0}, {0, 1}};
+  for (int c = 1; c <= funct::kMaxConstraints; ++c) {
+    for (int r = 1; r <= funct::kMaxGrad; ++r) {
+      const double expected = (c <= 5 && r <= 2) ? col[c - 1][r - 1] : 0.0;
+      ASSERT_EQ(jv(r, c), expected) << "row " << r << " column " << c;
+    }
+  }
+  EXPECT_EQ(grad[1], 0.0);  // fixed
+  EXPECT_NE(grad[0], 0.0);
+  for (int k = 3; k <= funct::kMaxGrad; ++k) EXPECT_EQ(grad[k - 1], 0.0);
+  double sum = 0.0;
+  for (int i = 1; i <= 5; ++i) {
+    const double r = common_data::yd(i) - (1.5 + 0.75 * common_data::xd(i));
+    sum += r * r;
+  }
+  EXPECT_NEAR_REL(f, sum, 1e-14);
+  EXPECT_EQ(common_data::pfinal(1), 1.5);
+  EXPECT_EQ(common_data::pfinal(2), 0.75);
+}
+
+TEST_F(Calcfg, NumberedModelIsRefusedWithAStatus) {
+  globals::nmdl = 2;
+  std::vector<double> x = {1.5, 0.75};
+  std::vector<double> grad(funct::kMaxGrad, kNan);
+  std::vector<double> g(funct::kMaxConstraints, kNan);
+  std::vector<double> jac(funct::kMaxGrad * funct::kMaxConstraints, kNan);
+  double f = 0.0;
+  const int64_t before = funct::fun_count;
+  EXPECT_EQ(
+      funct::calcfg(
+          2,
+          VecView<const double>(x.data(), 2),
+          f,
+          VecView<double>(grad.data(), funct::kMaxGrad),
+          VecView<double>(g.data(), funct::kMaxConstraints),
+          MatView<double>(jac.data(), funct::kMaxGrad, funct::kMaxConstraints, funct::kMaxGrad)),
+      1);
+  EXPECT_EQ(f, funct::kSumCap);
+  EXPECT_EQ(funct::fun_count, before);
+  EXPECT_EQ(common_data::nmod, 0);
+  for (double v : g) EXPECT_EQ(v, 0.0);
+}
+
+}  // namespace
