@@ -45,6 +45,7 @@ struct Tcomp {
   int32_t stacksize = 0;       // deepest stack the formula needs
   int32_t stackptr = 0;        // depth counter while compiling
   std::vector<Instr> program;  // what evalf runs; same values as running the bytecode
+  std::vector<double> padded;  // the values for the names of the program, when fewer are given
 };
 
 // Operation codes. Binary operators are their position in `ops` plus 2, functions their

@@ -5,6 +5,7 @@
 // roots of zero or negative numbers); only ASIN and ACOS outside [-1, 1] stop the evaluation,
 // with the result 0 and evalerrtype 4. This is the innermost loop of every fit: it allocates
 // nothing and takes squares and cubes by multiplication.
+#include <algorithm>
 #include <cmath>
 
 #include "model/fparser.hpp"
@@ -112,6 +113,11 @@ void prepare_program(Tcomp& c, bool fuse) {
     c.program.push_back(in);
   }
   c.program.push_back(Instr{kDone, 0, 0.0});
+  int32_t names = 0;
+  for (const Instr& in : c.program) {
+    if (in.op == kVar || (in.op >= kAddVar && in.op <= kPowVar)) names = std::max(names, in.k + 1);
+  }
+  c.padded.assign(static_cast<size_t>(names), 0.0);
 }
 
 // Threaded dispatch (a jump to the next instruction's label at the end of each one) with the
@@ -136,9 +142,15 @@ double evalf(int32_t i, std::span<const double> values) {
   double* s = c.stack.data();
   int32_t sp = 0;
   double top = 0.0;
-  const size_t nvalues = values.size();
-  // A name beyond the supplied values takes the last one.
-  auto value = [&](size_t k) { return nvalues == 0 ? 0.0 : values[k < nvalues ? k : nvalues - 1]; };
+  // A name beyond the supplied values takes the last one (0 when none is given): such a call
+  // reads a padded copy, so the instructions index without a check.
+  const double* value = values.data();
+  if (values.size() < c.padded.size()) {
+    for (size_t k = 0; k < c.padded.size(); ++k) {
+      c.padded[k] = values.empty() ? 0.0 : values[std::min(k, values.size() - 1)];
+    }
+    value = c.padded.data();
+  }
 
 #define VARQEN_NEXT goto* kLabels[(++ip)->op]
 #define VARQEN_BINARY(expr)   \
@@ -156,7 +168,7 @@ double evalf(int32_t i, std::span<const double> values) {
   goto* kLabels[ip->op];
 op_var:
   s[sp++] = top;
-  top = value(static_cast<size_t>(ip->k));
+  top = value[ip->k];
   VARQEN_NEXT;
 op_immed:
   s[sp++] = top;
@@ -226,17 +238,17 @@ op_rd:
 op_omegw:
   VARQEN_UNARY(omegawo(top));
 op_add_var:
-  VARQEN_UNARY(top + value(static_cast<size_t>(ip->k)));
+  VARQEN_UNARY(top + value[ip->k]);
 op_sub_var:
-  VARQEN_UNARY(top - value(static_cast<size_t>(ip->k)));
+  VARQEN_UNARY(top - value[ip->k]);
 op_mul_var:
-  VARQEN_UNARY(top * value(static_cast<size_t>(ip->k)));
+  VARQEN_UNARY(top * value[ip->k]);
 op_div_var : {
-  const double b = value(static_cast<size_t>(ip->k));
+  const double b = value[ip->k];
   VARQEN_UNARY(top / (b == 0.0 ? 1e-9 : b));
 }
 op_pow_var:
-  VARQEN_UNARY(power(top, value(static_cast<size_t>(ip->k))));
+  VARQEN_UNARY(power(top, value[ip->k]));
 op_add_imm:
   VARQEN_UNARY(top + ip->v);
 op_sub_imm:

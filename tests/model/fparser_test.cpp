@@ -140,6 +140,9 @@ TEST_F(FparserTest, PrecedenceByValue) {
 
 TEST_F(FparserTest, NameBeyondSuppliedValuesTakesTheLast) {
   EXPECT_EQ(eval("X1", {7.0, 9.0}), 9.0);
+  EXPECT_EQ(eval("P1*X1+P2", {2.0, 3.0}), 9.0);
+  EXPECT_EQ(eval("P1-X1", {}), 0.0);
+  EXPECT_EQ(eval("P3+P1", {1.0, 2.0, 4.0, 8.0}), 5.0);
 }
 
 TEST_F(FparserTest, SyntaxCodesWithMarkedTextAndMarkerLine) {
