@@ -67,7 +67,9 @@ void adjustl_blanks(std::string& s) {
 
 // "(" + fmt(1..lt) + ")" in an 80-character format buffer.
 std::string parenthesised(std::string_view fmt) {
-  std::string f = "(" + trim(fmt) + ")";
+  std::string f = "(";  // appended, not `"(" + std::string`: GCC 12 -O3 warns (-Wrestrict)
+  f += trim(fmt);
+  f += ')';
   if (f.size() > static_cast<size_t>(len_format)) f.resize(len_format);
   return f;
 }

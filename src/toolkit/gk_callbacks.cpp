@@ -67,7 +67,7 @@ void loop() {
 
 void startidle(int32_t timeout) {
   auto rec = GK__GetWindowDataPtr(0);
-  if (rec) rec->idle_event.wait(std::max(timeout, 0));
+  if (rec) rec->idle_event.wait(timeout < 0 ? platform::kInfinite : timeout);
 }
 
 int32_t stopidle() {

@@ -28,7 +28,7 @@ struct CallbackOrigin {
 const CallbackOrigin* current_callback();
 
 void loop();
-void startidle(int32_t timeout);
+void startidle(int32_t timeout);  // milliseconds; negative waits like loop
 int32_t stopidle();
 int32_t getsignallingwindow();
 
