@@ -269,6 +269,14 @@ TEST(Scale, AveragesTheCoveredArea) {
   const Page doubled = scale_page(checker, 8, 4);
   for (int x = 0; x < 8; ++x) EXPECT_EQ(doubled.at(x, 3), checker.at(x / 2, 1));
   EXPECT_EQ(scale_page(checker, 0, 5).width(), 0);
+  const Page whole = scale_page(checker, 7, 5);
+  const Page part = scale_page(checker, 7, 5, {2, 1, 6, 9});  // cut to 4 x 4
+  ASSERT_EQ(part.width(), 4);
+  ASSERT_EQ(part.height(), 4);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(part.at(x, y), whole.at(x + 2, y + 1));
+  }
+  EXPECT_EQ(scale_page(checker, 7, 5, {7, 0, 9, 5}).width(), 0);
   EXPECT_EQ(scale_page(Page(), 5, 5).width(), 0);
 }
 
