@@ -1,5 +1,6 @@
 #include "toolkit/image_files.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
@@ -38,6 +39,12 @@ platform::Page copy_block(
     }
   }
   return copy;
+}
+
+// The window's title; setwindowtitle may replace it from another thread meanwhile.
+std::string window_title(WindowData& rec) {
+  std::lock_guard<std::mutex> g(rec.state_lock);
+  return rec.title;
 }
 
 platform::Spooler& the_spooler() {
@@ -110,7 +117,7 @@ int32_t printimage(const char* title,
       open_printer ? open_printer(*answer) : default_open_printer(*answer);
   if (!printer || !printer->start_document(kDocumentName)) return 0;
   // Step 4: the title, else the window's.
-  const std::u16string text = to_wide(title && *title ? std::string(title) : rec->title);
+  const std::u16string text = to_wide(title && *title ? std::string(title) : window_title(*rec));
   const PrintLayout layout = print_layout(
       printer->dpi_x(), printer->dpi_y(), block.width(), block.height(), !text.empty());
   if (!text.empty()) {
@@ -152,14 +159,26 @@ void readimagefile(const char* filename, int32_t left, int32_t top, int32_t righ
   const int64_t width = right == kOwnSize ? picture->width() : std::abs(int64_t{right} - left) + 1;
   const int64_t height =
       bottom == kOwnSize ? picture->height() : std::abs(int64_t{bottom} - top) + 1;
-  if (width * height > platform::kMaxBmpPixels) return;  // refuse rather than exhaust memory
-  const platform::Page scaled =
-      platform::scale_page(*picture, static_cast<int>(width), static_cast<int>(height));
+  if (width > kOwnSize || height > kOwnSize) return;  // wider than any page can show
   DcLease lease = GK__GetFoundDC(rec);
   if (!lease) return;
+  // Only the part of the stretched picture that lands on the page is made, so a rectangle
+  // far larger than the page costs no more than the page.
+  const platform::Point origin = lease.dc().to_device({0, 0});
+  const int64_t x = int64_t{left} + origin.x, y = int64_t{top} + origin.y;
+  const platform::Rect clip = lease.dc().drawable();
+  auto cut = [](int64_t v, int64_t size) {
+    return static_cast<int>(std::clamp<int64_t>(v, 0, size));
+  };
+  const platform::Rect part{cut(clip.left - x, width),
+                            cut(clip.top - y, height),
+                            cut(clip.right - x, width),
+                            cut(clip.bottom - y, height)};
+  const platform::Page scaled =
+      platform::scale_page(*picture, static_cast<int>(width), static_cast<int>(height), part);
   platform::bit_blt(lease.dc(),
-                    left,
-                    top,
+                    static_cast<int>(int64_t{left} + part.left),
+                    static_cast<int>(int64_t{top} + part.top),
                     scaled.width(),
                     scaled.height(),
                     scaled,

@@ -25,7 +25,20 @@ void set32(std::span<uint8_t> b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-int64_t bytes_for(int64_t width, int64_t height) { return kImageHeaderSize + 4 * width * height; }
+// Bytes of an image of width x height pixels; nothing for an empty size or one above
+// 2^31 - 1 bytes (imagesize makes none larger), checked before multiplying so that no size
+// a caller or a forged header gives can overflow.
+std::optional<int64_t> bytes_for(int64_t width, int64_t height) {
+  constexpr int64_t kMaxPixelBytes = std::numeric_limits<int32_t>::max() - kImageHeaderSize;
+  if (width <= 0 || height <= 0 || width > kMaxPixelBytes / 4 / height) return std::nullopt;
+  return kImageHeaderSize + 4 * width * height;
+}
+
+// True when an image of width x height pixels fits into `bytes` bytes.
+bool fits(int64_t width, int64_t height, size_t bytes) {
+  const std::optional<int64_t> size = bytes_for(width, height);
+  return size && *size <= static_cast<int64_t>(bytes);
+}
 
 // putimage's ops 0..4.
 constexpr platform::RasterOp kOps[] = {platform::RasterOp::Copy,
@@ -37,10 +50,8 @@ constexpr platform::RasterOp kOps[] = {platform::RasterOp::Copy,
 }  // namespace
 
 int32_t imagesize(int32_t w, int32_t h) {
-  const int64_t width = int64_t{w} + 1, height = int64_t{h} + 1;
-  if (width <= 0 || height <= 0) return 0;
-  const int64_t size = bytes_for(width, height);
-  return size > std::numeric_limits<int32_t>::max() ? 0 : static_cast<int32_t>(size);
+  const std::optional<int64_t> size = bytes_for(int64_t{w} + 1, int64_t{h} + 1);
+  return size ? static_cast<int32_t>(*size) : 0;
 }
 
 std::vector<uint8_t> mallocimage(int32_t w, int32_t h) {
@@ -50,8 +61,8 @@ std::vector<uint8_t> mallocimage(int32_t w, int32_t h) {
 std::optional<platform::Page> image_page(std::span<const uint8_t> image) {
   if (image.size() < static_cast<size_t>(kImageHeaderSize)) return std::nullopt;
   const int32_t width = get32(image, 4), height = get32(image, 8);
-  if (get32(image, 0) != 0 || width <= 0 || height <= 0 || get32(image, 12) != 4 * width ||
-      bytes_for(width, height) > static_cast<int64_t>(image.size())) {
+  if (get32(image, 0) != 0 || get32(image, 12) != 4 * int64_t{width} ||
+      !fits(width, height, image.size())) {
     return std::nullopt;
   }
   platform::Page page(width, height);
@@ -60,16 +71,15 @@ std::optional<platform::Page> image_page(std::span<const uint8_t> image) {
 }
 
 bool store_image(const platform::Page& page, std::span<uint8_t> buffer) {
-  const int64_t size = bytes_for(page.width(), page.height());
-  if (page.width() == 0 || size > static_cast<int64_t>(buffer.size())) return false;
+  if (!fits(page.width(), page.height(), buffer.size())) return false;
+  const size_t pixel_bytes = 4 * static_cast<size_t>(page.width()) * page.height();
   std::memset(buffer.data(), 0, kImageHeaderSize);
   set32(buffer, 4, static_cast<uint32_t>(page.width()));
   set32(buffer, 8, static_cast<uint32_t>(page.height()));
   set32(buffer, 12, static_cast<uint32_t>(4 * page.width()));
   buffer[16] = 1;   // planes
   buffer[18] = 32;  // bits per pixel
-  std::memcpy(
-      buffer.data() + kImageHeaderSize, page.data(), static_cast<size_t>(size) - kImageHeaderSize);
+  std::memcpy(buffer.data() + kImageHeaderSize, page.data(), pixel_bytes);
   return true;
 }
 
@@ -77,8 +87,7 @@ bool scaleimage(std::span<const uint8_t> source,
                 std::span<uint8_t> target,
                 int32_t width,
                 int32_t height) {
-  if (width <= 0 || height <= 0) return false;
-  if (bytes_for(width, height) > static_cast<int64_t>(target.size())) return false;
+  if (!fits(width, height, target.size())) return false;
   const auto page = image_page(source);
   if (!page) return false;
   return store_image(platform::scale_page(*page, width, height), target);
@@ -87,7 +96,9 @@ bool scaleimage(std::span<const uint8_t> source,
 std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* height) {
   const auto picture = filename ? platform::load_picture(filename) : std::nullopt;
   if (!picture) return {};
-  std::vector<uint8_t> image(static_cast<size_t>(bytes_for(picture->width(), picture->height())));
+  const std::optional<int64_t> size = bytes_for(picture->width(), picture->height());
+  if (!size) return {};
+  std::vector<uint8_t> image(static_cast<size_t>(*size));
   store_image(*picture, image);
   if (width) *width = picture->width();
   if (height) *height = picture->height();
@@ -97,8 +108,7 @@ std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* he
 void getimage(int32_t left, int32_t top, int32_t right, int32_t bottom, std::span<uint8_t> buffer) {
   const int64_t width = std::abs(int64_t{right} - left) + 1;
   const int64_t height = std::abs(int64_t{bottom} - top) + 1;
-  if (width * height > platform::kMaxBmpPixels) return;  // keeps the size below in range
-  if (bytes_for(width, height) > static_cast<int64_t>(buffer.size())) return;  // does not fit
+  if (!fits(width, height, buffer.size())) return;
   DcLease lease = GK__GetCompatDC(0);
   if (!lease) return;
   const platform::Point corner =

@@ -1,6 +1,7 @@
 #include "toolkit/text.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 
 #include "platform/gfx/device_context.hpp"
@@ -16,6 +17,10 @@ namespace {
 
 using FontRef = std::shared_ptr<const platform::Font>;
 using Lock = std::lock_guard<platform::CriticalSection>;
+
+int32_t saturate(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
 
 // The font text is measured and drawn with: the current font; after graphdefaults has
 // forgotten it, the font still selected in the page; the default GUI font for a page that
@@ -205,26 +210,28 @@ void outtext(const char* text) {
     // its top-left corner moved by the justification (extents as they lie on the page).
     const int across = vertical ? e.height : e.width;
     const int up = vertical ? e.width : e.height;
-    platform::Point corner = r.text_position;
-    if (r.text.horiz == 1) corner.x -= across / 2;
-    if (r.text.horiz == 2) corner.x -= across;
-    if (r.text.vert == 1) corner.y -= up / 2;
-    if (r.text.vert == 0) corner.y -= up;
+    // In 64 bits, saturated to the 32-bit range: the text position may be any value.
+    int64_t x = r.text_position.x, y = r.text_position.y;
+    if (r.text.horiz == 1) x -= across / 2;
+    if (r.text.horiz == 2) x -= across;
+    if (r.text.vert == 1) y -= up / 2;
+    if (r.text.vert == 0) y -= up;
+    const platform::Point corner{saturate(x), saturate(y)};
     // Step 3.
     const platform::TextColours colours{platform::to_pixel(r.drawing_color),
                                         platform::to_pixel(r.background_color),
                                         r.text.transparency != 1};
     const platform::Point device = dc.to_device(corner);
     if (vertical) {
-      draw_vertical(dc, *font, device, wide, colours);  // step 5
-      r.text_position.x = corner.x + e.width;           // step 6
+      draw_vertical(dc, *font, device, wide, colours);            // step 5
+      r.text_position.x = saturate(int64_t{corner.x} + e.width);  // step 6
     } else {
       // Step 4: clipped to the rectangle, which ends at the client's corner, and the page's
       // clip region.
       const platform::Rect box =
           platform::intersect({device.x, device.y, r.width, r.height}, dc.drawable());
       platform::draw_text(dc.page(), *font, device.x, device.y, wide, colours, box);
-      r.text_position.y = corner.y + e.height;  // step 6
+      r.text_position.y = saturate(int64_t{corner.y} + e.height);  // step 6
     }
   }
   refresh_drawn(r, nullptr);  // step 7

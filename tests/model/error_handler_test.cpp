@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "model/units.hpp"
-#include "temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -34,7 +34,7 @@ class ErrorHandler : public ::testing::Test {
     error_handler::set_clock(nullptr);
     units::reset();
   }
-  modeltest::TempDir dir_;
+  testsupport::TempDir dir_;
   std::ostringstream console_;
 };
 

@@ -9,7 +9,7 @@
 
 #include "common/globals.hpp"
 #include "model/units.hpp"
-#include "temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace modeltest {
 
@@ -36,7 +36,7 @@ class ReaderFixture : public ::testing::Test {
   }
   std::string missing() const { return (dir_.path() / "missing.dat").string(); }
 
-  TempDir dir_;
+  testsupport::TempDir dir_;
   std::ostringstream console_;
 };
 

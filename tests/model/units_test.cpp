@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -17,7 +17,7 @@ class Units : public ::testing::Test {
     units::set_start_directory(dir_.path());
   }
   void TearDown() override { units::reset(); }
-  modeltest::TempDir dir_;
+  testsupport::TempDir dir_;
 };
 
 TEST_F(Units, GetUnitSkipsReservedNumbers) {

@@ -4,19 +4,18 @@
 #include <string>
 
 #include "platform/image/bmp.hpp"
-#include "temp_path.hpp"
+#include "support/temp_dir.hpp"
 #include "toolkit/dib.hpp"
 #include "toolkit_fixture.hpp"
 
 namespace gk {
 namespace {
 
-using toolkit_test::temp_path;
-
 class DibFile : public toolkit_test::HeadlessToolkit {};
 
 TEST_F(DibFile, LoadReadsAFileAndReportsAMissingOne) {
-  const auto path = temp_path("varqen_loaddib.bmp").string();
+  const testsupport::TempDir dir;
+  const auto path = dir.file("varqen_loaddib.bmp");
   platform::Page page(3, 2);
   page.fill(0x123456);
   ASSERT_TRUE(platform::write_bmp24(path, page));

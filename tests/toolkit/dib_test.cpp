@@ -6,12 +6,10 @@
 #include <string>
 
 #include "platform/image/bmp.hpp"
-#include "temp_path.hpp"
+#include "support/temp_dir.hpp"
 
 namespace gk {
 namespace {
-
-using toolkit_test::temp_path;
 
 platform::Page sample(int w, int h) {
   platform::Page page(w, h);
@@ -57,7 +55,8 @@ TEST(Dib, CoreHeaderSizesUseThreeByteColours) {
 }
 
 TEST(Dib, PageSavesAndReadsBackThroughAFile) {
-  const auto path = temp_path("varqen_dib_test.bmp").string();
+  const testsupport::TempDir dir;
+  const auto path = dir.file("varqen_dib_test.bmp");
   const platform::Page page = sample(37, 11);
   Dib dib = BitmapToDIB(page);
   ASSERT_NE(dib, nullptr);
@@ -77,7 +76,8 @@ TEST(Dib, PageSavesAndReadsBackThroughAFile) {
 }
 
 TEST(Dib, SaveRefusesWhatItCannotWrite) {
-  const auto path = temp_path("varqen_dib_refused.bmp").string();
+  const testsupport::TempDir dir;
+  const auto path = dir.file("varqen_dib_refused.bmp");
   EXPECT_EQ(SaveDIB(nullptr, path), kDibMissing);
   Dib dib = BitmapToDIB(sample(4, 4));
   dib->bytes.resize(dib->bytes.size() - 1);  // pixels cut short

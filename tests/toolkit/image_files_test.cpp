@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/image/bmp.hpp"
-#include "temp_path.hpp"
+#include "support/temp_dir.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/images.hpp"
 #include "toolkit/text.hpp"
@@ -15,8 +17,6 @@
 
 namespace gk {
 namespace {
-
-using toolkit_test::temp_path;
 
 using platform::Page;
 using platform::Pixel;
@@ -46,16 +46,12 @@ class ImageFiles : public toolkit_test::HeadlessToolkit {
         for (int x = 0; x < page.width(); ++x) page.at(x, y) = Pixel(x * 0x10101 + y * 0x100);
       }
     }
-    dir = temp_path("varqen_image_files");
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
   }
   void TearDown() override {
-    std::filesystem::remove_all(dir);
     reset_printing();
     HeadlessToolkit::TearDown();
   }
-  std::string path(const char* name) const { return (dir / name).string(); }
+  std::string path(const char* name) const { return dir.file(name); }
   Page& page() { return rec->pages[static_cast<size_t>(rec->active_page.load())]; }
 
   const char* title_ = "Plot window";
@@ -63,7 +59,7 @@ class ImageFiles : public toolkit_test::HeadlessToolkit {
   std::shared_ptr<platform::VirtualPrinter> printer = std::make_shared<platform::VirtualPrinter>();
   int32_t index = -1;
   WindowRef rec;
-  std::filesystem::path dir;
+  testsupport::TempDir dir;
 };
 
 TEST_F(ImageFiles, WrittenFileHoldsTheBlockPixelForPixel) {
@@ -105,7 +101,7 @@ TEST_F(ImageFiles, SaveDialogNamesGetTheirExtension) {
 TEST_F(ImageFiles, CancelledOrFailedSaveWritesNothing) {
   dialogs.script_file(std::nullopt);
   EXPECT_EQ(writeimagefile(nullptr, 0, 0, 9, 9, 0), 0);
-  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   EXPECT_EQ(writeimagefile("/nonexistent-dir/x.bmp", 0, 0, 9, 9, 0), 0);
 }
 
@@ -162,6 +158,20 @@ TEST_F(ImageFiles, PrintWithoutTitlesMovesThePictureUp) {
   EXPECT_EQ(shown[0].printer, "");  // no printer configured: the dialog offers a file only
 }
 
+TEST_F(ImageFiles, PrintReadsTheWindowTitleWhileAnotherThreadRenamesIt) {
+  std::atomic<bool> stop{false};
+  std::thread renamer([&] {
+    while (!stop) setwindowtitle("Renamed window");
+  });
+  for (int i = 0; i < 3; ++i) {
+    dialogs.script_print(platform::PrintDialogAnswer{"Virtual printer", ""});
+    EXPECT_NE(printimage(nullptr, 0, 0, 9, 9, 0), 0);
+  }
+  stop = true;
+  renamer.join();
+  EXPECT_EQ(printer->printed().size(), 3u);
+}
+
 TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
   Page picture(4, 2);
   picture.fill(0x00FF00);
@@ -181,6 +191,28 @@ TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
   readimagefile(path("missing.bmp").c_str(), 0, 0, 9, 9);
   EXPECT_EQ(page().at(0, 0), before);
   EXPECT_EQ(dialogs.shown_files().at(0).pattern, "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF");
+}
+
+TEST_F(ImageFiles, RectanglesFarLargerThanThePageStillDraw) {
+  Page picture(2, 2);
+  picture.at(0, 0) = 0xFF0000, picture.at(1, 0) = 0x00FF00;
+  picture.at(0, 1) = 0x0000FF, picture.at(1, 1) = 0xFFFF00;
+  ASSERT_TRUE(platform::write_bmp24(path("q.bmp"), picture));
+  readimagefile(path("q.bmp").c_str(), 0, 0, 9999, 9999);  // 10^8 pixels, top-left quarter shown
+  EXPECT_EQ(page().at(0, 0), 0xFF0000u);
+  EXPECT_EQ(page().at(199, 99), 0xFF0000u);
+  readimagefile(path("q.bmp").c_str(), -9900, -9950, 99, 49);  // bottom-right quarter shown
+  EXPECT_EQ(page().at(0, 0), 0xFFFF00u);
+  EXPECT_EQ(page().at(99, 49), 0xFFFF00u);
+  EXPECT_EQ(page().at(100, 50), 0xFF0000u);
+  const Page before = page();
+  readimagefile(path("q.bmp").c_str(), INT_MIN, INT_MIN, INT_MAX - 1, INT_MAX - 1);
+  std::vector<uint8_t> image = mallocimage(9, 9);
+  const std::vector<uint8_t> untouched = image;
+  getimage(INT_MIN, INT_MIN, INT_MAX, INT_MAX, image);
+  EXPECT_EQ(image, untouched);
+  EXPECT_TRUE(
+      std::equal(before.data(), before.data() + before.width() * before.height(), page().data()));
 }
 
 TEST_F(ImageFiles, PutimageXorTwiceRestoresThePage) {

@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
 #include "platform/image/bmp.hpp"
-#include "temp_path.hpp"
+#include "support/temp_dir.hpp"
 
 namespace gk {
 namespace {
-
-using toolkit_test::temp_path;
 
 platform::Page sample(int w, int h) {
   platform::Page page(w, h);
@@ -27,6 +26,8 @@ TEST(Images, SizeCoversOneMorePixelEachWay) {
   EXPECT_EQ(imagesize(-1, 5), 0);
   EXPECT_EQ(imagesize(5, -7), 0);
   EXPECT_EQ(imagesize(100000, 100000), 0);  // above 2^31 - 1
+  EXPECT_EQ(imagesize(INT32_MAX, INT32_MAX), 0);
+  EXPECT_EQ(imagesize(INT32_MAX, 0), 0);
   EXPECT_EQ(mallocimage(9, 9).size(), 24u + 400u);
   EXPECT_TRUE(mallocimage(-1, 0).empty());
 }
@@ -65,6 +66,20 @@ TEST(Images, ImagesClaimingMoreThanTheyHoldAreRefused) {
   EXPECT_FALSE(image_page(std::span(buffer.data(), buffer.size() - 1)).has_value());
 }
 
+TEST(Images, HugeSizesAreRefusedWithoutOverflow) {
+  std::vector<uint8_t> image = mallocimage(4, 2);
+  ASSERT_TRUE(store_image(sample(5, 3), image));
+  // A header whose pixel count, times four, wraps around 64 bits.
+  std::vector<uint8_t> forged = image;
+  for (size_t at : {4u, 8u}) forged[at] = 0xFF, forged[at + 1] = 0xFF, forged[at + 2] = 0xFF;
+  for (size_t at : {7u, 11u}) forged[at] = 0x7F;
+  forged[12] = 0xFC, forged[13] = 0xFF, forged[14] = 0xFF, forged[15] = 0xFF;  // 4 x width
+  EXPECT_FALSE(image_page(forged).has_value());
+  std::vector<uint8_t> target = mallocimage(4, 2);
+  EXPECT_FALSE(scaleimage(image, target, INT32_MAX, INT32_MAX));
+  EXPECT_FALSE(scaleimage(image, target, INT32_MAX, 2));
+}
+
 TEST(Images, ScaleStretchesIntoATargetThatFits) {
   std::vector<uint8_t> source = mallocimage(1, 0);
   platform::Page two(2, 1);
@@ -83,7 +98,8 @@ TEST(Images, ScaleStretchesIntoATargetThatFits) {
 }
 
 TEST(Images, LoadImageReadsAPictureFile) {
-  const auto path = temp_path("varqen_loadimage.bmp").string();
+  const testsupport::TempDir dir;
+  const auto path = dir.file("varqen_loadimage.bmp");
   const platform::Page page = sample(7, 4);
   ASSERT_TRUE(platform::write_bmp24(path, page));
   int32_t w = 0, h = 0;

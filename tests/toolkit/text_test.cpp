@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/text.hpp"
@@ -210,6 +212,21 @@ TEST_F(Text, NewWindowsWriteWithFontZeroAtTwelvePixels) {
   EXPECT_EQ(textwidth("Bold"), bold);
   settextstyle(1, 0, 12);
   EXPECT_LT(textwidth("Bold"), bold);  // font 1 is not bold
+}
+
+TEST_F(Text, PositionsAtTheEndsOfTheCoordinateRangeSaturate) {
+  settextstyle(1, 0, 12);
+  outtextxy(10, INT32_MAX - 2, "A");  // the next line would lie beyond the range
+  EXPECT_EQ(rec->text_position.y, INT32_MAX);
+  settextjustify(2, 0);  // right and bottom: the corner lies before the range
+  outtextxy(INT32_MIN, INT32_MIN + 5, "Ag");
+  EXPECT_EQ(rec->text_position.x, INT32_MIN);
+  EXPECT_EQ(rec->text_position.y, INT32_MIN + 12);
+  settextstyle(1, 1, 12);
+  settextjustify(0, 2);
+  outtextxy(INT32_MAX - 1, 0, "A");
+  EXPECT_EQ(rec->text_position.x, INT32_MAX);
+  EXPECT_EQ(ink().right, -1);
 }
 
 TEST_F(Text, NullTextDrawsNothing) {

@@ -41,19 +41,25 @@ Pixel blend(Pixel under, Pixel over, uint32_t alpha) {
   return (r << 16) | (g << 8) | b;
 }
 
-void fill_box(Page& page, const Rect& c, int x0, int y0, int x1, int y1, Pixel p) {
-  for (int y = std::max(y0, c.top); y < std::min(y1, c.bottom); ++y) {
-    for (int x = std::max(x0, c.left); x < std::min(x1, c.right); ++x) page.at(x, y) = p;
+// Positions are 64-bit: a block may start anywhere in the 32-bit range and run past it.
+void fill_box(Page& page, const Rect& c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, Pixel p) {
+  for (int64_t y = std::max<int64_t>(y0, c.top); y < std::min<int64_t>(y1, c.bottom); ++y) {
+    for (int64_t x = std::max<int64_t>(x0, c.left); x < std::min<int64_t>(x1, c.right); ++x) {
+      page.at(static_cast<int>(x), static_cast<int>(y)) = p;
+    }
   }
 }
 
-void draw_glyph(Page& page, const Rect& c, const Glyph& g, int pen_x, int baseline, Pixel p) {
-  const int x0 = pen_x + g.left;
-  const int y0 = baseline - g.top;
-  for (int j = std::max(0, c.top - y0); j < g.rows && y0 + j < c.bottom; ++j) {
+void draw_glyph(
+    Page& page, const Rect& c, const Glyph& g, int64_t pen_x, int64_t baseline, Pixel p) {
+  const int64_t x0 = pen_x + g.left;
+  const int64_t y0 = baseline - g.top;
+  for (int64_t j = std::max<int64_t>(0, c.top - y0); j < g.rows && y0 + j < c.bottom; ++j) {
     const uint8_t* cov = g.coverage.data() + static_cast<size_t>(j) * g.width;
-    for (int i = std::max(0, c.left - x0); i < g.width && x0 + i < c.right; ++i) {
-      if (cov[i] != 0) page.at(x0 + i, y0 + j) = blend(page.at(x0 + i, y0 + j), p, cov[i]);
+    for (int64_t i = std::max<int64_t>(0, c.left - x0); i < g.width && x0 + i < c.right; ++i) {
+      if (cov[i] == 0) continue;
+      Pixel& under = page.at(static_cast<int>(x0 + i), static_cast<int>(y0 + j));
+      under = blend(under, p, cov[i]);
     }
   }
 }
@@ -78,14 +84,14 @@ void draw_text(Page& page,
                const Rect& clip) {
   const Rect c = intersect(clip, {0, 0, page.width(), page.height()});
   if (c.left >= c.right || c.top >= c.bottom) return;
-  int top = y;
+  int64_t top = y;
   for_each_line(text, [&](std::u16string_view line) {
     if (colours.opaque) {
       const int width = line_width(font, line);
-      fill_box(page, c, x, top, x + width, top + font.line_height(), colours.background);
+      fill_box(page, c, x, top, int64_t{x} + width, top + font.line_height(), colours.background);
     }
-    const int baseline = top + font.ascent();
-    int pen = x;
+    const int64_t baseline = top + font.ascent();
+    int64_t pen = x;
     size_t pos = 0;
     while (pos < line.size()) {
       const Glyph& g = font.glyph(next_code_point(line, pos));

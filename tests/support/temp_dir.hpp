@@ -1,4 +1,5 @@
-// A fresh temporary folder per test, removed afterwards, so no test writes into the source tree.
+// A fresh temporary folder per test, removed afterwards: no test writes into the source tree,
+// and test programs of several checkouts running at once never share a file.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-namespace modeltest {
+namespace testsupport {
 
 class TempDir {
  public:
@@ -25,6 +26,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
+  // Full path of a file in the folder.
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
   // Writes a file with exactly these bytes and returns its full path.
   std::string write(const std::string& name, const std::string& bytes) const {
     const std::filesystem::path p = path_ / name;
@@ -40,4 +43,4 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-}  // namespace modeltest
+}  // namespace testsupport
