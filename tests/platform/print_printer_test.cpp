@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "platform/print/lp_spooler.hpp"
 #include "platform/print/printer.hpp"
 #include "support/temp_dir.hpp"
 
@@ -132,6 +134,44 @@ TEST(Printer, SpoolerReceivesThePageAsAPdfFile) {
   ASSERT_TRUE(printer->start_document("Doc"));
   EXPECT_FALSE(printer->end_document());
   EXPECT_FALSE(std::filesystem::exists(spooler.queued_path));
+}
+
+// A program of the temporary folder: a shell script with these lines.
+std::string script(const testsupport::TempDir& dir,
+                   const std::string& name,
+                   const std::string& body) {
+  const std::string path = dir.write(name, "#!/bin/sh\n" + body);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  return path;
+}
+
+TEST(LpSpooler, AsksInTheCLocaleAndPassesArgumentsAsGiven) {
+  const testsupport::TempDir dir;
+  // Like lpstat: the answer is in the language of the locale.
+  const std::string lpstat = script(dir,
+                                    "lpstat",
+                                    "if [ \"$LC_ALL\" = C ]; then\n"
+                                    "  echo 'system default destination: office'\n"
+                                    "else\n"
+                                    "  echo 'Standardziel des Systems: office'\n"
+                                    "fi\n");
+  const std::string lp = script(dir, "lp", "printf '%s\\n' \"$@\" > \"$0.args\"\n");
+  const std::string refusing = script(dir, "lp-refusing", "exit 1\n");
+  const char* saved = std::getenv("LC_ALL");
+  const std::string old = saved ? saved : "";
+  setenv("LC_ALL", "de_DE.UTF-8", 1);
+  LpSpooler spooler(lpstat, lp);
+  const auto destination = spooler.default_destination();
+  EXPECT_TRUE(spooler.submit("office", "/tmp/a b.pdf", "Plot; rm -rf /"));
+  if (saved) {
+    setenv("LC_ALL", old.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+  EXPECT_EQ(destination, "office");
+  EXPECT_EQ(dir.read("lp.args"), "-d\noffice\n-t\nPlot; rm -rf /\n--\n/tmp/a b.pdf\n");
+  EXPECT_FALSE(LpSpooler(lpstat, refusing).submit("office", "/tmp/a.pdf", "Doc"));
+  EXPECT_EQ(LpSpooler(dir.file("missing")).default_destination(), std::nullopt);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern char** environ;
@@ -14,22 +15,40 @@ extern char** environ;
 namespace platform {
 namespace {
 
+// The process's environment with the C locale for messages, so that the spooler's answers
+// are in the English wording parsed below whatever language the user runs in.
+std::vector<std::string> c_locale_environment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    if (std::string_view(*e).substr(0, 7) != "LC_ALL=") env.emplace_back(*e);
+  }
+  env.emplace_back("LC_ALL=C");
+  return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (std::string& s : strings) out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
 // Runs the program with its arguments; its exit status is 0 on success. Standard output is
-// collected into `out` when given, else discarded with standard error.
+// collected into `out` when given, else discarded with standard error. The pipe is closed on
+// exec, so a program another thread starts meanwhile cannot hold it open.
 bool run(std::vector<std::string> argv, std::string* out) {
   int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return false;
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
+  std::vector<std::string> env = c_locale_environment();
+  const std::vector<char*> args = pointers(argv), envp = pointers(env);
   pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
   char buffer[256];
@@ -50,7 +69,7 @@ bool run(std::vector<std::string> argv, std::string* out) {
 
 std::optional<std::string> LpSpooler::default_destination() {
   std::string out;
-  if (!run({"lpstat", "-d"}, &out)) return std::nullopt;
+  if (!run({lpstat_, "-d"}, &out)) return std::nullopt;
   // "system default destination: NAME"; anything else means none is set.
   const std::string tag = "system default destination: ";
   const size_t at = out.find(tag);
@@ -64,7 +83,7 @@ std::optional<std::string> LpSpooler::default_destination() {
 bool LpSpooler::submit(const std::string& destination,
                        const std::string& pdf_path,
                        const std::string& title) {
-  return run({"lp", "-d", destination, "-t", title, "--", pdf_path}, nullptr);
+  return run({lp_, "-d", destination, "-t", title, "--", pdf_path}, nullptr);
 }
 
 }  // namespace platform
