@@ -244,6 +244,21 @@ TEST_F(GkWindowDeath, ExitOnCloseEndsWithZero) {
       "");
 }
 
+TEST_F(GkWindowDeath, NormalExitClosesTheWindowsLeftOpen) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The windows' threads end while the program exits: whatever they touch then must still
+  // exist (a sanitizer report would end the process with a nonzero code).
+  EXPECT_EXIT(
+      {
+        gk::initwindow(40, 20, "left open", 0, 0, 0, 0);
+        gk::initwindow(40, 20, "", 0, 0, 0, 0);
+        gk::setcurrentwindow(0);  // this thread has sent to a window
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+
 TEST_F(GkWindowDeath, DrawingWithoutCurrentWindowStopsWithNonzero) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(gk::GK__GetWindowDataPtr(0), ::testing::ExitedWithCode(1), "");
