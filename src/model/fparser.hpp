@@ -9,11 +9,13 @@
 // and "!" as "|".
 //
 // Syntax errors carry a code 1..11 (see `checkf`) and, when printing is on, edit the caller's
-// text: a "?" is inserted before the fault and a marker line holds "\*/" with its "*" under it.
+// text: a "?" is inserted before the fault (after the fourth character for a fault among the
+// first four) and a marker line holds "\*/" with its "*" under the "?".
 // Error positions are those of the blank-free text: the offending character, or the position
 // after the last character for errors found at the end of the text (codes 1, 3, 10).
 //
-// Arrays of a compiled formula are 1-based. `evalf` allocates nothing.
+// The bytecode, immediate and stack arrays of a compiled formula are 1-based. `evalf` runs a
+// program derived from the bytecode and allocates nothing.
 #pragma once
 
 #include <cstdint>

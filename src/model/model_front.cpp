@@ -1,8 +1,9 @@
 #include "model/model_front.hpp"
 
 #include <algorithm>
-#include <cmath>
+#include <cctype>
 #include <iostream>
+#include <span>
 #include <string_view>
 #include <vector>
 

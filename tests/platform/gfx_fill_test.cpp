@@ -82,7 +82,6 @@ TEST(GfxFill, HatchesAreMonoPatterns) {
   };
   const Case cases[] = {
       {HatchStyle::Horizontal, {"########", "........", "........"}},
-      {HatchStyle::Vertical, {"#.......", "#.......", "#......."}},
       {HatchStyle::Falling, {"#.......", ".#......", "..#....."}},
       {HatchStyle::Rising, {".......#", "......#.", ".....#.."}},
       {HatchStyle::Cross, {"########", "#.......", "#......."}},

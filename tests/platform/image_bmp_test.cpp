@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "platform/image/bmp.hpp"
 #include "platform/image/picture.hpp"
@@ -9,6 +11,12 @@
 
 namespace platform {
 namespace {
+
+// A file name of this test process in the temporary directory: test programs of several
+// checkouts run at once on one machine.
+std::filesystem::path temp_path(const std::string& name) {
+  return std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name);
+}
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24);
@@ -81,7 +89,7 @@ TEST(Bmp, RowsArePaddedToFourBytes) {
 }
 
 TEST(Bmp, WrittenFileReadsBackPixelIdentical) {
-  const auto path = std::filesystem::temp_directory_path() / "varqen_bmp_round_trip.bmp";
+  const auto path = temp_path("varqen_bmp_round_trip.bmp");
   for (int w : {100, 7, 1}) {
     SCOPED_TRACE(w);
     const Page page = pattern_page(w, 13);

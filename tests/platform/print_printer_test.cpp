@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "platform/print/printer.hpp"
 
 namespace platform {
 namespace {
+
+// A file name of this test process in the temporary directory: test programs of several
+// checkouts run at once on one machine.
+std::filesystem::path temp_path(const std::string& name) {
+  return std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name);
+}
 
 std::string file_text(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -63,7 +71,7 @@ TEST(Printer, ImagesAreScaledIntoPlaceAndTextIsBlack) {
 }
 
 TEST(Printer, PdfPrinterWritesALetterSizedDocument) {
-  const auto path = (std::filesystem::temp_directory_path() / "varqen_printer_test.pdf").string();
+  const auto path = temp_path("varqen_printer_test.pdf").string();
   PdfPrinter printer(path);
   ASSERT_TRUE(printer.start_document("Doc"));
   printer.draw_image(225, 225, 100, 100, solid(4, 4, 0x00FF00));

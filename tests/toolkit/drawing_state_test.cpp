@@ -194,6 +194,35 @@ TEST_F(DrawingWindow, VisualPageReachesTheScreenOnlyByTheRefreshRule) {
   EXPECT_EQ(user.shown(h).at(55, 55), platform::to_pixel(0x0000FF));
 }
 
+TEST_F(DrawingWindow, SizesAddTheFrameOfTheClassicStyle) {
+  // Fixed frame 3, caption 23 on a 1024 x 768 headless screen.
+  EXPECT_EQ(gk::getwindowwidth(), kWidth + 6);
+  EXPECT_EQ(gk::getwindowheight(), kHeight + 23 + 6);
+  EXPECT_EQ(gk::getmaxwidth(), 1024 - 6);
+  EXPECT_EQ(gk::getmaxheight(), 768 - 23 - 6);
+}
+
+TEST_F(DrawingWindow, RefreshCoversThickPensAndExplicitRectangles) {
+  const platform::Hwnd h = handle(index_);
+  gk::setlinestyle(0, 0, 5);
+  gk::line(50, 50, 100, 50);  // the pen reaches rows 48..52
+  ASSERT_TRUE(user.settle(h));
+  EXPECT_EQ(user.shown(h).at(60, 48), 0xFFFFFFu);
+  EXPECT_EQ(user.shown(h).at(60, 52), 0xFFFFFFu);
+
+  gk::setrefreshing(0);
+  gk::setviewport(10, 10, 200, 150, 0);
+  gk::setfillstyle(1, 0x0000FF);
+  gk::bar(100, 100, 120, 120);
+  gk::refreshrect(115, 115, 100, 100);  // corners sorted, logical coordinates
+  ASSERT_TRUE(user.settle(h));
+  const platform::Pixel red = platform::to_pixel(0x0000FF);
+  EXPECT_EQ(user.shown(h).at(110, 110), red);
+  EXPECT_EQ(user.shown(h).at(124, 124), red);
+  EXPECT_EQ(user.shown(h).at(126, 126), 0u);  // drawn but not yet shown
+  EXPECT_EQ(pixel(126, 126), 0x0000FFu);
+}
+
 TEST_F(DrawingWindow, LeaseHoldsTheLockOfItsOwnWindow) {
   gk::DcLease lease = gk::GK__GetCompatDC(0);
   ASSERT_TRUE(lease);

@@ -159,4 +159,21 @@ TEST_F(DrawingWindow, PutPixelAndClearDevice) {
   EXPECT_EQ(count(0xFFFFFF), 0);
 }
 
+TEST_F(DrawingWindow, PolylinesCurvesAndEllipticalArcs) {
+  const int32_t zigzag[] = {0, 0, 10, 10, 20, 0};
+  gk::drawpoly(3, zigzag);
+  EXPECT_EQ(pixel(5, 5), 0xFFFFFFu);
+  EXPECT_EQ(pixel(15, 5), 0xFFFFFFu);
+  EXPECT_EQ(pixel(20, 0), 0u);  // end pixel excluded
+  gk::bezier(30, 40, 70, 40, 30, 0, 70, 0);
+  EXPECT_EQ(pixel(30, 40), 0xFFFFFFu);
+  EXPECT_EQ(pixel(50, 10), 0xFFFFFFu);      // apex at 40 - 0.75 * 40 = 10
+  gk::ellipse(100, 100, 180, 360, 40, 20);  // lower half only
+  EXPECT_EQ(pixel(100, 119), 0xFFFFFFu);
+  EXPECT_EQ(pixel(100, 80), 0u);
+  gk::arccoordstype a{};
+  gk::getarccoords(&a);
+  EXPECT_EQ(a.x, 0);  // only arc keeps its coordinates
+}
+
 }  // namespace

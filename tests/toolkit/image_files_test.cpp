@@ -4,8 +4,10 @@
 
 #include <climits>
 #include <filesystem>
+#include <string>
 
 #include "platform/image/bmp.hpp"
+#include "temp_path.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/images.hpp"
 #include "toolkit/text.hpp"
@@ -13,6 +15,8 @@
 
 namespace gk {
 namespace {
+
+using toolkit_test::temp_path;
 
 using platform::Page;
 using platform::Pixel;
@@ -42,7 +46,7 @@ class ImageFiles : public toolkit_test::HeadlessToolkit {
         for (int x = 0; x < page.width(); ++x) page.at(x, y) = Pixel(x * 0x10101 + y * 0x100);
       }
     }
-    dir = std::filesystem::temp_directory_path() / "varqen_image_files";
+    dir = temp_path("varqen_image_files");
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }

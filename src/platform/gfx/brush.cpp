@@ -28,9 +28,6 @@ BrushRef Brush::hatch(HatchStyle style) {
       case HatchStyle::Horizontal:
         rows[r] = horizontal;
         break;
-      case HatchStyle::Vertical:
-        rows[r] = 0x80;
-        break;
       case HatchStyle::Falling:
         rows[r] = falling;
         break;

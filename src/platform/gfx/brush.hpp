@@ -5,7 +5,7 @@
 // context's text colour and clear bits in its background colour when the background mode is
 // opaque, or left untouched when it is transparent. Patterns are aligned to page pixels: pixel
 // (x, y) of the page takes bit x mod 8 of row y mod 8, wherever the viewport origin lies.
-// The six hatches are such patterns.
+// The five hatches are such patterns.
 //
 // Brushes are immutable and shared by reference count, like pens.
 #pragma once
@@ -22,7 +22,6 @@ using MonoPattern = std::array<uint8_t, 8>;
 
 enum class HatchStyle {
   Horizontal,     // horizontal lines
-  Vertical,       // vertical lines
   Falling,        // diagonal lines falling to the right
   Rising,         // diagonal lines rising to the right
   Cross,          // horizontal and vertical lines
