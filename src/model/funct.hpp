@@ -46,7 +46,8 @@ inline constexpr int32_t kMaxConstraints = 50;  // entries of the constraint vec
 //   fval  out  the weighted sum of squares
 // Writes common_data::nd, yres, ydf, ysig and ndwt (only ndwt when n = 0). More rows, x
 // columns or parameters than the shared arrays hold (n > max_rows, nx > max_x,
-// np > max_params) are refused with fval = kSumCap and nothing written.
+// np > max_params) are refused with fval = kSumCap and nothing written; so is a formula that
+// cannot be compiled (after its first row: fitted values and nd may then be partly written).
 void fun(MatView<const double> x,
          VecView<const double> y,
          VecView<const double> p,

@@ -16,6 +16,7 @@
 #include "model/model_fixture.hpp"
 #include "numerics/runtime_rng.hpp"
 #include "support/close.hpp"
+#include "support/scoped_clock.hpp"
 
 namespace {
 
@@ -444,6 +445,22 @@ TEST_F(FunNist, CertifiedSumsOfSquares) {
                fval);
     EXPECT_NEAR_REL(fval, c.ssr, 1e-8);
   }
+}
+
+}  // namespace
+
+namespace {
+
+class FunBadFormula : public Fun {};
+
+TEST_F(FunBadFormula, FormulaThatCannotBeCompiledGivesTheCapOnce) {
+  use_formula("P1*X1+");
+  testsupport::ScopedClock clock;
+  ::testing::internal::CaptureStdout();
+  const double fval = run(0);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(fval, funct::kSumCap);
+  EXPECT_EQ(clock.slept(), 5000);  // one refusal and its pause, not one per row
 }
 
 }  // namespace

@@ -135,6 +135,18 @@ TEST_F(ImageFiles, PrintedPagePlacesTitleAndPicture) {
   EXPECT_EQ(paper.at(225, 299), 0xFFFFFFu);
 }
 
+TEST_F(ImageFiles, PrintWithoutTitleUsesTheWindowTitle) {
+  dialogs.script_print(platform::PrintDialogAnswer{"Virtual printer", ""});
+  ASSERT_NE(printimage(nullptr, 0, 0, 99, 49, 0), 0);
+  const Page& paper = printer->printed()[0].page;
+  int ink = 0;
+  for (int y = 225; y < 290; ++y) {
+    for (int x = 225; x < 800; ++x) ink += paper.at(x, y) != 0xFFFFFFu;
+  }
+  EXPECT_GT(ink, 100);  // "Plot window"
+  EXPECT_EQ(paper.at(225, 300), page().at(0, 0));
+}
+
 TEST_F(ImageFiles, PrintWithoutTitlesMovesThePictureUp) {
   setwindowtitle("");
   dialogs.script_print(platform::PrintDialogAnswer{"Virtual printer", ""});
