@@ -70,6 +70,24 @@ TEST(Printer, ImagesAreScaledIntoPlaceAndTextIsBlack) {
   EXPECT_GT(dark, 100);
 }
 
+TEST(Printer, HugeImagesAreScaledOnlyWhereThePaperIs) {
+  VirtualPrinter printer;
+  Page tall(1, 1000);
+  tall.fill(0x00FF00);
+  tall.at(0, 0) = 0xFF0000;
+  ASSERT_TRUE(printer.start_document("Doc"));
+  printer.draw_image(225, 300, 2250, 2250000, tall);  // 7.5 inches wide: 7500 inches high
+  printer.draw_image(-3000000, 100, 3000010, 10, solid(1, 1, 0x0000FF));  // ends at x 10
+  printer.draw_image(5, 5, -1, 10, tall);                                 // nothing
+  ASSERT_TRUE(printer.end_document());
+  const Page& page = printer.printed()[0].page;
+  EXPECT_EQ(page.at(225, 300), 0xFF0000u);
+  EXPECT_EQ(page.at(2474, 3299), 0x00FF00u);
+  EXPECT_EQ(page.at(0, 105), 0x0000FFu);
+  EXPECT_EQ(page.at(9, 105), 0x0000FFu);
+  EXPECT_EQ(page.at(10, 105), 0xFFFFFFu);
+}
+
 TEST(Printer, PdfPrinterWritesALetterSizedDocument) {
   const auto path = temp_path("varqen_printer_test.pdf").string();
   PdfPrinter printer(path);
