@@ -171,28 +171,26 @@ struct Report {
 
 // Marks the syntax error at position j of the blank-free text f. The "?" goes before the
 // fault (for j <= 4 after the fourth character, the window the marker starts from) and the
-// "*" of "\*/" stands under it. An error past the end of the text has no position in the
-// caller's text: the "?" then goes after the first character and the marker line is "_\*/"
-// followed by L - 1 underscores.
+// "*" of "\*/" stands under it. An error at the end of the text marks the end.
 void parseerrmsg(const Text& f, int32_t j, const Report& r) {
   parseerrtype = 1;
   if (printerrors == 0) return;
   out() << "*** Error in syntax of function string. ***\n\n";
   const int32_t lt = stringlib::s_len_trim(*r.text);
-  const bool past_end = j > f.len();
-  out() << std::string(static_cast<size_t>((past_end ? 0 : ipos(j)) + 1), ' ');
-  int32_t p = 1;
-  if (!past_end) {
+  int32_t p = 0;
+  if (j > f.len()) {
+    p = lt;
+  } else {
     const int32_t k = std::max(1, j - 4);
     p = k + 3 <= f.len() ? ipos(k + 3) : 0;
   }
+  out() << std::string(static_cast<size_t>((j > f.len() ? lt + 1 : ipos(j)) + 1), ' ');
   const size_t at = std::min(static_cast<size_t>(p), r.text->size());
   *r.text = r.text->substr(0, at) + '?' + r.text->substr(at);
   if (r.marker != nullptr) {
     // Underscore counts below 0 (a "?" in front of the text) are 0.
-    const std::string head =
-        past_end ? "_" : std::string(static_cast<size_t>(std::max(0, p - 1)), '_');
-    *r.marker = head + "\\*/" + std::string(static_cast<size_t>(std::max(0, lt - p)), '_');
+    *r.marker = std::string(static_cast<size_t>(std::max(0, p - 1)), '_') + "\\*/" +
+                std::string(static_cast<size_t>(std::max(0, lt - p)), '_');
   }
 }
 

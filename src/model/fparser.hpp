@@ -12,9 +12,7 @@
 // text: a "?" is inserted before the fault (after the fourth character for a fault among the
 // first four) and a marker line holds "\*/" with its "*" under the "?".
 // Error positions are those of the blank-free text: the offending character, or the position
-// after the last character for errors found at the end of the text (codes 1, 3, 10). Such an
-// error has no position in the caller's text: the "?" goes after the first character and the
-// marker line is "_\*/" and underscores to the length of the text.
+// after the last character for errors found at the end of the text (codes 1, 3, 10).
 //
 // The bytecode, immediate and stack arrays of a compiled formula are 1-based. `evalf` runs a
 // program derived from the bytecode and allocates nothing.
