@@ -1,5 +1,6 @@
 #include "toolkit/dib.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/image/bmp.hpp"
@@ -32,6 +33,11 @@ uint64_t image_size(uint64_t bits, uint64_t width, uint64_t height) {
   return ((bits * width + 31) / 32) * 4 * height;
 }
 
+// Colour-table bytes in 64 bits: a colours-used field may hold any 32-bit value.
+uint64_t palette_bytes(const PackedDib& dib) {
+  return uint64_t{static_cast<uint32_t>(DIBNumColors(dib))} * (core(dib) ? 3 : 4);
+}
+
 }  // namespace
 
 Dib CreateDIB(int32_t width, int32_t height, int32_t bits) {
@@ -52,9 +58,7 @@ Dib CreateDIB(int32_t width, int32_t height, int32_t bits) {
   return dib;
 }
 
-size_t FindDIBBits(const PackedDib& dib) {
-  return get32(dib.bytes, 0) + static_cast<size_t>(PaletteSize(dib));
-}
+size_t FindDIBBits(const PackedDib& dib) { return get32(dib.bytes, 0) + palette_bytes(dib); }
 
 int32_t DIBWidth(const PackedDib& dib) {
   return core(dib) ? static_cast<int32_t>(get16(dib.bytes, 4))
@@ -75,7 +79,9 @@ int32_t DIBNumColors(const PackedDib& dib) {
   return bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
 }
 
-int32_t PaletteSize(const PackedDib& dib) { return DIBNumColors(dib) * (core(dib) ? 3 : 4); }
+int32_t PaletteSize(const PackedDib& dib) {
+  return static_cast<int32_t>(std::min<uint64_t>(palette_bytes(dib), INT32_MAX));
+}
 
 Dib BitmapToDIB(const platform::Page& bitmap) {
   if (bitmap.width() == 0 || bitmap.height() == 0) return nullptr;
@@ -95,14 +101,17 @@ int32_t SaveDIB(const PackedDib* dib, const std::string& filename) {
   }
   std::vector<uint8_t> packed = dib->bytes;
   const int64_t height = static_cast<int32_t>(get32(packed, 8));
+  const size_t pixels_at = FindDIBBits(*dib);
+  if (pixels_at > packed.size()) return kDibUnreadable;
   if (get32(packed, 16) == 0) {  // uncompressed: the image size follows from the size
-    const uint64_t image = image_size(
-        bits_of(*dib), get32(packed, 4), static_cast<uint64_t>(height < 0 ? -height : height));
-    if (FindDIBBits(*dib) + image > packed.size()) return kDibUnreadable;
-    set32(packed, 20, static_cast<uint32_t>(image));
+    // Rows are compared by division: the product may exceed 64 bits for a forged header.
+    const uint64_t row = image_size(bits_of(*dib), get32(packed, 4), 1);
+    const auto rows = static_cast<uint64_t>(height < 0 ? -height : height);
+    if (row != 0 && rows > (packed.size() - pixels_at) / row) return kDibUnreadable;
+    set32(packed, 20, static_cast<uint32_t>(row * rows));
   }
   std::vector<uint8_t> file = platform::bmp_file_header(static_cast<uint32_t>(packed.size()),
-                                                        static_cast<uint32_t>(FindDIBBits(*dib)));
+                                                        static_cast<uint32_t>(pixels_at));
   file.insert(file.end(), packed.begin(), packed.end());
   std::FILE* out = std::fopen(filename.c_str(), "wb");
   if (!out) return kDibFileError;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -85,6 +86,15 @@ TEST(Dib, SaveRefusesWhatItCannotWrite) {
   PackedDib core{std::vector<uint8_t>(12, 0)};
   core.bytes[0] = 12;
   EXPECT_EQ(SaveDIB(&core, path), kDibUnreadable);
+  // 2^31 x 2^30 pixels of 64 bits: 2^64 image bytes, which wrap to 0 in 64 bits.
+  PackedDib wrapping{std::vector<uint8_t>(40, 0)};
+  wrapping.bytes[0] = 40, wrapping.bytes[7] = 0x80, wrapping.bytes[11] = 0x40;
+  wrapping.bytes[12] = 1, wrapping.bytes[14] = 64;
+  EXPECT_EQ(SaveDIB(&wrapping, path), kDibUnreadable);
+  PackedDib many_colours{std::vector<uint8_t>(40, 0)};
+  many_colours.bytes[0] = 40, many_colours.bytes[35] = 0x40;  // 2^30 colours used
+  EXPECT_EQ(PaletteSize(many_colours), INT32_MAX);
+  EXPECT_EQ(SaveDIB(&many_colours, path), kDibUnreadable);
   EXPECT_FALSE(std::filesystem::exists(path));
   Dib good = BitmapToDIB(sample(4, 4));
   EXPECT_EQ(SaveDIB(good.get(), "/nonexistent-dir/x.bmp"), kDibFileError);
