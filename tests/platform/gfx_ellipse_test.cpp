@@ -149,6 +149,43 @@ TEST(GfxEllipse, PieFillsTheSectorInsideItsOutline) {
   EXPECT_EQ(rows[10][15], '#');  // horizontal radius
 }
 
+TEST(GfxEllipse, ClippingRemovesDashesWithoutShiftingThem) {
+  const Rect clips[] = {{0, 0, 20, 40}, {0, 21, 40, 40}, {25, 0, 40, 12}};
+  const platform::PenRef dashed = Pen::create(1, 0xFFFFFF, {3, 4});
+  const auto draw = [](DeviceContext& dc, int shape) {
+    switch (shape) {
+      case 0:
+        dc.ellipse({3, 4, 37, 34});
+        break;
+      case 1:
+        dc.arc({3, 4, 37, 34}, {37, 19}, {3, 30});
+        break;
+      default:
+        dc.pie({3, 4, 37, 34}, {37, 19}, {3, 30});
+        break;
+    }
+  };
+  for (int shape = 0; shape < 3; ++shape)
+    for (const Rect& clip : clips) {
+      SCOPED_TRACE(testing::Message() << "shape " << shape << " clip " << clip.left << ","
+                                      << clip.top << "," << clip.right << "," << clip.bottom);
+      Canvas whole(40, 40), part(40, 40);
+      for (Canvas* c : {&whole, &part}) {
+        c->dc.select_pen(dashed);
+        c->dc.select_brush(platform::stock_null_brush());
+        c->dc.set_bk_mode(platform::BkMode::Transparent);
+      }
+      part.dc.set_clip(clip);
+      draw(whole.dc, shape);
+      draw(part.dc, shape);
+      for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+          const platform::Pixel expected = clip.contains(x, y) ? whole.page.at(x, y) : 0u;
+          ASSERT_EQ(part.page.at(x, y), expected) << x << "," << y;
+        }
+    }
+}
+
 TEST(GfxEllipse, HugeBoxesAreClippedWithoutHanging) {
   Canvas c(20, 20);
   c.dc.ellipse({-2000000000, -2000000000, 2000000000, 2000000000});

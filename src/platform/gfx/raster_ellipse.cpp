@@ -92,23 +92,45 @@ std::vector<std::pair<int, int>> border_pixels(const Ellipse& e, const Rect& bou
   return out;
 }
 
-// The border pixels the sweep holds, ordered along it, numbered from first_step.
-Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t first_step) {
+// Ellipses whose box is at most this many pixels wide and high are numbered along their
+// whole outline, so a dashed pen's pattern is the same however the curve is clipped; larger
+// ones (far beyond any page) are numbered from their first visible pixel, which keeps a huge
+// box from costing time in proportion to its size.
+constexpr int64_t kMaxNumberedSide = int64_t{1} << 16;
+
+// The device area whose border pixels are numbered: the whole box when it is small enough.
+Rect numbered_area(const Ellipse& e, const Rect& bounds) {
+  const int64_t width = static_cast<int64_t>(std::ceil(2 * e.rx)) + 1;
+  if (e.bottom - e.top > kMaxNumberedSide || width > kMaxNumberedSide) return bounds;
+  // A box this small lies beyond every page once it passes half the 32-bit range, so
+  // clamping it there changes no visible pixel and keeps the conversions in range.
+  constexpr int64_t kFar = int64_t{1} << 30;
+  auto near = [](double v) { return static_cast<int>(std::clamp<double>(v, -kFar, kFar)); };
+  return Rect{near(std::floor(e.cx - e.rx) - 1),
+              near(static_cast<double>(e.top)),
+              near(std::ceil(e.cx + e.rx) + 1),
+              near(static_cast<double>(e.bottom))};
+}
+
+// The border pixels the sweep holds inside bounds, ordered along it and numbered from the
+// sweep's start; `length` receives the number of steps the whole sweep takes.
+Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t& length) {
   struct Keyed {
     double angle;
     int x, y;
   };
   std::vector<Keyed> keyed;
-  for (const auto& [x, y] : border_pixels(e, bounds)) {
+  for (const auto& [x, y] : border_pixels(e, numbered_area(e, bounds))) {
     const double a = sw.past_start(x, y);
     if (a <= sw.span) keyed.push_back({a, x, y});
   }
   std::sort(
       keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.angle < b.angle; });
   Spine out;
-  out.reserve(keyed.size());
   for (size_t i = 0; i < keyed.size(); ++i)
-    out.push_back({keyed[i].x, keyed[i].y, first_step + static_cast<int64_t>(i)});
+    if (bounds.contains(keyed[i].x, keyed[i].y))
+      out.push_back({keyed[i].x, keyed[i].y, static_cast<int64_t>(i)});
+  length = static_cast<int64_t>(keyed.size());
   return out;
 }
 
@@ -145,12 +167,14 @@ Coverage fill_ellipse(const Box64& box, const Rect& bounds) {
 
 Spine ellipse_spine(const Box64& box, const Rect& bounds) {
   const Ellipse e = ellipse_of(box);
-  return ordered_arc(e, Sweep{e.cx, e.cy, 0.0, kTwoPi}, bounds, 0);
+  int64_t length = 0;
+  return ordered_arc(e, Sweep{e.cx, e.cy, 0.0, kTwoPi}, bounds, length);
 }
 
 Spine arc_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
   const Ellipse e = ellipse_of(box);
-  return ordered_arc(e, sweep_of(e, start, end), bounds, 0);
+  int64_t length = 0;
+  return ordered_arc(e, sweep_of(e, start, end), bounds, length);
 }
 
 Coverage fill_sector(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
@@ -168,11 +192,11 @@ Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds
   const Ellipse e = ellipse_of(box);
   if (e.rx <= 0 || e.ry <= 0) return {};
   const Sweep sw = sweep_of(e, start, end);
-  Spine out = ordered_arc(e, sw, bounds, 0);
+  int64_t step = 0;
+  Spine out = ordered_arc(e, sw, bounds, step);
   const Point64 centre{static_cast<int64_t>(std::floor(e.cx)),
                        static_cast<int64_t>(std::floor(e.cy))};
   const Point64 path[] = {ray_end_pixel(e, end), centre, ray_end_pixel(e, start)};
-  int64_t step = static_cast<int64_t>(out.size());
   step += trace_segment(path[0], path[1], bounds, step, out);
   trace_segment(path[1], path[2], bounds, step, out);
   return out;

@@ -9,7 +9,8 @@
 // ray through the start point to the ray through the end point, both rays leaving the centre;
 // equal rays give the full ellipse. A pixel belongs to the arc when the direction from the
 // centre to its centre lies in that angular range. Spines come ordered counter-clockwise, so
-// a dashed pen's pattern runs along the curve.
+// a dashed pen's pattern runs along the curve, with steps counted from the start of the whole
+// curve: clipping removes dashes but never shifts them.
 #pragma once
 
 #include "platform/gfx/coverage.hpp"
