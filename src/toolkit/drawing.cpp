@@ -227,10 +227,14 @@ void bar3d(
   // Step 2: the side recedes at 30 degrees.
   const int32_t d = static_cast<int32_t>(std::trunc(depth * 0.5773502691896257));
   line_mode(lease);
-  // Step 3.
+  // Step 3. The side runs on one pixel toward the face so that its last point (right, top)
+  // is inked too: the face's outline stops at right - 1, and the corner would stay open.
   if (depth != 0) {
-    const Point side[] = {
-        {right, bottom}, {right + depth, bottom - d}, {right + depth, top - d}, {right, top}};
+    const Point side[] = {{right, bottom},
+                          {right + depth, bottom - d},
+                          {right + depth, top - d},
+                          {right, top},
+                          {right - 1, top}};
     dc.polyline(side);
   }
   // Step 4.

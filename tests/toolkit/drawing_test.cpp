@@ -93,6 +93,7 @@ TEST_F(DrawingWindow, Bar3dDrawsItsSideAndTop) {
                                   {80, 89},
                                   {80, 39},
                                   {70, 45},  // side's top edge: 44.5 rounded away from its start
+                                  {60, 50},  // the side's last point closes the corner
                                   {30, 39},
                                   {20, 45},  // on the top's left edge
                                   {10, 50}}) {
