@@ -157,7 +157,12 @@ void fun(MatView<const double> x,
   for (int32_t i = 1; i <= n; ++i) {
     for (int32_t j = 1; j <= nx; ++j) fw.xrow(j) = x(i, j);
     double v = 0.0;
-    my_func::eval_func(pw, np, xrow, nx, common_udf::cudf, v);
+    // A formula that cannot be compiled would be retried, with its message and pause, at
+    // every row: the first failure ends the evaluation with the worst sum.
+    if (my_func::eval_func(pw, np, xrow, nx, common_udf::cudf, v) != 0) {
+      fval = kSumCap;
+      return;
+    }
     nrutil::rval_nan(v, kSumFloor);
     yf(i) = clamp_keep_nan(v, -kSumCap, kSumCap);
   }

@@ -44,8 +44,10 @@ inline constexpr int32_t kMaxConstraints = 50;  // entries of the constraint vec
 //   sig   in   the caller's sigma, read by mode 1 only (may be common_data::ysig: it is read
 //              before ysig is overwritten)
 //   fval  out  the weighted sum of squares
-// Writes common_data::nd, yres, ydf, ysig and ndwt (only ndwt when n = 0). Rows beyond the
-// shared arrays (n > max_rows) are refused with fval = kSumCap and nothing written.
+// Writes common_data::nd, yres, ydf, ysig and ndwt (only ndwt when n = 0). More rows, x
+// columns or parameters than the shared arrays hold (n > max_rows, nx > max_x,
+// np > max_params) are refused with fval = kSumCap and nothing written; so is a formula that
+// cannot be compiled (after its first row: fitted values and nd may then be partly written).
 void fun(MatView<const double> x,
          VecView<const double> y,
          VecView<const double> p,

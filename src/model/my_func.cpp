@@ -8,30 +8,32 @@
 
 namespace my_func {
 
-void eval_func(VecView<const double> p,
-               int32_t np,
-               VecView<const double> x,
-               int32_t nx,
-               std::string& formula,
-               double& value) {
+int32_t eval_func(VecView<const double> p,
+                  int32_t np,
+                  VecView<const double> x,
+                  int32_t nx,
+                  std::string& formula,
+                  double& value) {
   // Step 1. Left adjustment changes nothing unless the text starts with a blank or TAB; the
   // test spares the hot path a scan of the whole 512-character buffer per row.
   limits::set();
   if (!formula.empty() && (formula[0] == ' ' || formula[0] == '\t')) stringlib::s_adjustl(formula);
   // Step 2.
   value = 0.0;
+  int32_t status = 0;
   if (globals::nmdl != 0) {
     const double x1 = nx >= 1 ? x(1) : 0.0;
     const double x2 = nx >= 2 ? x(2) : 0.0;
     const double x3 = nx >= 3 ? x(3) : 0.0;
     value = func2(x1, x2, x3, np);
   } else {
-    fnparse2(p, x, np, nx, 1, formula, value);
+    status = fnparse2(p, x, np, nx, 1, formula, value);
   }
   // Step 3.
   nrutil::rval_nan(value, limits::kNan);
   if (value < -limits::kBound) value = -limits::kBound;
   if (value > limits::kBound) value = limits::kBound;
+  return status;
 }
 
 }  // namespace my_func

@@ -14,11 +14,12 @@ namespace my_func {
 // common_udf::cudf on the fit's road) is left-adjusted in place and compiled on first use by
 // fnparse2. A value that is not a number, or so large that subtracting 1 leaves it unchanged,
 // becomes 2^-51; the rest is clamped to [-2^51, 2^51]. Sets `limits` to (2^51, 2^-51).
-void eval_func(VecView<const double> p,
-               int32_t np,
-               VecView<const double> x,
-               int32_t nx,
-               std::string& formula,
-               double& value);
+// Returns 0, or the syntax code of a formula that cannot be compiled (value is then 0).
+int32_t eval_func(VecView<const double> p,
+                  int32_t np,
+                  VecView<const double> x,
+                  int32_t nx,
+                  std::string& formula,
+                  double& value);
 
 }  // namespace my_func

@@ -37,9 +37,17 @@ bool balance_row(MatView<double> a, int32_t n, int32_t i) {
   }
   // Step 2.2: apply it only when it pays.
   if (!((csum + rsum) / f < kGain * s)) return false;
+  // Sums more than 2^2048 apart ask for a factor that is not a finite double; such a row is
+  // left as it is.
   const double finv = 1.0 / f;
-  for (int32_t j = 1; j <= n; ++j) a(i, j) = a(i, j) * finv;
-  for (int32_t j = 1; j <= n; ++j) a(j, i) = a(j, i) * f;
+  if (!std::isfinite(f) || !std::isfinite(finv)) return false;
+  // The diagonal entry would be multiplied by 1/f and then by f: it is left alone, which is the
+  // same except where that detour would overflow or lose bits to underflow.
+  for (int32_t j = 1; j <= n; ++j) {
+    if (j == i) continue;
+    a(i, j) = a(i, j) * finv;
+    a(j, i) = a(j, i) * f;
+  }
   return true;
 }
 

@@ -15,8 +15,9 @@
 
 namespace balance_mod {
 
-// Balances the n x n matrix a in place (n < 1 does nothing). A row whose off-diagonal row or
-// column sum is zero or not finite is left untouched.
+// Balances the n x n matrix a in place (n < 1 does nothing); the diagonal is not changed. A row
+// whose off-diagonal row or column sum is zero or not finite, or whose factor would not be a
+// finite double, is left untouched.
 void balance(MatView<double> a, int32_t n);
 
 }  // namespace balance_mod

@@ -274,6 +274,32 @@ void threshold_sweeps(MatView<double> a, FMatrixD<double>& x, int32_t n, double 
   }
 }
 
+// The rotations square the entries; beyond this magnitude the matrix is worked on scaled down.
+constexpr double kLargeEntry = 0x1p500;
+
+// Multiplies the lower triangle of a, diagonal included, by 2^e. Exact, and every step of the
+// sweeps gives the same digits on the scaled matrix, only with the exponent moved.
+void scale_lower(MatView<double> a, int32_t n, int e) {
+  for (int32_t q = 1; q <= n; ++q) {
+    for (int32_t p = q; p <= n; ++p) a(p, q) = std::ldexp(a(p, q), e);
+  }
+}
+
+// Steps 3-4 of `eigenjacobi` on a matrix whose lower triangle is finite. When its entries are
+// large enough to overflow in a rotation, the lower triangle is scaled to a largest magnitude
+// below 1 for the sweeps and scaled back after them.
+void rotate_to_diagonal(MatView<double> a, FMatrixD<double>& x, int32_t n, double s) {
+  double big = 0.0;
+  for (int32_t q = 1; q <= n; ++q) {
+    for (int32_t p = q; p <= n; ++p) big = std::max(big, std::fabs(a(p, q)));
+  }
+  int e = 0;
+  if (big > kLargeEntry) std::frexp(big, &e);
+  scale_lower(a, n, -e);
+  threshold_sweeps(a, x, n, std::ldexp(s, -e));
+  scale_lower(a, n, e);
+}
+
 // Step 5 of `eigenjacobi`: selection sort of the diagonal into descending order (the last of
 // equal values wins), moving the columns of x along.
 void sort_descending(MatView<double> a, FMatrixD<double>& x, int32_t n) {
@@ -299,9 +325,12 @@ void eigenjacobi(MatView<double> a, MatView<double> v, int32_t ld, int32_t n, do
     for (int32_t p = q + 1; p <= n; ++p) s += std::fabs(a(p, q));
   }
   // Step 2: a matrix whose lower triangle sums to at most tol counts as diagonal and keeps its
-  // diagonal. A NaN or infinite sum would keep the threshold from ever falling below its final
-  // value, so such a matrix is not rotated either.
-  if (!(tol >= s) && s > 0.0 && std::isfinite(s)) threshold_sweeps(a, x, n, s);
+  // diagonal. A matrix with an entry that is not finite is not rotated either: a NaN or infinite
+  // sum would keep the threshold from ever falling below its final value, and a rotation through
+  // a bad diagonal entry would spread NaN, which never passes the threshold test.
+  bool finite = std::isfinite(s);
+  for (int32_t i = 1; i <= n; ++i) finite = finite && std::isfinite(a(i, i));
+  if (!(tol >= s) && s > 0.0 && finite) rotate_to_diagonal(a, x, n, s);
   sort_descending(a, x, n);
   for (int32_t j = 1; j <= n; ++j) {
     for (int32_t i = 1; i <= n; ++i) v(i, j) = x(i, j);

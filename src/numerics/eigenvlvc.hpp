@@ -47,7 +47,8 @@ void eigenvv(int32_t n,
 //   ld   leading dimension of a and v; n < 1 or ld < n does nothing
 //   n    order
 //   tol  when the strictly lower absolute sum is at most tol the matrix counts as diagonal: its
-//        diagonal is sorted and v is the matching permutation of the identity
+//        diagonal is sorted and v is the matching permutation of the identity; so is a matrix
+//        with an entry in its lower triangle that is not finite
 void eigenjacobi(MatView<double> a, MatView<double> v, int32_t ld, int32_t n, double tol);
 
 }  // namespace eigenvlvc

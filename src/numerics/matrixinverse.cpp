@@ -141,7 +141,9 @@ bool orthogonalise_columns(MatView<double> a, int32_t n) {
         }
         const double p = 2.0 * h;
         const double q = sj - sk;
-        const double norms = std::sqrt(sj * sk);
+        // Two roots, not the root of the product: sj * sk overflows for entries beyond about
+        // 1e77, and a cosine of 0 would then call every pair orthogonal.
+        const double norms = std::sqrt(sj) * std::sqrt(sk);
         const double cosine = norms > 0.0 ? std::fabs(h / norms) : 0.0;
         if (cosine < kCosineEps) {
           cnt = cnt - 1;

@@ -36,38 +36,48 @@ int32_t measure(const char* text, bool width) {
 
 // Step 5 of outtext: the block is drawn unrotated into a bitmap of w x h and each bitmap
 // pixel (i, j) goes to page pixel (left + j, top + w - i), a quarter turn counter-clockwise.
+// Only the part of the bitmap that lands inside the clip region is made, so a huge text
+// costs no more memory than the page.
 void draw_vertical(platform::DeviceContext& dc,
                    const platform::Font& font,
                    platform::Point device_corner,
                    const std::u16string& text,
                    const platform::TextColours& colours) {
   const platform::TextExtent e = platform::measure_text(font, text);
-  if (e.width == 0 || e.height == 0) return;
-  platform::Page& page = dc.page();
   const platform::Rect clip = dc.drawable();
-  const int left = device_corner.x, top = device_corner.y, w = e.width;
-  auto target = [&](int i, int j) { return platform::Point{left + j, top + w - i}; };
-  platform::Page bitmap(e.width, e.height);
-  bitmap.fill(colours.background);
+  const int64_t left = device_corner.x, top = device_corner.y, w = e.width;
+  // Bitmap columns i0..i1-1 land on rows top + w - i inside the clip, rows j0..j1-1 on
+  // columns left + j inside it (64 bits: the corner may lie far outside the page).
+  const int64_t i0 = std::max<int64_t>(0, top + w - clip.bottom + 1);
+  const int64_t i1 = std::min<int64_t>(w, top + w - clip.top + 1);
+  const int64_t j0 = std::max<int64_t>(0, clip.left - left);
+  const int64_t j1 = std::min<int64_t>(e.height, clip.right - left);
+  if (i0 >= i1 || j0 >= j1) return;
+  platform::Page& page = dc.page();
+  platform::Page part(static_cast<int>(i1 - i0), static_cast<int>(j1 - j0));
+  auto target = [&](int i, int j) {  // page pixel of part pixel (i, j)
+    return platform::Point{static_cast<int>(left + j0 + j), static_cast<int>(top + w - i0 - i)};
+  };
+  part.fill(colours.background);
   if (!colours.opaque) {
-    for (int j = 0; j < e.height; ++j) {
-      for (int i = 0; i < e.width; ++i) {
+    for (int j = 0; j < part.height(); ++j) {
+      for (int i = 0; i < part.width(); ++i) {
         const platform::Point p = target(i, j);
-        if (clip.contains(p.x, p.y)) bitmap.at(i, j) = page.at(p.x, p.y);
+        part.at(i, j) = page.at(p.x, p.y);
       }
     }
   }
-  platform::draw_text(bitmap,
+  platform::draw_text(part,
                       font,
-                      0,
-                      0,
+                      static_cast<int>(-i0),
+                      static_cast<int>(-j0),
                       text,
                       {colours.text, colours.background, false},
-                      {0, 0, e.width, e.height});
-  for (int j = 0; j < e.height; ++j) {
-    for (int i = 0; i < e.width; ++i) {
+                      {0, 0, part.width(), part.height()});
+  for (int j = 0; j < part.height(); ++j) {
+    for (int i = 0; i < part.width(); ++i) {
       const platform::Point p = target(i, j);
-      if (clip.contains(p.x, p.y)) page.at(p.x, p.y) = bitmap.at(i, j);
+      page.at(p.x, p.y) = part.at(i, j);
     }
   }
 }

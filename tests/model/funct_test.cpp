@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "model/model_fixture.hpp"
 #include "numerics/runtime_rng.hpp"
 #include "support/close.hpp"
+#include "support/scoped_clock.hpp"
 
 namespace {
 
@@ -371,6 +375,92 @@ TEST_F(Calcfg, NumberedModelIsRefusedWithAStatus) {
   EXPECT_EQ(funct::fun_count, before);
   EXPECT_EQ(common_data::nmod, 0);
   for (double v : g) EXPECT_EQ(v, 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+// The certified sums of squares of NIST reference problems, evaluated at the certified
+// parameters (given to 11 digits, so the sums agree to about 1e-9).
+class FunNist : public modeltest::ModelFixture {
+ protected:
+  // Reads line 1 (the model), skips lines 2-5 and loads the rows "x y" into the shared data.
+  bool load(const std::string& name) {
+    const char* env = std::getenv("VARQEN_SHARED_DIR");
+    const std::string shared = env != nullptr ? env : VARQEN_SHARED_DIR;
+    std::ifstream in(shared + "/nist/dat/" + name + "-start1.dat");
+    std::string line;
+    if (!std::getline(in, line) || line.rfind("Y=", 0) != 0) return false;
+    use_formula(line.substr(2));
+    for (int k = 0; k < 4; ++k) std::getline(in, line);
+    int32_t n = 0;
+    while (std::getline(in, line) && line.find("END") == std::string::npos) {
+      std::istringstream row(line);
+      double x = 0.0;
+      double y = 0.0;
+      if (!(row >> x >> y)) continue;
+      ++n;
+      common_data::xnx(n, 1) = x;
+      common_data::yd(n) = y;
+    }
+    common_data::nd = n;
+    return n > 0;
+  }
+};
+
+TEST_F(FunNist, CertifiedSumsOfSquares) {
+  struct Case {
+    const char* name;
+    std::vector<double> p;
+    double ssr;
+  };
+  const Case cases[] = {
+      {"Misra1a", {2.3894212918E+02, 5.5015643181E-04}, 1.2455138894E-01},
+      {"Thurber",
+       {1.2881396800E+03,
+        1.4910792535E+03,
+        5.8323836877E+02,
+        7.5416644291E+01,
+        9.6629502864E-01,
+        3.9797285797E-01,
+        4.9727297349E-02},
+       5.6427082397E+03},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!load(c.name)) GTEST_SKIP() << "NIST reference files not found beside the checkout";
+    const int32_t n = common_data::nd;
+    const int32_t np = static_cast<int32_t>(c.p.size());
+    double fval = 0.0;
+    funct::fun(MatView<const double>(common_data::xnx.data(), n, 1, common_data::max_rows),
+               VecView<const double>(common_data::yd.data(), n),
+               VecView<const double>(c.p.data(), np),
+               np,
+               1,
+               n,
+               0,
+               common_data::ydf.view(n),
+               VecView<const double>(common_data::ysig.data(), n),
+               fval);
+    EXPECT_NEAR_REL(fval, c.ssr, 1e-8);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+class FunBadFormula : public Fun {};
+
+TEST_F(FunBadFormula, FormulaThatCannotBeCompiledGivesTheCapOnce) {
+  use_formula("P1*X1+");
+  testsupport::ScopedClock clock;
+  ::testing::internal::CaptureStdout();
+  const double fval = run(0);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(fval, funct::kSumCap);
+  EXPECT_EQ(clock.slept(), 5000);  // one refusal and its pause, not one per row
 }
 
 }  // namespace

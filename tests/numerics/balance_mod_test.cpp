@@ -55,6 +55,32 @@ TEST(Balance, Examples) {
   }
 }
 
+// Sums far apart need factors near the ends of the exponent range: the diagonal must come back
+// exactly as it was and no finite entry may turn into inf or NaN.
+TEST(Balance, ExtremeScalesKeepTheDiagonalAndStayFinite) {
+  struct Case {
+    const char* name;
+    std::vector<std::vector<double>> a;
+    std::vector<std::vector<double>> expected;
+  };
+  const std::vector<Case> cases = {
+      {"factor beyond the largest double", {{1.1, 1e300}, {1e-320, 1.0}}, {}},
+      {"reciprocal factor beyond the largest double", {{1.1, 1e-320}, {1e300, 1.0}}, {}},
+      {"huge diagonal, row scaled up",
+       {{1e300, 1e-10}, {1e10, 1.0}},
+       {{1e300, std::ldexp(1e-10, 33)}, {std::ldexp(1e10, -33), 1.0}}},
+      {"tiny diagonal, row scaled down",
+       {{1.1e-300, 1e10}, {1e-10, 1.0}},
+       {{1.1e-300, std::ldexp(1e10, -33)}, {std::ldexp(1e-10, 33), 1.0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Matrix a = from_rows(c.a);
+    balance_mod::balance(a.view(), static_cast<int32_t>(a.rows()));
+    expect_same(a, from_rows(c.expected.empty() ? c.a : c.expected));
+  }
+}
+
 TEST(Balance, EmptyOrderDoesNothing) {
   Matrix a = from_rows({{1.0, 100.0}, {0.01, 1.0}});
   balance_mod::balance(a.view(), 0);

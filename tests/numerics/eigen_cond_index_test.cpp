@@ -46,6 +46,8 @@ void expect_labels_and_column_sums(const Result& r, long n) {
 TEST(EigenCondIndex, CorrelatedPair) {
   const Result r = run(from_rows({{1.0, 0.9}, {0.9, 1.0}}));
   expect_labels_and_column_sums(r, 2);
+  // One rotation diagonalises it; the stop is found at the start of the second.
+  EXPECT_EQ(r.m, 1);
   // Eigenvalues 1.9 and 0.1 (moved by about 1e-6 through the perturbation of the entries).
   EXPECT_NEAR_REL(r(1, 0), 1.0, 1e-12);
   EXPECT_NEAR_REL(r(2, 0), std::sqrt(19.0), 1e-5);
@@ -63,10 +65,13 @@ TEST(EigenCondIndex, DiagonalMatricesNeedNoRotation) {
     const char* name;
     std::vector<std::vector<double>> a;
     std::vector<std::vector<double>> proportions;  // rows 1..2 of the table
+    double index2;                                 // condition index of row 2
   };
   const std::vector<Case> cases = {
-      {"larger first", {{4.0, 0.0}, {0.0, 1.0}}, {{1.0, 0.0}, {0.0, 1.0}}},
-      {"smaller first", {{1.0, 0.0}, {0.0, 4.0}}, {{0.0, 1.0}, {1.0, 0.0}}},
+      {"larger first", {{4.0, 0.0}, {0.0, 1.0}}, {{1.0, 0.0}, {0.0, 1.0}}, 2.0},
+      {"smaller first", {{1.0, 0.0}, {0.0, 4.0}}, {{0.0, 1.0}, {1.0, 0.0}}, 2.0},
+      // Equal indices keep their order: the first minimum wins.
+      {"equal", {{1.0, 0.0}, {0.0, 1.0}}, {{1.0, 0.0}, {0.0, 1.0}}, 1.0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -74,7 +79,7 @@ TEST(EigenCondIndex, DiagonalMatricesNeedNoRotation) {
     EXPECT_EQ(r.m, 0);
     expect_labels_and_column_sums(r, 2);
     EXPECT_EQ(r(1, 0), 1.0);
-    EXPECT_NEAR_REL(r(2, 0), 2.0, 1e-6);
+    EXPECT_NEAR_REL(r(2, 0), c.index2, 1e-6);
     for (long k = 1; k <= 2; ++k) {
       for (long j = 1; j <= 2; ++j) EXPECT_EQ(r(k, j), c.proportions[k - 1][j - 1]);
     }

@@ -201,6 +201,35 @@ TEST(Eigenvv, TwoByTwoExample) {
   EXPECT_NEAR_REL(r.vecmax(2, 2), -1.0, 1e-15);
 }
 
+TEST(Eigenvv, SharesScaledVectorsAndPercentageTable) {
+  // Eigenvalues 3 and 1 with eigenvectors (cos 30, sin 30) and (-sin 30, cos 30): the
+  // percentage table is taken over each column (the squared components, times 100), not over
+  // the eigenvalues of each parameter.
+  const double c = std::sqrt(0.75);
+  const double s = 0.5;
+  const Eigen r =
+      run_eigenvv(from_rows({{3 * c * c + s * s, 2 * c * s}, {2 * c * s, 3 * s * s + c * c}}));
+  EXPECT_NEAR_REL(r.ev[0], 3.0, 1e-14);
+  EXPECT_NEAR_REL(r.ev[1], 1.0, 1e-14);
+  EXPECT_NEAR_REL(r.pct[0], 75.0, 1e-14);
+  EXPECT_NEAR_REL(r.pct[1], 25.0, 1e-14);
+  const double t = s / c;
+  EXPECT_EQ(r.vecmax(1, 1), 1.0);
+  EXPECT_NEAR_REL(r.vecmax(2, 1), t, 1e-14);
+  EXPECT_NEAR_REL(r.vecmax(1, 2), -t, 1e-14);
+  EXPECT_EQ(r.vecmax(2, 2), 1.0);
+  EXPECT_NEAR_REL(r.pctvar(1, 1), 75.0, 1e-13);
+  EXPECT_NEAR_REL(r.pctvar(2, 1), 25.0, 1e-13);
+  EXPECT_NEAR_REL(r.pctvar(1, 2), 25.0, 1e-13);
+  EXPECT_NEAR_REL(r.pctvar(2, 2), 75.0, 1e-13);
+
+  // A negative eigenvalue keeps its sign in the shares, which are taken of the sum of
+  // magnitudes.
+  const Eigen m = run_eigenvv(from_rows({{0.0, 1.0}, {1.0, 0.0}}));
+  EXPECT_NEAR_REL(m.pct[0], 50.0, 1e-14);
+  EXPECT_NEAR_REL(m.pct[1], -50.0, 1e-14);
+}
+
 TEST(Eigenvv, DecoupledBlocksConverge) {
   // The leading 1 x 1 block is split from the rest by an exact zero in the tridiagonal form.
   const Eigen r = run_eigenvv(from_rows({{3.0, 0.0, 0.0}, {0.0, 2.0, 1.0}, {0.0, 1.0, 2.0}}));
@@ -288,16 +317,23 @@ TEST(Eigenjacobi, DiagonalMatrixKeepsItsDiagonal) {
        {4.0, 1.0},
        {{0.0, 1.0}, {1.0, 0.0}}},
       {"below the tolerance", {{2.0, 0.0}, {1e-13, 3.0}}, {3.0, 2.0}, {{0.0, 1.0}, {1.0, 0.0}}},
+      // Among equal values the last one found is taken first.
+      {"equal pair", {{1.0, 0.0}, {0.0, 1.0}}, {1.0, 1.0}, {{0.0, 1.0}, {1.0, 0.0}}},
+      {"equal largest pair",
+       {{2.0, 0.0, 0.0}, {0.0, 3.0, 0.0}, {0.0, 0.0, 3.0}},
+       {3.0, 3.0, 2.0},
+       {{0.0, 0.0, 1.0}, {0.0, 1.0, 0.0}, {1.0, 0.0, 0.0}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Matrix a = from_rows(c.a);
-    Matrix v(2, 2);
-    eigenvlvc::eigenjacobi(a.view(), v.view(), 2, 2, 1e-12);
+    const long n = a.rows();
+    Matrix v(n, n);
+    eigenvlvc::eigenjacobi(a.view(), v.view(), n, n, 1e-12);
     EXPECT_EQ(diagonal(a), c.ev);
     const Matrix expected = from_rows(c.v);
-    for (long i = 1; i <= 2; ++i) {
-      for (long j = 1; j <= 2; ++j) EXPECT_EQ(v(i, j), expected(i, j));
+    for (long i = 1; i <= n; ++i) {
+      for (long j = 1; j <= n; ++j) EXPECT_EQ(v(i, j), expected(i, j));
     }
   }
 }
@@ -340,6 +376,52 @@ TEST(Eigenjacobi, NonFiniteEntriesEnd) {
     eigenvlvc::eigenjacobi(a.view(), v.view(), 3, 3, 1e-12);
     // Nothing is rotated: the diagonal comes back sorted.
     EXPECT_EQ(diagonal(a), (std::vector<double>{3.0, 2.0, 1.0}));
+  }
+  // The same for a bad diagonal entry (NaN compares as neither larger nor equal, so it stays
+  // first); a rotation through it would spread NaN that no threshold test ever passes.
+  for (double bad : {nan, inf}) {
+    SCOPED_TRACE(testing::Message() << "diagonal " << bad);
+    Matrix a = from_rows({{bad, 0.0, 0.0}, {0.5, 2.0, 0.0}, {0.25, 0.125, 3.0}});
+    Matrix v(3, 3);
+    eigenvlvc::eigenjacobi(a.view(), v.view(), 3, 3, 1e-12);
+    const std::vector<double> ev = diagonal(a);
+    if (std::isnan(bad)) {
+      EXPECT_TRUE(std::isnan(ev[0]));
+    } else {
+      EXPECT_EQ(ev[0], bad);
+    }
+    EXPECT_EQ(ev[1], 3.0);
+    EXPECT_EQ(ev[2], 2.0);
+    const Matrix expected = from_rows({{1.0, 0.0, 0.0}, {0.0, 0.0, 1.0}, {0.0, 1.0, 0.0}});
+    for (long i = 1; i <= 3; ++i) {
+      for (long j = 1; j <= 3; ++j) EXPECT_EQ(v(i, j), expected(i, j));
+    }
+  }
+}
+
+// Entries near the largest double: the rotations square them, yet the result must be that of
+// the same matrix scaled down by a power of 2 (which changes nothing but the exponent).
+TEST(Eigenjacobi, EntriesNearTheOverflowLimit) {
+  std::mt19937 rng(808);
+  for (int trial = 0; trial < 10; ++trial) {
+    SCOPED_TRACE(testing::Message() << "trial " << trial);
+    const long n = 2 + trial % 4;
+    const Matrix small = random_symmetric(n, Shape::kDense, rng);
+    Matrix a = small;
+    for (long i = 0; i < n * n; ++i) a.data()[i] = std::ldexp(small.data()[i], 1020);
+    Matrix v(n, n);
+    eigenvlvc::eigenjacobi(a.view(), v.view(), n, n, 1e-12);
+    const std::vector<double> ref = reference_eigenvalues(small);
+    for (long k = 0; k < n; ++k) {
+      EXPECT_NEAR(std::ldexp(a(k + 1, k + 1), -1020), ref[k], 1e-10) << "eigenvalue " << k + 1;
+    }
+    double s = 0.0;
+    for (long j = 1; j <= n; ++j) {
+      for (long i = j + 1; i <= n; ++i) s += std::fabs(small(i, j));
+    }
+    const Fit fit = similarity_fit(small, v, ref);
+    EXPECT_LT(fit.off, s / double(n * n) * 5e-6 + 1e-13);
+    EXPECT_LT(fit.diag, 1e-10);
   }
 }
 

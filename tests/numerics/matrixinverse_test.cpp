@@ -154,7 +154,7 @@ TEST(Kaiser, IdentityNeedsNoRotation) {
 TEST(Kaiser, InvertsAtEveryScale) {
   const double h = std::sqrt(0.5);
   const std::vector<std::vector<double>> vecs = {{h, h}, {h, -h}};
-  for (double scale : {1e-3, 1.0, 1e3, 1e7, 1e12}) {
+  for (double scale : {1e-3, 1.0, 1e3, 1e7, 1e12, 1e100}) {
     SCOPED_TRACE(testing::Message() << "scale " << scale);
     const Matrix a = from_rows({{2.0 * scale, scale}, {scale, 2.0 * scale}});
     Matrix c = a;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "platform/image/bmp.hpp"
 #include "platform/image/picture.hpp"
@@ -9,6 +11,12 @@
 
 namespace platform {
 namespace {
+
+// A file name of this test process in the temporary directory: test programs of several
+// checkouts run at once on one machine.
+std::filesystem::path temp_path(const std::string& name) {
+  return std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name);
+}
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24);
@@ -81,7 +89,7 @@ TEST(Bmp, RowsArePaddedToFourBytes) {
 }
 
 TEST(Bmp, WrittenFileReadsBackPixelIdentical) {
-  const auto path = std::filesystem::temp_directory_path() / "varqen_bmp_round_trip.bmp";
+  const auto path = temp_path("varqen_bmp_round_trip.bmp");
   for (int w : {100, 7, 1}) {
     SCOPED_TRACE(w);
     const Page page = pattern_page(w, 13);
@@ -261,6 +269,14 @@ TEST(Scale, AveragesTheCoveredArea) {
   const Page doubled = scale_page(checker, 8, 4);
   for (int x = 0; x < 8; ++x) EXPECT_EQ(doubled.at(x, 3), checker.at(x / 2, 1));
   EXPECT_EQ(scale_page(checker, 0, 5).width(), 0);
+  const Page whole = scale_page(checker, 7, 5);
+  const Page part = scale_page(checker, 7, 5, {2, 1, 6, 9});  // cut to 4 x 4
+  ASSERT_EQ(part.width(), 4);
+  ASSERT_EQ(part.height(), 4);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(part.at(x, y), whole.at(x + 2, y + 1));
+  }
+  EXPECT_EQ(scale_page(checker, 7, 5, {7, 0, 9, 5}).width(), 0);
   EXPECT_EQ(scale_page(Page(), 5, 5).width(), 0);
 }
 

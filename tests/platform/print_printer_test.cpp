@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "platform/print/printer.hpp"
 
 namespace platform {
 namespace {
+
+// A file name of this test process in the temporary directory: test programs of several
+// checkouts run at once on one machine.
+std::filesystem::path temp_path(const std::string& name) {
+  return std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name);
+}
 
 std::string file_text(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -62,8 +70,26 @@ TEST(Printer, ImagesAreScaledIntoPlaceAndTextIsBlack) {
   EXPECT_GT(dark, 100);
 }
 
+TEST(Printer, HugeImagesAreScaledOnlyWhereThePaperIs) {
+  VirtualPrinter printer;
+  Page tall(1, 1000);
+  tall.fill(0x00FF00);
+  tall.at(0, 0) = 0xFF0000;
+  ASSERT_TRUE(printer.start_document("Doc"));
+  printer.draw_image(225, 300, 2250, 2250000, tall);  // 7.5 inches wide: 7500 inches high
+  printer.draw_image(-3000000, 100, 3000010, 10, solid(1, 1, 0x0000FF));  // ends at x 10
+  printer.draw_image(5, 5, -1, 10, tall);                                 // nothing
+  ASSERT_TRUE(printer.end_document());
+  const Page& page = printer.printed()[0].page;
+  EXPECT_EQ(page.at(225, 300), 0xFF0000u);
+  EXPECT_EQ(page.at(2474, 3299), 0x00FF00u);
+  EXPECT_EQ(page.at(0, 105), 0x0000FFu);
+  EXPECT_EQ(page.at(9, 105), 0x0000FFu);
+  EXPECT_EQ(page.at(10, 105), 0xFFFFFFu);
+}
+
 TEST(Printer, PdfPrinterWritesALetterSizedDocument) {
-  const auto path = (std::filesystem::temp_directory_path() / "varqen_printer_test.pdf").string();
+  const auto path = temp_path("varqen_printer_test.pdf").string();
   PdfPrinter printer(path);
   ASSERT_TRUE(printer.start_document("Doc"));
   printer.draw_image(225, 225, 100, 100, solid(4, 4, 0x00FF00));

@@ -65,6 +65,11 @@ TEST(Font, PositiveHeightIsTheCellNegativeTheEm) {
   }
 }
 
+TEST(Font, HugeHeightsAreCut) {
+  EXPECT_EQ(sans(1 << 30)->height(), kMaxFontHeight);
+  EXPECT_EQ(sans(INT32_MIN)->request().height, -kMaxFontHeight);
+}
+
 TEST(Font, BoldIsWiderThanRegular) {
   const std::u16string text = u"Weight and width";
   EXPECT_GT(measure_text(*sans(24, 700), text).width, measure_text(*sans(24, 400), text).width);

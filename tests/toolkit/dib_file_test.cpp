@@ -1,18 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "platform/image/bmp.hpp"
+#include "temp_path.hpp"
 #include "toolkit/dib.hpp"
 #include "toolkit_fixture.hpp"
 
 namespace gk {
 namespace {
 
+using toolkit_test::temp_path;
+
 class DibFile : public toolkit_test::HeadlessToolkit {};
 
 TEST_F(DibFile, LoadReadsAFileAndReportsAMissingOne) {
-  const auto path = (std::filesystem::temp_directory_path() / "varqen_loaddib.bmp").string();
+  const auto path = temp_path("varqen_loaddib.bmp").string();
   platform::Page page(3, 2);
   page.fill(0x123456);
   ASSERT_TRUE(platform::write_bmp24(path, page));

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "platform/image/bmp.hpp"
+#include "temp_path.hpp"
 
 namespace gk {
 namespace {
+
+using toolkit_test::temp_path;
 
 platform::Page sample(int w, int h) {
   platform::Page page(w, h);
@@ -53,7 +57,7 @@ TEST(Dib, CoreHeaderSizesUseThreeByteColours) {
 }
 
 TEST(Dib, PageSavesAndReadsBackThroughAFile) {
-  const auto path = (std::filesystem::temp_directory_path() / "varqen_dib_test.bmp").string();
+  const auto path = temp_path("varqen_dib_test.bmp").string();
   const platform::Page page = sample(37, 11);
   Dib dib = BitmapToDIB(page);
   ASSERT_NE(dib, nullptr);
@@ -73,7 +77,7 @@ TEST(Dib, PageSavesAndReadsBackThroughAFile) {
 }
 
 TEST(Dib, SaveRefusesWhatItCannotWrite) {
-  const auto path = (std::filesystem::temp_directory_path() / "varqen_dib_refused.bmp").string();
+  const auto path = temp_path("varqen_dib_refused.bmp").string();
   EXPECT_EQ(SaveDIB(nullptr, path), kDibMissing);
   Dib dib = BitmapToDIB(sample(4, 4));
   dib->bytes.resize(dib->bytes.size() - 1);  // pixels cut short

@@ -51,6 +51,14 @@ TEST_F(DriverWindow, UnknownDriversAreReportedOnce) {
   EXPECT_EQ(graphresult(), 0);
 }
 
+TEST_F(DriverWindow, InvalidFillStyleIsReportedOnce) {
+  int32_t driver = 9, mode = 2;
+  initgraph(&driver, &mode);
+  setfillstyle(20, 0xFFFFFF);
+  EXPECT_EQ(graphresult(), -11);
+  EXPECT_EQ(graphresult(), 0);
+}
+
 TEST_F(DriverWindow, AspectRatioIsStored) {
   int32_t driver = 9, mode = 2;
   initgraph(&driver, &mode);

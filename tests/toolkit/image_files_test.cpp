@@ -4,8 +4,10 @@
 
 #include <climits>
 #include <filesystem>
+#include <string>
 
 #include "platform/image/bmp.hpp"
+#include "temp_path.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/images.hpp"
 #include "toolkit/text.hpp"
@@ -13,6 +15,8 @@
 
 namespace gk {
 namespace {
+
+using toolkit_test::temp_path;
 
 using platform::Page;
 using platform::Pixel;
@@ -42,7 +46,7 @@ class ImageFiles : public toolkit_test::HeadlessToolkit {
         for (int x = 0; x < page.width(); ++x) page.at(x, y) = Pixel(x * 0x10101 + y * 0x100);
       }
     }
-    dir = std::filesystem::temp_directory_path() / "varqen_image_files";
+    dir = temp_path("varqen_image_files");
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
@@ -129,6 +133,18 @@ TEST_F(ImageFiles, PrintedPagePlacesTitleAndPicture) {
   EXPECT_EQ(paper.at(225 + 2250, 300), 0xFFFFFFu);
   EXPECT_EQ(paper.at(224, 300), 0xFFFFFFu);
   EXPECT_EQ(paper.at(225, 299), 0xFFFFFFu);
+}
+
+TEST_F(ImageFiles, PrintWithoutTitleUsesTheWindowTitle) {
+  dialogs.script_print(platform::PrintDialogAnswer{"Virtual printer", ""});
+  ASSERT_NE(printimage(nullptr, 0, 0, 99, 49, 0), 0);
+  const Page& paper = printer->printed()[0].page;
+  int ink = 0;
+  for (int y = 225; y < 290; ++y) {
+    for (int x = 225; x < 800; ++x) ink += paper.at(x, y) != 0xFFFFFFu;
+  }
+  EXPECT_GT(ink, 100);  // "Plot window"
+  EXPECT_EQ(paper.at(225, 300), page().at(0, 0));
 }
 
 TEST_F(ImageFiles, PrintWithoutTitlesMovesThePictureUp) {

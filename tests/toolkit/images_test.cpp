@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "platform/image/bmp.hpp"
+#include "temp_path.hpp"
 
 namespace gk {
 namespace {
+
+using toolkit_test::temp_path;
 
 platform::Page sample(int w, int h) {
   platform::Page page(w, h);
@@ -79,7 +83,7 @@ TEST(Images, ScaleStretchesIntoATargetThatFits) {
 }
 
 TEST(Images, LoadImageReadsAPictureFile) {
-  const auto path = (std::filesystem::temp_directory_path() / "varqen_loadimage.bmp").string();
+  const auto path = temp_path("varqen_loadimage.bmp").string();
   const platform::Page page = sample(7, 4);
   ASSERT_TRUE(platform::write_bmp24(path, page));
   int32_t w = 0, h = 0;

@@ -159,6 +159,30 @@ TEST_F(Text, VerticalTextIsHorizontalTextTurnedCounterClockwise) {
   EXPECT_EQ(rec->text_position.x, 100 + w);  // x moves past the unrotated block
 }
 
+TEST_F(Text, VerticalTextCutAtThePageEdgesKeepsItsVisiblePart) {
+  settextstyle(2, 1, 18);
+  outtextxy(100, 40, "Up 42");
+  const Page whole = page();
+  clear();
+  outtextxy(-5, -30, "Up 42");  // 105 columns left and 70 rows up: cut at both edges
+  for (int y = 0; y + 70 < rec->height; ++y) {
+    for (int x = 0; x + 105 < rec->width; ++x) {
+      ASSERT_EQ(page().at(x, y), whole.at(x + 105, y + 70)) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(Text, HugeVerticalTextDrawsOnlyWhatThePageShows) {
+  settextstyle(1, 1, 1 << 20);        // cut to the largest font
+  rec->background_color = kRedColor;  // opaque: the visible part of the box turns red
+  const std::string text(300, 'W');
+  outtextxy(0, 0, text.c_str());
+  EXPECT_GT(textwidth(text.c_str()), 100000);
+  EXPECT_EQ(page().at(0, 1), kRedPixel);
+  EXPECT_EQ(page().at(rec->width - 1, rec->height - 1), kRedPixel);
+  EXPECT_EQ(page().at(0, 0), 0u);  // the block starts one row below its corner
+}
+
 TEST_F(Text, OuttextMovesDownOuttextxyStartsAgain) {
   settextstyle(1, 0, 12);
   outtextxy(10, 10, "A");

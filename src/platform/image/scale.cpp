@@ -12,12 +12,14 @@ struct Span {
   std::vector<int> weights;  // in units of 1/m source pixels, summing to n
 };
 
-std::vector<Span> spans(int n, int m) {
-  std::vector<Span> out(m);
-  for (int i = 0; i < m; ++i) {
+// Spans of the target indices first..last-1.
+std::vector<Span> spans(int n, int m, int first, int last) {
+  std::vector<Span> out;
+  out.reserve(static_cast<size_t>(last - first));
+  for (int i = first; i < last; ++i) {
     const int64_t begin = int64_t{i} * n;  // in 1/m units
     const int64_t end = int64_t{i + 1} * n;
-    Span& s = out[i];
+    Span& s = out.emplace_back();
     s.first = static_cast<int>(begin / m);
     for (int64_t p = s.first; p * m < end; ++p) {
       const int64_t lo = std::max(begin, p * m);
@@ -31,20 +33,25 @@ std::vector<Span> spans(int n, int m) {
 }  // namespace
 
 Page scale_page(const Page& source, int width, int height) {
-  if (width <= 0 || height <= 0 || source.width() == 0 || source.height() == 0) return Page();
-  Page target(width, height);
-  const std::vector<Span> xs = spans(source.width(), width);
-  const std::vector<Span> ys = spans(source.height(), height);
+  return scale_page(source, width, height, {0, 0, width, height});
+}
+
+Page scale_page(const Page& source, int width, int height, const Rect& part) {
+  const Rect p = intersect(part, {0, 0, width, height});
+  if (p.empty() || source.width() == 0 || source.height() == 0) return Page();
+  Page target(p.width(), p.height());
+  const std::vector<Span> xs = spans(source.width(), width, p.left, p.right);
+  const std::vector<Span> ys = spans(source.height(), height, p.top, p.bottom);
   const double total = double(source.width()) * double(source.height());
-  for (int ty = 0; ty < height; ++ty) {
-    for (int tx = 0; tx < width; ++tx) {
+  for (int ty = 0; ty < p.height(); ++ty) {
+    for (int tx = 0; tx < p.width(); ++tx) {
       double r = 0, g = 0, b = 0;
       for (size_t j = 0; j < ys[ty].weights.size(); ++j) {
         const Pixel* row = source.row(ys[ty].first + static_cast<int>(j));
         for (size_t i = 0; i < xs[tx].weights.size(); ++i) {
           const double w = double(ys[ty].weights[j]) * xs[tx].weights[i];
-          const Pixel p = row[xs[tx].first + i];
-          r += w * ((p >> 16) & 0xFF), g += w * ((p >> 8) & 0xFF), b += w * (p & 0xFF);
+          const Pixel px = row[xs[tx].first + i];
+          r += w * ((px >> 16) & 0xFF), g += w * ((px >> 8) & 0xFF), b += w * (px & 0xFF);
         }
       }
       auto channel = [&](double sum) { return static_cast<Pixel>(sum / total + 0.5); };

@@ -4,6 +4,8 @@
 #include <cairo.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -39,11 +41,19 @@ void Printer::draw_text(int x, int y, std::u16string_view text, const Font& font
 }
 
 void Printer::draw_image(int x, int y, int width, int height, const Page& image) {
-  if (!open_) return;
-  const Page scaled = scale_page(image, width, height);
-  for (int j = std::max(0, -y); j < scaled.height() && y + j < page_.height(); ++j) {
-    for (int i = std::max(0, -x); i < scaled.width() && x + i < page_.width(); ++i) {
-      page_.at(x + i, y + j) = scaled.at(i, j);
+  if (!open_ || width <= 0 || height <= 0) return;
+  // Only the part on the paper is scaled: a tall narrow picture stretched 7.5 inches wide
+  // would otherwise take gigabytes. 64 bits: the image may start far off the paper.
+  const Rect on_paper =
+      intersect({static_cast<int>(std::clamp<int64_t>(-int64_t{x}, 0, width)),
+                 static_cast<int>(std::clamp<int64_t>(-int64_t{y}, 0, height)),
+                 static_cast<int>(std::clamp<int64_t>(int64_t{page_.width()} - x, 0, width)),
+                 static_cast<int>(std::clamp<int64_t>(int64_t{page_.height()} - y, 0, height))},
+                {0, 0, width, height});
+  const Page part = scale_page(image, width, height, on_paper);
+  for (int j = 0; j < part.height(); ++j) {
+    for (int i = 0; i < part.width(); ++i) {
+      page_.at(x + on_paper.left + i, y + on_paper.top + j) = part.at(i, j);
     }
   }
 }

@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -142,7 +143,9 @@ void copy_bitmap(const FT_Bitmap& bitmap, Glyph& glyph) {
 
 }  // namespace
 
-std::shared_ptr<const Font> Font::create(const FontRequest& request) {
+std::shared_ptr<const Font> Font::create(const FontRequest& asked) {
+  FontRequest request = asked;
+  request.height = std::clamp(request.height, -kMaxFontHeight, kMaxFontHeight);
   MatchedFile file;
   if (!match_file(request, file)) return nullptr;
   auto face = std::make_unique<Face>();

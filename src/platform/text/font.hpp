@@ -32,6 +32,10 @@ struct FontRequest {
   bool symbol = false;  // prefer a symbol face after `face`
 };
 
+// Largest height a font is made with; larger requests are cut to it, so that one rendered
+// glyph never needs more than a few megabytes.
+inline constexpr int kMaxFontHeight = 2048;
+
 // Em height of the default GUI font, in pixels (a sans face; its cell is about 13 pixels).
 inline constexpr int kDefaultGuiFontHeight = -11;
 
