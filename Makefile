@@ -1,5 +1,5 @@
 # Varqen: the user commands. Each installs what it needs first.
-.PHONY: deps build test asan tsan bench fuzz run clean
+.PHONY: deps build test asan tsan bench fuzz clean
 
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja

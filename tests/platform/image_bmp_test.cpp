@@ -149,6 +149,27 @@ TEST(Bmp, ReadsPalettedAndTopDownFiles) {
   }
 }
 
+TEST(Bmp, Reads32BitFilesWithTheUsualColourMasks) {
+  // A 40-byte header followed by the three masks, then two pixels.
+  std::vector<uint8_t> file = make_bmp(2, 1, 32, {}, {1, 2, 3, 0, 4, 5, 6, 0});
+  set32(file, 30, 3);  // colour masks
+  const std::vector<uint8_t> masks = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
+  file.insert(file.begin() + 54, masks.begin(), masks.end());
+  set32(file, 10, 66);
+  set32(file, 2, static_cast<uint32_t>(file.size()));
+  const auto page = decode_bmp(file);
+  ASSERT_TRUE(page.has_value());
+  EXPECT_EQ(page->at(1, 0), 0x060504u);
+  const auto dib = dib_of_file(file);
+  ASSERT_TRUE(dib.has_value());
+  EXPECT_EQ(le32(*dib, 16), 0u);  // plain pixels once the masks are gone
+  EXPECT_EQ(decode_dib(*dib)->at(0, 0), 0x030201u);
+  file[56] = 0xFE;  // another layout
+  BmpError error = BmpError::None;
+  EXPECT_FALSE(decode_bmp(file, &error).has_value());
+  EXPECT_EQ(error, BmpError::Unsupported);
+}
+
 TEST(Bmp, RefusesHeadersThatDoNotFitTheFile) {
   const std::vector<uint8_t> good = encode_bmp24(pattern_page(5, 4));
   struct Case {

@@ -9,6 +9,7 @@ namespace {
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr uint32_t kInfoHeaderSize = 40;
+constexpr uint32_t kBitFields = 3;  // compression value of pixels described by colour masks
 
 void put16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
@@ -66,7 +67,19 @@ BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset,
   if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24 && h.bits != 32) {
     return BmpError::Unsupported;
   }
-  if (get32(b, info_at + 16) != 0) return BmpError::Unsupported;  // compressed
+  // Uncompressed, or 32-bit pixels with colour masks that are the usual byte layout.
+  const uint32_t compression = get32(b, info_at + 16);
+  size_t masks_after_header = 0;
+  if (compression == kBitFields && h.bits == 32) {
+    masks_after_header = header_size == 40 ? 12 : 0;  // a 40-byte header keeps them behind
+    if (b.size() < info_at + 52) return BmpError::Truncated;
+    if (get32(b, info_at + 40) != 0xFF0000 || get32(b, info_at + 44) != 0xFF00 ||
+        get32(b, info_at + 48) != 0xFF) {
+      return BmpError::Unsupported;
+    }
+  } else if (compression != 0) {
+    return BmpError::Unsupported;
+  }
   if (h.width * h.height > kMaxBmpPixels) return BmpError::TooLarge;
   const uint32_t used = get32(b, info_at + 32);
   uint64_t table_entries = 0;
@@ -77,7 +90,7 @@ BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset,
   } else {
     table_entries = used;  // an optional table the pixels do not use, skipped
   }
-  h.palette_at = info_at + header_size;
+  h.palette_at = info_at + header_size + masks_after_header;
   const uint64_t table_end = h.palette_at + 4 * table_entries;
   if (table_end > b.size()) return BmpError::Truncated;
   h.pixels_at = offset != 0 ? offset : table_end;
@@ -229,6 +242,7 @@ std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes, 
   const size_t image = static_cast<size_t>(stride_of(h.bits, h.width) * h.height);
   set32(dib, 0, kInfoHeaderSize);  // later header versions are cut to the common part
   dib.erase(dib.begin() + kInfoHeaderSize, dib.begin() + (h.palette_at - kFileHeaderSize));
+  set32(dib, 16, 0);  // masks of the usual layout describe plain uncompressed pixels
   set32(dib, 20, static_cast<uint32_t>(image));
   set32(dib, 32, h.colours);
   dib.insert(dib.end(), bytes.begin() + h.pixels_at, bytes.begin() + h.pixels_at + image);

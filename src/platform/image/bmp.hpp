@@ -5,10 +5,11 @@
 // stride * height where stride = ((24 * width + 31) / 32) * 4, zero resolution and colour
 // counts.
 //
-// The reader takes 1, 4, 8, 24 and 32 bits per pixel, uncompressed, stored bottom-up or
-// top-down, with a 40-byte or later (52, 56, 108, 124) info header. It refuses any file whose
-// header sizes, colour count, pixel offset or image size do not fit inside the file, and any
-// image larger than kMaxBmpPixels; palette indices beyond the colour table read as black.
+// The reader takes 1, 4, 8, 24 and 32 bits per pixel, uncompressed (32 bits also with colour
+// masks of the usual byte layout), stored bottom-up or top-down, with a 40-byte or later (52, 56,
+// 108, 124) info header. It refuses any file whose header sizes, colour count, pixel offset or
+// image size do not fit inside the file, and any image larger than kMaxBmpPixels; palette indices
+// beyond the colour table read as black.
 #pragma once
 
 #include <cstdint>
