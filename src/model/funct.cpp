@@ -212,6 +212,10 @@ int32_t load_x_columns(MatView<double> xm) {
 }
 
 void derivat(VecView<double> g, double& f, VecView<const double> p, int32_t np) {
+  if (np > max_params) {  // more parameters than the work copies and pfinal hold
+    f = kSumCap;
+    return;
+  }
   // Step 1.
   copy_shared_data(p, np);
   const int32_t mode = common_data::ndwt;

@@ -63,6 +63,7 @@ void fun(MatView<const double> x,
 // every fixed parameter (common_data::pmask 0), which costs no evaluations; f := the sum at p.
 // Reads the data set, mask and weighting mode from common_data; writes npr, pfinal, xnx and,
 // through its last evaluation at p, the fitted values, residuals and sigmas at p.
+// np > common_data::max_params is refused with f = kSumCap and nothing written.
 void derivat(VecView<double> g, double& f, VecView<const double> p, int32_t np);
 
 // Sum, gradient and bound constraints at x(1..np) for a constrained method:

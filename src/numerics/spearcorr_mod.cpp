@@ -16,6 +16,15 @@ void rank(VecView<const double> x, int32_t n, VecView<double> rk) {
   // Step 1.
   for (int32_t i = 1; i <= n; ++i) rk(i) = 0.0;
   if (n < 1 || n > kMaxRank) return;
+  // Step 2: when every later value is exactly x(1) + 1e-15 (single-precision step), the
+  // sample counts as one tie.
+  const double stepped = x(1) + double(1e-15f);
+  int32_t k = 2;
+  while (k <= n && x(k) == stepped) ++k;
+  if (k > n) {
+    for (int32_t i = 1; i <= n; ++i) rk(i) = (n + 1) / 2.0;
+    return;
+  }
   // Step 3: an ascending copy (NaNs last).
   FVector<double> s(n);
   for (int32_t i = 1; i <= n; ++i) s(i) = x(i);

@@ -17,7 +17,8 @@ inline constexpr int32_t kMaxRank = 7500;  // largest sample that is ranked
 
 // rk(1..n) := mid-ranks of x(1..n) (ties share the mean of their positions). rk is zeroed first
 // and stays 0 for n > 7500; ranking stops at the first value that is not a number, leaving
-// the ranks from there on 0.
+// the ranks from there on 0. When x(2..n) all equal x(1) + 1e-15 (single precision), every
+// rank is (n + 1) / 2.
 void rank(VecView<const double> x, int32_t n, VecView<double> rk);
 
 // rho := Spearman's rho of x(1..n) and y(1..n); 0 unless 2 <= n <= 7500, and 0 when

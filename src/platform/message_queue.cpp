@@ -7,11 +7,16 @@
 namespace platform {
 namespace {
 
+// Set once the calling thread's holder is gone (a plain flag, so it can still be read then).
+thread_local bool holder_gone = false;
+
 // Owns the calling thread's queue and closes it when the thread ends.
 struct QueueHolder {
   std::shared_ptr<ThreadQueue> queue;
   ~QueueHolder() {
     if (queue) queue->close();
+    queue.reset();
+    holder_gone = true;
   }
 };
 thread_local QueueHolder holder;
@@ -29,6 +34,9 @@ void complete_sync(const Message& marker) {
 }
 
 std::shared_ptr<ThreadQueue> ThreadQueue::current() {
+  // A thread that is ending may still send (the exit handlers run on the main thread after
+  // its thread-local objects are gone): each such call gets a queue of its own.
+  if (holder_gone) return std::make_shared<ThreadQueue>(current_thread_id());
   if (!holder.queue) holder.queue = std::make_shared<ThreadQueue>(current_thread_id());
   return holder.queue;
 }

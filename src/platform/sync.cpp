@@ -5,14 +5,15 @@
 namespace platform {
 namespace {
 
-// The one lock and condition variable behind every Waitable (see the header).
+// The one lock and condition variable behind every Waitable (see the header). Never destroyed:
+// threads still wait and signal while the program's exit handlers close its windows.
 std::mutex& wait_lock() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;
+  return *m;
 }
 std::condition_variable& wait_cv() {
-  static std::condition_variable cv;
-  return cv;
+  static auto* cv = new std::condition_variable;
+  return *cv;
 }
 
 // Waits on `cv` until pred() holds or the time-out passes; the lock is held on entry and exit.

@@ -11,14 +11,15 @@ namespace {
 
 std::atomic<ThreadId> next_id{1};
 
-// Ids of the threads that exist and have not ended.
+// Ids of the threads that exist and have not ended. Never destroyed: threads end while the
+// program's exit handlers run, and each one unregisters itself then.
 std::mutex& live_lock() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;
+  return *m;
 }
 std::unordered_set<ThreadId>& live_ids() {
-  static std::unordered_set<ThreadId> ids;
-  return ids;
+  static auto* ids = new std::unordered_set<ThreadId>;
+  return *ids;
 }
 
 void mark_live(ThreadId id, bool live) {

@@ -60,14 +60,20 @@ platform::OwnedMutex* find_mutex(int32_t id) {
 
 const CallbackOrigin* current_callback() { return running_origin; }
 
+// Waits on the idle event of `rec`. A window that goes away wakes every thread waiting on it,
+// not just one: the wake-up is passed on.
+void wait_idle(WindowData& rec, int32_t timeout) {
+  if (rec.idle_event.wait(timeout) && !rec.alive) rec.idle_event.set();
+}
+
 void loop() {
   auto rec = GK__GetWindowDataPtr(0);
-  if (rec) rec->idle_event.wait(platform::kInfinite);
+  if (rec) wait_idle(*rec, platform::kInfinite);
 }
 
 void startidle(int32_t timeout) {
   auto rec = GK__GetWindowDataPtr(0);
-  if (rec) rec->idle_event.wait(timeout < 0 ? platform::kInfinite : timeout);
+  if (rec) wait_idle(*rec, timeout < 0 ? platform::kInfinite : timeout);
 }
 
 int32_t stopidle() {

@@ -146,7 +146,8 @@ int32_t initwindow(int32_t width,
   }
   rec->double_buffer = dbflag;
   rec->exit_on_close = closeflag;
-  graphdefaults();
+  // The new window by name: another thread may have made a different window current already.
+  reset_drawing_state(*rec);
   paint_black(*rec);
   return index;
 }
@@ -344,8 +345,10 @@ void swapbuffers() {
 
 void graphdefaults() {
   auto rec = GK__GetWindowDataPtr(0);
-  if (!rec) return;
-  WindowData& r = *rec;
+  if (rec) reset_drawing_state(*rec);
+}
+
+void reset_drawing_state(WindowData& r) {
   std::lock_guard<platform::CriticalSection> dc(r.dc_lock);
   // Step 1.
   r.viewport = {0, 0, r.width, r.height, 0};

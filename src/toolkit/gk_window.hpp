@@ -88,6 +88,8 @@ void swapbuffers();
 
 // Resets the drawing state of the current window.
 void graphdefaults();
+// The same for a given window.
+void reset_drawing_state(WindowData& record);
 
 // A modal error box titled "Error" with a stop icon and no owner; null text shows the text of
 // the last system error.

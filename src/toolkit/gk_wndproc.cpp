@@ -228,7 +228,10 @@ int32_t take_key(WindowData& rec, bool wait) {
         return code;
       }
       if (!wait) return -1;
-      if (!rec.alive) return 0;
+      if (!rec.alive) {
+        rec.key_event.set();  // pass the wake-up on to the next thread waiting for a key
+        return 0;
+      }
     }
     rec.key_event.wait(kInfinite);
   }

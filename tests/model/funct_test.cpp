@@ -97,6 +97,41 @@ TEST_F(Fun, WeightingModesGiveTheHandComputedSums) {
   }
 }
 
+TEST_F(Fun, FourRowsWithDistinctResidualsInEveryMode) {
+  x_ = {1, 2, 3, 4};
+  y_ = {3.2, 4.9, 7.3, 8.8};  // fitted (3, 5, 7, 9): residuals (0.2, -0.1, 0.3, -0.2)
+  const std::vector<double> sig = {0.5, 0, 2, 1};
+  // Mode 3: the binned median of the magnitudes sits on 0.2, so those two rows get weight 1
+  // and the other two the Andrews weight w (independent implementation); the sum is
+  // 2 sum w r^2. Mode 4: sum r^2 / (|r| / sd) = sd sum |r|, sd = sqrt(0.17 / 3).
+  const double w = 4.997312926368394;
+  const double sd = std::sqrt(0.17 / 3.0);
+  struct Case {
+    int32_t mode;
+    double fval;
+    std::vector<double> ysig;
+  };
+  const Case cases[] = {
+      {0, 0.04 + 0.01 + 0.09 + 0.04, {1, 1, 1, 1}},
+      {1, 0.16 + 0.01 + 0.0225 + 0.04, {0.5, 1, 2, 1}},
+      {2, 0.04 / 9 + 0.01 / 25 + 0.09 / 49 + 0.04 / 81, {3, 5, 7, 9}},
+      {3,
+       2.0 * (0.04 + 0.04 + w * (0.01 + 0.09)),
+       {std::sqrt(0.5), std::sqrt(0.5 / w), std::sqrt(0.5 / w), std::sqrt(0.5)}},
+      {4,
+       sd * 0.8,
+       {std::sqrt(0.2 / sd), std::sqrt(0.1 / sd), std::sqrt(0.3 / sd), std::sqrt(0.2 / sd)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    EXPECT_NEAR_REL(run(c.mode, sig), c.fval, 1e-13);
+    EXPECT_EQ(common_data::ndwt, c.mode);
+    for (int i = 1; i <= 4; ++i) {
+      EXPECT_NEAR_REL(common_data::ysig(i), c.ysig[i - 1], 1e-13) << "row " << i;
+    }
+  }
+}
+
 TEST_F(Fun, SharedSigmaIsReadBeforeItIsOverwritten) {
   for (int i = 1; i <= 3; ++i) common_data::ysig(i) = std::vector<double>{0.5, 0, 0.25}[i - 1];
   double fval = 0.0;
@@ -277,6 +312,18 @@ TEST_F(Derivat, FixedParameterGetsZeroAndCostsNoEvaluations) {
   EXPECT_EQ(funct::fun_count - before, 2 * 2 + 2);
   EXPECT_EQ(g[1], 0.0);
   EXPECT_NE(g[0], 0.0);
+}
+
+TEST_F(Derivat, MoreParametersThanTheSharedVectorsHoldAreRefused) {
+  const int32_t np = common_data::max_params + 1;
+  std::vector<double> p(np, 0.5);
+  std::vector<double> g(np, kNan);
+  double f = 0.0;
+  const int64_t before = funct::fun_count;
+  funct::derivat(VecView<double>(g.data(), np), f, VecView<const double>(p.data(), np), np);
+  EXPECT_EQ(f, funct::kSumCap);
+  EXPECT_EQ(funct::fun_count, before);
+  EXPECT_EQ(common_data::npr, 0);
 }
 
 TEST_F(Derivat, ParameterWithoutEffectGetsTheSmallestPositiveComponent) {

@@ -48,6 +48,31 @@ TEST(Rank, MidRanksWithTies) {
   }
 }
 
+TEST(Rank, LaterValuesAllOneStepAboveTheFirstShareOneRank) {
+  // 1e-15 held in single precision; 1 + that step is a double distinct from 1.
+  const double up = 1.0 + double(1e-15f);
+  ASSERT_NE(up, 1.0);
+  struct Case {
+    std::vector<double> x;
+    std::vector<double> expected;
+  };
+  const Case cases[] = {
+      {{1.0, up, up}, {2, 2, 2}},
+      {{1.0, up}, {1.5, 1.5}},
+      {{-0.5, -0.5 + double(1e-15f), -0.5 + double(1e-15f), -0.5 + double(1e-15f)},
+       {2.5, 2.5, 2.5, 2.5}},
+      // one later value off the step: ordinary mid-ranks
+      {{1.0, up, 1.0}, {1.5, 3, 1.5}},
+      {{up, 1.0, 1.0}, {3, 1.5, 1.5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.x));
+    EXPECT_EQ(ranks(c.x), c.expected);
+  }
+  // rank_x (2, 2, 2) against (1, 2, 3): D = 2, rho = 1 - 12 / 24
+  EXPECT_EQ(rho_of({1.0, up, up}, {1, 2, 3}), 0.5);
+}
+
 TEST(Rank, OversizedSampleIsNotRanked) {
   std::vector<double> x(spearcorr_mod::kMaxRank + 1, 1.0);
   for (double r : ranks(x)) ASSERT_EQ(r, 0.0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 
@@ -33,6 +34,14 @@ class GkCallbacks : public HeadlessToolkit {
     if (t->ended().wait(kWaitMs)) t->join();
     return ended;
   }
+  // Tells whether a waiting thread ended within the bound. One that did not is woken through
+  // `wake` so that it can still finish (it is joined only once it has ended).
+  bool ends_or_is_released(platform::Thread& t, Event& wake) {
+    const bool ended = t.ended().wait(kWaitMs);
+    if (!ended) wake.set();
+    if (t.ended().wait(kWaitMs)) t.join();
+    return ended;
+  }
   // Adds a button entry with `callback` to window `index` and returns its (made-up) handle.
   platform::Hwnd add_button(int32_t index, gk::Callback callback) {
     auto rec = record(index);
@@ -55,6 +64,31 @@ TEST_F(GkCallbacks, StopIdleTwiceWakesLoopOnce) {
   EXPECT_NE(gk::stopidle(), 0);
   EXPECT_TRUE(ends_in_time([] { gk::loop(); }));  // the wake-up is pending
   EXPECT_FALSE(record(0)->idle_event.is_set());   // a second loop would block
+}
+
+TEST_F(GkCallbacks, EveryIdleWaiterWakesWhenTheWindowCloses) {
+  ASSERT_EQ(gk::initwindow(40, 20, "idle", 0, 0, 0, 0), 0);
+  auto rec = record(0);
+  constexpr int32_t kWaiters = 3;
+  Event all_started;
+  std::atomic<int32_t> started{0};
+  std::vector<std::shared_ptr<platform::Thread>> waiters;
+  for (int32_t i = 0; i < kWaiters; ++i)
+    waiters.push_back(platform::Thread::create(
+        [&] {
+          if (++started == kWaiters) all_started.set();
+          gk::loop();
+          return 0u;
+        },
+        false));
+  ASSERT_TRUE(all_started.wait(kWaitMs));
+  // Closed through its close box, the window stays current: a waiter that comes late finds
+  // it gone and returns at once.
+  user.press_close_box(handle(0));
+  for (int32_t i = 0; i < kWaiters; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(ends_or_is_released(*waiters[i], rec->idle_event));
+  }
 }
 
 TEST_F(GkCallbacks, StartIdleTimesOutOrConsumesAPendingStop) {
@@ -315,6 +349,29 @@ TEST_F(GkCallbacks, WaitingForAKeyEndsWhenTheWindowCloses) {
   ASSERT_TRUE(waiter->ended().wait(kWaitMs));
   waiter->join();
   EXPECT_EQ(*got, 0);
+}
+
+TEST_F(GkCallbacks, EveryKeyWaiterWakesWhenTheWindowCloses) {
+  ASSERT_EQ(gk::initwindow(40, 20, "gone", 0, 0, 0, 0), 0);
+  auto rec = record(0);
+  constexpr int32_t kWaiters = 3;
+  auto got = std::make_shared<std::array<std::atomic<int32_t>, kWaiters>>();
+  std::vector<std::shared_ptr<platform::Thread>> waiters;
+  for (int32_t i = 0; i < kWaiters; ++i) {
+    (*got)[i] = -5;
+    waiters.push_back(platform::Thread::create(
+        [rec, got, i] {
+          (*got)[i] = gk::take_key(*rec, true);
+          return 0u;
+        },
+        false));
+  }
+  gk::closewindow(0);
+  for (int32_t i = 0; i < kWaiters; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(ends_or_is_released(*waiters[i], rec->key_event));
+    EXPECT_EQ((*got)[i], 0);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "platform/metrics.hpp"
 #include "toolkit/gk_callbacks.hpp"
 #include "toolkit/gk_wndproc.hpp"
@@ -229,6 +232,32 @@ TEST_F(GkWindow, GraphDefaultsRestoresTheDrawingState) {
   EXPECT_EQ(rec->viewport.right, 40);
 }
 
+TEST_F(GkWindow, EachNewWindowGetsItsDrawingDefaultsWhileAnotherIsMadeCurrent) {
+  ASSERT_EQ(gk::initwindow(40, 20, "other", 0, 0, 0, 0), 0);
+  auto first = record(0);
+  {
+    std::lock_guard<platform::CriticalSection> g(first->dc_lock);
+    first->line_thickness = 3;
+  }
+  std::atomic<bool> making{true};
+  std::thread switcher([&] {
+    while (making) gk::setcurrentwindow(0);
+  });
+  int32_t wrong = 0;
+  for (int32_t k = 0; k < 20; ++k) {
+    const int32_t i = gk::initwindow(50, 30, "double", 0, 0, 1, 0);
+    auto rec = record(i);
+    ASSERT_TRUE(rec);
+    std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+    if (rec->active_page != 1 || rec->viewport.right != 50) ++wrong;
+  }
+  making = false;
+  switcher.join();
+  EXPECT_EQ(wrong, 0);
+  std::lock_guard<platform::CriticalSection> g(first->dc_lock);
+  EXPECT_EQ(first->line_thickness, 3);  // making the others left its drawing state alone
+}
+
 using GkWindowDeath = HeadlessToolkit;
 
 TEST_F(GkWindowDeath, ExitOnCloseEndsWithZero) {
@@ -239,6 +268,21 @@ TEST_F(GkWindowDeath, ExitOnCloseEndsWithZero) {
         user.press_close_box(handle(0));
         gk::delay(5000);
         std::exit(3);  // not reached when the close ends the program
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+
+TEST_F(GkWindowDeath, NormalExitClosesTheWindowsLeftOpen) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The windows' threads end while the program exits: whatever they touch then must still
+  // exist (a sanitizer report would end the process with a nonzero code).
+  EXPECT_EXIT(
+      {
+        gk::initwindow(40, 20, "left open", 0, 0, 0, 0);
+        gk::initwindow(40, 20, "", 0, 0, 0, 0);
+        gk::setcurrentwindow(0);  // this thread has sent to a window
+        std::exit(0);
       },
       ::testing::ExitedWithCode(0),
       "");
