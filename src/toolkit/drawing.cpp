@@ -44,15 +44,11 @@ class FillMode {
 
 // Box + 1 of the corners, widened by the line thickness.
 Rect box_plus_one(const DcLease& lease, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  const int32_t t = std::max(lease.record().line_thickness, 0);
-  return Rect{std::min(x1, x2) - t,
-              std::min(y1, y2) - t,
-              std::max(x1, x2) + 1 + t,
-              std::max(y1, y2) + 1 + t};
-}
-
-Rect ellipse_box(int32_t x, int32_t y, int32_t rx, int32_t ry) {
-  return Rect{x - rx, y - ry, x + rx, y + ry};
+  const int64_t t = std::max(lease.record().line_thickness, 0);
+  return Rect{saturate32(std::min<int64_t>(x1, x2) - t),
+              saturate32(std::min<int64_t>(y1, y2) - t),
+              saturate32(std::max<int64_t>(x1, x2) + 1 + t),
+              saturate32(std::max<int64_t>(y1, y2) + 1 + t)};
 }
 
 std::vector<Point> points_of(int32_t count, const int32_t* xy) {
@@ -77,8 +73,9 @@ void draw_arc(int32_t x, int32_t y, int32_t sa, int32_t ea, int32_t rx, int32_t 
   const ArcEnds ends = arc_ends(x, y, sa, ea, rx, ry);
   if (keep) lease.record().last_arc = {x, y, ends.start.x, ends.start.y, ends.end.x, ends.end.y};
   line_mode(lease);
-  lease.dc().arc(ellipse_box(x, y, rx, ry), ends.start, ends.end);
-  const Rect area = box_plus_one(lease, x - rx, y - ry, x + rx, y + ry);
+  const Rect box = CenterToBox(x, y, rx, ry);
+  lease.dc().arc(box, ends.start, ends.end);
+  const Rect area = box_plus_one(lease, box.left, box.top, box.right, box.bottom);
   refresh_drawn(lease.record(), &area);
 }
 
@@ -86,11 +83,12 @@ void draw_pie(int32_t x, int32_t y, int32_t sa, int32_t ea, int32_t rx, int32_t 
   DcLease lease = GK__GetCompatDC(0);
   if (!lease) return;
   const ArcEnds ends = arc_ends(x, y, sa, ea, rx, ry);
+  const Rect box = CenterToBox(x, y, rx, ry);
   {
     FillMode fill(lease);
-    lease.dc().pie(ellipse_box(x, y, rx, ry), ends.start, ends.end);
+    lease.dc().pie(box, ends.start, ends.end);
   }
-  const Rect area = box_plus_one(lease, x - rx, y - ry, x + rx, y + ry);
+  const Rect area = box_plus_one(lease, box.left, box.top, box.right, box.bottom);
   refresh_drawn(lease.record(), &area);
 }
 
@@ -107,8 +105,8 @@ void line_from_position(const DcLease& lease, Point to) {
 
 Point ArcEndPoints(int32_t x, int32_t y, int32_t rx, int32_t ry, int32_t degrees) {
   const double a = degrees * std::numbers::pi / 180.0;
-  return Point{x + static_cast<int32_t>(std::trunc(rx * std::cos(a))),
-               y - static_cast<int32_t>(std::trunc(ry * std::sin(a)))};
+  return Point{saturate32(x + static_cast<int64_t>(std::trunc(rx * std::cos(a)))),
+               saturate32(y - static_cast<int64_t>(std::trunc(ry * std::sin(a))))};
 }
 
 void line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
@@ -132,7 +130,7 @@ void linerel(int32_t dx, int32_t dy) {
   DcLease lease = GK__GetCompatDC(0);
   if (!lease) return;
   const Point from = lease.dc().position();
-  line_from_position(lease, {from.x + dx, from.y + dy});
+  line_from_position(lease, {saturate32(int64_t{from.x} + dx), saturate32(int64_t{from.y} + dy)});
 }
 
 void rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
@@ -173,9 +171,10 @@ void circle(int32_t x, int32_t y, int32_t radius) {
   DcLease lease = GK__GetCompatDC(0);
   if (!lease) return;
   line_mode(lease);
-  const Point start{x + radius, y};
-  lease.dc().arc(ellipse_box(x, y, radius, radius), start, start);
-  const Rect area = box_plus_one(lease, x - radius, y - radius, x + radius, y + radius);
+  const Rect box = CenterToBox(x, y, radius, radius);
+  const Point start{saturate32(int64_t{x} + radius), y};
+  lease.dc().arc(box, start, start);
+  const Rect area = box_plus_one(lease, box.left, box.top, box.right, box.bottom);
   refresh_drawn(lease.record(), &area);
 }
 
@@ -204,7 +203,7 @@ void bar(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (rec.fill_transparency == 1 && rec.fill_style >= 2) {
       const platform::PenRef pen = dc.select_pen(platform::stock_null_pen());
       dc.set_bk_mode(BkMode::Transparent);
-      dc.rectangle({left, top, right + 1, bottom + 1});
+      dc.rectangle({left, top, saturate32(int64_t{right} + 1), saturate32(int64_t{bottom} + 1)});
       dc.select_pen(pen);
     } else {
       dc.fill_rect({left, top, right, bottom}, *dc.brush());
@@ -225,33 +224,44 @@ void bar3d(
     dc.rectangle({left, top, right, bottom});
   }
   // Step 2: the side recedes at 30 degrees.
-  const int32_t d = static_cast<int32_t>(std::trunc(depth * 0.5773502691896257));
+  const int64_t d = static_cast<int64_t>(std::trunc(depth * 0.5773502691896257));
+  const int32_t back = saturate32(int64_t{right} + depth);  // x of the back edges
+  const int32_t back_top = saturate32(top - d), back_bottom = saturate32(bottom - d);
   line_mode(lease);
-  // Step 3.
+  // Step 3. The side runs on one pixel toward the face so that its last point (right, top)
+  // is inked too: the face's outline stops at right - 1, and the corner would stay open.
   if (depth != 0) {
-    const Point side[] = {
-        {right, bottom}, {right + depth, bottom - d}, {right + depth, top - d}, {right, top}};
+    const Point side[] = {{right, bottom},
+                          {back, back_bottom},
+                          {back, back_top},
+                          {right, top},
+                          {saturate32(int64_t{right} - 1), top}};
     dc.polyline(side);
   }
   // Step 4.
   if (topflag != 0) {
-    const Point lid[] = {{right + depth, top - d}, {left + depth, top - d}, {left, top}};
+    const Point lid[] = {
+        {back, back_top}, {saturate32(int64_t{left} + depth), back_top}, {left, top}};
     dc.polyline(lid);
   }
   // Step 5.
-  const int32_t t = std::max(lease.record().line_thickness, 0);
-  const Rect area{left - t, top - d - t, right + depth + 1 + t, bottom + 1 + t};
+  const int64_t t = std::max(lease.record().line_thickness, 0);
+  const Rect area{saturate32(left - t),
+                  saturate32(top - d - t),
+                  saturate32(int64_t{right} + depth + 1 + t),
+                  saturate32(bottom + 1 + t)};
   refresh_drawn(lease.record(), &area);
 }
 
 void fillellipse(int32_t x, int32_t y, int32_t x_radius, int32_t y_radius) {
   DcLease lease = GK__GetCompatDC(0);
   if (!lease) return;
+  const Rect box = CenterToBox(x, y, x_radius, y_radius);
   {
     FillMode fill(lease);
-    lease.dc().ellipse(ellipse_box(x, y, x_radius, y_radius));
+    lease.dc().ellipse(box);
   }
-  const Rect area = box_plus_one(lease, x - x_radius, y - y_radius, x + x_radius, y + y_radius);
+  const Rect area = box_plus_one(lease, box.left, box.top, box.right, box.bottom);
   refresh_drawn(lease.record(), &area);
 }
 
@@ -292,7 +302,7 @@ void putpixel(int32_t x, int32_t y, int32_t color) {
   DcLease lease = GK__GetCompatDC(0);
   if (!lease) return;
   lease.dc().set_pixel({x, y}, static_cast<platform::Color>(color));
-  const Rect area{x, y, x + 1, y + 1};
+  const Rect area{x, y, saturate32(int64_t{x} + 1), saturate32(int64_t{y} + 1)};
   refresh_drawn(lease.record(), &area);
 }
 

@@ -347,7 +347,7 @@ void moverel(int32_t dx, int32_t dy) {
   DcLease lease = GK__GetCompatDC(0);
   if (!lease) return;
   const platform::Point p = lease.dc().position();
-  lease.dc().move_to({p.x + dx, p.y + dy});
+  lease.dc().move_to({saturate32(int64_t{p.x} + dx), saturate32(int64_t{p.y} + dy)});
 }
 
 int32_t getx() {
@@ -472,7 +472,10 @@ DcLease GK__GetFoundDC(const WindowRef& record) { return DcLease(record); }
 void GK__ReleaseFoundDC(DcLease& lease) { lease.release(); }
 
 Rect CenterToBox(int32_t x, int32_t y, int32_t rx, int32_t ry) {
-  return Rect{x - rx, y - ry, x + rx, y + ry};
+  return Rect{saturate32(int64_t{x} - rx),
+              saturate32(int64_t{y} - ry),
+              saturate32(int64_t{x} + rx),
+              saturate32(int64_t{y} + ry)};
 }
 
 // ---- Page device contexts ----

@@ -14,6 +14,7 @@
 // `refreshrect`, `setvisualpage` or `swapbuffers`.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -140,6 +141,12 @@ DcLease GK__GetCompatDC(Hwnd handle);
 void GK__ReleaseCompatDC(DcLease& lease);
 DcLease GK__GetFoundDC(const WindowRef& record);
 void GK__ReleaseFoundDC(DcLease& lease);
+
+// A coordinate sum saturated to 32 bits: a point far beyond the page stays far beyond it
+// instead of overflowing (which is undefined) and wrapping round to the other side.
+inline int32_t saturate32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
 
 // The box (x - rx, y - ry, x + rx, y + ry).
 platform::Rect CenterToBox(int32_t x, int32_t y, int32_t rx, int32_t ry);

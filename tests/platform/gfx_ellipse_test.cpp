@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -147,6 +149,70 @@ TEST(GfxEllipse, PieFillsTheSectorInsideItsOutline) {
   EXPECT_EQ(rows[5][14], 'b');   // inside the sector
   EXPECT_EQ(rows[3][10], '#');   // vertical radius
   EXPECT_EQ(rows[10][15], '#');  // horizontal radius
+}
+
+TEST(GfxEllipse, PieOutlineEnclosesItsFill) {
+  // No filled pixel may touch a pixel outside the outline, whatever the angles and radii.
+  for (const int rx : {5, 9, 20})
+    for (const int ry : {5, 10, 17})
+      for (int start = 0; start < 360; start += 30)
+        for (const int sweep : {15, 90, 200}) {
+          SCOPED_TRACE(testing::Message()
+                       << "radii " << rx << "," << ry << " angles " << start << "+" << sweep);
+          const auto point = [&](int degrees) {
+            const double a = degrees * std::numbers::pi / 180.0;
+            return Point{30 + static_cast<int>(std::trunc(rx * std::cos(a))),
+                         30 - static_cast<int>(std::trunc(ry * std::sin(a)))};
+          };
+          Canvas c(60, 60);
+          c.dc.pie({30 - rx, 30 - ry, 30 + rx, 30 + ry}, point(start), point(start + sweep));
+          const Rows rows = c.rows();
+          for (int y = 1; y < 59; ++y)
+            for (int x = 1; x < 59; ++x) {
+              if (rows[y][x] != 'b') continue;
+              ASSERT_NE(rows[y][x - 1], '.') << x << "," << y;
+              ASSERT_NE(rows[y][x + 1], '.') << x << "," << y;
+              ASSERT_NE(rows[y - 1][x], '.') << x << "," << y;
+              ASSERT_NE(rows[y + 1][x], '.') << x << "," << y;
+            }
+        }
+}
+
+TEST(GfxEllipse, ClippingRemovesDashesWithoutShiftingThem) {
+  const Rect clips[] = {{0, 0, 20, 40}, {0, 21, 40, 40}, {25, 0, 40, 12}};
+  const platform::PenRef dashed = Pen::create(1, 0xFFFFFF, {3, 4});
+  const auto draw = [](DeviceContext& dc, int shape) {
+    switch (shape) {
+      case 0:
+        dc.ellipse({3, 4, 37, 34});
+        break;
+      case 1:
+        dc.arc({3, 4, 37, 34}, {37, 19}, {3, 30});
+        break;
+      default:
+        dc.pie({3, 4, 37, 34}, {37, 19}, {3, 30});
+        break;
+    }
+  };
+  for (int shape = 0; shape < 3; ++shape)
+    for (const Rect& clip : clips) {
+      SCOPED_TRACE(testing::Message() << "shape " << shape << " clip " << clip.left << ","
+                                      << clip.top << "," << clip.right << "," << clip.bottom);
+      Canvas whole(40, 40), part(40, 40);
+      for (Canvas* c : {&whole, &part}) {
+        c->dc.select_pen(dashed);
+        c->dc.select_brush(platform::stock_null_brush());
+        c->dc.set_bk_mode(platform::BkMode::Transparent);
+      }
+      part.dc.set_clip(clip);
+      draw(whole.dc, shape);
+      draw(part.dc, shape);
+      for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+          const platform::Pixel expected = clip.contains(x, y) ? whole.page.at(x, y) : 0u;
+          ASSERT_EQ(part.page.at(x, y), expected) << x << "," << y;
+        }
+    }
 }
 
 TEST(GfxEllipse, HugeBoxesAreClippedWithoutHanging) {

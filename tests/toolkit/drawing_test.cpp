@@ -93,6 +93,7 @@ TEST_F(DrawingWindow, Bar3dDrawsItsSideAndTop) {
                                   {80, 89},
                                   {80, 39},
                                   {70, 45},  // side's top edge: 44.5 rounded away from its start
+                                  {60, 50},  // the side's last point closes the corner
                                   {30, 39},
                                   {20, 45},  // on the top's left edge
                                   {10, 50}}) {
@@ -174,6 +175,32 @@ TEST_F(DrawingWindow, PolylinesCurvesAndEllipticalArcs) {
   gk::arccoordstype a{};
   gk::getarccoords(&a);
   EXPECT_EQ(a.x, 0);  // only arc keeps its coordinates
+}
+
+TEST_F(DrawingWindow, FarCoordinatesStayFarInsteadOfWrappingRound) {
+  constexpr int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+  gk::setfillstyle(9, 0x0000FF);
+  gk::setfilltransparency(1);
+  gk::bar(0, 0, kMax, kMax);  // the whole page, through the transparent road
+  EXPECT_EQ(count(0x0000FF), kWidth * kHeight / 2);
+  gk::cleardevice();
+  gk::line(kMin, kMin, kMax, kMax);  // the page's diagonal
+  EXPECT_EQ(count(0xFFFFFF), kHeight);
+  // Sums of far coordinates stay far: none of these reaches the page.
+  gk::moveto(kMax, kMax);
+  gk::linerel(kMax, kMax);
+  gk::moverel(kMax, kMax);
+  EXPECT_EQ(gk::getx(), kMax);
+  gk::circle(kMax, kMax, kMax);
+  gk::arc(kMin, kMin, 0, 90, kMax);
+  gk::ellipse(kMin, kMax, 0, 360, kMax, kMax);
+  gk::fillellipse(kMax, kMin, kMax, kMax);
+  gk::pieslice(kMax, kMax, 0, 90, kMin);
+  gk::sector(kMin, kMin, 0, 270, kMax, kMax);
+  gk::bar3d(kMax - 10, kMin, kMax, kMin + 10, kMax, 1);
+  gk::putpixel(kMax, kMax, 0x00FF00);
+  EXPECT_EQ(count(0xFFFFFF), kHeight);
+  EXPECT_EQ(count(0), kWidth * kHeight - kHeight);
 }
 
 }  // namespace

@@ -92,41 +92,88 @@ std::vector<std::pair<int, int>> border_pixels(const Ellipse& e, const Rect& bou
   return out;
 }
 
-// The border pixels the sweep holds, ordered along it, numbered from first_step.
-Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t first_step) {
+// Ellipses whose box is at most this many pixels wide and high are numbered along their
+// whole outline, so a dashed pen's pattern is the same however the curve is clipped; larger
+// ones (far beyond any page) are numbered from their first visible pixel, which keeps a huge
+// box from costing time in proportion to its size.
+constexpr int64_t kMaxNumberedSide = int64_t{1} << 16;
+
+// The device area whose border pixels are numbered: the whole box when it is small enough.
+Rect numbered_area(const Ellipse& e, const Rect& bounds) {
+  const int64_t width = static_cast<int64_t>(std::ceil(2 * e.rx)) + 1;
+  if (e.bottom - e.top > kMaxNumberedSide || width > kMaxNumberedSide) return bounds;
+  // A box this small lies beyond every page once it passes half the 32-bit range, so
+  // clamping it there changes no visible pixel and keeps the conversions in range.
+  constexpr int64_t kFar = int64_t{1} << 30;
+  auto near = [](double v) { return static_cast<int>(std::clamp<double>(v, -kFar, kFar)); };
+  return Rect{near(std::floor(e.cx - e.rx) - 1),
+              near(static_cast<double>(e.top)),
+              near(std::ceil(e.cx + e.rx) + 1),
+              near(static_cast<double>(e.bottom))};
+}
+
+// The border pixels the sweep holds inside bounds, ordered along it and numbered from the
+// sweep's start; `length` receives the number of steps the whole sweep takes.
+Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t& length) {
   struct Keyed {
     double angle;
     int x, y;
   };
   std::vector<Keyed> keyed;
-  for (const auto& [x, y] : border_pixels(e, bounds)) {
+  for (const auto& [x, y] : border_pixels(e, numbered_area(e, bounds))) {
     const double a = sw.past_start(x, y);
     if (a <= sw.span) keyed.push_back({a, x, y});
   }
   std::sort(
       keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.angle < b.angle; });
   Spine out;
-  out.reserve(keyed.size());
   for (size_t i = 0; i < keyed.size(); ++i)
-    out.push_back({keyed[i].x, keyed[i].y, first_step + static_cast<int64_t>(i)});
+    if (bounds.contains(keyed[i].x, keyed[i].y))
+      out.push_back({keyed[i].x, keyed[i].y, static_cast<int64_t>(i)});
+  length = static_cast<int64_t>(keyed.size());
   return out;
 }
 
-// The pixel where the ray from the centre through p leaves the area: the point of the ellipse
-// on the ray, moved half a pixel back toward the centre.
-Point64 ray_end_pixel(const Ellipse& e, Point64 p) {
+// Appends the pixels of the ray from the centre toward p, out to the ellipse, that lie in the
+// area and in bounds: in each column (each row, for a steep ray) whose pixel centre the ray
+// passes, the pixel holding the ray there. Being the pixels nearest the ray, they part every
+// two neighbours on either side of it, so the outline of a pie closes around its sector, whose
+// pixels are chosen by the angle of their centres from the same centre. Steps run outward from
+// the centre, or inward to it when `inward`, numbered from first_step whatever the bounds.
+// Returns the number of steps the whole ray takes.
+int64_t trace_ray(
+    const Ellipse& e, Point64 p, bool inward, const Rect& bounds, int64_t first_step, Spine& out) {
   double ux = static_cast<double>(p.x) - e.cx, uy = static_cast<double>(p.y) - e.cy;
-  const double len = std::hypot(ux, uy);
-  if (len == 0) {
-    ux = 1;
-    uy = 0;
-  } else {
-    ux /= len;
-    uy /= len;
+  if (ux == 0 && uy == 0) ux = 1;
+  const bool x_major = std::fabs(ux) >= std::fabs(uy);
+  const double along = x_major ? ux : uy;  // the ray's run along its major axis
+  const double c_major = x_major ? e.cx : e.cy, c_minor = x_major ? e.cy : e.cx;
+  const double slope = (x_major ? uy : ux) / along;
+  // The ellipse point is centre + reach * (ux, uy).
+  const double reach = std::fabs(along) / std::hypot(ux / e.rx, uy / e.ry);
+  const int64_t dir = along > 0 ? 1 : -1;
+  const double first = dir > 0 ? std::ceil(c_major - 0.5) : std::floor(c_major - 0.5);
+  const double n_real = std::floor(reach - std::fabs(first + 0.5 - c_major)) + 1;
+  if (!(n_real > 0)) return 0;
+  const int64_t n = static_cast<int64_t>(n_real);
+  const int64_t m0 = static_cast<int64_t>(first);
+  // Steps whose major coordinate m0 + dir k falls inside the bounds.
+  const int64_t lo = x_major ? bounds.left : bounds.top;
+  const int64_t hi = (x_major ? bounds.right : bounds.bottom) - 1;
+  const int64_t k0 = std::max<int64_t>(0, dir > 0 ? lo - m0 : m0 - hi);
+  const int64_t k1 = std::min<int64_t>(n - 1, dir > 0 ? hi - m0 : m0 - lo);
+  for (int64_t k = k0; k <= k1; ++k) {
+    const int64_t major = m0 + dir * k;
+    const double minor_at = c_minor + (static_cast<double>(major) + 0.5 - c_major) * slope;
+    const int64_t minor = static_cast<int64_t>(std::floor(minor_at));
+    const int64_t x = x_major ? major : minor, y = x_major ? minor : major;
+    const RowSpan row = row_span(e, y);
+    if (x < row.x0 || x >= row.x1 || !bounds.contains(static_cast<int>(x), static_cast<int>(y)))
+      continue;
+    out.push_back(
+        {static_cast<int>(x), static_cast<int>(y), first_step + (inward ? n - 1 - k : k)});
   }
-  const double t = 1.0 / std::hypot(ux / e.rx, uy / e.ry) - 0.5;
-  return Point64{static_cast<int64_t>(std::floor(e.cx + t * ux)),
-                 static_cast<int64_t>(std::floor(e.cy + t * uy))};
+  return n;
 }
 
 }  // namespace
@@ -145,12 +192,14 @@ Coverage fill_ellipse(const Box64& box, const Rect& bounds) {
 
 Spine ellipse_spine(const Box64& box, const Rect& bounds) {
   const Ellipse e = ellipse_of(box);
-  return ordered_arc(e, Sweep{e.cx, e.cy, 0.0, kTwoPi}, bounds, 0);
+  int64_t length = 0;
+  return ordered_arc(e, Sweep{e.cx, e.cy, 0.0, kTwoPi}, bounds, length);
 }
 
 Spine arc_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
   const Ellipse e = ellipse_of(box);
-  return ordered_arc(e, sweep_of(e, start, end), bounds, 0);
+  int64_t length = 0;
+  return ordered_arc(e, sweep_of(e, start, end), bounds, length);
 }
 
 Coverage fill_sector(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
@@ -168,13 +217,10 @@ Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds
   const Ellipse e = ellipse_of(box);
   if (e.rx <= 0 || e.ry <= 0) return {};
   const Sweep sw = sweep_of(e, start, end);
-  Spine out = ordered_arc(e, sw, bounds, 0);
-  const Point64 centre{static_cast<int64_t>(std::floor(e.cx)),
-                       static_cast<int64_t>(std::floor(e.cy))};
-  const Point64 path[] = {ray_end_pixel(e, end), centre, ray_end_pixel(e, start)};
-  int64_t step = static_cast<int64_t>(out.size());
-  step += trace_segment(path[0], path[1], bounds, step, out);
-  trace_segment(path[1], path[2], bounds, step, out);
+  int64_t step = 0;
+  Spine out = ordered_arc(e, sw, bounds, step);
+  step += trace_ray(e, end, true, bounds, step, out);
+  trace_ray(e, start, false, bounds, step, out);
   return out;
 }
 

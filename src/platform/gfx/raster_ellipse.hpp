@@ -9,7 +9,8 @@
 // ray through the start point to the ray through the end point, both rays leaving the centre;
 // equal rays give the full ellipse. A pixel belongs to the arc when the direction from the
 // centre to its centre lies in that angular range. Spines come ordered counter-clockwise, so
-// a dashed pen's pattern runs along the curve.
+// a dashed pen's pattern runs along the curve, with steps counted from the start of the whole
+// curve: clipping removes dashes but never shifts them.
 #pragma once
 
 #include "platform/gfx/coverage.hpp"
@@ -32,8 +33,9 @@ Spine ellipse_spine(const Box64& box, const Rect& bounds);
 Spine arc_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds);
 // Area of the ellipse between the two rays.
 Coverage fill_sector(const Box64& box, Point64 start, Point64 end, const Rect& bounds);
-// Outline of the pie: the arc, then straight lines from its end to the centre and from the
-// centre back to its start.
+// Outline of the pie: the arc, then the end ray from the ellipse in to the centre and the start
+// ray from the centre out to the ellipse. A ray's pixels are those nearest it, so the outline
+// closes around the sector that `fill_sector` gives.
 Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds);
 
 }  // namespace platform::raster
