@@ -2,6 +2,8 @@
 .PHONY: deps build test asan tsan bench fuzz clean
 
 JOBS ?= $(shell nproc)
+# Relative paths in ccache keys let checkouts of the tree share compiled objects.
+export CCACHE_BASEDIR := $(CURDIR)
 CMAKE_GEN = -G Ninja
 FUZZ_SECONDS ?= 60
 
