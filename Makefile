@@ -36,12 +36,14 @@ bench: deps
 	@for b in build-bench/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
 
 # Each fuzz target runs for FUZZ_SECONDS on a fresh corpus seeded from fuzz/corpus/<name>.
+# bash for pipefail: a target that finds a crash fails the run, though tail shows its end.
+fuzz: SHELL := /bin/bash
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVARQEN_FUZZ=ON -DVARQEN_SANITIZE=address,undefined >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
-	@for f in build-fuzz/fuzz/*_fuzz; do n=$$(basename $$f); mkdir -p build-fuzz/corpus/$$n; \
-	  echo "== $$n ($(FUZZ_SECONDS) s)"; \
+	@set -o pipefail; for f in build-fuzz/fuzz/*_fuzz; do n=$$(basename $$f); \
+	  mkdir -p build-fuzz/corpus/$$n; echo "== $$n ($(FUZZ_SECONDS) s)"; \
 	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus/$$n \
 	    $$( [ -d fuzz/corpus/$$n ] && echo fuzz/corpus/$$n ) 2>&1 | tail -n 3 || exit 1; done
 

@@ -188,8 +188,10 @@ void parseerrmsg(const Text& f, int32_t j, const Report& r) {
   const size_t at = std::min(static_cast<size_t>(p), r.text->size());
   *r.text = r.text->substr(0, at) + '?' + r.text->substr(at);
   if (r.marker != nullptr) {
-    // Underscore counts below 0 (a "?" in front of the text) are 0.
-    *r.marker = std::string(static_cast<size_t>(std::max(0, p - 1)), '_') + "\\*/" +
+    // The "*" stands under the "?": with the "?" in front of the text (p = 0) the marker
+    // starts with the "*" itself.
+    const std::string mark = p > 0 ? "\\*/" : "*/";
+    *r.marker = std::string(static_cast<size_t>(std::max(0, p - 1)), '_') + mark +
                 std::string(static_cast<size_t>(std::max(0, lt - p)), '_');
   }
 }
@@ -197,7 +199,9 @@ void parseerrmsg(const Text& f, int32_t j, const Report& r) {
 // --- Syntax check -------------------------------------------------------------------------
 
 // Scans operand, operator, operand, ... and reports the first fault (parseerrmsg is called
-// once). Returns the syntax code, 0 when the formula is sound.
+// once). Returns the syntax code, 0 when the formula is sound. A formula that ends where an
+// operand is needed ends the scan; the unclosed-parenthesis test still applies then, so "(P1+"
+// is "Missing )" (10), and without an open parenthesis it is "Missing operand" (1).
 int32_t checksyntax(const Text& f, std::span<const std::string> names, const Report& r) {
   const int32_t lf = f.len();
   auto fail = [&](int32_t code, int32_t pos) {
@@ -205,13 +209,14 @@ int32_t checksyntax(const Text& f, std::span<const std::string> names, const Rep
     return code;
   };
   int32_t parcnt = 0;
+  auto ends_early = [&](int32_t pos) { return parcnt > 0 ? fail(10, lf + 1) : fail(1, pos); };
   int32_t j = 1;
   for (;;) {
     // Step 1: an operand must start here.
     char c = f(j);
     const bool constant_v = c == 'V' && in("HL", upper(f(j + 1)));
     if (in(nochr, c) && !constant_v) return fail(11, j);
-    if (j > lf) return fail(1, j);
+    if (j > lf) return ends_early(j);
     // Step 2: a leading sign.
     if (c == '+' || c == '-') {
       ++j;
@@ -257,7 +262,7 @@ int32_t checksyntax(const Text& f, std::span<const std::string> names, const Rep
     // Step 7: the end, or an operator and a further operand.
     if (j > lf) break;
     if (!in(ops, f(j))) return fail(9, j);
-    if (j + 1 > lf) return fail(1, j + 1);  // the formula ends in an operator
+    if (j + 1 > lf) return ends_early(j + 1);  // the formula ends in an operator
     if (in(ops, f(j + 1))) return fail(8, j + 1);
     ++j;
   }

@@ -82,10 +82,10 @@ Result Reader::read_items(int32_t n, const Assign& assign, bool record_bound) {
       continue;
     }
     const char c = record_[pos_];
-    if (c == '/') return Result::Ok;
+    if (c == '/') return Result::Short;  // the slash would leave the remaining values unset
     if (c == ',') {
       ++pos_;
-      if (!after_value) ++index;  // a null: the value stays as it was
+      if (!after_value) return Result::Short;  // a null
       after_value = false;
       continue;
     }
@@ -95,9 +95,10 @@ Result Reader::read_items(int32_t n, const Assign& assign, bool record_bound) {
     int32_t repeat = 1;
     std::string_view value;
     if (!split_repeat(token, n - index, repeat, value)) return Result::BadValue;
+    if (value.empty()) return Result::Short;  // "r*": r nulls
     for (int32_t k = 0; k < repeat; ++k) {
       ++index;
-      if (!value.empty() && !assign(index, value)) return Result::BadValue;
+      if (!assign(index, value)) return Result::BadValue;
     }
     after_value = true;
   }

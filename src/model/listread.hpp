@@ -2,10 +2,11 @@
 // readers take their values:
 //   - values are separated by blanks (TAB and CR count as blanks), by a comma with optional
 //     blanks around it, or by the end of a record;
-//   - two commas in a row (or a comma first in a read) leave that value unchanged (a null);
-//   - r*c stands for r copies of c, r* for r nulls;
-//   - a slash ends the read and leaves the remaining values unchanged;
+//   - r*c stands for r copies of c;
 //   - every read starts on a fresh record and ignores what is left of its last record.
+// A value that the text leaves unset is refused as Short, so no caller ever works with a value
+// nobody wrote: a null (two commas in a row, or a comma first in a read), a bare repeat r*, or a
+// slash before the last value.
 // A number has the syntax of stringlib::parse_real (reals) or an optional sign and digits
 // within 32 bits (integers); anything else, "Inf" and "NaN" included, is a bad value.
 #pragma once
@@ -19,9 +20,10 @@
 namespace listread {
 
 enum class Result {
-  Ok,        // every value read, nulled or left by a slash
+  Ok,        // every value read
   BadValue,  // a value that is no number of the wanted kind
-  Short,     // the record ended before all values (record-bound reads only)
+  Short,     // a value left unset (null, bare repeat, slash), or, in a record-bound read, the
+             // record ended before all values
   End,       // no more records before all values were read
 };
 

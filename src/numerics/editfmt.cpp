@@ -486,7 +486,8 @@ class Writer {
         break;
       }
       consumed_before = next_;
-      end_record();
+      flow = end_record();
+      if (flow != Flow::Go) break;
       start = revert;
       flow = list(top, start);
     }
@@ -536,8 +537,7 @@ class Writer {
       case Kind::Literal:
         return put(it.text);
       case Kind::Slash:
-        end_record();
-        return Flow::Go;
+        return end_record();
       case Kind::Dollar:
         no_advance_ = true;
         return Flow::Go;
@@ -570,10 +570,15 @@ class Writer {
     return Flow::Go;
   }
 
-  void end_record() {
+  // Closes the record; its line end counts against the output cap like any other character,
+  // so a format of nested slashes cannot grow the text past it.
+  Flow end_record() {
+    if (total_ + 1 > kMaxOutput) return fail("the output is too long");
+    ++total_;
     records_.push_back(std::move(record_));
     record_.clear();
     pos_ = 0;
+    return Flow::Go;
   }
 
   std::span<const Value> values_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace spearcorr_mod {
 namespace {
@@ -55,11 +56,25 @@ void spcorr(
   FVector<double> ry(n);
   rank(x, n, rx.view());
   rank(y, n, ry.view());
-  double d = 0.0;
-  for (int32_t i = 1; i <= n; ++i) d += (rx(i) - ry(i)) * (rx(i) - ry(i));
-  // The denominator in double: (n - 1) n (n + 1) overflows 32 bits above n = 1290.
-  const double dn = n;
-  rho = 1.0 - 6.0 * d / ((dn - 1.0) * dn * (dn + 1.0));
+  // Pearson correlation of the ranks, about their means.
+  double mx = 0.0, my = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    mx += rx(i);
+    my += ry(i);
+  }
+  mx /= n;
+  my /= n;
+  double sxy = 0.0, sxx = 0.0, syy = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    sxy += (rx(i) - mx) * (ry(i) - my);
+    sxx += (rx(i) - mx) * (rx(i) - mx);
+    syy += (ry(i) - my) * (ry(i) - my);
+  }
+  if (sxx == 0.0 || syy == 0.0) {
+    rho = std::numeric_limits<double>::quiet_NaN();  // a constant column: r is undefined
+    return;
+  }
+  rho = sxy / std::sqrt(sxx * syy);
   if (std::fabs(rho) < 1e-5) rho = 0.0;
 }
 

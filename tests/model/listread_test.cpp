@@ -17,9 +17,9 @@ listread::Reader reader_of(const std::vector<std::string>& records) {
   });
 }
 
-// Three reals read across records; -1 marks a value left unchanged. Separators, nulls and
-// repeats behave as in a Fortran list-directed READ (the first twelve cases were checked
-// against gfortran).
+// Three reals read across records; -1 marks a value not written. Separators and repeats behave
+// as in a Fortran list-directed READ, but a value the text leaves unset (a null, a bare repeat,
+// a slash) is refused as Short instead of keeping whatever the array held.
 TEST(Listread, SeparatorsNullsAndRepeatsAcrossRecords) {
   using listread::Result;
   struct Case {
@@ -27,18 +27,20 @@ TEST(Listread, SeparatorsNullsAndRepeatsAcrossRecords) {
     Result result;
     std::array<double, 3> values;
   } const cases[] = {
-      {{"1 ,, 3"}, Result::Ok, {1, -1, 3}},
-      {{"1,", ",3"}, Result::Ok, {1, -1, 3}},      // a comma after a comma, across a record end
+      {{"1 ,, 3"}, Result::Short, {1, -1, -1}},
+      {{"1,", ",3"}, Result::Short, {1, -1, -1}},  // a comma after a comma, across a record end
       {{"1", ",", "3"}, Result::End, {1, 3, -1}},  // a record end then a comma: one separator
-      {{"1 2", "/"}, Result::Ok, {1, 2, -1}},
-      {{", ,"}, Result::End, {-1, -1, -1}},
-      {{"3*"}, Result::Ok, {-1, -1, -1}},
-      {{"2*  ,5"}, Result::Ok, {-1, -1, 5}},
+      {{"1 2", "/"}, Result::Short, {1, 2, -1}},
+      {{", ,"}, Result::Short, {-1, -1, -1}},
+      {{"3*"}, Result::Short, {-1, -1, -1}},
+      {{"2*  ,5"}, Result::Short, {-1, -1, -1}},
       {{"1 2,", "3"}, Result::Ok, {1, 2, 3}},
-      {{",", "2 3"}, Result::Ok, {-1, 2, 3}},
+      {{",", "2 3"}, Result::Short, {-1, -1, -1}},
       {{"1 2 3,4"}, Result::Ok, {1, 2, 3}},
-      {{" , 2 3"}, Result::Ok, {-1, 2, 3}},
+      {{"1 2 3 /"}, Result::Ok, {1, 2, 3}},  // a slash after the last value is not read
+      {{" , 2 3"}, Result::Short, {-1, -1, -1}},
       {{"1,2", ","}, Result::End, {1, 2, -1}},
+      {{"2*4", "5"}, Result::Ok, {4, 4, 5}},
       {{"", "\t", "1\t2\r", "3"}, Result::Ok, {1, 2, 3}},
       {{"1 2x 3"}, Result::BadValue, {1, -1, -1}},
       {{"0*1 2 3"}, Result::BadValue, {-1, -1, -1}},

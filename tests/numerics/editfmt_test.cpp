@@ -388,6 +388,10 @@ TEST(Editfmt, RunawayFormatsStopWithAnError) {
   EXPECT_NE(out.error.find("output is too long"), std::string::npos) << out.error;
   EXPECT_LE(out.text.size(), size_t{1} << 22);
   EXPECT_EQ(out.text.substr(0, 12), "abcdefabcdef");
+  // Record ends count against the cap too: nested slashes alone would write 5 million lines.
+  out = editfmt::write("(32767(32767/))", {});
+  EXPECT_NE(out.error.find("output is too long"), std::string::npos) << out.error;
+  EXPECT_LE(out.text.size(), size_t{1} << 22);
 }
 
 TEST(Editfmt, DeeplyNestedGroupsAreRefused) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -69,8 +70,8 @@ TEST(Rank, LaterValuesAllOneStepAboveTheFirstShareOneRank) {
     SCOPED_TRACE(::testing::PrintToString(c.x));
     EXPECT_EQ(ranks(c.x), c.expected);
   }
-  // rank_x (2, 2, 2) against (1, 2, 3): D = 2, rho = 1 - 12 / 24
-  EXPECT_EQ(rho_of({1.0, up, up}, {1, 2, 3}), 0.5);
+  // ranks (2, 2, 2) against (1, 2, 3): one shared rank, so no rank correlation
+  EXPECT_TRUE(std::isnan(rho_of({1.0, up, up}, {1, 2, 3})));
 }
 
 TEST(Rank, OversizedSampleIsNotRanked) {
@@ -100,6 +101,11 @@ TEST(Spcorr, RankCorrelation) {
       // ranks (1,2,3,4) and (4,1,2,3): D = 9+1+1+1 = 12, rho = 1 - 72/60 = -0.2
       {"rotation", {1, 2, 3, 4}, {4, 1, 2, 3}, 1.0 - 72.0 / 60.0},
       {"single value", {1}, {1}, 0.0},
+      // ranks (1..5) and (4,4,4,1.5,1.5): Pearson of the ranks -7.5 / sqrt(10 * 7.5); the
+      // no-ties shortcut 1 - 6 D / 120 would give -0.625
+      {"heavy ties", {1, 2, 3, 4, 5}, {2, 2, 2, 1, 1}, -std::sqrt(0.75)},
+      // ties in both: ranks (1.5,1.5,3,4) and (1,2.5,2.5,4): sxy = 3.75, sxx = syy = 4.5
+      {"ties in both", {1, 1, 2, 3}, {1, 2, 2, 3}, 3.75 / 4.5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -115,6 +121,11 @@ TEST(Spcorr, SampleSizeLimitsAndNearZeroRho) {
   EXPECT_EQ(rho_of(big, big), 1.0);  // n = 7500: the denominator needs more than 32 bits
   // ranks (1,2,3,4) and (2,4,1,3) -> D = 1+4+4+1 = 10, rho = 1 - 60/60 = 0
   EXPECT_EQ(rho_of({1, 2, 3, 4}, {2, 4, 1, 3}), 0.0);
+}
+
+TEST(Spcorr, ConstantColumnHasNoRankCorrelation) {
+  EXPECT_TRUE(std::isnan(rho_of({1, 2, 3, 4, 5}, {7, 7, 7, 7, 7})));
+  EXPECT_TRUE(std::isnan(rho_of({3, 3}, {1, 2})));
 }
 
 }  // namespace
