@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -57,22 +58,24 @@ void rotate(FMatrixD<double>& b, FMatrixD<double>& v, int32_t n, int32_t p, int3
   multiply(t, r, b, n);
 }
 
-// Step 4: classical Jacobi on b, eigenvectors accumulated in v. Returns the rotation count to
-// report.
-int32_t jacobi(FMatrixD<double>& b, FMatrixD<double>& v, int32_t n, double tol, int32_t m) {
-  double f = 0.0;
+// Whether every off-diagonal entry of b is at most rel * sqrt|b_pp b_qq|.
+bool off_diagonal_negligible(const FMatrixD<double>& b, int32_t n, double rel) {
   for (int32_t j = 1; j <= n; ++j) {
-    for (int32_t i = 1; i <= n; ++i) f += b(i, j) * b(i, j);
+    for (int32_t i = j + 1; i <= n; ++i) {
+      if (std::fabs(b(i, j)) > rel * std::sqrt(std::fabs(b(i, i) * b(j, j)))) return false;
+    }
   }
-  const double s = f;  // the squared Frobenius norm, which the rotations keep
-  f = std::sqrt(f);
-  const double thr = std::max(1e-12, tol * s / 2.0);
+  return true;
+}
+
+// Step 4: classical Jacobi on b, eigenvectors accumulated in v, until the off-diagonal part is
+// negligible at machine precision, or at tol from rotation m on. Returns the rotations made.
+int32_t jacobi(FMatrixD<double>& b, FMatrixD<double>& v, int32_t n, double tol, int32_t m) {
+  constexpr double eps = std::numeric_limits<double>::epsilon();
   for (int32_t it = 1; it <= kMaxRotations; ++it) {
-    // 4.1: the off-diagonal sum of squares is small enough.
-    double diag2 = 0.0;
-    for (int32_t i = 1; i <= n; ++i) diag2 += b(i, i) * b(i, i);
-    if (s - diag2 < thr) return it - 1;
-    // 4.2: the first off-diagonal element of largest magnitude, row by row.
+    if (off_diagonal_negligible(b, n, eps)) return it - 1;
+    if (it > m && off_diagonal_negligible(b, n, tol)) return it - 1;
+    // The first off-diagonal element of largest magnitude, row by row.
     int32_t p = 0;
     int32_t q = 0;
     double big = 0.0;
@@ -87,12 +90,6 @@ int32_t jacobi(FMatrixD<double>& b, FMatrixD<double>& v, int32_t n, double tol, 
     }
     if (big == 0.0) return it - 1;
     rotate(b, v, n, p, q);
-    // 4.5: past rotation m, a small lower-triangle sum is enough.
-    double lsum = 0.0;
-    for (int32_t j = 1; j <= n - 1; ++j) {
-      for (int32_t i = j + 1; i <= n; ++i) lsum += std::fabs(b(i, j));
-    }
-    if (it >= m && lsum <= (1.0 + f) * thr) return it - 1;
   }
   return kMaxRotations;
 }
@@ -123,21 +120,22 @@ void eigen_cond_index(
   for (int32_t i = 1; i <= n; ++i) v(i, i) = 1.0;
   m = jacobi(b, v, n, tolx, m);
 
-  // Step 5.
-  FVector<double> lambda(n);
-  double lmax = 0.0;
+  // Step 5: the eigenvalues mu of the matrix and the smallest one.
+  FVector<double> mu(n);
+  double mumin = std::numeric_limits<double>::infinity();
   for (int32_t i = 1; i <= n; ++i) {
-    lambda(i) = std::fabs(b(i, i));
-    lmax = std::max(lmax, lambda(i));
+    mu(i) = std::fabs(b(i, i));
+    mumin = std::min(mumin, mu(i));
   }
-  // Steps 6 and 8: row k belongs to eigenvalue k, column j to parameter j.
+  // Steps 6 and 8: row k belongs to eigenvalue k, column j to parameter j; the matrix is the
+  // inverse-side correlation matrix, so eigenvalue mu_k pairs with index sqrt(mu_k / mu_min).
   c(0, 0) = 0.0;
   for (int32_t j = 1; j <= n; ++j) c(0, j) = j;
-  for (int32_t k = 1; k <= n; ++k) c(k, 0) = std::sqrt(lmax / lambda(k));
+  for (int32_t k = 1; k <= n; ++k) c(k, 0) = std::sqrt(mu(k) / mumin);
   for (int32_t j = 1; j <= n; ++j) {
     double total = 0.0;
-    for (int32_t k = 1; k <= n; ++k) total += v(j, k) * v(j, k) / lambda(k);
-    for (int32_t k = 1; k <= n; ++k) c(k, j) = v(j, k) * v(j, k) / lambda(k) / total;
+    for (int32_t k = 1; k <= n; ++k) total += v(j, k) * v(j, k) * mu(k);
+    for (int32_t k = 1; k <= n; ++k) c(k, j) = v(j, k) * v(j, k) * mu(k) / total;
   }
   sort_rows(c, n);
 }
