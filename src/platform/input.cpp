@@ -122,6 +122,23 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
   }
   if (!is_enabled(event.window)) return;
 
+  // A captured mouse goes to the capture window, in its client coordinates, wherever it is.
+  const Hwnd captured = capture();
+  if (captured != 0 && root(captured) == event.window && event.kind != InputKind::Wheel) {
+    const Point origin = client_origin(event.window);
+    const Point off = offset_in_root(captured);
+    const Point p{screen.x - origin.x - off.x, screen.y - origin.y - off.y};
+    uint32_t message = kMsgMouseMove;
+    uint64_t wparam = 0;
+    if (event.kind != InputKind::MouseMove) {
+      const bool down = event.kind == InputKind::MouseDown;
+      message = button_message(event.button, down);
+      wparam = down ? button_flag(event.button) : 0;
+    }
+    post_message(captured, message, wparam, pack_point(p.x, p.y));
+    return;
+  }
+
   const int32_t hit = static_cast<int32_t>(
       send_message(event.window, kMsgNcHitTest, 0, pack_point(screen.x, screen.y)));
   if (hit != kHitClient) {

@@ -39,9 +39,12 @@ enum : uint32_t {
   kMsgClose          = 0x0010,
   kMsgQuit           = 0x0012,
   kMsgShowWindow     = 0x0018,
+  kMsgSetFont        = 0x0030,  // wparam: const std::shared_ptr<const Font>* (null: default)
+  kMsgGetFont        = 0x0031,
   kMsgGetMinMaxInfo  = 0x0024,  // lparam: MinMaxInfo*
   kMsgSetIcon        = 0x0080,
   kMsgNcHitTest      = 0x0084,  // lparam: packed screen point
+  kMsgGetDlgCode     = 0x0087,  // what keys a control wants (kDlgCode*)
   kMsgNcLButtonDown  = 0x00A1,  // wparam: hit-test code
   kMsgNcLButtonUp    = 0x00A2,
   kMsgKeyDown        = 0x0100,  // wparam: virtual key
@@ -52,6 +55,19 @@ enum : uint32_t {
   kMsgHScroll        = 0x0114,
   kMsgVScroll        = 0x0115,
   kMsgCtlColorStatic = 0x0138,
+  kMsgSbmSetPos      = 0x00E0,  // scroll bar: wparam position, lparam redraw
+  kMsgSbmGetPos      = 0x00E1,
+  kMsgSbmSetRange    = 0x00E2,  // wparam minimum, lparam maximum
+  kMsgSbmGetRange    = 0x00E3,  // wparam int32_t* minimum, lparam int32_t* maximum
+  kMsgSbmSetRangeRedraw = 0x00E6,
+  kMsgSbmSetScrollInfo  = 0x00E9,  // wparam redraw, lparam ScrollInfo*
+  kMsgSbmGetScrollInfo  = 0x00EA,  // lparam ScrollInfo*
+  kMsgBmGetCheck     = 0x00F0,
+  kMsgBmSetCheck     = 0x00F1,  // wparam: kBstUnchecked or kBstChecked
+  kMsgBmGetState     = 0x00F2,
+  kMsgBmSetState     = 0x00F3,  // wparam: pressed
+  kMsgBmSetStyle     = 0x00F4,
+  kMsgBmClick        = 0x00F5,
   kMsgMouseFirst     = 0x0200,  // 512: mouse move
   kMsgMouseMove      = 0x0200,
   kMsgLButtonDown    = 0x0201,
@@ -92,6 +108,61 @@ enum : uint32_t {
   kStyleThickFrame   = 0x00040000u,
   kStyleMinimizeBox  = 0x00020000u,
   kStyleMaximizeBox  = 0x00010000u,
+  // The same two bits mean something else on child windows (controls):
+  kStyleGroup        = 0x00020000u,  // first control of a group (radio buttons, Tab order)
+  kStyleTabStop      = 0x00010000u,  // Tab stops at the control
+};
+
+// Styles of the built-in control classes (low 16 bits of the style).
+enum : uint32_t {
+  kBsPushButton      = 0x0,
+  kBsDefPushButton   = 0x1,
+  kBsCheckBox        = 0x2,
+  kBsAutoCheckBox    = 0x3,
+  kBsRadioButton     = 0x4,
+  kBsGroupBox        = 0x7,
+  kBsAutoRadioButton = 0x9,
+  kBsTypeMask        = 0xF,
+  kSbsHorz           = 0x0,
+  kSbsVert           = 0x1,
+  kSsLeft            = 0x0,
+  kSsCenter          = 0x1,
+  kSsRight           = 0x2,
+};
+
+// Button states (kMsgBmGetCheck, kMsgBmGetState).
+enum : uint32_t {
+  kBstUnchecked = 0x0,
+  kBstChecked   = 0x1,
+  kBstPushed    = 0x4,
+  kBstFocus     = 0x8,
+};
+
+// Notification codes, in the high word of kMsgCommand's wparam (lparam: the control).
+enum : uint32_t {
+  kBnClicked = 0,
+};
+
+// Scroll requests, in the low word of kMsgHScroll/kMsgVScroll's wparam (the high word holds
+// the tracking position for kSbThumbTrack and kSbThumbPosition; lparam: the scroll bar).
+enum : uint32_t {
+  kSbLineUp        = 0,
+  kSbLineDown      = 1,
+  kSbPageUp        = 2,
+  kSbPageDown      = 3,
+  kSbThumbPosition = 4,
+  kSbThumbTrack    = 5,
+  kSbTop           = 6,
+  kSbBottom        = 7,
+  kSbEndScroll     = 8,
+};
+
+// What a control answers to kMsgGetDlgCode.
+enum : uint32_t {
+  kDlgCodeButton        = 0x2000,
+  kDlgCodeDefPushButton = 0x0010,
+  kDlgCodeRadioButton   = 0x0040,
+  kDlgCodeWantArrows    = 0x0001,
 };
 
 // Class styles.
@@ -166,6 +237,17 @@ constexpr int64_t pack_point(int32_t x, int32_t y) {
 }
 constexpr int32_t point_x(int64_t lparam) { return static_cast<int16_t>(lparam & 0xFFFF); }
 constexpr int32_t point_y(int64_t lparam) { return static_cast<int16_t>((lparam >> 16) & 0xFFFF); }
+
+// The scroll state of a scroll bar (kMsgSbmSetScrollInfo / kMsgSbmGetScrollInfo); `mask` says
+// which fields are set or wanted.
+enum : uint32_t { kSifRange = 0x1, kSifPage = 0x2, kSifPos = 0x4, kSifTrackPos = 0x10 };
+struct ScrollInfo {
+  uint32_t mask = 0;
+  int32_t min = 0, max = 0;
+  uint32_t page = 0;
+  int32_t pos = 0;
+  int32_t track_pos = 0;
+};
 
 // The tracking limits a window may be resized within (answer of kMsgGetMinMaxInfo).
 struct MinMaxInfo {

@@ -30,6 +30,7 @@ struct WindowSystem::Window {
   bool destroying = false;
   Rect update;  // pending update region, client coordinates
   std::shared_ptr<void> user_data;
+  std::shared_ptr<void> class_data;  // the built-in control classes keep their state here
   std::vector<Hwnd> children;
 
   // The client surface of a top-level window, guarded by surface_mutex (the paint cycle on the

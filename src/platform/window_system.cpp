@@ -4,6 +4,7 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/controls/control_classes.hpp"
 #include "platform/sync.hpp"
 #include "platform/window_internal.hpp"
 
@@ -40,6 +41,7 @@ DialogAnswer default_answer(DialogButtons buttons) {
 
 WindowSystem::WindowSystem(Backend& backend, DialogProvider& dialogs)
     : backend_(backend), dialogs_(dialogs) {
+  register_control_classes(*this);
   pump_thread_ = std::thread([this] { run_pump(); });
 }
 
@@ -152,7 +154,9 @@ bool WindowSystem::destroy_window(Hwnd window) {
     if (active_ == window) active_ = 0;
     if (last_press_.window == window) last_press_ = {};
     if (drag_window_ == window) drag_window_ = 0;
+    if (capture_ == window) capture_ = 0;
     w->user_data.reset();
+    w->class_data.reset();
   }
   if (w->parent == 0) backend_.destroy_native(window);
   return true;
@@ -211,6 +215,66 @@ std::shared_ptr<void> WindowSystem::user_data(Hwnd window) const {
   if (!w) return nullptr;
   std::lock_guard<std::mutex> g(mutex_);
   return w->user_data;
+}
+
+void WindowSystem::set_class_data(Hwnd window, std::shared_ptr<void> data) {
+  auto w = find(window);
+  if (!w) return;
+  std::lock_guard<std::mutex> g(mutex_);
+  w->class_data = std::move(data);
+}
+
+std::shared_ptr<void> WindowSystem::class_data(Hwnd window) const {
+  auto w = find(window);
+  if (!w) return nullptr;
+  std::lock_guard<std::mutex> g(mutex_);
+  return w->class_data;
+}
+
+std::string WindowSystem::class_name(Hwnd window) const {
+  auto w = find(window);
+  return w ? w->class_name : std::string();
+}
+
+Hwnd WindowSystem::root(Hwnd window) const {
+  std::lock_guard<std::mutex> g(mutex_);
+  for (Hwnd h = window; h != 0;) {
+    auto it = windows_.find(h);
+    if (it == windows_.end()) return 0;
+    if (it->second->parent == 0) return h;
+    h = it->second->parent;
+  }
+  return 0;
+}
+
+Point WindowSystem::offset_in_root(Hwnd window) const {
+  std::lock_guard<std::mutex> g(mutex_);
+  Point p;
+  for (Hwnd h = window; h != 0;) {
+    auto it = windows_.find(h);
+    if (it == windows_.end() || it->second->parent == 0) break;
+    const Rect c = client_for_frame(it->second->style, it->second->frame);
+    p = {p.x + c.left, p.y + c.top};
+    h = it->second->parent;
+  }
+  return p;
+}
+
+Hwnd WindowSystem::set_capture(Hwnd window) {
+  std::lock_guard<std::mutex> g(mutex_);
+  const Hwnd previous = capture_;
+  capture_ = windows_.count(window) != 0 ? window : 0;
+  return previous;
+}
+
+void WindowSystem::release_capture() {
+  std::lock_guard<std::mutex> g(mutex_);
+  capture_ = 0;
+}
+
+Hwnd WindowSystem::capture() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return capture_;
 }
 
 bool WindowSystem::set_text(Hwnd window, const std::string& text) {
@@ -451,13 +515,26 @@ bool WindowSystem::flush(Hwnd window, int32_t timeout_ms) {
 void WindowSystem::invalidate(Hwnd window, const Rect* area) {
   auto w = find(window);
   if (!w) return;
+  Rect add;
+  Hwnd parent;
   {
     std::lock_guard<std::mutex> g(mutex_);
     const Rect c = client_for_frame(w->style, w->frame);
     const Rect all{0, 0, c.width(), c.height()};
-    const Rect add = area ? intersect(*area, all) : all;
+    add = area ? intersect(*area, all) : all;
     if (add.empty()) return;
-    w->update = unite(w->update, add);
+    parent = w->parent;
+    if (parent == 0) {
+      w->update = unite(w->update, add);
+    } else {
+      // A hidden child shows nothing; a shown one is painted as part of its parent.
+      if ((w->style & kStyleVisible) == 0) return;
+      add = Rect{add.left + c.left, add.top + c.top, add.right + c.left, add.bottom + c.top};
+    }
+  }
+  if (parent != 0) {
+    invalidate(parent, &add);
+    return;
   }
   w->queue->add_paint(window);
 }
@@ -484,15 +561,31 @@ bool WindowSystem::paint(Hwnd window,
   update = intersect(update, Rect{0, 0, w->surface.width(), w->surface.height()});
   if (update.empty()) return false;
   if (painter) painter(w->surface, update);
+  paint_children(window, w->surface, Point{0, 0}, update);
   backend_.present(window, w->surface, update);
   return true;
 }
 
-Page WindowSystem::surface(Hwnd window) const {
-  auto w = find(window);
-  if (!w) return {};
-  std::lock_guard<std::mutex> g(w->surface_mutex);
-  return w->surface;
+void WindowSystem::paint_children(Hwnd window, Page& surface, Point origin, const Rect& clip) {
+  for (Hwnd child : children(window)) {
+    auto c = find(child);
+    if (!c) continue;
+    Rect frame, client;
+    {
+      std::lock_guard<std::mutex> g(mutex_);
+      if ((c->style & kStyleVisible) == 0) continue;
+      frame = c->frame.translated(origin.x, origin.y);
+      client = client_for_frame(c->style, c->frame).translated(origin.x, origin.y);
+    }
+    const Rect inside = intersect(frame, clip);
+    if (inside.empty()) continue;
+    // Only the owner thread runs a window's procedure; a child made by another thread keeps
+    // the parent's pixels (children are controls, made by their parent's thread).
+    if (c->owner != current_thread_id()) continue;
+    ChildPaint target{&surface, frame, inside};
+    call_proc(child, kMsgPaint, 0, reinterpret_cast<int64_t>(&target));
+    paint_children(child, surface, Point{client.left, client.top}, intersect(client, inside));
+  }
 }
 
 }  // namespace platform

@@ -37,6 +37,16 @@ namespace platform {
 
 using WindowProc = std::function<int64_t(Hwnd, uint32_t message, uint64_t wparam, int64_t lparam)>;
 
+// What a child window paints into when its top-level window paints (lparam of kMsgPaint sent
+// to a child): the top-level surface, the child's whole window on it (a child draws its own
+// border) and the part that may be drawn (the update region within the child and its
+// ancestors).
+struct ChildPaint {
+  Page* surface = nullptr;
+  Rect bounds;  // the child's window, surface pixels
+  Rect clip;    // surface pixels
+};
+
 struct CreateWindowParams {
   std::string class_name;
   std::string title;
@@ -77,11 +87,19 @@ class WindowSystem : public InputSink {
   void set_style(Hwnd window, uint32_t style);
   void set_user_data(Hwnd window, std::shared_ptr<void> data);
   std::shared_ptr<void> user_data(Hwnd window) const;
+  // Private data of the window's class (the built-in controls keep their state here).
+  void set_class_data(Hwnd window, std::shared_ptr<void> data);
+  std::shared_ptr<void> class_data(Hwnd window) const;
+  std::string class_name(Hwnd window) const;
   bool set_text(Hwnd window, const std::string& text);
   std::string text(Hwnd window) const;
   Rect frame_rect(Hwnd window) const;      // screen pixels (child: parent client coordinates)
   Rect client_rect(Hwnd window) const;     // (0, 0, width, height)
   Point client_origin(Hwnd window) const;  // top-left of the client area, screen pixels
+  // The top-level window a window lies in (itself for a top-level window; 0: not a window).
+  Hwnd root(Hwnd window) const;
+  // Top-left of a window's client area in its top-level window's client area.
+  Point offset_in_root(Hwnd window) const;
   bool move_window(Hwnd window, const Rect& frame);  // sends kMsgSize when the client changes
   bool is_minimized(Hwnd window) const;
   bool is_maximized(Hwnd window) const;
@@ -92,6 +110,12 @@ class WindowSystem : public InputSink {
   bool is_visible(Hwnd window) const;
   bool enable_window(Hwnd window, bool enable);
   bool is_enabled(Hwnd window) const;
+
+  // Mouse capture: while set, the mouse input of the capture window's top-level window goes to
+  // it wherever the pointer is (a pressed control keeps the moves and the release).
+  Hwnd set_capture(Hwnd window);  // returns the previous capture
+  void release_capture();
+  Hwnd capture() const;
 
   // Focus and activation (one active top-level window per display).
   Hwnd set_focus(Hwnd window);  // returns the previous focus
@@ -114,10 +138,15 @@ class WindowSystem : public InputSink {
 
   // Update regions and paint. An update region is one rectangle (the bounding box of all
   // invalidated parts) in client coordinates.
+  // A child's invalidation is its parent's, over the child's place: the top-level window
+  // repaints that part and its children paint themselves over it.
   void invalidate(Hwnd window, const Rect* area);  // null = the whole client area
   Rect update_rect(Hwnd window) const;
   // Paints a top-level window: calls `painter` with its surface and the update rectangle,
-  // clears the update region, then presents the rectangle. false when there is nothing to do.
+  // sends kMsgPaint (with a ChildPaint) to each visible child over it, parents before
+  // children and in creation order, clears the update region, then presents the rectangle.
+  // The painter's pixels under children are painted over by them, so windows behave as
+  // clipping their children. false when there is nothing to do.
   bool paint(Hwnd window, const std::function<void(Page& surface, const Rect& update)>& painter);
   // A copy of a top-level window's client surface (empty page for other handles).
   Page surface(Hwnd window) const;
@@ -149,6 +178,7 @@ class WindowSystem : public InputSink {
   Rect frame_for_client(uint32_t style, const Rect& client_screen) const;
   Rect client_for_frame(uint32_t style, const Rect& frame) const;
   void run_pump();
+  void paint_children(Hwnd window, Page& surface, Point origin, const Rect& clip);
 
   Backend& backend_;
   DialogProvider& dialogs_;
@@ -166,6 +196,7 @@ class WindowSystem : public InputSink {
     int64_t time_ms = 0;
   } last_press_;
   Hwnd drag_window_ = 0;
+  Hwnd capture_ = 0;
   Point drag_from_;
   Rect drag_frame_;
 

@@ -1,9 +1,11 @@
 #include "toolkit/gk_callbacks.hpp"
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/thread.hpp"
 #include "toolkit/gk_window.hpp"
@@ -21,6 +23,28 @@ thread_local const CallbackOrigin* running_origin = nullptr;
 std::mutex callback_threads_lock;
 std::vector<std::shared_ptr<platform::Thread>> callback_threads;
 
+// Callback threads of each control still running its callback, so that removing a control
+// can wait for them.
+std::mutex control_runs_lock;
+std::condition_variable control_runs_done;
+std::unordered_map<Hwnd, int32_t> control_runs;
+
+void control_run_begins(Hwnd control) {
+  if (control == 0) return;
+  std::lock_guard<std::mutex> g(control_runs_lock);
+  ++control_runs[control];
+}
+
+void control_run_ends(Hwnd control) {
+  if (control == 0) return;
+  {
+    std::lock_guard<std::mutex> g(control_runs_lock);
+    auto it = control_runs.find(control);
+    if (it != control_runs.end() && --it->second <= 0) control_runs.erase(it);
+  }
+  control_runs_done.notify_all();
+}
+
 // The mutex table: ids are positions; entries never move (deque of pointers).
 std::mutex master_mutex;
 std::deque<std::unique_ptr<platform::OwnedMutex>> mutex_table;
@@ -35,16 +59,22 @@ void keep_thread(std::shared_ptr<platform::Thread> t) {
 // the window when the body has returned.
 void start_thread(const WindowRef& record, std::function<void()> body, CallbackOrigin origin) {
   platform::WindowSystem* system = window_system;
+  // Counted before the thread exists, so a removal that follows the firing waits for it.
+  control_run_begins(origin.control);
   auto thread = platform::Thread::create(
       [record, body = std::move(body), origin, system]() -> uint32_t {
         running_origin = &origin;
         body();
         running_origin = nullptr;
+        control_run_ends(origin.control);
         system->post_message(record->hwnd, kMsgCallbackDone, 0, 0);
         return 0;
       },
       true);
-  if (!thread) return;  // no thread could be had: nothing runs
+  if (!thread) {  // no thread could be had: nothing runs
+    control_run_ends(origin.control);
+    return;
+  }
   WndRegisterThread(thread->id(), *record);
   thread->resume();
   keep_thread(std::move(thread));
@@ -163,6 +193,13 @@ void start_scroll_callback(const WindowRef& record,
         if (by_reference) by_reference(&position);
       },
       CallbackOrigin{control, -1});
+}
+
+void wait_control_callbacks(Hwnd control) {
+  const CallbackOrigin* me = current_callback();
+  if (control == 0 || (me && me->control == control)) return;  // it would wait for itself
+  std::unique_lock<std::mutex> g(control_runs_lock);
+  control_runs_done.wait(g, [&] { return control_runs.count(control) == 0; });
 }
 
 void join_callback_threads() {

@@ -53,6 +53,11 @@ void start_scroll_callback(const WindowRef& record,
                            ScrollCallbackRef by_reference,
                            int32_t position,
                            Hwnd control);
+// Waits until no callback of `control` is running any more. Returns at once when called from
+// a callback of that control (it would wait for itself). Callers make sure no new callback of
+// the control can start (its table entry is cleared) and do not call it on the window thread,
+// which running callbacks may need.
+void wait_control_callbacks(Hwnd control);
 // Waits for every callback thread still running (at most a few seconds each); for a clean end.
 void join_callback_threads();
 

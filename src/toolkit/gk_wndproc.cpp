@@ -17,6 +17,13 @@ constexpr int32_t kTeardownLockWaitMs = 5000;
 // Prune the thread list on a command once it holds more ids than this.
 constexpr size_t kPruneAbove = 20;
 
+// A task carried to the window thread by kMsgRunOnWindow.
+struct WindowTask {
+  const std::function<int64_t()>* body;
+  int64_t result = 0;
+  bool ran = false;
+};
+
 WindowRef record_of(Hwnd window) {
   return std::static_pointer_cast<WindowData>(window_system->user_data(window));
 }
@@ -196,6 +203,16 @@ void on_destroy(WindowData& rec, Hwnd window) {
 
 }  // namespace
 
+int64_t run_on_window_thread(const WindowRef& record,
+                             const std::function<int64_t()>& task,
+                             int64_t if_gone) {
+  if (!record || !record->alive) return if_gone;
+  if (record->window_thread_id == platform::current_thread_id()) return task();
+  WindowTask carried{&task};
+  window_system->send_message(record->hwnd, kMsgRunOnWindow, 0, reinterpret_cast<int64_t>(&carried));
+  return carried.ran ? carried.result : if_gone;
+}
+
 void queue_extended_key(WindowData& rec, uint32_t virtual_key) {
   const uint8_t code = extended_code(virtual_key);
   if (code == 0) return;
@@ -354,9 +371,16 @@ int64_t WndProc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam) 
     case kMsgActivate:
       window_system->activate(window);
       return 1;
+    case kMsgRunOnWindow: {
+      auto* task = reinterpret_cast<WindowTask*>(lparam);
+      task->result = (*task->body)();
+      task->ran = true;
+      return 1;
+    }
     default:
-      if (hooks.message && hooks.message(*rec, window, message, wparam, lparam, result))
-        return result;
+      for (const WindowHooks::MessageHook* h :
+           {&hooks.controls, &hooks.text_boxes, &hooks.menus, &hooks.mouse})
+        if (*h && (*h)(*rec, window, message, wparam, lparam, result)) return result;
       break;
   }
   return window_system->default_window_proc(window, message, wparam, lparam);

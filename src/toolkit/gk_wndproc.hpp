@@ -6,8 +6,9 @@
 // and starts a callback thread for every control and menu command (gk_callbacks.hpp). Other
 // threads reach the window only with the messages below.
 //
-// The modules of pages, fonts, controls, menus and the mouse plug into the window's life
-// through `hooks`: each slot is optional and is filled once, before windows are made.
+// The modules of pages, fonts, controls, text boxes, menus and the mouse plug into the
+// window's life through `hooks`: each module has its own slots, optional, filled once before
+// windows are made (install_* functions), so no module replaces another's.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ namespace gk {
 // The toolkit's private messages.
 enum : uint32_t {
   kMsgCreateControl = platform::kMsgUser + 1,
+  kMsgRunOnWindow = platform::kMsgUser + 2,  // lparam: WindowTask* (run_on_window_thread)
   kMsgTextBoxFirst = platform::kMsgUser + 101,  // text-box requests 1125..1137
   kMsgTextBoxEnter = platform::kMsgUser + 103,
   kMsgTextBoxLast = platform::kMsgUser + 113,
@@ -42,10 +44,15 @@ struct WindowHooks {
   // The current font: made as the window starts, released at teardown.
   std::function<void(WindowData&)> create_font;
   std::function<void(WindowData&)> release_fonts;
-  // Messages answered by the control, menu and mouse modules (controls, text-box and
-  // scroll-bar requests, scrolling, static colours, mouse messages, enabling). Returns true
-  // and sets `result` when it handled the message.
-  std::function<bool(WindowData&, Hwnd, uint32_t, uint64_t, int64_t, int64_t& result)> message;
+  // Messages answered by a module, one slot each, asked in this order: controls (control
+  // requests, scrolling, enabling controls), text boxes, menus (enabling items), mouse. A slot
+  // returns true and sets `result` when it handled the message.
+  using MessageHook =
+      std::function<bool(WindowData&, Hwnd, uint32_t, uint64_t, int64_t, int64_t& result)>;
+  MessageHook controls;
+  MessageHook text_boxes;
+  MessageHook menus;
+  MessageHook mouse;
   // Dialog navigation (when the dialog hot keys flag is set): true when it took the message.
   std::function<bool(WindowData&, const platform::Message&)> dialog_message;
 };
@@ -56,6 +63,14 @@ inline WindowHooks hooks;
 uint32_t GK__ThreadInitWindow(platform::WindowSystem* system, WindowRef record);
 
 int64_t WndProc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam);
+
+// Runs `task` on the window thread of `record` and returns its result: at once when called on
+// that thread, else through a synchronous kMsgRunOnWindow (the caller serves messages sent to
+// it meanwhile). `if_gone` when the window no longer runs its loop. Callers hold no toolkit
+// lock across it, so the window thread never waits for the caller.
+int64_t run_on_window_thread(const WindowRef& record,
+                             const std::function<int64_t()>& task,
+                             int64_t if_gone);
 
 // The key buffer (see KeyBuffer). A full buffer drops keys; an extended key takes two codes,
 // 0 and its code, or none at all. Both set the key event.

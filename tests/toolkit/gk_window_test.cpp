@@ -314,7 +314,7 @@ TEST_F(GkWindow, FailedCreationReturnsMinusOneAfterAnErrorBox) {
 TEST_F(GkWindow, CaptionlessFrameDragsAndClientClicksStayClicks) {
   std::mutex m;
   std::vector<uint32_t> mouse;
-  gk::hooks.message =
+  gk::hooks.mouse =
       [&](gk::WindowData&, platform::Hwnd, uint32_t msg, uint64_t, int64_t, int64_t&) {
         if (msg >= platform::kMsgMouseFirst && msg <= platform::kMsgMouseLast) {
           std::lock_guard<std::mutex> g(m);

@@ -25,6 +25,7 @@ struct Rect {
   int width() const { return right - left; }
   int height() const { return bottom - top; }
   bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+  Rect translated(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 

@@ -1,0 +1,14 @@
+#include "platform/controls/control_classes.hpp"
+
+namespace platform {
+
+void register_control_classes(WindowSystem& system) {
+  auto with = [&system](auto proc) {
+    return [&system, proc](Hwnd w, uint32_t m, uint64_t wp, int64_t lp) {
+      return proc(system, w, m, wp, lp);
+    };
+  };
+  system.register_class(kClassButton, kClassDblClks, with(button_proc));
+}
+
+}  // namespace platform

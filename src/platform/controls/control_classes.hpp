@@ -1,0 +1,29 @@
+// The built-in control classes of the window system: push button, check box, radio button and
+// group box ("BUTTON"), scroll bar ("SCROLLBAR") and static text ("STATIC").
+//
+// Controls are child windows whose class procedure keeps their state (the class data of the
+// window), draws them in the one classic style when their top-level window paints, and tells
+// the parent what the user did: kMsgCommand with a notification code for buttons, kMsgHScroll
+// or kMsgVScroll with a scroll request for scroll bars. A pressed control captures the mouse
+// until the button is released. Disabled controls are drawn greyed and take no input.
+//
+// Every WindowSystem registers these classes when it is made.
+#pragma once
+
+#include <memory>
+
+#include "platform/text/font.hpp"
+#include "platform/window_system.hpp"
+
+namespace platform {
+
+inline constexpr const char* kClassButton = "BUTTON";
+inline constexpr const char* kClassScrollBar = "SCROLLBAR";
+inline constexpr const char* kClassStatic = "STATIC";
+
+void register_control_classes(WindowSystem& system);
+
+// Class procedures (registered by register_control_classes).
+int64_t button_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
+
+}  // namespace platform
