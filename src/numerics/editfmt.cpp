@@ -495,6 +495,7 @@ class Writer {
     for (const std::string& r : records_) out.text += r + "\n";
     out.text += record_;
     out.no_advance = no_advance_;
+    out.column = pos_;
     out.error = error_;
     return out;
   }
@@ -612,6 +613,53 @@ std::string format(std::string_view fmt, std::span<const Value> values) {
 
 std::string format(std::string_view fmt, std::initializer_list<Value> values) {
   return write(fmt, values).text;
+}
+
+std::string RecordWriter::write(std::string_view fmt, std::span<const Value> values) {
+  const Output out = editfmt::write(fmt, values);
+  const std::string_view text = out.text;
+  size_t start = 0;
+  for (bool first = true;; first = false) {
+    const size_t nl = text.find('\n', start);
+    const std::string_view rec = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
+    const bool last = nl == std::string_view::npos;
+    if (first && open_) {
+      // The first record continues the open one at its column: blanks of pending X skips
+      // are written only when text follows, so a leading `/` ends the record without them.
+      const size_t base = column_;
+      if (!rec.empty()) record_.append(base - record_.size(), ' ');
+      record_ += rec;
+      column_ = base + (last ? out.column : rec.size());
+    } else {
+      if (!first) sink_(record_);
+      record_ = rec;
+      column_ = last ? out.column : rec.size();
+    }
+    open_ = true;
+    if (last) break;
+    start = nl + 1;
+  }
+  if (!out.no_advance) finish();
+  return out.error;
+}
+
+std::string RecordWriter::write(std::string_view fmt, std::initializer_list<Value> values) {
+  return write(fmt, std::span<const Value>(values.begin(), values.size()));
+}
+
+void RecordWriter::record(std::string_view text) {
+  if (open_ && !text.empty()) record_.append(column_ - record_.size(), ' ');
+  record_ += text;
+  open_ = true;
+  finish();
+}
+
+void RecordWriter::finish() {
+  if (!open_) return;
+  sink_(record_);
+  record_.clear();
+  column_ = 0;
+  open_ = false;
 }
 
 std::string format_int(std::string_view descriptor, int64_t value) {

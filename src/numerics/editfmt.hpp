@@ -21,7 +21,7 @@
 //   nX              skip n columns (blanks are written only when something follows)
 //   '...' "..."     literal text (a doubled quote stands for one)
 //   /  r/           end the record (r times)
-//   $               do not end the last record
+//   $               do not end the last record: the next write continues it (RecordWriter)
 //   r(...)  rD      repeat counts on groups and descriptors
 //
 // Output stops at the first data descriptor met with no value left, or at the final
@@ -37,6 +37,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -52,6 +53,9 @@ using Value = std::variant<int64_t, double, std::string>;
 struct Output {
   std::string text;         // the records joined by '\n', no newline after the last one
   bool no_advance = false;  // a `$` was met: the last record is left open
+  size_t column = 0;        // where the next character of the last record would go: past
+                            // its end when X skips are still pending (they become blanks
+                            // only when something follows on the record)
   std::string error;        // empty on success; otherwise what is wrong (bad format, a value
                             // of the wrong kind for its descriptor) and `text` holds the
                             // output written before the fault
@@ -70,5 +74,36 @@ std::string format(std::string_view fmt, std::initializer_list<Value> values);
 // format_real("G16.8", x); the same as format("(" + descriptor + ")", {value}).
 std::string format_int(std::string_view descriptor, int64_t value);
 std::string format_real(std::string_view descriptor, double value);
+
+// Receives one finished record (line) of formatted output.
+using RecordSink = std::function<void(std::string_view record)>;
+
+// Formatted writes to one sequential file, statement by statement. A write whose format met
+// `$` leaves its record open and the next write continues it at the column where it stopped
+// (pending X skips included); a continuing format that starts with `/` therefore first ends
+// the open record.
+class RecordWriter {
+ public:
+  explicit RecordWriter(RecordSink sink) : sink_(std::move(sink)) {}
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+
+  // One write statement; returns its Output's error (empty on success). On a fault the text
+  // written before it is kept, as write() keeps it.
+  std::string write(std::string_view fmt, std::span<const Value> values);
+  std::string write(std::string_view fmt, std::initializer_list<Value> values);
+  // A record laid out elsewhere (e.g. by nrutil::vecprn): it continues an open record and ends
+  // it.
+  void record(std::string_view text);
+  // Ends a record left open by the last write (what closing the file does).
+  void finish();
+  bool open() const { return open_; }
+
+ private:
+  RecordSink sink_;
+  std::string record_;  // the open record
+  size_t column_ = 0;   // its next column (past its end while X skips are pending)
+  bool open_ = false;
+};
 
 }  // namespace editfmt

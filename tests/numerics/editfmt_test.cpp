@@ -343,6 +343,54 @@ TEST(Editfmt, DollarLeavesTheLastRecordOpen) {
   EXPECT_TRUE(out.no_advance);
 }
 
+TEST(Editfmt, RecordWriterContinuesOpenRecordsAtTheirColumn) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, std::vector<Value>>> writes;
+    std::vector<std::string> records;
+  };
+  const std::vector<Case> cases = {
+      {"a trailing X of an open record becomes blanks when text follows",
+       {{"(5X,I2,2X$)", {1}}, {"(5X,I2,2X$)", {2}}, {"(A1)", {" "}}},
+       {"      1        2   "}},
+      {"a leading slash ends the open record without its pending blanks",
+       {{"(3X,I2,4X$)", {7}}, {"(//1x,A)", {"Next:"}}},
+       {"    7", "", " Next:"}},
+      {"an open record of pending blanks only",
+       {{"(4X$)", {}}, {"(A)", {"x"}}},
+       {"    x"}},
+      {"records written before the last one of a write are finished",
+       {{"(I1/I1$)", {1, 2}}, {"(I2)", {3}}},
+       {"1", "2 3"}},
+      {"a write without a dollar ends its record",
+       {{"(I2)", {1}}, {"(I2)", {2}}},
+       {" 1", " 2"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> records;
+    editfmt::RecordWriter writer([&](std::string_view r) { records.emplace_back(r); });
+    for (const auto& [fmt, values] : c.writes) EXPECT_EQ(writer.write(fmt, values), "");
+    writer.finish();
+    EXPECT_EQ(records, c.records);
+  }
+}
+
+TEST(Editfmt, RecordWriterFinishesAnOpenRecordAndTakesWholeRecords) {
+  std::vector<std::string> records;
+  editfmt::RecordWriter writer([&](std::string_view r) { records.emplace_back(r); });
+  writer.write("(2X,A$)", {"ab"});
+  EXPECT_TRUE(writer.open());
+  writer.record("cd");
+  EXPECT_FALSE(writer.open());
+  writer.record("ef");
+  writer.write("(A$)", {"gh"});
+  writer.finish();
+  writer.finish();
+  EXPECT_EQ(records, (std::vector<std::string>{"  abcd", "ef", "gh"}));
+  EXPECT_NE(writer.write("(Q)", {}), "");
+}
+
 struct FaultCase {
   const char* format;
   std::vector<Value> values;
