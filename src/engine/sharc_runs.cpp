@@ -104,9 +104,9 @@ void runs_statistic(VecView<const double> r,
   const double dn = n;
   for (int32_t k = 1; k <= kRunLengths; ++k) {
     const double kk = k;
-    const double expected =
-        2.0 * ((kk * kk + 3 * kk + 1) * dn - (kk * kk * kk + 3 * kk * kk - kk - 4)) /
-        factorial(k + 3);
+    const double expected = 2.0 *
+                            ((kk * kk + 3 * kk + 1) * dn - (kk * kk * kk + 3 * kk * kk - kk - 4)) /
+                            factorial(k + 3);
     const double sd = std::sqrt(kVarA[k - 1] * dn + kVarB[k - 1]);
     z(k) = (runs(k) - expected) / sd;
     z(k) = z(k) - std::copysign(0.5, z(k));

@@ -22,14 +22,14 @@ inline constexpr int32_t kRunLengths = 15;
 
 // Results of one runs test.
 struct RunsTest {
-  int32_t npos = 0;           // positive differences r(i+1) - r(i) (NaN ones included)
-  int32_t nneg = 0;           // negative differences
-  int32_t nzero = 0;          // zero differences
-  int32_t longest_up = 0;     // length of the longest run up
-  int32_t longest_down = 0;   // length of the longest run down
-  FArray<double, 16> runs;    // runs(k): runs up and down of length k; runs(15) holds 15 or
-                              // more; runs(16) the runs longer than 15
-  FArray<double, 15> z;       // z(k), the z-value of runs(k)
+  int32_t npos = 0;          // positive differences r(i+1) - r(i) (NaN ones included)
+  int32_t nneg = 0;          // negative differences
+  int32_t nzero = 0;         // zero differences
+  int32_t longest_up = 0;    // length of the longest run up
+  int32_t longest_down = 0;  // length of the longest run down
+  FArray<double, 16> runs;   // runs(k): runs up and down of length k; runs(15) holds 15 or
+                             // more; runs(16) the runs longer than 15
+  FArray<double, 15> z;      // z(k), the z-value of runs(k)
 };
 
 // The runs test of r(1..n). With n < 2 nothing is written.

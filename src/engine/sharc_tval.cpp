@@ -5,7 +5,7 @@
 namespace sharc_mod {
 namespace {
 
-constexpr float kG = 0.6366197466850281f;       // 2 / pi in single precision
+constexpr float kG = 0.6366197466850281f;         // 2 / pi in single precision
 constexpr float kOffset = 0.004999999888241291f;  // 0.005: carried by every stored value
 constexpr float kStep = 0.009999999776482582f;    // 0.01
 

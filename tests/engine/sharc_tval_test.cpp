@@ -8,8 +8,13 @@ TEST(Tval95, GivesTheDocumentedValuesAsWidenedFloats) {
   const struct {
     int32_t nu;
     float expected;
-  } cases[] = {{1, 12.711f}, {2, 4.308f}, {3, 3.183f}, {5, 2.573f},
-               {10, 2.233f}, {20, 2.093f}, {30, 2.043f}};
+  } cases[] = {{1, 12.711f},
+               {2, 4.308f},
+               {3, 3.183f},
+               {5, 2.573f},
+               {10, 2.233f},
+               {20, 2.093f},
+               {30, 2.043f}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.nu);
     EXPECT_EQ(sharc_mod::tval95(c.nu), double(c.expected));

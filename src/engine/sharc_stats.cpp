@@ -1,0 +1,311 @@
+#include "engine/sharc_stats.hpp"
+
+#include <cmath>
+#include <ostream>
+
+#include "common/common_data.hpp"
+#include "model/funct.hpp"
+#include "model/units.hpp"
+#include "numerics/balance_mod.hpp"
+#include "numerics/eigenvlvc.hpp"
+#include "numerics/matrixinverse.hpp"
+#include "numerics/nrutil.hpp"
+#include "numerics/runtime_rng.hpp"
+#include "numerics/taure.hpp"
+
+namespace sharc_mod {
+namespace {
+
+constexpr double kTiny = 2.2204460492503132e-20;      // floor of matrix entries and residuals
+constexpr double kTinyStep = 4.4408920985006264e-20;  // least step and derivative magnitude
+constexpr double kDerivCap = 4.5035997272620007e19;   // largest derivative magnitude
+constexpr double kDenomFactor = 0.9999999949999999;   // stands for sqrt(1 - h) when h ~ 1
+constexpr double kResidBound = 5.9;                   // bound of a studentized residual
+
+// The evaluation context: the data and the parameter vector under variation.
+struct Model {
+  MatView<const double> x;
+  VecView<const double> y;
+  int32_t nx;
+  int32_t n;
+  int32_t np;
+  FVector<double> ones;  // sigma argument of fun (not read unweighted)
+  // Unweighted fitted values at q into yf; returns the sum of squares.
+  double eval(FVector<double>& q, VecView<double> yf) const {
+    double fval = 0.0;
+    funct::fun(x,
+               y,
+               VecView<const double>(q.data(), np),
+               np,
+               nx,
+               n,
+               0,
+               yf,
+               VecView<const double>(ones.data(), n),
+               fval);
+    return fval;
+  }
+};
+
+// Steps 2 and 3: the packed Jacobian of the free parameters (n x f) by central differences.
+// The fitted values of every row come from the same two evaluations of the model per
+// parameter, so the model is evaluated 2f times, not 2nf: each row's value is the same.
+void jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
+  FVector<double> q(m.np);
+  for (int32_t k = 1; k <= m.np; ++k) q(k) = p(k);
+  FVector<double> f1(m.n), f2(m.n);
+  int32_t col = 0;
+  for (int32_t j = 1; j <= m.np; ++j) {
+    if (common_data::pmask(j) == 0) continue;
+    ++col;
+    const double pj = q(j);
+    double h = std::copysign(std::fmax(std::fabs(pj), 1e-8) * 1e-5, pj);
+    if (std::fabs(h) <= kTinyStep) h = std::copysign((std::fabs(pj) + 1.0) * 1e-8, pj);
+    q(j) = pj - h;
+    m.eval(q, f1.view());
+    q(j) = pj + h;
+    m.eval(q, f2.view());
+    q(j) = pj;
+    for (int32_t i = 1; i <= m.n; ++i) {
+      double d = (f2(i) - f1(i)) / std::fabs(2.0 * h);
+      if (std::isnan(d)) {
+        d = 1e-8;  // a derivative that cannot be computed counts as flat
+      } else if (std::fabs(d) <= kTinyStep) {
+        d = std::copysign(1e-8, d);  // keeps the normal matrix away from exact singularity
+      } else {
+        d = std::fmax(-kDerivCap, std::fmin(kDerivCap, d));
+      }
+      jac(i, col) = d;
+    }
+  }
+}
+
+// Steps 4 and 5: A = J'J with unit row weights, tiny entries raised, made symmetric.
+void normal_matrix(const FMatrixD<double>& jac, int32_t n, int32_t f, FMatrixD<double>& a) {
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t k = 1; k <= f; ++k) {
+      double s = 0.0;
+      for (int32_t i = 1; i <= n; ++i) s += jac(i, j) * 1.0 * jac(i, k);
+      a(j, k) = std::fabs(s) < kTiny ? kTiny : s;
+    }
+  }
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t k = j + 1; k <= f; ++k) {
+      const double mean = (a(j, k) + a(k, j)) / 2.0;
+      a(j, k) = mean;
+      a(k, j) = mean;
+    }
+  }
+}
+
+// One pass of steps 6 (from the working copy on) to 9: the working copy of the regularised
+// matrix with its diagonal times (1 + ridge) plus ridge, inverted into c; the scale d and
+// the correlation matrix r with its eigen-analysis.
+struct Pass {
+  FMatrixD<double> c, r, vec, vecmax, pctvar;
+  FVector<double> d, ev, pct;
+  explicit Pass(int32_t f)
+      : c(f, f), r(f, f), vec(f, f), vecmax(f, f), pctvar(f, f), d(f), ev(f), pct(f) {}
+};
+
+void invert_and_correlate(const FMatrixD<double>& areg, int32_t f, double ridge, Pass& out) {
+  // Working copy, made symmetric from its lower triangle.
+  FMatrixD<double>& c = out.c;
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t k = 1; k <= f; ++k) c(j, k) = j >= k ? areg(j, k) : areg(k, j);
+  }
+  nrutil::diagmult_r(c.view(), 1.0 + ridge);
+  nrutil::diagadd_r(c.view(), ridge);
+  int32_t status = 0;
+  matrixinverse::lumatinv(f, c.view(), status);
+  // Step 7: a singular working copy falls back on Kaiser's regularised inverse of the
+  // regularised matrix itself.
+  if (status != 0) {
+    for (int32_t j = 1; j <= f; ++j) {
+      for (int32_t k = 1; k <= f; ++k) c(j, k) = areg(j, k);
+    }
+    FVector<double> scale(f, 1.0);
+    int32_t kstatus = 0;
+    matrixinverse::kaiser(c.view(), f, f, scale.view(), 1e-6, kstatus);
+    if (kstatus != 0) units::console() << "\nMATRIX INVERSE 2 - Fatal error!\n";
+  }
+  // Step 8.
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t k = 1; k <= f; ++k) {
+      if (std::fabs(c(j, k)) < kTiny) c(j, k) = kTiny;
+    }
+  }
+  for (int32_t k = 1; k <= f; ++k) {
+    out.d(k) = std::sqrt(c(k, k));
+    if (out.d(k) == 0.0) out.d(k) = 1.0;
+  }
+  // Step 9: each correlation from its own entry of C, then the mean of each pair.
+  FMatrixD<double>& r = out.r;
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t k = 1; k <= f; ++k) r(j, k) = j == k ? 1.0 : c(j, k) / out.d(k) / out.d(j);
+  }
+  if (f > 1) {
+    for (int32_t j = 1; j <= f; ++j) {
+      for (int32_t k = j + 1; k <= f; ++k) {
+        const double mean = (r(j, k) + r(k, j)) / 2.0;
+        r(j, k) = mean;
+        r(k, j) = mean;
+      }
+    }
+  }
+  eigenvlvc::eigenvv(f,
+                     f,
+                     r.view(),
+                     out.ev.view(),
+                     out.pct.view(),
+                     out.vec.view(),
+                     out.vecmax.view(),
+                     out.pctvar.view());
+}
+
+// Step 11: residuals; an exact fit gets one common factor in [0.99, 1.01).
+void residuals(VecView<const double> y, VecView<double> yfit, int32_t n, FVector<double>& resid) {
+  double mean_abs = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    resid(i) = y(i) - yfit(i);
+    mean_abs += std::fabs(resid(i));
+  }
+  mean_abs /= n;
+  if (mean_abs < kTiny) {
+    const double factor = 1.0 + (runtime_rng::uniform() - 0.5) * 0.02;
+    for (int32_t i = 1; i <= n; ++i) resid(i) *= factor;
+  }
+}
+
+// Step 13: studentized residuals from the residuals, their leverages h and the scale s.
+void studentize(const FVector<double>& r,
+                const FVector<double>& h,
+                int32_t n,
+                double s,
+                double v,
+                double tau,
+                FVector<double>& t) {
+  // Denominator of row i; `strict` chooses d > 1e-8 (inexact fit) or d >= 1e-8 (exact fit).
+  auto denominator = [&](int32_t i, bool strict) {
+    const double d = std::fabs(1.0 - h(i));
+    const bool use = strict ? d > 1e-8 : d >= 1e-8;
+    return use ? s * std::sqrt(d) : s * kDenomFactor;
+  };
+  for (int32_t i = 1; i <= n; ++i) t(i) = r(i);
+  if (v > 1e-8) {
+    for (int32_t i = 2; i <= n - 1; ++i) {
+      double ri = r(i);
+      if (std::fabs(ri) <= 1.1e-6) ri += 1e-6;
+      t(i) = ri / denominator(i, true);
+    }
+    t(1) = r(1) / s * kDenomFactor;
+    if (n >= 2) t(n) = (r(n - 1) + r(n)) * 0.5 / denominator(n - 1, true);
+  } else {
+    for (int32_t i = 2; i <= n; ++i) {
+      t(i) = std::fabs(r(i)) > 1.1e-6 ? r(i) / denominator(i, false) : 1e-6;
+    }
+    t(1) = 1e-6;
+  }
+  // Centre each row on the mean of t as it stands (rows already centred count anew).
+  const double scale = n == 1 ? 0.001 : std::sqrt(1.0 - 1.0 / n);
+  for (int32_t i = 1; i <= n; ++i) {
+    double m = 0.0;
+    nrutil::rvec_mean(1, n, VecView<const double>(t.data(), n), m);
+    double x = t(i);
+    if (std::fabs(x) > 1.1e-6) {
+      x = x / scale - m;
+    } else {
+      x = (x + 1e-6) / scale - 1e-6;
+    }
+    if (std::fabs(x) <= 1e-6) x += 1e-6;
+    t(i) = std::fmax(-kResidBound, std::fmin(kResidBound, x));
+  }
+  // The end rows are bounded by tau; they keep their sign (a residual of -5 is not turned
+  // into +tau).
+  if (std::fabs(t(1)) > tau) t(1) = std::copysign(tau, t(1));
+  if (std::fabs(t(n)) > tau) t(n) = std::copysign(tau, t(n));
+}
+
+}  // namespace
+
+void stderr_corr(MatView<const double> x,
+                 VecView<const double> y,
+                 int32_t nx,
+                 int32_t n,
+                 VecView<double> yfit,
+                 VecView<const double> p,
+                 int32_t np,
+                 double sse,
+                 VecView<double> se,
+                 MatView<double> correl,
+                 VecView<double> eigval,
+                 MatView<double> pcmp,
+                 VecView<double> resid,
+                 RunsTest& runs,
+                 VecView<double> studres) {
+  // Step 1.
+  int32_t fixed = 0;
+  for (int32_t k = 1; k <= np; ++k) {
+    if (common_data::pmask(k) == 0) ++fixed;
+  }
+  const int32_t f = np - fixed;
+  const Model model{x, y, nx, n, np, FVector<double>(n, 1.0)};
+  // Steps 2 and 3, then the evaluation at the unchanged parameters: the fitted values and
+  // their unweighted sum of squares v (step 12).
+  FMatrixD<double> jac(n, f);
+  jacobian(model, p, jac);
+  FVector<double> q(np);
+  for (int32_t k = 1; k <= np; ++k) q(k) = p(k);
+  const double v = model.eval(q, yfit);
+  // Steps 4 to 6: the regularised matrix.
+  FMatrixD<double> areg(f, f);
+  normal_matrix(jac, n, f, areg);
+  balance_mod::balance(areg.view(), f);
+  nrutil::diagmult_r(areg.view(), 1.000000001);
+  nrutil::diagadd_r(areg.view(), 1e-9);
+  // Steps 6 to 9, twice; the second ridge is scaled to the largest eigenvalue of the first.
+  Pass pass(f);
+  invert_and_correlate(areg, f, 1e-6, pass);
+  double lmax = 0.0;
+  bool any = false;
+  for (int32_t k = 1; k <= f; ++k) {
+    if (std::isnan(pass.ev(k))) continue;
+    lmax = any ? std::fmax(lmax, pass.ev(k)) : pass.ev(k);
+    any = true;
+  }
+  invert_and_correlate(areg, f, std::fmax(1e-6 * lmax, 1e-6), pass);
+  for (int32_t j = 1; j <= f; ++j) {
+    eigval(j) = pass.ev(j);
+    for (int32_t k = 1; k <= f; ++k) {
+      correl(j, k) = pass.r(j, k);
+      pcmp(j, k) = pass.pctvar(j, k);
+    }
+  }
+  // Step 10.
+  const double s = std::sqrt(sse / (n - f));
+  for (int32_t k = 1, col = 0; k <= np; ++k) {
+    se(k) = common_data::pmask(k) == 0 ? 0.0 : pass.d(++col) * s;
+  }
+  // Steps 11 and 12.
+  FVector<double> r(n);
+  residuals(y, yfit, n, r);
+  for (int32_t i = 1; i <= n; ++i) resid(i) = r(i);
+  runs_statistic(VecView<const double>(r.data(), n), n, runs);
+  double tau = 0.0;
+  taure(n, n - f, 0.05, tau);
+  // Step 13: leverages and studentized residuals.
+  const int32_t qdf = n - f <= 1 ? 1 : n - f - 1;
+  FVector<double> h(n);
+  for (int32_t i = 1; i <= n; ++i) {
+    double sum = 0.0;
+    for (int32_t j = 1; j <= f; ++j) {
+      for (int32_t k = 1; k <= f; ++k) sum += jac(i, j) * pass.c(j, k) * jac(i, k);
+    }
+    h(i) = std::fmax(std::fabs(sum), 1e-8);
+  }
+  FVector<double> t(n);
+  studentize(r, h, n, std::sqrt(v / qdf), v, tau, t);
+  for (int32_t i = 1; i <= n; ++i) studres(i) = t(i);
+}
+
+}  // namespace sharc_mod

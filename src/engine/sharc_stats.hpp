@@ -1,0 +1,63 @@
+// Standard errors, correlation and principal components of a fit (module sharc_mod, file of
+// the cascade's final statistics).
+//
+// At the final parameters p the Jacobian J of the fitted values is taken by central
+// differences over the free parameters; the normal matrix A = J'J, balanced and regularised,
+// is inverted (LU, with Kaiser's regularised inverse as the fallback) into the scaled
+// covariance C. Then
+//   SE(k)   = sqrt(C(k,k)) * sqrt(SSE / (n - f))
+//   R(j,k)  = C(j,k) / sqrt(C(j,j) C(k,k))          the correlation matrix of the f free
+//                                                    parameters, with its eigen-analysis
+//   h(i)    = |J(i,:) C J(i,:)'|                     the leverage of row i
+//   t(i)    = r(i) / (s sqrt(1 - h(i)))              the studentized residual, s^2 = v/(n-f-1)
+// The inversion runs twice: the second pass raises the diagonal by a ridge scaled to the
+// largest eigenvalue of the first pass's R, and only its results are kept. The residuals also
+// get the runs test, and the studentized residuals are centred, bounded to [-5.9, 5.9] and, at
+// the two end rows, to the outlier threshold tau.
+//
+// Fixed parameters (common_data::pmask 0) are left out of J, A, C and R in index order; their
+// standard error is 0.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/sharc_runs.hpp"
+#include "numerics/farray.hpp"
+
+namespace sharc_mod {
+
+// Final statistics of the parameters p(1..np) fitted to rows 1..n.
+//   x        in   n rows by nx columns: X1..Xnx of each row
+//   y        in   observed values
+//   yfit     out  fitted values at p (the evaluation after the Jacobian)
+//   p        in   parameters; common_data::pmask marks the free ones (f of them)
+//   sse      in   sum of squares of the fit, for the standard errors
+//   se       out  se(1..np): standard errors, 0 for a fixed parameter
+//   correl   out  f x f correlation matrix of the free parameters
+//   eigval   out  its f eigenvalues, descending
+//   pcmp     out  f x f percentage table of the loadings (column k belongs to eigval(k))
+//   resid    out  residuals y - yfit (scaled by one common random factor in [0.99, 1.01) when
+//                 their mean magnitude is below 2.2204460492503132e-20)
+//   runs     out  the runs test of resid
+//   studres  out  studentized residuals
+// Needs 1 <= f < n and n <= common_data::max_rows (the fit run guarantees n >= 3 and
+// 2 <= f < n). Evaluates the model with funct::fun, which leaves the state of its last
+// evaluation (at p, unweighted) in common_data. Writes "MATRIX INVERSE 2 - Fatal error!" to
+// the standard output when both inversions fail, and goes on.
+void stderr_corr(MatView<const double> x,
+                 VecView<const double> y,
+                 int32_t nx,
+                 int32_t n,
+                 VecView<double> yfit,
+                 VecView<const double> p,
+                 int32_t np,
+                 double sse,
+                 VecView<double> se,
+                 MatView<double> correl,
+                 VecView<double> eigval,
+                 MatView<double> pcmp,
+                 VecView<double> resid,
+                 RunsTest& runs,
+                 VecView<double> studres);
+
+}  // namespace sharc_mod

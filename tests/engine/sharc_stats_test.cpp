@@ -1,0 +1,232 @@
+#include "engine/sharc_stats.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "stats_fixture.hpp"
+#include "numerics/taure.hpp"
+#include "support/close.hpp"
+#include "support/nist_problem.hpp"
+
+namespace {
+
+// Outputs of one stderr_corr call, filled with NaN first so that every entry read must have
+// been written.
+struct Stats {
+  explicit Stats(int32_t n, int32_t np, int32_t f)
+      : yfit(n, std::nan("")),
+        se(np, std::nan("")),
+        correl(f, f, std::nan("")),
+        eigval(f, std::nan("")),
+        pcmp(f, f, std::nan("")),
+        resid(n, std::nan("")),
+        studres(n, std::nan("")) {}
+  FVector<double> yfit, se;
+  FMatrixD<double> correl;
+  FVector<double> eigval;
+  FMatrixD<double> pcmp;
+  FVector<double> resid;
+  sharc_mod::RunsTest runs;
+  FVector<double> studres;
+};
+
+void run_stderr_corr(MatView<const double> x,
+                     VecView<const double> y,
+                     int32_t nx,
+                     int32_t n,
+                     std::vector<double> p,
+                     double sse,
+                     Stats& s) {
+  sharc_mod::stderr_corr(x,
+                         y,
+                         nx,
+                         n,
+                         s.yfit.view(),
+                         VecView<const double>(p.data(), long(p.size())),
+                         int32_t(p.size()),
+                         sse,
+                         s.se.view(),
+                         s.correl.view(),
+                         s.eigval.view(),
+                         s.pcmp.view(),
+                         s.resid.view(),
+                         s.runs,
+                         s.studres.view());
+}
+
+// Least-squares line through (x, y) and its analytic statistics.
+struct Line {
+  double a, b, sse, se_a, se_b, corr;
+};
+
+Line fit_line(const std::vector<double>& x, const std::vector<double>& y) {
+  const double n = double(x.size());
+  double sx = 0, sy = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    sx += x[i];
+    sy += y[i];
+  }
+  const double mx = sx / n, my = sy / n;
+  double sxx = 0, sxy = 0, sx2 = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    sxx += (x[i] - mx) * (x[i] - mx);
+    sxy += (x[i] - mx) * (y[i] - my);
+    sx2 += x[i] * x[i];
+  }
+  Line l;
+  l.b = sxy / sxx;
+  l.a = my - l.b * mx;
+  l.sse = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    const double r = y[i] - l.a - l.b * x[i];
+    l.sse += r * r;
+  }
+  const double s2 = l.sse / (n - 2);
+  l.se_b = std::sqrt(s2 / sxx);
+  l.se_a = std::sqrt(s2 * sx2 / (n * sxx));
+  l.corr = -mx / std::sqrt(sx2 / n);  // cov(a, b) / (sd(a) sd(b))
+  return l;
+}
+
+class StderrCorr : public enginetest::StatsFixture {};
+
+const std::vector<double> kX = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+const std::vector<double> kY = {2.61, 2.93, 3.62, 3.95, 4.41, 5.08, 5.43, 6.07, 6.39, 7.02};
+
+// Regularisation ridges of about 1e-6 on a normal matrix of order 1 to 400 perturb the
+// standard errors by about that much relative.
+constexpr double kRidgeTol = 1e-5;
+
+TEST_F(StderrCorr, StraightLineMatchesTheAnalyticStandardErrorsAndCorrelation) {
+  use_formula("P1+P2*X1");
+  use_data(kX, kY, 2);
+  const Line l = fit_line(kX, kY);
+  Stats s(n, 2, 2);
+  run_stderr_corr(xview(), yview(), 1, n, {l.a, l.b}, l.sse, s);
+  EXPECT_NEAR_REL(s.se(1), l.se_a, kRidgeTol);
+  EXPECT_NEAR_REL(s.se(2), l.se_b, kRidgeTol);
+  EXPECT_EQ(s.correl(1, 1), 1.0);
+  EXPECT_EQ(s.correl(2, 2), 1.0);
+  EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kRidgeTol);
+  EXPECT_EQ(s.correl(2, 1), s.correl(1, 2));
+  // The eigenvalues of a 2 x 2 correlation matrix are 1 +- |r|, descending.
+  EXPECT_NEAR_REL(s.eigval(1), 1 + std::fabs(l.corr), kRidgeTol);
+  EXPECT_NEAR_REL(s.eigval(2), 1 - std::fabs(l.corr), 1e-4);
+  // Each column of the percentage table sums to 100.
+  EXPECT_NEAR(s.pcmp(1, 2) + s.pcmp(2, 2), 100.0, 1e-9);
+  for (int32_t i = 1; i <= n; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_NEAR(s.yfit(i), l.a + l.b * kX[size_t(i - 1)], 1e-12);
+    EXPECT_NEAR(s.resid(i), kY[size_t(i - 1)] - s.yfit(i), 1e-15);
+    EXPECT_LE(std::fabs(s.studres(i)), 5.9);
+  }
+  EXPECT_EQ(s.runs.npos + s.runs.nneg + s.runs.nzero, n - 1);
+}
+
+TEST_F(StderrCorr, AFixedParameterHasNoStandardErrorAndStaysOutOfTheMatrices) {
+  // P2 is held at 0: the free P1 and P3 form the same straight line as above.
+  use_formula("P1+P2*X1*X1+P3*X1");
+  use_data(kX, kY, 3, {1, 0, 1});
+  const Line l = fit_line(kX, kY);
+  Stats s(n, 3, 2);
+  run_stderr_corr(xview(), yview(), 1, n, {l.a, 0.0, l.b}, l.sse, s);
+  EXPECT_EQ(s.se(2), 0.0);
+  EXPECT_NEAR_REL(s.se(1), l.se_a, kRidgeTol);
+  EXPECT_NEAR_REL(s.se(3), l.se_b, kRidgeTol);
+  EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kRidgeTol);
+}
+
+// The ridges of about 1e-6 are amplified by the variance inflation of correlated parameters
+// (A(k,k) C(k,k)): about 100 for Chwirut2 and DanWood, which keep 3.5 certified digits, and
+// about 1000 for Misra1a (its two parameters correlate at -0.999), which keeps 2.5.
+TEST_F(StderrCorr, MatchesTheCertifiedStandardErrorsOfNistProblems) {
+  const struct {
+    const char* name;
+    double lre_floor;
+  } problems[] = {{"Misra1a", 2.5}, {"Chwirut2", 3.5}, {"DanWood", 3.5}};
+  for (const auto& [name, floor] : problems) {
+    SCOPED_TRACE(name);
+    testsupport::NistProblem pb;
+    ASSERT_TRUE(testsupport::load_nist(name, 1, pb));
+    FMatrixD<double> xm(pb.m, pb.nx);
+    ASSERT_EQ(funct::load_x_columns(xm.view()), pb.nx);
+    Stats s(pb.m, pb.n, pb.n);
+    run_stderr_corr(MatView<const double>(xm.data(), pb.m, pb.nx, pb.m),
+                    VecView<const double>(common_data::yd.data(), pb.m),
+                    pb.nx,
+                    pb.m,
+                    pb.certified,
+                    pb.certified_ssr,
+                    s);
+    for (int32_t k = 1; k <= pb.n; ++k) {
+      EXPECT_GE(testsupport::lre(s.se(k), pb.certified_se[size_t(k - 1)]), floor) << "SE" << k;
+    }
+  }
+}
+
+TEST_F(StderrCorr, EndRowsAreBoundedByTauAndKeepTheirSign) {
+  use_formula("P1+P2*X1");
+  std::vector<double> x, y;
+  for (int i = 1; i <= 60; ++i) {
+    x.push_back(i);
+    y.push_back(2.0 + 0.5 * i + 0.01 * (i % 7 - 3));
+  }
+  // The first row and the last two lie far below the line (the last row's value is the mean
+  // of the last two residuals).
+  y.front() -= 5.0;
+  y[58] -= 5.0;
+  y[59] -= 5.0;
+  use_data(x, y, 2);
+  const Line l = fit_line(x, y);
+  Stats s(n, 2, 2);
+  run_stderr_corr(xview(), yview(), 1, n, {l.a, l.b}, l.sse, s);
+  double tau = 0;
+  taure(n, n - 2, 0.05, tau);
+  EXPECT_EQ(s.studres(1), -tau);
+  EXPECT_EQ(s.studres(n), -tau);
+  EXPECT_LT(s.studres(n - 1), -tau);  // an inner row is bounded by 5.9 only
+  for (int32_t i = 1; i <= n; ++i) EXPECT_LE(std::fabs(s.studres(i)), 5.9);
+}
+
+TEST_F(StderrCorr, AnExactFitGivesEveryRowTheSameSmallStudentizedResidual) {
+  use_formula("P1+P2*X1");
+  std::vector<double> y;
+  for (double xi : kX) y.push_back(2.0 + 0.5 * xi);  // exact in binary
+  use_data(kX, y, 2);
+  Stats s(n, 2, 2);
+  run_stderr_corr(xview(), yview(), 1, n, {2.0, 0.5}, 1e-30, s);
+  // Every row starts at 1e-6 and is centred as (1e-6 + 1e-6) / sqrt(1 - 1/n) - 1e-6.
+  const double expected = 2e-6 / std::sqrt(1.0 - 1.0 / n) - 1e-6;
+  for (int32_t i = 1; i <= n; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(s.resid(i), 0.0);  // exact zeros stay zero under the random factor
+    EXPECT_NEAR_REL(s.studres(i), expected, 1e-12);
+  }
+}
+
+TEST_F(StderrCorr, TinyResidualsShareOneRandomFactor) {
+  use_formula("P1*X1");
+  std::vector<double> y;
+  for (double xi : kX) y.push_back(1e-21 * xi + (int(xi) % 3 - 1) * 1e-25);
+  use_data(kX, y, 1);
+  // A second free parameter keeps the fit's shape; it multiplies a zero column.
+  use_formula("P1*X1+P2*0");
+  common_data::npr = 2;
+  common_data::pmask(2) = 1;
+  Stats s(n, 2, 2);
+  run_stderr_corr(xview(), yview(), 1, n, {1e-21, 1.0}, 1e-49, s);
+  double factor = 0;
+  for (int32_t i = 1; i <= n; ++i) {
+    const double raw = y[size_t(i - 1)] - s.yfit(i);
+    if (raw == 0) continue;
+    const double f = s.resid(i) / raw;
+    if (factor == 0) factor = f;
+    EXPECT_NEAR_REL(f, factor, 1e-12);
+  }
+  EXPECT_GE(factor, 0.99);
+  EXPECT_LT(factor, 1.01);
+}
+
+}  // namespace
