@@ -32,6 +32,9 @@ inline constexpr double kClampLimit = 4.503599727262001e19;
 // The searches' objective in the argument order (x, n, fval); x is not changed.
 using ObjectiveFn = std::function<void(VecView<double> x, int32_t n, double& fval)>;
 
+// True when parameter i is free to move (common_data::pmask(i) not 0).
+inline bool is_free(int32_t i) { return common_data::pmask(i) != 0; }
+
 // One evaluation of p through the model evaluator.
 //   x     in   data, n rows by nx columns (column-major, any leading dimension)
 //   y     in   observed values; yf out: fitted values (set to 0 first); sig in: per-row sigma

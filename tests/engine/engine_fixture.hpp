@@ -1,6 +1,7 @@
 // A fixture for the engine's objective and searches: every shared module reset, the model
 // P1*EXP(-P2*X1) installed as the user's model, eight rows of data near 3 exp(-0.4 x) and a run
-// state over them with both parameters free in [0, 10], first pass, no restart.
+// state over them with both parameters free in [0, 10] (also in common_data's bounds), first
+// pass, no restart.
 #pragma once
 
 #include <cmath>
@@ -46,6 +47,10 @@ class EngineFixture : public modeltest::ModelFixture {
                   std::vector<double> hi = {10, 10}) {
     lo_ = std::move(lo);
     hi_ = std::move(hi);
+    for (size_t i = 0; i < lo_.size(); ++i) {  // the cascade publishes its bounds too
+      common_data::pboundlo(static_cast<long>(i) + 1) = lo_[i];
+      common_data::pboundhi(static_cast<long>(i) + 1) = hi_[i];
+    }
     state_.reset();
     state_ = std::make_unique<sharc_mod::RunState>(
         MatView<const double>(x_.data(), kRows, 1, kRows),
