@@ -1,0 +1,512 @@
+// The cascade's keep-best rule per kind of stage, its set-up, its loop ends, Cancel, the time
+// limit and the error path, with scripted stage results recorded through the stage table.
+#include "engine/sharc_cascade.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/cascade_fixture.hpp"
+
+namespace {
+
+using cascadetest::CascadeTest;
+using cascadetest::Pass;
+using cascadetest::StageRecorder;
+using sharc_mod::Stages;
+
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+constexpr double kMoved = 7.0;  // x(1) of a scripted stage result
+
+// A scripted result for the k-th call of one stage: x(1) := kMoved, sum := factor * best,
+// and the stage's status (gn_main info, varmetric status, va10d third control, evol count).
+struct Scripted {
+  const char* what;
+  int level;
+  const char* stage;
+  int occurrence;
+  double factor;
+  int code;
+  bool accepted;
+};
+
+// Replaces the stage named in `c` by the scripted result on its k-th call. `best` reads the
+// best sum at the call (the in/out sum, or for vmsqp the sum handed to the stage before it).
+void script(Stages& s, const Scripted& c, const StageRecorder* const* rec) {
+  auto count = std::make_shared<int>(0);
+  auto hit = [count, k = c.occurrence] { return ++*count == k; };
+  const std::string name = c.stage;
+  const double factor = c.factor;
+  const int code = c.code;
+  if (name == "gn_main") {
+    s.gn_main = [=, f = s.gn_main](int32_t m, int32_t np, VecView<double> x, double& sse,
+                                   int32_t& info) {
+      if (!hit()) return f(m, np, x, sse, info);
+      x(1) = kMoved;
+      sse *= factor;
+      info = code;
+    };
+  } else if (name == "varmetric") {
+    s.varmetric = [=, f = s.varmetric](int32_t np, VecView<double> x, double& sse,
+                                       int32_t& status) {
+      if (!hit()) return f(np, x, sse, status);
+      x(1) = kMoved;
+      sse *= factor;
+      status = code;
+    };
+  } else if (name == "va10d") {
+    s.va10d = [=, f = s.va10d](int32_t m, int32_t np, VecView<double> x, double& sse,
+                               VecView<double> h, int32_t& c1, int32_t& c2, int32_t& c3) {
+      if (!hit()) return f(m, np, x, sse, h, c1, c2, c3);
+      x(1) = kMoved;
+      sse *= factor;
+      c3 = code;
+    };
+  } else if (name == "evol") {
+    s.evol = [=, f = s.evol](int32_t m, int32_t np, VecView<double> x, double& sse,
+                             int32_t& count_out, int32_t gens) {
+      if (!hit()) return f(m, np, x, sse, count_out, gens);
+      x(1) = kMoved;
+      sse *= factor;
+      count_out = code;
+    };
+  } else if (name == "a23mrt") {
+    s.a23mrt = [=, f = s.a23mrt](int32_t np, VecView<double> x, int32_t m, double step,
+                                 double& sse, int32_t maxit, int32_t iprint) {
+      if (!hit()) return f(np, x, m, step, sse, maxit, iprint);
+      x(1) = kMoved;
+      sse *= factor;
+    };
+  } else if (name == "vmsqp") {
+    s.vmsqp = [=, f = s.vmsqp](const sharc_mod::VmsqpCall& call) {
+      if (!hit()) return f(call);
+      const auto& calls = (*rec)->calls;
+      call.x(1) = kMoved;
+      call.fobj = factor * calls[calls.size() - 2].fin;
+    };
+  } else {
+    FAIL() << "no script for " << name;
+  }
+}
+
+TEST_F(CascadeTest, KeepBestRulePerStageKind) {
+  // Occurrences on a first pass: gn_main 2 and vmsqp 2 are those of the opening's second
+  // block, varmetric 3 is the first cycle's first, va10d 2 is the opening's second call, va10d 3 and a23mrt 2
+  // belong to the first cycle, evol 1 is the opening's call at Difficult and the first cycle's
+  // call at Moderate.
+  const Scripted cases[] = {
+      {"gn_main code 3 rejected", 3, "gn_main", 2, 0.5, 3, false},
+      {"gn_main code 2 accepted", 3, "gn_main", 2, 0.5, 2, true},
+      {"gn_main far below best rejected", 3, "gn_main", 2, 1e-5, 0, false},
+      {"gn_main at 2e-4 of best accepted", 3, "gn_main", 2, 2e-4, 0, true},
+      {"gn_main not lower rejected", 3, "gn_main", 2, 1.0, 0, false},
+      {"gn_main NaN rejected", 3, "gn_main", 2, kNan, 0, false},
+      {"vmsqp 1.00005 x best accepted", 3, "vmsqp", 2, 1.00005, 0, true},
+      {"vmsqp 1.0002 x best rejected", 3, "vmsqp", 2, 1.0002, 0, false},
+      {"vmsqp NaN rejected", 3, "vmsqp", 2, kNan, 0, false},
+      {"varmetric status 1 rejected", 3, "varmetric", 3, 0.5, 1, false},
+      {"varmetric status 0 accepted", 3, "varmetric", 3, 0.5, 0, true},
+      {"opening va10d control 2 rejected", 3, "va10d", 2, 0.5, 2, false},
+      {"opening va10d control 1 accepted", 3, "va10d", 2, 0.5, 1, true},
+      {"opening va10d far below rejected", 3, "va10d", 2, 1e-4, 0, false},
+      {"loop va10d control 2 rejected", 3, "va10d", 3, 0.5, 2, false},
+      {"loop va10d control 3 accepted", 3, "va10d", 3, 0.5, 3, true},
+      {"opening evol at 1e-6 x best rejected", 3, "evol", 1, 1e-6, 0, false},
+      {"opening evol at 2e-6 x best accepted", 3, "evol", 1, 2e-6, 0, true},
+      {"loop evol tiny with full count rejected", 2, "evol", 1, 1e-7, 250, false},
+      {"loop evol tiny with early stop accepted", 2, "evol", 1, 1e-7, 10, true},
+      {"loop a23mrt below half rejected", 3, "a23mrt", 2, 0.4, 0, false},
+      {"loop a23mrt at 0.6 accepted", 3, "a23mrt", 2, 0.6, 0, true},
+      {"loop a23mrt NaN rejected", 3, "a23mrt", 2, kNan, 0, false},
+  };
+  for (const Scripted& c : cases) {
+    SCOPED_TRACE(c.what);
+    reset_all();
+    Pass pass;
+    globals::iopt = c.level;
+    const StageRecorder* recp = nullptr;
+    StageRecorder rec([&](Stages& s) { script(s, c, &recp); });
+    recp = &rec;
+    pass.run();
+    const int at = rec.index_of(c.stage, c.occurrence);
+    ASSERT_GE(at, 1);
+    ASSERT_LT(at + 1, static_cast<int>(rec.calls.size()));
+    const double best = c.stage == std::string("vmsqp") ? rec.calls[at - 1].fin
+                                                        : rec.calls[at].fin;
+    const cascadetest::Call& next = rec.calls[at + 1];
+    if (c.accepted) {
+      EXPECT_EQ(next.x1, kMoved) << "next stage " << next.name;
+      EXPECT_EQ(next.fin, c.factor * best) << "next stage " << next.name;
+      EXPECT_EQ(pass.p[0], kMoved);
+    } else {
+      EXPECT_EQ(next.x1, rec.calls[at - 1].x1) << "next stage " << next.name;
+      EXPECT_EQ(next.fin, best) << "next stage " << next.name;
+      EXPECT_NE(pass.p[0], kMoved);
+    }
+  }
+}
+
+// The variable-metric stage that closes the opening's search block: a status of 0 with a sum
+// that is not lower sets back only the vector, and gn_main starts from the method's sum.
+TEST_F(CascadeTest, OpeningVarmetricHandsItsSumToGaussNewton) {
+  for (int status : {0, 1}) {
+    SCOPED_TRACE("status " + std::to_string(status));
+    reset_all();
+    Pass pass;
+    globals::iopt = 3;
+    const StageRecorder* recp = nullptr;
+    StageRecorder rec([&](Stages& s) {
+      script(s, {"", 3, "varmetric", 1, 2.0, status, false}, &recp);
+    });
+    recp = &rec;
+    pass.run();
+    const int at = rec.index_of("varmetric", 1);
+    ASSERT_EQ(rec.calls[at + 1].name, "gn_main");
+    const double best = rec.calls[at].fin;
+    EXPECT_EQ(rec.calls[at + 1].x1, rec.calls[at].x1);
+    EXPECT_EQ(rec.calls[at + 1].fin, status == 0 ? 2.0 * best : best);
+  }
+}
+
+// The first constrained call of a pass is judged on the residuals it leaves in common_data.
+TEST_F(CascadeTest, FirstConstrainedCallJudgedOnSharedResiduals) {
+  Pass pass;
+  globals::iopt = 1;
+  double judged = 0.0;
+  StageRecorder rec([&](Stages& s) {
+    auto calls = std::make_shared<int>(0);
+    s.vmsqp = [&judged, calls](const sharc_mod::VmsqpCall& c) {
+      if (++*calls != 1) return;
+      c.fobj = 1e30;  // ignored on the first call
+      c.x(1) = kMoved;
+      judged = 0.0;
+      for (int32_t i = 1; i <= c.n; ++i) {
+        common_data::yres(i) = 0.01 * i;
+        judged += common_data::yres(i) * common_data::yres(i);
+      }
+    };
+  });
+  pass.run();
+  const int at = rec.index_of("vmsqp", 1);
+  EXPECT_EQ(rec.calls[at + 1].fin, judged + 1e-12);
+  EXPECT_EQ(rec.calls[at + 1].x1, kMoved);
+}
+
+TEST_F(CascadeTest, ConstrainedStageInLoopIsFollowedByVarmetricOnlyWhenRejected) {
+  for (bool accept : {true, false}) {
+    SCOPED_TRACE(accept ? "accepted" : "rejected");
+    reset_all();
+    Pass pass;
+    globals::iopt = 1;
+    const StageRecorder* recp = nullptr;
+    StageRecorder rec([&](Stages& s) {
+      script(s, {"", 1, "vmsqp", 3, accept ? 0.5 : 2.0, 0, accept}, &recp);
+    });
+    recp = &rec;
+    pass.run();
+    const int at = rec.index_of("vmsqp", 3);
+    ASSERT_GE(at, 0);
+    // At Easy the cycle goes on with the next cycle's varmetric either way; only a rejected
+    // result has one of its own before the cycle's end.
+    const int loop_varmetrics_before_next_vmsqp =
+        rec.index_of("vmsqp", 4) - at - 1;
+    EXPECT_EQ(loop_varmetrics_before_next_vmsqp, accept ? 1 : 2);
+  }
+}
+
+TEST_F(CascadeTest, TinyParametersAreNudgedWithTheirSign) {
+  struct Case {
+    const char* what;
+    double p1;
+    int32_t mask1;
+    double lo1, hi1;
+    double x1, wlo1, whi1;  // x(1) and working bounds after set-up
+  };
+  const double e2 = 2.0 * 2.220446049250313e-16;
+  const double root = 2.1073424255447017e-08;
+  const Case cases[] = {
+      {"positive, lower bound 0", 1e-17, 1, 0.0, 1.0, root, e2, 1.0},
+      {"negative, upper bound 0", -1e-17, 1, -1.0, 0.0, -root, -1.0, e2},
+      {"tiny lower bound keeps its sign", 1e-17, 1, -1e-16, 1.0, root, -e2, 1.0},
+      {"exact zero not nudged", 0.0, 1, -1000.0, 1000.0, 0.0, -1000.0, 1000.0},
+      {"fixed parameter not nudged", 1e-17, 0, 0.0, 1.0, 1e-17, 0.0, 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    reset_all();
+    Pass pass;
+    globals::iopt = 1;
+    pass.p[0] = c.p1;
+    pass.mask[0] = c.mask1;
+    pass.lo[0] = c.lo1;
+    pass.hi[0] = c.hi1;
+    double x1 = kNan, wlo = kNan, whi = kNan;
+    StageRecorder rec([&](Stages& s) {
+      s.adam = [&](int32_t, int32_t, VecView<double> x, VecView<const int32_t>,
+                   VecView<const double> lo, VecView<const double> hi, int32_t, double&) {
+        x1 = x(1);
+        wlo = lo(1);
+        whi = hi(1);
+      };
+    });
+    pass.run();
+    EXPECT_EQ(x1, c.x1);
+    EXPECT_EQ(wlo, c.wlo1);
+    EXPECT_EQ(whi, c.whi1);
+    EXPECT_EQ(common_data::pboundlo(1), c.lo1);  // the shared bounds keep the user's values
+  }
+}
+
+TEST_F(CascadeTest, StageLimitFollowsTheStageCode) {
+  for (bool has_code : {true, false}) {
+    SCOPED_TRACE(has_code ? "code 91" : "no code");
+    reset_all();
+    Pass pass;
+    globals::iopt = 1;
+    pass.has_code = has_code;
+    int32_t limit = 0;
+    StageRecorder rec([&](Stages& s) {
+      s.a23mrt = [&](int32_t, VecView<double>, int32_t, double, double&, int32_t, int32_t) {
+        limit = sharc_mod::stage_limit.load();
+      };
+    });
+    pass.run();
+    EXPECT_EQ(limit, has_code ? 90 : 101);
+  }
+}
+
+// A best sum that keeps falling never settles; at a large stage code the loop then ends when
+// the cycle counter reaches 90, and the final stage runs the Marquardt method.
+TEST_F(CascadeTest, CycleLoopEndsAtCycle90) {
+  Pass pass;
+  globals::iopt = 1;
+  pass.code = 5000;
+  StageRecorder rec([](Stages& s) {
+    s.varmetric = [](int32_t, VecView<double>, double& sse, int32_t& status) {
+      sse -= 0.01;  // a steady fall: the mean of three best sums never comes within 1e-6
+      status = 0;
+    };
+  });
+  pass.run();
+  EXPECT_EQ(rec.count("vmsqp"), 2 + 90);
+  EXPECT_EQ(rec.count("marq"), 1);
+}
+
+// With the best sum unchanged the loop ends after the third recorded cycle (the settling
+// record is tested each time its third position is written).
+TEST_F(CascadeTest, SettledBestSumEndsTheLoopAfterThreeRecordedCycles) {
+  Pass pass;
+  globals::iopt = 1;
+  StageRecorder rec;
+  pass.run();
+  EXPECT_EQ(rec.count("vmsqp"), 2 + 3);
+  EXPECT_EQ(rec.names().back(), "marq");
+}
+
+TEST_F(CascadeTest, CancelDuringOpeningRunsFinalStageWithMarquardt) {
+  Pass pass;
+  globals::iopt = 3;
+  StageRecorder rec([](Stages& s) {
+    s.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
+                VecView<const double>, int32_t, double&) {
+      std::thread press(sharc_mod::canceltest);
+      press.join();
+    };
+  });
+  pass.run();
+  // The opening sequence finishes; refinement and cycle loop are skipped.
+  EXPECT_EQ(rec.count("vmsqp"), 2);
+  EXPECT_EQ(rec.count("simplex"), 1);
+  EXPECT_EQ(rec.names().back(), "marq");
+  EXPECT_EQ(globals::bcancelrun.load(), 1);
+}
+
+TEST_F(CascadeTest, CancelDuringCycleLoopSkipsMarquardt) {
+  // Occurrences on a first pass at Difficult: varmetric 3 runs in the first cycle before its
+  // second Cancel test; gn_main 5 runs after it, before the stage-count test.
+  for (const char* stage : {"varmetric", "gn_main"}) {
+    SCOPED_TRACE(stage);
+    reset_all();
+    Pass pass;
+    globals::iopt = 3;
+    const int k = std::string(stage) == "varmetric" ? 3 : 5;
+    auto press_on = [k](auto f) {
+      auto calls = std::make_shared<int>(0);
+      return [=](auto&&... a) {
+        if (++*calls == k) {
+          std::thread press(sharc_mod::canceltest);
+          press.join();
+        }
+        f(a...);
+      };
+    };
+    StageRecorder rec([&](Stages& s) {
+      if (std::string(stage) == "varmetric") {
+        s.varmetric = press_on(s.varmetric);
+      } else {
+        s.gn_main = press_on(s.gn_main);
+      }
+    });
+    pass.run();
+    EXPECT_EQ(rec.count("marq"), 0);
+    EXPECT_EQ(globals::bcancelrun.load(), 1);
+    if (k == 3) {
+      EXPECT_EQ(rec.names().back(), "varmetric");
+    }
+  }
+}
+
+TEST_F(CascadeTest, PressingCancelTwiceIsPressingOnce) {
+  sharc_mod::stage_limit.store(90);
+  sharc_mod::stage_count.store(5);
+  sharc_mod::canceltest();
+  const int32_t once = sharc_mod::stage_count.load();
+  sharc_mod::canceltest();
+  EXPECT_EQ(sharc_mod::stage_count.load(), once);
+  EXPECT_EQ(once, 90);
+  EXPECT_EQ(globals::bcancelrun.load(), 1);
+}
+
+// The time test fires in the loop: the final stage still runs the Marquardt method, with the
+// status word the last varmetric left.
+TEST_F(CascadeTest, TimeLimitInLoopKeepsMarquardtAndStatusWord) {
+  for (bool expire : {true, false}) {
+    SCOPED_TRACE(expire ? "time runs out" : "in time");
+    reset_all();
+    Pass pass;
+    globals::iopt = 1;
+    int32_t marq_status = -1;
+    StageRecorder rec([&](Stages& s) {
+      auto calls = std::make_shared<int>(0);
+      s.varmetric = [&, calls](int32_t, VecView<double>, double&, int32_t& status) {
+        // The 4th varmetric is the first cycle's one after its rejected vmsqp.
+        status = ++*calls == 4 ? 5 : 0;
+        if (*calls == 4 && expire) clock_.advance(int64_t{700000} * 1000);
+      };
+      s.marq = [&](const sharc_mod::MarqCall& c) { marq_status = c.status; };
+    });
+    pass.run();
+    EXPECT_EQ(rec.count("marq"), 1);
+    EXPECT_EQ(marq_status, expire ? 5 : 0);
+    EXPECT_EQ(rec.count("vmsqp"), expire ? 3 : 5);
+  }
+}
+
+TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
+  for (bool nan_parameter : {true, false}) {
+    SCOPED_TRACE(nan_parameter ? "NaN parameter" : "sum above 1e16");
+    reset_all();
+    Pass pass;
+    globals::iopt = 1;
+    // Observations a billion times larger put the sum of the start far above 1e16.
+    if (!nan_parameter) {
+      for (double& y : pass.y) y *= 1e9;
+    }
+    StageRecorder rec([&](Stages& s) {
+      // The warm-up's result is taken: a lower sum with a NaN parameter.
+      s.hitnrun2 = [&](int32_t, VecView<double> x, int32_t&, double& fmin, double, int32_t) {
+        if (!nan_parameter) return;
+        x(1) = kNan;
+        fmin *= 0.5;
+      };
+    });
+    dialogs.clear();
+    user.answer_next_dialog(platform::DialogAnswer::Ok);
+    pass.run();
+    const auto shown = dialogs.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Error");
+    EXPECT_EQ(shown[0].text,
+              "MainRegression: ERROR!\r\n A parameter may be NaN or the\r\n standard error of "
+              "regression may\r\n have exceeded the 1.0E+16 limit.\r\n Try adjusting initial "
+              "parameter values\r\n and reduce the Y data values by\r\n factors of 10. Then "
+              "rerun the model.\r\n The run has ended...");
+    EXPECT_EQ(globals::bcancelrun.load(), 1);
+    EXPECT_EQ(rec.names().back(), "marq");
+    // The first check of the cycle loop comes before the cycle's first stage at Easy.
+    EXPECT_EQ(rec.count("vmsqp"), 2);
+  }
+}
+
+// Argument 14 on return: the unweighted sum of (y - fitted + 1e-12)^2 at the final vector.
+TEST_F(CascadeTest, ReturnedSumIsUnweightedResidualSumOfFinalVector) {
+  for (bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "after Cancel" : "plain");
+    reset_all();
+    Pass pass;
+    globals::iopt = 1;
+    pass.sig.assign(pass.n, 3.0);
+    pass.mode = 1;  // weighted by the sigmas: the returned sum is not
+    StageRecorder rec([&](Stages& s) {
+      auto calls = std::make_shared<int>(0);
+      s.varmetric = [&, calls](int32_t, VecView<double>, double&, int32_t& status) {
+        status = 0;
+        if (++*calls == 3 && cancel) sharc_mod::canceltest();
+      };
+    });
+    pass.run();
+    double expected = 0.0;
+    for (int i = 0; i < pass.n; ++i) {
+      const double r = pass.y[i] - pass.p[0] * std::exp(pass.p[1] * pass.x[i]) + 1e-12;
+      expected += r * r;
+    }
+    EXPECT_NEAR(pass.ssq, expected, 1e-12 * expected);
+    EXPECT_EQ(common_data::fssqr, pass.ssq);
+    EXPECT_EQ(pass.sig[0], 3.0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Waits (without sleeping) until the Cancel callback has run on its own thread.
+bool wait_for_cancel_flag() {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (globals::bcancelrun.load() == 0) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+// The real Cancel button of the main window, clicked by the scripted user during the opening
+// sequence; after the pass the button is gone and a click at its place does nothing.
+TEST_F(CascadeTest, CancelButtonClickedDuringOpening) {
+  Pass pass;
+  globals::iopt = 2;
+  const platform::Hwnd h = handle(window_);
+  const platform::Point cancel{290 + 45, 125 + 10};
+  bool seen = false;
+  StageRecorder rec([&](Stages& s) {
+    s.adam = [&](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
+                 VecView<const double>, int32_t, double&) {
+      user.click(h, cancel);
+      ASSERT_TRUE(user.settle(h));
+      seen = wait_for_cancel_flag();
+    };
+  });
+  pass.run();
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(rec.count("vmsqp"), 2);
+  EXPECT_EQ(rec.names().back(), "marq");
+
+  // A later pass clears the flag; a click after it returned reaches no callback.
+  reset_all();
+  Pass later;
+  globals::iopt = 1;
+  later.run();
+  EXPECT_EQ(globals::bcancelrun.load(), 0);
+  const int32_t count = sharc_mod::stage_count.load();
+  user.click(h, cancel);
+  ASSERT_TRUE(user.settle(h));
+  EXPECT_EQ(globals::bcancelrun.load(), 0);
+  EXPECT_EQ(sharc_mod::stage_count.load(), count);
+}
+
+}  // namespace
