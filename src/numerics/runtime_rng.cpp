@@ -99,8 +99,13 @@ void seed_processor() {
   if (source) {
     for (auto& w : words) w = source();
   } else {
-    std::random_device device;
-    for (auto& w : words) w = (static_cast<uint64_t>(device()) << 32) | device();
+    // One device for the process, and one 64-bit word from it per seed (scramble spreads it
+    // over the state): constructing a random_device, and each read of it, costs far more than
+    // drawing numbers, and the differential-evolution search re-seeds on every draw.
+    static std::mutex device_mutex;
+    static std::random_device device;
+    std::lock_guard<std::mutex> lock(device_mutex);
+    words[0] = (static_cast<uint64_t>(device()) << 32) | device();
   }
   const State s = scramble(words);
   std::lock_guard<std::mutex> lock(rng_mutex);

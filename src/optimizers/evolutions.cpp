@@ -116,8 +116,8 @@ class Search {
     }
     for (int32_t i = 1; i <= n_; ++i) x(i) = free(i) ? pop_(best, i) : base_(i);
     fsum = fitness_(best);
-    reseed();       // step 7
-    trials();       // step 8
+    reseed();                // step 7
+    trials();                // step 8
     std::swap(pop_, next_);  // step 9
     std::swap(fitness_, next_fitness_);
   }
@@ -277,19 +277,19 @@ class Search {
 
   int32_t m_;
   int32_t n_;
-  int32_t np_;                      // population size NP
-  FMatrixD<double> pop_;            // NP x n, member-fastest
-  FMatrixD<double> next_;           // the next generation
-  FVector<double> fitness_;         // value of each member
+  int32_t np_;               // population size NP
+  FMatrixD<double> pop_;     // NP x n, member-fastest
+  FMatrixD<double> next_;    // the next generation
+  FVector<double> fitness_;  // value of each member
   FVector<double> next_fitness_;
-  FVector<double> base_;            // b: the start vector, source of the fixed parameters
-  FVector<double> trial_;           // trial vector of a member
-  FVector<double> vec_;             // the vector last evaluated
-  FVector<double> scan_;            // the scan's best vector
-  FVector<double> scan_try_;        // one scan try
+  FVector<double> base_;      // b: the start vector, source of the fixed parameters
+  FVector<double> trial_;     // trial vector of a member
+  FVector<double> vec_;       // the vector last evaluated
+  FVector<double> scan_;      // the scan's best vector
+  FVector<double> scan_try_;  // one scan try
   double scan_best_ = 1e30;
   int32_t reseed_count_ = 0;
-  int32_t idx_[4] = {1, 1, 1, 1};   // member indices a, b, c, d
+  int32_t idx_[4] = {1, 1, 1, 1};  // member indices a, b, c, d
 };
 
 }  // namespace
@@ -303,7 +303,8 @@ void randomu(double& u) {
   u = draws[std::abs(s)];  // |s| <= 10: one of the 11 draws
 }
 
-void regfunc(VecView<double> x, VecView<const int32_t> /*mask*/, double& fval, int32_t n, int32_t m) {
+void regfunc(
+    VecView<double> x, VecView<const int32_t> /*mask*/, double& fval, int32_t n, int32_t m) {
   ++kff;
   if (n > max_params || n < 0 || common_data::nd > max_rows) {  // more than the shared arrays hold
     fval = kBig;

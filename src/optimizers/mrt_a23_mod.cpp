@@ -21,15 +21,15 @@ using common_data::max_params;
 using common_data::max_rows;
 using common_data::max_x;
 
-constexpr double kBig = 4.503599727262001e19;           // clamp of parameters and normal matrix
-constexpr double kTiny = 2.2204460492503132e-20;        // a NaN element of the normal matrix
-constexpr double kEpsOff = 1.1920930376163597e-7;       // a non-positive element of C
-constexpr double kLambdaMax = 3.4028234663852886e38;    // largest single-precision number
-constexpr double kRichRatio = 1.9900000095367432;       // step ratio of the gradient tableau
-constexpr double kRichRatio2 = 3.960100037956238;       // its square
-constexpr double kGradMax = 1.7976931348623158e307;     // limit of a gradient component
-constexpr int32_t kTableau = 10;                        // columns of the gradient tableau
-constexpr int32_t kTable = 60;                          // uniform numbers of the random search
+constexpr double kBig = 4.503599727262001e19;         // clamp of parameters and normal matrix
+constexpr double kTiny = 2.2204460492503132e-20;      // a NaN element of the normal matrix
+constexpr double kEpsOff = 1.1920930376163597e-7;     // a non-positive element of C
+constexpr double kLambdaMax = 3.4028234663852886e38;  // largest single-precision number
+constexpr double kRichRatio = 1.9900000095367432;     // step ratio of the gradient tableau
+constexpr double kRichRatio2 = 3.960100037956238;     // its square
+constexpr double kGradMax = 1.7976931348623158e307;   // limit of a gradient component
+constexpr int32_t kTableau = 10;                      // columns of the gradient tableau
+constexpr int32_t kTable = 60;                        // uniform numbers of the random search
 
 // Work copies of the objective, sized once for the largest data set (it runs per trial vector).
 struct MrtfunWork {
@@ -164,8 +164,8 @@ class Marquardt {
                                {k_, count_, fmin_}));
     // The same values list-directed; a text item after a number is preceded by the separator.
     write_unit(iprint_,
-               " ITN #" + list_int(k_) + "  EVALN *" + list_int(count_) + "  SUMSQUARES=" +
-                   list_real(fmin_));
+               " ITN #" + list_int(k_) + "  EVALN *" + list_int(count_) +
+                   "  SUMSQUARES=" + list_real(fmin_));
   }
 
   // f(x + h e_i) - f(x - h e_i), x(i) = xi; the probes keep r intact.
@@ -354,20 +354,20 @@ class Marquardt {
   int32_t limit_;
   int32_t iprint_;
   double lambda_ = 0.0;
-  double p_ = 0.0;     // sum at the latest evaluated point of the pass
-  double fmin_ = 0.0;  // Fmin, the best sum so far
-  int32_t count_ = 0;  // evaluations counted against the limit
-  int32_t k_ = 0;      // iteration number of the pass
-  FVector<double> t_;       // saved parameters of the iteration
-  FVector<double> dx_;      // the step
-  FVector<double> g_;       // gradient of the sum
-  FVector<double> v_;       // J^T r
-  FVector<double> r_;       // residuals at x
-  FVector<double> r_old_;   // residuals of the previous secant update
-  FVector<double> r_probe_; // residuals of probes and search moves (keeps r intact)
-  FMatrixD<double> j_;      // m x n derivative matrix of the residuals
-  FVector<double> c_;       // packed normal matrix J^T J
-  FVector<double> a_;       // packed damped copy, factored in place
+  double p_ = 0.0;           // sum at the latest evaluated point of the pass
+  double fmin_ = 0.0;        // Fmin, the best sum so far
+  int32_t count_ = 0;        // evaluations counted against the limit
+  int32_t k_ = 0;            // iteration number of the pass
+  FVector<double> t_;        // saved parameters of the iteration
+  FVector<double> dx_;       // the step
+  FVector<double> g_;        // gradient of the sum
+  FVector<double> v_;        // J^T r
+  FVector<double> r_;        // residuals at x
+  FVector<double> r_old_;    // residuals of the previous secant update
+  FVector<double> r_probe_;  // residuals of probes and search moves (keeps r intact)
+  FMatrixD<double> j_;       // m x n derivative matrix of the residuals
+  FVector<double> c_;        // packed normal matrix J^T J
+  FVector<double> a_;        // packed damped copy, factored in place
   FMatrixD<double> tableau_;
 };
 
@@ -405,9 +405,9 @@ void Marquardt::try_move(int32_t i, double d, double u2, double& fc, bool& accep
 // and the cycle-end test reuses the last pass's ratio; the acceptance ratio of a parameter is
 // measured over the moves of the cycle.
 bool Marquardt::random_search() {
-  FVector<double> s(n_);             // step length of each parameter's own move
-  FVector<double> growth(n_, 5.0);   // adaptation strength c(i)
-  FVector<int32_t> hits(n_, 0);      // accepted moves per parameter in this cycle, a(i)
+  FVector<double> s(n_);            // step length of each parameter's own move
+  FVector<double> growth(n_, 5.0);  // adaptation strength c(i)
+  FVector<int32_t> hits(n_, 0);     // accepted moves per parameter in this cycle, a(i)
   FArray<double, kTable> table;
   for (int32_t i = 1; i <= n_; ++i) s(i) = 0.5 * x_(i);
   for (int32_t k = 1; k <= kTable; ++k) randomize::random_uni_r(table(k), 0.05, 0.95);

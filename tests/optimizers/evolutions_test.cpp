@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "optimizers/synthetic_problem.hpp"
+#include "support/nist_problem.hpp"
 
 namespace {
 
@@ -53,6 +54,22 @@ TEST_F(Evol, ImprovesTheExponentialModelFromNearStarts) {
     EXPECT_DOUBLE_EQ(out.fsum, sum_at(out.x));  // the weighted sum of the returned vector
     EXPECT_GE(out.count, 10);
     EXPECT_LE(out.count, 60);
+  }
+}
+
+TEST_F(Evol, ImprovesMisra1aFromNearStarts) {
+  testsupport::NistProblem pb;
+  ASSERT_TRUE(testsupport::load_nist("Misra1a", 1, pb));
+  install_entropy();
+  const std::vector<double> factors[] = {{1.05, 0.95}, {1.08, 0.92}};
+  for (const auto& f : factors) {
+    SCOPED_TRACE(::testing::Message() << f[0] << " " << f[1]);
+    const std::vector<double> start = {pb.certified[0] * f[0], pb.certified[1] * f[1]};
+    const double f_in = pb.ssq(start);
+    const Outcome out = run(start, f_in, 100);
+    EXPECT_LT(out.fsum, f_in);
+    EXPECT_GE(out.fsum, pb.certified_ssr * (1 - 1e-9));
+    EXPECT_DOUBLE_EQ(out.fsum, pb.ssq(out.x));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "optimizers/synthetic_problem.hpp"
+#include "support/nist_problem.hpp"
 
 namespace {
 
@@ -54,7 +55,8 @@ TEST_F(A23mrt, ObjectiveGivesResidualsAndTheirSumWithZeroSigmasAsOne) {
 
 TEST_F(A23mrt, ImprovesTheExponentialModelFromNearStarts) {
   exponential_problem();
-  const std::vector<std::vector<double>> starts = {{4.0, 0.5, 1.2}, {6.0, 0.3, 0.8}, {5.5, 0.45, 1}};
+  const std::vector<std::vector<double>> starts = {
+      {4.0, 0.5, 1.2}, {6.0, 0.3, 0.8}, {5.5, 0.45, 1}};
   for (const auto& start : starts) {
     SCOPED_TRACE(::testing::Message() << start[0] << " " << start[1] << " " << start[2]);
     const double f_in = sum_at(start);
@@ -66,14 +68,30 @@ TEST_F(A23mrt, ImprovesTheExponentialModelFromNearStarts) {
   }
 }
 
+TEST_F(A23mrt, ImprovesMisra1aFromNearStarts) {
+  testsupport::NistProblem pb;
+  ASSERT_TRUE(testsupport::load_nist("Misra1a", 1, pb));
+  install_entropy();
+  const std::vector<double> factors[] = {{1.05, 0.95}, {0.9, 1.1}};
+  for (const auto& f : factors) {
+    SCOPED_TRACE(::testing::Message() << f[0] << " " << f[1]);
+    const std::vector<double> start = {pb.certified[0] * f[0], pb.certified[1] * f[1]};
+    const double f_in = pb.ssq(start);
+    const Outcome out = run(start, f_in);
+    EXPECT_LT(out.fsum, 0.5 * f_in);
+    EXPECT_GE(out.fsum, pb.certified_ssr * (1 - 1e-9));
+    EXPECT_DOUBLE_EQ(out.fsum, pb.ssq(out.x));
+  }
+}
+
 TEST_F(A23mrt, NeverReturnsAWorseSum) {
   exponential_problem();
   const std::vector<double> good = run({4.0, 0.5, 1.2}, sum_at({4.0, 0.5, 1.2})).x;
   struct Case {
     const char* name;
     std::vector<double> start;
-    double f_scale;   // the caller's sum as a multiple of the true sum at the start
-    bool expire;      // the time limit has passed
+    double f_scale;  // the caller's sum as a multiple of the true sum at the start
+    bool expire;     // the time limit has passed
   };
   const Case cases[] = {
       {"at the fit", good, 1.0, false},
