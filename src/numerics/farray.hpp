@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 namespace farray {
@@ -44,11 +45,15 @@ class VecView {
  public:
   VecView() = default;
   VecView(T* first, long n, long stride = 1) : p_(first), n_(n), stride_(stride) {}
+  // A read-only view of a writable one.
+  template <typename U, typename = std::enable_if_t<std::is_same_v<const U, T>>>
+  VecView(const VecView<U>& v) : p_(v.data()), n_(v.size()), stride_(v.stride()) {}
   T& operator()(long i) const {
     farray::check("vector", i, n_);
     return p_[(i - 1) * stride_];
   }
   long size() const { return n_; }
+  long stride() const { return stride_; }
   T* data() const { return p_; }
 
  private:
@@ -63,6 +68,9 @@ class MatView {
  public:
   MatView() = default;
   MatView(T* p, long rows, long cols, long ld) : p_(p), rows_(rows), cols_(cols), ld_(ld) {}
+  // A read-only view of a writable one.
+  template <typename U, typename = std::enable_if_t<std::is_same_v<const U, T>>>
+  MatView(const MatView<U>& a) : p_(a.data()), rows_(a.rows()), cols_(a.cols()), ld_(a.ld()) {}
   T& operator()(long i, long j) const {
     farray::check("row", i, rows_);
     farray::check("column", j, cols_);
