@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "stats_fixture.hpp"
 #include "numerics/taure.hpp"
+#include "stats_fixture.hpp"
 #include "support/close.hpp"
 #include "support/nist_problem.hpp"
 

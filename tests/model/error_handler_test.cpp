@@ -5,22 +5,12 @@
 #include <sstream>
 
 #include "model/units.hpp"
+#include "support/fixed_time.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
 
-// Monday 7 December 2026, 04:21:58.
-std::tm fixed_time() {
-  std::tm t{};
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 11;
-  t.tm_mday = 7;
-  t.tm_wday = 1;
-  t.tm_hour = 4;
-  t.tm_min = 21;
-  t.tm_sec = 58;
-  return t;
-}
+using testsupport::fixed_time;
 
 class ErrorHandler : public ::testing::Test {
  protected:

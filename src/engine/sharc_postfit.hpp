@@ -1,0 +1,77 @@
+// Post-fit statistics of the fit run (module sharc_mod, file of the post-fit statistics): the
+// model information criterion, p-values, Spearman's r of observed and fitted values, the
+// eigenvalue threshold of the report, the outlier threshold tau with the Peirce flags and the
+// row marks of the listing, and the hand-over of the data to the result windows.
+//
+//   MIC = ln(S1 / S2) + A / B,  S1 = sum ((y - yfit) / w)^2,  S2 = sum (yfit - mean(yfit))^2
+//   A = n + npr - fixed + k',   B = n - npr - fixed - k' - 2   (each at least 1)
+// where k' counts the free parameters whose p-value exceeds 0.05 (at most n - free - 3). The
+// mean's divisor n, the quotient A / B and Peirce's n - 1 are single precision.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/sharc_runs.hpp"
+#include "numerics/farray.hpp"
+
+namespace sharc_mod {
+
+// The fit run's arrays after the cascade (1-based; m = number of free parameters).
+struct FitResult {
+  int32_t n = 0;            // data rows
+  int32_t npr = 0;          // parameters
+  int32_t nx = 0;           // x variables
+  FMatrixD<double> x;       // n x nx: the data file's x columns as read
+  FVector<double> y;        // observed y
+  FVector<double> yfit;     // fitted y of the final evaluation
+  FVector<double> studres;  // studentized residuals (stderr_corr)
+  FVector<double> sigy;     // weights of the final evaluation (1, or 1..10 when re-weighted)
+  FVector<double> a;        // final parameters
+  FVector<double> ase;      // standard errors (0 for a fixed parameter)
+  FVector<double> pcl;      // 95% confidence half-widths
+  FVector<double> pval;     // p-values
+  FVector<int32_t> mask;    // 0 = fixed, anything else = free
+  FMatrixD<double> correl;  // m x m correlation matrix of the free parameters
+  FVector<double> dcorr;    // its m eigenvalues
+  FMatrixD<double> pcmp;    // m x m percentage table of the loadings
+  RunsTest runs;            // runs test of the residuals
+  double sse = 0.0;         // sum of squares of the final evaluation
+
+  // Sizes every array for n rows, npr parameters (m of them free) and nx x variables.
+  void resize(int32_t rows, int32_t params, int32_t free, int32_t xvars);
+  int32_t fixed() const;  // mask entries equal to 0
+};
+
+// What the statistics give the report and the run-log line.
+struct PostFit {
+  double mic = 0.0;
+  double spearman = 0.0;
+  double tau = 0.0;              // outlier threshold (also common_data::ctau)
+  double eigen_threshold = 0.0;  // v of the eigenvalue line
+  int32_t ismall = 0;            // index of the eigenvalue of smallest magnitude (0: none)
+  int32_t k = 0;                 // free parameters with p-value > 0.05
+  int32_t kprime = 0;            // k as the penalty counts it
+  int32_t count_a = 0;           // A of the MIC penalty
+  int32_t count_b = 0;           // B of the MIC penalty
+  FVector<int32_t> pidx;         // Peirce flag per row (0 or 1)
+  std::string date;              // 30 characters, left-adjusted
+};
+
+// Steps 1 to 11: the statistics, in order. Changes fit.sigy (weights below 2 become 1) and,
+// unless the guard of a zero residual sum applies, fit.ase (magnitudes, clamped) and fit.pval.
+// Writes common_data::ctau and the residual plot's ranges and row numbers.
+PostFit postfit_statistics(FitResult& fit);
+
+// The mark of a listing row: "[Influential]" when |studres| > tau, else "[Suspect]" when the
+// Peirce flag is set, else empty.
+std::string row_mark(double studres, double tau, int32_t pidx);
+
+// Step 12: a fit whose residuals leave nothing to test (tau within 0.001 of 1 or MIC not above
+// -40, with n - npr + fixed <= 2 and a residual sum of squares below 1e-20).
+bool degenerate_fit(const FitResult& fit, const PostFit& stats);
+
+// Step 13: the data set for the result windows (common_data::nd, xd, yd, ydf, xdl, xmin0).
+void hand_over(const FitResult& fit);
+
+}  // namespace sharc_mod

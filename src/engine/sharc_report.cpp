@@ -1,0 +1,376 @@
+#include "engine/sharc_report.hpp"
+
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <ostream>
+
+#include "common/common_data.hpp"
+#include "common/common_udf.hpp"
+#include "common/globals.hpp"
+#include "model/units.hpp"
+#include "numerics/editfmt.hpp"
+#include "numerics/nrutil.hpp"
+#include "numerics/pvalue.hpp"
+#include "numerics/stringlib.hpp"
+#include "toolkit/guikit.hpp"
+
+namespace sharc_mod {
+namespace {
+
+using editfmt::Value;
+
+constexpr std::string_view kScratchName = "tempor.txt";
+constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: passes
+const std::string kAborted = "\r\n\r\n" + std::string(30, ' ') + "*** RUN ABORTED! ***";
+
+// The formats of one parameter cell of sections 10 to 12 in each file.
+struct CellLayout {
+  const char* r_free;
+  const char* s_free;
+  const char* r_fixed;
+  const char* s_fixed;
+};
+constexpr CellLayout kStdErrCell = {
+    "(5X,1p,G10.4,2X$)", "(3X,1p,E10.3,16X$)", "(5X,A8,4X$)", "(5X,A8,8X$)"};
+constexpr CellLayout kLimitCell = {
+    "(4X,1p,G11.3,2X$)", "(2X,1p,E11.3,16X$)", "(4X,A8,4X$)", "(4X,A8,8X$)"};
+constexpr CellLayout kPValueCell = {
+    "(4X,1p,G10.3,2X$)", "(3X,1p,E10.3,16X$)", "(5X,A8,4X$)", "(4X,A8,8X$)"};
+
+// The two layouts written side by side; `both` writes the same format to each.
+class Writer {
+ public:
+  Writer()
+      : r_([this](std::string_view l) { out_.results.emplace_back(l); }),
+        s_([this](std::string_view l) { out_.scratch.emplace_back(l); }) {}
+
+  void r(std::string_view fmt, std::initializer_list<Value> v) { r_.write(fmt, v); }
+  void s(std::string_view fmt, std::initializer_list<Value> v) { s_.write(fmt, v); }
+  void both(std::string_view fmt, std::initializer_list<Value> v) {
+    r_.write(fmt, v);
+    s_.write(fmt, v);
+  }
+  void both(std::string_view fmt, std::span<const Value> v) {
+    r_.write(fmt, v);
+    s_.write(fmt, v);
+  }
+  // One parameter's cell: its value when free, "[Masked]" when fixed.
+  void value(bool free, const CellLayout& layout, double x) {
+    if (free) {
+      r(layout.r_free, {x});
+      s(layout.s_free, {x});
+    } else {
+      r(layout.r_fixed, {"[Masked]"});
+      s(layout.s_fixed, {"[Masked]"});
+    }
+  }
+  // Records of nrutil::vecprn, to both files.
+  void vecprn(VecView<const double> v, int32_t n) {
+    nrutil::vecprn([this](std::string_view l) { r_.record(l); }, v, n, 10);
+    nrutil::vecprn([this](std::string_view l) { s_.record(l); }, v, n, 10);
+  }
+  ReportText finish() {
+    r_.finish();
+    s_.finish();
+    return std::move(out_);
+  }
+
+ private:
+  ReportText out_;
+  editfmt::RecordWriter r_;
+  editfmt::RecordWriter s_;
+};
+
+// Sections 1 to 6: date, sum of squares, Spearman r, MIC and the model.
+void write_summary(Writer& w, const FitResult& fit, const PostFit& st) {
+  w.r("(1X, A5, 1x, A30)", {"DATE:", st.date});
+  w.r("(/1x, A15, 10x, A11)", {"Unweighted SSE:", "Spearman r:"});
+  w.s("(/1x, A15, 7x, A11)", {"Unweighted SSE:", "Spearman r:"});
+  w.both("(1x, 1pE14.6, 3x, G12.6)", {fit.sse, st.spearman});
+  w.r("(/1x, A34)", {"Model Information Criterion (MIC):"});
+  w.s("(1x, A34)", {"Model Information Criterion (MIC):"});
+  w.both("(1x, 1p,E14.4)", {st.mic});
+  w.both("(/1X,A6)", {"Model:"});
+  w.both("(1x, A)", {report_model_text()});
+}
+
+// Sections 7 to 12: parameters, standard errors, confidence limits and p-values, one column
+// per parameter; a value line stays open until the next heading's "/" ends it.
+void write_parameters(Writer& w, const FitResult& fit) {
+  const int32_t npr = fit.npr;
+  auto names = [&](const char* r_fmt, const char* s_fmt, Value name, Value r_tail, Value s_tail) {
+    for (int32_t i = 1; i <= npr; ++i) {
+      w.r(r_fmt, {name, i, r_tail});
+      w.s(s_fmt, {name, i, s_tail});
+    }
+    w.both("(A1)", {" "});
+  };
+  w.both("(/1X,A)", {"Final Parameter Values:"});
+  names("(7x,A1,I1,6x,A12$)", "(7x,A1,I1,A4$)", "P", std::string(12, ' '), " ");
+  for (int32_t i = 1; i <= npr; ++i) {
+    w.r(fit.mask(i) != 0 ? "(5X,1p,G15.8,2X$)" : "(5X,1p,G11.4,2X$)", {fit.a(i)});
+    w.s("(3X,1p,E10.3,4X$)", {fit.a(i)});
+  }
+  w.both("(//1x,A)", {"Parameter Standard Errors:"});
+  names("(7x,A2,I1,A5$)", "(7x,A2,I1,A3$)", "SE", " ", " ");
+  for (int32_t i = 1; i <= npr; ++i) {
+    w.value(fit.mask(i) != 0, kStdErrCell, fit.ase(i));
+  }
+  w.both("(//1x,A)", {"Parameter 95% Confidence Limits:"});
+  names("(7x,A2,I1,A5$)", "(6x,A2,I1,A4$)", "CL", "     ", "    ");
+  for (int32_t side : {-1, 1}) {
+    if (side == 1) w.both("(A1)", {" "});
+    for (int32_t i = 1; i <= npr; ++i) {
+      w.value(fit.mask(i) != 0, kLimitCell, fit.a(i) + side * fit.pcl(i));
+    }
+  }
+  w.both("(//1x,A)", {"Parameter Significance (p-value < 5.E-02):"});
+  names("(5x,A7,I1,A1$)", "(4x,A7,I1,A1$)", "p-value", "", " ");
+  const int32_t free = npr - fit.fixed();
+  for (int32_t i = 1; i <= npr; ++i) {
+    double p = 0.0, se = fit.ase(i);
+    int32_t flag = 0;
+    ppval(p, flag, free, fit.n, fit.a(i), se);
+    w.value(fit.mask(i) != 0, kPValueCell, p);
+  }
+}
+
+// Free-parameter names of sections 13 and 15, ended by an empty text.
+void free_names(Writer& w, const FitResult& fit, const char* fmt, const std::string& tail) {
+  for (int32_t i = 1; i <= fit.npr; ++i) {
+    if (fit.mask(i) != 0) w.both(fmt, {"P", i, tail});
+  }
+  w.both("(A1)", {""});
+}
+
+// Sections 13 to 15: correlation triangle, eigenvalues and the principal component.
+void write_collinearity(Writer& w, const FitResult& fit, const PostFit& st) {
+  const int32_t m = int32_t(fit.dcorr.size());
+  w.both("(//1x,A)", {"Correlation Matrix:"});
+  free_names(w, fit, "(7x,A1,I1,A2$)", " ");
+  std::vector<Value> row;
+  for (int32_t r = 1; r <= m; ++r) {
+    for (int32_t k = 1; k < r; ++k) w.both("(5x,a6$)", {"------"});
+    row.clear();
+    for (int32_t k = r; k <= m; ++k) row.emplace_back(fit.correl(r, k));
+    w.both("(2x,8(1x,F8.4,2x))", row);
+  }
+  w.both("( /1x, A21, 1pE8.2, A34 )",
+         {"Eigenvalues values < ", st.eigen_threshold, " may suggest parameter redundancy:"});
+  FVector<double> magnitudes(m);
+  for (int32_t k = 1; k <= m; ++k) magnitudes(k) = std::fabs(fit.dcorr(k));
+  w.vecprn(VecView<const double>(magnitudes.data(), m), m);
+  w.both("(/1x,A19,1X,A23)", {"Principal Component", "Parameter Influence (%)"});
+  free_names(w, fit, "(5x,A1,I1,A6$)", std::string(6, ' '));
+  row.clear();
+  for (int32_t k = 1; k <= m && st.ismall >= 1; ++k) row.emplace_back(fit.pcmp(k, st.ismall));
+  w.both("(1x,8(1x,F6.2,6x))", row);
+}
+
+// Section 16: the runs-test table, and in the scratch copy the counts behind it.
+void write_runs(Writer& w, const RunsTest& t) {
+  w.both("(1X)", {});
+  w.both("(1X,'RUNS STATISTIC: PASS if |Run-ExpRun|/(StdDev Run) < 2.58 (pval=1%)')", {});
+  w.both("(1X,2X,'LENGTH',13X,'RUNS',8X,'z-Value',4X,'RANDOM RUNS')", {});
+  const int32_t last = std::min(kRunLengths, std::max(t.longest_up, t.longest_down));
+  for (int32_t k = 1; k <= last; ++k) {
+    if (t.runs(k) <= 1e-6) continue;
+    const double z = std::fabs(t.z(k));
+    const std::string verdict =
+        std::string(z > kRunsLimit ? "FAIL" : "PASS") + std::string(11, ' ');
+    if (k < kRunLengths) {
+      w.both("(1X,4X,I2,15X,F4.0,5X,F9.3,6X,A16)", {k, t.runs(k), z, verdict});
+    } else {
+      w.both("(1X,4X,I2,1X,A10,4X,F4.0,5X,F9.3,6X,A16)", {k, "or greater", t.runs(k), z, verdict});
+    }
+  }
+  w.s("(1X)", {});
+  w.s("(1X,'NUMBER OF POSITIVE RESIDUALS',3X,'=',1X,I5)", {t.npos});
+  w.s("(1X,'NUMBER OF NEGATIVE RESIDUALS',3X,'=',1X,I5)", {t.nneg});
+  w.s("(1X,'NUMBER OF ZERO RESIDUALS',7X,'=',1X,I5)", {t.nzero});
+  w.s("(1X,'LENGTH OF THE LONGEST RUN UP',3X,'=',1X,I5)", {t.longest_up});
+  w.s("(1X,'LENGTH OF THE LONGEST RUN DOWN',1X,'=',1X,I5)", {t.longest_down});
+}
+
+// Sections 17 to 19: the listing of x, y, fitted y and studentized residual with row marks.
+void write_listing(Writer& w, const FitResult& fit, const PostFit& st) {
+  w.both("(/2x,A)", {"X, Y, Ycalc, Residual Results:"});
+  for (int32_t j = 1; j <= fit.nx; ++j) w.both("(6x,A1,I1,A5$)", {"X", j, "     "});
+  w.both("(6x,A1,A6$)", {"Y", "      "});
+  w.both("(6x,A5,A2$)", {"Ycalc", "  "});
+  w.both("(6x,A10,1X,A6,F6.3$)", {"|Residual|", "> Tau=", st.tau});
+  w.both("(A1)", {""});
+  // The values of a row take nx + 3 fields; the mark follows as A13.
+  const std::string count = std::to_string(fit.nx + 3);
+  const std::string plain = "(1x," + count + "(1p,G14.6))";
+  const std::string marked = "(1x," + count + "(1p,G14.6),A13)";
+  std::vector<Value> row;
+  for (int32_t i = 1; i <= fit.n; ++i) {
+    row.clear();
+    for (int32_t j = 1; j <= fit.nx; ++j) row.emplace_back(fit.x(i, j));
+    row.emplace_back(fit.y(i));
+    row.emplace_back(fit.yfit(i));
+    row.emplace_back(fit.studres(i));
+    const std::string mark = row_mark(fit.studres(i), st.tau, st.pidx(i));
+    if (!mark.empty()) row.emplace_back(mark);
+    w.both(mark.empty() ? plain : marked, row);
+  }
+}
+
+// --- Files ----------------------------------------------------------------------------------
+
+// The fatal line of a file that failed, on the standard output.
+void fatal_line(std::string_view fmt, std::string_view text) {
+  units::console() << editfmt::format(fmt, {std::string(text)}) << '\n';
+}
+
+void fail(const std::string& message) {
+  guikit::dlgmessage(3, message + kAborted);
+  globals::bdataerror = 1;
+}
+
+void remove_file(const std::filesystem::path& p) {
+  std::error_code ec;
+  std::filesystem::remove(p, ec);
+}
+
+// Writes the lines to a new file at path; false when it cannot be opened or written.
+bool write_file(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+  units::ScopedUnit unit(path.string(), units::Mode::Write);
+  if (!unit.ok()) return false;
+  for (const std::string& l : lines) {
+    if (!units::write_line(unit.unit(), l)) return false;
+  }
+  return true;
+}
+
+std::filesystem::path scratch_path() {
+  return units::resolve(stringlib::trim(globals::cwd) + std::string(kScratchName));
+}
+
+}  // namespace
+
+bool report_read_back(const std::filesystem::path& path, const std::string& date) {
+  units::ScopedUnit unit(path.string(), units::Mode::Read);
+  if (!unit.ok()) return false;
+  std::string line;
+  if (unit.read_line(line) != units::ReadStatus::Ok) return false;
+  auto cut = [](const std::string& s) { return stringlib::fixed(s, globals::len_line); };
+  const std::string blank(globals::len_line, ' ');
+  globals::sline3.fill(blank);
+  globals::sline5.fill(blank);
+  globals::nlines3 = 0;
+  globals::cline = cut(line);
+  std::string msge = stringlib::trim(globals::cline);
+  // The summary, cut so that the three closing lines still fit in the buffer.
+  const int32_t max_summary = globals::max_lines - 3;
+  for (int32_t k = 1; k <= max_summary; ++k) {
+    if (unit.read_line(line) != units::ReadStatus::Ok) break;
+    globals::cline = cut(line);
+    if (stringlib::s_indexi(globals::cline.substr(0, 80), "NUMBER") > 0) break;
+    msge = stringlib::trim(stringlib::fixed(msge + "\r\n" + globals::cline, globals::len_message));
+    globals::sline3(k) = globals::cline;
+    globals::nlines3 = k;
+  }
+  const std::string saved = "Saved in file: " + stringlib::trim(globals::output_file_name);
+  msge = stringlib::fixed(msge + "\n" + saved, globals::len_message);
+  globals::msge = msge;
+  globals::sline3(globals::nlines3 + 1) = cut(saved);
+  globals::sline3(globals::nlines3 + 3) = cut("Date Saved: " + date);
+  globals::nlines3 += 3;
+  // The listing: the lines after its title (at most 61, since the title is one of the 62).
+  globals::nlines5 = 0;
+  bool title = false;
+  for (int32_t k = 1; k <= globals::max_lines; ++k) {
+    if (unit.read_line(line) != units::ReadStatus::Ok) break;
+    globals::cline = cut(line);
+    if (!title) {
+      title = stringlib::s_indexi(globals::cline.substr(0, 50), "YCALC") > 0;
+      continue;
+    }
+    globals::sline5(++globals::nlines5) = globals::cline;
+  }
+  return true;
+}
+
+std::string results_file_name(std::string_view input_file_name) {
+  const std::string name = stringlib::trim(input_file_name);
+  std::string upper = name;
+  for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+  const int32_t at = stringlib::s_index_last(upper, ".DAT");
+  if (at == 0) return ".TXT";
+  return stringlib::trim(name.substr(0, size_t(at - 1))) + ".TXT";
+}
+
+std::string report_model_text() {
+  if (globals::nmdl > 0) {
+    common_udf::cudf = common_udf::cmdl;
+    std::string text = common_udf::cmdl;
+    stringlib::s_adjustl(text);
+    return stringlib::trim(text);
+  }
+  return "y = " + stringlib::trim(common_udf::cudf);
+}
+
+ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete) {
+  Writer w;
+  write_summary(w, fit, stats);
+  write_parameters(w, fit);
+  write_collinearity(w, fit, stats);
+  if (fit.npr - fit.fixed() >= 1) write_runs(w, fit.runs);
+  write_listing(w, fit, stats);
+  if (complete) w.r("(A1)", {""});
+  return w.finish();
+}
+
+ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
+  if (fit.sse < 0) return ReportStatus::NotWritten;
+  const std::filesystem::path scratch = scratch_path();
+  globals::output_file_name =
+      stringlib::fixed(results_file_name(globals::input_file_name), globals::len_file_name);
+  const std::filesystem::path results = units::resolve(stringlib::trim(globals::output_file_name));
+  std::filesystem::path partial = results;
+  partial += ".part";
+  // The listing's x columns also become the shared x columns.
+  for (int32_t i = 1; i <= fit.n; ++i) {
+    if (fit.nx >= 1) common_data::xd(i) = fit.x(i, 1);
+    if (fit.nx >= 2) common_data::xd2(i) = fit.x(i, 2);
+    if (fit.nx >= 3) common_data::xd3(i) = fit.x(i, 3);
+  }
+  const bool degenerate = degenerate_fit(fit, stats);
+  const ReportText text = report_text(fit, stats, !degenerate);
+  if (!write_file(scratch, text.scratch)) {
+    fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
+    remove_file(scratch);
+    fail("There is an error in writing to data file #1.");
+    return ReportStatus::Failed;
+  }
+  std::error_code ec;
+  if (!write_file(partial, text.results) || (std::filesystem::rename(partial, results, ec), ec)) {
+    fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
+    remove_file(partial);
+    remove_file(scratch);
+    fail("There is an error in writing to data file #2.");
+    return ReportStatus::Failed;
+  }
+  if (degenerate) {
+    remove_file(scratch);
+    fail(
+        "There was an error in calculating the results.\r\nThe data lacks randomness and the\r\n"
+        "number of data points minus number of parameters < 3.\r\n\r\n"
+        "Add more X,Y data points and rerun.");
+    return ReportStatus::Failed;
+  }
+  hand_over(fit);
+  const bool read = report_read_back(scratch, stats.date);
+  remove_file(scratch);
+  if (!read) {
+    fatal_line("(/1x, A30)", "INPUT DATA FILE - Fatal error!");
+    fail("There is an error in reading results data file.");
+    return ReportStatus::Failed;
+  }
+  return ReportStatus::Written;
+}
+
+}  // namespace sharc_mod

@@ -1,0 +1,62 @@
+// Results report of the fit run (module sharc_mod, file of the report).
+//
+// The report is written twice at once: to the results file beside the data file (the data
+// file's name with its last ".DAT", in any case, replaced by ".TXT") and to the narrower
+// scratch copy "tempor.txt" in the start-up directory, which also holds the residual-sign
+// counts of the runs test. Every line goes through the edit-descriptor formatter. The scratch
+// copy is then read back into globals::msge, sline3/nlines3 (the summary) and sline5/nlines5
+// (the listing) and deleted.
+//
+// Failures show an Error dialog, set globals::bdataerror and end the report; the results file
+// is written under a temporary name and replaces an earlier report of the same name only once
+// it is complete.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/sharc_postfit.hpp"
+
+namespace sharc_mod {
+
+enum class ReportStatus {
+  Written,     // both files written, the scratch copy read back and deleted
+  NotWritten,  // the sum of squares is negative: no report
+  Failed,      // an Error dialog was shown and globals::bdataerror set
+};
+
+// The lines of both layouts (results file R, scratch file S).
+struct ReportText {
+  std::vector<std::string> results;
+  std::vector<std::string> scratch;
+};
+
+// The results file's name for a data file: trim(name) with its last ".DAT" (any case) replaced
+// by ".TXT"; ".TXT" alone when the name holds no ".DAT".
+std::string results_file_name(std::string_view input_file_name);
+
+// The model line of the report: common_udf::cmdl for a numbered model (globals::nmdl > 0),
+// else "y = " followed by the trimmed common_udf::cudf.
+std::string report_model_text();
+
+// Both layouts of the report of `fit`, up to the listing, and R's closing line when
+// `complete` (a degenerate fit is refused before it). The p-values are computed anew here.
+ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete);
+
+// Reads the scratch copy at `path` back into the report buffers: globals::msge, the summary in
+// sline3/nlines3 (its lines up to the first residual-sign count, at most 59, then "Saved in
+// file: ...", a blank line and "Date Saved: " with `date`) and the listing in sline5/nlines5
+// (the lines after its title). Every buffer starts blank. False, with the buffers untouched,
+// when the file cannot be opened or holds no line.
+bool report_read_back(const std::filesystem::path& path, const std::string& date);
+
+// The whole report of one fit, after postfit_statistics: both files, the check of a
+// degenerate fit, the hand-over to the result windows, the read-back into globals and the
+// deletion of the scratch copy (also after a failure). Sets globals::output_file_name and
+// copies the x columns into common_data::xd, xd2 and xd3. The scratch copy lies in
+// trim(globals::cwd); the results file beside the data file globals::input_file_name.
+ReportStatus results_report(const FitResult& fit, const PostFit& stats);
+
+}  // namespace sharc_mod

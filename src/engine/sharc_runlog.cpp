@@ -1,0 +1,27 @@
+#include "engine/sharc_runlog.hpp"
+
+#include "common/globals.hpp"
+#include "model/error_handler.hpp"
+#include "numerics/editfmt.hpp"
+#include "numerics/stringlib.hpp"
+
+namespace sharc_mod {
+
+bool runlog_summary(double sse, double& mic, RunlogTexts& texts) {
+  if (globals::bcancelrun != 0 || globals::bcorrectmdl == 0) {
+    mic = 0.0;
+    return false;
+  }
+  // Internal writes into 30-character texts.
+  texts.sse_text = stringlib::fixed(editfmt::format("(1p,G11.5)", {sse}), 30);
+  texts.mic_text = stringlib::fixed(editfmt::format("(G10.4)", {mic}), 30);
+  // The MIC text goes in whole, trailing blanks and all.
+  const std::string message = stringlib::fixed(
+      "SSQR= " + stringlib::trim(texts.sse_text) + " : MIC= " + texts.mic_text, 80);
+  const std::string routine = stringlib::fixed(globals::input_file_name, 80);
+  error_handler::display_message(
+      routine, message, 1, stringlib::fixed(error_handler::runlog_file_name, 80));
+  return true;
+}
+
+}  // namespace sharc_mod

@@ -1,0 +1,23 @@
+// Run-log summary line of the fit run (module sharc_mod, file of the run-log line): the sum of
+// squares and the MIC of a fit, appended to "Varqen-runlog.txt" under the data file's path.
+#pragma once
+
+#include <string>
+
+namespace sharc_mod {
+
+// The texts of the last run-log line, 30 characters each: the sum of squares written with
+// "(1p,G11.5)" and the MIC with "(G10.4)". The information dialog between the files of a
+// series repeats them.
+struct RunlogTexts {
+  std::string sse_text = std::string(30, ' ');
+  std::string mic_text = std::string(30, ' ');
+};
+
+// When globals::bcancelrun is 0 and globals::bcorrectmdl is not 0: builds the texts and
+// appends "SSQR= <sse> : MIC= <mic>" (80 characters at most) with the first 80 characters of
+// globals::input_file_name as the routine and state 1; returns true. Otherwise writes nothing,
+// sets mic to 0 and returns false.
+bool runlog_summary(double sse, double& mic, RunlogTexts& texts);
+
+}  // namespace sharc_mod

@@ -1,0 +1,200 @@
+#include "engine/sharc_postfit.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "common/common_data.hpp"
+#include "numerics/taure.hpp"
+#include "stats_fixture.hpp"
+#include "support/close.hpp"
+
+namespace {
+
+class PostFit : public enginetest::StatsFixture {
+ protected:
+  // n rows on y = 1 + 0.5 x with alternating disturbances, fitted values on the line, npr
+  // parameters of which `fixed` are masked; every free parameter is clearly significant.
+  void make_fit(int32_t n, int32_t npr, int32_t fixed) {
+    fit.resize(n, npr, npr - fixed, 1);
+    for (int32_t i = 1; i <= n; ++i) {
+      fit.x(i, 1) = i;
+      fit.yfit(i) = 1.0 + 0.5 * i;
+      fit.y(i) = fit.yfit(i) + (i % 2 == 0 ? 0.1 : -0.1) * (1.0 + 0.01 * i);
+      fit.studres(i) = (i % 2 == 0 ? 0.5 : -0.5);
+    }
+    for (int32_t k = 1; k <= npr; ++k) {
+      fit.a(k) = 10.0;
+      fit.ase(k) = 0.1;
+      fit.mask(k) = k <= fixed ? 0 : 1;
+    }
+    for (int32_t k = 1; k <= npr - fixed; ++k) fit.dcorr(k) = 1.0;
+    fit.sse = 0.25;
+  }
+  // ln(S1 / S2) + A / B with the unit weights of make_fit, computed here.
+  double expected_mic(int32_t a, int32_t b) const {
+    double s1 = 0, mean = 0, s2 = 0;
+    for (int32_t i = 1; i <= fit.n; ++i) {
+      s1 += (fit.y(i) - fit.yfit(i)) * (fit.y(i) - fit.yfit(i));
+      mean += fit.yfit(i) / fit.n;
+    }
+    for (int32_t i = 1; i <= fit.n; ++i) s2 += (fit.yfit(i) - mean) * (fit.yfit(i) - mean);
+    return std::log(s1 / s2) + double(float(a) / float(b));
+  }
+  sharc_mod::FitResult fit;
+};
+
+TEST_F(PostFit, PenaltyCountsLowerBothTermsByTheFixedParameters) {
+  struct Case {
+    const char* name;
+    int32_t n, npr, fixed;
+    double weak_se;  // standard error of the last parameter: large makes it not significant
+    int32_t k, a, b;
+  };
+  const Case cases[] = {
+      {"one of four fixed", 20, 4, 1, 0.1, 0, 23, 13},
+      {"nothing fixed", 20, 4, 0, 0.1, 0, 24, 14},
+      {"one parameter not significant", 20, 4, 0, 1e6, 1, 25, 13},
+      {"B raised to 1", 8, 4, 2, 0.1, 0, 10, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    make_fit(c.n, c.npr, c.fixed);
+    fit.ase(c.npr) = c.weak_se;
+    const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
+    EXPECT_EQ(st.k, c.k);
+    EXPECT_EQ(st.count_a, c.a);
+    EXPECT_EQ(st.count_b, c.b);
+    EXPECT_NEAR_REL(st.mic, expected_mic(c.a, c.b), 1e-15);
+    for (int32_t k = 1; k <= c.npr; ++k) EXPECT_FALSE(std::isnan(fit.pval(k)));
+  }
+}
+
+TEST_F(PostFit, AZeroResidualSumSkipsThePValuesAndGivesTheLowestMic) {
+  make_fit(10, 3, 0);
+  for (int32_t i = 1; i <= 10; ++i) fit.y(i) = fit.yfit(i) + (i <= 5 ? 0.25 : -0.25);
+  fit.pval.fill(std::nan(""));
+  fit.ase(1) = -0.5;
+  const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
+  EXPECT_EQ(st.mic, -4.503599727262001e19);
+  EXPECT_TRUE(std::isnan(fit.pval(1)));
+  EXPECT_EQ(fit.ase(1), -0.5);
+}
+
+TEST_F(PostFit, WeightsBelowTwoCountAsOne) {
+  make_fit(12, 3, 0);
+  for (int32_t i = 1; i <= 12; ++i) fit.sigy(i) = i <= 4 ? 1.5 : (i <= 8 ? 2.0 : 4.0);
+  const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
+  double s1 = 0, mean = 0, s2 = 0;
+  for (int32_t i = 1; i <= 12; ++i) {
+    const double w = i <= 4 ? 1.0 : (i <= 8 ? 2.0 : 4.0);
+    EXPECT_EQ(fit.sigy(i), w);
+    s1 += std::pow((fit.y(i) - fit.yfit(i)) / w, 2);
+    mean += fit.yfit(i) / 12;
+  }
+  for (int32_t i = 1; i <= 12; ++i) s2 += std::pow(fit.yfit(i) - mean, 2);
+  EXPECT_NEAR_REL(st.mic, std::log(s1 / s2) + double(15.0f / 7.0f), 1e-15);
+}
+
+TEST_F(PostFit, ThresholdsTauAndTheSmallestEigenvalue) {
+  make_fit(10, 4, 0);
+  fit.dcorr(1) = 2.1;
+  fit.dcorr(2) = -0.01;
+  fit.dcorr(3) = std::nan("");
+  fit.dcorr(4) = 0.01;
+  fit.sse = 0.56;
+  const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
+  EXPECT_EQ(st.ismall, 2);  // the first of two equal magnitudes; NaN passed over
+  EXPECT_NEAR_REL(st.eigen_threshold, 0.01 * std::sqrt(0.56 / 14), 1e-15);
+  double tau = 0;
+  taure(10, 6, 0.05, tau);
+  EXPECT_EQ(st.tau, tau);
+  EXPECT_EQ(common_data::ctau, tau);
+  EXPECT_EQ(st.date.size(), 30u);
+  // The residuals plot: studentized residuals against row numbers.
+  EXPECT_EQ(common_data::yrmin, -6.0);
+  EXPECT_EQ(common_data::yrmax, 6.0);
+  EXPECT_EQ(common_data::xrmax, 10.0);
+  EXPECT_EQ(common_data::resxaxislable(1), 1.0);
+  EXPECT_EQ(common_data::xdr(7), 7.0);
+}
+
+TEST_F(PostFit, PeirceFlagsTheOutlyingRowsOnly) {
+  struct Case {
+    const char* name;
+    std::vector<double> studres;
+    std::vector<int32_t> flagged;
+  };
+  const Case cases[] = {
+      {"no outlier", {0.3, -0.2, 0.25, -0.1, 0.05, -0.3, 0.2, -0.15, 0.1, -0.25}, {}},
+      {"one outlier", {0.3, -0.2, 0.25, -0.1, 0.05, -0.3, 0.2, -0.15, 5.0, -0.25}, {9}},
+      {"two outliers", {0.3, -4.5, 0.25, -0.1, 0.05, -0.3, 0.2, -0.15, 5.0, -0.25}, {2, 9}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    make_fit(10, 2, 0);
+    for (int32_t i = 1; i <= 10; ++i) fit.studres(i) = c.studres[size_t(i - 1)];
+    const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
+    std::vector<int32_t> flagged;
+    for (int32_t i = 1; i <= 10; ++i) {
+      if (st.pidx(i) != 0) flagged.push_back(i);
+    }
+    EXPECT_EQ(flagged, c.flagged);
+  }
+}
+
+TEST(RowMark, InfluentialBeforeSuspect) {
+  const struct {
+    double studres, tau;
+    int32_t pidx;
+    const char* mark;
+  } cases[] = {{2.5, 2.0, 0, "[Influential]"},
+               {-2.5, 2.0, 1, "[Influential]"},
+               {2.0, 2.0, 1, "[Suspect]"},
+               {-1.0, 2.0, 0, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.studres);
+    EXPECT_EQ(sharc_mod::row_mark(c.studres, c.tau, c.pidx), c.mark);
+  }
+}
+
+TEST_F(PostFit, ADegenerateFitNeedsAnExactFitWithoutDegreesOfFreedom) {
+  const struct {
+    const char* name;
+    int32_t n, npr, fixed;
+    double offset, tau, mic;
+    bool degenerate;
+  } cases[] = {
+      {"exact, MIC at its floor", 4, 3, 1, 0.0, 2.0, -4.5e19, true},
+      {"exact, tau near 1", 3, 3, 0, 0.0, 1.0005, 5.0, true},
+      {"exact but tau and MIC fine", 3, 3, 0, 0.0, 1.5, 5.0, false},
+      {"three degrees of freedom", 6, 3, 0, 0.0, 1.0, -4.5e19, false},
+      {"residuals left", 3, 3, 0, 1e-9, 1.0, -4.5e19, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    make_fit(c.n, c.npr, c.fixed);
+    for (int32_t i = 1; i <= c.n; ++i) fit.y(i) = fit.yfit(i) + c.offset;
+    sharc_mod::PostFit st;
+    st.tau = c.tau;
+    st.mic = c.mic;
+    EXPECT_EQ(sharc_mod::degenerate_fit(fit, st), c.degenerate);
+  }
+}
+
+TEST_F(PostFit, HandOverTakesLogarithmsOfPositiveXOnly) {
+  make_fit(4, 2, 0);
+  sharc_mod::hand_over(fit);
+  EXPECT_EQ(common_data::nd, 4);
+  EXPECT_EQ(common_data::xmin0, 1.0);
+  EXPECT_DOUBLE_EQ(common_data::xdl(4), std::log10(4.0));
+  EXPECT_EQ(common_data::yd(3), fit.y(3));
+  EXPECT_EQ(common_data::ydf(3), fit.yfit(3));
+  fit.x(2, 1) = -1.0;
+  sharc_mod::hand_over(fit);
+  EXPECT_EQ(common_data::xmin0, -1.0);
+  EXPECT_EQ(common_data::xdl(4), 4.0);
+}
+
+}  // namespace

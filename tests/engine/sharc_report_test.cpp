@@ -1,0 +1,341 @@
+#include "engine/sharc_report.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/common_data.hpp"
+#include "common/common_udf.hpp"
+#include "common/globals.hpp"
+#include "model/units.hpp"
+#include "numerics/stringlib.hpp"
+#include "platform/headless/headless_backend.hpp"
+#include "platform/headless/headless_dialogs.hpp"
+#include "platform/window_system.hpp"
+#include "stats_fixture.hpp"
+#include "toolkit/gk_window.hpp"
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+std::vector<std::string> golden(const std::string& name) {
+  std::ifstream in(std::string(VARQEN_SOURCE_DIR) + "/tests/engine/golden/" + name);
+  std::stringstream s;
+  s << in.rdbuf();
+  return lines_of(s.str());
+}
+
+// A fit of five parameters, P3 fixed, to six rows: every section of the report has something
+// to show (a masked column, a 4 x 4 correlation triangle, three-digit exponents, runs rows of
+// both layouts with a pass on the limit, marked listing rows).
+void fixed_fit(sharc_mod::FitResult& fit, sharc_mod::PostFit& st) {
+  fit.resize(6, 5, 4, 1);
+  const double x[] = {1, 2, 3, 4, 5, 1e100};
+  const double y[] = {3.1, 2.7, 2.45, 2.2, 2.05, 1.9};
+  const double yfit[] = {3.0, 2.75, 2.5, 2.25, 2.0, 1.95};
+  const double studres[] = {0.5, -1.25, -0.75, -0.5, 2.25, -2.0};
+  for (int32_t i = 1; i <= 6; ++i) {
+    fit.x(i, 1) = x[i - 1];
+    fit.y(i) = y[i - 1];
+    fit.yfit(i) = yfit[i - 1];
+    fit.studres(i) = studres[i - 1];
+  }
+  const double a[] = {2.5, -1.234567891e-5, 1.5e-120, 123456.789, 0.05};
+  const double ase[] = {0.0123, 4.5e-7, 0.0, 1234.56, 0.75};
+  const double pcl[] = {0.03, 1e-6, 0.0, 3000.0, 2.0};
+  for (int32_t k = 1; k <= 5; ++k) {
+    fit.a(k) = a[k - 1];
+    fit.ase(k) = ase[k - 1];
+    fit.pcl(k) = pcl[k - 1];
+    fit.mask(k) = k == 3 ? 0 : 1;
+  }
+  const double correl[4][4] = {{1.0, -0.9876, 0.5, 0.123456},
+                               {-0.9876, 1.0, -0.25, 0.0},
+                               {0.5, -0.25, 1.0, -0.33333},
+                               {0.123456, 0.0, -0.33333, 1.0}};
+  const double dcorr[] = {2.1, 1.2, 0.6, -0.001};
+  const double influence[] = {10.0, 20.5, 30.25, 39.25};
+  for (int32_t j = 1; j <= 4; ++j) {
+    fit.dcorr(j) = dcorr[j - 1];
+    for (int32_t k = 1; k <= 4; ++k) {
+      fit.correl(j, k) = correl[j - 1][k - 1];
+      fit.pcmp(j, k) = k == 4 ? influence[j - 1] : 99.0;
+    }
+  }
+  fit.runs.npos = 3;
+  fit.runs.nneg = 2;
+  fit.runs.nzero = 0;
+  fit.runs.longest_up = 16;
+  fit.runs.longest_down = 1;
+  fit.runs.runs(1) = 3;
+  fit.runs.runs(2) = 1;
+  fit.runs.runs(15) = 1;
+  fit.runs.z(1) = -0.25;
+  fit.runs.z(2) = 2.5799999237060547;  // the limit itself passes
+  fit.runs.z(15) = -3.0;
+  fit.sse = 0.012345678;
+  st.date = "Mon Dec  7 06:53:13 2026      ";
+  st.spearman = 0.9428571428571428;
+  st.mic = -3.4567;
+  st.eigen_threshold = 0.0003513641700572214;
+  st.ismall = 4;
+  st.tau = 1.8877;
+  st.pidx = FVector<int32_t>(6, 0);
+  st.pidx(3) = 1;
+  st.pidx(5) = 1;  // an influential row is not also marked suspect
+  common_udf::cudf = stringlib::fixed("P1*EXP(-P2*X1)+P3+P4*X1+P5*X1^2", common_udf::len_text);
+}
+
+TEST(ResultsFileName, ReplacesTheLastDatInAnyCaseAndKeepsTheRest) {
+  const struct {
+    const char* input;
+    const char* expected;
+  } cases[] = {{"C:\\DATA\\RUN1.DAT", "C:\\DATA\\RUN1.TXT"},
+               {"A.DAT.DAT", "A.DAT.TXT"},
+               {"/home/Ann/Runs/Decay#1.dat   ", "/home/Ann/Runs/Decay#1.TXT"},
+               {"/data/x.Dat", "/data/x.TXT"},
+               {"/data/nodat", ".TXT"},
+               {"", ".TXT"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    EXPECT_EQ(sharc_mod::results_file_name(c.input), c.expected);
+  }
+}
+
+class Report : public enginetest::StatsFixture {};
+
+TEST_F(Report, BothLayoutsMatchTheGoldenFilesLineByLine) {
+  sharc_mod::FitResult fit;
+  sharc_mod::PostFit st;
+  fixed_fit(fit, st);
+  const sharc_mod::ReportText text = sharc_mod::report_text(fit, st, true);
+  EXPECT_EQ(text.results, golden("report_results.txt"));
+  EXPECT_EQ(text.scratch, golden("report_scratch.txt"));
+}
+
+TEST_F(Report, ANumberedModelPrintsItsOwnText) {
+  globals::nmdl = 4;
+  common_udf::cmdl = stringlib::fixed("  y = a + b*exp(-c*x)", common_udf::len_text);
+  EXPECT_EQ(sharc_mod::report_model_text(), "y = a + b*exp(-c*x)");
+  EXPECT_EQ(common_udf::cudf, common_udf::cmdl);
+}
+
+const std::string kAborted = "\r\n\r\n" + std::string(30, ' ') + "*** RUN ABORTED! ***";
+
+// The whole report, with its dialogs on a headless display.
+class ReportRun : public enginetest::StatsFixture {
+ protected:
+  void SetUp() override {
+    StatsFixture::SetUp();
+    gk::reset();
+    gk::attach(&system);
+    fixed_fit(fit, st);
+    globals::input_file_name = stringlib::fixed(dir.file("Decay.Dat"), globals::len_file_name);
+  }
+  void TearDown() override {
+    gk::reset();
+    StatsFixture::TearDown();
+  }
+  std::string results_path() const { return dir.file("Decay.TXT"); }
+  std::vector<std::string> dialog_texts() {
+    std::vector<std::string> out;
+    for (const auto& d : dialogs.shown()) out.push_back(d.title + ": " + d.text);
+    return out;
+  }
+  // Runs the report, which must fail with one Error dialog of `message` and the line `fatal`
+  // on the standard output.
+  void expect_failure(const std::string& message, const std::string& fatal) {
+    std::ostringstream console;
+    units::set_console(&console);
+    EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Failed);
+    EXPECT_EQ(globals::bdataerror, 1);
+    EXPECT_EQ(dialog_texts(), std::vector<std::string>{"Error: " + message + kAborted});
+    EXPECT_NE(console.str().find(fatal), std::string::npos) << console.str();
+  }
+
+  platform::HeadlessBackend backend;
+  platform::HeadlessDialogs dialogs;
+  platform::WindowSystem system{backend, dialogs};
+  sharc_mod::FitResult fit;
+  sharc_mod::PostFit st;
+};
+
+TEST_F(ReportRun, WritesTheResultsFileReadsTheScratchCopyBackAndDeletesIt) {
+  common_data::nd = 0;
+  ASSERT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Written);
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_EQ(stringlib::trim(globals::output_file_name), results_path());
+  std::ifstream in(results_path());
+  std::stringstream s;
+  s << in.rdbuf();
+  EXPECT_EQ(lines_of(s.str()), golden("report_results.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
+  EXPECT_FALSE(std::filesystem::exists(results_path() + ".part"));
+
+  // The summary: the scratch copy from its second line up to the first count line.
+  const std::vector<std::string> scratch = golden("report_scratch.txt");
+  size_t counts = 0;
+  while (scratch[counts].find("NUMBER") == std::string::npos) ++counts;
+  const int32_t summary = int32_t(counts) - 1;
+  ASSERT_EQ(globals::nlines3, summary + 3);
+  std::string msge;
+  for (int32_t k = 1; k <= summary; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(globals::sline3(k), stringlib::fixed(scratch[size_t(k)], globals::len_line));
+    msge = stringlib::trim(msge + "\r\n" + stringlib::fixed(scratch[size_t(k)], globals::len_line));
+  }
+  const std::string saved = "Saved in file: " + results_path();
+  EXPECT_EQ(globals::sline3(summary + 1), stringlib::fixed(saved, globals::len_line));
+  EXPECT_EQ(globals::sline3(summary + 2), std::string(globals::len_line, ' '));
+  EXPECT_EQ(globals::sline3(summary + 3),
+            stringlib::fixed("Date Saved: " + st.date, globals::len_line));
+  EXPECT_EQ(globals::msge, stringlib::fixed(msge + "\n" + saved, globals::len_message));
+  // The listing: from its header to the end of the scratch copy.
+  size_t title = 0;
+  while (scratch[title].find("Ycalc") == std::string::npos) ++title;
+  ASSERT_EQ(globals::nlines5, int32_t(scratch.size() - title - 1));
+  for (int32_t k = 1; k <= globals::nlines5; ++k) {
+    EXPECT_EQ(globals::sline5(k), stringlib::fixed(scratch[title + size_t(k)], globals::len_line));
+  }
+  EXPECT_EQ(globals::sline5(globals::nlines5 + 1), std::string(globals::len_line, ' '));
+  // The data handed to the result windows.
+  EXPECT_EQ(common_data::nd, 6);
+  EXPECT_EQ(common_data::xd(6), 1e100);
+  EXPECT_EQ(common_data::ydf(2), 2.75);
+  EXPECT_EQ(common_data::xmin0, 1.0);
+  EXPECT_DOUBLE_EQ(common_data::xdl(2), std::log10(2.0));
+}
+
+TEST_F(ReportRun, AScratchFileThatCannotBeWrittenEndsTheRunAndKeepsTheOldReport) {
+  std::ofstream(results_path()) << "old report\n";
+  globals::cwd = stringlib::fixed(dir.file("missing") + "/", globals::len_dir);
+  expect_failure("There is an error in writing to data file #1.",
+                 "TEMPORARY DATA FILE - Fatal error!");
+  std::ifstream in(results_path());
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "old report");
+  EXPECT_EQ(globals::nlines3, 0);  // the buffers are not touched
+}
+
+TEST_F(ReportRun, AResultsFileThatCannotBeWrittenEndsTheRunAndLeavesNoScratchFile) {
+  globals::input_file_name = stringlib::fixed(dir.file("gone/Decay.DAT"), globals::len_file_name);
+  expect_failure("There is an error in writing to data file #2.",
+                 "OUTPUT DATA FILE - Fatal error!");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
+}
+
+TEST_F(ReportRun, ADegenerateFitIsRefusedAfterTheListingAndTheScratchFileIsDeleted) {
+  // Three rows, three free parameters, an exact fit: nothing is left to test.
+  fit.resize(3, 3, 3, 1);
+  for (int32_t i = 1; i <= 3; ++i) {
+    fit.x(i, 1) = i;
+    fit.y(i) = fit.yfit(i) = 2.0 * i;
+    fit.a(i) = 1.0;
+  }
+  st.mic = -4.503599727262001e19;
+  st.pidx = FVector<int32_t>(3, 0);
+  st.ismall = 1;
+  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Failed);
+  EXPECT_EQ(globals::bdataerror, 1);
+  EXPECT_EQ(dialog_texts(),
+            std::vector<std::string>{"Error: There was an error in calculating the results.\r\n"
+                                     "The data lacks randomness and the\r\n"
+                                     "number of data points minus number of parameters < 3.\r\n\r\n"
+                                     "Add more X,Y data points and rerun." +
+                                     kAborted});
+  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
+  // The results file holds the report up to the listing, without its closing line.
+  std::ifstream in(results_path());
+  std::stringstream s;
+  s << in.rdbuf();
+  const std::vector<std::string> lines = lines_of(s.str());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().substr(0, 15), "    3.00000    ");
+  EXPECT_EQ(globals::nlines3, 0);
+}
+
+TEST_F(ReportRun, ANegativeSumOfSquaresWritesNoReport) {
+  fit.sse = -1.0;
+  globals::nlines3 = 7;
+  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::NotWritten);
+  EXPECT_FALSE(std::filesystem::exists(results_path()));
+  EXPECT_EQ(globals::nlines3, 7);
+  EXPECT_TRUE(dialogs.shown().empty());
+}
+
+}  // namespace
+
+namespace {
+
+class ReadBack : public enginetest::StatsFixture {
+ protected:
+  std::filesystem::path scratch(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
+    return dir.write("tempor.txt", text);
+  }
+};
+
+TEST_F(ReadBack, AMissingOrEmptyScratchCopyLeavesTheBuffersAsTheyWere) {
+  globals::nlines3 = 5;
+  globals::sline3(1) = "kept";
+  EXPECT_FALSE(sharc_mod::report_read_back(dir.file("tempor.txt"), "d"));
+  EXPECT_FALSE(sharc_mod::report_read_back(scratch({}), "d"));
+  EXPECT_EQ(globals::nlines3, 5);
+  EXPECT_EQ(globals::sline3(1), "kept");
+}
+
+TEST_F(ReadBack, ALongSummaryIsCutSoThatTheClosingLinesFit) {
+  globals::output_file_name = stringlib::fixed("/r/Run.TXT", globals::len_file_name);
+  std::vector<std::string> lines = {""};
+  for (int i = 1; i <= 70; ++i)
+    lines.push_back(" summary " + std::to_string(i) + std::string(300, 'x'));
+  lines.push_back("  X, Y, YCALC, Residual Results:");
+  lines.push_back(" header");
+  globals::sline5.fill("old");
+  ASSERT_TRUE(sharc_mod::report_read_back(scratch(lines), "Mon Dec  7 06:53:13 2026"));
+  ASSERT_EQ(globals::nlines3, globals::max_lines);
+  EXPECT_EQ(globals::sline3(59), stringlib::fixed(lines[59], globals::len_line));  // cut to 220
+  EXPECT_EQ(stringlib::trim(globals::sline3(60)), "Saved in file: /r/Run.TXT");
+  EXPECT_EQ(stringlib::trim(globals::sline3(62)), "Date Saved: Mon Dec  7 06:53:13 2026");
+  EXPECT_EQ(int32_t(globals::msge.size()), globals::len_message);
+  EXPECT_EQ(globals::msge.substr(0, 2), "\r\n");  // the empty first line starts it
+  // The summary lines beyond the cut are passed over on the way to the listing's title.
+  EXPECT_EQ(globals::nlines5, 1);
+  EXPECT_EQ(stringlib::trim(globals::sline5(1)), " header");
+  EXPECT_EQ(globals::sline5(2), std::string(globals::len_line, ' '));
+}
+
+TEST_F(ReadBack, TheSummaryStopsAtTheFirstCountLineInAnyCase) {
+  globals::output_file_name = stringlib::fixed("/r/Run.TXT", globals::len_file_name);
+  ASSERT_TRUE(sharc_mod::report_read_back(scratch({"",
+                                                   " first",
+                                                   " second",
+                                                   " number of positive residuals = 3",
+                                                   " more",
+                                                   "",
+                                                   "  X, Y, Ycalc, Residual Results:",
+                                                   "      X1",
+                                                   " row 1"}),
+                                          "date"));
+  EXPECT_EQ(globals::nlines3, 5);
+  EXPECT_EQ(stringlib::trim(globals::sline3(2)), " second");
+  EXPECT_EQ(stringlib::trim(globals::msge), "\r\n first\r\n second\nSaved in file: /r/Run.TXT");
+  ASSERT_EQ(globals::nlines5, 2);
+  EXPECT_EQ(stringlib::trim(globals::sline5(1)), "      X1");
+  EXPECT_EQ(stringlib::trim(globals::sline5(2)), " row 1");
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include "engine/sharc_runlog.hpp"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+#include "common/globals.hpp"
+#include "model/error_handler.hpp"
+#include "numerics/stringlib.hpp"
+#include "stats_fixture.hpp"
+#include "support/fixed_time.hpp"
+
+namespace {
+
+using testsupport::fixed_time;
+
+class RunlogSummary : public enginetest::StatsFixture {
+ protected:
+  void SetUp() override {
+    StatsFixture::SetUp();
+    error_handler::set_clock(fixed_time);
+    globals::bcorrectmdl = 1;
+    globals::input_file_name = stringlib::fixed("/data/Run1.DAT", globals::len_file_name);
+  }
+  void TearDown() override {
+    error_handler::set_clock(nullptr);
+    StatsFixture::TearDown();
+  }
+  std::string log() { return dir.read("Varqen-runlog.txt"); }
+};
+
+TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheDataFile) {
+  const struct {
+    double sse, mic;
+    const char* line;
+  } cases[] = {
+      {1.2345678e-3,
+       -3.4567,
+       " /data/Run1.DAT : SSQR= 1.23457E-03 : MIC= -3.457 : Date Mon Dec  7 04:21:58 2026\n"},
+      {1234.5,
+       -4.503599727262001e19,
+       " /data/Run1.DAT : SSQR=  1234.5 : MIC= -.4504E+20 : Date Mon Dec  7 04:21:58 2026\n"},
+  };
+  std::string expected;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    double mic = c.mic;
+    sharc_mod::RunlogTexts texts;
+    EXPECT_TRUE(sharc_mod::runlog_summary(c.sse, mic, texts));
+    EXPECT_EQ(mic, c.mic);
+    EXPECT_EQ(texts.sse_text.size(), 30u);
+    EXPECT_EQ(texts.mic_text.size(), 30u);
+    expected += c.line;
+    EXPECT_EQ(log(), expected);
+  }
+}
+
+TEST_F(RunlogSummary, ALongPathIsCutTo80Characters) {
+  const std::string path = "/" + std::string(100, 'd') + "/Run1.DAT";
+  globals::input_file_name = stringlib::fixed(path, globals::len_file_name);
+  double mic = 1.5;
+  sharc_mod::RunlogTexts texts;
+  sharc_mod::runlog_summary(2.0, mic, texts);
+  EXPECT_EQ(log(),
+            " " + path.substr(0, 80) +
+                " : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
+}
+
+TEST_F(RunlogSummary, CancelledOrRejectedRunsWriteNoLineAndZeroTheMic) {
+  for (int32_t cancel : {1, 0}) {
+    SCOPED_TRACE(cancel);
+    globals::bcancelrun = cancel;
+    globals::bcorrectmdl = cancel;
+    double mic = 7.0;
+    sharc_mod::RunlogTexts texts;
+    EXPECT_FALSE(sharc_mod::runlog_summary(1.0, mic, texts));
+    EXPECT_EQ(mic, 0.0);
+    EXPECT_EQ(texts.sse_text, std::string(30, ' '));
+  }
+  EXPECT_EQ(log(), "");
+}
+
+}  // namespace
