@@ -751,7 +751,7 @@ void Cascade::final_stage(FinalEntry entry) {
       globals::iopt == 3 && globals::iopt2 != -1 && a_.bpostrun == 0;
   display_.finish(!first_pass_difficult);
   // 6.7
-  final_statistics(a_, cv(best_), nfixed_, st_);
+  final_statistics(a_, cv(best_), nfixed_, final_sum);
   // 6.8
   a_.ssq = final_sum;
   common_data::fssqr = final_sum;

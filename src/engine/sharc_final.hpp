@@ -4,14 +4,22 @@
 #include <cstdint>
 
 #include "engine/sharc_cascade.hpp"
+#include "engine/sharc_runs.hpp"
 #include "engine/sharc_stages.hpp"
 #include "numerics/farray.hpp"
 
 namespace sharc_mod {
 
-// Stand-in for the results of the final statistics (the cascade's arguments 18 to 28) until
-// the standard-error module lands.
-struct StatsOut {};
+// The results of the final statistics (the cascade's arguments 18 to 28), written into the
+// fit run's arrays: f is the number of free parameters, n the number of rows.
+struct StatsOut {
+  MatView<double> correl;   // f x f correlation matrix of the free parameters
+  VecView<double> eigval;   // its f eigenvalues, descending
+  MatView<double> pcmp;     // f x f percentage table of the principal components
+  VecView<double> resid;    // n residuals of the final vector
+  RunsTest runs;            // runs test of the residuals
+  VecView<double> studres;  // n studentized residuals
+};
 
 // The cascade's 32 arguments, gathered (see sharc()).
 struct Arguments {
@@ -49,8 +57,9 @@ void publish_x(const Arguments& a);
 void publish_data(const Arguments& a);
 
 // Standard errors into se (9999.0 throughout when one is NaN), 95 % half-widths t * se into cl,
-// the condition indices of the correlation matrix, and one last publication of `best`.
+// the correlation results into stats, the condition indices of the correlation matrix into
+// common_data::cimat, and one last publication of `best` (sum of squares final_sum).
 void final_statistics(const Arguments& a, VecView<const double> best, int32_t nfixed,
-                      const Stages& st);
+                      double final_sum);
 
 }  // namespace sharc_mod

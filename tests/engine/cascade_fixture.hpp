@@ -36,12 +36,46 @@ struct Call {
   double x1;
 };
 
-// Wraps every stage of the bound table with a recorder; `script` may first replace stages of
-// the bound table by scripted ones. Installed as the seam while it lives.
+// Makes every stage of the table a stage that finds no improvement: it leaves the vector and the
+// sum as it was handed them (the objective stays the engine's own).
+inline void no_improvement(sharc_mod::Stages& st) {
+  st.shuffle = [](VecView<double>, int32_t) {};
+  st.hitnrun = [](int32_t n, VecView<double> x, VecView<double> xbest, VecView<double>,
+                  int32_t& nacc, double&, double, int32_t) {
+    for (int32_t i = 1; i <= n; ++i) xbest(i) = x(i);
+    nacc = 0;
+  };
+  st.hitnrun2 = [](int32_t, VecView<double>, int32_t& nacc, double&, double, int32_t) {
+    nacc = 0;
+  };
+  st.hooke = [](int32_t n, VecView<double> start, VecView<double> end, double&, double, double,
+                int32_t) {
+    for (int32_t i = 1; i <= n; ++i) end(i) = start(i);
+  };
+  st.simplex = [](VecView<double>, int32_t, double&, double, int32_t) {};
+  st.gnllsqr = [](VecView<double>, double&) {};
+  st.a23mrt = [](int32_t, VecView<double>, int32_t, double, double&, int32_t, int32_t) {};
+  st.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
+               VecView<const double>, int32_t, double&) {};
+  st.evol = [](int32_t, int32_t, VecView<double>, double&, int32_t& count, int32_t) {
+    count = 0;
+  };
+  st.gn_main = [](int32_t, int32_t, VecView<double>, double&, int32_t& info) { info = 0; };
+  st.va10d = [](int32_t, int32_t, VecView<double>, double&, VecView<double>, int32_t&, int32_t&,
+                int32_t&) {};
+  st.varmetric = [](int32_t, VecView<double>, double&, int32_t& status) { status = 0; };
+  st.vmsqp = [](const sharc_mod::VmsqpCall&) {};
+  st.marq = [](const sharc_mod::MarqCall&) {};
+}
+
+// Wraps every stage with a recorder. The stages first become stages without improvement
+// (unless `real` asks for the program's own), then `script` may replace some by scripted ones.
+// Installed as the seam while it lives.
 class StageRecorder {
  public:
   using Script = std::function<void(sharc_mod::Stages&)>;
-  explicit StageRecorder(Script script = nullptr) : script_(std::move(script)) {
+  explicit StageRecorder(Script script = nullptr, bool real = false)
+      : script_(std::move(script)), real_(real) {
     sharc_mod::stage_seam = [this](sharc_mod::Stages s) { return wrap(std::move(s)); };
   }
   ~StageRecorder() { sharc_mod::stage_seam = nullptr; }
@@ -73,9 +107,11 @@ class StageRecorder {
   sharc_mod::Stages wrap(sharc_mod::Stages s);
 
   Script script_;
+  bool real_;
 };
 
 inline sharc_mod::Stages StageRecorder::wrap(sharc_mod::Stages s) {
+  if (!real_) no_improvement(s);
   if (script_) script_(s);
   using sharc_mod::MarqCall;
   using sharc_mod::VmsqpCall;
@@ -147,6 +183,25 @@ inline sharc_mod::Stages StageRecorder::wrap(sharc_mod::Stages s) {
   return w;
 }
 
+// The fit run's arrays that receive the final statistics (the cascade's arguments 18 to 28).
+struct StatsArrays {
+  sharc_mod::StatsOut& bind(int32_t n) {
+    correl.assign(100, 0.0);
+    pcmp.assign(100, 0.0);
+    eigval.assign(10, 0.0);
+    resid.assign(n, 0.0);
+    studres.assign(n, 0.0);
+    out.correl = MatView<double>(correl.data(), 10, 10, 10);
+    out.pcmp = MatView<double>(pcmp.data(), 10, 10, 10);
+    out.eigval = VecView<double>(eigval.data(), 10);
+    out.resid = VecView<double>(resid.data(), n);
+    out.studres = VecView<double>(studres.data(), n);
+    return out;
+  }
+  std::vector<double> correl, pcmp, eigval, resid, studres;
+  sharc_mod::StatsOut out{};
+};
+
 // The arguments of one cascade pass over a small data set: y = P1 * exp(P2 * X1) at rows
 // x = 1..8 with P = (2, 0.3), started from (1.5, 0.25); bounds [0.01, 100] and [0.001, 10].
 struct Pass {
@@ -180,7 +235,7 @@ struct Pass {
                      VecView<double>(se.data(), np),
                      VecView<double>(cl.data(), np),
                      VecView<double>(res17.data(), np),
-                     stats,
+                     stats.bind(n),
                      has_code ? &code : nullptr,
                      offset,
                      &first,
@@ -201,7 +256,7 @@ struct Pass {
   std::vector<double> se = std::vector<double>(2, 0.0);
   std::vector<double> cl = std::vector<double>(2, 0.0);
   std::vector<double> res17 = std::vector<double>(2, 0.0);
-  sharc_mod::StatsOut stats{};
+  StatsArrays stats;
   bool has_code = true;
   int32_t code = 91;
   double offset = 1e-9;
