@@ -5,6 +5,9 @@
 #include "engine/sharc_hitnrun.hpp"
 #include "engine/sharc_objective.hpp"
 #include "engine/sharc_search.hpp"
+#include "optimizers/evolutions.hpp"
+#include "optimizers/marq_mod.hpp"
+#include "optimizers/mrt_a23_mod.hpp"
 
 namespace sharc_mod {
 
@@ -41,12 +44,15 @@ Stages bind_stages(RunState& run) {
   st.gnllsqr = [&run](VecView<double> p, double& fmin) {
     gnllsqr(run, run.rows(), static_cast<int32_t>(p.size()), p, fmin);
   };
-  st.a23mrt = [](int32_t, VecView<double>, int32_t, double, double&, int32_t, int32_t) {};
+  st.a23mrt = [](int32_t np, VecView<double> x, int32_t m, double step, double& sse,
+                 int32_t maxit, int32_t iprint) {
+    int32_t limit = maxit;
+    mrt_a23_mod::a23mrt(np, x, m, step, sse, limit, iprint);
+  };
   st.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
                VecView<const double>, int32_t, double&) {};
-  st.evol = [](int32_t, int32_t, VecView<double>, double&, int32_t& count, int32_t) {
-    count = 0;
-  };
+  st.evol = [](int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& count,
+               int32_t generations) { evolutions::evol(m, np, x, sse, count, generations); };
   st.gn_main = [](int32_t, int32_t, VecView<double>, double&, int32_t& info) { info = 0; };
   st.va10d = [](int32_t, int32_t, VecView<double>, double&, VecView<double>, int32_t&, int32_t&,
                 int32_t&) {};
@@ -56,7 +62,13 @@ Stages bind_stages(RunState& run) {
                      c.yfit, c.work2, c.x, cview(c.lo), cview(c.hi),
                      VecView<const int32_t>(c.mask.data(), c.mask.size()), c.fobj);
   };
-  st.marq = [](const MarqCall&) {};
+  st.marq = [](const MarqCall& c) {
+    const MatView<const double> xw(c.xw.data(), c.xw.rows(), c.xw.cols(), c.xw.ld());
+    const MatView<const double> yw(c.yw.data(), c.yw.size(), 1, c.yw.size());
+    marq_mod::marq(c.n, c.nx, c.ny, c.np, xw, yw, c.yfit, c.zero1, c.w1, c.w2, c.wcode,
+                   cview(c.sig), c.x, cview(c.lo), cview(c.hi), c.res15, c.res16, c.res17,
+                   c.fscale, c.control, c.fsum, c.zero2, c.iopt, c.status);
+  };
   return st;
 }
 
