@@ -3,6 +3,7 @@
 // against the frame, becomes client messages (with double clicks for classes that want them)
 // or frame actions (dragging by the caption, the close and minimise boxes); the window
 // manager's requests become system commands.
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/window_internal.hpp"
@@ -75,6 +76,11 @@ void WindowSystem::deliver_input(const InputEvent& event) {
   }
 }
 
+bool WindowSystem::key_down(uint32_t virtual_key) const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return std::find(keys_down_.begin(), keys_down_.end(), virtual_key) != keys_down_.end();
+}
+
 void WindowSystem::translate_key(const InputEvent& event) {
   Hwnd target = event.window;
   {
@@ -89,6 +95,11 @@ void WindowSystem::translate_key(const InputEvent& event) {
       }
       h = it->second->parent;
     }
+  }
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    std::erase(keys_down_, event.key);
+    if (event.kind == InputKind::KeyDown) keys_down_.push_back(event.key);
   }
   if (!is_enabled(target) || !is_enabled(event.window)) return;  // disabled windows get no input
   if (event.kind == InputKind::KeyDown) {

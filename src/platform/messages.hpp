@@ -213,6 +213,9 @@ enum : uint32_t {
   kVkClear  = 0x0C,
   kVkReturn = 0x0D,
   kVkEscape = 0x1B,
+  kVkShift  = 0x10,
+  kVkControl = 0x11,
+  kVkMenu   = 0x12,  // Alt
   kVkSpace  = 0x20,
   kVkPrior  = 0x21,
   kVkNext   = 0x22,

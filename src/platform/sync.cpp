@@ -1,6 +1,9 @@
 #include "platform/sync.hpp"
 
+#include <algorithm>
 #include <chrono>
+
+#include "platform/thread.hpp"
 
 namespace platform {
 namespace {
@@ -28,6 +31,9 @@ bool wait_for(std::unique_lock<std::mutex>& lock,
   }
   return cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred);
 }
+
+// How often a thread waiting for an OwnedMutex looks whether its owner has ended.
+constexpr int32_t kAbandonPollMs = 10;
 
 }  // namespace
 
@@ -72,7 +78,17 @@ bool OwnedMutex::lock(int32_t timeout_ms) {
     ++depth_;
     return true;
   }
-  if (!wait_for(lock, released_, timeout_ms, [&] { return owner_ == 0; })) return false;
+  // An owner that ended without releasing has abandoned the mutex: it is free. Its end
+  // signals nothing, so a waiter looks again every kAbandonPollMs.
+  auto free = [&] { return owner_ == 0 || !thread_running(owner_); };
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  while (!free()) {
+    auto slice = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAbandonPollMs);
+    if (timeout_ms >= 0 && slice > deadline) slice = deadline;
+    released_.wait_until(lock, slice, free);
+    if (!free() && timeout_ms >= 0 && std::chrono::steady_clock::now() >= deadline) return false;
+  }
   owner_ = me;
   depth_ = 1;
   return true;

@@ -59,7 +59,8 @@ class Event : public Waitable {
 int32_t wait_any(std::initializer_list<Waitable*> objects, int32_t timeout_ms);
 
 // A recursive mutex with timed acquisition that knows its owner, so that a release by a thread
-// that does not hold it fails instead of corrupting the lock.
+// that does not hold it fails instead of corrupting the lock. A mutex whose owner thread ended
+// without releasing it is abandoned: the next lock takes it over instead of waiting for ever.
 class OwnedMutex {
  public:
   OwnedMutex() = default;

@@ -117,6 +117,16 @@ class WindowSystem : public InputSink {
   void release_capture();
   Hwnd capture() const;
 
+  // Keys the display holds down now (modifiers included), from the key input so far.
+  bool key_down(uint32_t virtual_key) const;
+
+  // Dialog navigation for the top-level window `dialog` (the message loop asks it first when
+  // the window wants dialog keys): Tab and Shift+Tab move the focus to the next or previous
+  // visible, enabled control with kStyleTabStop, in creation order, wrapping round; Enter
+  // clicks the focused push button, or else the window's default push button. true when it
+  // took the message (the loop then does not dispatch it).
+  bool is_dialog_message(Hwnd dialog, const Message& message);
+
   // Focus and activation (one active top-level window per display).
   Hwnd set_focus(Hwnd window);  // returns the previous focus
   Hwnd focus() const;
@@ -197,6 +207,7 @@ class WindowSystem : public InputSink {
   } last_press_;
   Hwnd drag_window_ = 0;
   Hwnd capture_ = 0;
+  std::vector<uint32_t> keys_down_;
   Point drag_from_;
   Rect drag_frame_;
 

@@ -4,6 +4,7 @@
 
 #include "toolkit/gk_callbacks.hpp"
 #include "toolkit/gk_window.hpp"
+#include "toolkit/scrollbars.hpp"
 
 namespace gk {
 namespace {
@@ -300,7 +301,7 @@ uint32_t GK__ThreadInitWindow(WindowSystem* system, WindowRef rec) {
   // Step 7: the message loop.
   Message m;
   while (system->get_message(m)) {
-    if (hooks.dialog_message && rec->dialog_hot_keys && hooks.dialog_message(*rec, m)) continue;
+    if (rec->dialog_hot_keys && system->is_dialog_message(window, m)) continue;
     system->translate_message(m);
     system->dispatch_message(m);
   }
@@ -361,6 +362,10 @@ int64_t WndProc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam) 
     case kMsgTextBoxEnter:  // Enter in a text box: its callback, as for a button
       if (cls_OnCommandSimpleGeneric(rec, static_cast<Hwnd>(lparam), &WindowData::text_boxes))
         return 1;
+      break;
+    case kMsgHScroll:
+    case kMsgVScroll:
+      if (on_control_scroll(rec, wparam, static_cast<Hwnd>(lparam))) return 0;
       break;
     case kMsgSysCommand:
       return on_sys_command(*rec, window, wparam, lparam);

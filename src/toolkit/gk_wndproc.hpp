@@ -53,8 +53,6 @@ struct WindowHooks {
   MessageHook text_boxes;
   MessageHook menus;
   MessageHook mouse;
-  // Dialog navigation (when the dialog hot keys flag is set): true when it took the message.
-  std::function<bool(WindowData&, const platform::Message&)> dialog_message;
 };
 inline WindowHooks hooks;
 

@@ -72,8 +72,7 @@ int32_t writeimagefile(const char* filename,
     platform::FileDialogRequest request;
     request.owner = rec->hwnd;
     request.save = true;
-    request.filter_name = "Bitmap files (*.bmp)";
-    request.pattern = "*.BMP";
+    request.filters = {{"Bitmap files (*.bmp)", "*.BMP"}};
     request.overwrite_prompt = true;
     request.path_must_exist = true;
     const auto chosen = window_system->dialogs().file_dialog(request);
@@ -144,8 +143,9 @@ void readimagefile(const char* filename, int32_t left, int32_t top, int32_t righ
   if (name.empty()) {
     platform::FileDialogRequest request;
     request.owner = rec->hwnd;
-    request.filter_name = "Image files (*.bmp, *.gif, *.jpg, *.ico, *.emf, *.wmf)";
-    request.pattern = "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF";
+    request.filters = {
+        {"Image files (*.bmp, *.gif, *.jpg, *.ico, *.emf, *.wmf)",
+         "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF"}};
     request.path_must_exist = true;
     request.file_must_exist = true;
     const auto chosen = window_system->dialogs().file_dialog(request);

@@ -1,5 +1,8 @@
 #include "toolkit/text_conversion.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 namespace gk {
 
 void useansitext() { ansi_mode_ = true; }
@@ -25,6 +28,18 @@ std::optional<std::string> wide_to_utf8(const char16_t* wide, int32_t* size) {
   std::string text = from_wide(wide);
   if (size) *size = static_cast<int32_t>(text.size()) + 2;  // terminator, plus one
   return text;
+}
+
+int32_t copy_to_buffer(std::string_view text, char* buffer, int32_t length) {
+  if (buffer == nullptr || length < 1) return 0;
+  size_t n = std::min(text.size(), static_cast<size_t>(length) - 1);
+  if (n < text.size() && code_page() == platform::CodePage::Utf8) {
+    // Back up over continuation bytes to the start of the character that did not fit.
+    while (n > 0 && (static_cast<uint8_t>(text[n]) & 0xC0) == 0x80) --n;
+  }
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int32_t>(n);
 }
 
 void reset_text_conversion() { ansi_mode_ = false; }

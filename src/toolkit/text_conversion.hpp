@@ -30,6 +30,11 @@ std::optional<std::string> wide_to_utf8(const char16_t* wide, int32_t* size = nu
 std::u16string to_wide(std::string_view text);
 std::string from_wide(std::u16string_view wide);
 
+// Copies `text` into a caller's buffer of `length` bytes: at most length - 1 bytes, cut so that
+// no UTF-8 character is split (in ANSI mode every byte is a character), then a NUL. Returns
+// the bytes copied; nothing is written when the buffer is null or length < 1.
+int32_t copy_to_buffer(std::string_view text, char* buffer, int32_t length);
+
 void reset_text_conversion();
 
 }  // namespace gk

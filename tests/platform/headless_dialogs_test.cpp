@@ -9,8 +9,7 @@ TEST(HeadlessDialogs, FileAndPrintDialogsAnswerFromTheirScripts) {
   HeadlessDialogs dialogs;
   FileDialogRequest save;
   save.save = true;
-  save.filter_name = "Bitmap files (*.bmp)";
-  save.pattern = "*.BMP";
+  save.filters = {{"Bitmap files (*.bmp)", "*.BMP"}};
   dialogs.script_file("/tmp/first");
   dialogs.script_file(std::nullopt);
   dialogs.script_print(PrintDialogAnswer{"office", ""});
@@ -25,8 +24,8 @@ TEST(HeadlessDialogs, FileAndPrintDialogsAnswerFromTheirScripts) {
   EXPECT_FALSE(dialogs.print_dialog(print).has_value());
   const auto files = dialogs.shown_files();
   ASSERT_EQ(files.size(), 3u);
-  EXPECT_EQ(files[0].filter_name, "Bitmap files (*.bmp)");
-  EXPECT_EQ(files[0].pattern, "*.BMP");
+  const std::vector<FileFilter> bmp{{"Bitmap files (*.bmp)", "*.BMP"}};
+  EXPECT_EQ(files[0].filters, bmp);
   EXPECT_EQ(dialogs.shown_prints().size(), 2u);
   EXPECT_TRUE(dialogs.shown().empty());  // message boxes are counted apart
   dialogs.clear();

@@ -93,8 +93,9 @@ TEST_F(ImageFiles, SaveDialogNamesGetTheirExtension) {
   const auto shown = dialogs.shown_files();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_TRUE(shown[0].save);
-  EXPECT_EQ(shown[0].filter_name, "Bitmap files (*.bmp)");
-  EXPECT_EQ(shown[0].pattern, "*.BMP");
+  ASSERT_EQ(shown[0].filters.size(), 1u);
+  EXPECT_EQ(shown[0].filters[0].name, "Bitmap files (*.bmp)");
+  EXPECT_EQ(shown[0].filters[0].pattern, "*.BMP");
   EXPECT_TRUE(shown[0].overwrite_prompt);
 }
 
@@ -190,7 +191,8 @@ TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
   readimagefile(nullptr, 0, 0, 9, 9);
   readimagefile(path("missing.bmp").c_str(), 0, 0, 9, 9);
   EXPECT_EQ(page().at(0, 0), before);
-  EXPECT_EQ(dialogs.shown_files().at(0).pattern, "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF");
+  EXPECT_EQ(dialogs.shown_files().at(0).filters.at(0).pattern,
+            "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF");
 }
 
 TEST_F(ImageFiles, RectanglesFarLargerThanThePageStillDraw) {

@@ -9,6 +9,8 @@ void register_control_classes(WindowSystem& system) {
     };
   };
   system.register_class(kClassButton, kClassDblClks, with(button_proc));
+  system.register_class(kClassScrollBar, kClassDblClks, with(scroll_bar_proc));
+  system.register_class(kClassStatic, 0, with(static_proc));
 }
 
 }  // namespace platform

@@ -25,5 +25,8 @@ void register_control_classes(WindowSystem& system);
 
 // Class procedures (registered by register_control_classes).
 int64_t button_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
+int64_t scroll_bar_proc(
+    WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
+int64_t static_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
 
 }  // namespace platform

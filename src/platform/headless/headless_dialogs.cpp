@@ -35,10 +35,16 @@ void HeadlessDialogs::clear() {
   print_script_.clear();
   shown_files_.clear();
   shown_prints_.clear();
+  file_threads_.clear();
+  text_script_.clear();
+  selection_script_.clear();
+  shown_texts_.clear();
+  shown_selections_.clear();
 }
 std::optional<std::string> HeadlessDialogs::file_dialog(const FileDialogRequest& request) {
   std::lock_guard<std::mutex> g(mutex_);
   shown_files_.push_back(request);
+  file_threads_.push_back(current_thread_id());
   if (file_script_.empty()) return std::nullopt;
   std::optional<std::string> answer = std::move(file_script_.front());
   file_script_.pop_front();
@@ -72,6 +78,68 @@ std::vector<FileDialogRequest> HeadlessDialogs::shown_files() const {
 std::vector<PrintDialogRequest> HeadlessDialogs::shown_prints() const {
   std::lock_guard<std::mutex> g(mutex_);
   return shown_prints_;
+}
+
+}  // namespace platform
+
+namespace platform {
+namespace {
+
+// What a batch run shows of a dialog nobody answers.
+void print_unanswered(const std::string& title, const std::string& prompt) {
+  std::printf("%s: %s\n", title.c_str(), prompt.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+std::optional<std::string> HeadlessDialogs::text_entry(const TextEntryRequest& request) {
+  std::lock_guard<std::mutex> g(mutex_);
+  shown_texts_.push_back(request);
+  if (text_script_.empty()) {
+    print_unanswered(request.title, request.prompt);
+    return request.initial;
+  }
+  std::optional<std::string> answer = std::move(text_script_.front());
+  text_script_.pop_front();
+  return answer;
+}
+
+std::optional<int32_t> HeadlessDialogs::selection(const SelectionRequest& request) {
+  std::lock_guard<std::mutex> g(mutex_);
+  shown_selections_.push_back(request);
+  if (selection_script_.empty()) {
+    print_unanswered(request.title, request.prompt);
+    return request.options.empty() ? std::nullopt : std::optional<int32_t>(0);
+  }
+  std::optional<int32_t> answer = selection_script_.front();
+  selection_script_.pop_front();
+  return answer;
+}
+
+void HeadlessDialogs::script_text(std::optional<std::string> text) {
+  std::lock_guard<std::mutex> g(mutex_);
+  text_script_.push_back(std::move(text));
+}
+
+void HeadlessDialogs::script_selection(std::optional<int32_t> option) {
+  std::lock_guard<std::mutex> g(mutex_);
+  selection_script_.push_back(option);
+}
+
+std::vector<TextEntryRequest> HeadlessDialogs::shown_texts() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return shown_texts_;
+}
+
+std::vector<SelectionRequest> HeadlessDialogs::shown_selections() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return shown_selections_;
+}
+
+std::vector<ThreadId> HeadlessDialogs::file_threads() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return file_threads_;
 }
 
 }  // namespace platform

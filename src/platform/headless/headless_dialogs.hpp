@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/dialogs.hpp"
+#include "platform/thread_id.hpp"
 
 namespace platform {
 
@@ -23,6 +24,8 @@ class HeadlessDialogs : public DialogProvider {
   DialogAnswer message_box(const MessageBoxRequest& request) override;
   std::optional<std::string> file_dialog(const FileDialogRequest& request) override;
   std::optional<PrintDialogAnswer> print_dialog(const PrintDialogRequest& request) override;
+  std::optional<std::string> text_entry(const TextEntryRequest& request) override;
+  std::optional<int32_t> selection(const SelectionRequest& request) override;
 
   // The answers to the next file and print dialogs (nothing: cancel), in order; with none
   // scripted a dialog is cancelled.
@@ -30,6 +33,13 @@ class HeadlessDialogs : public DialogProvider {
   void script_print(std::optional<PrintDialogAnswer> answer);
   std::vector<FileDialogRequest> shown_files() const;    // every file dialog so far
   std::vector<PrintDialogRequest> shown_prints() const;  // every print dialog so far
+  std::vector<ThreadId> file_threads() const;            // the thread of each file dialog
+
+  // The answers to the next text entries and selections (nothing: cancel).
+  void script_text(std::optional<std::string> text);
+  void script_selection(std::optional<int32_t> option);
+  std::vector<TextEntryRequest> shown_texts() const;
+  std::vector<SelectionRequest> shown_selections() const;
 
   void script_answer(DialogAnswer answer);       // the answer to the next box
   std::vector<MessageBoxRequest> shown() const;  // every box so far, oldest first
@@ -43,6 +53,11 @@ class HeadlessDialogs : public DialogProvider {
   std::deque<std::optional<PrintDialogAnswer>> print_script_;
   std::vector<FileDialogRequest> shown_files_;
   std::vector<PrintDialogRequest> shown_prints_;
+  std::vector<ThreadId> file_threads_;
+  std::deque<std::optional<std::string>> text_script_;
+  std::deque<std::optional<int32_t>> selection_script_;
+  std::vector<TextEntryRequest> shown_texts_;
+  std::vector<SelectionRequest> shown_selections_;
 };
 
 }  // namespace platform

@@ -56,6 +56,18 @@ void ScriptedUser::press_key(Hwnd window, uint32_t virtual_key, uint32_t charact
   system_.deliver_input(up);
 }
 
+void ScriptedUser::hold(Hwnd window, uint32_t virtual_key) {
+  InputEvent down = event(InputKind::KeyDown, window);
+  down.key = virtual_key;
+  system_.deliver_input(down);
+}
+
+void ScriptedUser::release(Hwnd window, uint32_t virtual_key) {
+  InputEvent up = event(InputKind::KeyUp, window);
+  up.key = virtual_key;
+  system_.deliver_input(up);
+}
+
 void ScriptedUser::type_text(Hwnd window, const std::string& utf8) {
   for (size_t i = 0; i < utf8.size();) {
     const uint32_t ch = next_code_point(utf8, i);
@@ -101,6 +113,34 @@ void ScriptedUser::wheel(Hwnd window, Point p, int32_t delta) {
   e.point = to_frame(window, p);
   e.wheel_delta = delta;
   system_.deliver_input(e);
+}
+
+void ScriptedUser::drag(Hwnd window, Point from, Point to, MouseButton b) {
+  mouse_down(window, from, b);
+  mouse_move(window, Point{(from.x + to.x) / 2, (from.y + to.y) / 2});
+  mouse_move(window, to);
+  mouse_up(window, to, b);
+}
+
+void ScriptedUser::click_control(Hwnd control) {
+  const ControlState s = control_state(control);
+  click(system_.root(control),
+        Point{s.place.left + s.place.width() / 2, s.place.top + s.place.height() / 2});
+}
+
+ScriptedUser::ControlState ScriptedUser::control_state(Hwnd control) const {
+  ControlState s;
+  s.text = system_.text(control);
+  s.enabled = system_.is_enabled(control);
+  s.visible = system_.is_visible(control);
+  const Point o = system_.offset_in_root(control);
+  const Rect c = system_.client_rect(control);
+  s.place = c.translated(o.x, o.y);
+  const std::string cls = system_.class_name(control);
+  if (cls == "BUTTON") s.check = static_cast<int32_t>(system_.send_message(control, kMsgBmGetCheck));
+  if (cls == "SCROLLBAR")
+    s.position = static_cast<int32_t>(system_.send_message(control, kMsgSbmGetPos));
+  return s;
 }
 
 void ScriptedUser::frame_down(Hwnd window, Point p) {

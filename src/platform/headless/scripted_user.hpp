@@ -26,6 +26,10 @@ class ScriptedUser {
   void press_key(Hwnd window, uint32_t virtual_key, uint32_t character = 0);
   // Types UTF-8 text, one key per character.
   void type_text(Hwnd window, const std::string& utf8);
+  void press_tab(Hwnd window) { press_key(window, kVkTab); }
+  // Holds a key (a modifier such as kVkShift) down until `release`.
+  void hold(Hwnd window, uint32_t virtual_key);
+  void release(Hwnd window, uint32_t virtual_key);
 
   // Mouse, at client coordinates.
   void mouse_down(Hwnd window, Point p, MouseButton b = MouseButton::Left);
@@ -34,6 +38,21 @@ class ScriptedUser {
   void click(Hwnd window, Point p, MouseButton b = MouseButton::Left);
   void double_click(Hwnd window, Point p, MouseButton b = MouseButton::Left);
   void wheel(Hwnd window, Point p, int32_t delta);
+  // Presses the button at `from`, moves to `to` with it held (halfway first) and releases.
+  void drag(Hwnd window, Point from, Point to, MouseButton b = MouseButton::Left);
+
+  // Controls (child windows), wherever they lie in their top-level window: a click in the
+  // middle, and what the control shows.
+  void click_control(Hwnd control);
+  struct ControlState {
+    std::string text;
+    int32_t check = 0;     // buttons: kBstUnchecked or kBstChecked
+    int32_t position = 0;  // scroll bars: the thumb's position
+    bool enabled = false;
+    bool visible = false;
+    Rect place;  // in the top-level window's client area
+  };
+  ControlState control_state(Hwnd control) const;
   // Mouse at frame coordinates (relative to the window's outer top-left corner).
   void frame_down(Hwnd window, Point p);
   void frame_up(Hwnd window, Point p);
