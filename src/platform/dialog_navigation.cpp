@@ -34,7 +34,7 @@ bool WindowSystem::is_dialog_message(Hwnd dialog, const Message& message) {
     for (Hwnd h : all)
       if ((style(h) & kStyleTabStop) && is_visible(h) && is_enabled(h)) stops.push_back(h);
     if (stops.empty()) return true;
-    const bool back = key_down(kVkShift);
+    const bool back = (message.lparam & kKeyShiftHeld) != 0;
     auto at = std::find(stops.begin(), stops.end(), focus());
     size_t next;
     if (at == stops.end()) {

@@ -102,11 +102,15 @@ void WindowSystem::translate_key(const InputEvent& event) {
     if (event.kind == InputKind::KeyDown) keys_down_.push_back(event.key);
   }
   if (!is_enabled(target) || !is_enabled(event.window)) return;  // disabled windows get no input
+  // The modifiers travel with the key, so the window sees them as they were when pressed.
+  const int64_t held = (key_down(kVkShift) ? kKeyShiftHeld : 0) |
+                       (key_down(kVkControl) ? kKeyControlHeld : 0) |
+                       (key_down(kVkMenu) ? kKeyAltHeld : 0);
   if (event.kind == InputKind::KeyDown) {
-    const int64_t lparam = 1 | (static_cast<int64_t>(event.character) << 32);
+    const int64_t lparam = 1 | held | (static_cast<int64_t>(event.character) << 32);
     post_message(target, kMsgKeyDown, event.key, lparam);
   } else {
-    post_message(target, kMsgKeyUp, event.key, 1);
+    post_message(target, kMsgKeyUp, event.key, 1 | held);
   }
 }
 
@@ -133,11 +137,13 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
   }
   if (!is_enabled(event.window)) return;
 
-  // A captured mouse goes to the capture window, in its client coordinates, wherever it is.
-  const Hwnd captured = capture();
-  if (captured != 0 && root(captured) == event.window && event.kind != InputKind::Wheel) {
+  // A button pressed in a window grabs the mouse: the moves and the release go to that
+  // window, in its client coordinates, wherever the pointer is. The grab is decided here, as
+  // input arrives, so it holds however far the window's thread lags behind the user.
+  const Hwnd grabbed = capture();
+  if (grabbed != 0 && event.kind != InputKind::Wheel && root(grabbed) == event.window) {
     const Point origin = client_origin(event.window);
-    const Point off = offset_in_root(captured);
+    const Point off = offset_in_root(grabbed);
     const Point p{screen.x - origin.x - off.x, screen.y - origin.y - off.y};
     uint32_t message = kMsgMouseMove;
     uint64_t wparam = 0;
@@ -145,8 +151,12 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
       const bool down = event.kind == InputKind::MouseDown;
       message = button_message(event.button, down);
       wparam = down ? button_flag(event.button) : 0;
+      if (!down) {
+        std::lock_guard<std::mutex> g(mutex_);
+        capture_ = 0;
+      }
     }
-    post_message(captured, message, wparam, pack_point(p.x, p.y));
+    post_message(grabbed, message, wparam, pack_point(p.x, p.y));
     return;
   }
 
@@ -209,6 +219,7 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
       if (!down) break;
       auto w = find(target);
       std::lock_guard<std::mutex> g(mutex_);
+      capture_ = target;
       const bool wants_double = w && (w->class_style & kClassDblClks) != 0;
       const int32_t half_x = metric(Metric::CxDoubleClk) / 2;
       const int32_t half_y = metric(Metric::CyDoubleClk) / 2;

@@ -47,7 +47,7 @@ enum : uint32_t {
   kMsgGetDlgCode     = 0x0087,  // what keys a control wants (kDlgCode*)
   kMsgNcLButtonDown  = 0x00A1,  // wparam: hit-test code
   kMsgNcLButtonUp    = 0x00A2,
-  kMsgKeyDown        = 0x0100,  // wparam: virtual key
+  kMsgKeyDown        = 0x0100,  // wparam: virtual key; lparam: kKey*Held, character << 32
   kMsgKeyUp          = 0x0101,
   kMsgChar           = 0x0102,  // wparam: character code (8-bit text)
   kMsgCommand        = 0x0111,
@@ -114,21 +114,24 @@ enum : uint32_t {
 };
 
 // Styles of the built-in control classes (low 16 bits of the style).
-enum : uint32_t {
-  kBsPushButton      = 0x0,
-  kBsDefPushButton   = 0x1,
-  kBsCheckBox        = 0x2,
-  kBsAutoCheckBox    = 0x3,
-  kBsRadioButton     = 0x4,
-  kBsGroupBox        = 0x7,
-  kBsAutoRadioButton = 0x9,
-  kBsTypeMask        = 0xF,
-  kSbsHorz           = 0x0,
-  kSbsVert           = 0x1,
-  kSsLeft            = 0x0,
-  kSsCenter          = 0x1,
-  kSsRight           = 0x2,
-};
+inline constexpr uint32_t kBsPushButton = 0x0;
+inline constexpr uint32_t kBsDefPushButton = 0x1;
+inline constexpr uint32_t kBsCheckBox = 0x2;
+inline constexpr uint32_t kBsAutoCheckBox = 0x3;
+inline constexpr uint32_t kBsRadioButton = 0x4;
+inline constexpr uint32_t kBsGroupBox = 0x7;
+inline constexpr uint32_t kBsAutoRadioButton = 0x9;
+inline constexpr uint32_t kBsTypeMask = 0xF;
+inline constexpr uint32_t kSbsHorz = 0x0;
+inline constexpr uint32_t kSbsVert = 0x1;
+inline constexpr uint32_t kSsLeft = 0x0;
+inline constexpr uint32_t kSsCenter = 0x1;
+inline constexpr uint32_t kSsRight = 0x2;
+
+// Modifier keys held when a key was pressed, in the lparam of kMsgKeyDown and kMsgKeyUp.
+inline constexpr int64_t kKeyShiftHeld = int64_t{1} << 16;
+inline constexpr int64_t kKeyControlHeld = int64_t{1} << 17;
+inline constexpr int64_t kKeyAltHeld = int64_t{1} << 29;
 
 // Button states (kMsgBmGetCheck, kMsgBmGetState).
 enum : uint32_t {

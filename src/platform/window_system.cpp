@@ -260,18 +260,6 @@ Point WindowSystem::offset_in_root(Hwnd window) const {
   return p;
 }
 
-Hwnd WindowSystem::set_capture(Hwnd window) {
-  std::lock_guard<std::mutex> g(mutex_);
-  const Hwnd previous = capture_;
-  capture_ = windows_.count(window) != 0 ? window : 0;
-  return previous;
-}
-
-void WindowSystem::release_capture() {
-  std::lock_guard<std::mutex> g(mutex_);
-  capture_ = 0;
-}
-
 Hwnd WindowSystem::capture() const {
   std::lock_guard<std::mutex> g(mutex_);
   return capture_;

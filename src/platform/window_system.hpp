@@ -111,13 +111,13 @@ class WindowSystem : public InputSink {
   bool enable_window(Hwnd window, bool enable);
   bool is_enabled(Hwnd window) const;
 
-  // Mouse capture: while set, the mouse input of the capture window's top-level window goes to
-  // it wherever the pointer is (a pressed control keeps the moves and the release).
-  Hwnd set_capture(Hwnd window);  // returns the previous capture
-  void release_capture();
+  // Mouse capture: a window a mouse button went down in keeps the moves and the release of
+  // its top-level window wherever the pointer is, until a button is released (a pressed
+  // control clicks only when released over itself). The window holding it, or 0.
   Hwnd capture() const;
 
-  // Keys the display holds down now (modifiers included), from the key input so far.
+  // Keys the display holds down now (modifiers included), from the key input so far. A
+  // window handling a key message reads the modifiers of that key from its lparam instead.
   bool key_down(uint32_t virtual_key) const;
 
   // Dialog navigation for the top-level window `dialog` (the message loop asks it first when

@@ -5,8 +5,10 @@
 #include <thread>
 
 #include "drawing_fixture.hpp"
+#include "numerics/stringlib.hpp"
 #include "platform/sync.hpp"
 #include "platform/thread_id.hpp"
+#include "toolkit/buttons.hpp"
 #include "toolkit/controls.hpp"
 #include "toolkit/text.hpp"
 
@@ -168,6 +170,140 @@ TEST_F(Guikit, LinesDrawInTheCurrentColour) {
   guikit::setbkcolor(0x112233);
   guikit::clearviewport();
   EXPECT_EQ(pixel(15, 10), 0x112233u);
+}
+
+TEST_F(Guikit, OpenFileOnA512CharacterFolderVariableReturnsThePathBlankPadded) {
+  std::string name = stringlib::fixed("C:\\data\\", 512);
+  dialogs.script_file("C:\\data\\model.dat");
+  ASSERT_TRUE(guikit::dlgopenfile(name, "Data files", "*.dat"));
+  EXPECT_EQ(name, stringlib::fixed("C:\\data\\model.dat", 512));
+  const auto shown = dialogs.shown_files();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].initial_folder, "C:\\data\\");
+  EXPECT_EQ(shown[0].title, " File");
+  ASSERT_EQ(shown[0].filters.size(), 2u);
+  EXPECT_EQ(shown[0].filters[0].name, "Data files");
+}
+
+TEST_F(Guikit, FileDialogPassesTheDescriptionOnlyWithAnExtension) {
+  struct Case {
+    const char* name;
+    guikit::Text description, extension, title;
+    size_t filters;
+    const char* first;
+    const char* shown_title;
+  };
+  const Case cases[] = {
+      {"both", "Data   ", "*.dat  ", std::nullopt, 2, "Data", " File"},
+      {"extension", std::nullopt, "*.dat", "Pick one   ", 2, "*.datfiles", "Pick one"},
+      {"description", "Data", std::nullopt, std::nullopt, 1, "All Files", " File"},
+      {"blank extension", "Data", "   ", std::nullopt, 1, "All Files", " File"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs.clear();
+    std::string name(20, ' ');
+    EXPECT_FALSE(guikit::dlgopenfile(name, c.description, c.extension, c.title));
+    const auto shown = dialogs.shown_files();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].filters.size(), c.filters);
+    EXPECT_EQ(shown[0].filters[0].name, c.first);
+    EXPECT_EQ(shown[0].title, c.shown_title);
+  }
+  dialogs.clear();
+  std::string name = "report.txt";
+  EXPECT_FALSE(guikit::dlgsavefile(name));
+  EXPECT_EQ(dialogs.shown_files().at(0).title, "Save File");
+}
+
+TEST_F(Guikit, CancelledFileDialogLeavesTheVariableAsItWas) {
+  std::string full = "abcdefgh";  // fills its variable: the dialog is shown "abcdefg"
+  dialogs.script_file(std::nullopt);
+  EXPECT_FALSE(guikit::dlgopenfile(full));
+  EXPECT_EQ(full, "abcdefgh");
+  EXPECT_EQ(dialogs.shown_files().at(0).initial_name, "abcdefg");
+  dialogs.script_file("/too/long/for/it");
+  EXPECT_FALSE(guikit::dlgopenfile(full));
+  EXPECT_EQ(full, "abcdefgh");
+  std::string empty;
+  EXPECT_FALSE(guikit::dlgopenfile(empty));
+}
+
+TEST_F(Guikit, RequestTextPadsTheAnswerAndLeavesTheVariableOnCancel) {
+  std::string text = "old       ";
+  dialogs.script_text("brand new text");
+  ASSERT_TRUE(guikit::dlgrequesttext(text));
+  EXPECT_EQ(text, "brand new ");  // cut to the variable's length
+  dialogs.script_text("new");
+  ASSERT_TRUE(guikit::dlgrequestpassword(text, "Password", "Give it"));
+  EXPECT_EQ(text, "new       ");
+  dialogs.script_text(std::nullopt);
+  EXPECT_FALSE(guikit::dlgrequesttext(text, "T"));
+  EXPECT_EQ(text, "new       ");
+  const auto shown = dialogs.shown_texts();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].title, "Input Requested");
+  EXPECT_TRUE(shown[0].has_prompt);
+  EXPECT_EQ(shown[0].prompt, "");
+  EXPECT_EQ(shown[0].initial, "old");
+  EXPECT_FALSE(shown[0].password);
+  EXPECT_TRUE(shown[1].password);
+  EXPECT_EQ(shown[1].initial, "brand new");
+}
+
+TEST_F(Guikit, SelectionAnswersOneBasedOrMinusOne) {
+  const std::vector<std::string> options{"linear   ", "quadratic", "cubic    "};
+  dialogs.script_selection(0);
+  EXPECT_EQ(guikit::dlgrequestselection(options), 1);
+  dialogs.script_selection(2);
+  EXPECT_EQ(guikit::dlgrequestselection(options, "Model"), 3);
+  dialogs.script_selection(std::nullopt);
+  EXPECT_EQ(guikit::dlgrequestselection(options), -1);
+  EXPECT_EQ(dialogs.shown_selections().at(0).options,
+            (std::vector<std::string>{"linear", "quadratic", "cubic"}));
+}
+
+TEST_F(Guikit, CaptionsKeepTheirBlanksUnlessTrimmed) {
+  const int32_t id = guikit::createbutton(10, 10, 60, 20, "Go   ", nullptr);
+  EXPECT_EQ(system.text(gk::GetControl(*rec_, gk::kKindButton, id)), "Go");
+  guikit::setbuttontext(id, "Stop  ");
+  EXPECT_EQ(system.text(gk::GetControl(*rec_, gk::kKindButton, id)), "Stop  ");
+  guikit::setbuttontext(id, "Stop  ", true);
+  EXPECT_EQ(system.text(gk::GetControl(*rec_, gk::kKindButton, id)), "Stop");
+  EXPECT_TRUE(guikit::getbuttonposition(id));
+  guikit::setbuttonvisible(id, false);
+  EXPECT_FALSE(system.is_visible(gk::GetControl(*rec_, gk::kKindButton, id)));
+  const int32_t radio = guikit::createradiobutton_nohandler(10, 40, 60, 20, "r");
+  guikit::radiobuttonsetchecked(radio, true);
+  EXPECT_EQ(gk::radiobuttonischecked(radio), 1);
+  guikit::radiobuttonsetchecked(radio, false);
+  EXPECT_EQ(gk::radiobuttonischecked(radio), 0);
+}
+
+TEST_F(Guikit, TextWidthTrimsByDefault) {
+  guikit::settextstyle(1, 0, 14);
+  EXPECT_EQ(guikit::textwidth("ab   "), gk::textwidth("ab"));
+  EXPECT_EQ(guikit::textwidth("ab   ", false), gk::textwidth("ab   "));
+}
+
+using GuikitWindows = toolkit_test::HeadlessToolkit;
+
+TEST_F(GuikitWindows, LaterWindowsReuseTheFlagsLastGiven) {
+  guikit::reset();
+  ASSERT_EQ(guikit::initwindow(100, 80, "first", 0, 0, true, false), 0);
+  ASSERT_EQ(guikit::initwindow(100, 80), 1);  // no flags: double buffered, no exit on close
+  EXPECT_EQ(gk::getcurrentwindow(), 1);
+  EXPECT_EQ(record(0)->double_buffer.load(), 1);
+  EXPECT_EQ(record(1)->double_buffer.load(), 1);
+  EXPECT_EQ(record(1)->exit_on_close.load(), 0);
+  EXPECT_EQ(system.text(handle(1)), guikit::kDefaultTitle);
+  ASSERT_EQ(guikit::initwindow(100, 80, "     "), 2);  // blank: no caption
+  EXPECT_NE(system.style(handle(2)) & platform::kStyleCaption, platform::kStyleCaption);
+  guikit::closewindow();  // every window
+  EXPECT_EQ(gk::isvalidwindow(0), 0);
+  EXPECT_EQ(gk::isvalidwindow(1), 0);
+  EXPECT_EQ(gk::isvalidwindow(2), 0);
+  guikit::reset();
 }
 
 }  // namespace

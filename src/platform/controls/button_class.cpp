@@ -108,15 +108,23 @@ void paint_box(Page& page, const Rect& box, bool radio, bool checked, bool enabl
     }
     return;
   }
-  // A circle of radius 6 around the box's centre: the upper-left half shadowed, the rest lit.
+  // A sunken circle around the box's centre (6, 6): by squared distance d from it, the
+  // outer ring (25 < d <= 42) is shadow at the upper left and highlight at the lower right,
+  // the inner ring (12 < d <= 25) dark shadow and light, the inside the field colour, and a
+  // checked button has a dot (d <= 4).
   const int cx = box.left + 6, cy = box.top + 6;
   for (int y = box.top; y < box.bottom; ++y)
     for (int x = box.left; x < box.right; ++x) {
       const int dx = x - cx, dy = y - cy, d = dx * dx + dy * dy;
-      if (d > 36 || !clip.contains(x, y) || !page.contains(x, y)) continue;
+      if (d > 42 || !clip.contains(x, y) || !page.contains(x, y)) continue;
+      const bool upper_left = dx + dy < 0;
       Pixel p = inside;
-      if (d > 20) p = dx + dy < 0 ? cp::kShadow : cp::kHighlight;
-      if (checked && d <= 4) p = mark;
+      if (d > 25)
+        p = upper_left ? cp::kShadow : cp::kHighlight;
+      else if (d > 12)
+        p = upper_left ? cp::kDarkShadow : cp::kLight;
+      else if (checked && d <= 4)
+        p = mark;
       page.at(x, y) = p;
     }
 }
@@ -196,7 +204,6 @@ int64_t button_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_
     case kMsgLButtonDown:
     case kMsgLButtonDblClk:
       if (kind_of(system.style(window)) == kBsGroupBox) return 0;
-      system.set_capture(window);
       system.set_focus(window);
       state_of(system, window)->tracking = true;
       set_pushed(system, window, true);
@@ -212,7 +219,6 @@ int64_t button_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_
       auto s = state_of(system, window);
       if (!s->tracking) return 0;
       s->tracking = false;
-      system.release_capture();
       const bool over = system.client_rect(window).contains(point_x(lp), point_y(lp));
       set_pushed(system, window, false);
       if (over) click(system, window);

@@ -198,7 +198,6 @@ int64_t scroll_bar_proc(WindowSystem& system, Hwnd window, uint32_t message, uin
       const int32_t a = along(system, window, lp);
       const Part p = part_at(l, a);
       if (p == Part::None) return 0;
-      system.set_capture(window);
       s->pressed = p;
       if (p == Part::Thumb) {
         s->grab = a - l.thumb_start;
@@ -223,7 +222,6 @@ int64_t scroll_bar_proc(WindowSystem& system, Hwnd window, uint32_t message, uin
       if (s->pressed == Part::None) return 0;
       const Part p = s->pressed;
       s->pressed = Part::None;
-      system.release_capture();
       system.invalidate(window, nullptr);
       if (p == Part::Thumb) notify(system, window, kSbThumbPosition, s->track_pos);
       notify(system, window, kSbEndScroll);
