@@ -7,6 +7,7 @@ namespace platform::control_paint {
 
 void fill(Page& page, const Rect& r, Pixel p, const Rect& clip) {
   const Rect a = intersect(intersect(r, clip), Rect{0, 0, page.width(), page.height()});
+  if (a.empty()) return;  // disjoint rectangles intersect with left > right
   for (int y = a.top; y < a.bottom; ++y) std::fill(page.row(y) + a.left, page.row(y) + a.right, p);
 }
 
