@@ -3,9 +3,12 @@
 #include <algorithm>
 
 #include "common/common_data.hpp"
+#include "common/globals.hpp"
 #include "engine/sharc_objective.hpp"
+#include "engine/sharc_pass.hpp"
 #include "engine/sharc_stats.hpp"
 #include "engine/sharc_tval.hpp"
+#include "model/funct.hpp"
 #include "numerics/eigen_cond_index.hpp"
 
 namespace sharc_mod {
@@ -49,6 +52,92 @@ void final_statistics(const Arguments& a, VecView<const double> best, int32_t nf
   }
   double f = 0.0;
   funcs(x, cview(a.y), a.yf, cview(a.sig), a.nx, a.n, a.mode, best, a.np, f);
+}
+
+// ---- 6. final stage ----------------------------------------------------------------------
+void Cascade::final_stage(FinalEntry entry) {
+  FVector<double> resid(n_);
+  if (entry == FinalEntry::WithMarq) {
+    // 6.1
+    stage_limit.store(101);
+    for (int32_t i = 1; i <= np_; ++i) {
+      common_data::pfinal(i) = best_(i);
+      a_.p(i) = best_(i);
+      a_.se(i) = 0.0;
+      a_.cl(i) = 0.0;
+    }
+    common_data::fssqr = best_sum_;
+    copy(best_, x_);
+    int32_t wcode = run_->mode >= 1 && run_->mode <= 4 ? run_->mode : 0;
+    fx_ = best_sum_;
+    // 6.2: a time-out keeps the status word of the last gn_main or varmetric for marq.
+    poll_clock();
+    if (!time_ran_out()) status_ = 0;
+    copy(best_, x_);
+    // 6.3
+    funct::fun(MatView<const double>(a_.x.data(), n_, a_.nx, a_.x.ld()), cview(a_.y), cv(x_), np_,
+               a_.nx, n_, run_->mode, a_.yf, cview(a_.sig), fx_);
+    common_data::fssqr = fx_;
+    publish_data(a_);
+    for (int32_t i = 1; i <= np_; ++i) {
+      common_data::pfinal(i) = best_(i);
+      a_.p(i) = best_(i);
+    }
+    // 6.4
+    FMatrixD<double> xw(n_, a_.nx), w1(np_, np_), w2(np_, np_);
+    FVector<double> yw(n_);
+    for (int32_t i = 1; i <= n_; ++i) {
+      for (int32_t j = 1; j <= a_.nx; ++j) xw(i, j) = a_.x(i, j);
+      yw(i) = a_.y(i);
+      common_data::xd(i) = xw(i, 1);
+      common_data::yd(i) = yw(i);
+    }
+    for (int32_t i = 1; i <= np_; ++i) x_(i) = common_data::pfinal(i);
+    ny = 1;
+    int32_t nx = a_.nx, zero1 = 0, zero2 = 0, control = 10, iopt = globals::iopt;
+    double fscale = 1.1 * fx_;
+    st_.marq(MarqCall{n_, nx, ny, np_,
+                      MatView<double>(xw.data(), n_, a_.nx, xw.ld()), yw.view(), a_.yf, zero1,
+                      MatView<double>(w1.data(), np_, np_, w1.ld()),
+                      MatView<double>(w2.data(), np_, np_, w2.ld()), wcode, a_.sig, v(x_),
+                      run_->lo.view(np_), run_->hi.view(np_), a_.se, a_.cl, a_.res17, fscale, control, fx_, zero2, iopt,
+                      status_});
+  }
+  // 6.5: the final vector is the best vector; marq leaves its fitted values and results.
+  copy(best_, x_);
+  for (int32_t i = 1; i <= np_; ++i) {
+    a_.p(i) = best_(i);
+    common_data::pfinal(i) = best_(i);
+  }
+  for (int32_t i = 1; i <= n_; ++i) common_data::ydf(i) = a_.yf(i);
+  funct::fun(MatView<const double>(a_.x.data(), n_, a_.nx, a_.x.ld()), cview(a_.y), cv(x_), np_,
+             a_.nx, n_, run_->mode, a_.yf, cview(a_.sig), fx_);
+  double final_sum = 0.0;
+  for (int32_t i = 1; i <= n_; ++i) {
+    resid(i) = a_.y(i) - a_.yf(i) + 1e-12;
+    final_sum += resid(i) * resid(i);
+  }
+  common_data::fssqr = final_sum;
+  publish_x(a_);
+  show_best();
+  // 6.6
+  const bool first_pass_difficult =
+      globals::iopt == 3 && globals::iopt2 != -1 && a_.bpostrun == 0;
+  display_.finish(!first_pass_difficult);
+  // 6.7
+  final_statistics(a_, cv(best_), nfixed_, final_sum);
+  // 6.8
+  a_.ssq = final_sum;
+  common_data::fssqr = final_sum;
+  for (int32_t i = 1; i <= n_; ++i) {
+    common_data::yres(i) = resid(i);
+    common_data::ysig(i) = a_.sig(i);
+  }
+  for (int32_t i = 1; i <= np_; ++i) {
+    common_data::pfinal(i) = best_(i);
+    a_.p(i) = best_(i);
+  }
+  poll_clock();
 }
 
 }  // namespace sharc_mod
