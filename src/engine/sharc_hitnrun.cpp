@@ -257,7 +257,14 @@ void hitnrun(RunState& rs,
   const double threshold = kThresholdFactor * fmin;
   Vec x0;
   for (int32_t i = 1; i <= n; ++i) x0(i) = x(i);
-  HitAndRun search(rs, n, false, r, rs.lo_view(), rs.hi_view(), x0, fmin);
+  HitAndRun search(rs,
+                   n,
+                   false,
+                   r,
+                   VecView<const double>(rs.lo.data(), n),
+                   VecView<const double>(rs.hi.data(), n),
+                   x0,
+                   fmin);
   // Step 2.
   search.run(step, maxit);
   // Step 3.

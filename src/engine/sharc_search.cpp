@@ -150,18 +150,11 @@ void Simplex::shrink(int32_t l) {
 
 bool Simplex::iterate() {
   const int32_t nv = n_ + 1;
-  // Step 1: worst h, best l (lowest index on ties), second-worst s: from l, the largest value
-  // strictly below the worst.
-  int32_t h = 1;
-  int32_t l = 1;
-  for (int32_t v = 2; v <= nv; ++v) {
-    if (f_(v) > f_(h)) h = v;
-    if (f_(v) < f_(l)) l = v;
-  }
-  int32_t s = l;
-  for (int32_t v = 1; v <= nv; ++v) {
-    if (f_(v) < f_(h) && f_(v) > f_(s)) s = v;
-  }
+  // Step 1.
+  int32_t h = 0;
+  int32_t s = 0;
+  int32_t l = 0;
+  simplex_order(VecView<const double>(f_.data(), nv), nv, h, s, l);
   const double fl = f_(l);
   const double fs = f_(s);
 
@@ -290,7 +283,11 @@ void Simplex::refine_best() {
   double fbest = f_(l);
   probe(fbest);
   double moved = 1.0;
-  pbounds3(x_, n_, rs_.lo_view(), rs_.hi_view(), moved);
+  pbounds3(x_,
+           n_,
+           VecView<const double>(rs_.lo.data(), n_),
+           VecView<const double>(rs_.hi.data(), n_),
+           moved);
   // A vector the bounds rule moved is evaluated again: its old value is not its own.
   if (moved != 1.0) fbest = eval_x();
 
@@ -338,6 +335,19 @@ bool moved_by_steps(const Point& newx, const Point& xbefore, const Point& delta,
 }
 
 }  // namespace
+
+void simplex_order(VecView<const double> f, int32_t nv, int32_t& h, int32_t& s, int32_t& l) {
+  h = 1;
+  l = 1;
+  for (int32_t v = 2; v <= nv; ++v) {
+    if (f(v) > f(h)) h = v;
+    if (f(v) < f(l)) l = v;
+  }
+  s = l;
+  for (int32_t v = 1; v <= nv; ++v) {
+    if (f(v) < f(h) && f(v) > f(s)) s = v;
+  }
+}
 
 void simplex(
     RunState& rs, VecView<double> x, int32_t n, double& fmin, double scale, int32_t maxit) {

@@ -32,6 +32,12 @@ namespace sharc_mod {
 void simplex(
     RunState& rs, VecView<double> x, int32_t n, double& fmin, double scale, int32_t maxit = 500);
 
+// Step 1 of a simplex iteration over the vertex values f(1..nv): the worst vertex h (largest
+// value) and the best l (smallest), the lowest index winning ties in both; the second-worst s:
+// starting from l, the vertex with the largest value strictly below f(h) (lowest index on
+// ties), l when no value lies below f(h). So values (5, 5, 1) give h = 1 and s = l = 3.
+void simplex_order(VecView<const double> f, int32_t nv, int32_t& h, int32_t& s, int32_t& l);
+
 // Hooke-Jeeves search from x.
 //   x       in   start point (not changed)
 //   endpt   out  the point found, or x when nothing below fmin was found

@@ -147,6 +147,29 @@ TEST_F(SharcSearch, SimplexStartsFromTheStatedVertices) {
   EXPECT_EQ(funct::fun_count, 3 + 1);  // three vertices, then the check above
 }
 
+TEST(SharcSimplexOrder, TiesGoToTheLowestIndexAndSecondWorstLiesStrictlyBelow) {
+  struct Case {
+    std::vector<double> f;
+    int32_t h, s, l;
+  };
+  const Case cases[] = {
+      {{5, 5, 1}, 1, 3, 3},     // tied worst: nothing strictly between, so s is l
+      {{5, 3, 3, 1}, 1, 2, 4},  // tied second-worst: the lower index
+      {{2, 7, 7, 1}, 2, 1, 4},  // the largest value below the tie
+      {{1, 1, 1}, 1, 1, 1},
+      {{1, 4, 2}, 2, 3, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.f));
+    int32_t h = 0, s = 0, l = 0;
+    const int32_t nv = static_cast<int32_t>(c.f.size());
+    sharc_mod::simplex_order(VecView<const double>(c.f.data(), nv), nv, h, s, l);
+    EXPECT_EQ(h, c.h);
+    EXPECT_EQ(s, c.s);
+    EXPECT_EQ(l, c.l);
+  }
+}
+
 TEST_F(SharcSearch, HookeWithEpsAtLeastRhoEvaluatesOnlyTheStart) {
   const std::vector<double> x = {1.0, 0.3};
   const double f0 = objective(x);
