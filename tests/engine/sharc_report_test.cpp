@@ -124,6 +124,23 @@ TEST_F(Report, BothLayoutsMatchTheGoldenFilesLineByLine) {
   EXPECT_EQ(text.scratch, golden("report_scratch.txt"));
 }
 
+TEST_F(Report, RunsRowsAppearOnlyForLengthsThatOccur) {
+  sharc_mod::FitResult fit;
+  sharc_mod::PostFit st;
+  fixed_fit(fit, st);
+  // Rises of 3, 1 and falls of 1, 1: no run of length 2, the longest of length 3.
+  const double r[] = {1, 2, 3, 4, 3, 4, 3};
+  fit.runs = sharc_mod::RunsTest();
+  sharc_mod::runs_statistic(VecView<const double>(r, 7), 7, fit.runs);
+  const std::vector<std::string> lines = sharc_mod::report_text(fit, st, true).results;
+  size_t at = 0;
+  while (lines[at].find("LENGTH") == std::string::npos) ++at;
+  std::vector<std::string> rows;
+  for (++at; !lines[at].empty(); ++at) rows.push_back(lines[at].substr(0, 26));
+  EXPECT_EQ(rows,
+            (std::vector<std::string>{"      1                 3.", "      3                 1."}));
+}
+
 TEST_F(Report, ANumberedModelPrintsItsOwnText) {
   globals::nmdl = 4;
   common_udf::cmdl = stringlib::fixed("  y = a + b*exp(-c*x)", common_udf::len_text);
