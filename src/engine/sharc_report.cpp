@@ -254,42 +254,44 @@ std::filesystem::path scratch_path() {
 bool report_read_back(const std::filesystem::path& path, const std::string& date) {
   units::ScopedUnit unit(path.string(), units::Mode::Read);
   if (!unit.ok()) return false;
+  // Lines are read as 220-character records (longer ones cut).
   std::string line;
-  if (unit.read_line(line) != units::ReadStatus::Ok) return false;
-  auto cut = [](const std::string& s) { return stringlib::fixed(s, globals::len_line); };
+  auto next = [&] {
+    if (unit.read_line(line) != units::ReadStatus::Ok) return false;
+    globals::cline = stringlib::fixed(line, globals::len_line);
+    return true;
+  };
+  if (!next()) return false;
+  // The summary, cut so that the three closing lines still fit in the buffer; the first line
+  // is the empty one that starts the scratch copy.
+  std::string msge = stringlib::trim(globals::cline);
+  std::vector<std::string> summary;
+  while (int32_t(summary.size()) < globals::max_lines - 3 && next() &&
+         stringlib::s_indexi(globals::cline.substr(0, 80), "NUMBER") == 0) {
+    msge = stringlib::trim(stringlib::fixed(msge + "\r\n" + globals::cline, globals::len_message));
+    summary.push_back(globals::cline);
+  }
+  if (summary.empty()) return false;  // stale buffers must not pass for this run's report
   const std::string blank(globals::len_line, ' ');
   globals::sline3.fill(blank);
   globals::sline5.fill(blank);
-  globals::nlines3 = 0;
-  globals::cline = cut(line);
-  std::string msge = stringlib::trim(globals::cline);
-  // The summary, cut so that the three closing lines still fit in the buffer.
-  const int32_t max_summary = globals::max_lines - 3;
-  for (int32_t k = 1; k <= max_summary; ++k) {
-    if (unit.read_line(line) != units::ReadStatus::Ok) break;
-    globals::cline = cut(line);
-    if (stringlib::s_indexi(globals::cline.substr(0, 80), "NUMBER") > 0) break;
-    msge = stringlib::trim(stringlib::fixed(msge + "\r\n" + globals::cline, globals::len_message));
-    globals::sline3(k) = globals::cline;
-    globals::nlines3 = k;
-  }
+  globals::nlines3 = int32_t(summary.size());
+  for (int32_t k = 1; k <= globals::nlines3; ++k) globals::sline3(k) = summary[size_t(k - 1)];
   const std::string saved = "Saved in file: " + stringlib::trim(globals::output_file_name);
-  msge = stringlib::fixed(msge + "\n" + saved, globals::len_message);
-  globals::msge = msge;
-  globals::sline3(globals::nlines3 + 1) = cut(saved);
-  globals::sline3(globals::nlines3 + 3) = cut("Date Saved: " + date);
+  globals::msge = stringlib::fixed(msge + "\n" + saved, globals::len_message);
+  globals::sline3(globals::nlines3 + 1) = stringlib::fixed(saved, globals::len_line);
+  globals::sline3(globals::nlines3 + 3) =
+      stringlib::fixed("Date Saved: " + date, globals::len_line);
   globals::nlines3 += 3;
   // The listing: the lines after its title (at most 61, since the title is one of the 62).
   globals::nlines5 = 0;
   bool title = false;
-  for (int32_t k = 1; k <= globals::max_lines; ++k) {
-    if (unit.read_line(line) != units::ReadStatus::Ok) break;
-    globals::cline = cut(line);
-    if (!title) {
+  for (int32_t k = 1; k <= globals::max_lines && next(); ++k) {
+    if (title) {
+      globals::sline5(++globals::nlines5) = globals::cline;
+    } else {
       title = stringlib::s_indexi(globals::cline.substr(0, 50), "YCALC") > 0;
-      continue;
     }
-    globals::sline5(++globals::nlines5) = globals::cline;
   }
   return true;
 }

@@ -48,8 +48,8 @@ ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete
 // Reads the scratch copy at `path` back into the report buffers: globals::msge, the summary in
 // sline3/nlines3 (its lines up to the first residual-sign count, at most 59, then "Saved in
 // file: ...", a blank line and "Date Saved: " with `date`) and the listing in sline5/nlines5
-// (the lines after its title). Every buffer starts blank. False, with the buffers untouched,
-// when the file cannot be opened or holds no line.
+// (the lines after its title). Every buffer starts blank. False, with the report buffers
+// untouched, when the file cannot be opened or holds no summary line.
 bool report_read_back(const std::filesystem::path& path, const std::string& date);
 
 // The whole report of one fit, after postfit_statistics: both files, the check of a

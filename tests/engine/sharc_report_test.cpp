@@ -305,11 +305,12 @@ class ReadBack : public enginetest::StatsFixture {
   }
 };
 
-TEST_F(ReadBack, AMissingOrEmptyScratchCopyLeavesTheBuffersAsTheyWere) {
+TEST_F(ReadBack, AScratchCopyWithoutSummaryLeavesTheBuffersAsTheyWere) {
   globals::nlines3 = 5;
   globals::sline3(1) = "kept";
   EXPECT_FALSE(sharc_mod::report_read_back(dir.file("tempor.txt"), "d"));
   EXPECT_FALSE(sharc_mod::report_read_back(scratch({}), "d"));
+  EXPECT_FALSE(sharc_mod::report_read_back(scratch({"", " NUMBER OF POSITIVE RESIDUALS"}), "d"));
   EXPECT_EQ(globals::nlines3, 5);
   EXPECT_EQ(globals::sline3(1), "kept");
 }
