@@ -58,9 +58,10 @@ struct PostFit {
   std::string date;              // 30 characters, left-adjusted
 };
 
-// Steps 1 to 11: the statistics, in order. Changes fit.sigy (weights below 2 become 1) and,
-// unless the guard of a zero residual sum applies, fit.ase (magnitudes, clamped) and fit.pval.
-// Writes common_data::ctau and the residual plot's ranges and row numbers.
+// Steps 1 to 11: the statistics, in order. Unless the residuals sum to zero (the MIC is then
+// -4.503599727262001e19), it changes fit.ase (magnitudes, clamped), fit.pval and fit.sigy
+// (weights below 2 become 1). Writes common_data::ctau and the residual plot's ranges and row
+// numbers.
 PostFit postfit_statistics(FitResult& fit);
 
 // The mark of a listing row: "[Influential]" when |studres| > tau, else "[Suspect]" when the
