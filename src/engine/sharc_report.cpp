@@ -242,7 +242,7 @@ bool write_file(const std::filesystem::path& path, const std::vector<std::string
   for (const std::string& l : lines) {
     if (!units::write_line(unit.unit(), l)) return false;
   }
-  return true;
+  return units::flush(unit.unit());
 }
 
 std::filesystem::path scratch_path() {

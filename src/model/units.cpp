@@ -127,6 +127,17 @@ bool write_line(int32_t unit, std::string_view text) {
   return static_cast<bool>(out);
 }
 
+bool flush(int32_t unit) {
+  Table& t = table();
+  std::lock_guard<std::mutex> hold(t.lock);
+  if (unit < 1 || unit > max_unit || !t.units[unit] || t.units[unit]->mode == Mode::Read) {
+    return false;
+  }
+  std::fstream& out = t.units[unit]->stream;
+  out.flush();
+  return static_cast<bool>(out);
+}
+
 void set_start_directory(std::filesystem::path dir) {
   Table& t = table();
   std::lock_guard<std::mutex> hold(t.lock);

@@ -50,6 +50,9 @@ bool is_connected(int32_t unit);
 ReadStatus read_line(int32_t unit, std::string& line);
 // Writes text and a line end; false when the unit is not open for writing or the write fails.
 bool write_line(int32_t unit, std::string_view text);
+// Hands what was written so far to the file; false when the unit is not open for writing or
+// the file refused it (a full disk shows here, not at close).
+bool flush(int32_t unit);
 
 // Folder in which relative file names are opened; empty (the default) is the process's working
 // directory at the time of the open.

@@ -246,6 +246,15 @@ TEST_F(ReportRun, AScratchFileThatCannotBeWrittenEndsTheRunAndKeepsTheOldReport)
   EXPECT_EQ(globals::nlines3, 0);  // the buffers are not touched
 }
 
+TEST_F(ReportRun, AFullDiskIsAWriteFailureAndTheOldReportStays) {
+  std::ofstream(results_path()) << "old report\n";
+  std::filesystem::create_symlink("/dev/full", results_path() + ".part");
+  expect_failure("There is an error in writing to data file #2.",
+                 "OUTPUT DATA FILE - Fatal error!");
+  EXPECT_EQ(dir.read("Decay.TXT"), "old report\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
+}
+
 TEST_F(ReportRun, AResultsFileThatCannotBeWrittenEndsTheRunAndLeavesNoScratchFile) {
   globals::input_file_name = stringlib::fixed(dir.file("gone/Decay.DAT"), globals::len_file_name);
   expect_failure("There is an error in writing to data file #2.",

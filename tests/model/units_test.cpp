@@ -93,6 +93,21 @@ TEST_F(Units, AppendKeepsEarlierLines) {
   EXPECT_EQ(dir_.read("log.txt"), "one\ntwo\n");
 }
 
+TEST_F(Units, FlushReportsAFileThatRefusesTheWrite) {
+  int32_t u = 0;
+  ASSERT_EQ(units::open_free(u, "ok.txt", units::Mode::Write), 0);
+  EXPECT_TRUE(units::write_line(u, "kept"));
+  EXPECT_TRUE(units::flush(u));
+  EXPECT_EQ(dir_.read("ok.txt"), "kept\n");
+  units::close(u);
+  EXPECT_FALSE(units::flush(u));
+  // A device that is always full takes the line into the buffer and fails when it is handed on.
+  ASSERT_EQ(units::open_free(u, "/dev/full", units::Mode::Write), 0);
+  EXPECT_TRUE(units::write_line(u, "lost"));
+  EXPECT_FALSE(units::flush(u));
+  units::close(u);
+}
+
 TEST_F(Units, ConcurrentOpensNeverShareAUnit) {
   dir_.write("f.txt", "x\n");
   constexpr int kThreads = 4;
