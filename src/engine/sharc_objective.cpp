@@ -210,7 +210,7 @@ void RunState::f1dim2(int32_t i, VecView<const double> x, double& yfi, double& f
   FArray<double, max_params> xt;
   for (int32_t k = 1; k <= n; ++k) xt(k) = x(k);
   func(xt.view(n), n, fval);
-  yfi = yf_(i);
+  yfi = i >= 1 && i <= n_ ? yf_(i) : kClampLimit;  // a row outside the data reads nothing
 }
 
 ObjectiveFn RunState::f1dim_fn() {

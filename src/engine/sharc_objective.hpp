@@ -95,7 +95,8 @@ class RunState {
   void func(VecView<double> p, int32_t np, double& fval);
   // fval := objective of x(1..n); x is not changed (func works on a copy).
   void f1dim(VecView<double> x, int32_t n, double& fval);
-  // As f1dim, and yfi := fitted value of row i after the evaluation (row i in 1..rows()).
+  // As f1dim, and yfi := fitted value of row i after the evaluation (L for a row i outside
+  // 1..rows()).
   void f1dim2(int32_t i, VecView<const double> x, double& yfi, double& fval, int32_t n);
   // f1dim bound to this state, for methods that take the objective as a procedure.
   ObjectiveFn f1dim_fn();

@@ -106,6 +106,8 @@ TEST_F(SharcObjective, F1dimWorksOnACopy) {
   EXPECT_EQ(p[0], 9.8);
   EXPECT_EQ(f2, f);
   EXPECT_NEAR_REL(yfi, 5.0 * std::exp(-0.4 * 3), kRel);
+  state_->f1dim2(kRows + 1, VecView<const double>(p.data(), 2), yfi, f2, 2);
+  EXPECT_EQ(yfi, kClampLimit);
 
   // The procedure form hands to methods that take the objective as an argument.
   sharc_mod::ObjectiveFn fn = state_->f1dim_fn();
