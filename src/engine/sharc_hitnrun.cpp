@@ -33,11 +33,11 @@ constexpr double kOwnOffset = 1e-6;  // hitnrun2's index offset e
 // entry after it, k + 1 <= 60, stays inside the table.
 int32_t draw_position() {
   int32_t k = runtime_rng::integer(0, std::numeric_limits<int32_t>::max());
-  while (k > kDraws - 1) k /= 20;
+  while (k > kHitTableSize - 1) k /= 20;
   return k == 0 ? 1 : k;
 }
 
-// The two searches share this loop; hitnrun2 (OwnTable) differs where `own_` is tested.
+// The two searches share this loop; hitnrun2 (own_table) differs where `own_` is tested.
 class HitAndRun {
  public:
   HitAndRun(RunState& rs,
