@@ -45,7 +45,7 @@ bool Cascade::error_check() {
 // - The cycle bound is fixed when the loop starts (stage limit - progress base: 89 with the
 //   stage code 91, 100 without one); a stage limit raised to 101 inside the loop changes the
 //   percentage and the stage tests, not the bound. The "cycle = 90" end therefore matters only
-//   without a stage code.
+//   when the bound exceeds 89: without a stage code, or with one above 91.
 // - The settling ring starts cleared; the mean of its three sums is tested each time the third
 //   position has been written (after the 3rd, 6th, ... recorded cycle), never on a ring that
 //   still holds cleared entries.
