@@ -510,3 +510,23 @@ TEST_F(CascadeTest, CancelButtonClickedDuringOpening) {
 }
 
 }  // namespace
+
+namespace {
+
+// On a Restart the vector is pulled into its bounds after the opening's constrained stage: the
+// next stage starts from the moved vector with the doubled sum.
+TEST_F(CascadeTest, RestartPullsTheVectorIntoItsBounds) {
+  Pass pass;
+  globals::iopt = 1;
+  pass.first = 0;
+  pass.bpostrun = 1;
+  pass.p = {200.0, 0.25};  // above the upper bound 100: the rule moves it to 0.5 * 100
+  StageRecorder rec;
+  pass.run();
+  const int at = rec.index_of("hooke", 1);
+  ASSERT_EQ(rec.calls[at - 1].name, "vmsqp");
+  EXPECT_EQ(rec.calls[at].x1, 50.0);
+  EXPECT_EQ(rec.calls[at].fin, 2.0 * rec.calls[rec.index_of("a23mrt")].fin);
+}
+
+}  // namespace
