@@ -64,9 +64,12 @@ void curvature(const Model& md, int32_t mode, VecView<double> p, VecView<double>
   FVector<double> yfit(m), w(m, 1.0);
   double q = 0.0;
   int32_t counter = mode;
-  // Step 1: sums are normalised by the sum at p, so that f(p) = 1.
+  // Step 1: sums are normalised so that f(p) = 1. The offset 1e-15 is added to the sum at p as
+  // well: (S + 1e-15) / S0 alone would read 1e-15 / S0 as curvature when S0 is small (an inert
+  // parameter of a close fit would take almost all the influence).
   double s0 = 0.0;
   funy(md, p, mode, yfit.view(), w.view(), s0, q, counter);
+  s0 += 1e-15;
   auto f_at = [&](int32_t j, double value) {
     const double pj = p(j);
     p(j) = value;

@@ -18,6 +18,7 @@
 #include "numerics/nrutil.hpp"
 #include "numerics/robustwt.hpp"
 #include "numerics/runtime_rng.hpp"
+#include "optimizers/marq_mod.hpp"
 #include "optimizers/marq_parts.hpp"
 
 namespace marq_mod {
@@ -130,6 +131,7 @@ void funy(MatView<const double> x,
           double& ssq,
           double& q,
           int32_t& counter) {
+  ++funy_count;
   thread_local FunyWork wk;
   wk.size_for(m);
   // Step 1: fitted values, guarded against NaN and values beyond 2^53.

@@ -445,6 +445,9 @@ void marq(const int32_t& m,
   }
 }
 
-void reset() { deigen = 0.0; }
+void reset() {
+  deigen = 0.0;
+  funy_count = 0;
+}
 
 }  // namespace marq_mod

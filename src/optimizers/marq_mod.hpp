@@ -33,6 +33,10 @@ inline double deigen = 0.0;
 inline constexpr double kDegenerateStep = -1.7976931348623154e302;
 inline constexpr double kDegenerateStats = -1.7976931348623157e293;
 
+// Evaluations of the objective (each over all rows) since program start or reset(): the cost
+// of a fit.
+inline int64_t funy_count = 0;
+
 // Fits the model to rows 1..m.
 //   m, nvar, iy  in      rows, x variables (1..3), the column of Y holding y (below 1: y is 0)
 //   n            in      parameters, free and fixed (common_data::pmask nonzero = free)
@@ -85,7 +89,7 @@ void marq(const int32_t& m,
           const int32_t& level,
           int32_t& info);
 
-// deigen back to its start-up value (for tests).
+// deigen and funy_count back to their start-up values (for tests).
 void reset();
 
 }  // namespace marq_mod

@@ -22,10 +22,12 @@
 
 namespace {
 
+using testsupport::load_synthetic;
 using testsupport::MarqOptions;
 using testsupport::MarqResult;
 using testsupport::NistProblem;
 using testsupport::run_marq;
+using testsupport::shared_ssq;
 
 // How far the final search can move a parameter: trials k = -5..5 of at most |k| 1e-4 each.
 constexpr double kSearchReach = 3e-3;
@@ -33,48 +35,6 @@ constexpr double kSearchReach = 3e-3;
 std::vector<double> scaled(std::vector<double> p, double f) {
   for (double& v : p) v *= f;
   return p;
-}
-
-// A synthetic data set in common_data: y = model(truth) at x = 1..m (x scaled by xscale), with
-// all parameters free and bounds a decade around the truth.
-void load_synthetic(const std::string& formula,
-                    int32_t m,
-                    const std::vector<double>& truth,
-                    double xscale = 1.0) {
-  NistProblem unused;  // load_nist resets every shared module; start from a clean slate too
-  ASSERT_TRUE(testsupport::load_nist("Misra1a", 1, unused));
-  common_data::reset();
-  common_udf::cudf = stringlib::fixed(formula, common_udf::len_text);
-  fnparse2_reset();
-  const int32_t n = static_cast<int32_t>(truth.size());
-  common_data::nd = m;
-  common_data::nxd = 1;
-  common_data::npr = n;
-  for (int32_t j = 1; j <= n; ++j) {
-    common_data::pmask(j) = 1;
-    const double a = std::fabs(truth[j - 1]) + 1.0;
-    common_data::pboundlo(j) = -10.0 * a;
-    common_data::pboundhi(j) = 10.0 * a;
-  }
-  for (int32_t i = 1; i <= m; ++i) {
-    common_data::xd(i) = common_data::xnx(i, 1) = i * xscale;
-    common_data::ysig(i) = 1.0;
-  }
-  NistProblem pb;
-  pb.m = m;
-  pb.n = n;
-  pb.ssq(truth);  // fitted values at the truth
-  for (int32_t i = 1; i <= m; ++i) {
-    // A small deterministic wiggle, so the optimum is not a perfect fit.
-    common_data::yd(i) = common_data::ydf(i) + 1e-3 * std::sin(1.7 * i);
-  }
-}
-
-double sum_at(int32_t m, int32_t n, const std::vector<double>& p) {
-  NistProblem pb;
-  pb.m = m;
-  pb.n = n;
-  return pb.ssq(p);
 }
 
 TEST(MarqStatistics, TValuesFollowTheGridRule) {
@@ -144,7 +104,7 @@ TEST(MarqContract, ReturnsAVectorNoWorseThanItsEntryAndDescribesIt) {
       ASSERT_EQ(r.yfit[i - 1], common_data::ydf(i)) << i;
       ASSERT_EQ(common_data::yres(i), common_data::yd(i) - r.yfit[i - 1]) << i;
     }
-    EXPECT_NEAR_REL(sum_at(pb.m, pb.n, r.p), r.ssq, 1e-14);
+    EXPECT_NEAR_REL(shared_ssq(pb.m, pb.n, r.p), r.ssq, 1e-14);
     for (int32_t j = 0; j < pb.n; ++j) {
       EXPECT_GT(r.se[j], 0.0) << j;
       EXPECT_TRUE(std::isfinite(r.ci[j])) << j;
@@ -191,7 +151,7 @@ TEST(MarqContract, ZeroStartOfAFreeParameterIsLiftedAndAFixedZeroStays) {
   MarqOptions opt;
   opt.maxit = 0;  // no iterations: the cycle ends at once and only the final phase runs
   const std::vector<double> p0 = {0.0, 3.0, 0.0};
-  const MarqResult r = run_marq(10, 3, p0, sum_at(10, 3, p0), opt);
+  const MarqResult r = run_marq(10, 3, p0, shared_ssq(10, 3, p0), opt);
   // sqrt(2.22e-14), moved only by the final search.
   EXPECT_NEAR_REL(r.p[0], std::sqrt(2.22e-14), kSearchReach);
   EXPECT_EQ(r.p[2], 0.0);
@@ -229,7 +189,7 @@ TEST(MarqContract, LargeProblemOfAThousandRowsAndEightParametersFinishes) {
   const std::vector<double> truth = {1.0, 0.5, -0.2, 3.0, 0.8, 1.5, 2.0, 0.3};
   load_synthetic("P1+P2*X1+P3*X1^2+P4*EXP(-P5*X1)+P6*SIN(P7*X1+P8)", 1000, truth, 0.005);
   const std::vector<double> p0 = scaled(truth, 1.01);
-  const double s = sum_at(1000, 8, p0);
+  const double s = shared_ssq(1000, 8, p0);
   const MarqResult r = run_marq(1000, 8, p0, s);
   EXPECT_LT(r.ssq, s);
   for (int32_t j = 0; j < 8; ++j) {
@@ -289,13 +249,21 @@ TEST_F(MarqProcedures, FlatSumOfSquaresSharesTheInfluenceEqually) {
 }
 
 TEST_F(MarqProcedures, InfluenceIsAShareInPercentAndZeroForFixed) {
-  common_data::pmask(3) = 0;
   std::vector<double> pinf(3, -1.0);
+  // P3 does not act: its curvature is flat while the others' are not, so the shares stay
+  // unequal (only an all-flat set falls back to equal shares) and P3's is the floor share
+  // 5e-6 of every parameter, 0.0005 % rounded to 0.001.
   marq_mod::curvature(md_, 0, VecView<double>(p_.data(), 3), VecView<double>(pinf.data(), 3));
-  EXPECT_EQ(pinf[2], 0.0);
+  EXPECT_EQ(pinf[2], 0.001);
   EXPECT_GT(pinf[0], 0.0);
   EXPECT_GT(pinf[1], 0.0);
-  EXPECT_NEAR(pinf[0] + pinf[1], 100.0, 1e-3);
+  EXPECT_NEAR(pinf[0] + pinf[1] + pinf[2], 100.0, 2e-3);
+  // A fixed parameter gets no share.
+  common_data::pmask(1) = 0;
+  marq_mod::curvature(md_, 0, VecView<double>(p_.data(), 3), VecView<double>(pinf.data(), 3));
+  EXPECT_EQ(pinf[0], 0.0);
+  EXPECT_NEAR(pinf[1] + pinf[2], 100.0, 1e-3);
+  EXPECT_GT(pinf[1], 99.0);
 }
 
 TEST_F(MarqProcedures, SearchRepeatsItsTrialsAndTakesOnlyStrictGains) {
@@ -308,7 +276,7 @@ TEST_F(MarqProcedures, SearchRepeatsItsTrialsAndTakesOnlyStrictGains) {
     return std::make_pair(p, sbest);
   };
   const std::vector<double> off = {2.01, -0.3, 1.0};
-  const double s = sum_at(kRows, 3, off);
+  const double s = shared_ssq(kRows, 3, off);
   runtime_rng::uniform();  // a different generator state before each call changes nothing
   const auto a = run(off, s);
   runtime_rng::uniform();
@@ -319,7 +287,7 @@ TEST_F(MarqProcedures, SearchRepeatsItsTrialsAndTakesOnlyStrictGains) {
   // A model that ignores its parameters gives every trial the same sum: nothing is taken.
   common_udf::cudf = stringlib::fixed("X1+0*P1+0*P2+0*P3", common_udf::len_text);
   fnparse2_reset();
-  const double flat = sum_at(kRows, 3, off);
+  const double flat = shared_ssq(kRows, 3, off);
   const auto c = run(off, flat);
   EXPECT_EQ(c.first, off);
   EXPECT_EQ(c.second, flat);

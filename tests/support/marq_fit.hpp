@@ -1,20 +1,25 @@
-// Runs the SVD Levenberg-Marquardt method on the data set loaded into common_data (for example
-// by testsupport::load_nist) the way the fit engine's final stage calls it: x columns and y
-// copied from the shared data, sigma common_data::ysig, the shared bounds, s0 = 1.1 times the
-// entry sum, isearch 0 and globals::iopt as the level. Header-only: only the programs that
-// include it link the method.
+// Runs the SVD Levenberg-Marquardt method on the data set loaded into common_data (by
+// testsupport::load_nist or load_synthetic below) the way the fit engine's final stage calls it:
+// x columns and y copied from the shared data, sigma common_data::ysig, the shared bounds,
+// s0 = 1.1 times the entry sum, isearch 0 and globals::iopt as the level. Header-only: only the
+// programs that include it link the method.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/common_data.hpp"
+#include "common/common_udf.hpp"
 #include "common/globals.hpp"
 #include "model/funct.hpp"
 #include "numerics/farray.hpp"
+#include "numerics/stringlib.hpp"
 #include "optimizers/marq_mod.hpp"
+#include "support/nist_problem.hpp"
 
 namespace testsupport {
 
@@ -76,6 +81,45 @@ inline MarqResult run_marq(
                  globals::iopt,
                  r.info);
   return r;
+}
+
+// The unweighted sum of squares of the first m rows of the shared data set at p(1..n), through
+// funct::fun (which also refreshes common_data's fitted values and residuals).
+inline double shared_ssq(int32_t m, int32_t n, const std::vector<double>& p) {
+  NistProblem pb;
+  pb.m = m;
+  pb.n = n;
+  return pb.ssq(p);
+}
+
+// A synthetic data set in common_data after a reset of every shared module a fit touches:
+// the formula as the user's model, x = xscale, 2 xscale, ..., m xscale, y = the model at truth
+// plus a small deterministic wiggle 1e-3 sin(1.7 i) (so the optimum is no perfect fit), sigma 1,
+// every parameter free with bounds a decade around its truth.
+inline void load_synthetic(const std::string& formula,
+                           int32_t m,
+                           const std::vector<double>& truth,
+                           double xscale = 1.0) {
+  reset_shared_state();
+  common_udf::cudf = stringlib::fixed(formula, common_udf::len_text);
+  const int32_t n = static_cast<int32_t>(truth.size());
+  common_data::nd = m;
+  common_data::nxd = 1;
+  common_data::npr = n;
+  for (int32_t j = 1; j <= n; ++j) {
+    common_data::pmask(j) = 1;
+    const double a = std::fabs(truth[j - 1]) + 1.0;
+    common_data::pboundlo(j) = -10.0 * a;
+    common_data::pboundhi(j) = 10.0 * a;
+  }
+  for (int32_t i = 1; i <= m; ++i) {
+    common_data::xd(i) = common_data::xnx(i, 1) = i * xscale;
+    common_data::ysig(i) = 1.0;
+  }
+  shared_ssq(m, n, truth);
+  for (int32_t i = 1; i <= m; ++i)
+    common_data::yd(i) = common_data::ydf(i) + 1e-3 * std::sin(1.7 * i);
+  globals::starttimer = 1;
 }
 
 }  // namespace testsupport

@@ -66,18 +66,6 @@ AssertionResult read_certified(NistProblem& pb) {
   return AssertionSuccess();
 }
 
-void reset_shared_state() {
-  common_data::reset();
-  common_udf::reset();
-  globals::reset();
-  nrtype::reset();
-  limits::reset();
-  funct::reset();
-  fnparse2_reset();
-  runtime_rng::reset();
-  timeit_mod::reset();
-}
-
 // Model line: read, upper-cased, control characters and blanks removed, "Y=" dropped, then
 // normalised and checked by parse_func, which also counts the parameters and variables.
 AssertionResult read_model(std::string& file, NistProblem& pb) {
@@ -160,6 +148,18 @@ void set_up_data_set(NistProblem& pb, const FMatrixD<double>& xy) {
 }
 
 }  // namespace
+
+void reset_shared_state() {
+  common_data::reset();
+  common_udf::reset();
+  globals::reset();
+  nrtype::reset();
+  limits::reset();
+  funct::reset();
+  fnparse2_reset();
+  runtime_rng::reset();
+  timeit_mod::reset();
+}
 
 std::string nist_dir() {
   const char* env = std::getenv("VARQEN_SHARED_DIR");

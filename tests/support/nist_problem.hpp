@@ -60,10 +60,12 @@ struct NistProblem {
 double lre(double value, double certified);
 
 // Resets every shared module a fit touches (common_data, common_udf, globals, nrtype, the
-// model evaluator and compiled formula, the runtime generator, the clock of the time limit),
-// then reads <shared>/nist/dat/<name>-start<start>.dat as the fit run does: row count, model
-// line normalised and compiled, shape and numeric checks, values, bounds and mask; a free
-// start value of exactly 0 becomes 1e-16. It then sets up common_data as the cascade does
+// model evaluator and compiled formula, the runtime generator, the clock of the time limit).
+void reset_shared_state();
+
+// reset_shared_state(), then reads <shared>/nist/dat/<name>-start<start>.dat as the fit run does:
+// row count, model line normalised and compiled, shape and numeric checks, values, bounds and mask;
+// a free start value of exactly 0 becomes 1e-16. It then sets up common_data as the cascade does
 // before its first stage: x columns (xd, xd2, xd3, xnx), yd, ysig = 1, weighting mode 0
 // (None), nd, nxd, npr, pmask, pboundlo, pboundhi, pfinal = x0, fssqr = start_ssq, and
 // globals::timemax = 600000 with globals::starttimer = 1. funct::fun_count is 0 on return.
