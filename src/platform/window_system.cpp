@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/controls/control_classes.hpp"
+#include "platform/print/lp_spooler.hpp"
 #include "platform/sync.hpp"
 #include "platform/window_internal.hpp"
 
@@ -55,6 +56,51 @@ void WindowSystem::run_pump() {
   // Short slices keep the loop responsive to `pumping_` even if a backend misses a wake-up.
   constexpr int64_t kSliceMs = 50;
   while (pumping_) backend_.pump(monotonic_now_ms() + kSliceMs, *this);
+}
+
+Spooler& WindowSystem::spooler() {
+  std::lock_guard<std::mutex> g(print_mutex_);
+  if (spooler_) return *spooler_;
+  if (!system_spooler_) system_spooler_ = std::make_unique<LpSpooler>();
+  return *system_spooler_;
+}
+
+void WindowSystem::set_spooler(Spooler* spooler) {
+  std::lock_guard<std::mutex> g(print_mutex_);
+  spooler_ = spooler;
+}
+
+std::shared_ptr<Printer> WindowSystem::open_printer(const PrintDialogAnswer& answer) {
+  PrinterOpener opener;
+  {
+    std::lock_guard<std::mutex> g(print_mutex_);
+    opener = printer_opener_;
+  }
+  if (opener) return opener(answer);
+  if (answer.printer.empty()) return std::make_shared<PdfPrinter>(answer.file);
+  return std::make_shared<SpoolerPrinter>(spooler(), answer.printer);
+}
+
+void WindowSystem::set_printer_opener(PrinterOpener opener) {
+  std::lock_guard<std::mutex> g(print_mutex_);
+  printer_opener_ = std::move(opener);
+}
+
+std::string WindowSystem::last_printer() {
+  {
+    std::lock_guard<std::mutex> g(print_mutex_);
+    if (last_printer_) return *last_printer_;
+  }
+  // Asked outside the lock: the spooler may run a command.
+  const std::string found = spooler().default_destination().value_or("");
+  std::lock_guard<std::mutex> g(print_mutex_);
+  if (!last_printer_) last_printer_ = found;
+  return *last_printer_;
+}
+
+void WindowSystem::remember_printer(const std::string& printer) {
+  std::lock_guard<std::mutex> g(print_mutex_);
+  last_printer_ = printer;
 }
 
 bool WindowSystem::register_class(const std::string& name, uint32_t class_style, WindowProc proc) {

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -31,6 +32,7 @@
 #include "platform/message_queue.hpp"
 #include "platform/messages.hpp"
 #include "platform/metrics.hpp"
+#include "platform/print/printer.hpp"
 #include "platform/thread_id.hpp"
 
 namespace platform {
@@ -64,6 +66,18 @@ class WindowSystem : public InputSink {
 
   Backend& backend() { return backend_; }
   DialogProvider& dialogs() { return dialogs_; }
+
+  // Printing services of the display, which tests may substitute: the spooler that reaches
+  // the system's printers (by default the lp command), how the printer the print dialog chose
+  // is opened (by default through the spooler, or a PDF file when a file was chosen), and the
+  // printer chosen last (the spooler's default until one is chosen).
+  using PrinterOpener = std::function<std::shared_ptr<Printer>(const PrintDialogAnswer&)>;
+  Spooler& spooler();
+  void set_spooler(Spooler* spooler);  // null: the default
+  std::shared_ptr<Printer> open_printer(const PrintDialogAnswer& answer);
+  void set_printer_opener(PrinterOpener opener);  // null: the default
+  std::string last_printer();
+  void remember_printer(const std::string& printer);
   int32_t metric(Metric m) const { return system_metric(m, backend_); }
 
   // Window classes. false when the name is taken (register) or unknown (unregister).
@@ -192,6 +206,11 @@ class WindowSystem : public InputSink {
 
   Backend& backend_;
   DialogProvider& dialogs_;
+  std::mutex print_mutex_;  // guards the four below
+  std::unique_ptr<Spooler> system_spooler_;
+  Spooler* spooler_ = nullptr;
+  PrinterOpener printer_opener_;
+  std::optional<std::string> last_printer_;  // nothing: not looked up yet
   mutable std::mutex mutex_;  // guards everything below
   std::unordered_map<std::string, WindowClass> classes_;
   std::unordered_map<Hwnd, std::shared_ptr<Window>> windows_;

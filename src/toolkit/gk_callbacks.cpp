@@ -15,7 +15,6 @@ namespace gk {
 namespace {
 
 constexpr int32_t kCallbackLockWaitMs = 1000;
-constexpr int32_t kJoinWaitMs = 5000;
 
 thread_local const CallbackOrigin* running_origin = nullptr;
 
@@ -208,8 +207,9 @@ void join_callback_threads() {
     std::lock_guard<std::mutex> g(callback_threads_lock);
     threads.swap(callback_threads);
   }
-  for (auto& t : threads)
-    if (t->ended().wait(kJoinWaitMs)) t->join();
+  // Without a time limit: a callback thread left running would go on using the window
+  // system, which the caller is about to detach or destroy.
+  for (auto& t : threads) t->join();
 }
 
 int32_t createmutex() {

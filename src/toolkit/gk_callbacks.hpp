@@ -58,7 +58,8 @@ void start_scroll_callback(const WindowRef& record,
 // the control can start (its table entry is cleared) and do not call it on the window thread,
 // which running callbacks may need.
 void wait_control_callbacks(Hwnd control);
-// Waits for every callback thread still running (at most a few seconds each); for a clean end.
+// Waits for every callback thread still running to end (gk::reset does, before it detaches
+// the window system, so no callback outlives the system it uses).
 void join_callback_threads();
 
 int32_t createmutex();

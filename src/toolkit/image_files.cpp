@@ -10,7 +10,6 @@
 #include "platform/image/bmp.hpp"
 #include "platform/image/picture.hpp"
 #include "platform/image/scale.hpp"
-#include "platform/print/lp_spooler.hpp"
 #include "toolkit/dib.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
@@ -45,16 +44,6 @@ platform::Page copy_block(
 std::string window_title(WindowData& rec) {
   std::lock_guard<std::mutex> g(rec.state_lock);
   return rec.title;
-}
-
-platform::Spooler& the_spooler() {
-  static platform::LpSpooler lp;
-  return spooler ? *spooler : lp;
-}
-
-std::shared_ptr<platform::Printer> default_open_printer(const platform::PrintDialogAnswer& a) {
-  if (a.printer.empty()) return std::make_shared<platform::PdfPrinter>(a.file);
-  return std::make_shared<platform::SpoolerPrinter>(the_spooler(), a.printer);
 }
 
 }  // namespace
@@ -95,25 +84,14 @@ int32_t printimage(const char* title,
   // Step 1: the default printer on the first call; with none the dialog offers a file only.
   platform::PrintDialogRequest request;
   request.owner = rec->hwnd;
-  {
-    std::lock_guard<std::mutex> g(print_lock);  // windows may print from several threads
-    if (!pd_Printer.asked) {
-      pd_Printer.asked = true;
-      pd_Printer.printer = the_spooler().default_destination().value_or("");
-    }
-    request.printer = pd_Printer.printer;
-  }
+  request.printer = window_system->last_printer();
   const auto answer = window_system->dialogs().print_dialog(request);
   if (!answer) return 0;
-  if (!answer->printer.empty()) {
-    std::lock_guard<std::mutex> g(print_lock);
-    pd_Printer.printer = answer->printer;
-  }
+  if (!answer->printer.empty()) window_system->remember_printer(answer->printer);
   // Step 2.
   const platform::Page block = copy_block(*rec, left, top, right, bottom, activeflag);
   // Step 3.
-  const std::shared_ptr<platform::Printer> printer =
-      open_printer ? open_printer(*answer) : default_open_printer(*answer);
+  const std::shared_ptr<platform::Printer> printer = window_system->open_printer(*answer);
   if (!printer || !printer->start_document(kDocumentName)) return 0;
   // Step 4: the title, else the window's.
   const std::u16string text = to_wide(title && *title ? std::string(title) : window_title(*rec));
@@ -186,13 +164,6 @@ void readimagefile(const char* filename, int32_t left, int32_t top, int32_t righ
                     0,
                     platform::RasterOp::Copy);
   refresh_drawn(*rec, nullptr);
-}
-
-void reset_printing() {
-  std::lock_guard<std::mutex> g(print_lock);
-  pd_Printer = PrintSettings();
-  spooler = nullptr;
-  open_printer = nullptr;
 }
 
 }  // namespace gk

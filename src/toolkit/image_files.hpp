@@ -6,37 +6,16 @@
 // viewport coordinates on the active page.
 //
 // Printing: the print dialog is shown on every call; the printer chosen last is remembered
-// for the whole process (`pd_Printer`). Printers are opened through `open_printer`, which
-// start-up code or tests may replace: by default a chosen printer is reached through
-// `spooler` and a chosen file is written as a PDF document.
+// by the window system, which also opens the printer chosen (its printing services, which
+// start-up code or tests may replace).
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <string>
 
-#include "platform/dialogs.hpp"
 #include "platform/gfx/page.hpp"
-#include "platform/print/printer.hpp"
 
 namespace gk {
-
-struct PrintSettings {
-  bool asked = false;   // the default printer has been looked up
-  std::string printer;  // the printer chosen last; empty: none
-};
-inline PrintSettings pd_Printer;  // shared by all windows, guarded by print_lock
-inline std::mutex print_lock;
-
-// The print spooler; null uses the system's (lp).
-inline platform::Spooler* spooler = nullptr;
-// Opens the printer the print dialog chose; null when it cannot be had.
-using PrinterOpener =
-    std::function<std::shared_ptr<platform::Printer>(const platform::PrintDialogAnswer&)>;
-inline PrinterOpener open_printer;
 
 // Nonzero when the file was written; 0 when the dialog was cancelled, the file could not be
 // created or a write failed (a partly written file is removed).
@@ -58,7 +37,5 @@ int32_t printimage(const char* title,
 void readimagefile(const char* filename, int32_t left, int32_t top, int32_t right, int32_t bottom);
 // The picture of a file; nothing when it cannot be read.
 std::optional<platform::Page> readipicture(const char* filename);
-
-void reset_printing();
 
 }  // namespace gk

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ class ControlHost : public ::testing::Test {
  protected:
   static constexpr Pixel kBackground = 0x203040;
   static constexpr uint32_t kMsgMake = kMsgUser + 7;  // lparam: CreateWindowParams*
+  static constexpr uint32_t kMsgRun = kMsgUser + 8;   // lparam: std::function<void()>*
 
   struct Notice {
     uint32_t message;  // kMsgCommand, kMsgHScroll or kMsgVScroll
@@ -73,6 +75,10 @@ class ControlHost : public ::testing::Test {
     p.parent = hwnd_;
     return static_cast<Hwnd>(system.send_message(hwnd_, kMsgMake, 0, reinterpret_cast<int64_t>(&p)));
   }
+  // Runs `task` on the window's thread, between two of its messages.
+  void on_window_thread(std::function<void()> task) {
+    system.send_message(hwnd_, kMsgRun, 0, reinterpret_cast<int64_t>(&task));
+  }
   std::vector<Notice> notices() {
     EXPECT_TRUE(user.settle(hwnd_));
     std::lock_guard<std::mutex> g(lock_);
@@ -108,6 +114,9 @@ class ControlHost : public ::testing::Test {
         if (c) system.show_window(c, true);
         return static_cast<int64_t>(c);
       }
+      case kMsgRun:
+        (*reinterpret_cast<std::function<void()>*>(l))();
+        return 0;
       case kMsgPaint:
         system.paint(h, [](Page& surface, const Rect& r) {
           for (int y = r.top; y < r.bottom; ++y)

@@ -11,7 +11,7 @@ namespace {
 using namespace platform;
 using platform_test::ControlHost;
 
-using Controls = ControlHost;
+using ControlClasses = ControlHost;
 
 constexpr Pixel kWhite = 0xFFFFFF, kBlack = 0x000000, kFace = 0xC0C0C0, kGrey = 0x808080,
                 kLight = 0xDFDFDF;
@@ -24,7 +24,7 @@ int count(const Page& page, const Rect& r, Pixel p) {
   return n;
 }
 
-TEST_F(Controls, ChildrenPaintOverTheirParentAndHiddenOnesLeaveItsPixels) {
+TEST_F(ControlClasses, ChildrenPaintOverTheirParentAndHiddenOnesLeaveItsPixels) {
   const Hwnd b = make(kClassButton, "OK", kBsPushButton, {20, 20, 120, 44});
   Page p = shown();
   EXPECT_EQ(p.at(20, 20), kWhite);   // raised bevel: outer top-left
@@ -42,7 +42,30 @@ TEST_F(Controls, ChildrenPaintOverTheirParentAndHiddenOnesLeaveItsPixels) {
   EXPECT_EQ(p.at(60, 30), ControlHost::kBackground);
 }
 
-TEST_F(Controls, PressedButtonCapturesTheMouseAndClicksOnlyWhenReleasedOverItself) {
+TEST_F(ControlClasses, AChildsInvalidationIsItsParentsOverTheChildsPlace) {
+  const Hwnd b = make(kClassButton, "OK", kBsPushButton, {20, 30, 120, 54});
+  const Hwnd hidden = make(kClassButton, "no", kBsPushButton, {150, 30, 200, 54});
+  shown();
+  Rect whole, part, none;
+  on_window_thread([&] {
+    system.invalidate(b, nullptr);
+    whole = system.update_rect(hwnd_);
+    system.paint(hwnd_, nullptr);
+    const Rect r{2, 3, 10, 8};
+    system.invalidate(b, &r);
+    part = system.update_rect(hwnd_);
+    system.paint(hwnd_, nullptr);
+    system.show_window(hidden, false);
+    system.paint(hwnd_, nullptr);
+    system.invalidate(hidden, nullptr);
+    none = system.update_rect(hwnd_);
+  });
+  EXPECT_EQ(whole, (Rect{20, 30, 120, 54}));
+  EXPECT_EQ(part, (Rect{22, 33, 30, 38}));
+  EXPECT_TRUE(none.empty());
+}
+
+TEST_F(ControlClasses, PressedButtonCapturesTheMouseAndClicksOnlyWhenReleasedOverItself) {
   const Hwnd b = make(kClassButton, "Go", kBsPushButton, {20, 20, 120, 44});
   const Hwnd other = make(kClassButton, "Other", kBsPushButton, {20, 60, 120, 84});
   // Pressed: drawn sunken, until the pointer leaves.
@@ -65,7 +88,7 @@ TEST_F(Controls, PressedButtonCapturesTheMouseAndClicksOnlyWhenReleasedOverItsel
   EXPECT_EQ(notices(), clicked);
 }
 
-TEST_F(Controls, CheckBoxesToggleAndRadioButtonsUncheckTheRestOfTheirGroup) {
+TEST_F(ControlClasses, CheckBoxesToggleAndRadioButtonsUncheckTheRestOfTheirGroup) {
   const Hwnd box = make(kClassButton, "box", kBsAutoCheckBox, {10, 10, 110, 30});
   const Hwnd r1 = make(kClassButton, "r1", kBsAutoRadioButton | kStyleGroup, {10, 40, 110, 60});
   const Hwnd r2 = make(kClassButton, "r2", kBsAutoRadioButton, {10, 60, 110, 80});
@@ -90,7 +113,7 @@ TEST_F(Controls, CheckBoxesToggleAndRadioButtonsUncheckTheRestOfTheirGroup) {
   EXPECT_EQ(check(r2), kBstChecked);
 }
 
-TEST_F(Controls, SpaceAndEnterClickTheFocusedButton) {
+TEST_F(ControlClasses, SpaceAndEnterClickTheFocusedButton) {
   const Hwnd b = make(kClassButton, "Go", kBsPushButton, {20, 20, 120, 44});
   system.set_focus(b);
   user.press_key(hwnd_, kVkSpace, ' ');
@@ -99,7 +122,7 @@ TEST_F(Controls, SpaceAndEnterClickTheFocusedButton) {
   EXPECT_EQ(notices().size(), 3u);
 }
 
-TEST_F(Controls, TabAndShiftTabMoveAmongEnabledVisibleTabStops) {
+TEST_F(ControlClasses, TabAndShiftTabMoveAmongEnabledVisibleTabStops) {
   dialog_keys_ = true;
   const Hwnd a = make(kClassButton, "a", kBsPushButton | kStyleTabStop, {10, 10, 60, 30});
   make(kClassStatic, "label", kSsLeft, {10, 40, 60, 60});  // no tab stop
@@ -122,7 +145,7 @@ TEST_F(Controls, TabAndShiftTabMoveAmongEnabledVisibleTabStops) {
   EXPECT_TRUE(notices().empty());  // Tab clicks nothing
 }
 
-TEST_F(Controls, EnterClicksTheDefaultButtonWhenFocusIsElsewhere) {
+TEST_F(ControlClasses, EnterClicksTheDefaultButtonWhenFocusIsElsewhere) {
   dialog_keys_ = true;
   const Hwnd ok = make(kClassButton, "Ok", kBsDefPushButton | kStyleTabStop, {10, 10, 60, 30});
   const Hwnd box = make(kClassButton, "box", kBsAutoCheckBox | kStyleTabStop, {10, 40, 90, 60});
@@ -137,7 +160,7 @@ TEST_F(Controls, EnterClicksTheDefaultButtonWhenFocusIsElsewhere) {
   EXPECT_EQ(p.at(11, 11), kWhite);
 }
 
-TEST_F(Controls, DisabledControlsTakeNoInputAndDrawEtchedGreyText) {
+TEST_F(ControlClasses, DisabledControlsTakeNoInputAndDrawEtchedGreyText) {
   const Hwnd b = make(kClassButton, "Cancel", kBsPushButton, {20, 20, 120, 44});
   // Inside the bevel only the caption differs from the face.
   const Rect inside{23, 23, 117, 41};
@@ -159,7 +182,7 @@ TEST_F(Controls, DisabledControlsTakeNoInputAndDrawEtchedGreyText) {
   EXPECT_GT(count(after, inside, kWhite), 0);  // the etched highlight
 }
 
-TEST_F(Controls, FocusedButtonShowsADottedFrame) {
+TEST_F(ControlClasses, FocusedButtonShowsADottedFrame) {
   const Hwnd b = make(kClassButton, "Go", kBsPushButton, {20, 20, 120, 44});
   const Rect top_row{24, 23, 116, 24};
   EXPECT_EQ(count(shown(), top_row, kBlack), 0);
@@ -170,7 +193,7 @@ TEST_F(Controls, FocusedButtonShowsADottedFrame) {
   EXPECT_EQ(p.at(25, 23), kBlack);
 }
 
-TEST_F(Controls, CheckBoxAndRadioButtonLooks) {
+TEST_F(ControlClasses, CheckBoxAndRadioButtonLooks) {
   // 20 pixels high: the 13-pixel box starts 3 pixels down.
   const Hwnd box = make(kClassButton, "box", kBsAutoCheckBox, {10, 10, 110, 30});
   const Hwnd radio = make(kClassButton, "radio", kBsAutoRadioButton, {10, 40, 110, 60});
@@ -195,7 +218,7 @@ TEST_F(Controls, CheckBoxAndRadioButtonLooks) {
   EXPECT_EQ(count(p, box_inside, kFace), 60);
 }
 
-TEST_F(Controls, ScrollBarAsksItsParentAndKeepsItsPositionInRange) {
+TEST_F(ControlClasses, ScrollBarAsksItsParentAndKeepsItsPositionInRange) {
   const Hwnd bar = make(kClassScrollBar, "", kSbsVert, {200, 10, 216, 210});
   ScrollInfo info;
   info.mask = kSifRange | kSifPage;
@@ -225,7 +248,7 @@ TEST_F(Controls, ScrollBarAsksItsParentAndKeepsItsPositionInRange) {
   EXPECT_EQ(notices(), dragged);
 }
 
-TEST_F(Controls, ScrollBarLook) {
+TEST_F(ControlClasses, ScrollBarLook) {
   const Hwnd bar = make(kClassScrollBar, "", kSbsHorz, {10, 100, 210, 116});
   ScrollInfo info;
   info.mask = kSifRange | kSifPage | kSifPos;
@@ -248,7 +271,7 @@ TEST_F(Controls, ScrollBarLook) {
   EXPECT_EQ(q.at(181, 108), kWhite);
 }
 
-TEST_F(Controls, StaticTextAndTheSetFontMessage) {
+TEST_F(ControlClasses, StaticTextAndTheSetFontMessage) {
   const Hwnd label = make(kClassStatic, "Label", kSsLeft, {10, 10, 200, 60});
   const Rect area{10, 10, 200, 60};
   const int small = count(shown(), area, kBlack);
@@ -260,7 +283,7 @@ TEST_F(Controls, StaticTextAndTheSetFontMessage) {
   EXPECT_GT(count(shown(), area, kBlack), 2 * small);
 }
 
-TEST_F(Controls, WindowWithOneOfEachSavesAsABitmap) {
+TEST_F(ControlClasses, WindowWithOneOfEachSavesAsABitmap) {
   make(kClassButton, "Fit", kBsDefPushButton, {10, 10, 90, 34});
   make(kClassButton, "Cancel", kBsPushButton, {100, 10, 180, 34});
   const Hwnd off = make(kClassButton, "Off", kBsPushButton, {190, 10, 270, 34});

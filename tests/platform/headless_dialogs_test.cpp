@@ -33,5 +33,31 @@ TEST(HeadlessDialogs, FileAndPrintDialogsAnswerFromTheirScripts) {
   EXPECT_TRUE(dialogs.shown_prints().empty());
 }
 
+TEST(HeadlessDialogs, TextEntriesAndSelectionsAnswerFromScriptsOrConfirm) {
+  HeadlessDialogs dialogs;
+  TextEntryRequest text;
+  text.title = "Name";
+  text.initial = "first";
+  SelectionRequest pick;
+  pick.options = {"a", "b"};
+  dialogs.script_text("typed");
+  dialogs.script_text(std::nullopt);
+  dialogs.script_selection(1);
+  dialogs.script_selection(std::nullopt);
+  EXPECT_EQ(dialogs.text_entry(text), "typed");
+  EXPECT_EQ(dialogs.text_entry(text), std::nullopt);  // scripted cancel
+  EXPECT_EQ(dialogs.text_entry(text), "first");       // nothing left: Ok as it opened
+  EXPECT_EQ(dialogs.selection(pick), 1);
+  EXPECT_EQ(dialogs.selection(pick), std::nullopt);
+  EXPECT_EQ(dialogs.selection(pick), 0);  // the first option starts selected
+  pick.options.clear();
+  EXPECT_EQ(dialogs.selection(pick), std::nullopt);  // nothing to choose
+  EXPECT_EQ(dialogs.shown_texts().size(), 3u);
+  EXPECT_EQ(dialogs.shown_selections().size(), 4u);
+  dialogs.clear();
+  EXPECT_TRUE(dialogs.shown_texts().empty());
+  EXPECT_TRUE(dialogs.shown_selections().empty());
+}
+
 }  // namespace
 }  // namespace platform

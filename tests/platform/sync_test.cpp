@@ -94,3 +94,30 @@ TEST(OwnedMutex, RecursiveTimedAndOwnerChecked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OwnedMutex, AnOwnerThatEndsWithoutReleasingAbandonsIt) {
+  platform::OwnedMutex m;
+  std::thread owner([&] { ASSERT_TRUE(m.lock(0)); });  // ends holding it
+  owner.join();
+  EXPECT_TRUE(m.lock(kWaitMs));  // taken over, not a time-out
+  EXPECT_TRUE(m.held_by_caller());
+  EXPECT_TRUE(m.unlock());
+  // A live owner still keeps it.
+  Event locked, release;
+  std::thread holder([&] {
+    m.lock(0);
+    locked.set();
+    release.wait(kWaitMs);
+    m.unlock();
+  });
+  ASSERT_TRUE(locked.wait(kWaitMs));
+  EXPECT_FALSE(m.lock(30));
+  release.set();
+  holder.join();
+  EXPECT_TRUE(m.lock(0));
+  m.unlock();
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include "controls_fixture.hpp"
 #include "platform/thread_id.hpp"
 #include "toolkit/buttons.hpp"
+#include "toolkit/gk_wndproc.hpp"
 #include "toolkit/scrollbars.hpp"
 
 namespace {
@@ -219,6 +220,33 @@ TEST_F(Controls, FailedLookUpLeavesTheLocksFree) {
   std::thread other([&] { id = gk::createbutton(0, 0, 10, 10, "x", nullptr); });
   other.join();
   EXPECT_EQ(id, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Each module answers its own messages through its own hook slot; a slot that declines
+// passes the message on.
+TEST_F(Controls, HookSlotsAnswerTheirOwnMessagesInTurn) {
+  std::atomic<int32_t> asked_text_boxes{0};
+  gk::hooks.text_boxes = [&](gk::WindowData&, platform::Hwnd, uint32_t m, uint64_t, int64_t,
+                             int64_t&) {
+    if (m == gk::kMsgEnableControl || m == gk::kMsgDisableControl) ++asked_text_boxes;
+    return false;
+  };
+  gk::hooks.menus = [](gk::WindowData&, platform::Hwnd, uint32_t m, uint64_t id, int64_t kind,
+                       int64_t& result) {
+    if (m != gk::kMsgEnableControl && m != gk::kMsgDisableControl) return false;
+    if (std::string(reinterpret_cast<const char*>(kind)) != gk::kKindMenuItem) return false;
+    result = static_cast<int64_t>(id) * 10 + (m == gk::kMsgEnableControl);
+    return true;
+  };
+  EXPECT_EQ(gk::EnableControl(gk::kKindMenuItem, 4, 1), 41);
+  EXPECT_EQ(gk::EnableControl(gk::kKindMenuItem, 4, 0), 40);
+  EXPECT_EQ(asked_text_boxes.load(), 2);
+  gk::hooks.menus = nullptr;
+  EXPECT_EQ(gk::EnableControl(gk::kKindMenuItem, 4, 1), 0);  // nobody answers
 }
 
 }  // namespace

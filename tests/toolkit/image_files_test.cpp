@@ -33,9 +33,8 @@ class ImageFiles : public toolkit_test::HeadlessToolkit {
     HeadlessToolkit::SetUp();
     install_drawing();
     install_text();
-    reset_printing();
-    spooler = &no_printers;
-    open_printer = [this](const platform::PrintDialogAnswer&) { return printer; };
+    system.set_spooler(&no_printers);
+    system.set_printer_opener([this](const platform::PrintDialogAnswer&) { return printer; });
     index = initwindow(200, 100, title_, kDefaultPos, kDefaultPos, 0, 0);
     ASSERT_GE(index, 0);
     rec = record(index);
@@ -46,10 +45,6 @@ class ImageFiles : public toolkit_test::HeadlessToolkit {
         for (int x = 0; x < page.width(); ++x) page.at(x, y) = Pixel(x * 0x10101 + y * 0x100);
       }
     }
-  }
-  void TearDown() override {
-    reset_printing();
-    HeadlessToolkit::TearDown();
   }
   std::string path(const char* name) const { return dir.file(name); }
   Page& page() { return rec->pages[static_cast<size_t>(rec->active_page.load())]; }
