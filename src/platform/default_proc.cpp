@@ -78,6 +78,11 @@ bool WindowSystem::move_window(Hwnd window, const Rect& frame) {
     new_client = client_for_frame(w->style, frame);
   }
   if (w->parent == 0) backend_.move_native(window, frame);
+  if (w->parent != 0 && is_visible(window)) {  // a moved child: repaint where it was and is
+    const Rect old_frame = frame_for_client(w->style, old_client);
+    invalidate(w->parent, &old_frame);
+    invalidate(w->parent, &frame);
+  }
   if (old_client.width() != new_client.width() || old_client.height() != new_client.height())
     return resize_client(window, new_client.width(), new_client.height(), kSizeRestored);
   return true;

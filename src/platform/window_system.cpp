@@ -379,6 +379,10 @@ bool WindowSystem::show_window(Hwnd window, bool visible) {
     if (visible) w->shown_once = true;
   }
   if (w->parent == 0) backend_.show_native(window, visible);
+  if (w->parent != 0 && was_visible && !visible) {
+    const Rect place = frame_rect(window);  // the parent shows again what the child covered
+    invalidate(w->parent, &place);
+  }
   if (first) {
     const Rect c = client_rect(window);
     send_message(window, kMsgSize, kSizeRestored, pack_point(c.width(), c.height()) & 0xFFFFFFFF);

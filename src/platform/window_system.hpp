@@ -114,12 +114,14 @@ class WindowSystem : public InputSink {
   Hwnd root(Hwnd window) const;
   // Top-left of a window's client area in its top-level window's client area.
   Point offset_in_root(Hwnd window) const;
-  bool move_window(Hwnd window, const Rect& frame);  // sends kMsgSize when the client changes
+  // Sends kMsgSize when the client changes; a visible child is repainted where it was and is.
+  bool move_window(Hwnd window, const Rect& frame);
   bool is_minimized(Hwnd window) const;
   bool is_maximized(Hwnd window) const;
 
   // Visibility and enabling. show: the first show of a top-level window sends kMsgSize with
-  // its client size. enable: returns true when the window was disabled before.
+  // its client size; hiding a child repaints its parent where it was. enable: returns true
+  // when the window was disabled before.
   bool show_window(Hwnd window, bool visible);
   bool is_visible(Hwnd window) const;
   bool enable_window(Hwnd window, bool enable);

@@ -290,13 +290,7 @@ void SetControlVisible_(const char* kind, int32_t id, int32_t flag) {
       [&](WindowData& rec) -> int64_t {
         const Hwnd c = GetControl(rec, kind, id);
         if (c == 0) return 0;
-        if (flag <= 0) {  // the parent shows its page where the control was
-          const Rect r = window_system->frame_rect(c);
-          window_system->show_window(c, false);
-          window_system->invalidate(rec.hwnd, &r);
-        } else {
-          window_system->show_window(c, true);
-        }
+        window_system->show_window(c, flag > 0);
         return 0;
       },
       0);

@@ -34,12 +34,15 @@ TEST_F(ControlClasses, ChildrenPaintOverTheirParentAndHiddenOnesLeaveItsPixels) 
   EXPECT_EQ(p.at(25, 24), kFace);
   EXPECT_EQ(p.at(19, 20), ControlHost::kBackground);
   EXPECT_EQ(p.at(120, 44), ControlHost::kBackground);
-  system.send_message(b, kMsgNull);  // any send: the window thread is free
-  system.show_window(b, false);
-  system.invalidate(hwnd_, nullptr);
+  system.show_window(b, false);  // the parent repaints the place by itself
   p = shown();
   EXPECT_EQ(p.at(20, 20), ControlHost::kBackground);
   EXPECT_EQ(p.at(60, 30), ControlHost::kBackground);
+  system.show_window(b, true);
+  system.move_window(b, {150, 100, 250, 124});
+  p = shown();
+  EXPECT_EQ(p.at(20, 20), ControlHost::kBackground);  // where it was
+  EXPECT_EQ(p.at(150, 100), kWhite);                  // where it is
 }
 
 TEST_F(ControlClasses, AChildsInvalidationIsItsParentsOverTheChildsPlace) {

@@ -17,6 +17,12 @@ using toolkit_test::ControlsWindow;
 
 using Dialogs = ControlsWindow;
 
+TEST_F(Dialogs, NullTextShowsNothing) {
+  gk::dlgmessage(1, nullptr);
+  EXPECT_EQ(gk::dlgyesno(1, nullptr), 0);
+  EXPECT_TRUE(dialogs.shown().empty());
+}
+
 TEST_F(Dialogs, FileFilterListFollowsDescriptionAndExtension) {
   const std::string long_desc(200, 'd');
   const std::string long_ext = "*." + std::string(38, 'e');
