@@ -1,6 +1,7 @@
 #include "engine/sharc_stages.hpp"
 
 #include "constrained/vmsqp_mod.hpp"
+#include "engine/sharc_final.hpp"
 #include "engine/sharc_gnllsqr.hpp"
 #include "engine/sharc_hitnrun.hpp"
 #include "engine/sharc_objective.hpp"
@@ -10,17 +11,6 @@
 #include "optimizers/mrt_a23_mod.hpp"
 
 namespace sharc_mod {
-
-namespace {
-
-// Stand-ins for methods whose modules have not landed yet. Each is a valid stage that finds
-// no improvement: it leaves the vector and the sum as it was handed them.
-
-VecView<const double> cview(VecView<double> v) {
-  return VecView<const double>(v.data(), v.size());
-}
-
-}  // namespace
 
 Stages bind_stages(RunState& run) {
   Stages st;
@@ -49,14 +39,16 @@ Stages bind_stages(RunState& run) {
     int32_t limit = maxit;
     mrt_a23_mod::a23mrt(np, x, m, step, sse, limit, iprint);
   };
-  st.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
-               VecView<const double>, int32_t, double&) {};
   st.evol = [](int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& count,
                int32_t generations) { evolutions::evol(m, np, x, sse, count, generations); };
+  // Stand-ins for gn_main, va10d, varmetric and adam until their modules land: each is a valid
+  // stage that finds no improvement and leaves the vector and the sum as it was handed them.
   st.gn_main = [](int32_t, int32_t, VecView<double>, double&, int32_t& info) { info = 0; };
   st.va10d = [](int32_t, int32_t, VecView<double>, double&, VecView<double>, int32_t&, int32_t&,
                 int32_t&) {};
   st.varmetric = [](int32_t, VecView<double>, double&, int32_t& status) { status = 0; };
+  st.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
+               VecView<const double>, int32_t, double&) {};
   st.vmsqp = [](const VmsqpCall& c) {
     vmsqp_mod::vmsqp(c.maxit, c.np, c.n, c.nx, c.ncon, c.mode, c.sig, cview(c.work1), cview(c.y),
                      c.yfit, c.work2, c.x, cview(c.lo), cview(c.hi),
