@@ -8,6 +8,7 @@
 #include "toolkit/gk_window.hpp"
 #include "toolkit/gk_wndproc.hpp"
 #include "toolkit/text.hpp"
+#include "toolkit/text_conversion.hpp"
 
 namespace gk {
 namespace {
@@ -107,7 +108,7 @@ int32_t create_here(WindowData& rec, const ControlRequest& request) {
   }
   CreateWindowParams p;
   p.class_name = r.class_name ? r.class_name : "";
-  p.title = r.caption;
+  p.title = to_platform(r.caption);
   p.style = control_style(rec, r);
   p.frame = Rect{r.left, r.top, r.left + r.width, r.top + r.height};
   p.parent = rec.hwnd;
@@ -257,7 +258,7 @@ int32_t GetPosition(const char* kind, int32_t id, int32_t* left, int32_t* top, i
 }
 
 void SetControlText(int32_t id, const char* text) {
-  const std::string caption = text ? text : "";
+  const std::string caption = to_platform(text ? text : "");
   on_current_window(
       [&](WindowData& rec) -> int64_t {
         const Hwnd c = GetControl(rec, kKindButton, id);

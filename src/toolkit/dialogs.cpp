@@ -23,7 +23,7 @@ DialogAnswer show(int32_t kind, const char* text, DialogButtons buttons) {
   platform::MessageBoxRequest r;
   r.owner = dialog_owner();
   r.title = message_title(kind);
-  r.text = text;
+  r.text = to_platform(text);
   r.icon = message_icon(kind);
   r.buttons = buttons;
   return window_system->dialogs().message_box(r);
@@ -44,7 +44,7 @@ std::vector<platform::FileFilter> file_filters(const char* description, const ch
   if (extension && *extension) {
     const std::string name = description && *description ? at_most(description, 128)
                                                          : at_most(extension, 32) + "files";
-    filters.push_back({name, at_most(extension, 128)});
+    filters.push_back({to_platform(name), to_platform(at_most(extension, 128))});
   }
   filters.push_back({"All Files", "*.*"});
   return filters;
@@ -64,7 +64,7 @@ std::string caption_of(const char* title) {
     // A surrogate pair cut in two loses its first half too.
     if (wide.back() >= 0xD800 && wide.back() <= 0xDBFF) wide.pop_back();
   }
-  return from_wide(wide);
+  return platform::utf16_to_utf8(wide);
 }
 
 }  // namespace
@@ -117,12 +117,12 @@ int32_t RequestFileDialog(int32_t mode, const char* title, char* path, int32_t l
   platform::FileDialogRequest request;
   request.save = mode == 0;
   request.filters = file_filters(description, extension);
-  const std::string initial = buffer_text(path, length);
+  const std::string initial = to_platform(buffer_text(path, length));
   if (!initial.empty() && (initial.back() == '/' || initial.back() == '\\'))
     request.initial_folder = initial;
   else
     request.initial_name = initial;
-  if (title) request.title = title;
+  if (title) request.title = to_platform(title);
   // Step 3.
   request.owner = rec ? rec->hwnd.load() : 0;
   // Step 4.
@@ -141,8 +141,10 @@ int32_t RequestFileDialog(int32_t mode, const char* title, char* path, int32_t l
     thread->join();
   }
   // Step 5: a path that does not fit is refused, not cut.
-  if (!chosen || chosen->size() > static_cast<size_t>(length) - 1) return 0;
-  copy_to_buffer(*chosen, path, length);
+  if (!chosen) return 0;
+  const std::string chosen_path = from_platform(*chosen);
+  if (chosen_path.size() > static_cast<size_t>(length) - 1) return 0;
+  copy_to_buffer(chosen_path, path, length);
   return 1;
 }
 
@@ -163,12 +165,12 @@ bool dlgrequesttext_generic(char* buffer, int32_t length, const char* title, con
   request.owner = dialog_owner();
   request.title = caption_of(title);
   request.has_prompt = prompt != nullptr;
-  request.prompt = prompt ? prompt : "";
-  request.initial = buffer_text(buffer, length);
+  request.prompt = to_platform(prompt ? prompt : "");
+  request.initial = to_platform(buffer_text(buffer, length));
   request.password = password;
   const std::optional<std::string> text = window_system->dialogs().text_entry(request);
   if (!text) return false;
-  copy_to_buffer(*text, buffer, length);
+  copy_to_buffer(from_platform(*text), buffer, length);
   return true;
 }
 
@@ -186,8 +188,9 @@ int32_t dlgrequestselection(const char* options, const char* title, const char* 
   request.owner = dialog_owner();
   request.title = caption_of(title);
   request.has_prompt = prompt != nullptr;
-  request.prompt = prompt ? prompt : "";
-  for (const char* o = options; o && *o; o += std::strlen(o) + 1) request.options.push_back(o);
+  request.prompt = to_platform(prompt ? prompt : "");
+  for (const char* o = options; o && *o; o += std::strlen(o) + 1)
+    request.options.push_back(to_platform(o));
   const std::optional<int32_t> chosen = window_system->dialogs().selection(request);
   if (!chosen || *chosen < 0 || *chosen >= static_cast<int32_t>(request.options.size())) return -1;
   return *chosen;

@@ -75,8 +75,9 @@ void start_thread(const WindowRef& record, std::function<void()> body, CallbackO
     return;
   }
   WndRegisterThread(thread->id(), *record);
+  // Kept before it runs, so that joining the callback threads cannot miss it.
+  keep_thread(thread);
   thread->resume();
-  keep_thread(std::move(thread));
 }
 
 platform::OwnedMutex* find_mutex(int32_t id) {

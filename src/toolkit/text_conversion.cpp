@@ -30,6 +30,16 @@ std::optional<std::string> wide_to_utf8(const char16_t* wide, int32_t* size) {
   return text;
 }
 
+std::string to_platform(std::string_view text) {
+  if (code_page() == platform::CodePage::Utf8) return std::string(text);
+  return platform::utf16_to_utf8(platform::cp1252_to_utf16(text));
+}
+
+std::string from_platform(std::string_view utf8) {
+  if (code_page() == platform::CodePage::Utf8) return std::string(utf8);
+  return platform::utf16_to_cp1252(platform::utf8_to_utf16(utf8));
+}
+
 int32_t copy_to_buffer(std::string_view text, char* buffer, int32_t length) {
   if (buffer == nullptr || length < 1) return 0;
   size_t n = std::min(text.size(), static_cast<size_t>(length) - 1);

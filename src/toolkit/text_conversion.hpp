@@ -30,6 +30,11 @@ std::optional<std::string> wide_to_utf8(const char16_t* wide, int32_t* size = nu
 std::u16string to_wide(std::string_view text);
 std::string from_wide(std::u16string_view wide);
 
+// Toolkit text to the platform's text (UTF-8: captions, dialog texts) and back; the same
+// text unless the process uses the ANSI code page.
+std::string to_platform(std::string_view text);
+std::string from_platform(std::string_view utf8);
+
 // Copies `text` into a caller's buffer of `length` bytes: at most length - 1 bytes, cut so that
 // no UTF-8 character is split (in ANSI mode every byte is a character), then a NUL. Returns
 // the bytes copied; nothing is written when the buffer is null or length < 1.

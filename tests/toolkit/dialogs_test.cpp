@@ -8,7 +8,9 @@
 
 #include "controls_fixture.hpp"
 #include "platform/thread_id.hpp"
+#include "toolkit/buttons.hpp"
 #include "toolkit/gk_wndproc.hpp"
+#include "toolkit/text_conversion.hpp"
 
 namespace {
 
@@ -215,6 +217,27 @@ TEST(DialogParameters, TwoTextEntriesFromTwoThreadsEachGetTheirOwnText) {
   EXPECT_STREQ(a, "alpha!");
   EXPECT_STREQ(b, "beta!");
   gk::reset();
+}
+
+}  // namespace
+
+namespace {
+
+// In the ANSI code page the toolkit's texts are Windows-1252 bytes; the platform always
+// speaks UTF-8.
+TEST_F(Dialogs, AnsiTextIsConvertedBothWays) {
+  gk::useansitext();
+  dialogs.script_text("\xC3\xA9t\xC3\xA9");  // "été" typed
+  char buffer[8] = "\xE9";                   // "é"
+  EXPECT_TRUE(gk::dlgrequesttext(buffer, sizeof buffer, "Caf\xE9", nullptr));
+  EXPECT_STREQ(buffer, "\xE9t\xE9");
+  gk::dlgmessage(1, "na\xEFve");
+  const int32_t id = gk::createbutton(0, 0, 60, 20, "\xC0 bient\xF4t", nullptr);
+  gk::reset_text_conversion();
+  EXPECT_EQ(dialogs.shown_texts().at(0).title, "Caf\xC3\xA9");
+  EXPECT_EQ(dialogs.shown_texts().at(0).initial, "\xC3\xA9");
+  EXPECT_EQ(dialogs.shown().at(0).text, "na\xC3\xAFve");
+  EXPECT_EQ(system.text(control(id)), "\xC3\x80 bient\xC3\xB4t");
 }
 
 }  // namespace
