@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/thread.hpp"
 #include "toolkit/gk_window.hpp"
@@ -27,6 +28,24 @@ std::vector<std::shared_ptr<platform::Thread>> callback_threads;
 std::mutex control_runs_lock;
 std::condition_variable control_runs_done;
 std::unordered_map<Hwnd, int32_t> control_runs;
+// Callbacks waiting in wait_control_callbacks: a callback of the key control waits for the
+// callbacks of the value control (guarded by control_runs_lock).
+std::unordered_multimap<Hwnd, Hwnd> control_waits;
+
+// Whether a callback of `from` waits, directly or through others, for the callbacks of `to`.
+bool waits_for(Hwnd from, Hwnd to) {
+  std::vector<Hwnd> todo{from};
+  std::unordered_set<Hwnd> seen;
+  while (!todo.empty()) {
+    const Hwnd c = todo.back();
+    todo.pop_back();
+    if (c == to) return true;
+    if (!seen.insert(c).second) continue;
+    const auto [first, last] = control_waits.equal_range(c);
+    for (auto it = first; it != last; ++it) todo.push_back(it->second);
+  }
+  return false;
+}
 
 void control_run_begins(Hwnd control) {
   if (control == 0) return;
@@ -198,8 +217,18 @@ void start_scroll_callback(const WindowRef& record,
 void wait_control_callbacks(Hwnd control) {
   const CallbackOrigin* me = current_callback();
   if (control == 0 || (me && me->control == control)) return;  // it would wait for itself
+  const auto ended = [&] { return control_runs.count(control) == 0; };
   std::unique_lock<std::mutex> g(control_runs_lock);
-  control_runs_done.wait(g, [&] { return control_runs.count(control) == 0; });
+  if (!me || me->control == 0) {
+    control_runs_done.wait(g, ended);
+    return;
+  }
+  // Two callbacks removing each other's controls would wait for each other for ever: the
+  // second to ask does not wait (the first waits for it to end).
+  if (waits_for(control, me->control)) return;
+  const auto edge = control_waits.emplace(me->control, control);
+  control_runs_done.wait(g, ended);
+  control_waits.erase(edge);
 }
 
 void join_callback_threads() {

@@ -54,7 +54,9 @@ void start_scroll_callback(const WindowRef& record,
                            int32_t position,
                            Hwnd control);
 // Waits until no callback of `control` is running any more. Returns at once when called from
-// a callback of that control (it would wait for itself). Callers make sure no new callback of
+// a callback of that control (it would wait for itself), or from a callback of a control
+// whose removal a callback of `control` is already waiting for (they would wait for each
+// other). Callers make sure no new callback of
 // the control can start (its table entry is cleared) and do not call it on the window thread,
 // which running callbacks may need.
 void wait_control_callbacks(Hwnd control);

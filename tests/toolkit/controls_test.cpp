@@ -213,6 +213,30 @@ TEST_F(Controls, RemovalWaitsForRunningCallbacksButNotForItself) {
   EXPECT_EQ(control(self), 0u);
 }
 
+// Two callbacks that remove each other's buttons at the same time both end.
+TEST_F(Controls, CallbacksRemovingEachOthersButtonsDoNotDeadlock) {
+  platform::Event in_a, in_b, done_a, done_b;
+  int32_t a = -1, b = -1;
+  a = gk::createbutton(10, 10, 60, 20, "a", [&] {
+    in_a.set();
+    in_b.wait(5000);
+    gk::removebutton(b);
+    done_a.set();
+  });
+  b = gk::createbutton(10, 40, 60, 20, "b", [&] {
+    in_b.set();
+    in_a.wait(5000);
+    gk::removebutton(a);
+    done_b.set();
+  });
+  user.click_control(control(a));
+  user.click_control(control(b));
+  EXPECT_TRUE(done_a.wait(5000));
+  EXPECT_TRUE(done_b.wait(5000));
+  EXPECT_EQ(control(a), 0u);
+  EXPECT_EQ(control(b), 0u);
+}
+
 // After a failed look-up the control-table lock is free for another thread's creation.
 TEST_F(Controls, FailedLookUpLeavesTheLocksFree) {
   EXPECT_EQ(gk::getbuttonposition(42, nullptr, nullptr, nullptr, nullptr), 0);
