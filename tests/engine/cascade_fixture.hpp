@@ -21,6 +21,7 @@
 #include "numerics/runtime_rng.hpp"
 #include "numerics/stringlib.hpp"
 #include "numerics/timeit_mod.hpp"
+#include "support/cascade_pass.hpp"
 #include "support/scoped_clock.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
@@ -183,25 +184,6 @@ inline sharc_mod::Stages StageRecorder::wrap(sharc_mod::Stages s) {
   return w;
 }
 
-// The fit run's arrays that receive the final statistics (the cascade's arguments 18 to 28).
-struct StatsArrays {
-  sharc_mod::StatsOut& bind(int32_t n) {
-    correl.assign(100, 0.0);
-    pcmp.assign(100, 0.0);
-    eigval.assign(10, 0.0);
-    resid.assign(n, 0.0);
-    studres.assign(n, 0.0);
-    out.correl = MatView<double>(correl.data(), 10, 10, 10);
-    out.pcmp = MatView<double>(pcmp.data(), 10, 10, 10);
-    out.eigval = VecView<double>(eigval.data(), 10);
-    out.resid = VecView<double>(resid.data(), n);
-    out.studres = VecView<double>(studres.data(), n);
-    return out;
-  }
-  std::vector<double> correl, pcmp, eigval, resid, studres;
-  sharc_mod::StatsOut out{};
-};
-
 // The arguments of one cascade pass over a small data set: y = P1 * exp(P2 * X1) at rows
 // x = 1..8 with P = (2, 0.3), started from (1.5, 0.25); bounds [0.01, 100] and [0.001, 10].
 struct Pass {
@@ -256,7 +238,7 @@ struct Pass {
   std::vector<double> se = std::vector<double>(2, 0.0);
   std::vector<double> cl = std::vector<double>(2, 0.0);
   std::vector<double> res17 = std::vector<double>(2, 0.0);
-  StatsArrays stats;
+  testsupport::StatsArrays stats;
   bool has_code = true;
   int32_t code = 91;
   double offset = 1e-9;
