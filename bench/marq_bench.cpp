@@ -126,12 +126,10 @@ void print_table(bool from_starts) {
   int fits = 0, at4 = 0, at6 = 0;
   for (const auto& [fit, row] : table()) {
     if ((fit.find('/') != std::string::npos) != from_starts) continue;
-    std::printf("%-14s %10.2f %10.2f %8.2f %8.0f\n",
-                fit.c_str(),
-                row.lre_params,
-                row.lre_ssr,
-                row.lre_se,
-                row.evals);
+    char se[16] = "-";  // the standard errors are measured from the optimum only
+    if (!from_starts) std::snprintf(se, sizeof se, "%.2f", row.lre_se);
+    std::printf(
+        "%-14s %10.2f %10.2f %8s %8.0f\n", fit.c_str(), row.lre_params, row.lre_ssr, se, row.evals);
     ++fits;
     at4 += row.lre_params >= 4.0 ? 1 : 0;
     at6 += row.lre_params >= 6.0 ? 1 : 0;
