@@ -220,7 +220,9 @@ Next sub_step(Call& c, int32_t it, bool first_of_iteration) {
     }
     return step_vanished(c) ? Next::kFinal : Next::kSubStep;
   }
-  // Rejection: back to the saved vector and its sum (the sum the next iteration starts from).
+  // Rejection: back to the saved vector and its sum. Restoring the sum matters: the next
+  // iteration measures its trials against it, and a cycle ending on the rejected trial's larger
+  // sum would count as ending above its start and throw its accepted steps away.
   for (int32_t i = 1; i <= c.n; ++i) c.work(i) = c.saved(i);
   c.ssq = c.s_iter;
   if (c.isearch % 2 != 0 && it <= 10) {

@@ -145,6 +145,31 @@ TEST(MarqContract, SpreadOverResidualWeightingFitsUnweighted) {
   EXPECT_EQ(a.se, b.se);
 }
 
+TEST(MarqContract, RobustFitReturnsTheUnweightedSumOfItsVector) {
+  // From the final phase on the robust mode keeps its weights and sums unweighted.
+  NistProblem pb;
+  ASSERT_TRUE(testsupport::load_nist("Chwirut2", 2, pb));
+  MarqOptions opt;
+  opt.iwt = 3;
+  const MarqResult r = run_marq(pb.m, pb.n, pb.x0, pb.start_ssq, opt);
+  EXPECT_NEAR_REL(r.ssq, shared_ssq(pb.m, pb.n, r.p), 1e-14);
+  EXPECT_LT(r.ssq, pb.start_ssq);
+}
+
+TEST(MarqContract, SearchSwitchRunsAndReturnsNoWorse) {
+  for (int32_t isearch : {1, 2}) {
+    SCOPED_TRACE(isearch);
+    NistProblem pb;
+    ASSERT_TRUE(testsupport::load_nist("Misra1a", 2, pb));
+    MarqOptions opt;
+    opt.isearch = isearch;
+    const MarqResult r = run_marq(pb.m, pb.n, pb.x0, pb.start_ssq, opt);
+    EXPECT_LT(r.ssq, pb.start_ssq);
+    EXPECT_NEAR_REL(r.ssq, shared_ssq(pb.m, pb.n, r.p), 1e-14);
+    EXPECT_GT(r.se[0], 0.0);
+  }
+}
+
 TEST(MarqContract, ZeroStartOfAFreeParameterIsLiftedAndAFixedZeroStays) {
   load_synthetic("P1+P2*X1+P3*X1^2", 10, {2.0, 3.0, 0.0});
   common_data::pmask(3) = 0;
