@@ -2,8 +2,8 @@
 //
 // A provider shows a message box and returns the button pressed, and shows the file, print,
 // text-entry and selection dialogs and returns the choice. Each request carries all its own
-// parameters, so dialogs asked by several threads at once do not mix. The headless provider records each request and answers from
-// a script (see headless/headless_dialogs.hpp).
+// parameters, so dialogs asked by several threads at once do not mix. The headless provider
+// records each request and answers from a script (see headless/headless_dialogs.hpp).
 #pragma once
 
 #include <cstdint>

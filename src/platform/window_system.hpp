@@ -213,7 +213,7 @@ class WindowSystem : public InputSink {
   Spooler* spooler_ = nullptr;
   PrinterOpener printer_opener_;
   std::optional<std::string> last_printer_;  // nothing: not looked up yet
-  mutable std::mutex mutex_;  // guards everything below
+  mutable std::mutex mutex_;                 // guards everything below
   std::unordered_map<std::string, WindowClass> classes_;
   std::unordered_map<Hwnd, std::shared_ptr<Window>> windows_;
   Hwnd next_handle_ = 0x10000;  // handles count up and are never reused

@@ -25,8 +25,13 @@ int32_t check_state(int32_t id) {
 
 }  // namespace
 
-int32_t creategenericbutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                            const char* caption, Callback callback, uint32_t style) {
+int32_t creategenericbutton(int32_t left,
+                            int32_t top,
+                            int32_t width,
+                            int32_t height,
+                            const char* caption,
+                            Callback callback,
+                            uint32_t style) {
   ControlRequest r;
   r.left = left;
   r.top = top;
@@ -39,38 +44,62 @@ int32_t creategenericbutton(int32_t left, int32_t top, int32_t width, int32_t he
   return create_control(r);
 }
 
-int32_t createbutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                     const char* caption, Callback callback) {
+int32_t createbutton(int32_t left,
+                     int32_t top,
+                     int32_t width,
+                     int32_t height,
+                     const char* caption,
+                     Callback callback) {
   return creategenericbutton(
       left, top, width, height, caption, std::move(callback), kPushButtonStyle);
 }
 
-int32_t createbutton_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                         const char* caption, const Callback* callback) {
+int32_t createbutton_ptr(int32_t left,
+                         int32_t top,
+                         int32_t width,
+                         int32_t height,
+                         const char* caption,
+                         const Callback* callback) {
   return createbutton(left, top, width, height, caption, from_pointer(callback));
 }
 
-int32_t createcheckbox(int32_t left, int32_t top, int32_t width, int32_t height,
-                       const char* caption, Callback callback) {
+int32_t createcheckbox(int32_t left,
+                       int32_t top,
+                       int32_t width,
+                       int32_t height,
+                       const char* caption,
+                       Callback callback) {
   return creategenericbutton(
       left, top, width, height, caption, std::move(callback), kCheckBoxStyle);
 }
 
-int32_t createcheckbox_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                           const char* caption, const Callback* callback) {
+int32_t createcheckbox_ptr(int32_t left,
+                           int32_t top,
+                           int32_t width,
+                           int32_t height,
+                           const char* caption,
+                           const Callback* callback) {
   return createcheckbox(left, top, width, height, caption, from_pointer(callback));
 }
 
 // The radio-group flag is read and cleared on the window thread as the button is made, so
 // two threads creating radio buttons cannot both start a group.
-int32_t createradiobutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                          const char* caption, Callback callback) {
+int32_t createradiobutton(int32_t left,
+                          int32_t top,
+                          int32_t width,
+                          int32_t height,
+                          const char* caption,
+                          Callback callback) {
   return creategenericbutton(
       left, top, width, height, caption, std::move(callback), kRadioButtonStyle);
 }
 
-int32_t createradiobutton_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                              const char* caption, const Callback* callback) {
+int32_t createradiobutton_ptr(int32_t left,
+                              int32_t top,
+                              int32_t width,
+                              int32_t height,
+                              const char* caption,
+                              const Callback* callback) {
   return createradiobutton(left, top, width, height, caption, from_pointer(callback));
 }
 
@@ -105,8 +134,8 @@ void checkboxsetchecked(int32_t id, int32_t flag) {
       [&]() -> int64_t {
         const Hwnd c = GetControl(*rec, kKindButton, id);
         if (c != 0)
-          window_system->send_message(c, platform::kMsgBmSetCheck,
-                                      flag ? platform::kBstChecked : platform::kBstUnchecked);
+          window_system->send_message(
+              c, platform::kMsgBmSetCheck, flag ? platform::kBstChecked : platform::kBstUnchecked);
         return 0;
       },
       0);

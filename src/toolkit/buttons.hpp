@@ -22,21 +22,50 @@ inline constexpr uint32_t kCheckBoxStyle = 3;
 inline constexpr uint32_t kRadioButtonStyle = 9;
 
 // The creator behind all six: a control of the "BUTTON" kind with `style`; its id or -1.
-int32_t creategenericbutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                            const char* caption, Callback callback, uint32_t style);
-int32_t createbutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                     const char* caption, Callback callback);
+int32_t creategenericbutton(int32_t left,
+                            int32_t top,
+                            int32_t width,
+                            int32_t height,
+                            const char* caption,
+                            Callback callback,
+                            uint32_t style);
+int32_t createbutton(int32_t left,
+                     int32_t top,
+                     int32_t width,
+                     int32_t height,
+                     const char* caption,
+                     Callback callback);
 // The pointer forms: no callback when the pointer is null.
-int32_t createbutton_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                         const char* caption, const Callback* callback);
-int32_t createcheckbox(int32_t left, int32_t top, int32_t width, int32_t height,
-                       const char* caption, Callback callback);
-int32_t createcheckbox_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                           const char* caption, const Callback* callback);
-int32_t createradiobutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                          const char* caption, Callback callback);
-int32_t createradiobutton_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                              const char* caption, const Callback* callback);
+int32_t createbutton_ptr(int32_t left,
+                         int32_t top,
+                         int32_t width,
+                         int32_t height,
+                         const char* caption,
+                         const Callback* callback);
+int32_t createcheckbox(int32_t left,
+                       int32_t top,
+                       int32_t width,
+                       int32_t height,
+                       const char* caption,
+                       Callback callback);
+int32_t createcheckbox_ptr(int32_t left,
+                           int32_t top,
+                           int32_t width,
+                           int32_t height,
+                           const char* caption,
+                           const Callback* callback);
+int32_t createradiobutton(int32_t left,
+                          int32_t top,
+                          int32_t width,
+                          int32_t height,
+                          const char* caption,
+                          Callback callback);
+int32_t createradiobutton_ptr(int32_t left,
+                              int32_t top,
+                              int32_t width,
+                              int32_t height,
+                              const char* caption,
+                              const Callback* callback);
 void beginradiogroup();
 
 // Removes the button; once it returns no callback of it runs any more (see remove_control).

@@ -156,9 +156,9 @@ template <class F>
 int64_t on_current_window(F&& task, int64_t if_none) {
   WindowRef rec = GK__GetWindowDataPtrOrNull(0);
   if (!rec) return if_none;
-  return run_on_window_thread(rec, [&]() -> int64_t { return task(*rec); }, if_none);
+  return run_on_window_thread(
+      rec, [&]() -> int64_t { return task(*rec); }, if_none);
 }
-
 
 }  // namespace
 
@@ -217,13 +217,13 @@ int32_t create_control(const ControlRequest& request) {
 void remove_control(const char* kind, int32_t id) {
   WindowRef rec = GK__GetWindowDataPtrOrNull(0);
   if (!rec) return;
-  const Hwnd removed = static_cast<Hwnd>(
-      run_on_window_thread(rec, [&]() -> int64_t { return remove_here(*rec, kind, id); }, 0));
+  const Hwnd removed = static_cast<Hwnd>(run_on_window_thread(
+      rec, [&]() -> int64_t { return remove_here(*rec, kind, id); }, 0));
   if (rec->window_thread_id != current_thread_id()) wait_control_callbacks(removed);
 }
 
-void MoveControl(const char* kind, int32_t id, int32_t left, int32_t top, int32_t width,
-                 int32_t height) {
+void MoveControl(
+    const char* kind, int32_t id, int32_t left, int32_t top, int32_t width, int32_t height) {
   on_current_window(
       [&](WindowData& rec) -> int64_t {
         const Hwnd c = GetControl(rec, kind, id);
@@ -238,8 +238,8 @@ void MoveControl(const char* kind, int32_t id, int32_t left, int32_t top, int32_
       0);
 }
 
-int32_t GetPosition(const char* kind, int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                    int32_t* height) {
+int32_t GetPosition(
+    const char* kind, int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
   Rect r;
   const int64_t found = on_current_window(
       [&](WindowData& rec) -> int64_t {
@@ -263,7 +263,8 @@ void SetControlText(int32_t id, const char* text) {
       [&](WindowData& rec) -> int64_t {
         const Hwnd c = GetControl(rec, kKindButton, id);
         if (c != 0)
-          window_system->send_message(c, kMsgSetText, 0, reinterpret_cast<int64_t>(caption.c_str()));
+          window_system->send_message(
+              c, kMsgSetText, 0, reinterpret_cast<int64_t>(caption.c_str()));
         return 0;
       },
       0);
@@ -273,9 +274,11 @@ int32_t EnableControl(const char* kind, int32_t id, int32_t flag) {
   WindowRef rec = GK__GetWindowDataPtrOrNull(0);
   if (!rec || !kind) return 0;
   if (same(kind, kKindMenuItem)) {  // the menu module answers for its items
-    return static_cast<int32_t>(window_system->send_message(
-        rec->hwnd, flag ? kMsgEnableControl : kMsgDisableControl, static_cast<uint64_t>(id),
-        reinterpret_cast<int64_t>(kind)));
+    return static_cast<int32_t>(
+        window_system->send_message(rec->hwnd,
+                                    flag ? kMsgEnableControl : kMsgDisableControl,
+                                    static_cast<uint64_t>(id),
+                                    reinterpret_cast<int64_t>(kind)));
   }
   return static_cast<int32_t>(run_on_window_thread(
       rec,

@@ -67,12 +67,12 @@ int32_t create_control(const ControlRequest& request);
 // the control that are still running, unless called from one of them or on the window thread.
 void remove_control(const char* kind, int32_t id);
 
-void MoveControl(const char* kind, int32_t id, int32_t left, int32_t top, int32_t width,
-                 int32_t height);
+void MoveControl(
+    const char* kind, int32_t id, int32_t left, int32_t top, int32_t width, int32_t height);
 // 1 with the control's place in the window's client area (each pointer may be null); 0 when
 // there is no such control.
-int32_t GetPosition(const char* kind, int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                    int32_t* height);
+int32_t GetPosition(
+    const char* kind, int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
 void SetControlText(int32_t id, const char* text);  // a "BUTTON" caption; null: empty
 // 1 enables, 0 disables; the platform's answer (nonzero: it was disabled), 0 for no control.
 int32_t EnableControl(const char* kind, int32_t id, int32_t flag);
@@ -89,22 +89,20 @@ void setradiobuttonposition(int32_t id, int32_t left, int32_t top, int32_t width
 void setscrollbarposition(int32_t id, int32_t left, int32_t top, int32_t width, int32_t height);
 void settextboxposition(int32_t id, int32_t left, int32_t top, int32_t width, int32_t height);
 void setlistboxposition(int32_t id, int32_t left, int32_t top, int32_t width, int32_t height);
-void setdropdownlistposition(int32_t id, int32_t left, int32_t top, int32_t width,
-                             int32_t height);
-int32_t getbuttonposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                          int32_t* height);
-int32_t getcheckboxposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                            int32_t* height);
-int32_t getradiobuttonposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                               int32_t* height);
-int32_t getscrollbarposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                             int32_t* height);
-int32_t gettextboxposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                           int32_t* height);
-int32_t getlistboxposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                           int32_t* height);
-int32_t getdropdownlistposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                                int32_t* height);
+void setdropdownlistposition(int32_t id, int32_t left, int32_t top, int32_t width, int32_t height);
+int32_t getbuttonposition(int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
+int32_t getcheckboxposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
+int32_t getradiobuttonposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
+int32_t getscrollbarposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
+int32_t gettextboxposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
+int32_t getlistboxposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
+int32_t getdropdownlistposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height);
 void setbuttonvisible(int32_t id, int32_t flag);
 void setcheckboxvisible(int32_t id, int32_t flag);
 void setradiobuttonvisible(int32_t id, int32_t flag);

@@ -42,8 +42,8 @@ std::string at_most(const char* text, size_t max_bytes) {
 std::vector<platform::FileFilter> file_filters(const char* description, const char* extension) {
   std::vector<platform::FileFilter> filters;
   if (extension && *extension) {
-    const std::string name = description && *description ? at_most(description, 128)
-                                                         : at_most(extension, 32) + "files";
+    const std::string name =
+        description && *description ? at_most(description, 128) : at_most(extension, 32) + "files";
     filters.push_back({to_platform(name), to_platform(at_most(extension, 128))});
   }
   filters.push_back({"All Files", "*.*"});
@@ -108,8 +108,12 @@ int32_t dlgyesno(int32_t kind, const char* text) {
 
 namespace gk {
 
-int32_t RequestFileDialog(int32_t mode, const char* title, char* path, int32_t length,
-                          const char* description, const char* extension) {
+int32_t RequestFileDialog(int32_t mode,
+                          const char* title,
+                          char* path,
+                          int32_t length,
+                          const char* description,
+                          const char* extension) {
   // Step 1.
   if (!path || length < 1 || !window_system) return 0;
   WindowRef rec = GK__GetWindowDataPtrOrNull(0);
@@ -148,18 +152,18 @@ int32_t RequestFileDialog(int32_t mode, const char* title, char* path, int32_t l
   return 1;
 }
 
-int32_t dlgopenfile(const char* title, char* path, int32_t length, const char* description,
-                    const char* extension) {
+int32_t dlgopenfile(
+    const char* title, char* path, int32_t length, const char* description, const char* extension) {
   return RequestFileDialog(1, title, path, length, description, extension);
 }
 
-int32_t dlgsavefile(const char* title, char* path, int32_t length, const char* description,
-                    const char* extension) {
+int32_t dlgsavefile(
+    const char* title, char* path, int32_t length, const char* description, const char* extension) {
   return RequestFileDialog(0, title, path, length, description, extension);
 }
 
-bool dlgrequesttext_generic(char* buffer, int32_t length, const char* title, const char* prompt,
-                            bool password) {
+bool dlgrequesttext_generic(
+    char* buffer, int32_t length, const char* title, const char* prompt, bool password) {
   if (!buffer || length < 1 || !window_system) return false;
   platform::TextEntryRequest request;
   request.owner = dialog_owner();

@@ -32,19 +32,23 @@ int32_t dlgyesno(int32_t kind, const char* text);
 // or when the chosen path does not fit the buffer; `path` is then unchanged. Called on the
 // current window's thread the dialog runs there; from any other thread it runs on a
 // temporary thread while the caller waits.
-int32_t RequestFileDialog(int32_t mode, const char* title, char* path, int32_t length,
-                          const char* description, const char* extension);  // mode 1 open
-int32_t dlgopenfile(const char* title, char* path, int32_t length, const char* description,
-                    const char* extension);
-int32_t dlgsavefile(const char* title, char* path, int32_t length, const char* description,
-                    const char* extension);
+int32_t RequestFileDialog(int32_t mode,
+                          const char* title,
+                          char* path,
+                          int32_t length,
+                          const char* description,
+                          const char* extension);  // mode 1 open
+int32_t dlgopenfile(
+    const char* title, char* path, int32_t length, const char* description, const char* extension);
+int32_t dlgsavefile(
+    const char* title, char* path, int32_t length, const char* description, const char* extension);
 
 // Text entry: the field starts with the buffer's text (up to its NUL, within `length`). On
 // "Ok" the edited text goes into the buffer (at most length - 1 bytes, never a split
 // character, and a NUL) and the answer is true; on "Cancel" the buffer is unchanged. Title
 // null: "Input Request" (at most 50 UTF-16 units are shown); prompt null: no prompt line.
-bool dlgrequesttext_generic(char* buffer, int32_t length, const char* title, const char* prompt,
-                            bool password);
+bool dlgrequesttext_generic(
+    char* buffer, int32_t length, const char* title, const char* prompt, bool password);
 bool dlgrequesttext(char* buffer, int32_t length, const char* title, const char* prompt);
 bool dlgrequestpassword(char* buffer, int32_t length, const char* title, const char* prompt);
 // Selection among `options`, NUL-terminated texts one after another closed by an empty text;

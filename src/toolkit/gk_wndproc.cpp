@@ -210,7 +210,8 @@ int64_t run_on_window_thread(const WindowRef& record,
   if (!record || !record->alive) return if_gone;
   if (record->window_thread_id == platform::current_thread_id()) return task();
   WindowTask carried{&task};
-  window_system->send_message(record->hwnd, kMsgRunOnWindow, 0, reinterpret_cast<int64_t>(&carried));
+  window_system->send_message(
+      record->hwnd, kMsgRunOnWindow, 0, reinterpret_cast<int64_t>(&carried));
   return carried.ran ? carried.result : if_gone;
 }
 

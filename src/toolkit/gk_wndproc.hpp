@@ -22,7 +22,7 @@ namespace gk {
 // The toolkit's private messages.
 enum : uint32_t {
   kMsgCreateControl = platform::kMsgUser + 1,
-  kMsgRunOnWindow = platform::kMsgUser + 2,  // lparam: WindowTask* (run_on_window_thread)
+  kMsgRunOnWindow = platform::kMsgUser + 2,     // lparam: WindowTask* (run_on_window_thread)
   kMsgTextBoxFirst = platform::kMsgUser + 101,  // text-box requests 1125..1137
   kMsgTextBoxEnter = platform::kMsgUser + 103,
   kMsgTextBoxLast = platform::kMsgUser + 113,

@@ -44,15 +44,23 @@ void reset() {
   int_closeflag = true;
 }
 
-int32_t initwindow(int32_t width, int32_t height, Text title, std::optional<int32_t> left,
-                   std::optional<int32_t> top, std::optional<bool> dbflag,
+int32_t initwindow(int32_t width,
+                   int32_t height,
+                   Text title,
+                   std::optional<int32_t> left,
+                   std::optional<int32_t> top,
+                   std::optional<bool> dbflag,
                    std::optional<bool> closeflag) {
   if (dbflag) int_dbflag = *dbflag;
   if (closeflag) int_closeflag = *closeflag;
   const std::string t = title ? text_in(title->substr(0, 255)) : std::string(kDefaultTitle);
-  const int32_t index =
-      gk::initwindow(width, height, t.c_str(), left.value_or(gk::kDefaultPos),
-                     top.value_or(gk::kDefaultPos), flag(int_dbflag), flag(int_closeflag));
+  const int32_t index = gk::initwindow(width,
+                                       height,
+                                       t.c_str(),
+                                       left.value_or(gk::kDefaultPos),
+                                       top.value_or(gk::kDefaultPos),
+                                       flag(int_dbflag),
+                                       flag(int_closeflag));
   gk::setcurrentwindow(index);
   return index;
 }
@@ -73,32 +81,46 @@ bool dlgyesno(int32_t kind, std::string_view text) {
   return gk::dlgyesno(kind, text_in(text).c_str()) == 1;
 }
 
-int32_t createbutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                     std::string_view text, gk::Callback callback) {
+int32_t createbutton(int32_t left,
+                     int32_t top,
+                     int32_t width,
+                     int32_t height,
+                     std::string_view text,
+                     gk::Callback callback) {
   return gk::createbutton_ptr(left, top, width, height, text_in(text).c_str(), &callback);
 }
 
-void enablebutton(int32_t id, bool enabled) { gk::EnableControl(gk::kKindButton, id, flag(enabled)); }
+void enablebutton(int32_t id, bool enabled) {
+  gk::EnableControl(gk::kKindButton, id, flag(enabled));
+}
 
 void removebutton(int32_t id) { gk::removebutton(id); }
 
-int32_t createcheckbox_handler(int32_t left, int32_t top, int32_t width, int32_t height,
-                               std::string_view text, gk::Callback callback) {
+int32_t createcheckbox_handler(int32_t left,
+                               int32_t top,
+                               int32_t width,
+                               int32_t height,
+                               std::string_view text,
+                               gk::Callback callback) {
   return gk::createcheckbox_ptr(left, top, width, height, text_in(text).c_str(), &callback);
 }
 
-int32_t createcheckbox_nohandler(int32_t left, int32_t top, int32_t width, int32_t height,
-                                 std::string_view text) {
+int32_t createcheckbox_nohandler(
+    int32_t left, int32_t top, int32_t width, int32_t height, std::string_view text) {
   return gk::createcheckbox_ptr(left, top, width, height, text_in(text).c_str(), nullptr);
 }
 
-int32_t createradiobutton_handler(int32_t left, int32_t top, int32_t width, int32_t height,
-                                  std::string_view text, gk::Callback callback) {
+int32_t createradiobutton_handler(int32_t left,
+                                  int32_t top,
+                                  int32_t width,
+                                  int32_t height,
+                                  std::string_view text,
+                                  gk::Callback callback) {
   return gk::createradiobutton_ptr(left, top, width, height, text_in(text).c_str(), &callback);
 }
 
-int32_t createradiobutton_nohandler(int32_t left, int32_t top, int32_t width, int32_t height,
-                                    std::string_view text) {
+int32_t createradiobutton_nohandler(
+    int32_t left, int32_t top, int32_t width, int32_t height, std::string_view text) {
   return gk::createradiobutton_ptr(left, top, width, height, text_in(text).c_str(), nullptr);
 }
 
@@ -131,26 +153,29 @@ void setscrollbarvisible(int32_t id, bool visible) {
 bool getbuttonposition(int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
   return gk::GetPosition(gk::kKindButton, id, left, top, width, height) == 1;
 }
-bool getcheckboxposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                         int32_t* height) {
+bool getcheckboxposition(int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
   return getbuttonposition(id, left, top, width, height);
 }
-bool getradiobuttonposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                            int32_t* height) {
+bool getradiobuttonposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
   return getbuttonposition(id, left, top, width, height);
 }
-bool getscrollbarposition(int32_t id, int32_t* left, int32_t* top, int32_t* width,
-                          int32_t* height) {
+bool getscrollbarposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
   return gk::GetPosition(gk::kKindScrollBar, id, left, top, width, height) == 1;
 }
 
-int32_t createscrollbar(int32_t left, int32_t top, int32_t width, int32_t height,
-                        int32_t orientation, gk::ScrollCallbackRef callback) {
+int32_t createscrollbar(int32_t left,
+                        int32_t top,
+                        int32_t width,
+                        int32_t height,
+                        int32_t orientation,
+                        gk::ScrollCallbackRef callback) {
   return gk::createscrollbar_ptr(left, top, width, height, orientation, &callback);
 }
 
-bool requestfiledialog(bool mode, std::string& filename, Text description, Text extension,
-                       Text title) {
+bool requestfiledialog(
+    bool mode, std::string& filename, Text description, Text extension, Text title) {
   const size_t n = filename.size();
   if (n == 0) return false;  // no room for a name
   // Step 1: a NUL after the trimmed name, over its last character when the name fills it.
@@ -161,8 +186,8 @@ bool requestfiledialog(bool mode, std::string& filename, Text description, Text 
   const std::string desc = extension ? fixed_in(description, 64, "") : std::string();
   const std::string t = fixed_in(title, 64, mode ? " File" : "Save File");
   // Step 3.
-  const int32_t chosen = gk::RequestFileDialog(flag(mode), t.c_str(), buffer.data(),
-                                               static_cast<int32_t>(n), desc.c_str(), ext.c_str());
+  const int32_t chosen = gk::RequestFileDialog(
+      flag(mode), t.c_str(), buffer.data(), static_cast<int32_t>(n), desc.c_str(), ext.c_str());
   // Step 4: the variable is touched only when a file was chosen.
   if (chosen != 1) return false;
   text_out(filename, buffer);
@@ -186,8 +211,8 @@ bool dlgrequesttext(std::string& text, Text title, Text prompt, std::optional<bo
   const std::string p = fixed_in(prompt, 128, "");
   // Step 3.
   const int32_t length = static_cast<int32_t>(buffer.size());
-  const bool ok = gk::dlgrequesttext_generic(buffer.data(), length, t.c_str(), p.c_str(),
-                                             password.value_or(false));
+  const bool ok = gk::dlgrequesttext_generic(
+      buffer.data(), length, t.c_str(), p.c_str(), password.value_or(false));
   // Step 4.
   if (ok) text_out(text, buffer);
   return ok;
@@ -223,7 +248,9 @@ void clearviewport() { gk::clearviewport(); }
 
 void refreshall() { gk::refreshall(); }
 
-void settextstyle(int32_t font, int32_t direction, int32_t size,
+void settextstyle(int32_t font,
+                  int32_t direction,
+                  int32_t size,
                   std::optional<int32_t> transparency) {
   gk::settextstyle(font, direction, size);
   if (transparency) gk::settexttransparency(*transparency);
@@ -233,7 +260,9 @@ void outtextxy(int32_t x, int32_t y, std::string_view text, std::optional<bool> 
   gk::outtextxy(x, y, text_in(text, trim.value_or(true)).c_str());
 }
 
-void setlinestyle(int32_t style, int32_t pattern, int32_t thickness,
+void setlinestyle(int32_t style,
+                  int32_t pattern,
+                  int32_t thickness,
                   std::optional<int32_t> transparency) {
   gk::setlinestyle(style, static_cast<uint16_t>(pattern), thickness);
   if (transparency) gk::setlinetransparency(*transparency);
@@ -249,22 +278,35 @@ int32_t textwidth(std::string_view text, std::optional<bool> trim) {
   return gk::textwidth(text_in(text, trim.value_or(true)).c_str());
 }
 
-void printimage(Text title, std::optional<int32_t> left, std::optional<int32_t> top,
-                std::optional<int32_t> right, std::optional<int32_t> bottom,
+void printimage(Text title,
+                std::optional<int32_t> left,
+                std::optional<int32_t> top,
+                std::optional<int32_t> right,
+                std::optional<int32_t> bottom,
                 std::optional<bool> active_page) {
   const std::string t = title ? text_in(*title) : std::string();
-  gk::printimage(t.c_str(), left.value_or(0), top.value_or(0), right.value_or(gk::getmaxx()),
-                 bottom.value_or(gk::getmaxy()), flag(active_page.value_or(true)));
+  gk::printimage(t.c_str(),
+                 left.value_or(0),
+                 top.value_or(0),
+                 right.value_or(gk::getmaxx()),
+                 bottom.value_or(gk::getmaxy()),
+                 flag(active_page.value_or(true)));
 }
 
-void writeimagefile(Text filename, std::optional<int32_t> left, std::optional<int32_t> top,
-                    std::optional<int32_t> right, std::optional<int32_t> bottom,
+void writeimagefile(Text filename,
+                    std::optional<int32_t> left,
+                    std::optional<int32_t> top,
+                    std::optional<int32_t> right,
+                    std::optional<int32_t> bottom,
                     std::optional<bool> active_page) {
   gk::viewporttype view{};
   gk::getviewsettings(&view);
   const std::string name = filename ? text_in(*filename) : std::string();
-  gk::writeimagefile(name.c_str(), left.value_or(0), top.value_or(0),
-                     right.value_or(view.right), bottom.value_or(view.bottom),
+  gk::writeimagefile(name.c_str(),
+                     left.value_or(0),
+                     top.value_or(0),
+                     right.value_or(view.right),
+                     bottom.value_or(view.bottom),
                      flag(active_page.value_or(false)));
 }
 

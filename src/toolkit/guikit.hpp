@@ -12,8 +12,8 @@
 // only state is the two window-creation flags below.
 #pragma once
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +37,9 @@ inline constexpr const char* kDefaultTitle = "GuiKit";
 // caption; left and top absent: the toolkit's default position; dbflag and closeflag, when
 // given, replace int_dbflag and int_closeflag. The new window becomes current; its index,
 // or -1.
-int32_t initwindow(int32_t width, int32_t height, Text title = std::nullopt,
+int32_t initwindow(int32_t width,
+                   int32_t height,
+                   Text title = std::nullopt,
                    std::optional<int32_t> left = std::nullopt,
                    std::optional<int32_t> top = std::nullopt,
                    std::optional<bool> dbflag = std::nullopt,
@@ -57,44 +59,62 @@ bool dlgyesno(int32_t kind, std::string_view text);  // true for Yes
 // an extension the dialog offers "All Files" alone. Description, extension and title are
 // taken as 64 characters each. requestfiledialog: mode true open, false save; a missing title
 // is " File" (open) or "Save File" (save).
-bool requestfiledialog(bool mode, std::string& filename, Text description, Text extension,
-                       Text title);
-bool dlgopenfile(std::string& filename, Text description = std::nullopt,
-                 Text extension = std::nullopt, Text title = std::nullopt);
-bool dlgsavefile(std::string& filename, Text description = std::nullopt,
-                 Text extension = std::nullopt, Text title = std::nullopt);
+bool requestfiledialog(
+    bool mode, std::string& filename, Text description, Text extension, Text title);
+bool dlgopenfile(std::string& filename,
+                 Text description = std::nullopt,
+                 Text extension = std::nullopt,
+                 Text title = std::nullopt);
+bool dlgsavefile(std::string& filename,
+                 Text description = std::nullopt,
+                 Text extension = std::nullopt,
+                 Text title = std::nullopt);
 // Text entry on a blank-padded variable: true on "Ok" with the edited text in it (cut to its
 // length, blank-padded); false on "Cancel", the variable unchanged. Title and prompt are
 // taken as 128 characters; title absent: "Input Requested"; prompt absent: empty.
-bool dlgrequesttext(std::string& text, Text title = std::nullopt, Text prompt = std::nullopt,
+bool dlgrequesttext(std::string& text,
+                    Text title = std::nullopt,
+                    Text prompt = std::nullopt,
                     std::optional<bool> password = std::nullopt);
 bool dlgrequestpassword(std::string& text, Text title = std::nullopt, Text prompt = std::nullopt);
 // The 1-based number of the option chosen (each trimmed), or -1 when none was.
-int32_t dlgrequestselection(const std::vector<std::string>& options, Text title = std::nullopt,
+int32_t dlgrequestselection(const std::vector<std::string>& options,
+                            Text title = std::nullopt,
                             Text prompt = std::nullopt);
 
-// Buttons, check boxes, radio buttons. createbutton returns the global control id (-1 when no control could be made); the
-// callback runs on a new thread at each click. Once removebutton returns, no callback of the
-// button runs any more (unless it is called from that very callback).
-int32_t createbutton(int32_t left, int32_t top, int32_t width, int32_t height,
-                     std::string_view text, gk::Callback callback);
+// Buttons, check boxes, radio buttons. createbutton returns the global control id (-1 when no
+// control could be made); the callback runs on a new thread at each click. Once removebutton
+// returns, no callback of the button runs any more (unless it is called from that very callback).
+int32_t createbutton(int32_t left,
+                     int32_t top,
+                     int32_t width,
+                     int32_t height,
+                     std::string_view text,
+                     gk::Callback callback);
 void enablebutton(int32_t id, bool enabled);
 void removebutton(int32_t id);
-int32_t createcheckbox_handler(int32_t left, int32_t top, int32_t width, int32_t height,
-                               std::string_view text, gk::Callback callback);
-int32_t createcheckbox_nohandler(int32_t left, int32_t top, int32_t width, int32_t height,
-                                 std::string_view text);
-int32_t createradiobutton_handler(int32_t left, int32_t top, int32_t width, int32_t height,
-                                  std::string_view text, gk::Callback callback);
-int32_t createradiobutton_nohandler(int32_t left, int32_t top, int32_t width, int32_t height,
-                                    std::string_view text);
+int32_t createcheckbox_handler(int32_t left,
+                               int32_t top,
+                               int32_t width,
+                               int32_t height,
+                               std::string_view text,
+                               gk::Callback callback);
+int32_t createcheckbox_nohandler(
+    int32_t left, int32_t top, int32_t width, int32_t height, std::string_view text);
+int32_t createradiobutton_handler(int32_t left,
+                                  int32_t top,
+                                  int32_t width,
+                                  int32_t height,
+                                  std::string_view text,
+                                  gk::Callback callback);
+int32_t createradiobutton_nohandler(
+    int32_t left, int32_t top, int32_t width, int32_t height, std::string_view text);
 void checkboxsetchecked(int32_t id, bool checked);
 void radiobuttonsetchecked(int32_t id, bool checked);
 // Captions: trim absent: false (the text goes with its trailing blanks).
 void setbuttontext(int32_t id, std::string_view text, std::optional<bool> trim = std::nullopt);
 void setcheckboxtext(int32_t id, std::string_view text, std::optional<bool> trim = std::nullopt);
-void setradiobuttontext(int32_t id, std::string_view text,
-                        std::optional<bool> trim = std::nullopt);
+void setradiobuttontext(int32_t id, std::string_view text, std::optional<bool> trim = std::nullopt);
 
 // Controls of every kind. kind: "BUTTON", "EDIT", "LISTBOX", "COMBOBOX", "SCROLLBAR".
 void setcontrolvisible(std::string_view kind, int32_t id, bool visible);
@@ -103,31 +123,55 @@ void setcheckboxvisible(int32_t id, bool visible);
 void setradiobuttonvisible(int32_t id, bool visible);
 void setscrollbarvisible(int32_t id, bool visible);
 // Position getters: true with the control's place (each out-argument may be null).
-bool getbuttonposition(int32_t id, int32_t* left = nullptr, int32_t* top = nullptr,
-                       int32_t* width = nullptr, int32_t* height = nullptr);
-bool getcheckboxposition(int32_t id, int32_t* left = nullptr, int32_t* top = nullptr,
-                         int32_t* width = nullptr, int32_t* height = nullptr);
-bool getradiobuttonposition(int32_t id, int32_t* left = nullptr, int32_t* top = nullptr,
-                            int32_t* width = nullptr, int32_t* height = nullptr);
-bool getscrollbarposition(int32_t id, int32_t* left = nullptr, int32_t* top = nullptr,
-                          int32_t* width = nullptr, int32_t* height = nullptr);
+bool getbuttonposition(int32_t id,
+                       int32_t* left = nullptr,
+                       int32_t* top = nullptr,
+                       int32_t* width = nullptr,
+                       int32_t* height = nullptr);
+bool getcheckboxposition(int32_t id,
+                         int32_t* left = nullptr,
+                         int32_t* top = nullptr,
+                         int32_t* width = nullptr,
+                         int32_t* height = nullptr);
+bool getradiobuttonposition(int32_t id,
+                            int32_t* left = nullptr,
+                            int32_t* top = nullptr,
+                            int32_t* width = nullptr,
+                            int32_t* height = nullptr);
+bool getscrollbarposition(int32_t id,
+                          int32_t* left = nullptr,
+                          int32_t* top = nullptr,
+                          int32_t* width = nullptr,
+                          int32_t* height = nullptr);
 
 // Scroll bars: orientation 0 horizontal, other vertical; the callback gets the new position.
-int32_t createscrollbar(int32_t left, int32_t top, int32_t width, int32_t height,
-                        int32_t orientation, gk::ScrollCallbackRef callback);
+int32_t createscrollbar(int32_t left,
+                        int32_t top,
+                        int32_t width,
+                        int32_t height,
+                        int32_t orientation,
+                        gk::ScrollCallbackRef callback);
 
 // Drawing state and drawing. Colours are red + 256 green + 65536 blue.
 void setviewport(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t clip);
-void setfillstyle(int32_t pattern, int32_t color,
+void setfillstyle(int32_t pattern,
+                  int32_t color,
                   std::optional<int32_t> transparency = std::nullopt);
 void clearviewport();
 void refreshall();
-void settextstyle(int32_t font, int32_t direction, int32_t size,
+void settextstyle(int32_t font,
+                  int32_t direction,
+                  int32_t size,
                   std::optional<int32_t> transparency = std::nullopt);
 // trim absent: true.
-void outtextxy(int32_t x, int32_t y, std::string_view text, std::optional<bool> trim = std::nullopt);
+void outtextxy(int32_t x,
+               int32_t y,
+               std::string_view text,
+               std::optional<bool> trim = std::nullopt);
 // pattern: the user line pattern, of which the low 16 bits count.
-void setlinestyle(int32_t style, int32_t pattern, int32_t thickness,
+void setlinestyle(int32_t style,
+                  int32_t pattern,
+                  int32_t thickness,
                   std::optional<int32_t> transparency = std::nullopt);
 void setcolor(int32_t color);
 void setbkcolor(int32_t color);
@@ -140,12 +184,14 @@ int32_t textwidth(std::string_view text, std::optional<bool> trim = std::nullopt
 // left, top 0; right getmaxx, bottom getmaxy; active page true. writeimagefile: file name
 // absent: empty (a save dialog asks); left, top 0; right and bottom those of the viewport;
 // active page false (the visual page).
-void printimage(Text title = std::nullopt, std::optional<int32_t> left = std::nullopt,
+void printimage(Text title = std::nullopt,
+                std::optional<int32_t> left = std::nullopt,
                 std::optional<int32_t> top = std::nullopt,
                 std::optional<int32_t> right = std::nullopt,
                 std::optional<int32_t> bottom = std::nullopt,
                 std::optional<bool> active_page = std::nullopt);
-void writeimagefile(Text filename = std::nullopt, std::optional<int32_t> left = std::nullopt,
+void writeimagefile(Text filename = std::nullopt,
+                    std::optional<int32_t> left = std::nullopt,
                     std::optional<int32_t> top = std::nullopt,
                     std::optional<int32_t> right = std::nullopt,
                     std::optional<int32_t> bottom = std::nullopt,

@@ -121,9 +121,8 @@ void readimagefile(const char* filename, int32_t left, int32_t top, int32_t righ
   if (name.empty()) {
     platform::FileDialogRequest request;
     request.owner = rec->hwnd;
-    request.filters = {
-        {"Image files (*.bmp, *.gif, *.jpg, *.ico, *.emf, *.wmf)",
-         "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF"}};
+    request.filters = {{"Image files (*.bmp, *.gif, *.jpg, *.ico, *.emf, *.wmf)",
+                        "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF"}};
     request.path_must_exist = true;
     request.file_must_exist = true;
     const auto chosen = window_system->dialogs().file_dialog(request);

@@ -32,8 +32,12 @@ void with_scroll_bar(int32_t id, F&& change) {
 
 }  // namespace
 
-int32_t createscrollbar_generic(int32_t left, int32_t top, int32_t width, int32_t height,
-                                int32_t orientation, ScrollCallback by_value,
+int32_t createscrollbar_generic(int32_t left,
+                                int32_t top,
+                                int32_t width,
+                                int32_t height,
+                                int32_t orientation,
+                                ScrollCallback by_value,
                                 ScrollCallbackRef by_reference) {
   ControlRequest r;
   r.left = left;
@@ -47,22 +51,30 @@ int32_t createscrollbar_generic(int32_t left, int32_t top, int32_t width, int32_
   return create_control(r);
 }
 
-int32_t createscrollbar(int32_t left, int32_t top, int32_t width, int32_t height,
-                        int32_t orientation, ScrollCallback callback) {
-  return createscrollbar_generic(left, top, width, height, orientation, std::move(callback),
-                                 nullptr);
+int32_t createscrollbar(int32_t left,
+                        int32_t top,
+                        int32_t width,
+                        int32_t height,
+                        int32_t orientation,
+                        ScrollCallback callback) {
+  return createscrollbar_generic(
+      left, top, width, height, orientation, std::move(callback), nullptr);
 }
 
-int32_t createscrollbar_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                            int32_t orientation, const ScrollCallbackRef* callback) {
-  return createscrollbar_generic(left, top, width, height, orientation, nullptr,
-                                 callback ? *callback : ScrollCallbackRef());
+int32_t createscrollbar_ptr(int32_t left,
+                            int32_t top,
+                            int32_t width,
+                            int32_t height,
+                            int32_t orientation,
+                            const ScrollCallbackRef* callback) {
+  return createscrollbar_generic(
+      left, top, width, height, orientation, nullptr, callback ? *callback : ScrollCallbackRef());
 }
 
 void setscrollrange(int32_t id, int32_t minimum, int32_t maximum) {
   with_scroll_bar(id, [&](Hwnd bar) {
-    window_system->send_message(bar, kMsgSbmSetRangeRedraw, static_cast<uint64_t>(minimum),
-                                maximum);
+    window_system->send_message(
+        bar, kMsgSbmSetRangeRedraw, static_cast<uint64_t>(minimum), maximum);
   });
 }
 
@@ -104,9 +116,8 @@ bool on_control_scroll(const WindowRef& rec, uint64_t wparam, Hwnd control) {
   // Step 1.
   ScrollInfo info;
   info.mask = kSifRange | kSifPage | kSifPos | kSifTrackPos;
-  if (control == 0 ||
-      window_system->send_message(control, kMsgSbmGetScrollInfo, 0,
-                                  reinterpret_cast<int64_t>(&info)) == 0)
+  if (control == 0 || window_system->send_message(
+                          control, kMsgSbmGetScrollInfo, 0, reinterpret_cast<int64_t>(&info)) == 0)
     return false;
   // Step 2.
   int32_t pos = info.pos;

@@ -17,14 +17,26 @@
 namespace gk {
 
 // orientation 0 horizontal, any other value vertical; the id, or -1.
-int32_t createscrollbar_generic(int32_t left, int32_t top, int32_t width, int32_t height,
-                                int32_t orientation, ScrollCallback by_value,
+int32_t createscrollbar_generic(int32_t left,
+                                int32_t top,
+                                int32_t width,
+                                int32_t height,
+                                int32_t orientation,
+                                ScrollCallback by_value,
                                 ScrollCallbackRef by_reference);
-int32_t createscrollbar(int32_t left, int32_t top, int32_t width, int32_t height,
-                        int32_t orientation, ScrollCallback callback);
+int32_t createscrollbar(int32_t left,
+                        int32_t top,
+                        int32_t width,
+                        int32_t height,
+                        int32_t orientation,
+                        ScrollCallback callback);
 // The callback takes the position by reference; none when the pointer is null.
-int32_t createscrollbar_ptr(int32_t left, int32_t top, int32_t width, int32_t height,
-                            int32_t orientation, const ScrollCallbackRef* callback);
+int32_t createscrollbar_ptr(int32_t left,
+                            int32_t top,
+                            int32_t width,
+                            int32_t height,
+                            int32_t orientation,
+                            const ScrollCallbackRef* callback);
 
 void setscrollrange(int32_t id, int32_t minimum, int32_t maximum);
 void setscrollpagesize(int32_t id, int32_t page);

@@ -73,7 +73,8 @@ class ControlHost : public ::testing::Test {
     p.style = kStyleChild | kStyleVisible | style;
     p.frame = frame;
     p.parent = hwnd_;
-    return static_cast<Hwnd>(system.send_message(hwnd_, kMsgMake, 0, reinterpret_cast<int64_t>(&p)));
+    return static_cast<Hwnd>(
+        system.send_message(hwnd_, kMsgMake, 0, reinterpret_cast<int64_t>(&p)));
   }
   // Runs `task` on the window's thread, between two of its messages.
   void on_window_thread(std::function<void()> task) {
@@ -127,7 +128,9 @@ class ControlHost : public ::testing::Test {
       case kMsgHScroll:
       case kMsgVScroll: {
         std::lock_guard<std::mutex> g(lock_);
-        notices_.push_back({m, static_cast<uint32_t>(w & 0xFFFF), static_cast<int16_t>(w >> 16),
+        notices_.push_back({m,
+                            static_cast<uint32_t>(w & 0xFFFF),
+                            static_cast<int16_t>(w >> 16),
                             static_cast<Hwnd>(l)});
         return 0;
       }

@@ -137,8 +137,12 @@ TEST_F(ControlClasses, TabAndShiftTabMoveAmongEnabledVisibleTabStops) {
     bool back;
     Hwnd focus;
   };
-  for (const Step s : {Step{false, a}, Step{false, b}, Step{false, c}, Step{false, a},
-                       Step{true, c}, Step{true, b}}) {
+  for (const Step s : {Step{false, a},
+                       Step{false, b},
+                       Step{false, c},
+                       Step{false, a},
+                       Step{true, c},
+                       Step{true, b}}) {
     if (s.back) user.hold(hwnd_, kVkShift);
     user.press_tab(hwnd_);
     if (s.back) user.release(hwnd_, kVkShift);
@@ -170,8 +174,7 @@ TEST_F(ControlClasses, DisabledControlsTakeNoInputAndDrawEtchedGreyText) {
   auto dark = [&](const Page& p) {
     int n = 0;
     for (int y = inside.top; y < inside.bottom; ++y)
-      for (int x = inside.left; x < inside.right; ++x)
-        n += (p.at(x, y) & 0xFF) < 0x40;
+      for (int x = inside.left; x < inside.right; ++x) n += (p.at(x, y) & 0xFF) < 0x40;
     return n;
   };
   const Page before = shown();
@@ -192,7 +195,7 @@ TEST_F(ControlClasses, FocusedButtonShowsADottedFrame) {
   system.set_focus(b);
   const Page p = shown();
   EXPECT_EQ(count(p, top_row, kBlack), 46);  // every other pixel of 92
-  EXPECT_EQ(p.at(24, 23), kFace);  // dots where x + y is even
+  EXPECT_EQ(p.at(24, 23), kFace);            // dots where x + y is even
   EXPECT_EQ(p.at(25, 23), kBlack);
 }
 
@@ -203,7 +206,7 @@ TEST_F(ControlClasses, CheckBoxAndRadioButtonLooks) {
   const Rect box_inside{12, 15, 21, 24};
   Page p = shown();
   EXPECT_EQ(count(p, box_inside, kWhite), 81);
-  EXPECT_EQ(p.at(10, 13), kGrey);  // the sunken frame
+  EXPECT_EQ(p.at(10, 13), kGrey);   // the sunken frame
   EXPECT_EQ(p.at(16, 49), kWhite);  // the radio's centre
   EXPECT_EQ(p.at(11, 47), kGrey);   // its outer ring, upper left
   EXPECT_EQ(p.at(12, 48), kBlack);  // its inner ring, upper left
@@ -232,22 +235,25 @@ TEST_F(ControlClasses, ScrollBarAsksItsParentAndKeepsItsPositionInRange) {
   EXPECT_EQ(system.send_message(bar, kMsgSbmSetPos, 200, 1), 0);  // the previous position
   EXPECT_EQ(system.send_message(bar, kMsgSbmGetPos), 91);
   system.send_message(bar, kMsgSbmSetPos, 0, 1);
-  user.click(hwnd_, in(bar, {8, 4}));      // top arrow
-  user.click(hwnd_, in(bar, {8, 195}));    // bottom arrow
-  user.click(hwnd_, in(bar, {8, 100}));    // track below the thumb
-  const std::vector<ControlHost::Notice> expected{
-      {kMsgVScroll, kSbLineUp, 0, bar},   {kMsgVScroll, kSbEndScroll, 0, bar},
-      {kMsgVScroll, kSbLineDown, 0, bar}, {kMsgVScroll, kSbEndScroll, 0, bar},
-      {kMsgVScroll, kSbPageDown, 0, bar}, {kMsgVScroll, kSbEndScroll, 0, bar}};
+  user.click(hwnd_, in(bar, {8, 4}));    // top arrow
+  user.click(hwnd_, in(bar, {8, 195}));  // bottom arrow
+  user.click(hwnd_, in(bar, {8, 100}));  // track below the thumb
+  const std::vector<ControlHost::Notice> expected{{kMsgVScroll, kSbLineUp, 0, bar},
+                                                  {kMsgVScroll, kSbEndScroll, 0, bar},
+                                                  {kMsgVScroll, kSbLineDown, 0, bar},
+                                                  {kMsgVScroll, kSbEndScroll, 0, bar},
+                                                  {kMsgVScroll, kSbPageDown, 0, bar},
+                                                  {kMsgVScroll, kSbEndScroll, 0, bar}};
   EXPECT_EQ(notices(), expected);
   // The bar never moves itself: the parent did not, so the position is still 0.
   EXPECT_EQ(system.send_message(bar, kMsgSbmGetPos), 0);
   clear_notices();
   // Dragging the 16-pixel thumb (track 168 pixels, 152 to travel) by 76 pixels: position 46.
   user.drag(hwnd_, in(bar, {8, 20}), in(bar, {8, 96}));
-  const std::vector<ControlHost::Notice> dragged{
-      {kMsgVScroll, kSbThumbTrack, 23, bar}, {kMsgVScroll, kSbThumbTrack, 46, bar},
-      {kMsgVScroll, kSbThumbPosition, 46, bar}, {kMsgVScroll, kSbEndScroll, 0, bar}};
+  const std::vector<ControlHost::Notice> dragged{{kMsgVScroll, kSbThumbTrack, 23, bar},
+                                                 {kMsgVScroll, kSbThumbTrack, 46, bar},
+                                                 {kMsgVScroll, kSbThumbPosition, 46, bar},
+                                                 {kMsgVScroll, kSbEndScroll, 0, bar}};
   EXPECT_EQ(notices(), dragged);
 }
 
@@ -260,17 +266,17 @@ TEST_F(ControlClasses, ScrollBarLook) {
   info.pos = 91;
   system.send_message(bar, kMsgSbmSetScrollInfo, 1, reinterpret_cast<int64_t>(&info));
   const Page p = shown();
-  EXPECT_EQ(p.at(10, 100), kWhite);    // left arrow's bevel
+  EXPECT_EQ(p.at(10, 100), kWhite);  // left arrow's bevel
   EXPECT_EQ(p.at(25, 115), kBlack);
-  EXPECT_EQ(p.at(18, 107), kBlack);    // its triangle's tip
-  EXPECT_EQ(p.at(30, 108), kFace);     // the checkered track: white where x + y is odd
+  EXPECT_EQ(p.at(18, 107), kBlack);  // its triangle's tip
+  EXPECT_EQ(p.at(30, 108), kFace);   // the checkered track: white where x + y is odd
   EXPECT_EQ(p.at(31, 108), kWhite);
-  EXPECT_EQ(p.at(178, 100), kWhite);   // the thumb at the end of the track: 178..193
+  EXPECT_EQ(p.at(178, 100), kWhite);  // the thumb at the end of the track: 178..193
   EXPECT_EQ(p.at(193, 115), kBlack);
   system.enable_window(bar, false);
   const Page q = shown();
-  EXPECT_EQ(q.at(18, 107), kGrey);     // grey triangles, no thumb
-  EXPECT_EQ(q.at(180, 108), kFace);    // the track shows through
+  EXPECT_EQ(q.at(18, 107), kGrey);   // grey triangles, no thumb
+  EXPECT_EQ(q.at(180, 108), kFace);  // the track shows through
   EXPECT_EQ(q.at(181, 108), kWhite);
 }
 

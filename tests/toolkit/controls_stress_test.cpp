@@ -55,8 +55,8 @@ TEST_F(ControlsStress, ThreadsMakeAndRemoveControlsUnderInput) {
           ++fired;
           gk::checkboxischecked(gk::getcallbackcontrolid());
         });
-        const int32_t bar = gk::createscrollbar(
-            x, y + 40, 60, 16, k % 2, [&](int32_t) { ++fired; });
+        const int32_t bar =
+            gk::createscrollbar(x, y + 40, 60, 16, k % 2, [&](int32_t) { ++fired; });
         EXPECT_GE(button, 0);
         EXPECT_GE(box, 0);
         EXPECT_GE(bar, 0);

@@ -50,9 +50,9 @@ TEST_F(Controls, RemovedIdAnswersNoSuchControlUntilReused) {
 }
 
 TEST_F(Controls, IdUnderAnotherKindReachesThatKindsControlWithTheSameLocalIndex) {
-  const int32_t button = gk::createbutton(0, 0, 40, 20, "b", nullptr);      // button 0
-  const int32_t bar = gk::createscrollbar(0, 100, 120, 16, 0, nullptr);     // scroll bar 0
-  const int32_t button2 = gk::createbutton(0, 30, 40, 20, "c", nullptr);    // button 1
+  const int32_t button = gk::createbutton(0, 0, 40, 20, "b", nullptr);    // button 0
+  const int32_t bar = gk::createscrollbar(0, 100, 120, 16, 0, nullptr);   // scroll bar 0
+  const int32_t button2 = gk::createbutton(0, 30, 40, 20, "c", nullptr);  // button 1
   ASSERT_EQ(button, 0);
   ASSERT_EQ(bar, 1);
   ASSERT_EQ(button2, 2);
@@ -254,18 +254,18 @@ namespace {
 // passes the message on.
 TEST_F(Controls, HookSlotsAnswerTheirOwnMessagesInTurn) {
   std::atomic<int32_t> asked_text_boxes{0};
-  gk::hooks.text_boxes = [&](gk::WindowData&, platform::Hwnd, uint32_t m, uint64_t, int64_t,
-                             int64_t&) {
-    if (m == gk::kMsgEnableControl || m == gk::kMsgDisableControl) ++asked_text_boxes;
-    return false;
-  };
-  gk::hooks.menus = [](gk::WindowData&, platform::Hwnd, uint32_t m, uint64_t id, int64_t kind,
-                       int64_t& result) {
-    if (m != gk::kMsgEnableControl && m != gk::kMsgDisableControl) return false;
-    if (std::string(reinterpret_cast<const char*>(kind)) != gk::kKindMenuItem) return false;
-    result = static_cast<int64_t>(id) * 10 + (m == gk::kMsgEnableControl);
-    return true;
-  };
+  gk::hooks.text_boxes =
+      [&](gk::WindowData&, platform::Hwnd, uint32_t m, uint64_t, int64_t, int64_t&) {
+        if (m == gk::kMsgEnableControl || m == gk::kMsgDisableControl) ++asked_text_boxes;
+        return false;
+      };
+  gk::hooks.menus =
+      [](gk::WindowData&, platform::Hwnd, uint32_t m, uint64_t id, int64_t kind, int64_t& result) {
+        if (m != gk::kMsgEnableControl && m != gk::kMsgDisableControl) return false;
+        if (std::string(reinterpret_cast<const char*>(kind)) != gk::kKindMenuItem) return false;
+        result = static_cast<int64_t>(id) * 10 + (m == gk::kMsgEnableControl);
+        return true;
+      };
   EXPECT_EQ(gk::EnableControl(gk::kKindMenuItem, 4, 1), 41);
   EXPECT_EQ(gk::EnableControl(gk::kKindMenuItem, 4, 0), 40);
   EXPECT_EQ(asked_text_boxes.load(), 2);

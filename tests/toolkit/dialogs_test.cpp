@@ -42,7 +42,10 @@ TEST_F(Dialogs, FileFilterListFollowsDescriptionAndExtension) {
       {"description alone", "Data files", "", {all}},
       {"neither", nullptr, nullptr, {all}},
       {"long description", long_desc.c_str(), "*.x", {{long_desc.substr(0, 128), "*.x"}, all}},
-      {"long extension", nullptr, long_ext.c_str(), {{long_ext.substr(0, 32) + "files", long_ext}, all}},
+      {"long extension",
+       nullptr,
+       long_ext.c_str(),
+       {{long_ext.substr(0, 32) + "files", long_ext}, all}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -64,8 +67,10 @@ TEST_F(Dialogs, InitialFolderOrFileName) {
     const char* folder;
     const char* name;
   };
-  for (const Case c : {Case{"C:\\data\\", "C:\\data\\", ""}, Case{"/home/u/", "/home/u/", ""},
-                       Case{"model.dat", "", "model.dat"}, Case{"", "", ""}}) {
+  for (const Case c : {Case{"C:\\data\\", "C:\\data\\", ""},
+                       Case{"/home/u/", "/home/u/", ""},
+                       Case{"model.dat", "", "model.dat"},
+                       Case{"", "", ""}}) {
     SCOPED_TRACE(c.path);
     dialogs.clear();
     char path[64];
@@ -141,9 +146,11 @@ TEST_F(Dialogs, TextEntryCopiesAreBoundedAndNeverSplitACharacter) {
     const char* kept;
   };
   // "é" is two bytes, "€" three.
-  for (const Case c : {Case{5, "abc\xC3\xA9", "abc"}, Case{6, "abc\xC3\xA9", "abc\xC3\xA9"},
+  for (const Case c : {Case{5, "abc\xC3\xA9", "abc"},
+                       Case{6, "abc\xC3\xA9", "abc\xC3\xA9"},
                        Case{4, "\xE2\x82\xAC\xE2\x82\xAC", "\xE2\x82\xAC"},
-                       Case{3, "\xE2\x82\xAC", ""}, Case{1, "anything", ""}}) {
+                       Case{3, "\xE2\x82\xAC", ""},
+                       Case{1, "anything", ""}}) {
     SCOPED_TRACE(c.length);
     std::vector<char> buffer(static_cast<size_t>(c.length) + 1, '#');
     buffer[0] = '\0';

@@ -21,7 +21,11 @@ class ScrollBars : public ControlsWindow {
   void SetUp() override {
     ControlsWindow::SetUp();
     id_ = gk::createscrollbar_generic(
-        10, 100, 200, 16, 0,
+        10,
+        100,
+        200,
+        16,
+        0,
         [this](int32_t pos) { record("value", pos); },
         [this](int32_t* pos) { record("reference", *pos); });
     ASSERT_GE(id_, 0);
@@ -66,7 +70,9 @@ class ScrollBars : public ControlsWindow {
 TEST_F(ScrollBars, NewBarHasRange0To100Page10Position0) {
   platform::ScrollInfo info;
   info.mask = platform::kSifRange | platform::kSifPage | platform::kSifPos;
-  system.send_message(control(id_, gk::kKindScrollBar), platform::kMsgSbmGetScrollInfo, 0,
+  system.send_message(control(id_, gk::kKindScrollBar),
+                      platform::kMsgSbmGetScrollInfo,
+                      0,
                       reinterpret_cast<int64_t>(&info));
   EXPECT_EQ(info.min, 0);
   EXPECT_EQ(info.max, 100);
@@ -102,7 +108,7 @@ TEST_F(ScrollBars, CallbacksGetByValueFirstThenByReference) {
 }
 
 TEST_F(ScrollBars, LineAndPageRequestsMoveTheThumbAndClamp) {
-  user.click(h_, at(192));  // line down
+  user.click(h_, at(192));       // line down
   ASSERT_TRUE(user.settle(h_));  // input is posted; the query is served before it
   EXPECT_EQ(gk::getscrollposition(id_), 1);
   user.click(h_, at(100));  // the track right of the thumb: a page down

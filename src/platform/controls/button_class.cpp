@@ -54,8 +54,7 @@ std::vector<Hwnd> radio_group(WindowSystem& system, Hwnd window) {
   std::vector<Hwnd> group;
   for (auto it = first; it != siblings.end(); ++it) {
     if (it != first && (system.style(*it) & kStyleGroup) != 0) break;
-    if (system.class_name(*it) == kClassButton && is_radio(system.style(*it)))
-      group.push_back(*it);
+    if (system.class_name(*it) == kClassButton && is_radio(system.style(*it))) group.push_back(*it);
   }
   return group;
 }
@@ -70,7 +69,9 @@ void set_check(WindowSystem& system, Hwnd window, uint32_t check) {
 void click(WindowSystem& system, Hwnd window) {
   const uint32_t style = system.style(window);
   if (kind_of(style) == kBsAutoCheckBox)
-    set_check(system, window, state_of(system, window)->check == kBstChecked ? kBstUnchecked : kBstChecked);
+    set_check(system,
+              window,
+              state_of(system, window)->check == kBstChecked ? kBstUnchecked : kBstChecked);
   if (kind_of(style) == kBsAutoRadioButton) {
     for (Hwnd other : radio_group(system, window))
       if (other != window) set_check(system, other, kBstUnchecked);
@@ -89,7 +90,12 @@ void set_pushed(WindowSystem& system, Hwnd window, bool pushed) {
   system.invalidate(window, nullptr);
 }
 
-void paint_box(Page& page, const Rect& box, bool radio, bool checked, bool enabled, bool pushed,
+void paint_box(Page& page,
+               const Rect& box,
+               bool radio,
+               bool checked,
+               bool enabled,
+               bool pushed,
                const Rect& clip) {
   const Pixel inside = enabled && !pushed ? cp::kHighlight : cp::kFace;
   const Pixel mark = enabled ? cp::kText : cp::kGreyText;
@@ -153,8 +159,13 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
         const TextExtent e = cp::text_extent(*font, text);
         const Rect label{r.left + 8, r.top, r.left + 12 + e.width, r.top + font->height()};
         cp::fill(page, label, cp::kFace, clip);
-        cp::caption(page, *font, text, Rect{label.left + 2, label.top, label.right, label.bottom},
-                    0, enabled, clip);
+        cp::caption(page,
+                    *font,
+                    text,
+                    Rect{label.left + 2, label.top, label.right, label.bottom},
+                    0,
+                    enabled,
+                    clip);
       }
       return;
     }
@@ -263,7 +274,8 @@ int64_t button_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_
       return 0;
     case kMsgBmGetState: {
       auto s = state_of(system, window);
-      return s->check | (s->pushed ? uint32_t{kBstPushed} : 0u) | (s->focused ? uint32_t{kBstFocus} : 0u);
+      return s->check | (s->pushed ? uint32_t{kBstPushed} : 0u) |
+             (s->focused ? uint32_t{kBstFocus} : 0u);
     }
     case kMsgBmSetState:
       set_pushed(system, window, wp != 0);

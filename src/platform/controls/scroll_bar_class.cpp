@@ -37,9 +37,7 @@ std::shared_ptr<ScrollState> state_of(WindowSystem& system, Hwnd window) {
   return s;
 }
 
-bool vertical(WindowSystem& system, Hwnd window) {
-  return (system.style(window) & kSbsVert) != 0;
-}
+bool vertical(WindowSystem& system, Hwnd window) { return (system.style(window) & kSbsVert) != 0; }
 
 int32_t max_pos(const ScrollState& s) { return std::max(s.min, s.max - std::max(s.page - 1, 0)); }
 
@@ -67,8 +65,8 @@ Layout layout_of(const ScrollState& s, int32_t length, int32_t thickness) {
   const int32_t pos = s.pressed == Part::Thumb ? s.track_pos : s.pos;
   l.thumb_length = thumb;
   l.thumb_start =
-      l.arrow + (travel == 0 ? 0 : static_cast<int32_t>((int64_t{pos} - s.min) * (track - thumb) /
-                                                        travel));
+      l.arrow +
+      (travel == 0 ? 0 : static_cast<int32_t>((int64_t{pos} - s.min) * (track - thumb) / travel));
   return l;
 }
 
@@ -91,7 +89,9 @@ void notify(WindowSystem& system, Hwnd window, uint32_t request, int32_t positio
   const Hwnd parent = system.parent(window);
   if (parent == 0) return;
   const uint64_t wp = (static_cast<uint64_t>(static_cast<uint16_t>(position)) << 16) | request;
-  system.send_message(parent, vertical(system, window) ? kMsgVScroll : kMsgHScroll, wp,
+  system.send_message(parent,
+                      vertical(system, window) ? kMsgVScroll : kMsgHScroll,
+                      wp,
                       static_cast<int64_t>(window));
 }
 
@@ -117,8 +117,7 @@ int32_t track_position(const ScrollState& s, const Layout& l, int32_t along) {
   return s.min + static_cast<int32_t>((start * travel + room / 2) / room);
 }
 
-void arrow(Page& page, const Rect& r, int direction, bool enabled, bool pressed,
-           const Rect& clip) {
+void arrow(Page& page, const Rect& r, int direction, bool enabled, bool pressed, const Rect& clip) {
   cp::raised_box(page, r, pressed, clip);
   // A solid triangle of 4 rows pointing up (0), down (1), left (2) or right (3).
   const int shift = pressed ? 1 : 0;
@@ -154,14 +153,18 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
     for (int x = track.left; x < track.right; ++x)
       page.at(x, y) = ((x + y) & 1) ? cp::kHighlight : cp::kFace;
   if (s->pressed == Part::PageUp || s->pressed == Part::PageDown) {
-    const Rect dark = s->pressed == Part::PageUp ? span(l.track_start(), l.thumb_start)
-                                                 : span(l.thumb_start + l.thumb_length,
-                                                        l.track_end());
+    const Rect dark = s->pressed == Part::PageUp
+                          ? span(l.track_start(), l.thumb_start)
+                          : span(l.thumb_start + l.thumb_length, l.track_end());
     cp::fill(page, dark, cp::kDarkShadow, clip);
   }
   arrow(page, span(0, l.arrow), vert ? 0 : 2, enabled, s->pressed == Part::LineUp, clip);
-  arrow(page, span(l.track_end(), l.length), vert ? 1 : 3, enabled,
-        s->pressed == Part::LineDown, clip);
+  arrow(page,
+        span(l.track_end(), l.length),
+        vert ? 1 : 3,
+        enabled,
+        s->pressed == Part::LineDown,
+        clip);
   if (enabled && l.thumb_length > 0)
     cp::raised_box(page, span(l.thumb_start, l.thumb_start + l.thumb_length), false, clip);
 }
@@ -185,8 +188,8 @@ int32_t along(WindowSystem& system, Hwnd window, int64_t lp) {
 
 }  // namespace
 
-int64_t scroll_bar_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp,
-                        int64_t lp) {
+int64_t scroll_bar_proc(
+    WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp) {
   switch (message) {
     case kMsgPaint:
       if (lp != 0) paint(system, window, *reinterpret_cast<const ChildPaint*>(lp));
@@ -210,7 +213,8 @@ int64_t scroll_bar_proc(WindowSystem& system, Hwnd window, uint32_t message, uin
     case kMsgMouseMove: {
       auto s = state_of(system, window);
       if (s->pressed != Part::Thumb) return 0;
-      const int32_t t = track_position(*s, layout_for(system, window, *s), along(system, window, lp));
+      const int32_t t =
+          track_position(*s, layout_for(system, window, *s), along(system, window, lp));
       if (t == s->track_pos) return 0;
       s->track_pos = t;
       system.invalidate(window, nullptr);
@@ -303,7 +307,8 @@ int64_t scroll_bar_proc(WindowSystem& system, Hwnd window, uint32_t message, uin
       }
       if (info->mask & kSifPage) info->page = static_cast<uint32_t>(s->page);
       if (info->mask & kSifPos) info->pos = s->pos;
-      if (info->mask & kSifTrackPos) info->track_pos = s->pressed == Part::Thumb ? s->track_pos : s->pos;
+      if (info->mask & kSifTrackPos)
+        info->track_pos = s->pressed == Part::Thumb ? s->track_pos : s->pos;
       return 1;
     }
     default:

@@ -36,10 +36,15 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
   if (align == kSsRight) x = r.right - e.width;
   const Rect box = intersect(r, target.clip);
   if (!enabled)
-    draw_text(*target.surface, *font, x + 1, r.top + 1, wide, TextColours{cp::kHighlight, 0, false},
-              box);
-  draw_text(*target.surface, *font, x, r.top, wide,
-            TextColours{enabled ? cp::kText : cp::kGreyText, 0, false}, box);
+    draw_text(
+        *target.surface, *font, x + 1, r.top + 1, wide, TextColours{cp::kHighlight, 0, false}, box);
+  draw_text(*target.surface,
+            *font,
+            x,
+            r.top,
+            wide,
+            TextColours{enabled ? cp::kText : cp::kGreyText, 0, false},
+            box);
 }
 
 }  // namespace

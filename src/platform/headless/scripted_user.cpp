@@ -137,7 +137,8 @@ ScriptedUser::ControlState ScriptedUser::control_state(Hwnd control) const {
   const Rect c = system_.client_rect(control);
   s.place = c.translated(o.x, o.y);
   const std::string cls = system_.class_name(control);
-  if (cls == "BUTTON") s.check = static_cast<int32_t>(system_.send_message(control, kMsgBmGetCheck));
+  if (cls == "BUTTON")
+    s.check = static_cast<int32_t>(system_.send_message(control, kMsgBmGetCheck));
   if (cls == "SCROLLBAR")
     s.position = static_cast<int32_t>(system_.send_message(control, kMsgSbmGetPos));
   return s;
