@@ -1,5 +1,5 @@
 # Varqen: the user commands. Each installs what it needs first.
-.PHONY: deps build test asan tsan bench fuzz clean
+.PHONY: deps build run test asan tsan bench fuzz clean
 
 JOBS ?= $(shell nproc)
 # Relative paths in ccache keys let checkouts of the tree share compiled objects.
@@ -13,6 +13,12 @@ deps:
 build: deps
 	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build -j $(JOBS)
+
+# Fits the bundled example; the report lands beside it, the run log in the current folder.
+run: deps
+	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build -j $(JOBS) --target varqen
+	@build/varqen examples/michaelis-menten.dat
 
 test: build
 	@cd build && ctest --output-on-failure -j $(JOBS)

@@ -1,5 +1,6 @@
 #include "engine/sharc_report.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
@@ -22,7 +23,6 @@ using editfmt::Value;
 
 constexpr std::string_view kScratchName = "tempor.txt";
 constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: passes
-const std::string kAborted = "\r\n\r\n" + std::string(30, ' ') + "*** RUN ABORTED! ***";
 
 // The formats of one parameter cell of sections 10 to 12 in each file.
 struct CellLayout {
@@ -225,11 +225,6 @@ void fatal_line(std::string_view fmt, std::string_view text) {
   units::console() << editfmt::format(fmt, {std::string(text)}) << '\n';
 }
 
-void fail(const std::string& message) {
-  guikit::dlgmessage(3, message + kAborted);
-  globals::bdataerror = 1;
-}
-
 void remove_file(const std::filesystem::path& p) {
   std::error_code ec;
   std::filesystem::remove(p, ec);
@@ -326,6 +321,13 @@ ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete
   return w.finish();
 }
 
+void abort_run(std::string_view message, int32_t blanks) {
+  const std::string tail = "\r\n\r\n" + std::string(size_t(std::max(blanks, 0)), ' ') +
+                           "*** RUN ABORTED! ***";
+  guikit::dlgmessage(3, std::string(message) + tail);
+  globals::bdataerror = 1;
+}
+
 ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
   if (fit.sse < 0) return ReportStatus::NotWritten;
   const std::filesystem::path scratch = scratch_path();
@@ -345,7 +347,7 @@ ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
   if (!write_file(scratch, text.scratch)) {
     fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
     remove_file(scratch);
-    fail("There is an error in writing to data file #1.");
+    abort_run("There is an error in writing to data file #1.");
     return ReportStatus::Failed;
   }
   std::error_code ec;
@@ -353,12 +355,12 @@ ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
     fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
     remove_file(partial);
     remove_file(scratch);
-    fail("There is an error in writing to data file #2.");
+    abort_run("There is an error in writing to data file #2.");
     return ReportStatus::Failed;
   }
   if (degenerate) {
     remove_file(scratch);
-    fail(
+    abort_run(
         "There was an error in calculating the results.\r\nThe data lacks randomness and the\r\n"
         "number of data points minus number of parameters < 3.\r\n\r\n"
         "Add more X,Y data points and rerun.");
@@ -369,7 +371,7 @@ ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
   remove_file(scratch);
   if (!read) {
     fatal_line("(/1x, A30)", "INPUT DATA FILE - Fatal error!");
-    fail("There is an error in reading results data file.");
+    abort_run("There is an error in reading results data file.");
     return ReportStatus::Failed;
   }
   return ReportStatus::Written;

@@ -52,6 +52,10 @@ ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete
 // untouched, when the file cannot be opened or holds no summary line.
 bool report_read_back(const std::filesystem::path& path, const std::string& date);
 
+// The Error dialog that ends a run: message, a blank line, `blanks` blanks and
+// "*** RUN ABORTED! ***" (lines joined by CR LF); sets globals::bdataerror.
+void abort_run(std::string_view message, int32_t blanks = 30);
+
 // The whole report of one fit, after postfit_statistics: both files, the check of a
 // degenerate fit, the hand-over to the result windows, the read-back into globals and the
 // deletion of the scratch copy (also after a failure). Sets globals::output_file_name and

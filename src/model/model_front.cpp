@@ -46,6 +46,30 @@ std::string marker_at(int32_t l, int32_t i) {
   return m;
 }
 
+
+// A "0" before a bare decimal point that starts an exponent: the first of "^(.", "^(-.",
+// "^(+.", "^." found gets one. iexpzero then records that no further "^" needs a look.
+void insert_exponent_zero(std::string& f) {
+  if (globals::iexpzero != 0 || f.find('^') == std::string::npos) return;
+  struct Pattern {
+    const char* text;
+    int32_t offset;  // the "0" goes to position k + offset
+  };
+  static constexpr Pattern kPatterns[] = {{"^(.", 2}, {"^(-.", 3}, {"^(+.", 3}, {"^.", 1}};
+  size_t from = 0;  // 0-based index after which a further "^" is looked for
+  for (const Pattern& p : kPatterns) {
+    const size_t k = f.find(p.text);
+    if (k == std::string::npos) continue;
+    const int32_t pos = static_cast<int32_t>(k) + 1 + p.offset;
+    f.insert(static_cast<size_t>(pos - 1), "0");
+    from = static_cast<size_t>(pos);
+    break;
+  }
+  if (f.find('^', from) == std::string::npos) globals::iexpzero = stringlib::s_len_trim(f);
+}
+
+}  // namespace
+
 std::string message_for(int32_t ierr, int32_t max_p, int32_t max_x) {
   switch (ierr) {
     case 1:
@@ -79,29 +103,6 @@ std::string message_for(int32_t ierr, int32_t max_p, int32_t max_x) {
       return "";
   }
 }
-
-// A "0" before a bare decimal point that starts an exponent: the first of "^(.", "^(-.",
-// "^(+.", "^." found gets one. iexpzero then records that no further "^" needs a look.
-void insert_exponent_zero(std::string& f) {
-  if (globals::iexpzero != 0 || f.find('^') == std::string::npos) return;
-  struct Pattern {
-    const char* text;
-    int32_t offset;  // the "0" goes to position k + offset
-  };
-  static constexpr Pattern kPatterns[] = {{"^(.", 2}, {"^(-.", 3}, {"^(+.", 3}, {"^.", 1}};
-  size_t from = 0;  // 0-based index after which a further "^" is looked for
-  for (const Pattern& p : kPatterns) {
-    const size_t k = f.find(p.text);
-    if (k == std::string::npos) continue;
-    const int32_t pos = static_cast<int32_t>(k) + 1 + p.offset;
-    f.insert(static_cast<size_t>(pos - 1), "0");
-    from = static_cast<size_t>(pos);
-    break;
-  }
-  if (f.find('^', from) == std::string::npos) globals::iexpzero = stringlib::s_len_trim(f);
-}
-
-}  // namespace
 
 void parse_func(int32_t& npar,
                 int32_t& nvar,

@@ -41,6 +41,10 @@ void check_func(std::string& formula,
                 int32_t& ierr,
                 std::string& message);
 
+// The user's words for a syntax code 1..14 (max_p, max_x: the highest parameter and variable
+// numbers in the formula, named by codes 12 to 14); blanks for any other code.
+std::string message_for(int32_t ierr, int32_t max_p, int32_t max_x);
+
 // Parentheses balance, no ")" before its "(", and neither ")(" nor "()" occurs (blanks
 // ignored). True for an empty text.
 bool check_parentheses(const std::string& text);

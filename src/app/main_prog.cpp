@@ -1,0 +1,184 @@
+#include "app/main_prog.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "common/globals.hpp"
+#include "engine/main_subs.hpp"
+#include "model/units.hpp"
+#include "numerics/stringlib.hpp"
+#include "numerics/sysclock.hpp"
+#include "platform/headless/headless_backend.hpp"
+#include "platform/headless/headless_dialogs.hpp"
+#include "platform/window_system.hpp"
+#include "toolkit/drawing_state.hpp"
+#include "toolkit/gk_window.hpp"
+#include "toolkit/guikit.hpp"
+#include "toolkit/text.hpp"
+
+namespace main_prog {
+namespace {
+
+struct Named {
+  const char* name;
+  int32_t value;
+};
+constexpr Named kLevels[] = {{"easy", 1}, {"moderate", 2}, {"difficult", 3}};
+constexpr const char* kWeightings[] = {
+    "None", "1/Reweight^2", "1/Y^2", "Robust Weight", "StdDev / Residual"};
+
+bool env_is(const char* name, const char* value) {
+  const char* v = std::getenv(name);
+  return v != nullptr && std::string(v) == value;
+}
+
+bool parse_level(const std::string& text, int32_t& level) {
+  for (const Named& l : kLevels) {
+    if (stringlib::s_eqi(text, l.name)) {
+      level = l.value;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool parse_weighting(const std::string& text, int32_t& weighting) {
+  if (text.size() != 1 || text[0] < '1' || text[0] > '5') return false;
+  weighting = text[0] - '0';
+  return true;
+}
+
+// The data file: the one given, or the open-file dialog's choice (empty when cancelled).
+std::string data_file(const Options& options) {
+  if (!options.file.empty()) return options.file;
+  std::string name(globals::len_file_name, ' ');
+  if (!guikit::dlgopenfile(name, "Data files", "*.dat", "Open data file")) return "";
+  return stringlib::trim(name);
+}
+
+// The fit of one data file in the main window, as the Run request does it.
+int32_t fit(const Options& options) {
+  const std::string file = data_file(options);
+  if (file.empty()) {
+    std::cerr << "varqen: no data file chosen\n";
+    return kExitUsage;
+  }
+  globals::input_file_name = stringlib::fixed(file, globals::len_file_name);
+  globals::output_file_name = std::string(globals::len_file_name, ' ');
+  globals::iopt = options.level;
+  globals::iwt = options.weighting;
+  globals::bdataerror = 0;
+  globals::bcancelrun = 0;
+  globals::bpostrun = 0;
+  main_subs::main_sub();
+  const int32_t status = exit_status();
+  if (status == kExitReport) {
+    // The main window's text area: the report's summary lines.
+    for (int32_t i = 1; i <= globals::nlines3; ++i) {
+      std::cout << stringlib::trim(globals::sline3(i)) << '\n';
+    }
+  }
+  return status;
+}
+
+int32_t run_with(platform::WindowSystem& system, const Options& options) {
+  gk::install_drawing();
+  gk::install_text();
+  gk::attach(&system);
+  const int32_t status = [&] {
+    if (guikit::initwindow(kMainWidth, kMainHeight, "Varqen", std::nullopt, std::nullopt, false,
+                           false) < 0) {
+      std::cerr << "varqen: the main window cannot be opened\n";
+      return kExitUsage;
+    }
+    globals::gwinwidth = gk::getwindowwidth();
+    return fit(options);
+  }();
+  gk::reset();
+  return status;
+}
+
+}  // namespace
+
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& why) {
+  Options o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--level") {
+      if (!has_value || !parse_level(args[++i], o.level)) {
+        why = "--level wants easy, moderate or difficult";
+        return std::nullopt;
+      }
+    } else if (a == "--weighting") {
+      if (!has_value || !parse_weighting(args[++i], o.weighting)) {
+        why = "--weighting wants a number from 1 to 5";
+        return std::nullopt;
+      }
+    } else if (a.starts_with("-") && a != "-") {
+      why = "unknown option " + a;
+      return std::nullopt;
+    } else if (o.file.empty()) {
+      o.file = a;
+    } else {
+      why = "only one data file, please";
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+std::string usage() {
+  std::string text =
+      "usage: varqen [--level easy|moderate|difficult] [--weighting N] [FILE.dat]\n"
+      "Fits the model of FILE.dat (asks for a file when none is given) and writes the\n"
+      "results report beside it.\n"
+      "  --level L      level of difficulty: easy, moderate (default) or difficult\n"
+      "  --weighting N  weighting of the data (default 1):\n";
+  for (int32_t k = 1; k <= 5; ++k) {
+    text += "                   " + std::to_string(k) + " " + kWeightings[k - 1] + "\n";
+  }
+  text += "  --help         this text\n";
+  return text;
+}
+
+int32_t exit_status() {
+  const bool written = globals::bdataerror == 0 && globals::bcorrectmdl != 0 &&
+                       globals::brerun == 0 &&
+                       !stringlib::trim(globals::output_file_name).empty();
+  return written ? kExitReport : kExitDataError;
+}
+
+int32_t main_program(int argc, char** argv) {
+  std::string why;
+  const std::optional<Options> options =
+      parse_options(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), why);
+  if (!options) {
+    std::cerr << "varqen: " << why << "\n" << usage();
+    return kExitUsage;
+  }
+  if (options->help) {
+    std::cout << usage();
+    return 0;
+  }
+  if (env_is("VARQEN_TEST_NO_PAUSES", "1")) sysclock::set_sleeper([](int32_t) {});
+  // Relative names (the run log, the scratch copy) lie in the directory the program starts in.
+  std::error_code ec;
+  const std::filesystem::path start = std::filesystem::current_path(ec);
+  units::set_start_directory(start);
+  globals::cwd = stringlib::fixed((start / "").string(), globals::len_dir);
+  const char* display = std::getenv("DISPLAY");
+  if (!env_is("VARQEN_HEADLESS", "1") && display != nullptr && *display != '\0') {
+    std::cerr << "varqen: this build has no X11 backend; running headless\n";
+  }
+  platform::HeadlessBackend backend;
+  platform::HeadlessDialogs dialogs;
+  platform::WindowSystem system(backend, dialogs);
+  return run_with(system, *options);
+}
+
+}  // namespace main_prog

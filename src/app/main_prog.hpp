@@ -1,0 +1,50 @@
+// Start-up of the `varqen` program: options, the window system on its backend, the main window
+// (the current window during a fit) and the fit of one data file through the toolkit's dialogs,
+// with the progress display and the Cancel button of the cascade.
+//
+//   varqen [--level easy|moderate|difficult] [--weighting N] [FILE.dat]
+//
+// Without a file the open-file dialog asks for one. Exit status: 0 when the report was written,
+// 1 on a data error or a No at the confirmation, 2 on a usage error (or no file chosen).
+//
+// Backend: the headless one when VARQEN_HEADLESS=1 or no DISPLAY is set; it prints each
+// dialog's title and text on standard output and answers Yes. This build has no X11 backend
+// yet, so with a display it says so on standard error and runs headless as well.
+// VARQEN_TEST_NO_PAUSES=1 (for the end-to-end tests only) makes every pause return at once.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace main_prog {
+
+inline constexpr int32_t kExitReport = 0;
+inline constexpr int32_t kExitDataError = 1;
+inline constexpr int32_t kExitUsage = 2;
+
+// Size of the main window in pixels (the cascade's Cancel button sits at 290..380 x 125..145).
+inline constexpr int32_t kMainWidth = 640;
+inline constexpr int32_t kMainHeight = 200;
+
+struct Options {
+  std::string file;       // data file; empty: ask with the open-file dialog
+  int32_t level = 2;      // globals::iopt: 1 Easy, 2 Moderate, 3 Difficult
+  int32_t weighting = 1;  // globals::iwt: 1 None .. 5 StdDev / Residual
+  bool help = false;
+};
+
+// The options of argv[1..]; nothing, with `why` set, on a usage error.
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& why);
+
+// The --help text: the options with the levels' and weightings' own names.
+std::string usage();
+
+// The exit status after main_sub: 0 when the report of the (last) block was written.
+int32_t exit_status();
+
+// The whole program; returns its exit status.
+int32_t main_program(int argc, char** argv);
+
+}  // namespace main_prog

@@ -1,0 +1,313 @@
+// The fit run: blocks of a data file (or of a numbered series) from the row count to the
+// run-log line. The steps are tagged as main_subs.hpp numbers them.
+#include "engine/main_subs.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "common/common_data.hpp"
+#include "common/common_udf.hpp"
+#include "common/globals.hpp"
+#include "common/nrtype.hpp"
+#include "engine/main_subs_block.hpp"
+#include "engine/sharc_cascade.hpp"
+#include "engine/sharc_final.hpp"
+#include "engine/sharc_report.hpp"
+#include "engine/sharc_runlog.hpp"
+#include "model/funct.hpp"
+#include "model/model_front.hpp"
+#include "model/readwrite.hpp"
+#include "numerics/prec_mod.hpp"
+#include "numerics/stringlib.hpp"
+#include "toolkit/guikit.hpp"
+
+namespace main_subs {
+namespace {
+
+enum class BlockEnd { DataError, Rejected, Fitted };
+
+constexpr int32_t kStageCode = 91;
+constexpr double kHitnrunOffset = 1e-9;
+constexpr double kTinyStart = 1e-16;  // a free parameter given as exactly 0 starts here
+
+// Step 2, first half: the file name left-adjusted and the block's lines counted.
+bool count_block(Block& b) {
+  stringlib::s_adjustl(globals::input_file_name);
+  b.file = stringlib::trim(globals::input_file_name);
+  const readwrite::Status s = readwrite::a_row_count(b.file, b.lines);
+  if (s == readwrite::Status::OpenFailed) {
+    missing_file_message(b.file);
+    return false;
+  }
+  b.too_many = s == readwrite::Status::TooManyRows;
+  return true;
+}
+
+// Step 7: the starting vector, from the previous run on a Restart.
+void starting_values(Block& b) {
+  VecView<double> a = b.fit.a.view();
+  if (globals::bpostrun != 0) {
+    for (int32_t i = 1; i <= b.npar; ++i) a(i) = common_data::pfinal(i);
+    b.ssq = common_data::fssqr;
+    return;
+  }
+  for (int32_t i = 1; i <= b.npar; ++i) {
+    a(i) = b.par(i);
+    if (b.fit.mask(i) != 0 && a(i) == 0.0) a(i) = kTinyStart;
+    common_data::pfinal(i) = a(i);
+  }
+}
+
+// Step 8: x columns, y and the data-set index.
+void data_setup(Block& b) {
+  const int32_t m = b.nvar;
+  for (int32_t i = 1; i <= b.rows; ++i) {
+    for (int32_t k = 1; k <= m; ++k) {
+      b.fit.x(i, k) = b.xy(i, k);
+      common_data::xnx(i, k) = b.xy(i, k);
+    }
+    b.fit.y(i) = b.xy(i, m + 1);
+    common_data::yd(i) = b.fit.y(i);
+  }
+  common_data::nxd = m;
+  data_sets(b.fit.x.view(), b.rows, m);
+}
+
+void set_weights(Block& b, VecView<const double> r) {
+  if (b.index == 1) {
+    reweight(r, b.rows, b.fit.sigy.view());
+  } else {
+    b.fit.sigy.fill(1.0);
+  }
+}
+
+// Step 9: compiles the formula and evaluates it once at the starting vector (first row).
+bool compile(Block& b) {
+  b.ssq = kRecompile;
+  if (globals::nmdl != 0) return true;
+  FVector<double> x1(b.nvar);
+  for (int32_t k = 1; k <= b.nvar; ++k) x1(k) = b.fit.x(1, k);
+  const int32_t ierr = fnparse2(b.fit.a.view(), x1.view(), b.npar, b.nvar, 1,
+                                common_udf::cudf, b.ssq);
+  if (ierr == 0) return true;
+  // A formula that passed the check but cannot be compiled is a syntax error all the same.
+  globals::berror = 1;
+  syntax_error_message(ierr, message_for(ierr, 0, 0), common_udf::cudf, "");
+  return false;
+}
+
+// One pass of the cascade over the block's arrays.
+void cascade(Block& b, int32_t& level, int32_t& first_pass) {
+  sharc_mod::FitResult& f = b.fit;
+  sharc_mod::StatsOut stats{f.correl.view(), f.dcorr.view(), f.pcmp.view(),
+                            b.resid.view(),  {},             f.studres.view()};
+  int32_t code = kStageCode;
+  double offset = kHitnrunOffset;
+  sharc_mod::sharc(f.x.view(), f.y.view(), f.yfit.view(), f.sigy.view(), b.index, b.nvar, b.rows,
+                   f.a.view(), b.npar, f.mask.view(), b.albnd.view(), b.aubnd.view(), level,
+                   b.ssq, f.ase.view(), f.pcl.view(), b.res17.view(), stats, &code, offset,
+                   &first_pass, globals::bpostrun);
+  f.runs = stats.runs;
+}
+
+// Step 10 and the weighting and level set-up between the passes.
+void passes(Block& b, int32_t formula_flag) {
+  globals::iopt2 = globals::iopt;
+  globals::brewt = 0;
+  int32_t level = globals::iopt;
+  int32_t first_pass = formula_flag != 0 && globals::bpostrun == 0 ? 1 : 0;
+  VecView<double> a = b.fit.a.view();
+  if (first_pass == 1) {
+    common_data::fssqr = b.ssq;
+    for (int32_t i = 1; i <= b.npar; ++i) a(i) = common_data::pfinal(i);
+  } else {
+    b.ssq = common_data::fssqr;
+    for (int32_t i = 1; i <= b.npar; ++i) common_data::pfinal(i) = a(i);
+  }
+  cascade(b, level, first_pass);
+  common_data::fssqr = b.ssq;
+  for (int32_t i = 1; i <= b.rows; ++i) common_data::ydf(i) = b.fit.yfit(i);
+  bool second = true;
+  if (b.index == 1) {
+    for (int32_t i = 1; i <= b.rows; ++i) {
+      common_data::ydr(i) = b.fit.studres(i);
+      common_data::ysig(i) = common_data::ydr(i);
+    }
+    set_weights(b, common_data::ydr.view(b.rows));
+    globals::brewt = 1;
+  } else {
+    set_weights(b, {});
+    globals::bpostrun = 0;
+    globals::brewt = 0;
+    second = globals::iopt == 3;
+  }
+  if (!second) return;
+  first_pass = 0;
+  if (globals::iopt == 3) {  // the Difficult hand-over
+    globals::iopt2 = -1;
+    globals::iopt = -1;
+    level = 3;
+  } else {
+    level = globals::iopt;
+  }
+  cascade(b, level, first_pass);
+  common_data::fssqr = b.ssq;
+}
+
+// Step 11: final evaluation, statistics, report and run-log line.
+void post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
+  sharc_mod::FitResult& f = b.fit;
+  for (int32_t i = 1; i <= b.npar; ++i) f.a(i) = common_data::pfinal(i);
+  double fval = 0.0;
+  funct::fun(f.x.view(), f.y.view(), f.a.view(), b.npar, b.nvar, b.rows, b.index, f.yfit.view(),
+             f.sigy.view(), fval);
+  for (int32_t i = 1; i <= b.rows; ++i) {
+    common_data::ydf(i) = f.yfit(i);
+    common_data::ydr(i) = f.studres(i);
+    common_data::ysig(i) = f.studres(i);
+  }
+  set_weights(b, f.studres.view());
+  if (b.index != 1) globals::brewt = 0;
+  globals::bpostrun = 0;
+  f.sse = common_data::fssqr;
+  sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
+  sharc_mod::results_report(f, stats);
+  sharc_mod::runlog_summary(f.sse, stats.mic, texts);
+}
+
+// Steps 2 to 11 for the block at the top of the current file.
+BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
+  Block b;
+  // Step 2.
+  if (!count_block(b)) return BlockEnd::DataError;
+  if (globals::bpostrun == 0) {
+    switch (model_line(b)) {
+      case ModelLine::Rejected: return BlockEnd::Rejected;
+      case ModelLine::DataError: return BlockEnd::DataError;
+      case ModelLine::Accepted: break;
+    }
+    check_udf(common_udf::cudf, formula_flag);
+  }
+  // Step 3.
+  if (globals::nmdl != 0) {
+    model_line_message();
+    return BlockEnd::DataError;
+  }
+  // Step 4.
+  int32_t length = 0, ierr = 0;
+  std::string message;
+  parse_func(b.npar, b.nvar, common_udf::cudf, length, ierr, message);
+  common_data::npr = b.npar;
+  b.rows = b.lines - readwrite::header_lines;
+  b.index = globals::iwt - 1;
+  // Steps 5 and 6.
+  if (!shape_checks(b) || !load_values(b)) return BlockEnd::DataError;
+  // Steps 7 to 9.
+  starting_values(b);
+  data_setup(b);
+  set_weights(b, common_data::ydr.view(b.rows));
+  if (!compile(b)) return BlockEnd::DataError;
+  // Steps 10 and 11.
+  passes(b, formula_flag);
+  post_fit(b, texts);
+  return BlockEnd::Fitted;
+}
+
+// Step 13, first part: the Information dialog between the files of a series.
+void series_message(const sharc_mod::RunlogTexts& texts) {
+  const std::string name = shown_name(globals::input_file_name);
+  size_t cut = name.find_last_of("/\\");
+  if (cut == std::string::npos) cut = name.find_last_of(':');
+  const std::string part = cut == std::string::npos ? name : name.substr(cut + 1);
+  guikit::dlgmessage(1, stringlib::trim(part + " : SSQR= " + stringlib::trim(texts.sse_text) +
+                                        " : MIC= " + texts.mic_text));
+}
+
+// "#" and k written with I2, left-adjusted.
+std::string series_mark(int32_t k) {
+  std::string digits(2, ' ');
+  stringlib::write_di(k, digits, "I2");
+  return "#" + stringlib::trim(digits);
+}
+
+}  // namespace
+
+void reweight(VecView<const double> r, int32_t n, VecView<double> w) {
+  double least = std::numeric_limits<double>::max();
+  for (int32_t i = 1; i <= n; ++i) {
+    w(i) = std::fabs(r(i)) + 1.0;
+    if (w(i) < least) least = w(i);  // a NaN never compares below
+  }
+  for (int32_t i = 1; i <= n; ++i) {
+    const double v = w(i) - least + 1.0;
+    w(i) = v != v ? 1.0 : std::fmin(std::fmax(v, 1.0), 10.0);
+  }
+}
+
+void data_sets(MatView<const double> x, int32_t n, int32_t m) {
+  bool grouped = m >= 2 && n >= 1;
+  if (grouped) {
+    common_data::id2(1) = 1;
+    for (int32_t i = 2; i <= n; ++i) {
+      common_data::id2(i) = common_data::id2(i - 1) + (x(i, 2) != x(i - 1, 2) ? 1 : 0);
+    }
+    common_data::id2number = common_data::id2(n);
+    // The grouping holds only for sets of several rows that never come back.
+    if (n >= 2 && x(1, 2) != x(2, 2)) grouped = false;
+    if (common_data::id2(1) == common_data::id2(n)) grouped = false;
+    double top = x(1, 2);
+    for (int32_t i = 2; i <= n && grouped; ++i) {
+      if (x(i, 2) < top && x(i, 2) == x(1, 2)) grouped = false;
+      top = std::fmax(top, x(i, 2));
+    }
+  }
+  if (grouped) return;
+  for (int32_t i = 1; i <= n; ++i) common_data::id2(i) = 1;
+  common_data::id2number = 1;
+}
+
+std::string shown_name(const std::string& name) {
+  std::string up;
+  stringlib::s_cap_string(name, up);
+  return stringlib::trim(up);
+}
+
+bool next_series_name(std::string& name, int32_t& counter) {
+  const int32_t dat = stringlib::s_indexi(name, ".DAT");
+  int32_t k = counter;
+  if (counter == 1) {
+    const char c = dat > 1 ? name[static_cast<size_t>(dat - 2)] : ' ';
+    k = c >= '0' && c <= '9' ? c - '0' : 0;
+  }
+  counter = k + 1;
+  const std::string mark = series_mark(k);
+  if (stringlib::s_indexi(name, mark) == 0) return false;
+  stringlib::delsubstr(name, mark);
+  stringlib::s_adjustl(name);
+  stringlib::insertstr(name, series_mark(k + 1), stringlib::s_indexi(name, ".DAT"));
+  stringlib::s_adjustl(name);
+  return true;
+}
+
+void main_sub() {
+  // Step 1.
+  nrtype::epsmachine = prec_mod::prec(-1);
+  int32_t formula_flag = 0;
+  sharc_mod::RunlogTexts texts;  // the texts of the last run-log line of this call
+  for (;;) {
+    run_block(formula_flag, texts);
+    // Step 12: the block's arrays are gone with it.
+    globals::iexpzero = 0;
+    if (globals::bnext != 1 || globals::bpostrun != 0) break;
+    // Step 13.
+    series_message(texts);
+    globals::bnext = 0;
+    std::string name = stringlib::fixed(globals::input_file_name, globals::len_file_name);
+    if (!next_series_name(name, block_counter)) break;
+    globals::input_file_name = name;
+  }
+  block_counter = 1;
+  globals::bnext = 0;
+}
+
+}  // namespace main_subs

@@ -1,0 +1,52 @@
+// The fit run `main_sub`: one fit from the data file named in globals::input_file_name to the
+// results report and the run-log line, and on to the next file of a numbered series.
+//
+// A block (the top of one data file) goes through these steps:
+//   2   row count, model line and its confirmation (fresh run) or the previous model (Restart)
+//   3-6 model-number refusal, shape checks and loading of the data file
+//   7-9 starting values, data set-up (x columns, data-set index), weights, compilation
+//   10  one or two passes of the optimiser cascade (a second one for the weighting
+//       "1/Reweight^2" and for the level Difficult)
+//   11  final evaluation, post-fit statistics, report and run-log line
+//   12  end of block; 13 next file of a series ("#k" before ".DAT" becomes "#k+1")
+// Everything passes through globals, common_data, common_udf and nrtype. Every refusal shows an
+// Error dialog, sets globals::bdataerror and ends the block; nothing ends the program.
+//
+// File names: the data file is opened by the name as given (the file system is
+// case-sensitive); the upper-cased name is what the run shows and logs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "numerics/farray.hpp"
+
+namespace main_subs {
+
+// Number of the current file of a numbered series; 1 whenever main_sub returns.
+inline int32_t block_counter = 1;
+
+// One fit run (all blocks of a series). Callers clear globals::bdataerror and
+// globals::bcancelrun before, and read the run flags and report buffers after.
+void main_sub();
+
+// The re-weighting rule: w(i) := |r(i)| + 1, less the smallest of them (NaN passed over) plus 1,
+// clamped to [1, 10] (NaN gives 1), for i = 1..n.
+void reweight(VecView<const double> r, int32_t n, VecView<double> w);
+
+// The data-set index of each row (common_data::id2 and id2number) from the x columns x(1..n,
+// 1..m): with m >= 2 a new set starts where X2 changes, unless the grouping does not hold up
+// (rows 1 and 2 differ in X2, the first and last row share a set, or X2 comes back to its
+// first value below an earlier maximum); then, and with m = 1, every row is in set 1.
+void data_sets(MatView<const double> x, int32_t n, int32_t m);
+
+// The series step of a file name (blank-padded, as in globals::input_file_name): the block
+// number k is the digit before the first ".DAT" (any case) when counter is 1, else counter;
+// counter becomes k + 1. When the name holds the mark "#k", it is replaced by "#k+1" in front of
+// ".DAT" and the result is true; otherwise the name is left alone and the result is false.
+bool next_series_name(std::string& name, int32_t& counter);
+
+// The upper-cased, trimmed file name the run shows.
+std::string shown_name(const std::string& name);
+
+}  // namespace main_subs

@@ -1,0 +1,67 @@
+// The run-local state of one data block of the fit run and the steps that fill it: model line
+// recognition and confirmation, shape checks and loading (files main_subs_model.cpp and
+// main_subs_checks.cpp). Internal to the fit run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/sharc_postfit.hpp"
+#include "numerics/farray.hpp"
+
+namespace main_subs {
+
+// Work arrays and counts of one block; allocated for the block and released when it ends.
+struct Block {
+  std::string file;        // trimmed name the readers open, as the user gave it
+  int32_t lines = 0;       // lines of the block counted by a_row_count
+  bool too_many = false;   // the block holds more data rows than the shared arrays
+  int32_t npar = 0;        // parameters P1..Pn of the formula
+  int32_t nvar = 0;        // variables X1..Xm of the formula
+  int32_t rows = 0;        // data rows: lines - 5
+  int32_t nfree = 0;       // mask entries not 0
+  int32_t nfixed = 0;      // mask entries equal to 0
+  int32_t index = 0;       // weighting index: globals::iwt - 1
+  FVector<int32_t> mask;   // mask line as check 1 reads it
+  FVector<double> par;     // line 2: initial values
+  FVector<double> albnd;   // line 3: lower bounds
+  FVector<double> aubnd;   // line 4: upper bounds
+  FMatrixD<double> xy;     // data rows: X1..Xm, then y
+  sharc_mod::FitResult fit;
+  FVector<double> resid;   // residuals of the cascade's final vector
+  FVector<double> res17;   // Marquardt results handed through the cascade
+  double ssq = 0.0;        // in/out sum of squares of the cascade
+};
+
+// Outcome of the model line step.
+enum class ModelLine {
+  Accepted,     // confirmed and free of syntax errors
+  Rejected,     // the user answered No
+  DataError,    // refused or faulty; the Error dialog was shown
+};
+
+// Steps 1 to 10 of the model line: read line 1 into common_udf::cudf, normalise and classify it,
+// ask for confirmation and check the formula. Sets globals::nmdl, bcorrectmdl, brerun, berror.
+ModelLine model_line(Block& b);
+
+// The Error dialogs of the model line (30 blanks) and of a formula syntax error (9 blanks).
+void model_line_message();
+void syntax_error_message(int32_t ierr,
+                          std::string_view message,
+                          std::string_view formula,
+                          std::string_view marker);
+
+// The Error dialog of a data file that cannot be opened.
+void missing_file_message(std::string_view file);
+
+// Checks 1 to 9 (shape of the file against the model) and 10 to 14 (numeric syntax, loading):
+// false after an Error dialog. On success the block's arrays hold the file's values and
+// common_data::pboundlo, pboundhi and pmask the bounds and the mask.
+bool shape_checks(Block& b);
+bool load_values(Block& b);
+
+// A number as the messages show it: I3 left-adjusted in a 3-character field.
+std::string nnn(int32_t value);
+
+}  // namespace main_subs
