@@ -1,0 +1,242 @@
+// The fit run: a whole fit to its report and run-log line, Restart, the weighting and level
+// set-up between the cascade's passes, the data-set index and numbered series of files.
+#include "engine/main_subs.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/main_subs_fixture.hpp"
+
+namespace {
+
+using cascadetest::StageRecorder;
+using mainsubtest::data_file;
+using mainsubtest::MainSubTest;
+using mainsubtest::michaelis_rows;
+
+// What the cascade is handed at its start: the vector in pfinal and the sum in fssqr.
+struct Start {
+  std::vector<double> pfinal;
+  double fssqr = 0.0;
+};
+
+// Stages that find no improvement, recording the start of every pass.
+class Passes {
+ public:
+  Passes()
+      : recorder_([this](sharc_mod::Stages&) {
+          Start s;
+          for (int32_t i = 1; i <= common_data::npr; ++i) s.pfinal.push_back(common_data::pfinal(i));
+          s.fssqr = common_data::fssqr;
+          starts.push_back(s);
+          levels.push_back(globals::iopt);
+          brewt.push_back(globals::brewt);
+        }) {}
+  std::vector<Start> starts;
+  std::vector<int32_t> levels;  // globals::iopt as each pass starts
+  std::vector<int32_t> brewt;   // globals::brewt as each pass starts
+
+ private:
+  StageRecorder recorder_;
+};
+
+TEST_F(MainSubTest, FitsTheFileAndWritesTheReportAndTheRunLogLine) {
+  dir.write("mm.dat", data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows()));
+  run("mm.dat");
+  EXPECT_EQ(globals::bdataerror, 0);
+  EXPECT_EQ(globals::bcorrectmdl, 1);
+  EXPECT_EQ(globals::bpostrun, 0);
+  EXPECT_EQ(globals::bnext, 0);
+  // The least squares solution of these rows, computed independently (P1 is linear given P2;
+  // a golden-section search on P2 gives 120.041090 and 3.9991378, sum 0.2957990).
+  EXPECT_NEAR(common_data::pfinal(1), 120.041090, 1e-5);
+  EXPECT_NEAR(common_data::pfinal(2), 3.9991378, 1e-6);
+  EXPECT_NEAR(common_data::fssqr, 0.2957990, 1e-6);
+  EXPECT_EQ(stringlib::trim(globals::output_file_name), dir.file("mm.TXT"));
+  const std::string report = dir.read("mm.TXT");
+  EXPECT_NE(report.find("y = P1*X1/(P2+X1)"), std::string::npos);
+  EXPECT_GT(globals::nlines3, 5);
+  const std::string log = dir.read("Varqen-runlog.txt");
+  EXPECT_EQ(log.rfind(" " + mainsubtest::upper(dir.file("mm.dat")) + " : SSQR= ", 0), 0u) << log;
+  EXPECT_FALSE(exists("tempor.txt"));
+}
+
+TEST_F(MainSubTest, StartsFreeZerosAtATinyValueAndKeepsFixedOnes) {
+  Passes passes;
+  dir.write("z.dat", data_file("Y=P1*X1/(P2+X1)+P3", "0.0 2 0.0", "1 1 0", michaelis_rows()));
+  run("z.dat");
+  ASSERT_EQ(passes.starts.size(), 1u);
+  EXPECT_EQ(passes.starts[0].pfinal, (std::vector<double>{1e-16, 2.0, 0.0}));
+}
+
+TEST_F(MainSubTest, RestartStartsFromThePreviousFitWithoutConfirmation) {
+  dir.write("mm.dat", data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows()));
+  {
+    Passes first;
+    run("mm.dat");
+    ASSERT_EQ(first.starts.size(), 1u);
+    EXPECT_EQ(first.starts[0].pfinal, (std::vector<double>{100.0, 2.0}));
+  }
+  // The previous run's result, as a Restart finds it.
+  common_data::pfinal(1) = 110.0;
+  common_data::pfinal(2) = 3.0;
+  common_data::fssqr = 42.0;
+  dialogs.clear();
+  globals::bpostrun = 1;
+  Passes restart;
+  run("mm.dat");
+  EXPECT_TRUE(boxes().empty());
+  ASSERT_EQ(restart.starts.size(), 1u);
+  EXPECT_EQ(restart.starts[0].pfinal, (std::vector<double>{110.0, 3.0}));
+  EXPECT_EQ(restart.starts[0].fssqr, 42.0);
+  EXPECT_EQ(globals::bpostrun, 0);
+  EXPECT_EQ(globals::bdataerror, 0);
+}
+
+TEST_F(MainSubTest, RunsASecondPassForReweightingAndForDifficult) {
+  const struct {
+    int32_t iwt, iopt;
+    std::vector<int32_t> levels, brewt;
+  } cases[] = {
+      {1, 1, {1}, {0}},
+      {1, 2, {2}, {0}},
+      {1, 3, {3, -1}, {0, 0}},
+      {2, 2, {2, 2}, {0, 1}},
+      {2, 3, {3, -1}, {0, 1}},
+      {4, 1, {1}, {0}},
+  };
+  dir.write("mm.dat", data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows()));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "iwt " << c.iwt << " iopt " << c.iopt);
+    globals::iwt = c.iwt;
+    globals::iopt = c.iopt;
+    Passes passes;
+    run("mm.dat");
+    EXPECT_EQ(passes.levels, c.levels);
+    EXPECT_EQ(passes.brewt, c.brewt);
+    // The cascade gives the level back after a Difficult second pass.
+    EXPECT_EQ(globals::iopt, c.iopt);
+    EXPECT_EQ(globals::bpostrun, 0);
+  }
+}
+
+TEST(MainSubReweight, GivesTheSmallestResidualWeightOneAndClampsAtTen) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    std::vector<double> r, w;
+  } cases[] = {
+      {{0.1, 0.5, -5.9}, {1.0, 1.4, 6.8}},
+      {{0.0, 0.0, 0.0}, {1.0, 1.0, 1.0}},
+      {{2.0, nan, 20.0}, {1.0, 1.0, 10.0}},
+      {{nan, nan}, {1.0, 1.0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.r[0]);
+    const int32_t n = static_cast<int32_t>(c.r.size());
+    std::vector<double> w(c.r.size(), -1.0);
+    main_subs::reweight(VecView<const double>(c.r.data(), n), n, VecView<double>(w.data(), n));
+    for (int32_t i = 0; i < n; ++i) EXPECT_NEAR(w[i], c.w[i], 1e-12) << i;
+  }
+}
+
+TEST(MainSubDataSets, NumbersTheSetsOfX2OnlyWhenTheyNeverComeBack) {
+  const struct {
+    std::vector<double> x2;
+    int32_t m;
+    int32_t sets;
+    std::vector<int32_t> id2;
+  } cases[] = {
+      {{1, 1, 2, 2, 3, 3}, 2, 3, {1, 1, 2, 2, 3, 3}},
+      {{1, 1, 2, 2, 1, 1}, 2, 1, {1, 1, 1, 1, 1, 1}},
+      {{1, 2, 1, 2, 1, 2}, 2, 1, {1, 1, 1, 1, 1, 1}},
+      {{5, 5, 5, 5, 5, 5}, 2, 1, {1, 1, 1, 1, 1, 1}},
+      {{1, 1, 2, 2, 3, 3}, 1, 1, {1, 1, 1, 1, 1, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "m " << c.m << " x2(5) " << c.x2[4]);
+    common_data::reset();
+    const int32_t n = 6;
+    std::vector<double> x(2 * n, 0.0);
+    for (int32_t i = 0; i < n; ++i) x[n + i] = c.x2[i];
+    main_subs::data_sets(MatView<const double>(x.data(), n, 2, n), n, c.m);
+    EXPECT_EQ(common_data::id2number, c.sets);
+    for (int32_t i = 1; i <= n; ++i) EXPECT_EQ(common_data::id2(i), c.id2[i - 1]) << i;
+  }
+}
+
+TEST(MainSubSeries, NamesTheNextFileOfASeries) {
+  const struct {
+    const char* name;
+    int32_t counter;
+    bool changed;
+    const char* next;
+    int32_t counter_after;
+  } cases[] = {
+      {"/d/RUN#1.DAT", 1, true, "/d/RUN#2.DAT", 2},
+      {"/d/run#1.dat", 1, true, "/d/run#2.dat", 2},
+      {"/d/RUN#9.DAT", 9, true, "/d/RUN#10.DAT", 10},
+      {"/d/RUN#4.DAT", 1, true, "/d/RUN#5.DAT", 5},
+      {"/d/RUN#12.DAT", 1, false, "/d/RUN#12.DAT", 3},
+      {"/d/RUN.DAT", 1, false, "/d/RUN.DAT", 1},
+      {"/d/RUN#0X.DAT", 1, true, "/d/RUNX#1.DAT", 1},  // k = 0: only a #0 changes
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string name = stringlib::fixed(c.name, globals::len_file_name);
+    int32_t counter = c.counter;
+    EXPECT_EQ(main_subs::next_series_name(name, counter), c.changed);
+    EXPECT_EQ(stringlib::trim(name), c.next);
+    EXPECT_EQ(counter, c.counter_after);
+  }
+}
+
+TEST_F(MainSubTest, GoesOnWithTheNextFileOfASeriesAfterNext) {
+  Passes passes;
+  const std::string model = "Y=P1*X1/(P2+X1)";
+  dir.write("run#1.dat", data_file(model, "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  dir.write("run#2.dat", data_file(model, "100 2", "1 1", michaelis_rows()));
+  run("run#1.dat");
+  const auto b = boxes();
+  ASSERT_EQ(b.size(), 3u);
+  EXPECT_EQ(b[0].title, "Information");  // confirmation of run#1
+  EXPECT_EQ(b[1].title, "Information");
+  EXPECT_EQ(b[1].text.rfind("RUN#1.DAT : SSQR= ", 0), 0u) << b[1].text;
+  EXPECT_NE(b[1].text.find(" : MIC= "), std::string::npos);
+  EXPECT_NE(b[2].text.find("Is this the correct data file?"), std::string::npos);
+  EXPECT_EQ(passes.starts.size(), 2u);
+  EXPECT_TRUE(exists("run#1.TXT"));
+  EXPECT_TRUE(exists("run#2.TXT"));
+  EXPECT_EQ(stringlib::trim(globals::input_file_name), dir.file("run#2.dat"));
+  EXPECT_EQ(main_subs::block_counter, 1);
+  EXPECT_EQ(globals::bnext, 0);
+}
+
+TEST_F(MainSubTest, AMissingNextFileEndsTheSeriesAsADataError) {
+  Passes passes;
+  dir.write("run#1.dat",
+            data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  run("run#1.dat");
+  const auto b = boxes();
+  ASSERT_EQ(b.size(), 3u);
+  EXPECT_EQ(b[2].title, "Error");
+  EXPECT_NE(b[2].text.find(dir.file("run#2.dat")), std::string::npos);
+  EXPECT_EQ(globals::bdataerror, 1);
+  EXPECT_EQ(globals::bnext, 0);
+}
+
+TEST_F(MainSubTest, NextWithoutASeriesMarkEndsTheRunAsAfterEnd) {
+  Passes passes;
+  dir.write("plain.dat",
+            data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  run("plain.dat");
+  EXPECT_EQ(boxes().size(), 2u);  // the confirmation and the Information between blocks
+  EXPECT_EQ(passes.starts.size(), 1u);
+  EXPECT_EQ(globals::bdataerror, 0);
+  EXPECT_EQ(globals::bnext, 0);
+}
+
+}  // namespace
