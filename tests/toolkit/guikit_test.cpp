@@ -174,7 +174,7 @@ TEST_F(Guikit, LinesDrawInTheCurrentColour) {
 
 TEST_F(Guikit, OpenFileOnA512CharacterFolderVariableReturnsThePathBlankPadded) {
   std::string name = stringlib::fixed("C:\\data\\", 512);
-  dialogs.script_file("C:\\data\\model.dat");
+  user.answer_next_file("C:\\data\\model.dat");
   ASSERT_TRUE(guikit::dlgopenfile(name, "Data files", "*.dat"));
   EXPECT_EQ(name, stringlib::fixed("C:\\data\\model.dat", 512));
   const auto shown = dialogs.shown_files();
@@ -231,7 +231,7 @@ TEST_F(Guikit, CancelledFileDialogLeavesTheVariableAsItWas) {
 
 TEST_F(Guikit, RequestTextPadsTheAnswerAndLeavesTheVariableOnCancel) {
   std::string text = "old       ";
-  dialogs.script_text("brand new text");
+  user.answer_next_text("brand new text");
   ASSERT_TRUE(guikit::dlgrequesttext(text));
   EXPECT_EQ(text, "brand new ");  // cut to the variable's length
   dialogs.script_text("new");
@@ -253,7 +253,7 @@ TEST_F(Guikit, RequestTextPadsTheAnswerAndLeavesTheVariableOnCancel) {
 
 TEST_F(Guikit, SelectionAnswersOneBasedOrMinusOne) {
   const std::vector<std::string> options{"linear   ", "quadratic", "cubic    "};
-  dialogs.script_selection(0);
+  user.answer_next_selection(0);
   EXPECT_EQ(guikit::dlgrequestselection(options), 1);
   dialogs.script_selection(2);
   EXPECT_EQ(guikit::dlgrequestselection(options, "Model"), 3);

@@ -65,8 +65,12 @@ class ScriptedUser {
   void restore(Hwnd window);
   void resize(Hwnd window, int32_t client_width, int32_t client_height);
 
-  // Dialogs: the answer the user gives to the next message box.
+  // Dialogs: the answer the user gives to the next message box, file dialog (nothing:
+  // cancel), text entry (nothing: cancel) and selection (0-based; nothing: cancel).
   void answer_next_dialog(DialogAnswer answer) { dialogs_.script_answer(answer); }
+  void answer_next_file(std::optional<std::string> path) { dialogs_.script_file(std::move(path)); }
+  void answer_next_text(std::optional<std::string> text) { dialogs_.script_text(std::move(text)); }
+  void answer_next_selection(std::optional<int32_t> option) { dialogs_.script_selection(option); }
 
   // What the display shows of a window's client area (an empty page when nothing is shown).
   Page shown(Hwnd window) const;
