@@ -80,6 +80,9 @@ struct Sqp {
 // Largest constraint value, at least 0 (the most negative double without constraints).
 double max_violation(const Sqp& q);
 
+// Step 10: d := the search direction from B, g, the active set and A (vmsqp_direction.cpp).
+void search_direction(Sqp& q);
+
 // Reports behind bprint (vmsqp_report.cpp); the caller tests bprint.
 void trace_cycle_start(const Sqp& q);
 void trace_penalty(const Sqp& q);
