@@ -15,7 +15,6 @@ namespace {
 
 using common_data::max_params;
 using common_data::max_rows;
-using common_data::max_x;
 
 constexpr double kBig = 4.503599727262001e19;        // the objective's bounds and worst sum
 constexpr double kNanSum = 6710886474.424971;        // the objective's value for a NaN sum
@@ -30,32 +29,15 @@ constexpr int32_t kMaxRedraws = 100;
 
 // Work copies of the objective, sized once for the largest data set (it runs per trial vector).
 struct RegfuncWork {
-  FMatrix<double, max_rows, max_x> x;
   FArray<double, max_rows> yf;
   FArray<double, max_rows> ydf_before;
-  FArray<double, max_params> p;
 };
 RegfuncWork rw;
 
 // Evaluates the model at x(1..n) on the shared data set; returns funct::fun's weighted sum.
 // yf receives the fitted values (rows 1..nd).
 double evaluate_model(VecView<const double> x, int32_t n) {
-  const int32_t nd = common_data::nd;
-  const int32_t cols = funct::load_x_columns(rw.x.view());
-  for (int32_t k = 1; k <= n; ++k) rw.p(k) = x(k);
-  double ssq = 0.0;
-  // ysig is the sigma argument and an output of fun, which reads it first.
-  funct::fun(MatView<const double>(rw.x.data(), nd, cols, max_rows),
-             VecView<const double>(common_data::yd.data(), nd),
-             VecView<const double>(rw.p.data(), n),
-             n,
-             common_data::nxd,
-             nd,
-             common_data::ndwt,
-             rw.yf.view(nd),
-             VecView<const double>(common_data::ysig.data(), nd),
-             ssq);
-  return ssq;
+  return optim_support::fun_shared_data(x, n, rw.yf.view(common_data::nd));
 }
 
 // One number of randomu.

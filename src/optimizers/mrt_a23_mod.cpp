@@ -186,31 +186,23 @@ class Marquardt {
         continue;
       }
       const double xi = x_(i);
-      double h = (std::fabs(xi) + 1.001e-6) * 0.01;
-      double fminus = 0.0;
-      double diff = central(i, xi, h, fminus);
-      if (std::fabs(diff) < 1.6e-15) diff = (p_ + h) - fminus;  // a flat start: no zero slope
-      tableau_(1, 1) = diff / (2.0 * h);
-      g_(i) = tableau_(1, 1);
-      double err = 6.25e14;
-      for (int32_t c = 2; c <= kTableau; ++c) {
-        h = h / kRichRatio;
-        if (h == 0.0) h = 1.001e-6;
-        tableau_(1, c) = central(i, xi, h, fminus) / (2.0 * h);
-        double fac = kRichRatio2;
-        for (int32_t r = 2; r <= c; ++r) {
-          tableau_(r, c) = (tableau_(r - 1, c) * fac - tableau_(r - 1, c - 1)) / (fac - 1.0);
-          fac = fac * kRichRatio2;
-          const double e = std::max(std::fabs(tableau_(r, c) - tableau_(r - 1, c)),
-                                    std::fabs(tableau_(r, c) - tableau_(r - 1, c - 1)));
-          if (e <= err) {
-            err = e;
-            g_(i) = tableau_(r, c);
-          }
-        }
-        const double change = std::fabs(tableau_(c, c) - tableau_(c - 1, c - 1));
-        if (change >= kRichRatio * err || change < 3.184000015258789e-15) break;
-      }
+      // The first column replaces a vanished difference by (p + h) - f-: a flat start still
+      // gets a slope.
+      g_(i) = optim_support::ridders((std::fabs(xi) + 1.001e-6) * 0.01,
+                                     kRichRatio,
+                                     kRichRatio2,
+                                     6.25e14,
+                                     3.184000015258789e-15,
+                                     1.001e-6,
+                                     tableau_.view(),
+                                     [&](double h, long column) {
+                                       double fminus = 0.0;
+                                       double diff = central(i, xi, h, fminus);
+                                       if (column == 1 && std::fabs(diff) < 1.6e-15) {
+                                         diff = (p_ + h) - fminus;
+                                       }
+                                       return diff / (2.0 * h);
+                                     });
       x_(i) = xi;
       if (std::isnan(g_(i))) {
         g_(i) = 1.001e-6;

@@ -35,16 +35,16 @@ class SyntheticProblem : public ::testing::Test {
   void TearDown() override { reset_all(); }
 
   // y = 5 exp(-0.4 x) + 1 on x = 0.25, 0.5, ..., 7.5 plus a small deterministic ripple (so the
-  // minimum sum is about 1e-3, well above the smallest sums the methods accept); bounds
-  // [0.01, 100] for every parameter, all free, unweighted.
-  void exponential_problem() {
+  // minimum sum is about 1e-3, well above the smallest sums the methods accept; 0 makes the data
+  // exact); bounds [0.01, 100] for every parameter, all free, unweighted.
+  void exponential_problem(double ripple = 0.01) {
     use_formula("P1*EXP(-P2*X1)+P3");
     common_data::nd = 30;
     common_data::nxd = 1;
     for (int32_t i = 1; i <= 30; ++i) {
       const double x = 0.25 * i;
       common_data::xd(i) = x;
-      common_data::yd(i) = 5.0 * std::exp(-0.4 * x) + 1.0 + 0.01 * std::sin(7.0 * i);
+      common_data::yd(i) = 5.0 * std::exp(-0.4 * x) + 1.0 + ripple * std::sin(7.0 * i);
       common_data::ysig(i) = 1.0;
     }
     free_parameters(3, 0.01, 100.0);
