@@ -201,9 +201,11 @@ void fun(MatView<const double> x,
   }
 }
 
-int32_t load_x_columns(MatView<double> xm) {
+int32_t load_x_columns(MatView<double> xm) { return load_x_columns(xm, common_data::nd); }
+
+int32_t load_x_columns(MatView<double> xm, int32_t rows) {
   const int32_t cols = (common_data::nxd == 1 || common_data::nxd == 2) ? common_data::nxd : 3;
-  for (int32_t i = 1; i <= common_data::nd; ++i) {
+  for (int32_t i = 1; i <= rows; ++i) {
     xm(i, 1) = common_data::xd(i);
     if (cols >= 2) xm(i, 2) = common_data::xd2(i);
     if (cols >= 3) xm(i, 3) = common_data::xd3(i);

@@ -85,6 +85,8 @@ int32_t calcfg(int32_t np,
 // Copies the shared x columns (common_data::xd, xd2, xd3) of rows 1..nd into xm: one or two
 // columns when nxd is 1 or 2, all three otherwise. Returns the number of columns copied.
 int32_t load_x_columns(MatView<double> xm);
+// The same for rows 1..rows (a method's own row count; at most common_data::max_rows).
+int32_t load_x_columns(MatView<double> xm, int32_t rows);
 
 // Clears fun_count (for tests).
 void reset();

@@ -26,27 +26,33 @@ class BoundsRule : public ::testing::Test {
   // Runs pbounds3 on one parameter; returns the new value and the ssq it left (ssq starts at 3).
   std::pair<double, double> run(double lo, double hi, double x) {
     double vx = x, vlo = lo, vhi = hi, ssq = 3.0;
-    bounds_rule::pbounds3(VecView<double>(&vx, 1), 1, VecView<const double>(&vlo, 1),
-                          VecView<const double>(&vhi, 1), ssq);
+    bounds_rule::pbounds3(VecView<double>(&vx, 1),
+                          1,
+                          VecView<const double>(&vlo, 1),
+                          VecView<const double>(&vhi, 1),
+                          ssq);
     return {vx, ssq};
   }
 };
 
 TEST_F(BoundsRule, MovesAndKeepsValuesAsTheRuleStates) {
   const Case cases[] = {
-      {1, 10, 9.6, 5.0},           // within 5 % of hi
-      {1, 10, 9.4, 9.4},           // inside
-      {1, 10, 1.04, r(9)},         // within 5 % of lo: half the root of the span
-      {1, 10, 1.06, 1.06},         // inside
-      {-10, -1, -0.9, -1.5},       // past the negative upper bound: 1.5*hi
-      {-10, -1, -9.6, r(11)},      // past the narrowed lower bound: positive reset by the sum
-      {-5, 200, 0, r(195)},        // zero reads -100 against the lower bound
-      {-200, 200, 0, 0},           // zero inside both tests
-      {0, 0, 0, r(1e-15)},         // both tests move it, the floor applies
-      {0, 10, 0, 5},               // upper test only
-      {0, 10, 0.3, 0.3},           // 0.3 < 1.05*0 is false
+      {1, 10, 9.6, 5.0},       // within 5 % of hi
+      {1, 10, 9.4, 9.4},       // inside
+      {1, 10, 1.04, r(9)},     // within 5 % of lo: half the root of the span
+      {1, 10, 1.06, 1.06},     // inside
+      {-10, -1, -0.9, -1.5},   // past the negative upper bound: 1.5*hi
+      {-10, -1, -9.6, r(11)},  // past the narrowed lower bound: positive reset by the sum
+      {-5, 200, 0, r(195)},    // zero reads -100 against the lower bound
+      {-200, 200, 0, 0},       // zero inside both tests
+      {0, 0, 0, r(1e-15)},     // both tests move it, the floor applies
+      {0, 10, 0, 5},           // upper test only
+      {0, 10, 0.3, 0.3},       // 0.3 < 1.05*0 is false
       {-10, 0, -1, -1},
-      {-10, 0, 0, r(10)},          // moved to 0 by the upper test, then reset above hi
+      {-10, 0, 0, r(10)},    // moved to 0 by the upper test, then reset above hi
+      {1, 10, 50, 5},        // far above hi: half of hi, not hi
+      {1, 10, 0.5, r(9)},    // below lo
+      {1, 10, HUGE_VAL, 5},  // an infinite value is moved like a large one
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "lo " << c.lo << " hi " << c.hi << " x " << c.x);
@@ -73,16 +79,27 @@ TEST_F(BoundsRule, NanFixedAndEmptyAreLeftAlone) {
   EXPECT_EQ(ssq3, 3.0);
 
   double v = 9.9, lo = 1, hi = 10, s = 3.0;
-  bounds_rule::pbounds3(VecView<double>(&v, 1), 0, VecView<const double>(&lo, 1),
-                        VecView<const double>(&hi, 1), s);
+  bounds_rule::pbounds3(
+      VecView<double>(&v, 1), 0, VecView<const double>(&lo, 1), VecView<const double>(&hi, 1), s);
   EXPECT_EQ(v, 9.9);
   EXPECT_EQ(s, 3.0);
 }
 
+TEST_F(BoundsRule, MaskIsLookedUpByPosition) {
+  common_data::pmask(1) = 0;
+  double x[3] = {9.6, 9.6, 9.6}, lo[3] = {1, 1, 1}, hi[3] = {10, 10, 10}, ssq = 1.0;
+  bounds_rule::pbounds3(
+      VecView<double>(x, 3), 3, VecView<const double>(lo, 3), VecView<const double>(hi, 3), ssq);
+  EXPECT_EQ(x[0], 9.6);
+  EXPECT_EQ(x[1], 5.0);
+  EXPECT_EQ(x[2], 5.0);
+  EXPECT_EQ(ssq, 2.0);
+}
+
 TEST_F(BoundsRule, SumDoublesOnceWhenSeveralMove) {
   double x[3] = {9.6, 9.7, 5.0}, lo[3] = {1, 1, 1}, hi[3] = {10, 10, 10}, ssq = 2.0;
-  bounds_rule::pbounds3(VecView<double>(x, 3), 3, VecView<const double>(lo, 3),
-                        VecView<const double>(hi, 3), ssq);
+  bounds_rule::pbounds3(
+      VecView<double>(x, 3), 3, VecView<const double>(lo, 3), VecView<const double>(hi, 3), ssq);
   EXPECT_EQ(x[0], 5.0);
   EXPECT_EQ(x[1], 5.0);
   EXPECT_EQ(x[2], 5.0);
