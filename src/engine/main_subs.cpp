@@ -141,7 +141,8 @@ void passes(Block& b, int32_t formula_flag) {
     globals::brewt = 0;
     second = globals::iopt == 3;
   }
-  if (!second) return;
+  // A Cancel (or the cascade's error path) in the first pass ends the fit with that pass.
+  if (!second || globals::bcancelrun.load() != 0) return;
   first_pass = 0;
   if (globals::iopt == 3) {  // the Difficult hand-over
     globals::iopt2 = -1;
@@ -298,7 +299,8 @@ void main_sub() {
     run_block(formula_flag, texts);
     // Step 12: the block's arrays are gone with it.
     globals::iexpzero = 0;
-    if (globals::bnext != 1 || globals::bpostrun != 0) break;
+    // A cancelled file ends the series: the next file is not read.
+    if (globals::bnext != 1 || globals::bpostrun != 0 || globals::bcancelrun.load() != 0) break;
     // Step 13.
     series_message(texts);
     globals::bnext = 0;
