@@ -6,9 +6,13 @@
 #include "engine/sharc_hitnrun.hpp"
 #include "engine/sharc_objective.hpp"
 #include "engine/sharc_search.hpp"
+#include "model/vmfun.hpp"
+#include "optimizers/adam.hpp"
 #include "optimizers/evolutions.hpp"
 #include "optimizers/marq_mod.hpp"
 #include "optimizers/mrt_a23_mod.hpp"
+#include "optimizers/va10_mod.hpp"
+#include "optimizers/vmet.hpp"
 
 namespace sharc_mod {
 
@@ -41,14 +45,24 @@ Stages bind_stages(RunState& run) {
   };
   st.evol = [](int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& count,
                int32_t generations) { evolutions::evol(m, np, x, sse, count, generations); };
-  // Stand-ins for gn_main, va10d, varmetric and adam until their modules land: each is a valid
-  // stage that finds no improvement and leaves the vector and the sum as it was handed them.
+  // Stand-in for gn_main until its module lands: a valid stage that finds no improvement and
+  // leaves the vector and the sum as it was handed them.
   st.gn_main = [](int32_t, int32_t, VecView<double>, double&, int32_t& info) { info = 0; };
-  st.va10d = [](int32_t, int32_t, VecView<double>, double&, VecView<double>, int32_t&, int32_t&,
-                int32_t&) {};
-  st.varmetric = [](int32_t, VecView<double>, double&, int32_t& status) { status = 0; };
-  st.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
-               VecView<const double>, int32_t, double&) {};
+  // The controls 1 and c2 are the mode and the evaluation limit; c3 comes back as the status.
+  st.va10d = [](int32_t m, int32_t np, VecView<double> x, double& sse, VecView<double> h,
+                int32_t& c1, int32_t& c2, int32_t& c3) {
+    va10_mod::va10d(m, np, x, sse, h, c1, c2, c3);
+  };
+  st.varmetric = [](int32_t np, VecView<double> x, double& sse, int32_t& status) {
+    vmet::varmetric(vmfun, np, x, sse, status);
+  };
+  // The flag 1 goes in as adam's iteration count, which it overwrites.
+  st.adam = [&run](int32_t np, int32_t m, VecView<double> x, VecView<const int32_t> mask,
+                   VecView<const double> lo, VecView<const double> hi, int32_t flag,
+                   double& sse) {
+    int32_t iters = flag;
+    adam(run.f1dim_fn(), np, m, x, mask, lo, hi, iters, sse);
+  };
   st.vmsqp = [](const VmsqpCall& c) {
     vmsqp_mod::vmsqp(c.maxit, c.np, c.n, c.nx, c.ncon, c.mode, c.sig, cview(c.work1), cview(c.y),
                      c.yfit, c.work2, c.x, cview(c.lo), cview(c.hi),
