@@ -9,6 +9,7 @@
 #include "model/vmfun.hpp"
 #include "optimizers/adam.hpp"
 #include "optimizers/evolutions.hpp"
+#include "optimizers/gn_module.hpp"
 #include "optimizers/marq_mod.hpp"
 #include "optimizers/mrt_a23_mod.hpp"
 #include "optimizers/va10_mod.hpp"
@@ -45,9 +46,9 @@ Stages bind_stages(RunState& run) {
   };
   st.evol = [](int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& count,
                int32_t generations) { evolutions::evol(m, np, x, sse, count, generations); };
-  // Stand-in for gn_main until its module lands: a valid stage that finds no improvement and
-  // leaves the vector and the sum as it was handed them.
-  st.gn_main = [](int32_t, int32_t, VecView<double>, double&, int32_t& info) { info = 0; };
+  st.gn_main = [](int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& info) {
+    gn_module::gn_main(m, np, x, sse, info);
+  };
   // The controls 1 and c2 are the mode and the evaluation limit; c3 comes back as the status.
   st.va10d = [](int32_t m, int32_t np, VecView<double> x, double& sse, VecView<double> h,
                 int32_t& c1, int32_t& c2, int32_t& c3) {
