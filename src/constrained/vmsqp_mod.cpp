@@ -419,7 +419,6 @@ void vmsqp(const int32_t& maxit,
   q.y = y;
   q.yfit = yfit;
   q.resid = resid;
-  q.x_out = x;
 
   // Entry: working copies; the multipliers start at 0 and persist across the cycles.
   for (FVector<double>* v :

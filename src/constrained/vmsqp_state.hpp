@@ -32,7 +32,6 @@ struct Sqp {
   VecView<const double> y;
   VecView<double> yfit;
   VecView<double> resid;
-  VecView<double> x_out;  // the caller's x: read at entry, written at exit
 
   // Vectors of n.
   FVector<double> x;   // the iterate
