@@ -5,6 +5,7 @@
 // timings per row count, each reported as nanoseconds per row (ns_per_row):
 //   BM_BareFormula  fparser::evalf on the compiled formula, once per row
 //   BM_EvalFunc     my_func::eval_func per row (the front end and the value guards on top)
+//   BM_FormulaRows  fparser::evalf_rows over all rows at once (what fun evaluates)
 //   BM_Fun          funct::fun, mode 0 and mode 4 (all rows, residuals, sigmas, the sum and the
 //                   shared-state writes)
 // The difference between BM_Fun and BM_BareFormula is the overhead of the evaluator's guards
@@ -141,6 +142,20 @@ void BM_EvalFunc(benchmark::State& state) {
   set_rate(state, n);
 }
 
+// The formula over all rows at once: the evaluation inside fun.
+void BM_FormulaRows(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  if (!prepare(n)) return state.SkipWithError("cannot read the Thurber file");
+  const Data& d = thurber();
+  std::vector<double> out(static_cast<size_t>(n));
+  const double* cols[1] = {common_data::xd.data()};
+  for (auto _ : state) {
+    fparser::evalf_rows(1, d.p, cols, n, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  set_rate(state, n);
+}
+
 void BM_Fun(benchmark::State& state) {
   const int32_t n = static_cast<int32_t>(state.range(0));
   const int32_t mode = static_cast<int32_t>(state.range(1));
@@ -169,5 +184,6 @@ void BM_Fun(benchmark::State& state) {
 
 BENCHMARK(BM_BareFormula)->Arg(100)->Arg(1000);
 BENCHMARK(BM_EvalFunc)->Arg(100)->Arg(1000);
+BENCHMARK(BM_FormulaRows)->Arg(100)->Arg(1000);
 BENCHMARK(BM_Fun)->Args({100, 0})->Args({1000, 0})->Args({100, 4})->Args({1000, 4});
 BENCHMARK_MAIN();

@@ -37,18 +37,33 @@ struct Instr {
   double v = 0.0;  // the value a push of a number pushes
 };
 
+// Where a name of the program reads in evalf_rows: a value shared by all rows of the block, or
+// a column of row values.
+struct NameSource {
+  const double* column = nullptr;  // the block's row values, or nullptr
+  double value = 0.0;              // the shared value when column is nullptr
+};
+
 // One compiled formula.
 struct Tcomp {
   FVector<int32_t> bytecode;  // operation codes 1..bytecodesize
   int32_t bytecodesize = 0;
   FVector<double> immed;  // numbers and constants in the order the bytecode pushes them
   int32_t immedsize = 0;
-  FVector<double> stack;       // evaluation stack, stacksize values
-  int32_t stacksize = 0;       // deepest stack the formula needs
-  int32_t stackptr = 0;        // depth counter while compiling
-  std::vector<Instr> program;  // what evalf runs; same values as running the bytecode
-  std::vector<double> padded;  // the values for the names of the program, when fewer are given
+  FVector<double> stack;          // evaluation stack, stacksize values
+  int32_t stacksize = 0;          // deepest stack the formula needs
+  int32_t stackptr = 0;           // depth counter while compiling
+  std::vector<Instr> program;     // what evalf runs; same values as running the bytecode
+  std::vector<double> padded;     // the values for the names of the program, when fewer are given
+  std::vector<double> block;      // evalf_rows: stacksize + 1 row vectors of kBlockRows values
+  std::vector<uint8_t> stopped;   // evalf_rows: rows of the block that ASIN/ACOS stopped
+  std::vector<NameSource> names;  // evalf_rows: where each name of the program reads
+  bool may_stop = false;          // the program holds ASIN or ACOS
 };
+
+// Rows that evalf_rows runs each instruction over before it moves on (its stack of row vectors
+// then stays in the first-level cache for the deepest formulas of the data files).
+inline constexpr int32_t kBlockRows = 128;
 
 // Operation codes. Binary operators are their position in `ops` plus 2, functions their
 // position in `funcs` plus 15, names of the caller's list kVarBegin + k - 1.
@@ -123,6 +138,18 @@ void prepare_program(Tcomp& c, bool fuse = true);
 
 // Runs the formula of slot i with values(1..) for the names; 0.0 when ASIN or ACOS stopped it.
 double evalf(int32_t i, std::span<const double> values);
+
+// evalf over many rows at once, each instruction applied to a block of rows in turn: out[r] is
+// bit for bit what evalf(i, values of row r) returns, for r = 0..count-1. The names of the
+// program read, in list order, first the values of `consts` (the same in every row: the
+// parameters), then column c of `cols` at row r (cols[c][r]: the x values); a name beyond them
+// takes the last one given, as in evalf. evalerrtype is left as evalf leaves it after the last
+// row. A slot without a compiled formula gives 0 in every row. Allocates nothing.
+void evalf_rows(int32_t i,
+                std::span<const double> consts,
+                std::span<const double* const> cols,
+                int32_t count,
+                double* out);
 
 // Back to the program-start state (tests).
 void reset();

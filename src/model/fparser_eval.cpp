@@ -114,10 +114,16 @@ void prepare_program(Tcomp& c, bool fuse) {
   }
   c.program.push_back(Instr{kDone, 0, 0.0});
   int32_t names = 0;
+  c.may_stop = false;
   for (const Instr& in : c.program) {
     if (in.op == kVar || (in.op >= kAddVar && in.op <= kPowVar)) names = std::max(names, in.k + 1);
+    if (in.op == kAsin || in.op == kAcos) c.may_stop = true;
   }
   c.padded.assign(static_cast<size_t>(names), 0.0);
+  c.names.assign(static_cast<size_t>(names), NameSource{});
+  // One row vector per stack entry and one for the top.
+  c.block.assign(static_cast<size_t>(c.stacksize + 1) * kBlockRows, 0.0);
+  c.stopped.assign(c.may_stop ? kBlockRows : 0, 0);
 }
 
 // Threaded dispatch (a jump to the next instruction's label at the end of each one) with the
@@ -270,6 +276,237 @@ op_cube:
 op_done:
   evalerrtype = 0;
   return top;
+}
+
+// --- Many rows per instruction ----------------------------------------------------------
+//
+// evalf_rows runs the same program with a stack of row vectors: every element goes through
+// exactly the expression evalf applies to its top of stack, so each row's value is identical.
+// A row stopped by ASIN or ACOS is marked and gives 0 at the end, however the later
+// instructions treat its (then meaningless) values.
+namespace {
+
+template <class F>
+inline void apply_unary(double* t, int32_t n, F f) {
+  for (int32_t r = 0; r < n; ++r) t[r] = f(t[r]);
+}
+
+// a[r] := f(a[r], t[r]): a is the entry below the top, which becomes the new top.
+template <class F>
+inline void apply_binary(double* a, const double* t, int32_t n, F f) {
+  for (int32_t r = 0; r < n; ++r) a[r] = f(a[r], t[r]);
+}
+
+// t[r] := f(t[r], b(r)) with b the name's value of row r.
+template <class F>
+inline void apply_name(double* t, const NameSource& b, int32_t n, F f) {
+  if (b.column == nullptr) {
+    const double v = b.value;
+    for (int32_t r = 0; r < n; ++r) t[r] = f(t[r], v);
+  } else {
+    for (int32_t r = 0; r < n; ++r) t[r] = f(t[r], b.column[r]);
+  }
+}
+
+// One block of n rows; names[k] tells where name k reads. Leaves the values in out.
+void run_block(Tcomp& c, const NameSource* names, int32_t n, double* out) {
+  double* const base = c.block.data();
+  uint8_t* const stopped = c.stopped.data();
+  if (c.may_stop) std::fill(stopped, stopped + n, uint8_t{0});
+  int32_t sp = 0;  // entries in use; the top is entry sp - 1
+  auto entry = [&](int32_t k) { return base + static_cast<size_t>(k) * kBlockRows; };
+  for (const Instr& in : c.program) {
+    double* t = sp > 0 ? entry(sp - 1) : nullptr;
+    switch (in.op) {
+      case kDone:
+        break;
+      case kImmed:
+        t = entry(sp++);
+        std::fill(t, t + n, in.v);
+        break;
+      case kVar: {
+        t = entry(sp++);
+        const NameSource& b = names[in.k];
+        if (b.column == nullptr) {
+          std::fill(t, t + n, b.value);
+        } else {
+          std::copy(b.column, b.column + n, t);
+        }
+        break;
+      }
+      case kNeg:
+        apply_unary(t, n, [](double x) { return -x; });
+        break;
+      case kAdd:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a + x; });
+        break;
+      case kSub:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a - x; });
+        break;
+      case kMul:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a * x; });
+        break;
+      case kDiv:
+        apply_binary(
+            entry(--sp - 1), t, n, [](double a, double x) { return a / (x == 0.0 ? 1e-9 : x); });
+        break;
+      case kPow:
+        apply_binary(entry(--sp - 1), t, n, power);
+        break;
+      case kEq:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a == x ? 1.0 : 0.0; });
+        break;
+      case kNe:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a == x ? 0.0 : 1.0; });
+        break;
+      case kLt:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a < x ? 1.0 : 0.0; });
+        break;
+      case kLe:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a <= x ? 1.0 : 0.0; });
+        break;
+      case kGt:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a > x ? 1.0 : 0.0; });
+        break;
+      case kGe:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return a >= x ? 1.0 : 0.0; });
+        break;
+      case kMin:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return x < a ? x : a; });
+        break;
+      case kMax:
+        apply_binary(entry(--sp - 1), t, n, [](double a, double x) { return x > a ? x : a; });
+        break;
+      case kAbs:
+        apply_unary(t, n, [](double x) { return std::fabs(x); });
+        break;
+      case kExp:
+        apply_unary(t, n, protected_exp);
+        break;
+      case kLog10:
+        apply_unary(t, n, protected_log10);
+        break;
+      case kLog:
+        apply_unary(t, n, protected_log);
+        break;
+      case kSqrt:
+        apply_unary(t, n, [](double x) { return operators::sqroot(std::fabs(x)); });
+        break;
+      case kSinh:
+        apply_unary(t, n, [](double x) { return std::sinh(x); });
+        break;
+      case kCosh:
+        apply_unary(t, n, [](double x) { return std::cosh(x); });
+        break;
+      case kTanh:
+        apply_unary(t, n, protected_tanh);
+        break;
+      case kSin:
+        apply_unary(t, n, [](double x) { return std::sin(x); });
+        break;
+      case kCos:
+        apply_unary(t, n, [](double x) { return std::cos(x); });
+        break;
+      case kTan:
+        apply_unary(t, n, [](double x) { return std::tan(x); });
+        break;
+      case kAsin:
+      case kAcos:
+        for (int32_t r = 0; r < n; ++r) {
+          if (t[r] < -1.0 || t[r] > 1.0) {
+            stopped[r] = 1;
+          } else {
+            t[r] = in.op == kAsin ? std::asin(t[r]) : std::acos(t[r]);
+          }
+        }
+        break;
+      case kAtan:
+        apply_unary(t, n, [](double x) { return std::atan(x); });
+        break;
+      case kRd:
+        apply_unary(t, n, [](double x) { return std::round(x); });
+        break;
+      case kOmegw:
+        apply_unary(t, n, [](double x) { return omegawo(x); });
+        break;
+      case kAddVar:
+        apply_name(t, names[in.k], n, [](double a, double b) { return a + b; });
+        break;
+      case kSubVar:
+        apply_name(t, names[in.k], n, [](double a, double b) { return a - b; });
+        break;
+      case kMulVar:
+        apply_name(t, names[in.k], n, [](double a, double b) { return a * b; });
+        break;
+      case kDivVar:
+        apply_name(t, names[in.k], n, [](double a, double b) { return a / (b == 0.0 ? 1e-9 : b); });
+        break;
+      case kPowVar:
+        apply_name(t, names[in.k], n, power);
+        break;
+      case kAddImm:
+        apply_unary(t, n, [v = in.v](double x) { return x + v; });
+        break;
+      case kSubImm:
+        apply_unary(t, n, [v = in.v](double x) { return x - v; });
+        break;
+      case kMulImm:
+        apply_unary(t, n, [v = in.v](double x) { return x * v; });
+        break;
+      case kDivImm: {
+        const double d = in.v == 0.0 ? 1e-9 : in.v;
+        apply_unary(t, n, [d](double x) { return x / d; });
+        break;
+      }
+      case kPowImm:
+        apply_unary(t, n, [v = in.v](double x) { return power(x, v); });
+        break;
+      case kSquare:
+        apply_unary(t, n, [](double x) { return std::fabs(x) <= kEps ? kEps : x * x; });
+        break;
+      case kCube:
+        apply_unary(t, n, [](double x) { return std::fabs(x) <= kEps ? kEps : x * x * x; });
+        break;
+      default:
+        break;
+    }
+  }
+  const double* top = entry(sp - 1);
+  for (int32_t r = 0; r < n; ++r) out[r] = c.may_stop && stopped[r] ? 0.0 : top[r];
+}
+
+}  // namespace
+
+void evalf_rows(int32_t i,
+                std::span<const double> consts,
+                std::span<const double* const> cols,
+                int32_t count,
+                double* out) {
+  Tcomp& c = comp(i);
+  if (c.program.empty()) {
+    std::fill(out, out + std::max(count, 0), 0.0);
+    return;
+  }
+  // Where each name of the program reads; a name beyond the supplied values takes the last
+  // one, and none given reads 0. The program reads at most as many names as padded holds.
+  const size_t nconst = consts.size();
+  const size_t total = nconst + cols.size();
+  for (int32_t start = 0; start < count; start += kBlockRows) {
+    const int32_t n = std::min(kBlockRows, count - start);
+    for (size_t k = 0; k < c.names.size(); ++k) {
+      if (total == 0) {
+        c.names[k] = NameSource{};
+        continue;
+      }
+      const size_t src = std::min(k, total - 1);
+      c.names[k] = src < nconst ? NameSource{nullptr, consts[src]}
+                                : NameSource{cols[src - nconst] + start, 0.0};
+    }
+    run_block(c, c.names.data(), n, out + start);
+  }
+  if (count > 0)
+    evalerrtype =
+        c.may_stop && c.stopped[static_cast<size_t>((count - 1) % kBlockRows)] != 0 ? 4 : 0;
 }
 
 }  // namespace fparser

@@ -20,7 +20,7 @@ using common_data::max_x;
 // Work arrays of fun, sized once for the largest data set (fun allocates nothing).
 struct FunWork {
   FArray<double, max_params> p;  // copy of the parameters
-  FArray<double, max_x> xrow;    // X1..Xnx of one row
+  FArray<double, max_rows> yf;   // model values of the rows
   FArray<double, max_rows> r;    // residuals
   FArray<double, max_rows> s;    // sigmas
   FArray<double, max_rows> w;    // robust weights
@@ -48,7 +48,6 @@ double clamp_keep_nan(double v, double lo, double hi) {
 
 // Step 4 of fun: the sigma of every row for the weighting mode, into fw.s.
 void choose_sigma(int32_t n, int32_t mode, VecView<const double> yf, VecView<const double> sig) {
-  if (globals::nmdl > 0) mode = 0;  // a numbered model is never weighted
   switch (mode) {
     case 1:
       for (int32_t i = 1; i <= n; ++i) fw.s(i) = sig(i) == 0.0 ? 1.0 : sig(i);
@@ -152,53 +151,65 @@ void fun(MatView<const double> x,
   common_data::nd = n;
   for (int32_t k = 1; k <= np; ++k) fw.p(k) = p(k);
   const VecView<const double> pw(fw.p.data(), np);
-  const VecView<const double> xrow(fw.xrow.data(), nx);
-  // Step 2: the model at every row.
-  for (int32_t i = 1; i <= n; ++i) {
-    for (int32_t j = 1; j <= nx; ++j) fw.xrow(j) = x(i, j);
-    double v = 0.0;
-    // A formula that cannot be compiled would be retried, with its message and pause, at
-    // every row: the first failure ends the evaluation with the worst sum.
-    if (my_func::eval_func(pw, np, xrow, nx, common_udf::cudf, v) != 0) {
+  // Step 2: the model at every row, many rows per instruction. A formula that cannot be
+  // compiled would be retried, with its message and pause, at every row: the failure ends the
+  // evaluation with the worst sum before any fitted value is written.
+  if (n > 0) {
+    if (my_func::eval_func_rows(pw, np, x, nx, common_udf::cudf, n, fw.yf.view(n)) != 0) {
       fval = kSumCap;
       return;
     }
+  }
+  const bool weighted = mode >= 1 && mode <= 4;
+  // Every sigma is 1 without weighting and for a numbered model; the sum of (r / 1)^2 is then
+  // bit for bit the sum of r^2, so steps 3 to 7 can share one pass over the rows.
+  const bool unit_sigma = !weighted || globals::nmdl > 0;
+  // Steps 2 and 3, row by row: the fitted value's guard, then the residual. When the residuals'
+  // mean magnitude is below the floor (a perfect fit), each is scaled by a random factor in
+  // [0.99, 1.01).
+  double mean_abs = 0.0;
+  double sum = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    double v = fw.yf(i);
     nrutil::rval_nan(v, kSumFloor);
     yf(i) = clamp_keep_nan(v, -kSumCap, kSumCap);
-  }
-  // Step 3: residuals; when their mean magnitude is below the floor (a perfect fit), each is
-  // scaled by a random factor in [0.99, 1.01).
-  double mean_abs = 0.0;
-  for (int32_t i = 1; i <= n; ++i) {
     fw.r(i) = y(i) - yf(i);
     mean_abs += std::fabs(fw.r(i));
+    if (unit_sigma) {
+      common_data::yres(i) = fw.r(i);
+      sum += fw.r(i) * fw.r(i);
+      common_data::ydf(i) = yf(i);
+      common_data::ysig(i) = 1.0;
+    }
   }
-  if (n > 0 && mean_abs / n < kSumFloor) {
+  const bool jitter = n > 0 && mean_abs / n < kSumFloor;
+  if (jitter) {
     for (int32_t i = 1; i <= n; ++i) {
       fw.r(i) *= 1.0 + 0.02 * (static_cast<double>(runtime_rng::uniform_float()) - 0.5);
     }
   }
-  for (int32_t i = 1; i <= n; ++i) common_data::yres(i) = fw.r(i);
-  // Steps 4 and 5: sigmas; sig is read here, before ysig is overwritten in step 7.
-  choose_sigma(n, mode, VecView<const double>(yf.data(), n), sig);
-  // Step 6.
-  const bool weighted = mode >= 1 && mode <= 4;
-  if (!weighted) mode = 0;
-  double sum = 0.0;
-  if (weighted) {
+  if (!unit_sigma || jitter) {
+    for (int32_t i = 1; i <= n; ++i) common_data::yres(i) = fw.r(i);
+    // Steps 4 and 5: sigmas; sig is read here, before ysig is overwritten in step 7.
+    if (unit_sigma) {
+      for (int32_t i = 1; i <= n; ++i) fw.s(i) = 1.0;
+    } else {
+      choose_sigma(n, mode, VecView<const double>(yf.data(), n), sig);
+    }
+    // Step 6.
+    sum = 0.0;
     for (int32_t i = 1; i <= n; ++i) sum += (fw.r(i) / fw.s(i)) * (fw.r(i) / fw.s(i));
-  } else {
-    for (int32_t i = 1; i <= n; ++i) sum += fw.r(i) * fw.r(i);
+    // Step 7.
+    for (int32_t i = 1; i <= n; ++i) {
+      common_data::ydf(i) = yf(i);
+      common_data::ysig(i) = fw.s(i);
+    }
   }
+  if (!weighted) mode = 0;
   sum = n > 0 ? clamp_keep_nan(sum, kSumFloor, kSumCap) : kSumFloor;
   nrutil::rval_nan(sum, kSumCap);
   fval = sum;
-  // Step 7.
   common_data::ndwt = mode;
-  for (int32_t i = 1; i <= n; ++i) {
-    common_data::ydf(i) = yf(i);
-    common_data::ysig(i) = fw.s(i);
-  }
 }
 
 int32_t load_x_columns(MatView<double> xm) { return load_x_columns(xm, common_data::nd); }

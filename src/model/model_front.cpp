@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/common_data.hpp"
 #include "common/globals.hpp"
 #include "model/fparser.hpp"
 #include "model/limits.hpp"
@@ -213,6 +214,37 @@ void check_udf(const std::string& text, int32_t& flag) {
   flag = (examined[0] == 'P' && examined[1] >= '1' && examined[1] <= '8') ? 1 : 0;
 }
 
+namespace {
+
+// Step 2 of fnparse2: compiles when asked to (result 8888.0 on entry), on the first call, or
+// when the compiled slots are gone. Returns 0, or the syntax code after the report and pause.
+int32_t ensure_compiled(
+    int32_t npar, int32_t nvar, int32_t nfunc, const std::string& formula, double result) {
+  if (result == kRecompile || fparser::comp.size() < nfunc) compiled = 0;
+  if (compiled != 0) return 0;
+  std::vector<std::string> names;
+  for (int32_t k = 1; k <= npar; ++k) names.push_back(name('P', k));
+  for (int32_t k = 1; k <= nvar; ++k) names.push_back(name('X', k));
+  for (std::string_view fn : fparser::funcs) {
+    std::string up(fn);
+    for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    names.push_back(up);
+  }
+  int32_t ierr = 0;
+  compile_func(nfunc, formula, names.data(), static_cast<int32_t>(names.size()), ierr, 1);
+  // A refused formula ends the run with a status, not the program.
+  if (ierr > 0) {
+    out() << "\nError in function, run aborted!\n";
+    sysclock::sleep_ms(5000);
+    return ierr;
+  }
+  compiled = 1;
+  result_list.assign(static_cast<size_t>(nfunc), 0.0);
+  return 0;
+}
+
+}  // namespace
+
 int32_t fnparse2(VecView<const double> params,
                  VecView<const double> xvalues,
                  int32_t npar,
@@ -225,31 +257,33 @@ int32_t fnparse2(VecView<const double> params,
   if (value_list.size() < nvalues) value_list.resize(nvalues);
   for (int32_t k = 1; k <= npar; ++k) value_list[static_cast<size_t>(k - 1)] = params(k);
   for (int32_t k = 1; k <= nvar; ++k) value_list[static_cast<size_t>(npar + k - 1)] = xvalues(k);
-  // Step 2: compile when asked to, or when the compiled slots are gone.
-  if (result == kRecompile || fparser::comp.size() < nfunc) compiled = 0;
-  if (compiled == 0) {
-    std::vector<std::string> names;
-    for (int32_t k = 1; k <= npar; ++k) names.push_back(name('P', k));
-    for (int32_t k = 1; k <= nvar; ++k) names.push_back(name('X', k));
-    for (std::string_view fn : fparser::funcs) {
-      std::string up(fn);
-      for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      names.push_back(up);
-    }
-    int32_t ierr = 0;
-    compile_func(nfunc, formula, names.data(), static_cast<int32_t>(names.size()), ierr, 1);
-    // A refused formula ends the run with a status, not the program.
-    if (ierr > 0) {
-      out() << "\nError in function, run aborted!\n";
-      sysclock::sleep_ms(5000);
-      return ierr;
-    }
-    compiled = 1;
-    result_list.assign(static_cast<size_t>(nfunc), 0.0);
+  // Step 2.
+  if (const int32_t ierr = ensure_compiled(npar, nvar, nfunc, formula, result); ierr != 0) {
+    return ierr;
   }
   // Step 3.
   calc_func(nfunc, value_list.data(), static_cast<int32_t>(nvalues), result_list.data());
   result = result_list[static_cast<size_t>(nfunc - 1)];
+  return 0;
+}
+
+int32_t fnparse2_rows(VecView<const double> params,
+                      MatView<const double> x,
+                      int32_t npar,
+                      int32_t nvar,
+                      int32_t nfunc,
+                      const std::string& formula,
+                      int32_t n,
+                      double* results) {
+  if (n < 1) return 0;  // no row asks for a value, so nothing is compiled either
+  if (const int32_t ierr = ensure_compiled(npar, nvar, nfunc, formula, 0.0); ierr != 0) {
+    return ierr;
+  }
+  const std::span<const double> consts(params.data(), static_cast<size_t>(std::max(npar, 0)));
+  const double* cols[common_data::max_x] = {};
+  const int32_t ncols = std::clamp(nvar, 0, common_data::max_x);
+  for (int32_t j = 1; j <= ncols; ++j) cols[j - 1] = &x(1, j);
+  fparser::evalf_rows(nfunc, consts, std::span<const double* const>(cols, ncols), n, results);
   return 0;
 }
 

@@ -66,6 +66,19 @@ int32_t fnparse2(VecView<const double> params,
                  const std::string& formula,
                  double& result);
 
+// fnparse2 for rows 1..n of the x matrix at once (n rows, nvar columns, any leading
+// dimension): results[r - 1] is bit for bit what fnparse2 gives for row r, compiling as it
+// would on its first call. Only the last compiled copy is evaluated: its value is the result.
+// Returns 0, or the syntax code as fnparse2 does (results untouched); n < 1 does nothing.
+int32_t fnparse2_rows(VecView<const double> params,
+                      MatView<const double> x,
+                      int32_t npar,
+                      int32_t nvar,
+                      int32_t nfunc,
+                      const std::string& formula,
+                      int32_t n,
+                      double* results);
+
 // Compiles nfunc copies of formula with the list names(1..nnames); ierr: 0, or the syntax code
 // (nothing is compiled then).
 void compile_func(int32_t nfunc,

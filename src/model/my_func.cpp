@@ -36,4 +36,38 @@ int32_t eval_func(VecView<const double> p,
   return status;
 }
 
+int32_t eval_func_rows(VecView<const double> p,
+                       int32_t np,
+                       MatView<const double> x,
+                       int32_t nx,
+                       std::string& formula,
+                       int32_t n,
+                       VecView<double> values) {
+  if (n < 1) return 0;
+  // Step 1, once for all rows.
+  limits::set();
+  if (!formula.empty() && (formula[0] == ' ' || formula[0] == '\t')) stringlib::s_adjustl(formula);
+  // Step 2.
+  if (globals::nmdl != 0) {
+    for (int32_t i = 1; i <= n; ++i) {
+      const double x1 = nx >= 1 ? x(i, 1) : 0.0;
+      const double x2 = nx >= 2 ? x(i, 2) : 0.0;
+      const double x3 = nx >= 3 ? x(i, 3) : 0.0;
+      values(i) = func2(x1, x2, x3, np);
+    }
+  } else if (const int32_t status = fnparse2_rows(p, x, np, nx, 1, formula, n, &values(1));
+             status != 0) {
+    return status;
+  }
+  // Step 3, per row, on the contiguous values (the same guard, in a form that vectorises).
+  double* const out = &values(1);
+  for (int32_t i = 0; i < n; ++i) {
+    double v = out[i];
+    v = v != v || v - 1.0 == v ? limits::kNan : v;  // nrutil::rval_nan(v, limits::kNan)
+    v = v < -limits::kBound ? -limits::kBound : v;
+    out[i] = v > limits::kBound ? limits::kBound : v;
+  }
+  return 0;
+}
+
 }  // namespace my_func

@@ -22,4 +22,16 @@ int32_t eval_func(VecView<const double> p,
                   std::string& formula,
                   double& value);
 
+// eval_func for rows 1..n of the x matrix (n rows, nx columns) at once: values(r) is bit for
+// bit what eval_func gives for row r. values must be contiguous (stride 1). Returns 0, or the
+// syntax code of a formula that cannot be compiled, reported once (values untouched; eval_func
+// row by row would report it at every row). n < 1 does nothing.
+int32_t eval_func_rows(VecView<const double> p,
+                       int32_t np,
+                       MatView<const double> x,
+                       int32_t nx,
+                       std::string& formula,
+                       int32_t n,
+                       VecView<double> values);
+
 }  // namespace my_func

@@ -8,15 +8,6 @@
 
 namespace nrutil {
 
-void rval_nan(double& x, double v) {
-  if (std::isnan(x)) {
-    x = v;
-    if (std::isnan(v)) return;
-  }
-  // x - 1 == x: infinite, or so large that one unit is below its precision.
-  if (x - 1.0 == x) x = v;
-}
-
 void rvec_nan(VecView<double> x, double v) {
   for (long i = 1; i <= x.size(); ++i) rval_nan(x(i), v);
 }

@@ -19,7 +19,15 @@ namespace nrutil {
 
 // The guard: x becomes v when x is not a number (unless v is not a number either, which leaves
 // x as it is) or when x - 1.0 == x (infinities and magnitudes of about 2^53 and above).
-void rval_nan(double& x, double v);
+// Inline: the model evaluator applies it to every fitted value.
+inline void rval_nan(double& x, double v) {
+  if (x != x) {
+    x = v;
+    if (v != v) return;
+  }
+  // x - 1 == x: infinite, or so large that one unit is below its precision.
+  if (x - 1.0 == x) x = v;
+}
 // The guard applied to every element of x.
 void rvec_nan(VecView<double> x, double v);
 

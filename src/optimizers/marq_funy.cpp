@@ -33,7 +33,7 @@ constexpr double kPsiAtCut = -3.83961872495876e-6;  // psi at the cut-off
 
 // Work vectors of one evaluation. funy is the inner loop of the method, so they only ever grow.
 struct FunyWork {
-  std::vector<double> yobs, r, a, b;
+  std::vector<double> yobs, r, a, b, v;
   void size_for(int32_t m) {
     const size_t need = static_cast<size_t>(m);
     if (yobs.size() < need) {
@@ -41,6 +41,7 @@ struct FunyWork {
       r.resize(need);
       a.resize(need);
       b.resize(need);
+      v.resize(need);
     }
   }
 };
@@ -134,12 +135,16 @@ void funy(MatView<const double> x,
   ++funy_count;
   thread_local FunyWork wk;
   wk.size_for(m);
-  // Step 1: fitted values, guarded against NaN and values beyond 2^53.
+  // Step 1: fitted values of all rows at once (a formula that cannot be compiled gives 0),
+  // guarded against NaN and values beyond 2^53.
+  if (m >= 1) {
+    std::fill(wk.v.begin(), wk.v.begin() + m, 0.0);
+    my_func::eval_func_rows(p, n, x, nvar, common_udf::cudf, m, VecView<double>(wk.v.data(), m));
+  }
   for (int32_t i = 1; i <= m; ++i) {
     const size_t k = static_cast<size_t>(i - 1);
     wk.yobs[k] = iy >= 1 ? Y(i, iy) : 0.0;
-    double v = 0.0;
-    my_func::eval_func(p, n, x.row(i), nvar, common_udf::cudf, v);
+    double v = wk.v[k];
     if (std::isnan(v)) {
       v = kTiny;
     } else if (v - 1.0 == v) {
