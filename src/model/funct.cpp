@@ -294,18 +294,21 @@ int32_t calcfg(int32_t np,
     for (int32_t i = 1; i <= np; ++i) q += common_data::pmask(i) == 0 ? 1 : 0;
     common_data::ieqcns = q;
     common_data::icnstr = 2 * np + q;
+    // A fixed parameter's equality holds it where it is: its value is 0 at every x, so the
+    // linearised constraint e_i . d = 0 keeps the step's component i at 0.
     int32_t k = 0;
     for (int32_t i = 1; i <= np; ++i) {
       if (common_data::pmask(i) != 0) continue;
       ++k;
-      g(k) = x(i);
+      g(k) = 0.0;
       jac(i, k) = 1.0;
     }
+    // Every upper bound pboundhi(i) - x(i) has the gradient -e_i, fixed parameter or not.
     for (int32_t i = 1; i <= np; ++i) {
       g(q + i) = x(i) - common_data::pboundlo(i);
       jac(i, q + i) = 1.0;
       g(q + np + i) = common_data::pboundhi(i) - x(i);
-      jac(i, q + np + i) = common_data::pmask(i) != 0 ? -1.0 : 1.0;
+      jac(i, q + np + i) = -1.0;
     }
   }
   // Step 5.

@@ -69,9 +69,11 @@ void derivat(VecView<double> g, double& f, VecView<const double> p, int32_t np);
 // Sum, gradient and bound constraints at x(1..np) for a constrained method:
 //   f         out  the sum of squares at x
 //   gradient  out  kMaxGrad entries: the gradient of derivat in 1..np, 0 beyond
-//   g         out  kMaxConstraints entries: first the values of the fixed parameters (equality
-//                  constraints), then x(i) - pboundlo(i), then pboundhi(i) - x(i)
-//   jac       out  kMaxGrad by kMaxConstraints, column k the gradient of constraint k
+//   g         out  kMaxConstraints entries: first one equality per fixed parameter, in
+//                  parameter order, of value 0 (satisfied: the parameter stays where it is),
+//                  then x(i) - pboundlo(i), then pboundhi(i) - x(i), for i = 1..np
+//   jac       out  kMaxGrad by kMaxConstraints, column k the gradient of constraint k: +e_i for
+//                  an equality and a lower bound, -e_i for every upper bound
 // Writes common_data::nmod, ieqcns, icnstr and pfinal besides what derivat writes.
 // Returns 0, or 1 (f = kSumCap, nothing else evaluated) for a numbered model, which the
 // package does not support, or when the constraints would not fit (np > common_data::max_params).

@@ -376,12 +376,13 @@ TEST_F(Calcfg, ConstraintLayoutWithOneFixedParameter) {
             0);
   EXPECT_EQ(common_data::ieqcns, 1);
   EXPECT_EQ(common_data::icnstr, 5);
-  const std::vector<double> g_expected = {0.75, 1.5 + 1.0, 0.75 - 0.25, 4.0 - 1.5, 2.0 - 0.75};
+  // The fixed P2's equality is satisfied (0) wherever P2 is.
+  const std::vector<double> g_expected = {0.0, 1.5 + 1.0, 0.75 - 0.25, 4.0 - 1.5, 2.0 - 0.75};
   for (int k = 1; k <= funct::kMaxConstraints; ++k) {
     EXPECT_EQ(g[k - 1], k <= 5 ? g_expected[k - 1] : 0.0) << "constraint " << k;
   }
-  // Columns: e2 (the fixed P2), e1, e2, -e1 (P1 free), +e2 (P2 fixed).
-  const double col[5][2] = {{0, 1}, {1, 0}, {0, 1}, {-1, 0}, {0, 1}};
+  // Columns: e2 (the fixed P2), e1, e2, then -e1 and -e2: every upper bound falls as x rises.
+  const double col[5][2] = {{0, 1}, {1, 0}, {0, 1}, {-1, 0}, {0, -1}};
   for (int c = 1; c <= funct::kMaxConstraints; ++c) {
     for (int r = 1; r <= funct::kMaxGrad; ++r) {
       const double expected = (c <= 5 && r <= 2) ? col[c - 1][r - 1] : 0.0;

@@ -1,0 +1,421 @@
+// vmcwd_vmcon_mod::vmcwd: the constrained variable-metric method with the watchdog line search.
+//
+// The steps below keep the method's numbered steps as the states of one loop:
+//   2 LoopTop   evaluate at x; the first pass makes the start point the best point, a restored
+//               best point goes to the QP step, any other point is a trial of the line search
+//   3 (LoopTop) trial test: pred = f0 + alpha g.d + sum mu_i viol_i(c0 + alpha s) (the merit
+//               function of the linearised problem); accept when (phi0 - phi) / (phi0 - pred)
+//               >= 0.25, or, while the relaxed test applies (strict flag 0), when phi <= phi0 or
+//               the Lagrangian value is not above its value at x0; else cut alpha by
+//               max(0.5 / (1 - ratio), 0.1)
+//   4 Qp        qpsub, axial probe, convergence value |g.d| (1e25 when not a number)
+//   5 (Qp)      weight reset when the predicted reduction of the violations is small
+//   6 LineStart save the line-search start
+//   7 Trial     x := x0 + alpha d (code 2 at maxfun calls)
+//   8 Accepted  BFGS update (damping 0.1/0.9), watchdog bookkeeping: a step that does not beat
+//               the best merit is followed at most two iterations before the best point is
+//               restored
+//   9 NewBest   the current point becomes the best point
+//  10 ErrorExit message; the best point is restored when the current one is worse
+//  11 Return
+// phi always describes the current x: it is recomputed after every evaluation and after the
+// axial probe, so that the line search measures its trials against the point it starts from.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "common/common_data.hpp"
+#include "constrained/vmcwd_vmcon_parts.hpp"
+
+namespace vmcwd_vmcon_mod {
+namespace {
+
+using parts::evaluate;
+
+constexpr double kMuStart = double(1.0e-24f);  // initial penalty weights
+constexpr double kTinyCurvature = 1e-24;       // added to d'B d
+
+enum class Step { LoopTop, Qp, LineStart, Trial, Accepted, NewBest, ErrorExit, Return };
+
+// The values of v, five per line in D20.10, after a label line.
+void write_block(const char* label, VecView<const double> v, int32_t count) {
+  parts::put("(5X,A)", {label});
+  std::vector<editfmt::Value> items;
+  for (int32_t k = 1; k <= count; ++k) items.emplace_back(v(k));
+  if (!items.empty()) parts::put("(5X,5D20.10)", items);
+}
+
+class Vmcwd {
+ public:
+  Vmcwd(int32_t n, VecView<double> x, double& f, GradArray& fgrad, ConsArray& c, ConsGrad& cnorm)
+      : n_(n), x_(x), f_(f), fgrad_(fgrad), c_(c), cnorm_(cnorm) {}
+
+  void run(int32_t maxfun,
+           double acc,
+           int32_t iprint,
+           int32_t& info,
+           int32_t maxls,
+           double& ctest,
+           int32_t& niter,
+           int32_t nruns,
+           int32_t qpmode);
+
+ private:
+  double phi() const { return f_ + parts::penalty(mu_, c_); }
+  double lagrangian() const {
+    double l = f_;
+    for (int32_t i = 1; i <= m; ++i) l -= vmvdb.lambda(i) * c_(i);
+    return l;
+  }
+  void save_best(int32_t niter) {
+    for (int32_t k = 1; k <= n_; ++k) xbest_(k) = x_(k);
+    for (int32_t i = 1; i <= m; ++i) cbest_(i) = c_(i);
+    fbest_ = f_;
+    phibest_ = phi_;
+    best_iter_ = niter;
+  }
+  void restore_best() {
+    for (int32_t k = 1; k <= n_; ++k) x_(k) = xbest_(k);
+  }
+  double predicted() const;
+  bool reset_weights(double gd);
+  void report(int32_t niter, int32_t info, bool closing) const;
+
+  int32_t n_;
+  VecView<double> x_;
+  double& f_;
+  GradArray& fgrad_;
+  ConsArray& c_;
+  ConsGrad& cnorm_;
+  int32_t calls_ = 1;           // calls of calcfg in the main loop
+  FArray<double, kDim> mu_;     // penalty weights
+  FArray<double, kDim> xbest_;  // best point (x, f, c, phi, iteration)
+  ConsArray cbest_;
+  double fbest_ = 0.0, phibest_ = 0.0;
+  int32_t best_iter_ = 0;
+  double phi_ = 0.0;               // merit at x
+  FArray<double, kDim> s_;         // (gradient of c_i) . d at the line-search start
+  FArray<double, kDim> bd_;        // B d
+  double dbd_ = 0.0;               // d'B d + 1e-24
+  double gd_ = 0.0;                // g.d at the QP step
+  FArray<double, kDim> x0_, gl0_;  // line-search start and its Lagrangian gradient
+  ConsArray c0_;
+  double f0_ = 0.0, phi0_ = 0.0, lag0_ = 0.0, alpha_ = 1.0, pred_ = 0.0;
+  int32_t ls_calls_ = 0;  // calls_ at the line-search start
+};
+
+// pred = f0 + alpha g.d + sum mu_i viol_i(c0 + alpha s).
+double Vmcwd::predicted() const {
+  double p = f0_ + alpha_ * gd_;
+  for (int32_t i = 1; i <= m; ++i) p += mu_(i) * parts::violation(i, c0_(i) + alpha_ * s_(i));
+  return p;
+}
+
+// Step 5's weight reset: returns true when the weights were reset. w_i is the predicted
+// reduction of constraint i's violation along d.
+bool Vmcwd::reset_weights(double gd) {
+  FArray<double, kDim> w;
+  double big_w = 0.0;
+  for (int32_t i = 1; i <= m; ++i) {
+    const double ci = c_(i), cs = c_(i) + s_(i);
+    w(i) = i <= meq ? std::max(std::fabs(ci) - std::fabs(cs), 0.0)
+                    : std::max(std::min(cs, 0.0) - ci, 0.0);
+    big_w += mu_(i) * w(i);
+  }
+  if (!(0.5 * dbd_ + gd > 0.0 && big_w < 1.25 * std::fabs(gd))) return false;
+  double sum = 2.5 * std::fabs(gd);
+  double q_den = 0.0;
+  for (int32_t i = 1; i <= m; ++i) {
+    if (vmvdb.lambda(i) == 0.0) {
+      sum -= mu_(i) * w(i);
+      w(i) = 0.0;
+    }
+    q_den += std::fabs(vmvdb.lambda(i) * w(i));
+  }
+  double q = 0.0;
+  for (bool removed = true; removed;) {
+    removed = false;
+    // Nothing left to share the reduction: the weights of the removed constraints stand.
+    if (!(q_den > 0.0)) return true;
+    q = sum / q_den;
+    for (int32_t i = 1; i <= m; ++i) {
+      if (w(i) != 0.0 && std::fabs(vmvdb.lambda(i)) * q < mu_(i)) {
+        sum -= mu_(i) * w(i);
+        q_den -= std::fabs(vmvdb.lambda(i) * w(i));
+        w(i) = 0.0;
+        removed = true;
+      }
+    }
+  }
+  for (int32_t i = 1; i <= m; ++i) {
+    if (w(i) > 0.0) mu_(i) = std::fabs(vmvdb.lambda(i)) * q;
+  }
+  return true;
+}
+
+// Step 12, the iteration report; `closing` leaves out the "CURRENT" lines and the best point.
+void Vmcwd::report(int32_t niter, int32_t info, bool closing) const {
+  parts::blank();
+  parts::put("(5X,'ITERATIONS =',I5,5X,'CALLS OF CALCFG =',I5)", {niter, calls_});
+  if (!closing && info < 1) {
+    parts::put("(5X,A,A)",
+               {"THE CURRENT VALUES OF F, X AND C ARE AS FOLLOWS",
+                niter == best_iter_ ? " THESE VALUES ARE ALSO THE OPTIMAL ONES" : ""});
+  }
+  write_block("X =", VecView<const double>(x_.data(), n_, x_.stride()), n_);
+  parts::put("(5X,'F =',D20.10)", {f_});
+  write_block("c =", VecView<const double>(c_.data(), m), m);
+  if (closing || info >= 1 || niter == best_iter_) return;
+  parts::put("(5X,A)", {" AND THE OPTIMAL VALUES ARE THE FOLLOWING ONES"});
+  write_block("X =", VecView<const double>(xbest_.data(), n_), n_);
+  parts::put("(5X,'F =',D20.10)", {fbest_});
+  write_block("c =", VecView<const double>(cbest_.data(), m), m);
+}
+
+// The error message of a code (iprint >= 0), after a blank line, indented 5.
+void write_error(int32_t code, int32_t calls) {
+  parts::blank();
+  switch (code) {
+    case kIterationLimit:
+      parts::put("(5X,A,I5,A)", {"ERROR RETURN FROM VMCWD DUE TO", calls, " CALLS OF CALCFG"});
+      break;
+    case kLineSearchLimit:
+      parts::put("(5X,A,I5,A)",
+                 {"ERROR RETURN FROM VMCWD DUE TO", calls, " CALLS OF CALCFG IN A LINE SEARCH"});
+      break;
+    case kUphill:
+      parts::put("(5X,A,A)", {"ERROR RETURN FROM VMCWD", " DUE TO AN UPHILL SEARCH DIRECTION"});
+      break;
+    case kInfeasible:
+      parts::put("(5X,A,A)",
+                 {"ERROR RETURN FROM VMCWD", " BECAUSE THE CONSTRAINTS SEEM TO BE INCONSISTENT"});
+      break;
+    case kArtificialBound:
+      parts::put("(5X,A)", {"ERROR RETURN FROM VF13AD DUE TO LOSS OF"});
+      parts::put("(5X,A)", {"POSITIVE DEFINITENESS. THE SOLUTION MAY BE UNBOUNDED"});
+      break;
+    default:
+      break;
+  }
+}
+
+void Vmcwd::run(int32_t maxfun,
+                double acc,
+                int32_t iprint,
+                int32_t& info,
+                int32_t maxls,
+                double& ctest,
+                int32_t& niter,
+                int32_t nruns,
+                int32_t qpmode) {
+  // Step 1.
+  niter = 0;
+  ctest = 0.0;
+  if (info == -111 || info == -110) {
+    // Runs without constraints: the merit function is the objective alone.
+    m = 0;
+    meq = 0;
+  } else {
+    evaluate(n_, x_, f_, fgrad_, c_, cnorm_);
+    meq = common_data::ieqcns;
+    m = common_data::icnstr;
+    if (iprint >= 0) parts::write_header(nruns, n_, maxfun, maxls, iprint, acc);
+    for (int32_t i = 1; i <= m; ++i) mu_(i) = kMuStart;
+    if (info != -101) info = -2;
+  }
+  parts::identity_b(n_);
+  int32_t last_restart = -10;
+  int32_t strict = 1;
+  double target = 0.0;
+  int32_t next_report = std::min(iprint - 1, 0);
+
+  Step step = Step::LoopTop;
+  while (step != Step::Return) {
+    switch (step) {
+      case Step::LoopTop: {
+        // Step 2.
+        ++calls_;
+        evaluate(n_, x_, f_, fgrad_, c_, cnorm_);
+        phi_ = phi();
+        if (info > 0) {
+          step = Step::Return;
+          break;
+        }
+        if (info == -1) {
+          info = 0;
+          best_iter_ = niter;
+          step = Step::Qp;
+          break;
+        }
+        // Step 3.
+        if (info < -1) {
+          step = Step::NewBest;
+          break;
+        }
+        pred_ = predicted();
+        if (!(pred_ < phi0_)) {
+          info = kUphill;
+          step = Step::ErrorExit;
+          break;
+        }
+        const double ratio = (phi0_ - phi_) / (phi0_ - pred_);
+        if (ratio >= 0.25 || (strict == 0 && (phi_ <= phi0_ || lagrangian() <= lag0_))) {
+          step = Step::Accepted;
+        } else if (calls_ - ls_calls_ >= maxls) {
+          info = kLineSearchLimit;
+          step = Step::ErrorExit;
+        } else {
+          double r = 0.5 / (1.0 - ratio);
+          if (!(r >= 0.1)) r = 0.1;  // also for a ratio that is not a number
+          alpha_ *= r;
+          step = Step::Trial;
+        }
+        break;
+      }
+      case Step::Qp: {
+        // Step 4.
+        parts::qp_and_probe(n_, x_, f_, fgrad_, c_, cnorm_, iprint, info, qpmode);
+        phi_ = phi();
+        if (info == kInfeasible) {
+          step = Step::ErrorExit;
+          break;
+        }
+        gd_ = parts::grad_dot_d(n_, fgrad_);
+        double sum = std::fabs(gd_);
+        for (int32_t i = 1; i <= m; ++i) sum += std::fabs(vmvdb.lambda(i) * c_(i));
+        const double t = sum != sum ? parts::kNanValue : std::fabs(gd_);
+        ctest = t;
+        if (t <= acc) {
+          if (iprint >= 0) parts::write_convergence(t);
+          step = Step::Return;
+          break;
+        }
+        // Step 5.
+        for (int32_t i = 1; i <= m; ++i) {
+          double r = 0.0;
+          for (int32_t k = 1; k <= n_; ++k) r += cnorm_(k, i) * vmvdb.d(k);
+          s_(i) = r;
+        }
+        dbd_ = kTinyCurvature + parts::b_times_d(n_, bd_);
+        if (!(dbd_ > 0.0)) {
+          info = kArtificialBound;
+          step = Step::ErrorExit;
+          break;
+        }
+        step = Step::LineStart;
+        if (!reset_weights(gd_)) break;
+        phi_ = phi();
+        phibest_ = fbest_ + parts::penalty(mu_, cbest_);
+        if (niter == best_iter_) break;
+        target = phibest_;
+        // A point at least as good as the best one under the new weights becomes the best
+        // point; it is not taken for converged (the convergence test has just failed).
+        if (phi_ <= phibest_) save_best(niter);
+        break;
+      }
+      case Step::LineStart: {
+        // Step 6.
+        info = 0;
+        if (niter == next_report && iprint >= 1) {
+          report(niter, info, false);
+          next_report = niter + iprint;
+        }
+        for (int32_t k = 1; k <= n_; ++k) x0_(k) = x_(k);
+        parts::lagrangian_gradient(n_, fgrad_, cnorm_, gl0_);
+        f0_ = f_;
+        for (int32_t i = 1; i <= m; ++i) c0_(i) = c_(i);
+        phi0_ = phi_;
+        lag0_ = lagrangian();
+        ls_calls_ = calls_;
+        alpha_ = 1.0;
+        step = Step::Trial;
+        break;
+      }
+      case Step::Trial: {
+        // Step 7.
+        if (calls_ >= maxfun) {
+          info = kIterationLimit;
+          step = Step::ErrorExit;
+          break;
+        }
+        for (int32_t k = 1; k <= n_; ++k) x_(k) = x0_(k) + alpha_ * vmvdb.d(k);
+        step = Step::LoopTop;
+        break;
+      }
+      case Step::Accepted: {
+        // Step 8.
+        FArray<double, kDim> gl, gamma;
+        parts::lagrangian_gradient(n_, fgrad_, cnorm_, gl);
+        for (int32_t k = 1; k <= n_; ++k) gamma(k) = (gl(k) - gl0_(k)) / alpha_;
+        parts::bfgs_update(n_, gamma, bd_, dbd_, 0.1);
+        if (niter == best_iter_) target = phi0_ - 0.25 * (phi0_ - pred_);
+        strict = (target < phi_ || niter < last_restart + 10) ? 1 : 0;
+        ++niter;
+        if (phi_ <= phibest_) {
+          step = Step::NewBest;
+        } else if (niter <= best_iter_ + 2) {
+          step = Step::Qp;
+        } else {
+          info = -1;
+          restore_best();
+          last_restart = niter;
+          step = Step::LoopTop;
+        }
+        break;
+      }
+      case Step::NewBest: {
+        // Step 9.
+        save_best(niter);
+        if (iprint >= 0) parts::write_header(nruns, n_, maxfun, maxls, iprint, acc);
+        step = Step::Qp;
+        break;
+      }
+      case Step::ErrorExit: {
+        // Step 10.
+        if (iprint >= 0) write_error(info, calls_);
+        if (phi_ > phibest_) {
+          restore_best();
+          step = Step::LoopTop;
+        } else {
+          step = Step::Return;
+        }
+        break;
+      }
+      case Step::Return:
+        break;
+    }
+  }
+  // Step 11.
+  if (iprint >= 1) {
+    parts::blank();
+    parts::put("(5X,A,A)", {"THE FOLLOWING VALUES OF F, X AND C", "ARE RETURNED BY VMCWD"});
+    report(niter, info, true);
+  }
+}
+
+}  // namespace
+
+void vmcwd(int32_t& n,
+           VecView<double> x,
+           double& f,
+           GradArray& fgrad,
+           ConsArray& c,
+           ConsGrad& cnorm,
+           int32_t& maxfun,
+           double& acc,
+           int32_t& iprint,
+           int32_t& info,
+           int32_t& maxls,
+           double& ctest,
+           int32_t& niter,
+           int32_t& nruns,
+           int32_t& qpmode) {
+  if (const int32_t refused = parts::check_capacity(n); refused != 0) {
+    info = refused;
+    return;
+  }
+  Vmcwd(n, x, f, fgrad, c, cnorm)
+      .run(maxfun, acc, iprint, info, maxls, ctest, niter, nruns, qpmode);
+}
+
+}  // namespace vmcwd_vmcon_mod
