@@ -12,8 +12,8 @@
 // least-change correction A (A'A)^-1 (b - A'z), then the sum of the normals of the violated
 // constraints, projected onto the null space of A', is followed to the first constraint that
 // becomes met or would become violated (the ratio test), which enters W. When the projection
-// vanishes, the working inequality with the most negative multiplier in v = A sigma leaves; when
-// none has one, the constraints are inconsistent (code 5).
+// vanishes, the working inequality with the largest positive multiplier in v = A sigma leaves;
+// when none has one, the constraints are inconsistent (code 5).
 // Phase 2 (qpmode <= 3) minimises q(z) = 0.5 z'Hz + g'z, H = B bordered by a zero row and
 // column N, g = (fgrad, -1e10): the step p and the multipliers mu of W solve the KKT system
 //   [ H  A ] [ p ]   [ -(Hz + g) ]
@@ -245,8 +245,12 @@ int32_t Qp::phase1(int32_t& it) {
       vmax = std::max(vmax, std::fabs(v(j)));
     }
     if (pmax <= 1e-12 * vmax) {
+      // v = A sigma: moving off working constraint k raises v.z at the rate sigma_k, so the
+      // one with the largest positive sigma leaves.
+      FVector<double> minus_sigma(static_cast<int32_t>(w_.size()));
+      for (int32_t a = 1; a <= minus_sigma.size(); ++a) minus_sigma(a) = -sigma(a);
       int32_t dropped = 0;
-      if (!drop_most_negative(sigma, dropped)) return kInfeasible;
+      if (!drop_most_negative(minus_sigma, dropped)) return kInfeasible;
       continue;
     }
     double t = 0.0;

@@ -1,6 +1,6 @@
 // vmcwd_vmcon_mod::vmcwd: the constrained variable-metric method with the watchdog line search.
 //
-// The steps below keep the method's numbered steps as the states of one loop:
+// The method's numbered steps are the states of one loop, each a member function:
 //   2 LoopTop   evaluate at x; the first pass makes the start point the best point, a restored
 //               best point goes to the QP step, any other point is a trial of the line search
 //   3 (LoopTop) trial test: pred = f0 + alpha g.d + sum mu_i viol_i(c0 + alpha s) (the merit
@@ -9,7 +9,7 @@
 //               the Lagrangian value is not above its value at x0; else cut alpha by
 //               max(0.5 / (1 - ratio), 0.1)
 //   4 Qp        qpsub, axial probe, convergence value |g.d| (1e25 when not a number)
-//   5 (Qp)      weight reset when the predicted reduction of the violations is small
+//   5 (Qp)      weight test and reset when the predicted reduction of the violations is small
 //   6 LineStart save the line-search start
 //   7 Trial     x := x0 + alpha d (code 2 at maxfun calls)
 //   8 Accepted  BFGS update (damping 0.1/0.9), watchdog bookkeeping: a step that does not beat
@@ -45,20 +45,37 @@ void write_block(const char* label, VecView<const double> v, int32_t count) {
   if (!items.empty()) parts::put("(5X,5D20.10)", items);
 }
 
+// The limits and print settings of one call.
+struct Settings {
+  int32_t maxfun, maxls, iprint, nruns, qpmode;
+  double acc;
+};
+
 class Vmcwd {
  public:
-  Vmcwd(int32_t n, VecView<double> x, double& f, GradArray& fgrad, ConsArray& c, ConsGrad& cnorm)
-      : n_(n), x_(x), f_(f), fgrad_(fgrad), c_(c), cnorm_(cnorm) {}
+  Vmcwd(int32_t n,
+        VecView<double> x,
+        double& f,
+        GradArray& fgrad,
+        ConsArray& c,
+        ConsGrad& cnorm,
+        const Settings& set,
+        int32_t& info,
+        double& ctest,
+        int32_t& niter)
+      : n_(n),
+        x_(x),
+        f_(f),
+        fgrad_(fgrad),
+        c_(c),
+        cnorm_(cnorm),
+        set_(set),
+        info_(info),
+        ctest_(ctest),
+        niter_(niter) {}
 
-  void run(int32_t maxfun,
-           double acc,
-           int32_t iprint,
-           int32_t& info,
-           int32_t maxls,
-           double& ctest,
-           int32_t& niter,
-           int32_t nruns,
-           int32_t qpmode);
+  // Steps 1 to 11.
+  void run();
 
  private:
   double phi() const { return f_ + parts::penalty(mu_, c_); }
@@ -80,6 +97,15 @@ class Vmcwd {
   double predicted() const;
   bool reset_weights(double gd);
   void report(int32_t niter, int32_t info, bool closing) const;
+  void start();
+  Step loop_top();
+  Step qp_step();
+  Step weight_test();
+  Step line_start();
+  Step trial();
+  Step accepted();
+  Step new_best();
+  Step error_exit();
 
   int32_t n_;
   VecView<double> x_;
@@ -102,6 +128,14 @@ class Vmcwd {
   ConsArray c0_;
   double f0_ = 0.0, phi0_ = 0.0, lag0_ = 0.0, alpha_ = 1.0, pred_ = 0.0;
   int32_t ls_calls_ = 0;  // calls_ at the line-search start
+  const Settings set_;
+  int32_t& info_;  // in: entry mode; then the step's state (below 1) or the result code
+  double& ctest_;
+  int32_t& niter_;
+  int32_t last_restart_ = -10;  // iteration of the last return to the best point
+  int32_t strict_ = 1;          // 0: the relaxed acceptance test applies
+  double target_ = 0.0;         // merit level of the relaxed test
+  int32_t next_report_ = 0;     // iteration of the next iteration report
 };
 
 // pred = f0 + alpha g.d + sum mu_i viol_i(c0 + alpha s).
@@ -199,19 +233,11 @@ void write_error(int32_t code, int32_t calls) {
   }
 }
 
-void Vmcwd::run(int32_t maxfun,
-                double acc,
-                int32_t iprint,
-                int32_t& info,
-                int32_t maxls,
-                double& ctest,
-                int32_t& niter,
-                int32_t nruns,
-                int32_t qpmode) {
-  // Step 1.
-  niter = 0;
-  ctest = 0.0;
-  if (info == -111 || info == -110) {
+// Step 1.
+void Vmcwd::start() {
+  niter_ = 0;
+  ctest_ = 0.0;
+  if (info_ == -111 || info_ == -110) {
     // Runs without constraints: the merit function is the objective alone.
     m = 0;
     meq = 0;
@@ -219,177 +245,186 @@ void Vmcwd::run(int32_t maxfun,
     evaluate(n_, x_, f_, fgrad_, c_, cnorm_);
     meq = common_data::ieqcns;
     m = common_data::icnstr;
-    if (iprint >= 0) parts::write_header(nruns, n_, maxfun, maxls, iprint, acc);
+    if (set_.iprint >= 0) {
+      parts::write_header(set_.nruns, n_, set_.maxfun, set_.maxls, set_.iprint, set_.acc);
+    }
     for (int32_t i = 1; i <= m; ++i) mu_(i) = kMuStart;
-    if (info != -101) info = -2;
+    if (info_ != -101) info_ = -2;
   }
   parts::identity_b(n_);
-  int32_t last_restart = -10;
-  int32_t strict = 1;
-  double target = 0.0;
-  int32_t next_report = std::min(iprint - 1, 0);
+  next_report_ = std::min(set_.iprint - 1, 0);
+}
 
+// Steps 2 and 3.
+Step Vmcwd::loop_top() {
+  ++calls_;
+  evaluate(n_, x_, f_, fgrad_, c_, cnorm_);
+  phi_ = phi();
+  if (info_ > 0) return Step::Return;
+  if (info_ == -1) {
+    info_ = 0;
+    best_iter_ = niter_;
+    return Step::Qp;
+  }
+  if (info_ < -1) return Step::NewBest;
+  pred_ = predicted();
+  if (!(pred_ < phi0_)) {
+    info_ = kUphill;
+    return Step::ErrorExit;
+  }
+  const double ratio = (phi0_ - phi_) / (phi0_ - pred_);
+  if (ratio >= 0.25 || (strict_ == 0 && (phi_ <= phi0_ || lagrangian() <= lag0_))) {
+    return Step::Accepted;
+  }
+  if (calls_ - ls_calls_ >= set_.maxls) {
+    info_ = kLineSearchLimit;
+    return Step::ErrorExit;
+  }
+  double r = 0.5 / (1.0 - ratio);
+  if (!(r >= 0.1)) r = 0.1;  // also for a ratio that is not a number
+  alpha_ *= r;
+  return Step::Trial;
+}
+
+// Step 4.
+Step Vmcwd::qp_step() {
+  parts::qp_and_probe(n_, x_, f_, fgrad_, c_, cnorm_, set_.iprint, info_, set_.qpmode);
+  phi_ = phi();
+  if (info_ == kInfeasible) return Step::ErrorExit;
+  gd_ = parts::grad_dot_d(n_, fgrad_);
+  double sum = std::fabs(gd_);
+  for (int32_t i = 1; i <= m; ++i) sum += std::fabs(vmvdb.lambda(i) * c_(i));
+  const double t = sum != sum ? parts::kNanValue : std::fabs(gd_);
+  ctest_ = t;
+  if (t <= set_.acc) {
+    if (set_.iprint >= 0) parts::write_convergence(t);
+    return Step::Return;
+  }
+  return weight_test();
+}
+
+// Step 5.
+Step Vmcwd::weight_test() {
+  for (int32_t i = 1; i <= m; ++i) {
+    double r = 0.0;
+    for (int32_t k = 1; k <= n_; ++k) r += cnorm_(k, i) * vmvdb.d(k);
+    s_(i) = r;
+  }
+  dbd_ = kTinyCurvature + parts::b_times_d(n_, bd_);
+  if (!(dbd_ > 0.0)) {
+    info_ = kArtificialBound;
+    return Step::ErrorExit;
+  }
+  if (!reset_weights(gd_)) return Step::LineStart;
+  phi_ = phi();
+  phibest_ = fbest_ + parts::penalty(mu_, cbest_);
+  if (niter_ == best_iter_) return Step::LineStart;
+  target_ = phibest_;
+  // A point at least as good as the best one under the new weights becomes the best point;
+  // it is not taken for converged (the convergence test has just failed).
+  if (phi_ <= phibest_) save_best(niter_);
+  return Step::LineStart;
+}
+
+// Step 6.
+Step Vmcwd::line_start() {
+  info_ = 0;
+  if (niter_ == next_report_ && set_.iprint >= 1) {
+    report(niter_, info_, false);
+    next_report_ = niter_ + set_.iprint;
+  }
+  for (int32_t k = 1; k <= n_; ++k) x0_(k) = x_(k);
+  parts::lagrangian_gradient(n_, fgrad_, cnorm_, gl0_);
+  f0_ = f_;
+  for (int32_t i = 1; i <= m; ++i) c0_(i) = c_(i);
+  phi0_ = phi_;
+  lag0_ = lagrangian();
+  ls_calls_ = calls_;
+  alpha_ = 1.0;
+  return Step::Trial;
+}
+
+// Step 7.
+Step Vmcwd::trial() {
+  if (calls_ >= set_.maxfun) {
+    info_ = kIterationLimit;
+    return Step::ErrorExit;
+  }
+  for (int32_t k = 1; k <= n_; ++k) x_(k) = x0_(k) + alpha_ * vmvdb.d(k);
+  return Step::LoopTop;
+}
+
+// Step 8.
+Step Vmcwd::accepted() {
+  FArray<double, kDim> gl, gamma;
+  parts::lagrangian_gradient(n_, fgrad_, cnorm_, gl);
+  for (int32_t k = 1; k <= n_; ++k) gamma(k) = (gl(k) - gl0_(k)) / alpha_;
+  parts::bfgs_update(n_, gamma, bd_, dbd_, 0.1);
+  if (niter_ == best_iter_) target_ = phi0_ - 0.25 * (phi0_ - pred_);
+  strict_ = (target_ < phi_ || niter_ < last_restart_ + 10) ? 1 : 0;
+  ++niter_;
+  if (phi_ <= phibest_) return Step::NewBest;
+  if (niter_ <= best_iter_ + 2) return Step::Qp;
+  info_ = -1;
+  restore_best();
+  last_restart_ = niter_;
+  return Step::LoopTop;
+}
+
+// Step 9.
+Step Vmcwd::new_best() {
+  save_best(niter_);
+  if (set_.iprint >= 0) {
+    parts::write_header(set_.nruns, n_, set_.maxfun, set_.maxls, set_.iprint, set_.acc);
+  }
+  return Step::Qp;
+}
+
+// Step 10.
+Step Vmcwd::error_exit() {
+  if (set_.iprint >= 0) write_error(info_, calls_);
+  if (phi_ > phibest_) {
+    restore_best();
+    return Step::LoopTop;
+  }
+  return Step::Return;
+}
+
+void Vmcwd::run() {
+  start();
   Step step = Step::LoopTop;
   while (step != Step::Return) {
     switch (step) {
-      case Step::LoopTop: {
-        // Step 2.
-        ++calls_;
-        evaluate(n_, x_, f_, fgrad_, c_, cnorm_);
-        phi_ = phi();
-        if (info > 0) {
-          step = Step::Return;
-          break;
-        }
-        if (info == -1) {
-          info = 0;
-          best_iter_ = niter;
-          step = Step::Qp;
-          break;
-        }
-        // Step 3.
-        if (info < -1) {
-          step = Step::NewBest;
-          break;
-        }
-        pred_ = predicted();
-        if (!(pred_ < phi0_)) {
-          info = kUphill;
-          step = Step::ErrorExit;
-          break;
-        }
-        const double ratio = (phi0_ - phi_) / (phi0_ - pred_);
-        if (ratio >= 0.25 || (strict == 0 && (phi_ <= phi0_ || lagrangian() <= lag0_))) {
-          step = Step::Accepted;
-        } else if (calls_ - ls_calls_ >= maxls) {
-          info = kLineSearchLimit;
-          step = Step::ErrorExit;
-        } else {
-          double r = 0.5 / (1.0 - ratio);
-          if (!(r >= 0.1)) r = 0.1;  // also for a ratio that is not a number
-          alpha_ *= r;
-          step = Step::Trial;
-        }
+      case Step::LoopTop:
+        step = loop_top();
         break;
-      }
-      case Step::Qp: {
-        // Step 4.
-        parts::qp_and_probe(n_, x_, f_, fgrad_, c_, cnorm_, iprint, info, qpmode);
-        phi_ = phi();
-        if (info == kInfeasible) {
-          step = Step::ErrorExit;
-          break;
-        }
-        gd_ = parts::grad_dot_d(n_, fgrad_);
-        double sum = std::fabs(gd_);
-        for (int32_t i = 1; i <= m; ++i) sum += std::fabs(vmvdb.lambda(i) * c_(i));
-        const double t = sum != sum ? parts::kNanValue : std::fabs(gd_);
-        ctest = t;
-        if (t <= acc) {
-          if (iprint >= 0) parts::write_convergence(t);
-          step = Step::Return;
-          break;
-        }
-        // Step 5.
-        for (int32_t i = 1; i <= m; ++i) {
-          double r = 0.0;
-          for (int32_t k = 1; k <= n_; ++k) r += cnorm_(k, i) * vmvdb.d(k);
-          s_(i) = r;
-        }
-        dbd_ = kTinyCurvature + parts::b_times_d(n_, bd_);
-        if (!(dbd_ > 0.0)) {
-          info = kArtificialBound;
-          step = Step::ErrorExit;
-          break;
-        }
-        step = Step::LineStart;
-        if (!reset_weights(gd_)) break;
-        phi_ = phi();
-        phibest_ = fbest_ + parts::penalty(mu_, cbest_);
-        if (niter == best_iter_) break;
-        target = phibest_;
-        // A point at least as good as the best one under the new weights becomes the best
-        // point; it is not taken for converged (the convergence test has just failed).
-        if (phi_ <= phibest_) save_best(niter);
+      case Step::Qp:
+        step = qp_step();
         break;
-      }
-      case Step::LineStart: {
-        // Step 6.
-        info = 0;
-        if (niter == next_report && iprint >= 1) {
-          report(niter, info, false);
-          next_report = niter + iprint;
-        }
-        for (int32_t k = 1; k <= n_; ++k) x0_(k) = x_(k);
-        parts::lagrangian_gradient(n_, fgrad_, cnorm_, gl0_);
-        f0_ = f_;
-        for (int32_t i = 1; i <= m; ++i) c0_(i) = c_(i);
-        phi0_ = phi_;
-        lag0_ = lagrangian();
-        ls_calls_ = calls_;
-        alpha_ = 1.0;
-        step = Step::Trial;
+      case Step::LineStart:
+        step = line_start();
         break;
-      }
-      case Step::Trial: {
-        // Step 7.
-        if (calls_ >= maxfun) {
-          info = kIterationLimit;
-          step = Step::ErrorExit;
-          break;
-        }
-        for (int32_t k = 1; k <= n_; ++k) x_(k) = x0_(k) + alpha_ * vmvdb.d(k);
-        step = Step::LoopTop;
+      case Step::Trial:
+        step = trial();
         break;
-      }
-      case Step::Accepted: {
-        // Step 8.
-        FArray<double, kDim> gl, gamma;
-        parts::lagrangian_gradient(n_, fgrad_, cnorm_, gl);
-        for (int32_t k = 1; k <= n_; ++k) gamma(k) = (gl(k) - gl0_(k)) / alpha_;
-        parts::bfgs_update(n_, gamma, bd_, dbd_, 0.1);
-        if (niter == best_iter_) target = phi0_ - 0.25 * (phi0_ - pred_);
-        strict = (target < phi_ || niter < last_restart + 10) ? 1 : 0;
-        ++niter;
-        if (phi_ <= phibest_) {
-          step = Step::NewBest;
-        } else if (niter <= best_iter_ + 2) {
-          step = Step::Qp;
-        } else {
-          info = -1;
-          restore_best();
-          last_restart = niter;
-          step = Step::LoopTop;
-        }
+      case Step::Accepted:
+        step = accepted();
         break;
-      }
-      case Step::NewBest: {
-        // Step 9.
-        save_best(niter);
-        if (iprint >= 0) parts::write_header(nruns, n_, maxfun, maxls, iprint, acc);
-        step = Step::Qp;
+      case Step::NewBest:
+        step = new_best();
         break;
-      }
-      case Step::ErrorExit: {
-        // Step 10.
-        if (iprint >= 0) write_error(info, calls_);
-        if (phi_ > phibest_) {
-          restore_best();
-          step = Step::LoopTop;
-        } else {
-          step = Step::Return;
-        }
+      case Step::ErrorExit:
+        step = error_exit();
         break;
-      }
       case Step::Return:
         break;
     }
   }
   // Step 11.
-  if (iprint >= 1) {
+  if (set_.iprint >= 1) {
     parts::blank();
     parts::put("(5X,A,A)", {"THE FOLLOWING VALUES OF F, X AND C", "ARE RETURNED BY VMCWD"});
-    report(niter, info, true);
+    report(niter_, info_, true);
   }
 }
 
@@ -414,8 +449,8 @@ void vmcwd(int32_t& n,
     info = refused;
     return;
   }
-  Vmcwd(n, x, f, fgrad, c, cnorm)
-      .run(maxfun, acc, iprint, info, maxls, ctest, niter, nruns, qpmode);
+  const Settings set{maxfun, maxls, iprint, nruns, qpmode, acc};
+  Vmcwd(n, x, f, fgrad, c, cnorm, set, info, ctest, niter).run();
 }
 
 }  // namespace vmcwd_vmcon_mod

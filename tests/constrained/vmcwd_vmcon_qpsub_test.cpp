@@ -101,6 +101,23 @@ TEST_F(Qpsub, InconsistentConstraintsGiveCode5) {
   expect_floor_multipliers(2);
 }
 
+TEST_F(Qpsub, EqualityThatCannotBeMetIsRelaxedByXi) {
+  // Equality 1 with c_1 < 0 takes xi: d_1 - 2 xi = 0; with d_1 <= 1 only xi <= 0.5 is
+  // feasible, so xi leaves its upper bound; the repeat with the bound 0.9 xi = 0.45 ends with
+  // xi at that bound.
+  set_b(1.0, 0.0, 1.0);
+  constraint(1, 1.0, 0.0, -2.0);
+  constraint(2, -1.0, 0.0, 1.0);
+  EXPECT_EQ(solve(2, 1), vm::kConverged);
+  EXPECT_NEAR(vm::vmvdb.d(3), 0.45, 1e-14);
+  EXPECT_NEAR(vm::vmvdb.d(1), 0.9, 1e-14);
+  // The same equality met with xi = 1 when the inequality allows it.
+  constraint(2, -1.0, 0.0, 3.0);
+  EXPECT_EQ(solve(2, 1), vm::kConverged);
+  EXPECT_EQ(vm::vmvdb.d(3), 1.0);
+  EXPECT_NEAR(vm::vmvdb.d(1), 2.0, 1e-14);
+}
+
 TEST_F(Qpsub, UnboundedStepMeetsAnArtificialBound) {
   // B nearly singular: the Newton step -g / 1e-12 = -1e12 runs into d_1 >= -1e10.
   set_b(1e-12, 0.0, 1.0);
