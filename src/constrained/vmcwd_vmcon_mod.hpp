@@ -143,7 +143,8 @@ void vmcwd(int32_t& n,
 // matrix or the iteration cap) or 6 (an artificial bound, or xi's lower bound, is active at the
 // end, or the step is unbounded because B is singular on the working subspace; d is then the
 // feasible point reached and lambda is left as it was). qpmode > 3 stops at the first point
-// that meets every constraint. iprint is not used.
+// that meets every constraint; any other value (2 and 3 included) solves the programme from
+// the same start. iprint is not used.
 void qpsub(int32_t n,
            int32_t m,
            int32_t meq,

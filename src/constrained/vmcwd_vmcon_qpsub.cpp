@@ -382,8 +382,8 @@ void Qp::output(int32_t info) {
   FVector<double> mu(static_cast<int32_t>(w_.size()));
   if (info != kArtificialBound && gram_inverse()) mu = gram_solve(objective_gradient());
   for (int32_t j = 1; j <= nn_; ++j) {
-    // A component that is not a number is replaced by 1e-24. (An exact 0 is kept: a fixed
-    // parameter or one held at its bound must not be moved by the step.)
+    // A component that is not a finite number is replaced by 1e-24. (An exact 0 is kept: a
+    // fixed parameter or one held at its bound must not be moved by the step.)
     vmvdb.d(j) = std::isfinite(z_(j)) ? z_(j) : kSignTol;
   }
   if (info == kArtificialBound) return;
