@@ -5,7 +5,9 @@
 
 namespace progressbar {
 
-void drawpercent(Progresswindow& window, int32_t /*percent*/, std::optional<std::string_view> text) {
+void drawpercent(Progresswindow& window,
+                 int32_t /*percent*/,
+                 std::optional<std::string_view> text) {
   if (text) window.text = stringlib::fixed(*text, len_text);
   guikit::refreshall();
   guikit::clearviewport();

@@ -22,14 +22,18 @@ namespace {
 
 LevelSettings level_settings(int32_t level_arg) {
   switch (globals::iopt) {
-    case 1: return {100, 250, 30};
-    case 2: return {150, 250, 40};
-    case 3: return {250, 250, 60};
+    case 1:
+      return {100, 250, 30};
+    case 2:
+      return {150, 250, 40};
+    case 3:
+      return {250, 250, 60};
     case -1:
       globals::iopt = level_arg;
       globals::iopt2 = -1;
       return {100, 250, 50};
-    default: return {100, 250, 50};
+    default:
+      return {100, 250, 50};
   }
 }
 
@@ -44,8 +48,22 @@ bool Cascade::vmsqp() {
   int32_t maxit = 100;
   int32_t ncon = 2 * np_;
   int32_t nx = a_.nx;
-  st_.vmsqp(VmsqpCall{maxit, np_, n_, nx, ncon, run_->mode, a_.sig, v(work1_), a_.y, a_.yf,
-                      v(work2_), v(x_), run_->lo.view(np_), run_->hi.view(np_), mask_.view(), fx_});
+  st_.vmsqp(VmsqpCall{maxit,
+                      np_,
+                      n_,
+                      nx,
+                      ncon,
+                      run_->mode,
+                      a_.sig,
+                      v(work1_),
+                      a_.y,
+                      a_.yf,
+                      v(work2_),
+                      v(x_),
+                      run_->lo.view(np_),
+                      run_->hi.view(np_),
+                      mask_.view(),
+                      fx_});
   run_->mode = a_.mode;
   for (int32_t i = 1; i <= n_; ++i) a_.sig(i) = ysave_(i);
   const bool first_call = vmsqp_first_;
@@ -101,8 +119,18 @@ void Cascade::set_up() {
     common_data::xd3(i) = row && a_.nx >= 3 ? a_.x(i, 3) : 0.0;
   }
   run_ = std::make_unique<RunState>(MatView<const double>(a_.x.data(), n_, a_.nx, a_.x.ld()),
-                                    cview(a_.y), a_.yf, cview(a_.sig), a_.nx, n_, a_.mode, np_,
-                                    cview(a_.lo), cview(a_.hi), first_, a_.bpostrun, a_.offset);
+                                    cview(a_.y),
+                                    a_.yf,
+                                    cview(a_.sig),
+                                    a_.nx,
+                                    n_,
+                                    a_.mode,
+                                    np_,
+                                    cview(a_.lo),
+                                    cview(a_.hi),
+                                    first_,
+                                    a_.bpostrun,
+                                    a_.offset);
   st_ = bind_stages(*run_);
   if (stage_seam) st_ = stage_seam(st_);
   // 1.3
@@ -117,7 +145,11 @@ void Cascade::set_up() {
     double f = 0.0;
     FVector<double> grad(funct::kMaxGrad), g(funct::kMaxConstraints);
     FMatrixD<double> jac(funct::kMaxGrad, funct::kMaxConstraints);
-    funct::calcfg(np_, cv(x_), f, grad.view(), g.view(),
+    funct::calcfg(np_,
+                  cv(x_),
+                  f,
+                  grad.view(),
+                  g.view(),
                   MatView<double>(jac.data(), jac.rows(), jac.cols(), jac.ld()));
   }
   st_.func(v(x_), fx_);
@@ -338,9 +370,9 @@ void sharc(MatView<double> x,
            double& offset,
            const int32_t* first_pass,
            int32_t& bpostrun) {
-  const Arguments args{x,  y,  yf, sig,  mode, nx, n,  p,     np,         mask,   lo,
-                       hi, level, ssq, se, cl,   res17, stats, stage_code, offset, first_pass,
-                       bpostrun};
+  const Arguments args{x,     y,     yf,         sig,    mode,       nx,      n,  p,
+                       np,    mask,  lo,         hi,     level,      ssq,     se, cl,
+                       res17, stats, stage_code, offset, first_pass, bpostrun};
   Cascade cascade(args);
   cascade.run();
 }

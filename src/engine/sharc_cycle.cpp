@@ -10,11 +10,11 @@ namespace sharc_mod {
 
 namespace {
 
-constexpr double kErrorSum = 1e16;      // a best sum above this takes the error path
-constexpr int32_t kLastCycle = 90;      // the cycle counter that ends the loop
-constexpr double kSettleLow = 10.5;     // percentage from which best sums are recorded
-constexpr double kSettleHigh = 52.5;    // percentage from which a loop without gains ends
-constexpr double kSettleTol = 1e-6;     // settled: |mean of three sums - best| below this
+constexpr double kErrorSum = 1e16;    // a best sum above this takes the error path
+constexpr int32_t kLastCycle = 90;    // the cycle counter that ends the loop
+constexpr double kSettleLow = 10.5;   // percentage from which best sums are recorded
+constexpr double kSettleHigh = 52.5;  // percentage from which a loop without gains ends
+constexpr double kSettleTol = 1e-6;   // settled: |mean of three sums - best| below this
 
 const char* const kErrorText =
     "MainRegression: ERROR!\r\n"

@@ -28,7 +28,9 @@ void publish_data(const Arguments& a) {
   }
 }
 
-void final_statistics(const Arguments& a, VecView<const double> best, int32_t nfixed,
+void final_statistics(const Arguments& a,
+                      VecView<const double> best,
+                      int32_t nfixed,
                       double final_sum) {
   const int32_t free = a.np - nfixed;
   const MatView<const double> x(a.x.data(), a.n, a.nx, a.x.ld());
@@ -36,8 +38,21 @@ void final_statistics(const Arguments& a, VecView<const double> best, int32_t nf
   // them the standard errors stay 0 rather than being divided by n - f <= 0.
   FVector<double> se(a.np, 0.0);
   if (a.n > free && free >= 1) {
-    stderr_corr(x, cview(a.y), a.nx, a.n, a.yf, best, a.np, final_sum, se.view(), a.stats.correl,
-                a.stats.eigval, a.stats.pcmp, a.stats.resid, a.stats.runs, a.stats.studres);
+    stderr_corr(x,
+                cview(a.y),
+                a.nx,
+                a.n,
+                a.yf,
+                best,
+                a.np,
+                final_sum,
+                se.view(),
+                a.stats.correl,
+                a.stats.eigval,
+                a.stats.pcmp,
+                a.stats.resid,
+                a.stats.runs,
+                a.stats.studres);
   }
   bool any_nan = false;
   for (int32_t i = 1; i <= a.np; ++i) any_nan = any_nan || se(i) != se(i);
@@ -75,8 +90,16 @@ void Cascade::final_stage(FinalEntry entry) {
     if (!time_ran_out()) status_ = 0;
     copy(best_, x_);
     // 6.3
-    funct::fun(MatView<const double>(a_.x.data(), n_, a_.nx, a_.x.ld()), cview(a_.y), cv(x_), np_,
-               a_.nx, n_, run_->mode, a_.yf, cview(a_.sig), fx_);
+    funct::fun(MatView<const double>(a_.x.data(), n_, a_.nx, a_.x.ld()),
+               cview(a_.y),
+               cv(x_),
+               np_,
+               a_.nx,
+               n_,
+               run_->mode,
+               a_.yf,
+               cview(a_.sig),
+               fx_);
     common_data::fssqr = fx_;
     publish_data(a_);
     for (int32_t i = 1; i <= np_; ++i) {
@@ -96,11 +119,29 @@ void Cascade::final_stage(FinalEntry entry) {
     ny = 1;
     int32_t nx = a_.nx, zero1 = 0, zero2 = 0, control = 10, iopt = globals::iopt;
     double fscale = 1.1 * fx_;
-    st_.marq(MarqCall{n_, nx, ny, np_,
-                      MatView<double>(xw.data(), n_, a_.nx, xw.ld()), yw.view(), a_.yf, zero1,
+    st_.marq(MarqCall{n_,
+                      nx,
+                      ny,
+                      np_,
+                      MatView<double>(xw.data(), n_, a_.nx, xw.ld()),
+                      yw.view(),
+                      a_.yf,
+                      zero1,
                       MatView<double>(w1.data(), np_, np_, w1.ld()),
-                      MatView<double>(w2.data(), np_, np_, w2.ld()), wcode, a_.sig, v(x_),
-                      run_->lo.view(np_), run_->hi.view(np_), a_.se, a_.cl, a_.res17, fscale, control, fx_, zero2, iopt,
+                      MatView<double>(w2.data(), np_, np_, w2.ld()),
+                      wcode,
+                      a_.sig,
+                      v(x_),
+                      run_->lo.view(np_),
+                      run_->hi.view(np_),
+                      a_.se,
+                      a_.cl,
+                      a_.res17,
+                      fscale,
+                      control,
+                      fx_,
+                      zero2,
+                      iopt,
                       status_});
   }
   // 6.5: the final vector is the best vector; marq leaves its fitted values and results.
@@ -110,8 +151,16 @@ void Cascade::final_stage(FinalEntry entry) {
     common_data::pfinal(i) = best_(i);
   }
   for (int32_t i = 1; i <= n_; ++i) common_data::ydf(i) = a_.yf(i);
-  funct::fun(MatView<const double>(a_.x.data(), n_, a_.nx, a_.x.ld()), cview(a_.y), cv(x_), np_,
-             a_.nx, n_, run_->mode, a_.yf, cview(a_.sig), fx_);
+  funct::fun(MatView<const double>(a_.x.data(), n_, a_.nx, a_.x.ld()),
+             cview(a_.y),
+             cv(x_),
+             np_,
+             a_.nx,
+             n_,
+             run_->mode,
+             a_.yf,
+             cview(a_.sig),
+             fx_);
   double final_sum = 0.0;
   for (int32_t i = 1; i <= n_; ++i) {
     resid(i) = a_.y(i) - a_.yf(i) + 1e-12;
@@ -121,8 +170,7 @@ void Cascade::final_stage(FinalEntry entry) {
   publish_x(a_);
   show_best();
   // 6.6
-  const bool first_pass_difficult =
-      globals::iopt == 3 && globals::iopt2 != -1 && a_.bpostrun == 0;
+  const bool first_pass_difficult = globals::iopt == 3 && globals::iopt2 != -1 && a_.bpostrun == 0;
   display_.finish(!first_pass_difficult);
   // 6.7
   final_statistics(a_, cv(best_), nfixed_, final_sum);

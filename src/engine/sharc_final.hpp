@@ -59,7 +59,9 @@ void publish_data(const Arguments& a);
 // Standard errors into se (9999.0 throughout when one is NaN), 95 % half-widths t * se into cl,
 // the correlation results into stats, the condition indices of the correlation matrix into
 // common_data::cimat, and one last publication of `best` (sum of squares final_sum).
-void final_statistics(const Arguments& a, VecView<const double> best, int32_t nfixed,
+void final_statistics(const Arguments& a,
+                      VecView<const double> best,
+                      int32_t nfixed,
                       double final_sum);
 
 }  // namespace sharc_mod

@@ -13,7 +13,7 @@
 
 namespace sharc_mod {
 
-inline constexpr int32_t kRandomCount = 60;    // the hit-and-run random table
+inline constexpr int32_t kRandomCount = 60;                  // the hit-and-run random table
 inline constexpr double kSingle001 = 0.0010000000474974513;  // 0.001 in single precision
 inline constexpr double kSingle01 = 0.009999999776482582;    // 0.01 in single precision
 
@@ -70,7 +70,14 @@ class Cascade {
   // ---- stages --------------------------------------------------------------------------
   void a23mrt() { st_.a23mrt(np_, v(x_), n_, kSingle001, fx_, 500, 0); }
   void adam() {
-    st_.adam(np_, n_, v(x_), VecView<const int32_t>(mask_.data(), np_), run_->lo_view(), run_->hi_view(), 1, fx_);
+    st_.adam(np_,
+             n_,
+             v(x_),
+             VecView<const int32_t>(mask_.data(), np_),
+             run_->lo_view(),
+             run_->hi_view(),
+             1,
+             fx_);
   }
   void varmetric() { st_.varmetric(np_, v(x_), fx_, status_); }
   void gn_main() { st_.gn_main(n_, np_, v(x_), fx_, status_); }
@@ -118,12 +125,9 @@ class Cascade {
   bool keep_va10d_opening() {
     return keep(c3_ <= 1 && fx_ >= 0.001 * best_sum_ && fx_ < best_sum_);
   }
-  bool keep_va10d_loop() {
-    return keep(c3_ != 2 && fx_ >= 0.001 * best_sum_ && fx_ < best_sum_);
-  }
+  bool keep_va10d_loop() { return keep(c3_ != 2 && fx_ >= 0.001 * best_sum_ && fx_ < best_sum_); }
   bool keep_evol_loop() {
-    return keep(fx_ < best_sum_ &&
-                (fx_ > 1e-6 * best_sum_ || evol_count_ < lv_.generations));
+    return keep(fx_ < best_sum_ && (fx_ > 1e-6 * best_sum_ || evol_count_ < lv_.generations));
   }
   bool vmsqp();
   bool postrun_restart() const { return first_ == 0 && a_.bpostrun != 0; }
@@ -154,16 +158,16 @@ class Cascade {
   Stages st_;
   ProgressDisplay display_;
   LevelSettings lv_{};
-  int32_t first_ = 0;      // first-pass flag
-  int32_t status_ = 0;     // status word of gn_main, varmetric and marq
-  int32_t nfixed_ = 0;     // fixed parameters
+  int32_t first_ = 0;   // first-pass flag
+  int32_t status_ = 0;  // status word of gn_main, varmetric and marq
+  int32_t nfixed_ = 0;  // fixed parameters
   int32_t evol_count_ = 0;
   int32_t c1_ = 1, c2_ = 500, c3_ = 1;  // va10d controls
   bool vmsqp_first_ = true;
   bool error_path_ = false;
-  double fx_ = 0.0;        // the in/out sum handed to every method with x
+  double fx_ = 0.0;  // the in/out sum handed to every method with x
   double best_sum_ = 0.0;
-  double percent_ = 0.0;   // unrounded percentage of the last update
+  double percent_ = 0.0;  // unrounded percentage of the last update
   FVector<double> x_, best_, scr1_, scr2_, hs_, p0_, h_, r_, ysave_, work1_, work2_;
   FVector<int32_t> mask_;
 };

@@ -14,8 +14,8 @@ namespace sharc_mod {
 
 namespace {
 
-constexpr int32_t kBarMax = 101;          // longest bar, characters
-constexpr int32_t kParamBuffer = 256;     // displaypar's text buffer
+constexpr int32_t kBarMax = 101;            // longest bar, characters
+constexpr int32_t kParamBuffer = 256;       // displaypar's text buffer
 constexpr int32_t kFrameColour = 12632256;  // light grey separator
 constexpr int32_t kTextColour = 8388608;    // dark blue (blue 128)
 constexpr int32_t kWhite = 16777215;
@@ -67,11 +67,11 @@ void displaypar(VecView<const double> p, int32_t n, std::string& text, int32_t l
   } else if (n == 2) {
     line = "[ P1 = " + value_text(p(1), 30) + " P2 = " + value_text(p(2), 30) + " ]";
   } else if (n == 3) {
-    line = "[ P1=" + value_text(p(1), 30) + " P2=" + value_text(p(2), 30) + " P3=" +
-           value_text(p(3), 30) + " ]";
+    line = "[ P1=" + value_text(p(1), 30) + " P2=" + value_text(p(2), 30) +
+           " P3=" + value_text(p(3), 30) + " ]";
   } else if (n >= 4 && n <= 8) {
-    line = "[ P1=" + value_text(p(1), 30) + ", P2=" + value_text(p(2), 30) + ", P3=" +
-           value_text(p(3), 30) + ", P4=" + value_text(p(4), 30);
+    line = "[ P1=" + value_text(p(1), 30) + ", P2=" + value_text(p(2), 30) +
+           ", P3=" + value_text(p(3), 30) + ", P4=" + value_text(p(4), 30);
     if (n >= 5) {
       line += ",\r\n  P5=" + value_text(p(5), 30);
       for (int32_t i = 6; i <= n; ++i) {

@@ -21,50 +21,50 @@ class RunState;
 
 // The 24 arguments of the final stage's SVD Levenberg-Marquardt call, in their order.
 struct MarqCall {
-  int32_t& n;               // (1) rows
-  int32_t& nx;              // (2) x variables
-  int32_t& ny;              // (3) saved value, 1 at the call
-  int32_t& np;              // (4) parameters
-  MatView<double> xw;       // (5) work copy of the x data, n by nx
-  VecView<double> yw;       // (6) work copy of observed y
-  VecView<double> yfit;     // (7) fitted values (the cascade's argument 3)
-  int32_t& zero1;           // (8) 0
-  MatView<double> w1;       // (9) work matrix np by np
-  MatView<double> w2;       // (10) work matrix np by np
-  int32_t& wcode;           // (11) weighting mode 1..4, else 0
-  VecView<double> sig;      // (12) per-row sigma
-  VecView<double> x;        // (13) the best vector
-  VecView<double> lo;       // (14) working lower bounds
-  VecView<double> hi;       // (15) working upper bounds
-  VecView<double> res15;    // (16)-(18) the cascade's result arguments 15, 16, 17
+  int32_t& n;             // (1) rows
+  int32_t& nx;            // (2) x variables
+  int32_t& ny;            // (3) saved value, 1 at the call
+  int32_t& np;            // (4) parameters
+  MatView<double> xw;     // (5) work copy of the x data, n by nx
+  VecView<double> yw;     // (6) work copy of observed y
+  VecView<double> yfit;   // (7) fitted values (the cascade's argument 3)
+  int32_t& zero1;         // (8) 0
+  MatView<double> w1;     // (9) work matrix np by np
+  MatView<double> w2;     // (10) work matrix np by np
+  int32_t& wcode;         // (11) weighting mode 1..4, else 0
+  VecView<double> sig;    // (12) per-row sigma
+  VecView<double> x;      // (13) the best vector
+  VecView<double> lo;     // (14) working lower bounds
+  VecView<double> hi;     // (15) working upper bounds
+  VecView<double> res15;  // (16)-(18) the cascade's result arguments 15, 16, 17
   VecView<double> res16;
   VecView<double> res17;
-  double& fscale;           // (19) 1.1 times the sum of the evaluation before
-  int32_t& control;         // (20) 10
-  double& fsum;             // (21) in/out sum
-  int32_t& zero2;           // (22) 0
-  int32_t& iopt;            // (23) globals::iopt
-  int32_t& status;          // (24) the status word
+  double& fscale;    // (19) 1.1 times the sum of the evaluation before
+  int32_t& control;  // (20) 10
+  double& fsum;      // (21) in/out sum
+  int32_t& zero2;    // (22) 0
+  int32_t& iopt;     // (23) globals::iopt
+  int32_t& status;   // (24) the status word
 };
 
 // The 16 arguments of the constrained SQP call, in their order.
 struct VmsqpCall {
-  int32_t& maxit;           // (1) 100
-  int32_t& np;              // (2)
-  int32_t& n;               // (3) rows
-  int32_t& nx;              // (4) x variables
-  int32_t& ncon;            // (5) 2 np
-  int32_t& mode;            // (6) working weighting mode (0 during the call)
-  VecView<double> sig;      // (7) per-row sigma
-  VecView<double> work1;    // (8) work array, one per row
-  VecView<double> y;        // (9) observed y
-  VecView<double> yfit;     // (10) fitted values
-  VecView<double> work2;    // (11) work array, one per row
-  VecView<double> x;        // (12)
-  VecView<double> lo;       // (13)
-  VecView<double> hi;       // (14)
-  VecView<int32_t> mask;    // (15)
-  double& fobj;             // (16) in/out sum
+  int32_t& maxit;         // (1) 100
+  int32_t& np;            // (2)
+  int32_t& n;             // (3) rows
+  int32_t& nx;            // (4) x variables
+  int32_t& ncon;          // (5) 2 np
+  int32_t& mode;          // (6) working weighting mode (0 during the call)
+  VecView<double> sig;    // (7) per-row sigma
+  VecView<double> work1;  // (8) work array, one per row
+  VecView<double> y;      // (9) observed y
+  VecView<double> yfit;   // (10) fitted values
+  VecView<double> work2;  // (11) work array, one per row
+  VecView<double> x;      // (12)
+  VecView<double> lo;     // (13)
+  VecView<double> hi;     // (14)
+  VecView<int32_t> mask;  // (15)
+  double& fobj;           // (16) in/out sum
 };
 
 struct Stages {
@@ -119,8 +119,7 @@ struct Stages {
   std::function<void(
       int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& count, int32_t generations)>
       evol;
-  std::function<void(int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& info)>
-      gn_main;
+  std::function<void(int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& info)> gn_main;
   std::function<void(int32_t m,
                      int32_t np,
                      VecView<double> x,

@@ -41,28 +41,42 @@ struct Call {
 // sum as it was handed them (the objective stays the engine's own).
 inline void no_improvement(sharc_mod::Stages& st) {
   st.shuffle = [](VecView<double>, int32_t) {};
-  st.hitnrun = [](int32_t n, VecView<double> x, VecView<double> xbest, VecView<double>,
-                  int32_t& nacc, double&, double, int32_t) {
+  st.hitnrun = [](int32_t n,
+                  VecView<double> x,
+                  VecView<double> xbest,
+                  VecView<double>,
+                  int32_t& nacc,
+                  double&,
+                  double,
+                  int32_t) {
     for (int32_t i = 1; i <= n; ++i) xbest(i) = x(i);
     nacc = 0;
   };
-  st.hitnrun2 = [](int32_t, VecView<double>, int32_t& nacc, double&, double, int32_t) {
-    nacc = 0;
-  };
-  st.hooke = [](int32_t n, VecView<double> start, VecView<double> end, double&, double, double,
-                int32_t) {
-    for (int32_t i = 1; i <= n; ++i) end(i) = start(i);
-  };
+  st.hitnrun2 = [](int32_t, VecView<double>, int32_t& nacc, double&, double, int32_t) { nacc = 0; };
+  st.hooke =
+      [](int32_t n, VecView<double> start, VecView<double> end, double&, double, double, int32_t) {
+        for (int32_t i = 1; i <= n; ++i) end(i) = start(i);
+      };
   st.simplex = [](VecView<double>, int32_t, double&, double, int32_t) {};
   st.gnllsqr = [](VecView<double>, double&) {};
   st.a23mrt = [](int32_t, VecView<double>, int32_t, double, double&, int32_t, int32_t) {};
-  st.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
-               VecView<const double>, int32_t, double&) {};
-  st.evol = [](int32_t, int32_t, VecView<double>, double&, int32_t& count, int32_t) {
-    count = 0;
-  };
+  st.adam = [](int32_t,
+               int32_t,
+               VecView<double>,
+               VecView<const int32_t>,
+               VecView<const double>,
+               VecView<const double>,
+               int32_t,
+               double&) {};
+  st.evol = [](int32_t, int32_t, VecView<double>, double&, int32_t& count, int32_t) { count = 0; };
   st.gn_main = [](int32_t, int32_t, VecView<double>, double&, int32_t& info) { info = 0; };
-  st.va10d = [](int32_t, int32_t, VecView<double>, double&, VecView<double>, int32_t&, int32_t&,
+  st.va10d = [](int32_t,
+                int32_t,
+                VecView<double>,
+                double&,
+                VecView<double>,
+                int32_t&,
+                int32_t&,
                 int32_t&) {};
   st.varmetric = [](int32_t, VecView<double>, double&, int32_t& status) { status = 0; };
   st.vmsqp = [](const sharc_mod::VmsqpCall&) {};
@@ -117,24 +131,35 @@ inline sharc_mod::Stages StageRecorder::wrap(sharc_mod::Stages s) {
   using sharc_mod::MarqCall;
   using sharc_mod::VmsqpCall;
   sharc_mod::Stages w = s;
-  w.hitnrun = [this, f = s.hitnrun](int32_t n, VecView<double> x, VecView<double> xb,
-                                    VecView<double> r, int32_t& nacc, double& fmin, double step,
+  w.hitnrun = [this, f = s.hitnrun](int32_t n,
+                                    VecView<double> x,
+                                    VecView<double> xb,
+                                    VecView<double> r,
+                                    int32_t& nacc,
+                                    double& fmin,
+                                    double step,
                                     int32_t maxit) {
     rec("hitnrun", fmin, x(1));
     f(n, x, xb, r, nacc, fmin, step, maxit);
   };
-  w.hitnrun2 = [this, f = s.hitnrun2](int32_t n, VecView<double> x, int32_t& nacc, double& fmin,
-                                      double step, int32_t maxit) {
-    rec("hitnrun2", fmin, x(1));
-    f(n, x, nacc, fmin, step, maxit);
-  };
-  w.hooke = [this, f = s.hooke](int32_t n, VecView<double> a, VecView<double> b, double& fmin,
-                                double rho, double eps, int32_t itermax) {
+  w.hitnrun2 =
+      [this, f = s.hitnrun2](
+          int32_t n, VecView<double> x, int32_t& nacc, double& fmin, double step, int32_t maxit) {
+        rec("hitnrun2", fmin, x(1));
+        f(n, x, nacc, fmin, step, maxit);
+      };
+  w.hooke = [this, f = s.hooke](int32_t n,
+                                VecView<double> a,
+                                VecView<double> b,
+                                double& fmin,
+                                double rho,
+                                double eps,
+                                int32_t itermax) {
     rec("hooke", fmin, a(1));
     f(n, a, b, fmin, rho, eps, itermax);
   };
-  w.simplex = [this, f = s.simplex](VecView<double> x, int32_t n, double& fmin, double scale,
-                                    int32_t maxit) {
+  w.simplex = [this, f = s.simplex](
+                  VecView<double> x, int32_t n, double& fmin, double scale, int32_t maxit) {
     rec("simplex", fmin, x(1));
     f(x, n, fmin, scale, maxit);
   };
@@ -142,34 +167,51 @@ inline sharc_mod::Stages StageRecorder::wrap(sharc_mod::Stages s) {
     rec("gnllsqr", fmin, x(1));
     f(x, fmin);
   };
-  w.a23mrt = [this, f = s.a23mrt](int32_t np, VecView<double> x, int32_t m, double step,
-                                  double& sse, int32_t maxit, int32_t iprint) {
+  w.a23mrt = [this, f = s.a23mrt](int32_t np,
+                                  VecView<double> x,
+                                  int32_t m,
+                                  double step,
+                                  double& sse,
+                                  int32_t maxit,
+                                  int32_t iprint) {
     rec("a23mrt", sse, x(1));
     f(np, x, m, step, sse, maxit, iprint);
   };
-  w.adam = [this, f = s.adam](int32_t np, int32_t m, VecView<double> x,
-                              VecView<const int32_t> mask, VecView<const double> lo,
-                              VecView<const double> hi, int32_t flag, double& sse) {
+  w.adam = [this, f = s.adam](int32_t np,
+                              int32_t m,
+                              VecView<double> x,
+                              VecView<const int32_t> mask,
+                              VecView<const double> lo,
+                              VecView<const double> hi,
+                              int32_t flag,
+                              double& sse) {
     rec("adam", sse, x(1));
     f(np, m, x, mask, lo, hi, flag, sse);
   };
-  w.evol = [this, f = s.evol](int32_t m, int32_t np, VecView<double> x, double& sse,
-                              int32_t& count, int32_t gens) {
-    rec("evol", sse, x(1));
-    f(m, np, x, sse, count, gens);
-  };
-  w.gn_main = [this, f = s.gn_main](int32_t m, int32_t np, VecView<double> x, double& sse,
-                                    int32_t& info) {
+  w.evol =
+      [this, f = s.evol](
+          int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& count, int32_t gens) {
+        rec("evol", sse, x(1));
+        f(m, np, x, sse, count, gens);
+      };
+  w.gn_main = [this, f = s.gn_main](
+                  int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& info) {
     rec("gn_main", sse, x(1));
     f(m, np, x, sse, info);
   };
-  w.va10d = [this, f = s.va10d](int32_t m, int32_t np, VecView<double> x, double& sse,
-                                VecView<double> h, int32_t& c1, int32_t& c2, int32_t& c3) {
+  w.va10d = [this, f = s.va10d](int32_t m,
+                                int32_t np,
+                                VecView<double> x,
+                                double& sse,
+                                VecView<double> h,
+                                int32_t& c1,
+                                int32_t& c2,
+                                int32_t& c3) {
     rec("va10d", sse, x(1));
     f(m, np, x, sse, h, c1, c2, c3);
   };
-  w.varmetric = [this, f = s.varmetric](int32_t np, VecView<double> x, double& sse,
-                                        int32_t& status) {
+  w.varmetric = [this, f = s.varmetric](
+                    int32_t np, VecView<double> x, double& sse, int32_t& status) {
     rec("varmetric", sse, x(1));
     f(np, x, sse, status);
   };

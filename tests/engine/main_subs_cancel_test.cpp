@@ -22,8 +22,14 @@ class CancelledFirstPass {
       : recorder_([this](sharc_mod::Stages& s) {
           ++passes;
           if (passes != 1) return;
-          s.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>,
-                      VecView<const double>, VecView<const double>, int32_t, double&) {
+          s.adam = [](int32_t,
+                      int32_t,
+                      VecView<double>,
+                      VecView<const int32_t>,
+                      VecView<const double>,
+                      VecView<const double>,
+                      int32_t,
+                      double&) {
             std::thread press(sharc_mod::canceltest);
             press.join();
           };

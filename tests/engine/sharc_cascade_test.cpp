@@ -44,40 +44,55 @@ void script(Stages& s, const Scripted& c, const StageRecorder* const* rec) {
   const double factor = c.factor;
   const int code = c.code;
   if (name == "gn_main") {
-    s.gn_main = [=, f = s.gn_main](int32_t m, int32_t np, VecView<double> x, double& sse,
-                                   int32_t& info) {
+    s.gn_main = [=, f = s.gn_main](
+                    int32_t m, int32_t np, VecView<double> x, double& sse, int32_t& info) {
       if (!hit()) return f(m, np, x, sse, info);
       x(1) = kMoved;
       sse *= factor;
       info = code;
     };
   } else if (name == "varmetric") {
-    s.varmetric = [=, f = s.varmetric](int32_t np, VecView<double> x, double& sse,
-                                       int32_t& status) {
+    s.varmetric = [=, f = s.varmetric](
+                      int32_t np, VecView<double> x, double& sse, int32_t& status) {
       if (!hit()) return f(np, x, sse, status);
       x(1) = kMoved;
       sse *= factor;
       status = code;
     };
   } else if (name == "va10d") {
-    s.va10d = [=, f = s.va10d](int32_t m, int32_t np, VecView<double> x, double& sse,
-                               VecView<double> h, int32_t& c1, int32_t& c2, int32_t& c3) {
+    s.va10d = [=, f = s.va10d](int32_t m,
+                               int32_t np,
+                               VecView<double> x,
+                               double& sse,
+                               VecView<double> h,
+                               int32_t& c1,
+                               int32_t& c2,
+                               int32_t& c3) {
       if (!hit()) return f(m, np, x, sse, h, c1, c2, c3);
       x(1) = kMoved;
       sse *= factor;
       c3 = code;
     };
   } else if (name == "evol") {
-    s.evol = [=, f = s.evol](int32_t m, int32_t np, VecView<double> x, double& sse,
-                             int32_t& count_out, int32_t gens) {
+    s.evol = [=, f = s.evol](int32_t m,
+                             int32_t np,
+                             VecView<double> x,
+                             double& sse,
+                             int32_t& count_out,
+                             int32_t gens) {
       if (!hit()) return f(m, np, x, sse, count_out, gens);
       x(1) = kMoved;
       sse *= factor;
       count_out = code;
     };
   } else if (name == "a23mrt") {
-    s.a23mrt = [=, f = s.a23mrt](int32_t np, VecView<double> x, int32_t m, double step,
-                                 double& sse, int32_t maxit, int32_t iprint) {
+    s.a23mrt = [=, f = s.a23mrt](int32_t np,
+                                 VecView<double> x,
+                                 int32_t m,
+                                 double step,
+                                 double& sse,
+                                 int32_t maxit,
+                                 int32_t iprint) {
       if (!hit()) return f(np, x, m, step, sse, maxit, iprint);
       x(1) = kMoved;
       sse *= factor;
@@ -96,9 +111,9 @@ void script(Stages& s, const Scripted& c, const StageRecorder* const* rec) {
 
 TEST_F(CascadeTest, KeepBestRulePerStageKind) {
   // Occurrences on a first pass: gn_main 2 and vmsqp 2 are those of the opening's second
-  // block, varmetric 3 is the first cycle's first, va10d 2 is the opening's second call, va10d 3 and a23mrt 2
-  // belong to the first cycle, evol 1 is the opening's call at Difficult and the first cycle's
-  // call at Moderate.
+  // block, varmetric 3 is the first cycle's first, va10d 2 is the opening's second call, va10d 3
+  // and a23mrt 2 belong to the first cycle, evol 1 is the opening's call at Difficult and the first
+  // cycle's call at Moderate.
   const Scripted cases[] = {
       {"gn_main code 3 rejected", 3, "gn_main", 2, 0.5, 3, false},
       {"gn_main code 2 accepted", 3, "gn_main", 2, 0.5, 2, true},
@@ -136,8 +151,7 @@ TEST_F(CascadeTest, KeepBestRulePerStageKind) {
     const int at = rec.index_of(c.stage, c.occurrence);
     ASSERT_GE(at, 1);
     ASSERT_LT(at + 1, static_cast<int>(rec.calls.size()));
-    const double best = c.stage == std::string("vmsqp") ? rec.calls[at - 1].fin
-                                                        : rec.calls[at].fin;
+    const double best = c.stage == std::string("vmsqp") ? rec.calls[at - 1].fin : rec.calls[at].fin;
     const cascadetest::Call& next = rec.calls[at + 1];
     if (c.accepted) {
       EXPECT_EQ(next.x1, kMoved) << "next stage " << next.name;
@@ -213,8 +227,7 @@ TEST_F(CascadeTest, ConstrainedStageInLoopIsFollowedByVarmetricOnlyWhenRejected)
     ASSERT_GE(at, 0);
     // At Easy the cycle goes on with the next cycle's varmetric either way; only a rejected
     // result has one of its own before the cycle's end.
-    const int loop_varmetrics_before_next_vmsqp =
-        rec.index_of("vmsqp", 4) - at - 1;
+    const int loop_varmetrics_before_next_vmsqp = rec.index_of("vmsqp", 4) - at - 1;
     EXPECT_EQ(loop_varmetrics_before_next_vmsqp, accept ? 1 : 2);
   }
 }
@@ -247,8 +260,14 @@ TEST_F(CascadeTest, TinyParametersAreNudgedWithTheirSign) {
     pass.hi[0] = c.hi1;
     double x1 = kNan, wlo = kNan, whi = kNan;
     StageRecorder rec([&](Stages& s) {
-      s.adam = [&](int32_t, int32_t, VecView<double> x, VecView<const int32_t>,
-                   VecView<const double> lo, VecView<const double> hi, int32_t, double&) {
+      s.adam = [&](int32_t,
+                   int32_t,
+                   VecView<double> x,
+                   VecView<const int32_t>,
+                   VecView<const double> lo,
+                   VecView<const double> hi,
+                   int32_t,
+                   double&) {
         x1 = x(1);
         wlo = lo(1);
         whi = hi(1);
@@ -312,8 +331,14 @@ TEST_F(CascadeTest, CancelDuringOpeningRunsFinalStageWithMarquardt) {
   Pass pass;
   globals::iopt = 3;
   StageRecorder rec([](Stages& s) {
-    s.adam = [](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
-                VecView<const double>, int32_t, double&) {
+    s.adam = [](int32_t,
+                int32_t,
+                VecView<double>,
+                VecView<const int32_t>,
+                VecView<const double>,
+                VecView<const double>,
+                int32_t,
+                double&) {
       std::thread press(sharc_mod::canceltest);
       press.join();
     };
@@ -484,8 +509,14 @@ TEST_F(CascadeTest, CancelButtonClickedDuringOpening) {
   const platform::Point cancel{290 + 45, 125 + 10};
   bool seen = false;
   StageRecorder rec([&](Stages& s) {
-    s.adam = [&](int32_t, int32_t, VecView<double>, VecView<const int32_t>, VecView<const double>,
-                 VecView<const double>, int32_t, double&) {
+    s.adam = [&](int32_t,
+                 int32_t,
+                 VecView<double>,
+                 VecView<const int32_t>,
+                 VecView<const double>,
+                 VecView<const double>,
+                 int32_t,
+                 double&) {
       user.click(h, cancel);
       ASSERT_TRUE(user.settle(h));
       seen = wait_for_cancel_flag();

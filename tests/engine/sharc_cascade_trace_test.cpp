@@ -114,12 +114,15 @@ TEST_F(CascadeTest, DifferentialEvolutionPerLevel) {
   struct Case {
     int level;
     int first;
-    int opening;    // calls before the first marq-free cycle stage
+    int opening;  // calls before the first marq-free cycle stage
     bool per_cycle;
   };
-  const Case cases[] = {
-      {1, 1, 0, false}, {2, 1, 0, true}, {3, 1, 1, false}, {1, 0, 0, true}, {2, 0, 0, true},
-      {3, 0, 1, true}};
+  const Case cases[] = {{1, 1, 0, false},
+                        {2, 1, 0, true},
+                        {3, 1, 1, false},
+                        {1, 0, 0, true},
+                        {2, 0, 0, true},
+                        {3, 0, 1, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE("level " + std::to_string(c.level) + " first " + std::to_string(c.first));
     reset_all();

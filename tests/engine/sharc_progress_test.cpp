@@ -44,9 +44,7 @@ TEST(Displaypar, LayoutPerParameterCount) {
   }
 }
 
-TEST(Displaypar, LongLineIsCutToTheBuffer) {
-  EXPECT_EQ(line({2.5}, 1, 10), "[ P1 = 2.5");
-}
+TEST(Displaypar, LongLineIsCutToTheBuffer) { EXPECT_EQ(line({2.5}, 1, 10), "[ P1 = 2.5"); }
 
 TEST(ProgressPercent, SinglePrecisionOperandsAndCap) {
   struct Case {

@@ -54,12 +54,27 @@ struct CascadePass {
   }
 
   void run() {
-    sharc_mod::sharc(MatView<double>(x.data(), n, nx, n), VecView<double>(y.data(), n),
-                     VecView<double>(yf.data(), n), VecView<double>(sig.data(), n), mode, nx, n,
-                     VecView<double>(p.data(), np), np, VecView<int32_t>(mask.data(), np),
-                     VecView<double>(lo.data(), np), VecView<double>(hi.data(), np), level, ssq,
-                     VecView<double>(se.data(), np), VecView<double>(cl.data(), np),
-                     VecView<double>(res17.data(), np), stats.bind(n), &code, offset, &first,
+    sharc_mod::sharc(MatView<double>(x.data(), n, nx, n),
+                     VecView<double>(y.data(), n),
+                     VecView<double>(yf.data(), n),
+                     VecView<double>(sig.data(), n),
+                     mode,
+                     nx,
+                     n,
+                     VecView<double>(p.data(), np),
+                     np,
+                     VecView<int32_t>(mask.data(), np),
+                     VecView<double>(lo.data(), np),
+                     VecView<double>(hi.data(), np),
+                     level,
+                     ssq,
+                     VecView<double>(se.data(), np),
+                     VecView<double>(cl.data(), np),
+                     VecView<double>(res17.data(), np),
+                     stats.bind(n),
+                     &code,
+                     offset,
+                     &first,
                      bpostrun);
   }
 
