@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include "common/globals.hpp"
 #include "engine/main_subs.hpp"
@@ -13,6 +14,7 @@
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"
 #include "platform/window_system.hpp"
+#include "platform/x11/x11_backend.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/guikit.hpp"
@@ -88,8 +90,8 @@ int32_t run_with(platform::WindowSystem& system, const Options& options) {
   gk::install_text();
   gk::attach(&system);
   const int32_t status = [&] {
-    if (guikit::initwindow(kMainWidth, kMainHeight, "Varqen", std::nullopt, std::nullopt, false,
-                           false) < 0) {
+    if (guikit::initwindow(
+            kMainWidth, kMainHeight, "Varqen", std::nullopt, std::nullopt, false, false) < 0) {
       std::cerr << "varqen: the main window cannot be opened\n";
       return kExitUsage;
     }
@@ -148,10 +150,24 @@ std::string usage() {
 
 int32_t exit_status() {
   const bool written = globals::bdataerror == 0 && globals::bcorrectmdl != 0 &&
-                       globals::brerun == 0 &&
-                       !stringlib::trim(globals::output_file_name).empty();
+                       globals::brerun == 0 && !stringlib::trim(globals::output_file_name).empty();
   return written ? kExitReport : kExitDataError;
 }
+
+namespace {
+
+// The display: X11 when DISPLAY names one and VARQEN_HEADLESS is not 1, else headless.
+std::unique_ptr<platform::Backend> open_backend() {
+  const char* display = std::getenv("DISPLAY");
+  if (!env_is("VARQEN_HEADLESS", "1") && display != nullptr && *display != '\0') {
+    auto x11 = std::make_unique<platform::X11Backend>();
+    if (x11->open()) return x11;
+    std::cerr << "varqen: cannot use the display " << display << "; running headless\n";
+  }
+  return std::make_unique<platform::HeadlessBackend>();
+}
+
+}  // namespace
 
 int32_t main_program(int argc, char** argv) {
   std::string why;
@@ -171,13 +187,10 @@ int32_t main_program(int argc, char** argv) {
   const std::filesystem::path start = std::filesystem::current_path(ec);
   units::set_start_directory(start);
   globals::cwd = stringlib::fixed((start / "").string(), globals::len_dir);
-  const char* display = std::getenv("DISPLAY");
-  if (!env_is("VARQEN_HEADLESS", "1") && display != nullptr && *display != '\0') {
-    std::cerr << "varqen: this build has no X11 backend; running headless\n";
-  }
-  platform::HeadlessBackend backend;
+  const std::unique_ptr<platform::Backend> backend = open_backend();
+  // Stand-in until the windowed dialogs exist: the headless provider prints and answers.
   platform::HeadlessDialogs dialogs;
-  platform::WindowSystem system(backend, dialogs);
+  platform::WindowSystem system(*backend, dialogs);
   return run_with(system, *options);
 }
 

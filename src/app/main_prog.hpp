@@ -7,9 +7,10 @@
 // Without a file the open-file dialog asks for one. Exit status: 0 when the report was written,
 // 1 on a data error or a No at the confirmation, 2 on a usage error (or no file chosen).
 //
-// Backend: the headless one when VARQEN_HEADLESS=1 or no DISPLAY is set; it prints each
-// dialog's title and text on standard output and answers Yes. This build has no X11 backend
-// yet, so with a display it says so on standard error and runs headless as well.
+// Backend: X11 when DISPLAY names a display and VARQEN_HEADLESS is not 1; the headless one
+// otherwise, or when the display cannot be used (one line on standard error). Until the
+// windowed dialogs exist, dialogs on either backend print their title and text on standard
+// output and are answered with their default (Yes).
 // VARQEN_TEST_NO_PAUSES=1 (for the end-to-end tests only) makes every pause return at once.
 #pragma once
 

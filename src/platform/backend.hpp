@@ -37,7 +37,10 @@ enum class InputKind {
   Minimize,
   Maximize,
   Restore,
-  Resize,  // size: new client size
+  Resize,    // size: the client size the user asks for (by the frame the platform draws)
+  Resized,   // size: new client size; the display has already resized the window
+  Moved,     // point: the frame's new top-left corner on the screen (moved by the display)
+  Activate,  // the display gave the window the keyboard focus
 };
 
 // One piece of input, aimed at a top-level window. Points are relative to the window's frame
@@ -52,6 +55,19 @@ struct InputEvent {
   int32_t wheel_delta = 0;
   Size size;
   int64_t time_ms = 0;  // when it happened (for double-click detection)
+};
+
+// What a native window is to the display: an ordinary top-level window, a dialog kept above
+// its owner, or a pop-up (a menu or list) that the window manager leaves alone.
+enum class NativeKind { TopLevel, Dialog, Popup };
+
+struct NativeWindow {
+  Rect frame;   // screen pixels, with the frame and caption the platform draws
+  Rect client;  // screen pixels of the client area inside `frame`
+  std::string title;
+  NativeKind kind = NativeKind::TopLevel;
+  Hwnd owner = 0;  // dialogs: the window they belong to (0: none)
+  bool resizable = false;
 };
 
 // Receives translated input; implemented by the window system.
@@ -85,13 +101,13 @@ class Backend {
   virtual Size screen_size() const = 0;  // pixels of the primary screen
   virtual int32_t dpi() const = 0;
 
-  // Native windows, one per top-level platform window. `frame` is in screen pixels and
-  // includes the frame and caption the platform draws around the client area.
-  virtual bool create_native(Hwnd window, const Rect& frame, const std::string& title) = 0;
+  // Native windows, one per top-level platform window. A display that reports client
+  // coordinates turns them into frame coordinates with the client's offset in the frame.
+  virtual bool create_native(Hwnd window, const NativeWindow& params) = 0;
   virtual void destroy_native(Hwnd window) = 0;
   virtual void set_native_title(Hwnd window, const std::string& title) = 0;
   virtual void show_native(Hwnd window, bool visible) = 0;
-  virtual void move_native(Hwnd window, const Rect& frame) = 0;
+  virtual void move_native(Hwnd window, const Rect& frame, const Rect& client) = 0;
   virtual void raise_native(Hwnd window) = 0;
   virtual void focus_native(Hwnd window) = 0;
 

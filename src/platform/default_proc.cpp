@@ -77,7 +77,7 @@ bool WindowSystem::move_window(Hwnd window, const Rect& frame) {
     w->frame = frame;
     new_client = client_for_frame(w->style, frame);
   }
-  if (w->parent == 0) backend_.move_native(window, frame);
+  if (w->parent == 0) backend_.move_native(window, frame, new_client);
   if (w->parent != 0 && is_visible(window)) {  // a moved child: repaint where it was and is
     const Rect old_frame = frame_for_client(w->style, old_client);
     invalidate(w->parent, &old_frame);
@@ -89,8 +89,10 @@ bool WindowSystem::move_window(Hwnd window, const Rect& frame) {
 }
 
 // Gives the client area a new size (top-left corner kept) within the maximum tracking size,
-// grows or shrinks the surface, sends the size message and repaints everything.
-bool WindowSystem::resize_client(Hwnd window, int32_t width, int32_t height, uint32_t size_kind) {
+// grows or shrinks the surface, sends the size message and repaints everything. The display
+// is told unless it made the change itself (telling it again would echo the size back).
+bool WindowSystem::resize_client(
+    Hwnd window, int32_t width, int32_t height, uint32_t size_kind, bool tell_display) {
   auto w = find(window);
   if (!w) return false;
   MinMaxInfo limits{};
@@ -107,7 +109,7 @@ bool WindowSystem::resize_client(Hwnd window, int32_t width, int32_t height, uin
   }
   const Rect client = client_rect(window);
   if (w->parent == 0) {
-    backend_.move_native(window, frame);
+    if (tell_display) backend_.move_native(window, frame, client_for_frame(style(window), frame));
     std::lock_guard<std::mutex> g(w->surface_mutex);
     Page grown(client.width(), client.height());
     const int32_t cw = std::min(grown.width(), w->surface.width());
@@ -122,8 +124,13 @@ bool WindowSystem::resize_client(Hwnd window, int32_t width, int32_t height, uin
 }
 
 // A resize by the user: only windows with a sizing frame can be resized so, and never below
-// the minimum tracking size.
-void WindowSystem::user_resize(Hwnd window, int32_t width, int32_t height) {
+// the minimum tracking size. A size the display already gave the window (its window manager
+// resized it) is taken as it is, for every window.
+void WindowSystem::user_resize(Hwnd window, int32_t width, int32_t height, bool by_display) {
+  if (by_display) {
+    resize_client(window, std::max(width, 0), std::max(height, 0), kSizeRestored, false);
+    return;
+  }
   if ((style(window) & kStyleThickFrame) == 0) return;
   MinMaxInfo limits{};
   send_message(window, kMsgGetMinMaxInfo, 0, reinterpret_cast<int64_t>(&limits));
@@ -231,7 +238,7 @@ int64_t WindowSystem::default_window_proc(Hwnd window,
       return 0;
     }
     case kMsgSizeRequest:
-      user_resize(window, point_x(lparam), point_y(lparam));
+      user_resize(window, point_x(lparam), point_y(lparam), wparam != 0);
       return 0;
     case kMsgSetText:
       set_text(window, lparam ? reinterpret_cast<const char*>(lparam) : "");

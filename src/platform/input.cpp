@@ -2,7 +2,8 @@
 // messages (the typed character rides along for translate_message); mouse input is hit-tested
 // against the frame, becomes client messages (with double clicks for classes that want them)
 // or frame actions (dragging by the caption, the close and minimise boxes); the window
-// manager's requests become system commands.
+// manager's requests become system commands, and what the display already did (moves,
+// resizes, activation) only updates the record.
 #include <algorithm>
 #include <cstdlib>
 
@@ -70,10 +71,48 @@ void WindowSystem::deliver_input(const InputEvent& event) {
       post_message(event.window, kMsgSysCommand, kScRestore, 0);
       return;
     case InputKind::Resize:
-      post_message(
-          event.window, kMsgSizeRequest, 0, pack_point(event.size.width, event.size.height));
+    case InputKind::Resized:
+      post_message(event.window,
+                   kMsgSizeRequest,
+                   event.kind == InputKind::Resized ? 1 : 0,
+                   pack_point(event.size.width, event.size.height));
+      return;
+    case InputKind::Moved:
+      display_moved(event.window, event.point);
+      return;
+    case InputKind::Activate:
+      display_activated(event.window);
       return;
   }
+}
+
+// The display moved the window: only the record follows (the client keeps its size, and the
+// display needs no telling).
+void WindowSystem::display_moved(Hwnd window, Point frame_top_left) {
+  std::lock_guard<std::mutex> g(mutex_);
+  auto it = windows_.find(window);
+  if (it == windows_.end() || it->second->parent != 0) return;
+  Rect& f = it->second->frame;
+  f = Rect{frame_top_left.x,
+           frame_top_left.y,
+           frame_top_left.x + f.width(),
+           frame_top_left.y + f.height()};
+}
+
+// The display made the window the active one: the same messages as `activate`, without
+// asking the display to raise and focus it again.
+void WindowSystem::display_activated(Hwnd window) {
+  Hwnd previous;
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    auto it = windows_.find(window);
+    if (it == windows_.end() || it->second->parent != 0) return;
+    previous = active_;
+    active_ = window;
+  }
+  if (previous == window) return;
+  if (previous != 0) post_message(previous, kMsgActivate, 0, static_cast<int64_t>(window));
+  post_message(window, kMsgActivate, 1, static_cast<int64_t>(previous));
 }
 
 bool WindowSystem::key_down(uint32_t virtual_key) const {
@@ -160,8 +199,14 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     return;
   }
 
-  const int32_t hit = static_cast<int32_t>(
-      send_message(event.window, kMsgNcHitTest, 0, pack_point(screen.x, screen.y)));
+  // A point in the client area is always a client hit, so input there never waits for the
+  // window's thread (the input may come from the display's pump thread, which serves every
+  // window). Only points on the frame the platform draws ask the window.
+  const bool in_client = client_for_frame(style(event.window), frame).contains(screen.x, screen.y);
+  const int32_t hit = in_client
+                          ? kHitClient
+                          : static_cast<int32_t>(send_message(
+                                event.window, kMsgNcHitTest, 0, pack_point(screen.x, screen.y)));
   if (hit != kHitClient) {
     if (event.button != MouseButton::Left) return;
     if (event.kind == InputKind::MouseDown) {

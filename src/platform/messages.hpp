@@ -86,7 +86,8 @@ enum : uint32_t {
   kMsgMouseHWheel    = 0x020E,
   kMsgMouseLast      = 0x020E,  // 526
   kMsgUser           = 0x0400,  // first private message number (1024)
-  kMsgSizeRequest    = 0x7FFD,  // internal: the user resized the window (lparam: client size)
+  kMsgSizeRequest    = 0x7FFD,  // internal: the user resized the window (lparam: client size;
+                                // wparam 1: the display already did)
   kMsgSync           = 0x7FFE,  // internal: posted marker that signals an Event (lparam)
 };
 

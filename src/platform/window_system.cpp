@@ -165,7 +165,22 @@ Hwnd WindowSystem::create_window(const CreateWindowParams& params) {
       std::lock_guard<std::mutex> g(w->surface_mutex);
       w->surface = Page(client.width(), client.height());
     }
-    if (!backend_.create_native(w->hwnd, w->frame, w->text)) {
+    NativeWindow native;
+    {
+      std::lock_guard<std::mutex> g(mutex_);
+      native.frame = w->frame;
+      native.client = client_for_frame(w->style, w->frame);
+      native.title = w->text;
+      native.resizable = (w->style & kStyleThickFrame) != 0;
+    }
+    native.owner = params.owner;
+    // A pop-up without a caption (a menu, a drop-down list) is placed by the program alone.
+    const bool popup =
+        (params.style & kStylePopup) != 0 && (params.style & kStyleCaption) != kStyleCaption;
+    native.kind = popup               ? NativeKind::Popup
+                  : params.owner != 0 ? NativeKind::Dialog
+                                      : NativeKind::TopLevel;
+    if (!backend_.create_native(w->hwnd, native)) {
       std::lock_guard<std::mutex> g(mutex_);
       windows_.erase(w->hwnd);
       return 0;
@@ -246,7 +261,7 @@ void WindowSystem::set_style(Hwnd window, uint32_t style) {
     w->frame = frame_for_client(style, client);
     frame = w->frame;
   }
-  if (w->parent == 0) backend_.move_native(window, frame);
+  if (w->parent == 0) backend_.move_native(window, frame, client_for_frame(style, frame));
 }
 
 void WindowSystem::set_user_data(Hwnd window, std::shared_ptr<void> data) {
@@ -602,6 +617,13 @@ bool WindowSystem::paint(Hwnd window,
   paint_children(window, w->surface, Point{0, 0}, update);
   backend_.present(window, w->surface, update);
   return true;
+}
+
+Page WindowSystem::surface(Hwnd window) const {
+  auto w = find(window);
+  if (!w || w->parent != 0) return Page();
+  std::lock_guard<std::mutex> g(w->surface_mutex);
+  return w->surface;
 }
 
 void WindowSystem::paint_children(Hwnd window, Page& surface, Point origin, const Rect& clip) {

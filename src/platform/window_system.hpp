@@ -55,6 +55,7 @@ struct CreateWindowParams {
   uint32_t style = 0;
   Rect frame;       // top-level: screen pixels of the whole frame; child: in the parent's client
   Hwnd parent = 0;  // 0 = top-level
+  Hwnd owner = 0;   // top-level: the window a dialog belongs to (kept above it), 0 = none
 };
 
 class WindowSystem : public InputSink {
@@ -195,10 +196,13 @@ class WindowSystem : public InputSink {
   std::shared_ptr<Window> find(Hwnd window) const;
   int64_t call_proc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam);
   void serve(SentMessage& sent);
-  bool resize_client(Hwnd window, int32_t width, int32_t height, uint32_t size_kind);
+  bool resize_client(
+      Hwnd window, int32_t width, int32_t height, uint32_t size_kind, bool tell_display = true);
   int32_t hit_test(Hwnd window, Point screen) const;
   void system_command(Hwnd window, uint32_t command);
-  void user_resize(Hwnd window, int32_t width, int32_t height);
+  void user_resize(Hwnd window, int32_t width, int32_t height, bool by_display);
+  void display_moved(Hwnd window, Point frame_top_left);
+  void display_activated(Hwnd window);
   void translate_mouse(const InputEvent& event);
   void translate_key(const InputEvent& event);
   Rect frame_for_client(uint32_t style, const Rect& client_screen) const;

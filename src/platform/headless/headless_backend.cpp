@@ -5,11 +5,15 @@
 
 namespace platform {
 
-bool HeadlessBackend::create_native(Hwnd window, const Rect& frame, const std::string& title) {
+bool HeadlessBackend::create_native(Hwnd window, const NativeWindow& params) {
   std::lock_guard<std::mutex> g(mutex_);
   NativeState& s = natives_[window];
-  s.frame = frame;
-  s.title = title;
+  s.frame = params.frame;
+  s.client = params.client;
+  s.title = params.title;
+  s.kind = params.kind;
+  s.owner = params.owner;
+  s.resizable = params.resizable;
   return true;
 }
 
@@ -30,10 +34,12 @@ void HeadlessBackend::show_native(Hwnd window, bool visible) {
   if (it != natives_.end()) it->second.visible = visible;
 }
 
-void HeadlessBackend::move_native(Hwnd window, const Rect& frame) {
+void HeadlessBackend::move_native(Hwnd window, const Rect& frame, const Rect& client) {
   std::lock_guard<std::mutex> g(mutex_);
   auto it = natives_.find(window);
-  if (it != natives_.end()) it->second.frame = frame;
+  if (it == natives_.end()) return;
+  it->second.frame = frame;
+  it->second.client = client;
 }
 
 void HeadlessBackend::raise_native(Hwnd window) {

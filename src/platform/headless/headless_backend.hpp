@@ -24,11 +24,11 @@ class HeadlessBackend : public Backend {
   Size screen_size() const override { return screen_; }
   int32_t dpi() const override { return 96; }
 
-  bool create_native(Hwnd window, const Rect& frame, const std::string& title) override;
+  bool create_native(Hwnd window, const NativeWindow& params) override;
   void destroy_native(Hwnd window) override;
   void set_native_title(Hwnd window, const std::string& title) override;
   void show_native(Hwnd window, bool visible) override;
-  void move_native(Hwnd window, const Rect& frame) override;
+  void move_native(Hwnd window, const Rect& frame, const Rect& client) override;
   void raise_native(Hwnd window) override;
   void focus_native(Hwnd window) override;
   void present(Hwnd window, const Page& surface, const Rect& dirty) override;
@@ -41,7 +41,11 @@ class HeadlessBackend : public Backend {
   // What the display shows of a native window.
   struct NativeState {
     Rect frame;
+    Rect client;
     std::string title;
+    NativeKind kind = NativeKind::TopLevel;
+    Hwnd owner = 0;
+    bool resizable = false;
     bool visible = false;
     Page shown;            // the presented client pixels
     int32_t presents = 0;  // number of present calls

@@ -1,0 +1,113 @@
+// The X11 backend: the window system's top-level windows on an X display.
+//
+// Each native window is an X window the size of the platform window's client area (the
+// window manager draws its own frame). The backend keeps a copy of what it last showed of
+// each window, so an Expose is repainted from that copy on the pump thread, without asking
+// the window's thread. X input (keys, mouse, the close box, moves and resizes by the window
+// manager, focus) becomes platform input; the CLIPBOARD selection serves the clipboard.
+//
+// Threads: every Xlib call happens under `mutex_`, so one connection serves the pump thread
+// and the window threads. Input is translated under the lock but delivered after it is
+// released, so a sink that calls back into the backend cannot deadlock.
+//
+// Pixels: pages hold 0x00RRGGBB, the layout of a 24-bit TrueColor visual with 32-bit pixels;
+// `open` refuses a display whose default visual is anything else.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/backend.hpp"
+
+// Xlib's types without its headers (they define macros that clash with ordinary names).
+typedef struct _XDisplay Display;
+typedef union _XEvent XEvent;
+typedef unsigned long XID;
+
+namespace platform {
+
+class X11Backend : public Backend {
+ public:
+  // `display_name` empty: the DISPLAY environment variable.
+  explicit X11Backend(std::string display_name = "");
+  ~X11Backend() override;
+  X11Backend(const X11Backend&) = delete;
+  X11Backend& operator=(const X11Backend&) = delete;
+
+  bool open() override;
+  void close() override;
+  Size screen_size() const override;
+  int32_t dpi() const override;
+
+  bool create_native(Hwnd window, const NativeWindow& params) override;
+  void destroy_native(Hwnd window) override;
+  void set_native_title(Hwnd window, const std::string& title) override;
+  void show_native(Hwnd window, bool visible) override;
+  void move_native(Hwnd window, const Rect& frame, const Rect& client) override;
+  void raise_native(Hwnd window) override;
+  void focus_native(Hwnd window) override;
+  void present(Hwnd window, const Page& surface, const Rect& dirty) override;
+  void pump(int64_t deadline_ms, InputSink& sink) override;
+  void wake() override;
+  bool set_clipboard_text(const std::string& text) override;
+  bool clipboard_text(std::string& text) override;
+  void set_cursor(Hwnd window, CursorShape shape) override;
+
+  // The X window showing a native window (0: none); for tests that drive the display.
+  XID x_window(Hwnd window) const;
+
+ private:
+  struct Native {
+    XID xwin = 0;
+    Rect frame;   // as the window system last said or the display last reported
+    Rect client;  // screen pixels
+    Page shown;   // what was presented, for Expose
+    bool mapped = false;
+  };
+  // The atoms the backend speaks.
+  struct Atoms {
+    XID wm_protocols = 0, wm_delete = 0, net_wm_name = 0, utf8 = 0, clipboard = 0, targets = 0,
+        string = 0, property = 0;
+  };
+  // A paste in progress: the thread asking waits until the pump sees the owner's answer.
+  struct Paste {
+    bool waiting = false;
+    bool done = false;
+    std::optional<std::string> text;
+  };
+
+  Native* native(Hwnd window);
+  Hwnd by_xwin(XID xwin) const;
+  void put(const Native& n, const Rect& area);
+  // x11_input.cpp: one X event to platform input (and Expose, configure and selection work).
+  void handle_event(XEvent& event, std::vector<InputEvent>& input);
+  void handle_configure(XEvent& event, std::vector<InputEvent>& input);
+  // x11_clipboard.cpp: selection traffic seen by the pump.
+  void serve_selection_request(XEvent& event);
+  void take_selection_notify(XEvent& event);
+  void drain_wake_pipe();
+  void wake_if_queued();  // under mutex_: events another call read off the socket
+  void sync();            // under mutex_
+
+  const std::string display_name_;
+  Display* display_ = nullptr;
+  XID root_ = 0;
+  XID clipboard_window_ = 0;  // owns the selection and receives pasted text
+  Atoms atoms_;
+  int wake_pipe_[2] = {-1, -1};
+  mutable std::mutex mutex_;  // guards every Xlib call and everything below
+  std::map<Hwnd, Native> natives_;
+  std::map<int32_t, XID> cursors_;  // by CursorShape
+  std::string clipboard_;           // what we serve while we own CLIPBOARD
+  Paste paste_;
+  std::condition_variable paste_done_;
+  std::thread::id pump_thread_;
+};
+
+}  // namespace platform

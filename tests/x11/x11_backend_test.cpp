@@ -1,0 +1,181 @@
+#include "platform/x11/x11_backend.hpp"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/controls/control_classes.hpp"
+#include "x11/x11_host.hpp"
+
+// After every platform header: Xlib macros clash with platform names.
+#include <X11/extensions/XTest.h>
+
+namespace x11_test {
+namespace {
+
+constexpr uint32_t kFramed = kStyleCaption | kStyleSysMenu | kStyleThickFrame;
+
+// Runs a shell command; its standard output, or nothing when it failed.
+std::optional<std::string> run(const std::string& command) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return std::nullopt;
+  std::string out;
+  char buf[256];
+  while (size_t n = fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
+  if (pclose(pipe) != 0) return std::nullopt;
+  return out;
+}
+
+TEST_F(X11Host, WindowOpensAtTheRequestedClientSizeAndPlace) {
+  open_host(kFramed, Rect{40, 30, 40 + 330, 30 + 260});
+  const Rect client = system->client_rect(hwnd);
+  const Point origin = system->client_origin(hwnd);
+  XWindowAttributes a{};
+  ASSERT_NE(XGetWindowAttributes(xd, backend.x_window(hwnd), &a), 0);
+  EXPECT_EQ(a.width, client.width());
+  EXPECT_EQ(a.height, client.height());
+  EXPECT_EQ(a.x, origin.x);  // no window manager: the window sits where the client does
+  EXPECT_EQ(a.y, origin.y);
+  EXPECT_EQ(a.map_state, IsViewable);
+}
+
+TEST_F(X11Host, TheScreenShowsTheSurfacePixelForPixelAndRepaintsExposedParts) {
+  open_host(kFramed, Rect{10, 10, 10 + 300, 10 + 220});
+  make(kClassButton, "Fit", kStyleTabStop, Rect{150, 120, 230, 150});
+  ASSERT_TRUE(system->flush(hwnd, kWaitMs));
+  const Page surface = system->surface(hwnd);
+  ASSERT_GT(surface.width(), 0);
+  EXPECT_TRUE(eventually(xd, [&] { return screen().row(0) != nullptr; }));
+  const Page shown = screen();
+  ASSERT_EQ(shown.width(), surface.width());
+  ASSERT_EQ(shown.height(), surface.height());
+  int32_t differing = 0;
+  for (int y = 0; y < surface.height(); ++y)
+    for (int x = 0; x < surface.width(); ++x) differing += shown.at(x, y) != surface.at(x, y);
+  EXPECT_EQ(differing, 0);
+
+  // Another client clears part of the window: the backend repaints it from its own copy.
+  const Window w = static_cast<Window>(backend.x_window(hwnd));
+  XClearArea(xd, w, 20, 20, 100, 100, True);
+  EXPECT_TRUE(eventually(xd, [&] {
+    const Page again = screen();
+    return std::equal(again.data(), again.data() + again.width() * again.height(), surface.data());
+  }));
+}
+
+TEST_F(X11Host, ClickingAButtonThroughXNotifiesItsParent) {
+  open_host(kFramed, Rect{0, 0, 320, 240});
+  const Hwnd button = make(kClassButton, "OK", kStyleTabStop, Rect{100, 100, 180, 130});
+  ASSERT_TRUE(system->flush(hwnd, kWaitMs));
+  const Point p = on_screen({140, 115});
+  XTestFakeMotionEvent(xd, -1, p.x, p.y, CurrentTime);
+  XTestFakeButtonEvent(xd, 1, True, CurrentTime);
+  XTestFakeButtonEvent(xd, 1, False, CurrentTime);
+  auto clicked = [&] {
+    for (const Seen& s : seen(kMsgCommand))
+      if ((s.wparam >> 16) == kBnClicked && static_cast<Hwnd>(s.lparam) == button) return true;
+    return false;
+  };
+  EXPECT_TRUE(eventually(xd, clicked));
+}
+
+TEST_F(X11Host, MouseInputArrivesInClientCoordinatesWithDoubleClicksAndWheel) {
+  open_host(kFramed, Rect{0, 0, 320, 240});
+  const Point p = on_screen({50, 60});
+  XTestFakeMotionEvent(xd, -1, p.x, p.y, CurrentTime);
+  for (int i = 0; i < 2; ++i) {
+    XTestFakeButtonEvent(xd, 1, True, CurrentTime);
+    XTestFakeButtonEvent(xd, 1, False, CurrentTime);
+  }
+  XTestFakeButtonEvent(xd, 5, True, CurrentTime);
+  XTestFakeButtonEvent(xd, 5, False, CurrentTime);
+  ASSERT_TRUE(eventually(xd, [&] { return !seen(kMsgMouseWheel).empty(); }));
+  ASSERT_EQ(seen(kMsgLButtonDown).size(), 1u);
+  EXPECT_EQ(seen(kMsgLButtonDown)[0].lparam, pack_point(50, 60));
+  ASSERT_EQ(seen(kMsgLButtonDblClk).size(), 1u);
+  EXPECT_EQ(seen(kMsgLButtonDblClk)[0].lparam, pack_point(50, 60));
+  EXPECT_EQ(static_cast<int16_t>(seen(kMsgMouseWheel)[0].wparam >> 16), -120);
+  EXPECT_EQ(seen(kMsgMouseWheel)[0].lparam, pack_point(p.x, p.y));  // screen point
+}
+
+TEST_F(X11Host, TypedKeysBecomeKeyAndCharacterMessagesWithModifiers) {
+  open_host(kFramed, Rect{0, 0, 320, 240});
+  XSetInputFocus(xd, backend.x_window(hwnd), RevertToParent, CurrentTime);
+  auto tap = [&](KeySym sym) {
+    const KeyCode code = XKeysymToKeycode(xd, sym);
+    XTestFakeKeyEvent(xd, code, True, CurrentTime);
+    XTestFakeKeyEvent(xd, code, False, CurrentTime);
+  };
+  tap(XK_a);
+  XTestFakeKeyEvent(xd, XKeysymToKeycode(xd, XK_Shift_L), True, CurrentTime);
+  tap(XK_b);
+  XTestFakeKeyEvent(xd, XKeysymToKeycode(xd, XK_Shift_L), False, CurrentTime);
+  tap(XK_Return);
+  ASSERT_TRUE(eventually(xd, [&] { return seen(kMsgChar).size() >= 3; }));
+  const auto chars = seen(kMsgChar);
+  EXPECT_EQ(chars[0].wparam, 'a');
+  EXPECT_EQ(chars[1].wparam, 'B');
+  EXPECT_EQ(chars[2].wparam, '\r');
+  const auto downs = seen(kMsgKeyDown);
+  ASSERT_EQ(downs.size(), 4u);  // a, Shift, b, Return
+  EXPECT_EQ(downs[0].wparam, 'A');
+  EXPECT_EQ(downs[1].wparam, kVkShift);
+  EXPECT_EQ(downs[2].wparam, 'B');
+  EXPECT_NE(downs[2].lparam & kKeyShiftHeld, 0);
+  EXPECT_EQ(downs[3].wparam, kVkReturn);
+  EXPECT_EQ(downs[3].lparam & kKeyShiftHeld, 0);
+}
+
+TEST_F(X11Host, ResizesAndMovesByTheDisplayReachTheWindow) {
+  open_host(kStyleCaption | kStyleSysMenu, Rect{0, 0, 320, 240});  // not resizable by us
+  const Window w = static_cast<Window>(backend.x_window(hwnd));
+  const Point before = system->client_origin(hwnd);
+  XMoveResizeWindow(xd, w, before.x + 25, before.y + 15, 200, 150);
+  ASSERT_TRUE(eventually(xd, [&] {
+    const Rect c = system->client_rect(hwnd);
+    return c.width() == 200 && c.height() == 150 && system->surface(hwnd).width() == 200;
+  }));
+  EXPECT_EQ(system->client_origin(hwnd).x, before.x + 25);
+  EXPECT_EQ(system->client_origin(hwnd).y, before.y + 15);
+  const auto sizes = seen(kMsgSize);
+  ASSERT_FALSE(sizes.empty());
+  EXPECT_EQ(sizes.back().lparam, pack_point(200, 150));
+  // The new size is painted and shown.
+  EXPECT_TRUE(
+      eventually(xd, [&] { return screen().at(199, 149) == system->surface(hwnd).at(199, 149); }));
+}
+
+TEST_F(X11Host, TheCloseBoxClosesTheWindow) {
+  open_host(kFramed, Rect{0, 0, 320, 240});
+  const Window w = static_cast<Window>(backend.x_window(hwnd));
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(xd, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(xd, "WM_DELETE_WINDOW", False));
+  XSendEvent(xd, w, False, 0, &e);
+  EXPECT_TRUE(eventually(xd, [&] { return !system->is_window(hwnd); }));
+  EXPECT_EQ(seen(kMsgClose).size(), 1u);
+  EXPECT_EQ(backend.x_window(hwnd), 0u);
+}
+
+TEST_F(X11Host, ClipboardTextTravelsBothWaysThroughTheClipboardSelection) {
+  open_host(kFramed, Rect{0, 0, 320, 240});
+  const std::string copied =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e 1.5e-3";
+  ASSERT_TRUE(backend.set_clipboard_text(copied));
+  std::string mine;
+  ASSERT_TRUE(backend.clipboard_text(mine));
+  EXPECT_EQ(mine, copied);
+  EXPECT_EQ(run("xclip -selection clipboard -o"), copied);
+
+  // xclip takes the selection and serves one request in the background, then ends.
+  ASSERT_TRUE(run("printf 'from xclip' | xclip -selection clipboard -i -loops 1 >/dev/null 2>&1"));
+  std::string pasted;
+  ASSERT_TRUE(
+      eventually(xd, [&] { return backend.clipboard_text(pasted) && pasted == "from xclip"; }));
+}
+
+}  // namespace
+}  // namespace x11_test
