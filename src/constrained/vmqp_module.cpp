@@ -413,10 +413,10 @@ void vmqp(const int32_t& n,
   if (w.mode < 0) {
     start_run(w);
     status = major_iterations(w);
-  } else if (later_point(w, status) == Judged::kAccepted) {
-    status = major_iterations(w);
-  } else if (status != 0) {
-    ibugfg = 1;
+  } else {
+    // A continuing call ends in the line search or after the point it accepted.
+    if (later_point(w, status) == Judged::kAccepted) status = major_iterations(w);
+    if (status != 0) ibugfg = 1;
   }
 
   for (int32_t i = 1; i <= kVars; ++i) x(i) = w.x(i);

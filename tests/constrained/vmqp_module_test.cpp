@@ -198,6 +198,7 @@ TEST_F(VmqpFixture, ConvergesOnTheBoundedExponentialProblem) {
       cl.evaluate();
     }
     EXPECT_EQ(cl.info, vmqp_module::kConverged);
+    EXPECT_EQ(vmqp_module::ibugfg, 1);  // ended after an accepted point
     EXPECT_TRUE(monotone);
     EXPECT_NEAR(cl.x(1), p1, 1e-3);
     EXPECT_NEAR(cl.x(2), p2, 1e-3);
