@@ -43,6 +43,9 @@ enum class InputKind {
   Activate,  // the display gave the window the keyboard focus
 };
 
+inline constexpr int32_t kModifiersUnknown = -1;
+inline constexpr int32_t kModifierShift = 1, kModifierControl = 2, kModifierAlt = 4;
+
 // One piece of input, aimed at a top-level window. Points are relative to the window's frame
 // (its outer top-left corner), as a display reports them.
 struct InputEvent {
@@ -55,6 +58,9 @@ struct InputEvent {
   int32_t wheel_delta = 0;
   Size size;
   int64_t time_ms = 0;  // when it happened (for double-click detection)
+  // The modifiers held as the display reports them (kModifier*, after this key's own change),
+  // or kModifiersUnknown: then the keys delivered so far tell.
+  int32_t modifiers = kModifiersUnknown;
 };
 
 // What a native window is to the display: an ordinary top-level window, a dialog kept above

@@ -13,8 +13,9 @@
 namespace platform {
 namespace {
 
-// Button-state flags of mouse messages (wparam).
+// Button-state and modifier flags of mouse messages (wparam).
 constexpr uint64_t kMkLButton = 0x01, kMkRButton = 0x02, kMkMButton = 0x10, kMkXButton = 0x20;
+constexpr uint64_t kMkShift = 0x04, kMkControl = 0x08;
 
 uint32_t button_message(MouseButton b, bool down) {
   switch (b) {
@@ -115,6 +116,12 @@ void WindowSystem::display_activated(Hwnd window) {
   post_message(window, kMsgActivate, 1, static_cast<int64_t>(previous));
 }
 
+int32_t WindowSystem::modifiers_of(const InputEvent& event) const {
+  if (event.modifiers != kModifiersUnknown) return event.modifiers;
+  return (key_down(kVkShift) ? kModifierShift : 0) | (key_down(kVkControl) ? kModifierControl : 0) |
+         (key_down(kVkMenu) ? kModifierAlt : 0);
+}
+
 bool WindowSystem::key_down(uint32_t virtual_key) const {
   std::lock_guard<std::mutex> g(mutex_);
   return std::find(keys_down_.begin(), keys_down_.end(), virtual_key) != keys_down_.end();
@@ -142,9 +149,10 @@ void WindowSystem::translate_key(const InputEvent& event) {
   }
   if (!is_enabled(target) || !is_enabled(event.window)) return;  // disabled windows get no input
   // The modifiers travel with the key, so the window sees them as they were when pressed.
-  const int64_t held = (key_down(kVkShift) ? kKeyShiftHeld : 0) |
-                       (key_down(kVkControl) ? kKeyControlHeld : 0) |
-                       (key_down(kVkMenu) ? kKeyAltHeld : 0);
+  const int32_t mods = modifiers_of(event);
+  const int64_t held = ((mods & kModifierShift) ? kKeyShiftHeld : 0) |
+                       ((mods & kModifierControl) ? kKeyControlHeld : 0) |
+                       ((mods & kModifierAlt) ? kKeyAltHeld : 0);
   if (event.kind == InputKind::KeyDown) {
     const int64_t lparam = 1 | held | (static_cast<int64_t>(event.character) << 32);
     post_message(target, kMsgKeyDown, event.key, lparam);
@@ -179,6 +187,9 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
   // A button pressed in a window grabs the mouse: the moves and the release go to that
   // window, in its client coordinates, wherever the pointer is. The grab is decided here, as
   // input arrives, so it holds however far the window's thread lags behind the user.
+  const int32_t mods = modifiers_of(event);
+  const uint64_t held =
+      ((mods & kModifierShift) ? kMkShift : 0) | ((mods & kModifierControl) ? kMkControl : 0);
   const Hwnd grabbed = capture();
   if (grabbed != 0 && event.kind != InputKind::Wheel && root(grabbed) == event.window) {
     const Point origin = client_origin(event.window);
@@ -195,7 +206,7 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
         capture_ = 0;
       }
     }
-    post_message(grabbed, message, wparam, pack_point(p.x, p.y));
+    post_message(grabbed, message, wparam | held, pack_point(p.x, p.y));
     return;
   }
 
@@ -282,7 +293,7 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     default:
       return;
   }
-  post_message(target, message, wparam, lparam);
+  post_message(target, message, wparam | held, lparam);
 }
 
 }  // namespace platform

@@ -205,6 +205,7 @@ class WindowSystem : public InputSink {
   void display_activated(Hwnd window);
   void translate_mouse(const InputEvent& event);
   void translate_key(const InputEvent& event);
+  int32_t modifiers_of(const InputEvent& event) const;  // kModifier* of an input event
   Rect frame_for_client(uint32_t style, const Rect& client_screen) const;
   Rect client_for_frame(uint32_t style, const Rect& frame) const;
   void run_pump();

@@ -267,6 +267,102 @@ TEST_F(WindowSystemTest, MinimiseMaximiseRestoreSendSizeKinds) {
             10 + system.metric(Metric::CyCaption) + 2 * system.metric(Metric::CySizeFrame));
 }
 
+TEST_F(WindowSystemTest, NativeWindowsLearnTheirKindOwnerSizingAndClient) {
+  const Hwnd owner = system.create_window({"rec", "owner", kTitled, {0, 0, 300, 200}, 0});
+  struct Case {
+    const char* name;
+    uint32_t style;
+    Hwnd owner;
+    NativeKind kind;
+    bool resizable;
+  };
+  const Case cases[] = {
+      {"sizable top-level", kTitled | kStyleThickFrame, 0, NativeKind::TopLevel, true},
+      {"owned dialog", kTitled, owner, NativeKind::Dialog, false},
+      {"pop-up list", kStylePopup | kStyleBorder, owner, NativeKind::Popup, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CreateWindowParams p{"rec", c.name, c.style, {40, 30, 240, 130}, 0};
+    p.owner = c.owner;
+    const Hwnd h = system.create_window(p);
+    HeadlessBackend::NativeState state;
+    ASSERT_TRUE(backend.native_state(h, state));
+    EXPECT_EQ(state.kind, c.kind);
+    EXPECT_EQ(state.owner, c.kind == NativeKind::TopLevel ? 0 : owner);
+    EXPECT_EQ(state.resizable, c.resizable);
+    const Point origin = system.client_origin(h);
+    EXPECT_EQ(state.client.left, origin.x);
+    EXPECT_EQ(state.client.top, origin.y);
+    EXPECT_EQ(state.client.width(), system.client_rect(h).width());
+    system.destroy_window(h);
+  }
+  system.destroy_window(owner);
+}
+
+TEST_F(WindowSystemTest, WhatTheDisplayDidUpdatesTheRecordWithoutEcho) {
+  WindowThread w(system, "rec", kTitled, {10, 10, 210, 110});  // no sizing frame
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  HeadlessBackend::NativeState before;
+  ASSERT_TRUE(backend.native_state(w.hwnd(), before));
+  InputEvent e;
+  e.window = w.hwnd();
+  e.kind = InputKind::Resized;
+  e.size = {150, 60};
+  system.deliver_input(e);
+  e.kind = InputKind::Moved;
+  e.point = {70, 80};
+  system.deliver_input(e);
+  e.kind = InputKind::Activate;
+  system.deliver_input(e);
+  ASSERT_TRUE(user.settle(w.hwnd()));
+
+  EXPECT_EQ(system.client_rect(w.hwnd()), (Rect{0, 0, 150, 60}));
+  EXPECT_EQ(system.frame_rect(w.hwnd()).left, 70);
+  EXPECT_EQ(system.frame_rect(w.hwnd()).top, 80);
+  ASSERT_FALSE(seen_of(kMsgSize).empty());
+  EXPECT_EQ(seen_of(kMsgSize).back().lparam, pack_point(150, 60));
+  EXPECT_EQ(system.active_window(), w.hwnd());
+  ASSERT_EQ(seen_of(kMsgActivate).size(), 1u);
+  EXPECT_EQ(seen_of(kMsgActivate)[0].wparam, 1u);
+  // The display is not told what it did itself.
+  HeadlessBackend::NativeState after;
+  ASSERT_TRUE(backend.native_state(w.hwnd(), after));
+  EXPECT_EQ(after.frame, before.frame);
+  EXPECT_EQ(backend.raised(), 0u);
+}
+
+TEST_F(WindowSystemTest, MouseInputInTheClientAreaDoesNotWaitForABusyWindow) {
+  Event inside(false), release(false);
+  system.register_class("busy", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {
+    if (m == kMsgUser) {
+      inside.set();
+      release.wait(kWaitMs);
+      return 0;
+    }
+    if (m == kMsgDestroy) system.post_quit_message(0);
+    return system.default_window_proc(h, m, w, l);
+  });
+  WindowThread w(system, "busy", kTitled, {0, 0, 200, 100});
+  system.post_message(w.hwnd(), kMsgUser);
+  ASSERT_TRUE(inside.wait(kWaitMs));
+  // The display's input thread delivers a click while the window's thread is busy.
+  Event delivered(false);
+  std::thread display([&] {
+    const Point origin = system.client_origin(w.hwnd());
+    const Rect frame = system.frame_rect(w.hwnd());
+    InputEvent e;
+    e.window = w.hwnd();
+    e.kind = InputKind::MouseDown;
+    e.point = {origin.x - frame.left + 10, origin.y - frame.top + 10};
+    system.deliver_input(e);
+    delivered.set();
+  });
+  EXPECT_TRUE(delivered.wait(kWaitMs));
+  release.set();
+  display.join();
+}
+
 TEST_F(WindowSystemTest, PaintShowsTheSurfaceAndValidates) {
   std::atomic<Hwnd> target{0};
   system.register_class("painter", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {

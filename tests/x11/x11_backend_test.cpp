@@ -38,6 +38,49 @@ TEST_F(X11Host, WindowOpensAtTheRequestedClientSizeAndPlace) {
   EXPECT_EQ(a.map_state, IsViewable);
 }
 
+TEST_F(X11Host, PopUpsDialogsAndFixedWindowsTellTheWindowManager) {
+  open_host(kFramed, Rect{0, 0, 320, 240});
+  struct Case {
+    const char* name;
+    uint32_t style;
+    bool owned;
+    bool override_redirect;
+    bool transient;
+    bool fixed_size;
+  };
+  const Case cases[] = {
+      {"top-level, resizable", kFramed, false, false, false, false},
+      {"dialog", kStyleCaption | kStyleSysMenu, true, false, true, true},
+      {"pop-up", kStylePopup | kStyleBorder, false, true, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CreateWindowParams p;
+    p.class_name = "host";
+    p.title = c.name;
+    p.style = c.style;
+    p.frame = {50, 50, 250, 150};
+    p.owner = c.owned ? hwnd.load() : 0;
+    const Hwnd made = make_window(p);
+    ASSERT_NE(made, 0u);
+    const Window w = static_cast<Window>(backend.x_window(made));
+    XWindowAttributes a{};
+    ASSERT_NE(XGetWindowAttributes(xd, w, &a), 0);
+    EXPECT_EQ(a.override_redirect != 0, c.override_redirect);
+    Window owner = 0;
+    EXPECT_EQ(XGetTransientForHint(xd, w, &owner) != 0, c.transient);
+    if (c.transient) {
+      EXPECT_EQ(owner, static_cast<Window>(backend.x_window(hwnd)));
+    }
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_NE(XGetWMNormalHints(xd, w, &hints, &supplied), 0);
+    const bool fixed = (hints.flags & PMinSize) && (hints.flags & PMaxSize) &&
+                       hints.min_width == hints.max_width && hints.min_width == a.width;
+    EXPECT_EQ(fixed, c.fixed_size);
+  }
+}
+
 TEST_F(X11Host, TheScreenShowsTheSurfacePixelForPixelAndRepaintsExposedParts) {
   open_host(kFramed, Rect{10, 10, 10 + 300, 10 + 220});
   make(kClassButton, "Fit", kStyleTabStop, Rect{150, 120, 230, 150});
@@ -88,7 +131,14 @@ TEST_F(X11Host, MouseInputArrivesInClientCoordinatesWithDoubleClicksAndWheel) {
   }
   XTestFakeButtonEvent(xd, 5, True, CurrentTime);
   XTestFakeButtonEvent(xd, 5, False, CurrentTime);
-  ASSERT_TRUE(eventually(xd, [&] { return !seen(kMsgMouseWheel).empty(); }));
+  // A right click with Control held: the display's modifier state rides along.
+  const KeyCode control = XKeysymToKeycode(xd, XK_Control_L);
+  XTestFakeKeyEvent(xd, control, True, CurrentTime);
+  XTestFakeButtonEvent(xd, 3, True, CurrentTime);
+  XTestFakeButtonEvent(xd, 3, False, CurrentTime);
+  XTestFakeKeyEvent(xd, control, False, CurrentTime);
+  ASSERT_TRUE(eventually(xd, [&] { return !seen(kMsgRButtonUp).empty(); }));
+  EXPECT_EQ(seen(kMsgRButtonDown)[0].wparam, 0x02u | 0x08u);  // right button, Control
   ASSERT_EQ(seen(kMsgLButtonDown).size(), 1u);
   EXPECT_EQ(seen(kMsgLButtonDown)[0].lparam, pack_point(50, 60));
   ASSERT_EQ(seen(kMsgLButtonDblClk).size(), 1u);

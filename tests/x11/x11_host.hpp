@@ -107,7 +107,12 @@ class X11Host : public ::testing::Test {
     ASSERT_TRUE(system->flush(hwnd, kWaitMs));
   }
 
-  // Makes a control on the window's thread.
+  // Makes a window (shown) on the host's thread.
+  Hwnd make_window(const CreateWindowParams& p) {
+    return static_cast<Hwnd>(
+        system->send_message(hwnd, kMsgMake, 0, reinterpret_cast<int64_t>(&p)));
+  }
+  // Makes a control of the host.
   Hwnd make(const char* cls, const std::string& text, uint32_t style, Rect frame) {
     CreateWindowParams p;
     p.class_name = cls;
@@ -115,8 +120,7 @@ class X11Host : public ::testing::Test {
     p.style = kStyleChild | kStyleVisible | style;
     p.frame = frame;
     p.parent = hwnd;
-    return static_cast<Hwnd>(
-        system->send_message(hwnd, kMsgMake, 0, reinterpret_cast<int64_t>(&p)));
+    return make_window(p);
   }
 
   // What the X screen shows of the host's client area.

@@ -87,6 +87,18 @@ uint32_t typed_character(KeySym sym, const char* bytes, int count) {
   return 0;
 }
 
+// The modifiers of an X state mask; a modifier key's own press or release counts already.
+int32_t modifiers(unsigned int state, uint32_t key = 0, bool pressed = false) {
+  int32_t m = ((state & ShiftMask) ? kModifierShift : 0) |
+              ((state & ControlMask) ? kModifierControl : 0) |
+              ((state & Mod1Mask) ? kModifierAlt : 0);
+  const int32_t own = key == kVkShift     ? kModifierShift
+                      : key == kVkControl ? kModifierControl
+                      : key == kVkMenu    ? kModifierAlt
+                                          : 0;
+  return pressed ? (m | own) : (m & ~own);
+}
+
 MouseButton mouse_button(unsigned int button) {
   switch (button) {
     case Button2:
@@ -206,6 +218,7 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
       e.key = virtual_key(XLookupKeysym(&event.xkey, 0));
       if (e.key == 0) e.key = virtual_key(typed);
       if (e.kind == InputKind::KeyDown) e.character = typed_character(typed, bytes, count);
+      e.modifiers = modifiers(event.xkey.state, e.key, event.type == KeyPress);
       e.time_ms = static_cast<int64_t>(event.xkey.time);
       if (e.key != 0 || e.character != 0) input.push_back(e);
       return;
@@ -215,6 +228,7 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
       const unsigned int b = event.xbutton.button;
       e.point = {event.xbutton.x + offset.x, event.xbutton.y + offset.y};
       e.time_ms = static_cast<int64_t>(event.xbutton.time);
+      e.modifiers = modifiers(event.xbutton.state);
       if (b == Button4 || b == Button5) {
         if (event.type == ButtonRelease) return;  // one notch per press
         e.kind = InputKind::Wheel;
@@ -232,6 +246,7 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
       e.kind = InputKind::MouseMove;
       e.point = {event.xmotion.x + offset.x, event.xmotion.y + offset.y};
       e.time_ms = static_cast<int64_t>(event.xmotion.time);
+      e.modifiers = modifiers(event.xmotion.state);
       input.push_back(e);
       return;
     default:
