@@ -219,6 +219,10 @@ TEST_F(X11Host, ClipboardTextTravelsBothWaysThroughTheClipboardSelection) {
   ASSERT_TRUE(backend.clipboard_text(mine));
   EXPECT_EQ(mine, copied);
   EXPECT_EQ(run("xclip -selection clipboard -o"), copied);
+  // Old clients asking for STRING get Latin-1.
+  EXPECT_EQ(run("xclip -selection clipboard -o -target STRING"),
+            "Gr\xFC\xDF"
+            "e 1.5e-3");
 
   // xclip takes the selection and serves one request in the background, then ends.
   ASSERT_TRUE(run("printf 'from xclip' | xclip -selection clipboard -i -loops 1 >/dev/null 2>&1"));

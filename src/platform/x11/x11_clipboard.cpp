@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+#include "platform/text/text_convert.hpp"
 #include "platform/x11/x11_backend.hpp"
 #include "platform/x11/xlib.hpp"
 
@@ -15,6 +16,19 @@ namespace {
 
 // An owner that never answers must not hang the program.
 constexpr auto kPasteTimeout = std::chrono::seconds(2);
+
+// STRING is ISO Latin-1: characters beyond it become '?'.
+std::string utf8_to_latin1(const std::string& text) {
+  std::string out;
+  for (char16_t unit : utf8_to_utf16(text)) out += unit <= 0xFF ? static_cast<char>(unit) : '?';
+  return out;
+}
+
+std::string latin1_to_utf8(const std::string& text) {
+  std::u16string units;
+  for (char c : text) units += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return utf16_to_utf8(units);
+}
 
 }  // namespace
 
@@ -74,7 +88,8 @@ void X11Backend::take_selection_notify(XEvent& event) {
                            &after,
                            &data) == Success &&
         format == 8 && (type == atoms_.utf8 || type == atoms_.string)) {
-      paste_.text = std::string(reinterpret_cast<const char*>(data), count);
+      const std::string got(reinterpret_cast<const char*>(data), count);
+      paste_.text = type == atoms_.utf8 ? got : latin1_to_utf8(got);
     }
     if (data) XFree(data);
   }
@@ -108,14 +123,15 @@ void X11Backend::serve_selection_request(XEvent& event) {
                       3);
       reply.property = property;
     } else if (req.target == atoms_.utf8 || req.target == atoms_.string) {
+      const std::string text = req.target == atoms_.utf8 ? clipboard_ : utf8_to_latin1(clipboard_);
       XChangeProperty(display_,
                       req.requestor,
                       property,
                       req.target,
                       8,
                       PropModeReplace,
-                      reinterpret_cast<const unsigned char*>(clipboard_.data()),
-                      static_cast<int>(clipboard_.size()));
+                      reinterpret_cast<const unsigned char*>(text.data()),
+                      static_cast<int>(text.size()));
       reply.property = property;
     }
   }
