@@ -199,6 +199,12 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   std::string message;
   parse_func(b.npar, b.nvar, common_udf::cudf, length, ierr, message);
   common_data::npr = b.npar;
+  // A formula whose only "X" stands in a function name (P1*EXP(P2)) has no variable to fit
+  // against, and the cascade cannot run without one: refused like a line without "X".
+  if (b.nvar == 0) {
+    model_line_message();
+    return BlockEnd::DataError;
+  }
   b.rows = b.lines - readwrite::header_lines;
   b.index = globals::iwt - 1;
   // Steps 5 and 6.

@@ -53,6 +53,16 @@ TEST_F(MainSubModelLine, RefusesNumberedModelsAndLinesWithoutX) {
   }
 }
 
+TEST_F(MainSubModelLine, RefusesAFormulaWithoutAVariableAfterConfirmation) {
+  dir.write("a.dat", data_file("Y=P1*EXP(P2)", "1 2", "1 1", "2.7\n2.8\n2.6\n2.75\n"));
+  run("a.dat");
+  ASSERT_EQ(boxes().size(), 2u);
+  EXPECT_EQ(boxes()[1].title, "Error");
+  EXPECT_EQ(boxes()[1].text, kModelLineMessage);
+  EXPECT_EQ(globals::bdataerror, 1);
+  EXPECT_FALSE(exists("a.TXT"));
+}
+
 TEST_F(MainSubModelLine, ShowsASyntaxErrorWithItsNumberAndLocation) {
   dir.write("a.dat", data_file("Y=P1*X1/(P3+X1)", "1 2", "1 1", michaelis_rows()));
   run("a.dat");
