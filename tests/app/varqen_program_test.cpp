@@ -92,6 +92,22 @@ INSTANTIATE_TEST_SUITE_P(Nist,
                          ::testing::Values("Misra1a", "Chwirut2", "DanWood", "Misra1b", "BoxBOD",
                                            "Eckerle4"));
 
+TEST(Varqen, FitsTheBundledExamples) {
+  for (const char* name : {"michaelis-menten", "exponential"}) {
+    SCOPED_TRACE(name);
+    testsupport::TempDir dir;
+    std::filesystem::copy_file(std::string(VARQEN_SOURCE_DIR) + "/examples/" + name + ".dat",
+                               dir.path() / (std::string(name) + ".dat"));
+    const Outcome out = run_varqen(dir.path(), std::string(name) + ".dat");
+    EXPECT_EQ(out.status, 0) << out.output;
+    // The summary as the main window shows it, ending with the report's path and date.
+    EXPECT_NE(out.output.find("Unweighted SSE:"), std::string::npos) << out.output;
+    EXPECT_NE(out.output.find("Saved in file: " + std::string(name) + ".TXT"), std::string::npos);
+    EXPECT_NE(out.output.find("Date Saved: "), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / (std::string(name) + ".TXT")));
+  }
+}
+
 const std::string kAborted = std::string(30, ' ') + "*** RUN ABORTED! ***";
 
 TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
