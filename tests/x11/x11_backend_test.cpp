@@ -194,6 +194,19 @@ TEST_F(X11Host, ResizesAndMovesByTheDisplayReachTheWindow) {
       eventually(xd, [&] { return screen().at(199, 149) == system->surface(hwnd).at(199, 149); }));
 }
 
+TEST_F(X11Host, AWindowUnmappedByAnotherClientIsMinimisedUntilMappedAgain) {
+  open_host(kFramed, Rect{0, 0, 320, 240});
+  const Window w = static_cast<Window>(backend.x_window(hwnd));
+  XUnmapWindow(xd, w);
+  ASSERT_TRUE(eventually(xd, [&] { return system->is_minimized(hwnd); }));
+  XMapWindow(xd, w);
+  ASSERT_TRUE(eventually(xd, [&] { return !system->is_minimized(hwnd); }));
+  const auto sizes = seen(kMsgSize);
+  ASSERT_GE(sizes.size(), 3u);
+  EXPECT_EQ(sizes[sizes.size() - 2].wparam, kSizeMinimized);
+  EXPECT_EQ(sizes.back().wparam, kSizeRestored);
+}
+
 TEST_F(X11Host, TheCloseBoxClosesTheWindow) {
   open_host(kFramed, Rect{0, 0, 320, 240});
   const Window w = static_cast<Window>(backend.x_window(hwnd));

@@ -226,8 +226,9 @@ void X11Backend::set_native_title(Hwnd window, const std::string& title) {
 void X11Backend::show_native(Hwnd window, bool visible) {
   std::lock_guard<std::mutex> g(mutex_);
   Native* n = native(window);
-  if (!n || n->mapped == visible) return;
+  if (!n || (n->mapped == visible && !n->iconic)) return;
   n->mapped = visible;
+  n->iconic = false;
   if (visible) {
     XMapRaised(display_, n->xwin);
   } else {

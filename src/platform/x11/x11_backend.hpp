@@ -65,10 +65,11 @@ class X11Backend : public Backend {
  private:
   struct Native {
     XID xwin = 0;
-    Rect frame;   // as the window system last said or the display last reported
-    Rect client;  // screen pixels
-    Page shown;   // what was presented, for Expose
-    bool mapped = false;
+    Rect frame;           // as the window system last said or the display last reported
+    Rect client;          // screen pixels
+    Page shown;           // what was presented, for Expose
+    bool mapped = false;  // as the window system wants it
+    bool iconic = false;  // unmapped by someone else (the window manager minimised it)
   };
   // The atoms the backend speaks.
   struct Atoms {

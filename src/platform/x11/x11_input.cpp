@@ -204,6 +204,19 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
         input.push_back(e);
       }
       return;
+    case UnmapNotify:
+      // Unmapped though the window system shows it: minimised by the window manager.
+      if (!n->mapped || n->iconic) return;
+      n->iconic = true;
+      e.kind = InputKind::Minimize;
+      input.push_back(e);
+      return;
+    case MapNotify:
+      if (!n->iconic) return;
+      n->iconic = false;
+      e.kind = InputKind::Restore;
+      input.push_back(e);
+      return;
     case FocusIn:
       if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab) return;
       e.kind = InputKind::Activate;
