@@ -80,12 +80,13 @@ FinalEntry Cascade::cycle_loop() {
       varmetric();
       keep_varmetric();
       stage_count.fetch_add(1);
+      // The chain's step factors are a counter from 8 down to 6 times 0.1 (7 * 0.1 is not 0.7).
       copy(x_, hs_);
-      st_.hooke(np_, v(hs_), v(scr2_), fx_, 0.8, 1e-7, lv_.hooke_limit);
-      copy(scr2_, hs_);
-      st_.hooke(np_, v(hs_), v(scr2_), fx_, 0.7, 1e-7, lv_.hooke_limit);
-      copy(scr2_, hs_);
-      st_.hooke(np_, v(hs_), v(x_), fx_, 0.6, 1e-7, lv_.hooke_limit);
+      for (int32_t k = 8; k >= 6; --k) {
+        FVector<double>& end = k > 6 ? scr2_ : x_;
+        st_.hooke(np_, v(hs_), v(end), fx_, k * 0.1, 1e-7, lv_.hooke_limit);
+        copy(end, hs_);
+      }
       keep_lower();
       gnllsqr();
       keep_lower();

@@ -4,6 +4,7 @@
 // its final stage.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -136,3 +137,39 @@ TEST_F(CascadeTest, DifferentialEvolutionPerLevel) {
 }
 
 }  // namespace
+
+// The step factors rho of every Hooke-Jeeves call on a later pass: 0.6, the rising series
+// k * 0.15, the falling series k * 0.1, then each cycle's chain again as a counter times 0.1
+// (so 7 * 0.1 and 6 * 0.1, which differ from the literals 0.7 and 0.6).
+TEST_F(CascadeTest, HookeStepFactorsOnLaterPass) {
+  Pass pass;
+  pass.first = 0;
+  globals::iopt = 1;
+  pass.level = 1;
+  auto rhos = std::make_shared<std::vector<double>>();
+  StageRecorder rec([rhos](sharc_mod::Stages& s) {
+    s.hooke = [rhos, f = s.hooke](int32_t n,
+                                  VecView<double> a,
+                                  VecView<double> b,
+                                  double& fmin,
+                                  double rho,
+                                  double eps,
+                                  int32_t itermax) {
+      rhos->push_back(rho);
+      f(n, a, b, fmin, rho, eps, itermax);
+    };
+  });
+  pass.run();
+
+  std::vector<double> expected = {0.6};
+  for (int k = 1; k <= 5; ++k) expected.push_back(k * 0.15);
+  for (int k = 8; k >= 2; --k) expected.push_back(k * 0.1);
+  for (int c = 0; c < 3; ++c) {
+    for (int k = 8; k >= 6; --k) expected.push_back(k * 0.1);
+  }
+  ASSERT_EQ(rhos->size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE("hooke call " + std::to_string(i + 1));
+    EXPECT_EQ((*rhos)[i], expected[i]);
+  }
+}
