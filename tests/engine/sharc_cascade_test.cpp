@@ -422,6 +422,26 @@ TEST_F(CascadeTest, TimeLimitInLoopKeepsMarquardtAndStatusWord) {
   }
 }
 
+// The time test at the end of a cycle's gains (levels below Difficult) reads the last poll
+// without polling: time that passed during the stage before it is seen only at the next poll,
+// so the level's last va10d of the cycle still runs.
+TEST_F(CascadeTest, TimeTestBeforeLastVa10dReadsTheLastPoll) {
+  Pass pass;
+  globals::iopt = 2;
+  pass.level = 2;
+  StageRecorder rec([&](Stages& s) {
+    auto calls = std::make_shared<int>(0);
+    s.varmetric = [&, calls](int32_t, VecView<double>, double&, int32_t& status) {
+      status = 0;
+      // The 5th varmetric is the first cycle's last one, after its Gauss-Newton stage.
+      if (++*calls == 5) clock_.advance(int64_t{700000} * 1000);
+    };
+  });
+  pass.run();
+  EXPECT_EQ(rec.count("marq"), 1);
+  EXPECT_EQ(rec.count("va10d"), 4);  // two opening calls, then both of the first cycle
+}
+
 TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
   for (bool nan_parameter : {true, false}) {
     SCOPED_TRACE(nan_parameter ? "NaN parameter" : "sum above 1e16");
