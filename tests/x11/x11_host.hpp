@@ -54,6 +54,20 @@ inline bool eventually(Display* xd, const std::function<bool()>& done) {
   return done();
 }
 
+// The pixels an X window shows, read back from the server.
+inline Page shown_by_x(Display* xd, XID window) {
+  const Window w = static_cast<Window>(window);
+  XWindowAttributes a{};
+  XGetWindowAttributes(xd, w, &a);
+  Page page(a.width, a.height);
+  XImage* image = XGetImage(xd, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+  if (!image) return page;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) page.at(x, y) = XGetPixel(image, x, y) & 0xFFFFFF;
+  XDestroyImage(image);
+  return page;
+}
+
 class X11Host : public ::testing::Test {
  protected:
   static constexpr uint32_t kMsgMake = kMsgUser + 7;  // lparam: CreateWindowParams*
@@ -124,18 +138,7 @@ class X11Host : public ::testing::Test {
   }
 
   // What the X screen shows of the host's client area.
-  Page screen() {
-    const Window w = static_cast<Window>(backend.x_window(hwnd));
-    XWindowAttributes a{};
-    XGetWindowAttributes(xd, w, &a);
-    Page page(a.width, a.height);
-    XImage* image = XGetImage(xd, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-    if (!image) return page;
-    for (int y = 0; y < a.height; ++y)
-      for (int x = 0; x < a.width; ++x) page.at(x, y) = XGetPixel(image, x, y) & 0xFFFFFF;
-    XDestroyImage(image);
-    return page;
-  }
+  Page screen() { return shown_by_x(xd, backend.x_window(hwnd)); }
 
   // The screen point of a client point of the host.
   Point on_screen(Point client) {
