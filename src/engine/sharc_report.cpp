@@ -331,25 +331,20 @@ void abort_run(std::string_view message, int32_t blanks) {
 ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
   if (fit.sse < 0) return ReportStatus::NotWritten;
   const std::filesystem::path scratch = scratch_path();
-  globals::output_file_name =
-      stringlib::fixed(results_file_name(globals::input_file_name), globals::len_file_name);
-  const std::filesystem::path results = units::resolve(stringlib::trim(globals::output_file_name));
-  std::filesystem::path partial = results;
-  partial += ".part";
-  // The listing's x columns also become the shared x columns.
-  for (int32_t i = 1; i <= fit.n; ++i) {
-    if (fit.nx >= 1) common_data::xd(i) = fit.x(i, 1);
-    if (fit.nx >= 2) common_data::xd2(i) = fit.x(i, 2);
-    if (fit.nx >= 3) common_data::xd3(i) = fit.x(i, 3);
-  }
   const bool degenerate = degenerate_fit(fit, stats);
   const ReportText text = report_text(fit, stats, !degenerate);
+  // A scratch copy that cannot be written leaves the previous results file's name in place.
   if (!write_file(scratch, text.scratch)) {
     fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
     remove_file(scratch);
     abort_run("There is an error in writing to data file #1.");
     return ReportStatus::Failed;
   }
+  globals::output_file_name =
+      stringlib::fixed(results_file_name(globals::input_file_name), globals::len_file_name);
+  const std::filesystem::path results = units::resolve(stringlib::trim(globals::output_file_name));
+  std::filesystem::path partial = results;
+  partial += ".part";
   std::error_code ec;
   if (!write_file(partial, text.results) || (std::filesystem::rename(partial, results, ec), ec)) {
     fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
@@ -357,6 +352,12 @@ ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
     remove_file(scratch);
     abort_run("There is an error in writing to data file #2.");
     return ReportStatus::Failed;
+  }
+  // The listing's x columns also become the shared x columns, once both files hold it.
+  for (int32_t i = 1; i <= fit.n; ++i) {
+    if (fit.nx >= 1) common_data::xd(i) = fit.x(i, 1);
+    if (fit.nx >= 2) common_data::xd2(i) = fit.x(i, 2);
+    if (fit.nx >= 3) common_data::xd3(i) = fit.x(i, 3);
   }
   if (degenerate) {
     remove_file(scratch);

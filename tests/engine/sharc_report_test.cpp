@@ -246,6 +246,15 @@ TEST_F(ReportRun, AScratchFileThatCannotBeWrittenEndsTheRunAndKeepsTheOldReport)
   EXPECT_EQ(globals::nlines3, 0);  // the buffers are not touched
 }
 
+TEST_F(ReportRun, AScratchFileThatCannotBeWrittenKeepsTheOldNameAndXColumns) {
+  globals::output_file_name = stringlib::fixed("/r/Previous.TXT", globals::len_file_name);
+  common_data::xd(1) = -7.0;
+  globals::cwd = stringlib::fixed(dir.file("missing") + "/", globals::len_dir);
+  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Failed);
+  EXPECT_EQ(stringlib::trim(globals::output_file_name), "/r/Previous.TXT");
+  EXPECT_EQ(common_data::xd(1), -7.0);
+}
+
 TEST_F(ReportRun, AFullDiskIsAWriteFailureAndTheOldReportStays) {
   std::ofstream(results_path()) << "old report\n";
   std::filesystem::create_symlink("/dev/full", results_path() + ".part");
