@@ -18,6 +18,7 @@
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/guikit.hpp"
+#include "toolkit/menus.hpp"
 #include "toolkit/text.hpp"
 
 namespace main_prog {
@@ -88,6 +89,7 @@ int32_t fit(const Options& options) {
 int32_t run_with(platform::WindowSystem& system, const Options& options) {
   gk::install_drawing();
   gk::install_text();
+  gk::install_menus();
   gk::attach(&system);
   const int32_t status = [&] {
     if (guikit::initwindow(

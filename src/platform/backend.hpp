@@ -119,6 +119,8 @@ class Backend {
 
   // Shows the `dirty` part (client coordinates) of a window's client surface.
   virtual void present(Hwnd window, const Page& surface, const Rect& dirty) = 0;
+  // Shows a window's menu bar (drawn by the window system; an empty page: no bar).
+  virtual void present_menu_bar(Hwnd window, const Page& bar) = 0;
 
   // Waits until input arrives, `wake` is called or the monotonic clock passes deadline_ms,
   // delivering what arrived to `sink`.

@@ -25,18 +25,28 @@ static Point border_of(uint32_t style, const Backend& backend) {
   return {0, 0};
 }
 
-Rect WindowSystem::client_for_frame(uint32_t style, const Rect& frame) const {
+// The height of what lies above the client area inside the frame: caption and menu bar.
+static int32_t top_bars(uint32_t style, bool menu, const Backend& backend) {
+  return (has_caption(style) ? system_metric(Metric::CyCaption, backend) : 0) +
+         (menu ? system_metric(Metric::CyMenu, backend) : 0);
+}
+
+Rect WindowSystem::client_of(const Window& w) const {
+  return client_for_frame(w.style, w.frame, w.menu != 0);
+}
+
+Rect WindowSystem::client_for_frame(uint32_t style, const Rect& frame, bool menu) const {
   const Point b = border_of(style, backend_);
-  const int32_t cap = has_caption(style) ? system_metric(Metric::CyCaption, backend_) : 0;
+  const int32_t cap = top_bars(style, menu, backend_);
   Rect c{frame.left + b.x, frame.top + b.y + cap, frame.right - b.x, frame.bottom - b.y};
   c.right = std::max(c.right, c.left);
   c.bottom = std::max(c.bottom, c.top);
   return c;
 }
 
-Rect WindowSystem::frame_for_client(uint32_t style, const Rect& client) const {
+Rect WindowSystem::frame_for_client(uint32_t style, const Rect& client, bool menu) const {
   const Point b = border_of(style, backend_);
-  const int32_t cap = has_caption(style) ? system_metric(Metric::CyCaption, backend_) : 0;
+  const int32_t cap = top_bars(style, menu, backend_);
   return {client.left - b.x, client.top - b.y - cap, client.right + b.x, client.bottom + b.y};
 }
 
@@ -46,10 +56,12 @@ int32_t WindowSystem::hit_test(Hwnd window, Point p) const {
   std::lock_guard<std::mutex> g(mutex_);
   const Rect f = w->frame;
   if (!f.contains(p.x, p.y)) return kHitNowhere;
-  const Rect c = client_for_frame(w->style, f);
+  const Rect c = client_of(*w);
   if (c.contains(p.x, p.y)) return kHitClient;
   const Point b = border_of(w->style, backend_);
-  if (has_caption(w->style) && p.y >= f.top + b.y && p.y < c.top && p.x >= c.left &&
+  const int32_t bar_top = w->menu ? c.top - system_metric(Metric::CyMenu, backend_) : c.top;
+  if (w->menu && p.y >= bar_top && p.y < c.top && p.x >= c.left && p.x < c.right) return kHitMenu;
+  if (has_caption(w->style) && p.y >= f.top + b.y && p.y < bar_top && p.x >= c.left &&
       p.x < c.right) {
     // Caption buttons sit at its right end, one small-icon width each: close, then minimise.
     const int32_t button = system_metric(Metric::CxSmIcon, backend_) + 2;
@@ -73,13 +85,13 @@ bool WindowSystem::move_window(Hwnd window, const Rect& frame) {
   Rect old_client, new_client;
   {
     std::lock_guard<std::mutex> g(mutex_);
-    old_client = client_for_frame(w->style, w->frame);
+    old_client = client_of(*w);
     w->frame = frame;
-    new_client = client_for_frame(w->style, frame);
+    new_client = client_of(*w);
   }
   if (w->parent == 0) backend_.move_native(window, frame, new_client);
   if (w->parent != 0 && is_visible(window)) {  // a moved child: repaint where it was and is
-    const Rect old_frame = frame_for_client(w->style, old_client);
+    const Rect old_frame = frame_for_client(w->style, old_client, w->menu != 0);
     invalidate(w->parent, &old_frame);
     invalidate(w->parent, &frame);
   }
@@ -100,8 +112,9 @@ bool WindowSystem::resize_client(
   Rect frame;
   {
     std::lock_guard<std::mutex> g(mutex_);
-    const Rect c = client_for_frame(w->style, w->frame);
-    Rect f = frame_for_client(w->style, Rect{c.left, c.top, c.left + width, c.top + height});
+    const Rect c = client_of(*w);
+    Rect f = frame_for_client(
+        w->style, Rect{c.left, c.top, c.left + width, c.top + height}, w->menu != 0);
     const int32_t fw = std::clamp(f.width(), 0, std::max(0, limits.max_track.x));
     const int32_t fh = std::clamp(f.height(), 0, std::max(0, limits.max_track.y));
     w->frame = Rect{w->frame.left, w->frame.top, w->frame.left + fw, w->frame.top + fh};
@@ -120,6 +133,7 @@ bool WindowSystem::resize_client(
   send_message(
       window, kMsgSize, size_kind, pack_point(client.width(), client.height()) & 0xFFFFFFFF);
   invalidate(window, nullptr);
+  if (menu(window) != 0) draw_menu_bar(window);  // the bar spans the new width
   return true;
 }
 
@@ -174,7 +188,7 @@ void WindowSystem::system_command(Hwnd window, uint32_t command) {
                      limits.max_position.y + std::min(limits.max_size.y, limits.max_track.y)};
         w->frame = Rect{frame.left, frame.top, frame.left, frame.top};
       }
-      const Rect c = client_for_frame(style(window), frame);
+      const Rect c = client_for_frame(style(window), frame, menu(window) != 0);
       resize_client(window, c.width(), c.height(), kSizeMaximized);
       return;
     }
@@ -189,7 +203,7 @@ void WindowSystem::system_command(Hwnd window, uint32_t command) {
           from_minimized = true;
           // Back from minimised: same client size, told with a restore size message.
           w->minimized = false;
-          const Rect c = client_for_frame(w->style, w->frame);
+          const Rect c = client_of(*w);
           back = Rect{0, 0, c.width(), c.height()};
         }
       }
@@ -206,7 +220,7 @@ void WindowSystem::system_command(Hwnd window, uint32_t command) {
         back = was_max ? w->restore_frame : w->frame;
         if (was_max) w->frame = Rect{back.left, back.top, back.left, back.top};
       }
-      const Rect c = client_for_frame(style(window), back);
+      const Rect c = client_for_frame(style(window), back, menu(window) != 0);
       resize_client(window, c.width(), c.height(), kSizeRestored);
       return;
     }
@@ -243,6 +257,15 @@ int64_t WindowSystem::default_window_proc(Hwnd window,
     case kMsgSetText:
       set_text(window, lparam ? reinterpret_cast<const char*>(lparam) : "");
       return 1;
+    case kMsgNcLButtonDown:
+      if (wparam == static_cast<uint64_t>(kHitMenu)) menu_bar_press(window, lparam);
+      return 0;
+    case kMsgKeyDown:
+      if (wparam == kVkF10 && menu(window) != 0) open_bar_menu(window, 0);
+      return 0;
+    case kMsgCancelMode:
+      close_menus(window);
+      return 0;
     case kMsgPaint:
       paint(window, nullptr);  // nothing to draw: just validate
       return 0;

@@ -183,6 +183,8 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     if (event.kind == InputKind::MouseMove || event.kind == InputKind::MouseUp) return;
   }
   if (!is_enabled(event.window)) return;
+  if (event.kind == InputKind::MouseDown)
+    cancel_menus_except(event.window, hit_test(event.window, screen) == kHitMenu);
 
   // A button pressed in a window grabs the mouse: the moves and the release go to that
   // window, in its client coordinates, wherever the pointer is. The grab is decided here, as

@@ -38,6 +38,7 @@ enum : uint32_t {
   kMsgPaint          = 0x000F,
   kMsgClose          = 0x0010,
   kMsgQuit           = 0x0012,
+  kMsgCancelMode     = 0x001F,  // close open menus
   kMsgShowWindow     = 0x0018,
   kMsgSetFont        = 0x0030,  // wparam: const std::shared_ptr<const Font>* (null: default)
   kMsgGetFont        = 0x0031,
@@ -196,6 +197,7 @@ enum : int32_t {
   kHitClient      = 1,
   kHitCaption     = 2,
   kHitSysMenu     = 3,
+  kHitMenu        = 5,
   kHitMinButton   = 8,
   kHitMaxButton   = 9,
   kHitLeft        = 10,

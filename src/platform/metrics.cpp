@@ -22,6 +22,8 @@ int32_t system_metric(Metric metric, const Backend& backend) {
       return 4;
     case Metric::CyCaption:
       return 23;
+    case Metric::CyMenu:
+      return 19;
     case Metric::CxIcon:
     case Metric::CyIcon:
       return 32;

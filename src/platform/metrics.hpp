@@ -9,6 +9,7 @@
 //   Cx/CyFixedFrame     3      frame of a window that cannot be resized (dialog frame)
 //   Cx/CySizeFrame      4      frame of a resizable window (thick frame)
 //   CyCaption           23     caption bar
+//   CyMenu              19     menu bar (one line)
 //   CxIcon/CyIcon       32     large icon
 //   CxSmIcon/CySmIcon   16     small icon (also the caption buttons' width)
 //   Cx/CyDoubleClk      4      a second click counts as a double click inside this box ...
@@ -32,6 +33,7 @@ enum class Metric {
   CxSizeFrame,
   CySizeFrame,
   CyCaption,
+  CyMenu,
   CxIcon,
   CyIcon,
   CxSmIcon,

@@ -32,6 +32,9 @@ struct WindowSystem::Window {
   std::shared_ptr<void> user_data;
   std::shared_ptr<void> class_data;  // the built-in control classes keep their state here
   std::vector<Hwnd> children;
+  Hmenu menu = 0;            // the menu bar of a top-level window
+  int32_t menu_open = -1;    // the bar entry whose pop-up is open
+  std::vector<Hwnd> popups;  // the open pop-up menus, outermost first
 
   // The client surface of a top-level window, guarded by surface_mutex (the paint cycle on the
   // owner thread and readers on other threads).

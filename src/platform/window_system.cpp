@@ -43,6 +43,9 @@ DialogAnswer default_answer(DialogButtons buttons) {
 WindowSystem::WindowSystem(Backend& backend, DialogProvider& dialogs)
     : backend_(backend), dialogs_(dialogs) {
   register_control_classes(*this);
+  register_class(kClassMenuPopup, 0, [this](Hwnd w, uint32_t m, uint64_t wp, int64_t lp) {
+    return menu_popup_proc(*this, w, m, wp, lp);
+  });
   pump_thread_ = std::thread([this] { run_pump(); });
 }
 
@@ -199,10 +202,14 @@ bool WindowSystem::destroy_window(Hwnd window) {
     w->destroying = true;
   }
   call_proc(window, kMsgDestroy, 0, 0);
+  if (w->parent == 0) close_menus(window);
+  Hmenu bar = 0;
   {
     std::lock_guard<std::mutex> g(mutex_);
     kids = w->children;
+    std::swap(bar, w->menu);
   }
+  if (bar != 0) menus_.destroy(bar);  // a window's menu bar goes with it
   for (Hwnd k : kids) destroy_window(k);
   {
     std::lock_guard<std::mutex> g(mutex_);
@@ -256,9 +263,9 @@ void WindowSystem::set_style(Hwnd window, uint32_t style) {
   {
     std::lock_guard<std::mutex> g(mutex_);
     // The client area keeps its place and size; the frame grows or shrinks around it.
-    const Rect client = client_for_frame(w->style, w->frame);
+    const Rect client = client_of(*w);
     w->style = style;
-    w->frame = frame_for_client(style, client);
+    w->frame = frame_for_client(style, client, w->menu != 0);
     frame = w->frame;
   }
   if (w->parent == 0) backend_.move_native(window, frame, client_for_frame(style, frame));
@@ -355,7 +362,7 @@ Rect WindowSystem::client_rect(Hwnd window) const {
   auto w = find(window);
   if (!w) return {};
   std::lock_guard<std::mutex> g(mutex_);
-  const Rect c = client_for_frame(w->style, w->frame);
+  const Rect c = client_of(*w);
   return {0, 0, c.width(), c.height()};
 }
 
@@ -363,7 +370,7 @@ Point WindowSystem::client_origin(Hwnd window) const {
   auto w = find(window);
   if (!w) return {};
   std::lock_guard<std::mutex> g(mutex_);
-  const Rect c = client_for_frame(w->style, w->frame);
+  const Rect c = client_of(*w);
   return {c.left, c.top};
 }
 
@@ -572,7 +579,7 @@ void WindowSystem::invalidate(Hwnd window, const Rect* area) {
   Hwnd parent;
   {
     std::lock_guard<std::mutex> g(mutex_);
-    const Rect c = client_for_frame(w->style, w->frame);
+    const Rect c = client_of(*w);
     const Rect all{0, 0, c.width(), c.height()};
     add = area ? intersect(*area, all) : all;
     if (add.empty()) return;

@@ -30,6 +30,7 @@
 #include "platform/dialogs.hpp"
 #include "platform/gfx/page.hpp"
 #include "platform/message_queue.hpp"
+#include "platform/menus.hpp"
 #include "platform/messages.hpp"
 #include "platform/metrics.hpp"
 #include "platform/print/printer.hpp"
@@ -128,6 +129,34 @@ class WindowSystem : public InputSink {
   bool enable_window(Hwnd window, bool enable);
   bool is_enabled(Hwnd window) const;
 
+  // Menus. A menu bar set on a top-level window lies between its caption and its client area;
+  // the frame keeps its place and size, so the client area shrinks by the bar's height (and
+  // grows back when the bar is taken away). 0 takes the bar away. false for a child window or
+  // an unknown menu.
+  MenuStore& menus() { return menus_; }
+  bool set_menu(Hwnd window, Hmenu menu);
+  Hmenu menu(Hwnd window) const;
+  // Draws the window's menu bar again (after its items changed) and shows it.
+  void draw_menu_bar(Hwnd window);
+  // The frame a top-level window of the style needs around a client rectangle (screen pixels),
+  // with or without a menu bar.
+  Rect adjust_window_rect(const Rect& client, uint32_t style, bool menu) const;
+  // Menu choice, on the window's own thread: the user opens the bar entry `index` (by mouse
+  // on the bar, or F10 for the first). Its pop-up menu opens below it as an owned top-level
+  // window of class kClassMenuPopup (a command entry of the bar is chosen at once). In a
+  // pop-up, a click or Enter chooses a command (the owner then gets kMsgCommand), opens a
+  // pop-up entry's menu to its right, or does nothing for a greyed item or a separator; Up and
+  // Down move the highlight, Left and Right go to the neighbouring bar entry, Escape and a
+  // click anywhere else close the menus.
+  void open_bar_menu(Hwnd window, int32_t index);
+  void close_menus(Hwnd window);
+  // Where things are, for a user who wants to click them: a bar entry in frame coordinates of
+  // the window (empty when there is none), the innermost open pop-up of a window (0: none) and
+  // an item of a pop-up in its client coordinates.
+  Rect menu_bar_item_rect(Hwnd window, int32_t index) const;
+  Hwnd open_menu_popup(Hwnd window) const;
+  Rect menu_popup_item_rect(Hwnd popup, int32_t index) const;
+
   // Mouse capture: a window a mouse button went down in keeps the moves and the release of
   // its top-level window wherever the pointer is, until a button is released (a pressed
   // control clicks only when released over itself). The window holding it, or 0.
@@ -206,13 +235,23 @@ class WindowSystem : public InputSink {
   void translate_mouse(const InputEvent& event);
   void translate_key(const InputEvent& event);
   int32_t modifiers_of(const InputEvent& event) const;  // kModifier* of an input event
-  Rect frame_for_client(uint32_t style, const Rect& client_screen) const;
-  Rect client_for_frame(uint32_t style, const Rect& frame) const;
+  Rect frame_for_client(uint32_t style, const Rect& client_screen, bool menu = false) const;
+  Rect client_for_frame(uint32_t style, const Rect& frame, bool menu = false) const;
+  Rect client_of(const Window& w) const;  // under mutex_
+  void open_popup(Hwnd owner, Hmenu menu, Point at, size_t depth);
+  void choose_popup_item(Hwnd popup, int32_t index);
+  void menu_bar_press(Hwnd window, int64_t screen_point);  // opens or closes the entry
+  void popup_key(Hwnd popup, uint32_t key);
+  // Closes the menus of every window but those a press in `window` belongs to (its own
+  // pop-ups, or its bar when the press is on it).
+  void cancel_menus_except(Hwnd window, bool on_bar);
+  friend int64_t menu_popup_proc(WindowSystem&, Hwnd, uint32_t, uint64_t, int64_t);
   void run_pump();
   void paint_children(Hwnd window, Page& surface, Point origin, const Rect& clip);
 
   Backend& backend_;
   DialogProvider& dialogs_;
+  MenuStore menus_;
   std::mutex print_mutex_;  // guards the four below
   std::unique_ptr<Spooler> system_spooler_;
   Spooler* spooler_ = nullptr;

@@ -376,11 +376,8 @@ void reset_drawing_state(WindowData& r) {
   r.text = WindowData::TextSettings{0, 0, 12, 0, 2, 0};
   r.graphics_result = 0;
   r.aspect_x = r.aspect_y = 10000;
+  // The menu tables stay: emptied, they would leave the menus on the screen without handlers.
   std::lock_guard<std::mutex> s(r.state_lock);
-  r.menus.clear();
-  r.menu_count = 0;
-  r.menu_handlers.clear();
-  r.menu_handler_count = 0;
   r.dialog_hot_keys = 0;
   r.background_brush_color = r.background_color;
 }

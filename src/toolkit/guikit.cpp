@@ -10,6 +10,7 @@
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/image_files.hpp"
+#include "toolkit/menus.hpp"
 #include "toolkit/scrollbars.hpp"
 #include "toolkit/text.hpp"
 
@@ -72,6 +73,16 @@ void enablewindow(int32_t index, int32_t on) { gk::enablewindow(index, on == 1 ?
 void setwindowsystemclosecallback(gk::CloseQuery callback) {
   gk::setwindowsystemclosecallback_ptr(&callback);
 }
+
+int32_t addmenu(std::string_view text, std::optional<int32_t> parent) {
+  return gk::addmenu(text_in(text).c_str(), parent.value_or(-1));
+}
+
+int32_t addmenuitem(std::string_view text, int32_t menu, gk::Callback callback) {
+  return gk::addmenuitem_ptr(text_in(text).c_str(), menu, &callback);
+}
+
+void enablemenuitem(int32_t id, bool enabled) { gk::EnableControl(gk::kKindMenuItem, id, flag(enabled)); }
 
 void dlgmessage(int32_t kind, std::string_view text) {
   gk::dlgmessage(kind, text_in(text).c_str());

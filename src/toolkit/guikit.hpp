@@ -152,6 +152,12 @@ int32_t createscrollbar(int32_t left,
                         int32_t orientation,
                         gk::ScrollCallbackRef callback);
 
+// Menus. addmenu: parent absent: the menu bar; the menu index or -2. addmenuitem: the item
+// id or -2; the callback runs on a new thread each time the item is chosen.
+int32_t addmenu(std::string_view text, std::optional<int32_t> parent = std::nullopt);
+int32_t addmenuitem(std::string_view text, int32_t menu, gk::Callback callback);
+void enablemenuitem(int32_t id, bool enabled);
+
 // Drawing state and drawing. Colours are red + 256 green + 65536 blue.
 void setviewport(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t clip);
 void setfillstyle(int32_t pattern,

@@ -64,6 +64,12 @@ void HeadlessBackend::present(Hwnd window, const Page& surface, const Rect& dirt
   ++s.presents;
 }
 
+void HeadlessBackend::present_menu_bar(Hwnd window, const Page& bar) {
+  std::lock_guard<std::mutex> g(mutex_);
+  auto it = natives_.find(window);
+  if (it != natives_.end()) it->second.menu_bar = bar;
+}
+
 void HeadlessBackend::pump(int64_t deadline_ms, InputSink&) {
   using namespace std::chrono;
   const auto deadline = steady_clock::time_point(milliseconds(deadline_ms));

@@ -32,6 +32,7 @@ class HeadlessBackend : public Backend {
   void raise_native(Hwnd window) override;
   void focus_native(Hwnd window) override;
   void present(Hwnd window, const Page& surface, const Rect& dirty) override;
+  void present_menu_bar(Hwnd window, const Page& bar) override;
   void pump(int64_t deadline_ms, InputSink& sink) override;
   void wake() override;
   bool set_clipboard_text(const std::string& text) override;
@@ -48,6 +49,7 @@ class HeadlessBackend : public Backend {
     bool resizable = false;
     bool visible = false;
     Page shown;            // the presented client pixels
+    Page menu_bar;         // the presented menu bar (empty: none)
     int32_t presents = 0;  // number of present calls
     CursorShape cursor = CursorShape::Arrow;
   };

@@ -144,6 +144,47 @@ ScriptedUser::ControlState ScriptedUser::control_state(Hwnd control) const {
   return s;
 }
 
+bool ScriptedUser::choose_menu_item(Hwnd window, const std::vector<std::string>& path) {
+  const auto find_caption = [](const std::vector<MenuItem>& items, const std::string& text) {
+    for (size_t i = 0; i < items.size(); ++i)
+      if (!items[i].separator && items[i].text == text) return static_cast<int32_t>(i);
+    return -1;
+  };
+  const auto centre = [](const Rect& r) {
+    return Point{r.left + r.width() / 2, r.top + r.height() / 2};
+  };
+  auto items = system_.menus().items(system_.menu(window));
+  if (path.empty() || !items) return false;
+  int32_t index = find_caption(*items, path[0]);
+  if (index < 0) return false;
+  const Point at = centre(system_.menu_bar_item_rect(window, index));
+  frame_down(window, at);
+  frame_up(window, at);
+  settle(window);
+  MenuItem item = (*items)[index];
+  for (size_t k = 1; k < path.size() && item.popup != 0; ++k) {
+    items = system_.menus().items(item.popup);
+    const Hwnd popup = system_.open_menu_popup(window);
+    index = items ? find_caption(*items, path[k]) : -1;
+    if (index < 0 || popup == 0) break;
+    click(popup, centre(system_.menu_popup_item_rect(popup, index)));
+    settle(window);
+    item = (*items)[index];
+    if (k + 1 == path.size() && !item.grayed && item.popup == 0) return true;
+  }
+  if (path.size() == 1 && item.popup == 0 && !item.grayed) return true;
+  if (const Hwnd popup = system_.open_menu_popup(window)) {
+    press_key(popup, kVkEscape);
+    settle(window);
+  }
+  return false;
+}
+
+Page ScriptedUser::menu_bar(Hwnd window) const {
+  HeadlessBackend::NativeState s;
+  return backend_.native_state(window, s) ? s.menu_bar : Page();
+}
+
 void ScriptedUser::frame_down(Hwnd window, Point p) {
   InputEvent e = event(InputKind::MouseDown, window);
   e.point = p;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"
@@ -53,6 +54,14 @@ class ScriptedUser {
     Rect place;  // in the top-level window's client area
   };
   ControlState control_state(Hwnd control) const;
+  // Menus: chooses an item by the captions on the way to it (the bar entry, then the items of
+  // the pop-ups it opens) with clicks, as a person would. true when the item was chosen;
+  // false when a caption is not found or the item is greyed (the click then does nothing and
+  // the menus are closed with Escape).
+  bool choose_menu_item(Hwnd window, const std::vector<std::string>& path);
+  // What the display shows of a window's menu bar (an empty page when it has none).
+  Page menu_bar(Hwnd window) const;
+
   // Mouse at frame coordinates (relative to the window's outer top-left corner).
   void frame_down(Hwnd window, Point p);
   void frame_up(Hwnd window, Point p);
