@@ -19,6 +19,7 @@
 #include "toolkit/gk_window.hpp"
 #include "toolkit/guikit.hpp"
 #include "toolkit/menus.hpp"
+#include "toolkit/mouse.hpp"
 #include "toolkit/text.hpp"
 
 namespace main_prog {
@@ -90,6 +91,7 @@ int32_t run_with(platform::WindowSystem& system, const Options& options) {
   gk::install_drawing();
   gk::install_text();
   gk::install_menus();
+  gk::install_mouse();
   gk::attach(&system);
   const int32_t status = [&] {
     if (guikit::initwindow(

@@ -94,7 +94,8 @@ enum class CursorShape {
   SizeWE,
   SizeNWSE,
   SizeNESW,
-  No
+  No,
+  Help
 };
 
 class Backend {

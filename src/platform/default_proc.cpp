@@ -257,6 +257,22 @@ int64_t WindowSystem::default_window_proc(Hwnd window,
     case kMsgSetText:
       set_text(window, lparam ? reinterpret_cast<const char*>(lparam) : "");
       return 1;
+    case kMsgGetText: {
+      // At most wparam - 1 bytes, not splitting a character, and a NUL.
+      const std::string t = text(window);
+      auto* out = reinterpret_cast<char*>(lparam);
+      if (out == nullptr || wparam == 0) return 0;
+      size_t n = std::min<size_t>(t.size(), wparam - 1);
+      while (n > 0 && n < t.size() && (static_cast<uint8_t>(t[n]) & 0xC0) == 0x80) --n;
+      std::copy_n(t.data(), n, out);
+      out[n] = '\0';
+      return static_cast<int64_t>(n);
+    }
+    case kMsgGetTextLength:
+      return static_cast<int64_t>(text(window).size());
+    case kMsgSetCursor:
+      backend_.set_cursor(root(window), static_cast<CursorShape>(wparam));
+      return 1;
     case kMsgNcLButtonDown:
       if (wparam == static_cast<uint64_t>(kHitMenu)) menu_bar_press(window, lparam);
       return 0;

@@ -34,11 +34,13 @@ enum : uint32_t {
   kMsgKillFocus      = 0x0008,
   kMsgEnable         = 0x000A,
   kMsgSetText        = 0x000C,  // lparam: const char* (UTF-8)
-  kMsgGetText        = 0x000D,
+  kMsgGetText        = 0x000D,  // wparam: buffer bytes, lparam: char*; bytes copied (UTF-8)
+  kMsgGetTextLength  = 0x000E,  // bytes of the UTF-8 text
   kMsgPaint          = 0x000F,
   kMsgClose          = 0x0010,
   kMsgQuit           = 0x0012,
   kMsgCancelMode     = 0x001F,  // close open menus
+  kMsgSetCursor      = 0x0020,  // wparam: CursorShape shown over the window
   kMsgShowWindow     = 0x0018,
   kMsgSetFont        = 0x0030,  // wparam: const std::shared_ptr<const Font>* (null: default)
   kMsgGetFont        = 0x0031,
@@ -50,7 +52,7 @@ enum : uint32_t {
   kMsgNcLButtonUp    = 0x00A2,
   kMsgKeyDown        = 0x0100,  // wparam: virtual key; lparam: kKey*Held, character << 32
   kMsgKeyUp          = 0x0101,
-  kMsgChar           = 0x0102,  // wparam: character code (8-bit text)
+  kMsgChar           = 0x0102,  // wparam: the character typed (a code point)
   kMsgCommand        = 0x0111,
   kMsgSysCommand     = 0x0112,  // wparam: kSc*
   kMsgHScroll        = 0x0114,
@@ -63,6 +65,37 @@ enum : uint32_t {
   kMsgSbmSetRangeRedraw = 0x00E6,
   kMsgSbmSetScrollInfo  = 0x00E9,  // wparam redraw, lparam ScrollInfo*
   kMsgSbmGetScrollInfo  = 0x00EA,  // lparam ScrollInfo*
+  kMsgEmGetSel       = 0x00B0,  // wparam, lparam: int32_t* start, end (either may be null)
+  kMsgEmSetSel       = 0x00B1,  // wparam start (-1: no selection), lparam end (-1: the end)
+  kMsgEmScrollCaret  = 0x00B7,
+  kMsgEmGetLineCount = 0x00BA,
+  kMsgEmLineIndex    = 0x00BB,  // wparam line (-1: the caret's); its first position, -1
+  kMsgEmReplaceSel   = 0x00C2,  // lparam: const char* (UTF-8)
+  kMsgEmLimitText    = 0x00C5,  // wparam: limit in UTF-16 units (0: the largest)
+  kMsgEmLineFromChar = 0x00C9,  // wparam position (-1: the selection's start)
+  kMsgEmSetReadOnly  = 0x00CF,
+  kMsgEmGetLimitText = 0x00D5,
+  kMsgEmSetCueBanner = 0x1501,  // lparam: const char* (UTF-8)
+  kMsgCbAddString    = 0x0143,  // drop-down lists: as the list-box requests below
+  kMsgCbDeleteString = 0x0144,
+  kMsgCbGetCount     = 0x0146,
+  kMsgCbGetCurSel    = 0x0147,
+  kMsgCbGetLbText    = 0x0148,
+  kMsgCbGetLbTextLen = 0x0149,
+  kMsgCbInsertString = 0x014A,
+  kMsgCbResetContent = 0x014B,
+  kMsgCbSetCurSel    = 0x014E,
+  kMsgCbShowDropDown = 0x014F,  // wparam: open
+  kMsgCbGetDroppedState = 0x0157,
+  kMsgLbAddString    = 0x0180,  // lparam: const char* (UTF-8); the index
+  kMsgLbInsertString = 0x0181,  // wparam index (-1: append), lparam text; the index or -1
+  kMsgLbDeleteString = 0x0182,  // wparam index; the entries left or -1
+  kMsgLbResetContent = 0x0184,
+  kMsgLbSetCurSel    = 0x0186,  // wparam index (-1: none); not told to the parent
+  kMsgLbGetCurSel    = 0x0188,
+  kMsgLbGetText      = 0x0189,  // wparam index, lparam std::string*; UTF-16 length or -1
+  kMsgLbGetTextLen   = 0x018A,
+  kMsgLbGetCount     = 0x018B,
   kMsgBmGetCheck     = 0x00F0,
   kMsgBmSetCheck     = 0x00F1,  // wparam: kBstUnchecked or kBstChecked
   kMsgBmGetState     = 0x00F2,
@@ -126,6 +159,15 @@ inline constexpr uint32_t kBsAutoRadioButton = 0x9;
 inline constexpr uint32_t kBsTypeMask = 0xF;
 inline constexpr uint32_t kSbsHorz = 0x0;
 inline constexpr uint32_t kSbsVert = 0x1;
+inline constexpr uint32_t kEsLeft = 0x0;
+inline constexpr uint32_t kEsCenter = 0x1;
+inline constexpr uint32_t kEsRight = 0x2;
+inline constexpr uint32_t kEsMultiline = 0x4;
+inline constexpr uint32_t kEsPassword = 0x20;
+inline constexpr uint32_t kEsAutoHScroll = 0x80;
+inline constexpr uint32_t kEsReadOnly = 0x800;
+inline constexpr uint32_t kLbsNotify = 0x1;
+inline constexpr uint32_t kCbsDropDownList = 0x3;
 inline constexpr uint32_t kSsLeft = 0x0;
 inline constexpr uint32_t kSsCenter = 0x1;
 inline constexpr uint32_t kSsRight = 0x2;
@@ -146,6 +188,7 @@ enum : uint32_t {
 // Notification codes, in the high word of kMsgCommand's wparam (lparam: the control).
 enum : uint32_t {
   kBnClicked = 0,
+  kLbnSelChange = 1,  // list boxes and drop-down lists: the user selected an entry
 };
 
 // Scroll requests, in the low word of kMsgHScroll/kMsgVScroll's wparam (the high word holds
@@ -168,6 +211,9 @@ enum : uint32_t {
   kDlgCodeDefPushButton = 0x0010,
   kDlgCodeRadioButton   = 0x0040,
   kDlgCodeWantArrows    = 0x0001,
+  kDlgCodeWantAllKeys   = 0x0004,
+  kDlgCodeHasSetSel     = 0x0008,
+  kDlgCodeWantChars     = 0x0080,
 };
 
 // Class styles.
@@ -215,6 +261,7 @@ enum : int32_t {
 // Virtual keys the platform translates or the toolkit reads.
 enum : uint32_t {
   kVkBack   = 0x08,
+  kVkF4     = 0x73,
   kVkTab    = 0x09,
   kVkClear  = 0x0C,
   kVkReturn = 0x0D,

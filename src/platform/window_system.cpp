@@ -476,8 +476,21 @@ Hwnd WindowSystem::active_window() const {
 int64_t WindowSystem::call_proc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam) {
   auto w = find(window);
   if (!w) return 0;
-  if (!w->proc) return default_window_proc(window, message, wparam, lparam);
-  return w->proc(window, message, wparam, lparam);
+  WindowProc proc;  // a copy: the procedure may replace itself while it runs
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    proc = w->proc;
+  }
+  if (!proc) return default_window_proc(window, message, wparam, lparam);
+  return proc(window, message, wparam, lparam);
+}
+
+WindowProc WindowSystem::set_window_proc(Hwnd window, WindowProc proc) {
+  auto w = find(window);
+  if (!w || !proc || w->owner != current_thread_id()) return nullptr;
+  std::lock_guard<std::mutex> g(mutex_);
+  std::swap(w->proc, proc);
+  return proc;
 }
 
 void WindowSystem::serve(SentMessage& sent) {
@@ -547,8 +560,7 @@ void WindowSystem::translate_message(const Message& message) {
   // Key-down messages carry the typed character (a code point) above bit 32.
   const uint32_t ch = static_cast<uint32_t>(static_cast<uint64_t>(message.lparam) >> 32);
   if (ch == 0) return;
-  // Characters reach windows as 8-bit text: Latin-1 code points as themselves, others as '?'.
-  const uint64_t code = ch < 256 ? ch : '?';
+  const uint64_t code = ch;
   // The character comes next, before input that followed the key.
   if (auto w = find(message.hwnd))
     w->queue->post_next({message.hwnd, kMsgChar, code, message.lparam & 0xFFFFFFFF, message.time});

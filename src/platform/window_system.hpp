@@ -29,8 +29,8 @@
 #include "platform/backend.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/gfx/page.hpp"
-#include "platform/message_queue.hpp"
 #include "platform/menus.hpp"
+#include "platform/message_queue.hpp"
 #include "platform/messages.hpp"
 #include "platform/metrics.hpp"
 #include "platform/print/printer.hpp"
@@ -107,6 +107,9 @@ class WindowSystem : public InputSink {
   void set_class_data(Hwnd window, std::shared_ptr<void> data);
   std::shared_ptr<void> class_data(Hwnd window) const;
   std::string class_name(Hwnd window) const;
+  // Replaces the window's procedure (subclassing) and returns the one it had; the owner
+  // thread only. An empty procedure leaves it as it was.
+  WindowProc set_window_proc(Hwnd window, WindowProc proc);
   bool set_text(Hwnd window, const std::string& text);
   std::string text(Hwnd window) const;
   Rect frame_rect(Hwnd window) const;      // screen pixels (child: parent client coordinates)
@@ -161,6 +164,10 @@ class WindowSystem : public InputSink {
   // its top-level window wherever the pointer is, until a button is released (a pressed
   // control clicks only when released over itself). The window holding it, or 0.
   Hwnd capture() const;
+
+  // The display's clipboard text (UTF-8); false when it holds none or refuses.
+  bool set_clipboard_text(const std::string& text) { return backend_.set_clipboard_text(text); }
+  bool clipboard_text(std::string& text) { return backend_.clipboard_text(text); }
 
   // Keys the display holds down now (modifiers included), from the key input so far. A
   // window handling a key message reads the modifiers of that key from its lparam instead.

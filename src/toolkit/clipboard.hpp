@@ -1,4 +1,5 @@
-// The toolkit's plain-text clipboard: 8-bit text, passed through unconverted.
+// The toolkit's plain-text clipboard: 8-bit text, passed through unconverted, on the clipboard
+// of the attached display (text boxes cut, copy and paste there too).
 #pragma once
 
 #include <cstdint>

@@ -151,6 +151,7 @@ struct WindowData {
   std::array<int32_t, 4> user_char_size{1, 1, 1, 1};  // mul x, div x, mul y, div y
   std::atomic<int32_t> last_mouse_position{0};        // packed x (low) and y (high) words
   std::array<MouseQueue, kMouseKinds> mouse;
+  std::mutex mouse_lock;  // the mouse queues and handlers (window thread and pollers)
   std::atomic<int32_t> refresh{1};
   platform::CriticalSection dc_lock;
 

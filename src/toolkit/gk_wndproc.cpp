@@ -353,7 +353,8 @@ int64_t WndProc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam) 
       window_system->default_window_proc(window, message, wparam, lparam);
       return 0;
     case kMsgChar:
-      cls_OnChar(*rec, static_cast<uint8_t>(wparam & 0xFF));
+      // The key buffer holds 8-bit text: Latin-1 characters as themselves, others as '?'.
+      cls_OnChar(*rec, static_cast<uint8_t>(wparam < 256 ? wparam : '?'));
       window_system->default_window_proc(window, message, wparam, lparam);
       return 0;
     case kMsgCommand:

@@ -1,5 +1,6 @@
 // The built-in control classes of the window system: push button, check box, radio button and
-// group box ("BUTTON"), scroll bar ("SCROLLBAR") and static text ("STATIC").
+// group box ("BUTTON"), scroll bar ("SCROLLBAR"), static text ("STATIC"), one-line and
+// multi-line text fields ("EDIT"), list box ("LISTBOX") and drop-down list ("COMBOBOX").
 //
 // Controls are child windows whose class procedure keeps their state (the class data of the
 // window), draws them in the one classic style when their top-level window paints, and tells
@@ -20,12 +21,23 @@ namespace platform {
 inline constexpr const char* kClassButton = "BUTTON";
 inline constexpr const char* kClassScrollBar = "SCROLLBAR";
 inline constexpr const char* kClassStatic = "STATIC";
+inline constexpr const char* kClassEdit = "EDIT";
+inline constexpr const char* kClassListBox = "LISTBOX";
+inline constexpr const char* kClassComboBox = "COMBOBOX";
+inline constexpr const char* kClassComboList = "#combolist";  // the open list of a drop-down
 
 void register_control_classes(WindowSystem& system);
 
 // Class procedures (registered by register_control_classes).
 int64_t button_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
 int64_t scroll_bar_proc(
+    WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
+int64_t edit_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
+int64_t list_box_proc(
+    WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
+int64_t combo_box_proc(
+    WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
+int64_t combo_list_proc(
     WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
 int64_t static_proc(WindowSystem& system, Hwnd window, uint32_t message, uint64_t wp, int64_t lp);
 
