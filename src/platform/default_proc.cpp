@@ -122,7 +122,9 @@ bool WindowSystem::resize_client(
   }
   const Rect client = client_rect(window);
   if (w->parent == 0) {
-    if (tell_display) backend_.move_native(window, frame, client_for_frame(style(window), frame));
+    if (tell_display)
+      backend_.move_native(
+          window, frame, client_for_frame(style(window), frame, menu(window) != 0));
     std::lock_guard<std::mutex> g(w->surface_mutex);
     Page grown(client.width(), client.height());
     const int32_t cw = std::min(grown.width(), w->surface.width());

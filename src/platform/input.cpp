@@ -215,7 +215,8 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
   // A point in the client area is always a client hit, so input there never waits for the
   // window's thread (the input may come from the display's pump thread, which serves every
   // window). Only points on the frame the platform draws ask the window.
-  const bool in_client = client_for_frame(style(event.window), frame).contains(screen.x, screen.y);
+  const bool in_client = client_for_frame(style(event.window), frame, menu(event.window) != 0)
+                             .contains(screen.x, screen.y);
   const int32_t hit = in_client
                           ? kHitClient
                           : static_cast<int32_t>(send_message(

@@ -268,7 +268,8 @@ void WindowSystem::set_style(Hwnd window, uint32_t style) {
     w->frame = frame_for_client(style, client, w->menu != 0);
     frame = w->frame;
   }
-  if (w->parent == 0) backend_.move_native(window, frame, client_for_frame(style, frame));
+  if (w->parent == 0)
+    backend_.move_native(window, frame, client_for_frame(style, frame, menu(window) != 0));
 }
 
 void WindowSystem::set_user_data(Hwnd window, std::shared_ptr<void> data) {

@@ -41,6 +41,8 @@ unsigned int cursor_glyph(CursorShape shape) {
       return XC_bottom_left_corner;
     case CursorShape::No:
       return XC_X_cursor;
+    case CursorShape::Help:
+      return XC_question_arrow;
   }
   return XC_left_ptr;
 }
