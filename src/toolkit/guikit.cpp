@@ -2,17 +2,24 @@
 
 #include <string>
 
+#include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 #include "toolkit/buttons.hpp"
+#include "toolkit/clipboard.hpp"
 #include "toolkit/controls.hpp"
 #include "toolkit/dialogs.hpp"
 #include "toolkit/drawing.hpp"
 #include "toolkit/drawing_state.hpp"
+#include "toolkit/driver_compat.hpp"
+#include "toolkit/gk_callbacks.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/image_files.hpp"
+#include "toolkit/images.hpp"
 #include "toolkit/menus.hpp"
+#include "toolkit/mouse.hpp"
 #include "toolkit/scrollbars.hpp"
 #include "toolkit/text.hpp"
+#include "toolkit/textboxes.hpp"
 
 namespace guikit {
 namespace {
@@ -37,6 +44,24 @@ void text_out(std::string& variable, const std::string& buffer) {
 }
 
 int32_t flag(bool b) { return b ? 1 : 0; }
+
+// A toolkit text result into a blank-padded variable: the toolkit gets a buffer of the
+// variable's length plus one byte; a negative answer leaves the variable as it was.
+template <class F>
+int32_t text_result(std::string& variable, F&& ask) {
+  std::string buffer(variable.size() + 1, '\0');
+  const int32_t n = ask(buffer.data(), static_cast<int32_t>(buffer.size()));
+  if (n >= 0) text_out(variable, buffer);
+  return n;
+}
+
+// A number written list-directed, left-adjusted and trimmed.
+std::string left_trimmed(std::string text) {
+  stringlib::s_adjustl(text);
+  return stringlib::trim(text);
+}
+std::string list_directed(double x) { return left_trimmed(editfmt::format_real("G25.17E3", x)); }
+std::string list_directed(int64_t n) { return left_trimmed(editfmt::format_int("I21", n)); }
 
 }  // namespace
 
@@ -82,7 +107,9 @@ int32_t addmenuitem(std::string_view text, int32_t menu, gk::Callback callback) 
   return gk::addmenuitem_ptr(text_in(text).c_str(), menu, &callback);
 }
 
-void enablemenuitem(int32_t id, bool enabled) { gk::EnableControl(gk::kKindMenuItem, id, flag(enabled)); }
+void enablemenuitem(int32_t id, bool enabled) {
+  gk::EnableControl(gk::kKindMenuItem, id, flag(enabled));
+}
 
 void dlgmessage(int32_t kind, std::string_view text) {
   gk::dlgmessage(kind, text_in(text).c_str());
@@ -287,6 +314,195 @@ void line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) { gk::line(x1, y1, x2,
 
 int32_t textwidth(std::string_view text, std::optional<bool> trim) {
   return gk::textwidth(text_in(text, trim.value_or(true)).c_str());
+}
+
+int32_t textheight(std::string_view text, std::optional<bool> trim) {
+  return gk::textheight(text_in(text, trim.value_or(true)).c_str());
+}
+
+void outtext(std::string_view text, std::optional<bool> trim) {
+  gk::outtext(text_in(text, trim.value_or(true)).c_str());
+}
+
+void setfillpattern(const std::array<uint8_t, 8>& pattern,
+                    int32_t color,
+                    std::optional<int32_t> transparency) {
+  if (transparency) gk::setfilltransparency(*transparency);
+  gk::setfillpattern(pattern.data(), color);
+}
+
+void getfillpattern(std::array<uint8_t, 8>& pattern) { gk::getfillpattern(pattern.data()); }
+
+void fillpoly(int32_t count, const std::vector<int32_t>& points) {
+  if (static_cast<size_t>(count) * 2 <= points.size()) gk::fillpoly(count, points.data());
+}
+
+void drawpoly(int32_t count, const std::vector<int32_t>& points) {
+  if (static_cast<size_t>(count) * 2 <= points.size()) gk::drawpoly(count, points.data());
+}
+
+void settextboxvisible(int32_t id, bool visible) { gk::settextboxvisible(id, flag(visible)); }
+void setlistboxvisible(int32_t id, bool visible) { gk::setlistboxvisible(id, flag(visible)); }
+void setdropdownlistvisible(int32_t id, bool visible) {
+  gk::setdropdownlistvisible(id, flag(visible));
+}
+
+bool gettextboxposition(int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
+  return gk::gettextboxposition(id, left, top, width, height) == 1;
+}
+
+bool getlistboxposition(int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
+  return gk::getlistboxposition(id, left, top, width, height) == 1;
+}
+
+bool getdropdownlistposition(
+    int32_t id, int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
+  return gk::getdropdownlistposition(id, left, top, width, height) == 1;
+}
+
+void enabletextbox(int32_t id, bool enabled) { gk::enabletextbox(id, flag(enabled)); }
+
+void settextboxcontents(int32_t id, std::string_view text) {
+  gk::settextboxcontents(id, text_in(text).c_str());
+}
+
+int32_t gettextboxcontents(int32_t id, std::string& text) {
+  return text_result(text, [&](char* b, int32_t n) { return gk::gettextboxcontents(id, b, n); });
+}
+
+int32_t createmultilinetextbox(
+    int32_t left, int32_t top, int32_t width, int32_t height, std::optional<bool> wrap) {
+  return gk::createmultilinetextbox(left, top, width, height, flag(wrap.value_or(true)));
+}
+
+void settextboxeditable(int32_t id, bool editable) { gk::settextboxeditable(id, flag(editable)); }
+
+void inserttextboxtext(int32_t id, std::string_view text, std::optional<bool> trim) {
+  gk::inserttextboxtext(id, text_in(text, trim.value_or(true)).c_str());
+}
+
+int32_t gettextboxselection(int32_t id, std::string& text) {
+  return text_result(text, [&](char* b, int32_t n) { return gk::gettextboxselection(id, b, n); });
+}
+
+void settextboxcue(int32_t id, std::string_view text) {
+  gk::settextboxcue(id, text_in(text).c_str());
+}
+
+void settextboxentercallback(int32_t id, gk::Callback callback) {
+  gk::settextboxentercallback_ptr(id, &callback);
+}
+
+void cleartextboxentercallback(int32_t id) { gk::settextboxentercallback_ptr(id, nullptr); }
+
+void settextboxreal8(int32_t id, double x) { settextboxcontents(id, list_directed(x)); }
+void settextboxreal4(int32_t id, float x) { settextboxreal8(id, static_cast<double>(x)); }
+void settextboxinteger8(int32_t id, int64_t n) { settextboxcontents(id, list_directed(n)); }
+void settextboxinteger4(int32_t id, int32_t n) { settextboxinteger8(id, n); }
+
+int32_t createlistbox_handler(
+    int32_t left, int32_t top, int32_t width, int32_t height, gk::Callback callback) {
+  return gk::createlistbox_ptr(left, top, width, height, &callback);
+}
+
+int32_t createlistbox_nohandler(int32_t left, int32_t top, int32_t width, int32_t height) {
+  return gk::createlistbox_ptr(left, top, width, height, nullptr);
+}
+
+int32_t insertlistboxentry(int32_t id, int32_t position, std::string_view text) {
+  return gk::insertlistboxentry(id, position, text_in(text).c_str());
+}
+
+int32_t getlistboxtext(int32_t id, int32_t index, std::string& text) {
+  return text_result(text, [&](char* b, int32_t n) { return gk::getlistboxtext(id, index, b, n); });
+}
+
+int32_t createdropdownlist_handler(
+    int32_t left, int32_t top, int32_t width, int32_t height, gk::Callback callback) {
+  return gk::createdropdownlist_ptr(left, top, width, height, &callback);
+}
+
+int32_t createdropdownlist_nohandler(int32_t left, int32_t top, int32_t width, int32_t height) {
+  return gk::createdropdownlist_ptr(left, top, width, height, nullptr);
+}
+
+int32_t insertdropdownlistentry(int32_t id, int32_t position, std::string_view text) {
+  return gk::insertdropdownlistentry(id, position, text_in(text).c_str());
+}
+
+int32_t getdropdownlisttext(int32_t id, int32_t index, std::string& text) {
+  return text_result(text,
+                     [&](char* b, int32_t n) { return gk::getdropdownlisttext(id, index, b, n); });
+}
+
+void setwindowclosecallback(gk::Callback callback) { gk::setwindowclosecallback_ptr(&callback); }
+void setwindowtitle(std::string_view title) { gk::setwindowtitle(text_in(title).c_str()); }
+void enableresize_handler(gk::Callback callback) { gk::enableresize_ptr(&callback); }
+void enableresize_nohandler() { gk::enableresize_ptr(nullptr); }
+void setrefreshing(bool on) { gk::setrefreshing(flag(on)); }
+void setdialoghotkeys(bool on) { gk::setdialoghotkeys(flag(on)); }
+bool kbhit() { return gk::kbhit() != 0; }
+bool lockmutex(int32_t id, std::optional<int32_t> timeout) {
+  return gk::lockmutex(id, timeout.value_or(-1)) != 0;
+}
+
+void registermousehandler(int32_t kind, gk::MouseHandlerRef handler) {
+  gk::registermousehandler_ptr(kind, &handler);
+}
+
+void setmousequeuestatus(int32_t kind, bool keep_all) {
+  gk::setmousequeuestatus(kind, flag(keep_all));
+}
+
+int32_t getfromclipboard(std::string& text) {
+  std::string buffer(text.size() + 1, '\0');
+  const int32_t n = gk::getfromclipboard(buffer.data(), static_cast<int32_t>(buffer.size()));
+  const size_t length = text.size();
+  text.assign(buffer.data(), static_cast<size_t>(n));
+  text.resize(length, ' ');
+  return n;
+}
+
+void sendtoclipboard(std::string_view text) { gk::sendtoclipboard(text_in(text).c_str()); }
+
+void readimagefile(Text filename,
+                   int32_t left,
+                   int32_t top,
+                   std::optional<int32_t> right,
+                   std::optional<int32_t> bottom) {
+  gk::readimagefile(text_in(filename.value_or("")).c_str(),
+                    left,
+                    top,
+                    right.value_or(2147483647),
+                    bottom.value_or(2147483647));
+}
+
+void allocateimage(agimage& image, int32_t width, int32_t height) {
+  image.width = width;
+  image.height = height;
+  image.data = gk::mallocimage(width, height);
+}
+
+void freeimage(agimage& image) { image = agimage{}; }
+
+void copyimage(int32_t left, int32_t top, agimage& image) {
+  gk::getimage(left, top, left + image.width, top + image.height, image.data);
+}
+
+void pasteimage(int32_t left, int32_t top, const agimage& image, int32_t mode) {
+  gk::putimage(left, top, image.data, mode);
+}
+
+void scaleimage(const agimage& source, agimage& destination) {
+  gk::scaleimage(source.data, destination.data, destination.width, destination.height);
+}
+
+bool loadimage(std::string_view filename, agimage& image) {
+  int32_t width = 0, height = 0;
+  std::vector<uint8_t> data = gk::loadimage(text_in(filename).c_str(), &width, &height);
+  if (data.empty()) return false;
+  image = agimage{std::move(data), width, height};
+  return true;
 }
 
 void printimage(Text title,

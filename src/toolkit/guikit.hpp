@@ -12,6 +12,7 @@
 // only state is the two window-creation flags below.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -158,6 +159,75 @@ int32_t addmenu(std::string_view text, std::optional<int32_t> parent = std::null
 int32_t addmenuitem(std::string_view text, int32_t menu, gk::Callback callback);
 void enablemenuitem(int32_t id, bool enabled);
 
+// Text boxes, list boxes and drop-down lists. Text results come back blank-padded; a
+// negative answer leaves the variable as it was.
+void settextboxvisible(int32_t id, bool visible);
+void setlistboxvisible(int32_t id, bool visible);
+void setdropdownlistvisible(int32_t id, bool visible);
+bool gettextboxposition(int32_t id,
+                        int32_t* left = nullptr,
+                        int32_t* top = nullptr,
+                        int32_t* width = nullptr,
+                        int32_t* height = nullptr);
+bool getlistboxposition(int32_t id,
+                        int32_t* left = nullptr,
+                        int32_t* top = nullptr,
+                        int32_t* width = nullptr,
+                        int32_t* height = nullptr);
+bool getdropdownlistposition(int32_t id,
+                             int32_t* left = nullptr,
+                             int32_t* top = nullptr,
+                             int32_t* width = nullptr,
+                             int32_t* height = nullptr);
+void enabletextbox(int32_t id, bool enabled);
+void settextboxcontents(int32_t id, std::string_view text);
+int32_t gettextboxcontents(int32_t id, std::string& text);  // the toolkit's count
+// wrap absent: true.
+int32_t createmultilinetextbox(int32_t left,
+                               int32_t top,
+                               int32_t width,
+                               int32_t height,
+                               std::optional<bool> wrap = std::nullopt);
+void settextboxeditable(int32_t id, bool editable);
+void inserttextboxtext(int32_t id, std::string_view text, std::optional<bool> trim = std::nullopt);
+int32_t gettextboxselection(int32_t id, std::string& text);
+void settextboxcue(int32_t id, std::string_view text);
+void settextboxentercallback(int32_t id, gk::Callback callback);
+void cleartextboxentercallback(int32_t id);
+// The number in list-directed form, left-adjusted and trimmed.
+void settextboxreal8(int32_t id, double x);
+void settextboxreal4(int32_t id, float x);
+void settextboxinteger8(int32_t id, int64_t n);
+void settextboxinteger4(int32_t id, int32_t n);
+int32_t createlistbox_handler(
+    int32_t left, int32_t top, int32_t width, int32_t height, gk::Callback callback);
+int32_t createlistbox_nohandler(int32_t left, int32_t top, int32_t width, int32_t height);
+int32_t insertlistboxentry(int32_t id, int32_t position, std::string_view text);
+int32_t getlistboxtext(int32_t id, int32_t index, std::string& text);
+int32_t createdropdownlist_handler(
+    int32_t left, int32_t top, int32_t width, int32_t height, gk::Callback callback);
+int32_t createdropdownlist_nohandler(int32_t left, int32_t top, int32_t width, int32_t height);
+int32_t insertdropdownlistentry(int32_t id, int32_t position, std::string_view text);
+int32_t getdropdownlisttext(int32_t id, int32_t index, std::string& text);
+
+// Windows.
+void setwindowclosecallback(gk::Callback callback);
+void setwindowtitle(std::string_view title);
+void enableresize_handler(gk::Callback callback);
+void enableresize_nohandler();
+void setrefreshing(bool on);
+void setdialoghotkeys(bool on);
+bool kbhit();
+bool lockmutex(int32_t id, std::optional<int32_t> timeout = std::nullopt);  // absent: no limit
+
+// Mouse: the handler gets x and y (the wheels: rotation and 0) by reference.
+void registermousehandler(int32_t kind, gk::MouseHandlerRef handler);
+void setmousequeuestatus(int32_t kind, bool keep_all);
+
+// Clipboard: the text comes back blank-padded after the count of characters copied.
+int32_t getfromclipboard(std::string& text);
+void sendtoclipboard(std::string_view text);
+
 // Drawing state and drawing. Colours are red + 256 green + 65536 blue.
 void setviewport(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t clip);
 void setfillstyle(int32_t pattern,
@@ -185,6 +255,35 @@ void moveto(int32_t x, int32_t y);
 void lineto(int32_t x, int32_t y);
 void line(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 int32_t textwidth(std::string_view text, std::optional<bool> trim = std::nullopt);  // pixels
+int32_t textheight(std::string_view text, std::optional<bool> trim = std::nullopt);
+void outtext(std::string_view text, std::optional<bool> trim = std::nullopt);
+void setfillpattern(const std::array<uint8_t, 8>& pattern,
+                    int32_t color,
+                    std::optional<int32_t> transparency = std::nullopt);
+void getfillpattern(std::array<uint8_t, 8>& pattern);
+// points: x and y of each point, one after the other.
+void fillpoly(int32_t count, const std::vector<int32_t>& points);
+void drawpoly(int32_t count, const std::vector<int32_t>& points);
+
+// Images in memory: the pixel data the toolkit's image allocator made, and its size.
+struct agimage {
+  std::vector<uint8_t> data;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+// file name absent: empty (a dialog asks); left, top 0; right and bottom absent: as far as the
+// picture goes.
+void readimagefile(Text filename = std::nullopt,
+                   int32_t left = 0,
+                   int32_t top = 0,
+                   std::optional<int32_t> right = std::nullopt,
+                   std::optional<int32_t> bottom = std::nullopt);
+void allocateimage(agimage& image, int32_t width, int32_t height);
+void freeimage(agimage& image);                             // no data, size 0 x 0
+void copyimage(int32_t left, int32_t top, agimage& image);  // the page's pixels into the image
+void pasteimage(int32_t left, int32_t top, const agimage& image, int32_t mode);
+void scaleimage(const agimage& source, agimage& destination);  // to the destination's size
+bool loadimage(std::string_view filename, agimage& image);     // false: not a picture
 
 // Images of the window. printimage: title absent: empty (the window's title is printed);
 // left, top 0; right getmaxx, bottom getmaxy; active page true. writeimagefile: file name
