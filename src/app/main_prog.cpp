@@ -100,6 +100,7 @@ int32_t run_with(platform::WindowSystem& system, const Options& options) {
       return kExitUsage;
     }
     globals::gwinwidth = gk::getwindowwidth();
+    set_window_colours();
     return fit(options);
   }();
   gk::reset();
@@ -107,6 +108,13 @@ int32_t run_with(platform::WindowSystem& system, const Options& options) {
 }
 
 }  // namespace
+
+void set_window_colours() {
+  globals::gwincolor1 = gk::creatergb(242, 245, 250);
+  globals::gwincolor2 = gk::creatergb(235, 245, 250);
+  guikit::setbkcolor(globals::gwincolor1);
+  guikit::clearviewport();
+}
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& why) {
   Options o;

@@ -45,6 +45,10 @@ std::string usage();
 // The exit status after main_sub: 0 when the report of the (last) block was written.
 int32_t exit_status();
 
+// The main window's colours: globals::gwincolor1 and gwincolor2 (242, 245, 250 and 235, 245,
+// 250 as red, green, blue), the first as the current window's background, which is cleared.
+void set_window_colours();
+
 // The whole program; returns its exit status.
 int32_t main_program(int argc, char** argv);
 
