@@ -189,6 +189,7 @@ enum : uint32_t {
 enum : uint32_t {
   kBnClicked = 0,
   kLbnSelChange = 1,  // list boxes and drop-down lists: the user selected an entry
+  kLbnDblClk = 2,     // list boxes: the user double-clicked an entry
 };
 
 // Scroll requests, in the low word of kMsgHScroll/kMsgVScroll's wparam (the high word holds

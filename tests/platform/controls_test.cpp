@@ -292,6 +292,24 @@ TEST_F(ControlClasses, StaticTextAndTheSetFontMessage) {
   EXPECT_GT(count(shown(), area, kBlack), 2 * small);
 }
 
+TEST_F(ControlClasses, ListBoxTellsADoubleClickOnAnEntryAfterItsSelection) {
+  const Hwnd told = make(kClassListBox, "", kLbsNotify, {10, 10, 150, 120});
+  const Hwnd quiet = make(kClassListBox, "", 0, {160, 10, 300, 120});
+  for (const Hwnd list : {told, quiet})
+    for (const char* entry : {"first", "second"})
+      system.send_message(list, kMsgLbAddString, 0, reinterpret_cast<int64_t>(entry));
+  const int32_t row = Font::default_gui()->height() + 2;  // entries lie below a 2-pixel border
+  const auto second_row = [&](Hwnd list) { return in(list, {20, 2 + row + row / 2}); };
+  user.double_click(hwnd_, second_row(told));
+  user.double_click(hwnd_, in(told, {20, 100}));  // below the entries: nothing
+  user.double_click(hwnd_, second_row(quiet));
+  // A command notice keeps the control's id (0) in `code` and its notification in `position`.
+  const std::vector<Notice> want{{kMsgCommand, 0, kLbnSelChange, told},
+                                 {kMsgCommand, 0, kLbnDblClk, told}};
+  EXPECT_EQ(notices(), want);
+  EXPECT_EQ(system.send_message(quiet, kMsgLbGetCurSel), 1);
+}
+
 TEST_F(ControlClasses, WindowWithOneOfEachSavesAsABitmap) {
   make(kClassButton, "Fit", kBsDefPushButton, {10, 10, 90, 34});
   make(kClassButton, "Cancel", kBsPushButton, {100, 10, 180, 34});

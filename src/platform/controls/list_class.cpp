@@ -6,7 +6,8 @@
 // select, count, read an entry). A selection the user makes (click, or Up, Down, Home and End)
 // is told to the parent with kMsgCommand, notification code kLbnSelChange (1) in the high word
 // of wparam and the control in lparam (a list box only with kLbsNotify); a selection the
-// program sets is not told. A drop-down list opens by a click or F4 (Alt+Down) and closes
+// program sets is not told. A double click on an entry of a list box with kLbsNotify selects
+// it and then tells kLbnDblClk (2). A drop-down list opens by a click or F4 (Alt+Down) and closes
 // when an entry is clicked, on Enter or Escape, and when it loses the focus.
 #include <algorithm>
 #include <utility>
@@ -127,13 +128,11 @@ uint32_t as_list_request(uint32_t message) {
   }
 }
 
-void notify(WindowSystem& system, Hwnd window) {
+void notify(WindowSystem& system, Hwnd window, uint32_t code = kLbnSelChange) {
   const Hwnd parent = system.parent(window);
   if (parent != 0)
-    system.send_message(parent,
-                        kMsgCommand,
-                        static_cast<uint64_t>(kLbnSelChange) << 16,
-                        static_cast<int64_t>(window));
+    system.send_message(
+        parent, kMsgCommand, static_cast<uint64_t>(code) << 16, static_cast<int64_t>(window));
 }
 
 // A selection by the user: kept in view and told to the parent when it changed.
@@ -292,7 +291,9 @@ int64_t list_box_proc(
     case kMsgLButtonDblClk: {
       system.set_focus(window);
       const int32_t i = s->top + (point_y(lp) - 2) / row_height(*s);
-      if (i >= 0 && i < count_of(*s)) user_select(system, window, *s, i, rows, tell);
+      if (i < 0 || i >= count_of(*s)) return 0;
+      user_select(system, window, *s, i, rows, tell);
+      if (message == kMsgLButtonDblClk && tell) notify(system, window, kLbnDblClk);
       return 0;
     }
     case kMsgKeyDown:
