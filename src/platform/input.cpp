@@ -183,8 +183,8 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     if (event.kind == InputKind::MouseMove || event.kind == InputKind::MouseUp) return;
   }
   if (!is_enabled(event.window)) return;
-  if (event.kind == InputKind::MouseDown)
-    cancel_menus_except(event.window, hit_test(event.window, screen) == kHitMenu);
+  const int32_t local_hit = hit_test(event.window, screen);
+  if (event.kind == InputKind::MouseDown) cancel_menus_except(event.window, local_hit == kHitMenu);
 
   // A button pressed in a window grabs the mouse: the moves and the release go to that
   // window, in its client coordinates, wherever the pointer is. The grab is decided here, as
@@ -212,15 +212,15 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     return;
   }
 
-  // A point in the client area is always a client hit, so input there never waits for the
-  // window's thread (the input may come from the display's pump thread, which serves every
-  // window). Only points on the frame the platform draws ask the window.
-  const bool in_client = client_for_frame(style(event.window), frame, menu(event.window) != 0)
-                             .contains(screen.x, screen.y);
-  const int32_t hit = in_client
-                          ? kHitClient
-                          : static_cast<int32_t>(send_message(
-                                event.window, kMsgNcHitTest, 0, pack_point(screen.x, screen.y)));
+  // A point in the client area or on the menu bar is always a client or menu hit, and one
+  // outside the frame (a display reports those while a button is held) hits nothing, so input
+  // there never waits for the window's thread (the input may come from the display's pump
+  // thread, which serves every window). Only points on the frame the platform draws ask the
+  // window.
+  int32_t hit = local_hit;
+  if (hit != kHitClient && hit != kHitMenu && hit != kHitNowhere)
+    hit = static_cast<int32_t>(
+        send_message(event.window, kMsgNcHitTest, 0, pack_point(screen.x, screen.y)));
   if (hit != kHitClient) {
     if (event.button != MouseButton::Left) return;
     if (event.kind == InputKind::MouseDown) {

@@ -332,35 +332,56 @@ TEST_F(WindowSystemTest, WhatTheDisplayDidUpdatesTheRecordWithoutEcho) {
   EXPECT_EQ(backend.raised(), 0u);
 }
 
-TEST_F(WindowSystemTest, MouseInputInTheClientAreaDoesNotWaitForABusyWindow) {
+TEST_F(WindowSystemTest, MouseInputOnClientAreaAndMenuBarDoesNotWaitForABusyWindow) {
   Event inside(false), release(false);
   system.register_class("busy", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {
     if (m == kMsgUser) {
       inside.set();
-      release.wait(kWaitMs);
+      release.wait(3 * kWaitMs);  // longer than any delivery below may take
       return 0;
     }
     if (m == kMsgDestroy) system.post_quit_message(0);
     return system.default_window_proc(h, m, w, l);
   });
   WindowThread w(system, "busy", kTitled, {0, 0, 200, 100});
+  const Hmenu bar = system.menus().create();
+  ASSERT_TRUE(system.menus().append(bar, kMenuString, 7, "Help"));
+  ASSERT_TRUE(system.set_menu(w.hwnd(), bar));
   system.post_message(w.hwnd(), kMsgUser);
   ASSERT_TRUE(inside.wait(kWaitMs));
-  // The display's input thread delivers a click while the window's thread is busy.
-  Event delivered(false);
-  std::thread display([&] {
-    const Point origin = system.client_origin(w.hwnd());
-    const Rect frame = system.frame_rect(w.hwnd());
-    InputEvent e;
-    e.window = w.hwnd();
-    e.kind = InputKind::MouseDown;
-    e.point = {origin.x - frame.left + 10, origin.y - frame.top + 10};
-    system.deliver_input(e);
-    delivered.set();
-  });
-  EXPECT_TRUE(delivered.wait(kWaitMs));
+  const Point origin = system.client_origin(w.hwnd());
+  const Rect frame = system.frame_rect(w.hwnd());
+  const Rect help = system.menu_bar_item_rect(w.hwnd(), 0);  // frame coordinates
+  struct Case {
+    const char* name;
+    InputKind kind;
+    Point point;  // frame coordinates
+  };
+  // In this order: a press in the client area would grab the mouse for the input after it.
+  const Case cases[] = {
+      {"press on the menu bar", InputKind::MouseDown, {help.left + 2, help.top + 2}},
+      {"release outside the frame", InputKind::MouseUp, {frame.width() + 40, -30}},
+      {"move outside the frame", InputKind::MouseMove, {-20, frame.height() + 5}},
+      {"press in the client area",
+       InputKind::MouseDown,
+       {origin.x - frame.left + 10, origin.y - frame.top + 10}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The display's input thread delivers input while the window's thread is busy.
+    Event delivered(false);
+    std::thread display([&] {
+      InputEvent e;
+      e.window = w.hwnd();
+      e.kind = c.kind;
+      e.point = c.point;
+      system.deliver_input(e);
+      delivered.set();
+    });
+    EXPECT_TRUE(delivered.wait(kWaitMs));
+    display.join();
+  }
   release.set();
-  display.join();
 }
 
 TEST_F(WindowSystemTest, PaintShowsTheSurfaceAndValidates) {

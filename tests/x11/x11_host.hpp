@@ -20,6 +20,8 @@
 #include "platform/x11/x11_backend.hpp"
 
 // After every platform header: Xlib macros clash with platform names.
+#include <X11/extensions/XTest.h>
+
 #include "platform/x11/xlib.hpp"
 
 namespace x11_test {
@@ -66,6 +68,14 @@ inline Page shown_by_x(Display* xd, XID window) {
     for (int x = 0; x < a.width; ++x) page.at(x, y) = XGetPixel(image, x, y) & 0xFFFFFF;
   XDestroyImage(image);
   return page;
+}
+
+// Clicks the left button at a screen point through XTest, as the user would.
+inline void click_at(Display* xd, Point screen) {
+  XTestFakeMotionEvent(xd, -1, screen.x, screen.y, CurrentTime);
+  XTestFakeButtonEvent(xd, 1, True, CurrentTime);
+  XTestFakeButtonEvent(xd, 1, False, CurrentTime);
+  XSync(xd, False);
 }
 
 class X11Host : public ::testing::Test {

@@ -48,15 +48,16 @@ unsigned int cursor_glyph(CursorShape shape) {
 }
 
 // Fixed-size windows tell the window manager so; all windows ask for their own position.
-void set_size_hints(Display* d, Window w, const Rect& client, bool resizable) {
+// `area` is the X window's (client area and menu bar).
+void set_size_hints(Display* d, Window w, const Rect& area, bool resizable) {
   XSizeHints hints{};
   hints.flags = PPosition | USPosition;
-  hints.x = client.left;
-  hints.y = client.top;
+  hints.x = area.left;
+  hints.y = area.top;
   if (!resizable) {
     hints.flags |= PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = std::max(1, client.width());
-    hints.min_height = hints.max_height = std::max(1, client.height());
+    hints.min_width = hints.max_width = std::max(1, area.width());
+    hints.min_height = hints.max_height = std::max(1, area.height());
   }
   XSetWMNormalHints(d, w, &hints);
 }
@@ -187,6 +188,7 @@ bool X11Backend::create_native(Hwnd window, const NativeWindow& params) {
   n.xwin = xwin;
   n.frame = params.frame;
   n.client = c;
+  n.resizable = params.resizable;
   XStoreName(display_, xwin, params.title.c_str());
   XChangeProperty(display_,
                   xwin,
@@ -245,13 +247,23 @@ void X11Backend::move_native(Hwnd window, const Rect& frame, const Rect& client)
   if (!n) return;
   n->frame = frame;
   n->client = client;  // recorded first: the display's echo of this change is no news
-  XMoveResizeWindow(display_,
-                    n->xwin,
-                    client.left,
-                    client.top,
-                    std::max(1, client.width()),
-                    std::max(1, client.height()));
+  place(*n);
   sync();
+}
+
+Rect X11Backend::x_rect(const Native& n) {
+  return Rect{n.client.left, n.client.top - n.bar.height(), n.client.right, n.client.bottom};
+}
+
+void X11Backend::place(const Native& n) {
+  const Rect r = x_rect(n);
+  XMoveResizeWindow(display_,
+                    n.xwin,
+                    r.left,
+                    r.top,
+                    static_cast<unsigned>(std::max(1, r.width())),
+                    static_cast<unsigned>(std::max(1, r.height())));
+  set_size_hints(display_, n.xwin, r, n.resizable);
 }
 
 void X11Backend::raise_native(Hwnd window) {
@@ -271,9 +283,7 @@ void X11Backend::focus_native(Hwnd window) {
   sync();
 }
 
-// Puts `area` (client coordinates, inside the held copy) of a native window on the screen.
-void X11Backend::put(const Native& n, const Rect& area) {
-  const Page& page = n.shown;
+void X11Backend::put(const Native& n, const Page& page, const Rect& area, int32_t top) {
   const Rect r = intersect(area, Rect{0, 0, page.width(), page.height()});
   if (r.empty()) return;
   XImage* image = XCreateImage(display_,
@@ -294,11 +304,17 @@ void X11Backend::put(const Native& n, const Rect& area) {
             r.left,
             r.top,
             r.left,
-            r.top,
+            r.top + top,
             static_cast<unsigned>(r.width()),
             static_cast<unsigned>(r.height()));
   image->data = nullptr;  // the page owns the pixels
   XDestroyImage(image);
+}
+
+void X11Backend::repaint(const Native& n, const Rect& area) {
+  const int32_t bar = n.bar.height();
+  put(n, n.bar, area, 0);
+  put(n, n.shown, area.translated(0, -bar), bar);
 }
 
 void X11Backend::present(Hwnd window, const Page& surface, const Rect& dirty) {
@@ -314,7 +330,20 @@ void X11Backend::present(Hwnd window, const Page& surface, const Rect& dirty) {
     for (int32_t y = r.top; y < r.bottom; ++y)
       std::copy(surface.row(y) + r.left, surface.row(y) + r.right, n->shown.row(y) + r.left);
   }
-  put(*n, area);
+  put(*n, n->shown, area, n->bar.height());
+  sync();
+}
+
+// A bar that appears, goes or changes height moves the X window's top edge, so the client
+// area stays where it is on the screen, with its size (as the platform's frame grows).
+void X11Backend::present_menu_bar(Hwnd window, const Page& bar) {
+  std::lock_guard<std::mutex> g(mutex_);
+  Native* n = native(window);
+  if (!n) return;
+  const bool moved = bar.height() != n->bar.height();
+  n->bar = bar;
+  if (moved) place(*n);
+  put(*n, n->bar, Rect{0, 0, bar.width(), bar.height()}, 0);
   sync();
 }
 

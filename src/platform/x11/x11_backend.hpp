@@ -1,10 +1,13 @@
 // The X11 backend: the window system's top-level windows on an X display.
 //
 // Each native window is an X window the size of the platform window's client area (the
-// window manager draws its own frame). The backend keeps a copy of what it last showed of
-// each window, so an Expose is repainted from that copy on the pump thread, without asking
-// the window's thread. X input (keys, mouse, the close box, moves and resizes by the window
-// manager, focus) becomes platform input; the CLIPBOARD selection serves the clipboard.
+// window manager draws its own frame), grown upwards by the menu bar's height when the window
+// has one: the bar's strip sits at the X window's top, the client area below it. One X window
+// rather than a child window for the bar keeps one coordinate offset for all input and lets
+// the window manager see a single window. The backend keeps a copy of what it last showed of
+// each window and of its bar, so an Expose is repainted from those copies on the pump thread,
+// without asking the window's thread. X input (keys, mouse, the close box, moves and resizes by the
+// window manager, focus) becomes platform input; the CLIPBOARD selection serves the clipboard.
 //
 // Threads: every Xlib call happens under `mutex_`, so one connection serves the pump thread
 // and the window threads. Input is translated under the lock but delivered after it is
@@ -53,8 +56,7 @@ class X11Backend : public Backend {
   void raise_native(Hwnd window) override;
   void focus_native(Hwnd window) override;
   void present(Hwnd window, const Page& surface, const Rect& dirty) override;
-  // Menu bars are not shown on X displays yet (menus open from the keyboard, F10).
-  void present_menu_bar(Hwnd, const Page&) override {}
+  void present_menu_bar(Hwnd window, const Page& bar) override;
   void pump(int64_t deadline_ms, InputSink& sink) override;
   void wake() override;
   bool set_clipboard_text(const std::string& text) override;
@@ -67,9 +69,11 @@ class X11Backend : public Backend {
  private:
   struct Native {
     XID xwin = 0;
-    Rect frame;           // as the window system last said or the display last reported
-    Rect client;          // screen pixels
-    Page shown;           // what was presented, for Expose
+    Rect frame;   // as the window system last said or the display last reported
+    Rect client;  // screen pixels
+    Page shown;   // what was presented, for Expose
+    Page bar;     // the menu bar shown above the client area (empty: none)
+    bool resizable = false;
     bool mapped = false;  // as the window system wants it
     bool iconic = false;  // unmapped by someone else (the window manager minimised it)
   };
@@ -87,7 +91,14 @@ class X11Backend : public Backend {
 
   Native* native(Hwnd window);
   Hwnd by_xwin(XID xwin) const;
-  void put(const Native& n, const Rect& area);
+  // The X window's place on the screen: the client area with the bar's strip above it.
+  static Rect x_rect(const Native& n);
+  // Moves and sizes the X window to x_rect (size hints follow, for fixed-size windows).
+  void place(const Native& n);
+  // Puts `area` (page coordinates) of `page` on the X window, its row 0 at X row `top`.
+  void put(const Native& n, const Page& page, const Rect& area, int32_t top);
+  // Repaints `area` (X window coordinates) from the held copies of bar and client area.
+  void repaint(const Native& n, const Rect& area);
   // x11_input.cpp: one X event to platform input (and Expose, configure and selection work).
   void handle_event(XEvent& event, std::vector<InputEvent>& input);
   void handle_configure(XEvent& event, std::vector<InputEvent>& input);

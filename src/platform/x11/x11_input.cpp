@@ -1,8 +1,9 @@
 // The X11 backend's input: the pump, and X events turned into platform input.
 //
-// X reports points in the client area; platform input is in frame coordinates, so each point
-// is moved by the client's offset in the frame. Keys become virtual keys (from the key's
-// unshifted symbol) with the character they type; buttons 4 and 5 are the wheel.
+// X reports points in the X window (the menu bar's strip, then the client area); platform
+// input is in frame coordinates, so each point is moved by the X window's offset in the frame.
+// A point on the strip thus lands on the bar the platform's frame holds. Keys become virtual keys
+// (from the key's unshifted symbol) with the character they type; buttons 4 and 5 are the wheel.
 #include <poll.h>
 #include <unistd.h>
 
@@ -182,17 +183,18 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
   const Hwnd hwnd = by_xwin(event.xany.window);
   Native* n = native(hwnd);
   if (!n) return;
-  // Client point -> frame point.
-  const Point offset{n->client.left - n->frame.left, n->client.top - n->frame.top};
+  // X window point -> frame point.
+  const Rect placed = x_rect(*n);
+  const Point offset{placed.left - n->frame.left, placed.top - n->frame.top};
   InputEvent e;
   e.window = hwnd;
   switch (event.type) {
     case Expose:
-      put(*n,
-          Rect{event.xexpose.x,
-               event.xexpose.y,
-               event.xexpose.x + event.xexpose.width,
-               event.xexpose.y + event.xexpose.height});
+      repaint(*n,
+              Rect{event.xexpose.x,
+                   event.xexpose.y,
+                   event.xexpose.x + event.xexpose.width,
+                   event.xexpose.y + event.xexpose.height});
       return;
     case ConfigureNotify:
       handle_configure(event, input);
@@ -268,7 +270,8 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
 }
 
 // The window moved or changed size. Changes the window system made itself (recorded by
-// move_native) are no news; others are reported as done by the display.
+// move_native) are no news; others are reported as done by the display. The X window holds
+// the menu bar's strip above the client area.
 void X11Backend::handle_configure(XEvent& event, std::vector<InputEvent>& input) {
   const Hwnd hwnd = by_xwin(event.xconfigure.window);
   Native* n = native(hwnd);
@@ -278,7 +281,10 @@ void X11Backend::handle_configure(XEvent& event, std::vector<InputEvent>& input)
   Window child = 0;
   if (!event.xconfigure.send_event)
     XTranslateCoordinates(display_, n->xwin, root_, 0, 0, &x, &y, &child);
-  const int32_t w = event.xconfigure.width, h = event.xconfigure.height;
+  const int32_t bar = n->bar.height();
+  y += bar;
+  const Rect placed = x_rect(*n);
+  const int32_t w = event.xconfigure.width, h = std::max(0, event.xconfigure.height - bar);
   const Point offset{n->client.left - n->frame.left, n->client.top - n->frame.top};
   InputEvent e;
   e.window = hwnd;
@@ -290,7 +296,7 @@ void X11Backend::handle_configure(XEvent& event, std::vector<InputEvent>& input)
     e.point = {x - offset.x, y - offset.y};
     input.push_back(e);
   }
-  if (w != std::max(1, n->client.width()) || h != std::max(1, n->client.height())) {
+  if (w != std::max(1, placed.width()) || event.xconfigure.height != std::max(1, placed.height())) {
     n->frame.right += w - n->client.width();
     n->frame.bottom += h - n->client.height();
     n->client.right = n->client.left + w;
