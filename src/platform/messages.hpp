@@ -75,6 +75,7 @@ enum : uint32_t {
   kMsgEmLineFromChar = 0x00C9,  // wparam position (-1: the selection's start)
   kMsgEmSetReadOnly  = 0x00CF,
   kMsgEmGetLimitText = 0x00D5,
+  kMsgEmGetFirstVisibleLine = 0x00CE,  // the first row shown (one-line: first position shown)
   kMsgEmSetCueBanner = 0x1501,  // lparam: const char* (UTF-8)
   kMsgCbAddString    = 0x0143,  // drop-down lists: as the list-box requests below
   kMsgCbDeleteString = 0x0144,
@@ -96,6 +97,7 @@ enum : uint32_t {
   kMsgLbGetText      = 0x0189,  // wparam index, lparam std::string*; UTF-16 length or -1
   kMsgLbGetTextLen   = 0x018A,
   kMsgLbGetCount     = 0x018B,
+  kMsgLbGetTopIndex  = 0x018E,  // the first entry shown
   kMsgBmGetCheck     = 0x00F0,
   kMsgBmSetCheck     = 0x00F1,  // wparam: kBstUnchecked or kBstChecked
   kMsgBmGetState     = 0x00F2,
@@ -190,6 +192,7 @@ enum : uint32_t {
   kBnClicked = 0,
   kLbnSelChange = 1,  // list boxes and drop-down lists: the user selected an entry
   kLbnDblClk = 2,     // list boxes: the user double-clicked an entry
+  kEnChange = 0x300,  // text fields: the user changed the text
 };
 
 // Scroll requests, in the low word of kMsgHScroll/kMsgVScroll's wparam (the high word holds

@@ -1,37 +1,27 @@
 // The "SCROLLBAR" class: a stand-alone scroll bar, horizontal or vertical (kSbsVert).
 //
-// State: range min..max, page size and position, clamped so that min <= pos <=
-// max - max(page - 1, 0). The bar never moves its own thumb on user input: it sends the
-// parent kMsgHScroll or kMsgVScroll with a request (lparam: the bar) and the parent sets the
-// new position. Pressing an arrow asks for a line, the track beside the thumb for a page;
-// dragging the thumb sends kSbThumbTrack with the tracking position (also in the scroll info)
-// on each move and kSbThumbPosition on release; every press ends with kSbEndScroll on release.
-// Keys: arrows a line, Page Up/Down a page, Home the top, End the bottom.
+// Its range, page, position, geometry and look are those of scroll_track. The bar never moves its
+// own thumb on user input: it sends the parent kMsgHScroll or kMsgVScroll with a request (lparam:
+// the bar) and the parent sets the new position. Pressing an arrow asks for a line, the track
+// beside the thumb for a page; dragging the thumb sends kSbThumbTrack with the tracking position
+// (also in the scroll info) on each move and kSbThumbPosition on release; every press ends with
+// kSbEndScroll on release. Keys: arrows a line, Page Up/Down a page, Home the top, End the bottom.
 #include <algorithm>
 
 #include "platform/controls/control_classes.hpp"
-#include "platform/controls/control_paint.hpp"
+#include "platform/controls/scroll_track.hpp"
 
 namespace platform {
 namespace {
 
-namespace cp = control_paint;
+using scroll_track::Layout;
+using scroll_track::Part;
+using scroll_track::Track;
 
-enum class Part { None, LineUp, LineDown, PageUp, PageDown, Thumb };
-
-struct ScrollState {
-  int32_t min = 0, max = 100;
-  int32_t page = 0;
-  int32_t pos = 0;
-  int32_t track_pos = 0;
-  Part pressed = Part::None;
-  int32_t grab = 0;  // pixels from the thumb's start to where it was grabbed
-};
-
-std::shared_ptr<ScrollState> state_of(WindowSystem& system, Hwnd window) {
-  auto s = std::static_pointer_cast<ScrollState>(system.class_data(window));
+std::shared_ptr<Track> state_of(WindowSystem& system, Hwnd window) {
+  auto s = std::static_pointer_cast<Track>(system.class_data(window));
   if (!s) {
-    s = std::make_shared<ScrollState>();
+    s = std::make_shared<Track>();
     system.set_class_data(window, s);
   }
   return s;
@@ -39,50 +29,10 @@ std::shared_ptr<ScrollState> state_of(WindowSystem& system, Hwnd window) {
 
 bool vertical(WindowSystem& system, Hwnd window) { return (system.style(window) & kSbsVert) != 0; }
 
-int32_t max_pos(const ScrollState& s) { return std::max(s.min, s.max - std::max(s.page - 1, 0)); }
-
-int32_t clamp_pos(const ScrollState& s, int32_t pos) { return std::clamp(pos, s.min, max_pos(s)); }
-
-// Geometry along the bar: arrows of the bar's thickness at both ends, the track between.
-struct Layout {
-  int32_t length = 0;  // along the bar
-  int32_t arrow = 0;
-  int32_t thumb_start = 0, thumb_length = 0;  // 0 length: no thumb
-  int32_t track_start() const { return arrow; }
-  int32_t track_end() const { return length - arrow; }
-};
-
-Layout layout_of(const ScrollState& s, int32_t length, int32_t thickness) {
-  Layout l;
-  l.length = length;
-  l.arrow = std::min(thickness, length / 2);
-  const int32_t track = l.track_end() - l.track_start();
-  const int64_t span = int64_t{s.max} - s.min + 1;
-  if (track <= 0 || span <= 0) return l;
-  int32_t thumb = s.page > 0 ? static_cast<int32_t>(int64_t{track} * s.page / span) : thickness;
-  thumb = std::clamp(thumb, std::min(8, track), track);
-  const int64_t travel = std::max<int64_t>(int64_t{max_pos(s)} - s.min, 0);
-  const int32_t pos = s.pressed == Part::Thumb ? s.track_pos : s.pos;
-  l.thumb_length = thumb;
-  l.thumb_start =
-      l.arrow +
-      (travel == 0 ? 0 : static_cast<int32_t>((int64_t{pos} - s.min) * (track - thumb) / travel));
-  return l;
-}
-
-Layout layout_for(WindowSystem& system, Hwnd window, const ScrollState& s) {
+Layout layout_for(WindowSystem& system, Hwnd window, const Track& s) {
   const Rect c = system.client_rect(window);
-  return vertical(system, window) ? layout_of(s, c.height(), c.width())
-                                  : layout_of(s, c.width(), c.height());
-}
-
-Part part_at(const Layout& l, int32_t along) {
-  if (along < l.track_start()) return Part::LineUp;
-  if (along >= l.track_end()) return Part::LineDown;
-  if (l.thumb_length == 0) return Part::None;
-  if (along < l.thumb_start) return Part::PageUp;
-  if (along >= l.thumb_start + l.thumb_length) return Part::PageDown;
-  return Part::Thumb;
+  return vertical(system, window) ? scroll_track::layout_of(s, c.height(), c.width())
+                                  : scroll_track::layout_of(s, c.width(), c.height());
 }
 
 void notify(WindowSystem& system, Hwnd window, uint32_t request, int32_t position = 0) {
@@ -95,90 +45,17 @@ void notify(WindowSystem& system, Hwnd window, uint32_t request, int32_t positio
                       static_cast<int64_t>(window));
 }
 
-uint32_t request_of(Part p) {
-  switch (p) {
-    case Part::LineUp:
-      return kSbLineUp;
-    case Part::LineDown:
-      return kSbLineDown;
-    case Part::PageUp:
-      return kSbPageUp;
-    default:
-      return kSbPageDown;
-  }
-}
-
-// The scroll position the pointer at `along` asks for while dragging the thumb.
-int32_t track_position(const ScrollState& s, const Layout& l, int32_t along) {
-  const int32_t room = l.track_end() - l.track_start() - l.thumb_length;
-  if (room <= 0) return s.min;
-  const int32_t start = std::clamp(along - s.grab - l.track_start(), 0, room);
-  const int64_t travel = int64_t{max_pos(s)} - s.min;
-  return s.min + static_cast<int32_t>((start * travel + room / 2) / room);
-}
-
-void arrow(Page& page, const Rect& r, int direction, bool enabled, bool pressed, const Rect& clip) {
-  cp::raised_box(page, r, pressed, clip);
-  // A solid triangle of 4 rows pointing up (0), down (1), left (2) or right (3).
-  const int shift = pressed ? 1 : 0;
-  const int cx = r.left + r.width() / 2 + shift, cy = r.top + r.height() / 2 + shift;
-  const Pixel ink = enabled ? cp::kText : cp::kGreyText;
-  for (int i = 0; i < 4; ++i) {
-    const int row = direction == 0 || direction == 2 ? i : 3 - i;
-    const int along = row - 2;  // -2..1
-    if (direction < 2)
-      cp::fill(page, Rect{cx - i, cy + along, cx + i + 1, cy + along + 1}, ink, clip);
-    else
-      cp::fill(page, Rect{cx + along, cy - i, cx + along + 1, cy + i + 1}, ink, clip);
-  }
-}
-
 void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
-  auto s = state_of(system, window);
-  const bool vert = vertical(system, window);
-  const bool enabled = system.is_enabled(window);
-  const Layout l = layout_for(system, window, *s);
-  Page& page = *target.surface;
-  const Rect b = target.bounds;
-  const Rect& clip = target.clip;
-  // A rectangle along the bar from a to b (pixels along it).
-  auto span = [&](int32_t a, int32_t z) {
-    return vert ? Rect{b.left, b.top + a, b.right, b.top + z}
-                : Rect{b.left + a, b.top, b.left + z, b.bottom};
-  };
-  // The track: the classic checkerboard of white and face.
-  const Rect track = intersect(intersect(span(l.track_start(), l.track_end()), clip),
-                               Rect{0, 0, page.width(), page.height()});
-  for (int y = track.top; y < track.bottom; ++y)
-    for (int x = track.left; x < track.right; ++x)
-      page.at(x, y) = ((x + y) & 1) ? cp::kHighlight : cp::kFace;
-  if (s->pressed == Part::PageUp || s->pressed == Part::PageDown) {
-    const Rect dark = s->pressed == Part::PageUp
-                          ? span(l.track_start(), l.thumb_start)
-                          : span(l.thumb_start + l.thumb_length, l.track_end());
-    cp::fill(page, dark, cp::kDarkShadow, clip);
-  }
-  arrow(page, span(0, l.arrow), vert ? 0 : 2, enabled, s->pressed == Part::LineUp, clip);
-  arrow(page,
-        span(l.track_end(), l.length),
-        vert ? 1 : 3,
-        enabled,
-        s->pressed == Part::LineDown,
-        clip);
-  if (enabled && l.thumb_length > 0)
-    cp::raised_box(page, span(l.thumb_start, l.thumb_start + l.thumb_length), false, clip);
+  scroll_track::paint(*target.surface,
+                      *state_of(system, window),
+                      target.bounds,
+                      vertical(system, window),
+                      system.is_enabled(window),
+                      target.clip);
 }
 
 void set_info(WindowSystem& system, Hwnd window, const ScrollInfo& info, bool redraw) {
-  auto s = state_of(system, window);
-  if (info.mask & kSifRange) {
-    s->min = info.min;
-    s->max = std::max(info.max, info.min);
-  }
-  if (info.mask & kSifPage)
-    s->page = static_cast<int32_t>(std::min<uint32_t>(info.page, uint32_t(s->max - s->min + 1)));
-  if (info.mask & kSifPos) s->pos = info.pos;
-  s->pos = clamp_pos(*s, s->pos);
+  state_of(system, window)->set_info(info);
   if (redraw) system.invalidate(window, nullptr);
 }
 
@@ -199,7 +76,7 @@ int64_t scroll_bar_proc(
       auto s = state_of(system, window);
       const Layout l = layout_for(system, window, *s);
       const int32_t a = along(system, window, lp);
-      const Part p = part_at(l, a);
+      const Part p = scroll_track::part_at(l, a);
       if (p == Part::None) return 0;
       s->pressed = p;
       if (p == Part::Thumb) {
@@ -207,14 +84,14 @@ int64_t scroll_bar_proc(
         s->track_pos = s->pos;
       }
       system.invalidate(window, nullptr);
-      if (p != Part::Thumb) notify(system, window, request_of(p));
+      if (p != Part::Thumb) notify(system, window, scroll_track::request_of(p));
       return 0;
     }
     case kMsgMouseMove: {
       auto s = state_of(system, window);
       if (s->pressed != Part::Thumb) return 0;
-      const int32_t t =
-          track_position(*s, layout_for(system, window, *s), along(system, window, lp));
+      const int32_t t = scroll_track::track_position(
+          *s, layout_for(system, window, *s), along(system, window, lp));
       if (t == s->track_pos) return 0;
       s->track_pos = t;
       system.invalidate(window, nullptr);
@@ -273,7 +150,7 @@ int64_t scroll_bar_proc(
     case kMsgSbmSetPos: {
       auto s = state_of(system, window);
       const int32_t previous = s->pos;
-      s->pos = clamp_pos(*s, static_cast<int32_t>(wp));
+      s->pos = std::clamp(static_cast<int32_t>(wp), s->min, s->max_pos());
       if (lp) system.invalidate(window, nullptr);
       return previous;
     }
@@ -299,16 +176,7 @@ int64_t scroll_bar_proc(
       return state_of(system, window)->pos;
     case kMsgSbmGetScrollInfo: {
       if (!lp) return 0;
-      auto s = state_of(system, window);
-      auto* info = reinterpret_cast<ScrollInfo*>(lp);
-      if (info->mask & kSifRange) {
-        info->min = s->min;
-        info->max = s->max;
-      }
-      if (info->mask & kSifPage) info->page = static_cast<uint32_t>(s->page);
-      if (info->mask & kSifPos) info->pos = s->pos;
-      if (info->mask & kSifTrackPos)
-        info->track_pos = s->pressed == Part::Thumb ? s->track_pos : s->pos;
+      state_of(system, window)->get_info(*reinterpret_cast<ScrollInfo*>(lp));
       return 1;
     }
     default:

@@ -1,0 +1,48 @@
+// The rows a text field shows: its text cut at line breaks and, in a word-wrapping field, at
+// word boundaries so that each row fits the field's width.
+//
+// Positions count UTF-16 units, as the edit messages do. A row is a run [start, end) of the
+// text. A hard row ends at a line break ('\n', not part of the row) or at the end of the text;
+// a soft row ends where wrapping cut the line and the next row starts at its end. Wrapping
+// cuts after the last blank that lets the row fit; the blanks at the cut stay at the end of
+// the row, where they may hang past the width (as in every word processor). A word longer than
+// the width is broken at the last character that fits (at least one character per row, and
+// never between the two halves of a surrogate pair).
+//
+// The one position that ends a soft row also starts the next row; it belongs to the next row
+// unless the caret was put at the row's end on purpose (End, or a click past the row's text).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace platform::edit_layout {
+
+struct Row {
+  int32_t start = 0;
+  int32_t end = 0;    // one past the last position of the row (blanks of a cut included)
+  bool soft = false;  // the row was cut by wrapping: the next row starts at `end`
+  int32_t width = 0;  // pixels of the row's text
+};
+
+// Advance in pixels of the unit at a position (0 for the second half of a surrogate pair).
+using Advance = std::function<int32_t(int32_t position)>;
+
+// The rows of `text`; wrap_width > 0 wraps words at that many pixels, 0 cuts only at line
+// breaks. Always at least one row (the empty text is one empty row).
+std::vector<Row> layout(std::u16string_view text, const Advance& advance, int32_t wrap_width);
+
+// The row holding a position (0..text size); `at_row_end` picks the soft row a position ends
+// rather than the row it starts.
+int32_t row_of(const std::vector<Row>& rows, int32_t position, bool at_row_end = false);
+
+// Pixel offsets of the positions start..end of a row from the row's left edge.
+std::vector<int32_t> offsets(const Row& row, const Advance& advance);
+
+// The position of a row nearest to pixel x (from the row's left edge). `past_end` tells
+// whether it is the end of a soft row (which the next row starts too).
+int32_t nearest(const Row& row, const Advance& advance, int32_t x, bool& past_end);
+
+}  // namespace platform::edit_layout
