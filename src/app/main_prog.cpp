@@ -14,6 +14,7 @@
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"
 #include "platform/window_system.hpp"
+#include "platform/windowed/windowed_dialogs.hpp"
 #include "platform/x11/x11_backend.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
@@ -169,14 +170,19 @@ int32_t exit_status() {
 namespace {
 
 // The display: X11 when DISPLAY names one and VARQEN_HEADLESS is not 1, else headless.
-std::unique_ptr<platform::Backend> open_backend() {
+struct OpenedDisplay {
+  std::unique_ptr<platform::Backend> backend;
+  bool desktop = false;  // a display someone looks at
+};
+
+OpenedDisplay open_display() {
   const char* display = std::getenv("DISPLAY");
   if (!env_is("VARQEN_HEADLESS", "1") && display != nullptr && *display != '\0') {
     auto x11 = std::make_unique<platform::X11Backend>();
-    if (x11->open()) return x11;
+    if (x11->open()) return {std::move(x11), true};
     std::cerr << "varqen: cannot use the display " << display << "; running headless\n";
   }
-  return std::make_unique<platform::HeadlessBackend>();
+  return {std::make_unique<platform::HeadlessBackend>(), false};
 }
 
 }  // namespace
@@ -199,10 +205,15 @@ int32_t main_program(int argc, char** argv) {
   const std::filesystem::path start = std::filesystem::current_path(ec);
   units::set_start_directory(start);
   globals::cwd = stringlib::fixed((start / "").string(), globals::len_dir);
-  const std::unique_ptr<platform::Backend> backend = open_backend();
-  // Stand-in until the windowed dialogs exist: the headless provider prints and answers.
-  platform::HeadlessDialogs dialogs;
-  platform::WindowSystem system(*backend, dialogs);
+  const OpenedDisplay display = open_display();
+  // On a display the dialogs are windows; a headless run has nobody to answer them, so there
+  // they print their title and text and take their default answer.
+  platform::HeadlessDialogs printed;
+  platform::WindowedDialogs windowed;
+  platform::DialogProvider& dialogs =
+      display.desktop ? static_cast<platform::DialogProvider&>(windowed) : printed;
+  platform::WindowSystem system(*display.backend, dialogs);
+  windowed.attach(&system);
   return run_with(system, *options);
 }
 

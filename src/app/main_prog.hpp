@@ -8,8 +8,8 @@
 // 1 on a data error or a No at the confirmation, 2 on a usage error (or no file chosen).
 //
 // Backend: X11 when DISPLAY names a display and VARQEN_HEADLESS is not 1; the headless one
-// otherwise, or when the display cannot be used (one line on standard error). Until the
-// windowed dialogs exist, dialogs on either backend print their title and text on standard
+// otherwise, or when the display cannot be used (one line on standard error). On X11 the
+// dialogs are windows the user answers; headless, they print their title and text on standard
 // output and are answered with their default (Yes).
 // VARQEN_TEST_NO_PAUSES=1 (for the end-to-end tests only) makes every pause return at once.
 #pragma once

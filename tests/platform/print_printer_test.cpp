@@ -174,5 +174,22 @@ TEST(LpSpooler, AsksInTheCLocaleAndPassesArgumentsAsGiven) {
   EXPECT_EQ(LpSpooler(dir.file("missing")).default_destination(), std::nullopt);
 }
 
+TEST(LpSpooler, ListsTheDefaultDestinationFirstThenTheOthersOnce) {
+  const testsupport::TempDir dir;
+  const std::string lpstat = script(dir,
+                                    "lpstat",
+                                    "case \"$1\" in\n"
+                                    "  -d) echo 'system default destination: office' ;;\n"
+                                    "  -e) printf 'lab\\noffice\\nhall\\n' ;;\n"
+                                    "esac\n");
+  EXPECT_EQ(LpSpooler(lpstat).destinations(), (std::vector<std::string>{"office", "lab", "hall"}));
+  EXPECT_EQ(LpSpooler(dir.file("missing")).destinations(), std::vector<std::string>{});
+  // A spooler that names no list offers its default destination alone.
+  FakeSpooler fake;
+  EXPECT_EQ(fake.destinations(), std::vector<std::string>{});
+  fake.destination = "office";
+  EXPECT_EQ(fake.destinations(), std::vector<std::string>{"office"});
+}
+
 }  // namespace
 }  // namespace platform

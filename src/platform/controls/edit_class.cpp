@@ -115,18 +115,9 @@ edit_layout::Advance advance_of(WindowSystem& system,
                                 Hwnd window,
                                 const EditState& s,
                                 const Font& font) {
-  const bool password = (system.style(window) & kEsPassword) != 0;
-  return [&s, &font, password](int32_t i) -> int32_t {
-    if (password) return font.glyph(U'*').advance;
-    const char16_t c = s.text[i];
-    const bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
-    if (high && i + 1 < static_cast<int32_t>(s.text.size()) && s.text[i + 1] >= 0xDC00 &&
-        s.text[i + 1] <= 0xDFFF)
-      return font.glyph(0x10000 + ((char32_t(c) - 0xD800) << 10) + (s.text[i + 1] - 0xDC00))
-          .advance;
-    if (low && i > 0 && s.text[i - 1] >= 0xD800 && s.text[i - 1] <= 0xDBFF) return 0;
-    return font.glyph(c).advance;
-  };
+  if (system.style(window) & kEsPassword)
+    return [&font](int32_t) -> int32_t { return font.glyph(U'*').advance; };
+  return edit_layout::font_advance(font, s.text);
 }
 
 const std::vector<Row>& rows_of(WindowSystem& system, Hwnd window, EditState& s) {

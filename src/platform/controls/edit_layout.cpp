@@ -58,6 +58,17 @@ void wrap_line(std::u16string_view text,
 
 }  // namespace
 
+Advance font_advance(const Font& font, std::u16string_view text) {
+  return [&font, text](int32_t i) -> int32_t {
+    const char16_t c = text[i];
+    const bool high = c >= 0xD800 && c <= 0xDBFF;
+    if (high && i + 1 < static_cast<int32_t>(text.size()) && low_surrogate(text[i + 1]))
+      return font.glyph(0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00)).advance;
+    if (low_surrogate(c) && i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF) return 0;
+    return font.glyph(c).advance;
+  };
+}
+
 std::vector<Row> layout(std::u16string_view text, const Advance& advance, int32_t wrap_width) {
   std::vector<Row> rows;
   const int32_t n = static_cast<int32_t>(text.size());

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/font.hpp"
+
 namespace platform::edit_layout {
 
 struct Row {
@@ -29,6 +31,10 @@ struct Row {
 
 // Advance in pixels of the unit at a position (0 for the second half of a surrogate pair).
 using Advance = std::function<int32_t(int32_t position)>;
+
+// The advances of `text` drawn in `font` (which both must outlive the function): a surrogate
+// pair counts as its character at the first half.
+Advance font_advance(const Font& font, std::u16string_view text);
 
 // The rows of `text`; wrap_width > 0 wraps words at that many pixels, 0 cuts only at line
 // breaks. Always at least one row (the empty text is one empty row).

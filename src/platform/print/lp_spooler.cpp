@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <string_view>
@@ -78,6 +79,22 @@ std::optional<std::string> LpSpooler::default_destination() {
   name = name.substr(0, name.find_first_of("\r\n"));
   if (name.empty()) return std::nullopt;
   return name;
+}
+
+std::vector<std::string> LpSpooler::destinations() {
+  std::vector<std::string> names;
+  if (const auto first = default_destination()) names.push_back(*first);
+  std::string out;
+  if (!run({lpstat_, "-e"}, &out)) return names;
+  for (size_t at = 0; at < out.size();) {
+    size_t end = out.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = out.size();
+    const std::string name = out.substr(at, end - at);
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+      names.push_back(name);
+    at = end + 1;
+  }
+  return names;
 }
 
 bool LpSpooler::submit(const std::string& destination,

@@ -105,6 +105,11 @@ bool PdfPrinter::deliver(const Page& page, const std::string&) {
   return write_pdf(path_, page, dpi_x());
 }
 
+std::vector<std::string> Spooler::destinations() {
+  const auto destination = default_destination();
+  return destination ? std::vector<std::string>{*destination} : std::vector<std::string>{};
+}
+
 SpoolerPrinter::SpoolerPrinter(Spooler& spooler, std::string destination, int dpi)
     : Printer(std::move(destination), dpi), spooler_(spooler) {}
 

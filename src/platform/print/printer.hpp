@@ -91,6 +91,9 @@ class Spooler {
   virtual ~Spooler() = default;
   // The default destination, or nothing when no printer is configured.
   virtual std::optional<std::string> default_destination() = 0;
+  // Every destination a document can be queued on (the print dialog offers them). By default
+  // the default destination alone.
+  virtual std::vector<std::string> destinations();
   // Queues a PDF file on the destination under the title; false when refused.
   virtual bool submit(const std::string& destination,
                       const std::string& pdf_path,
