@@ -12,106 +12,57 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ConfirmName : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir.write("data.dat", "x");
-    fs::create_directory(dir.path() / "sub");
-    dir.write("sub/inner.dat", "x");
-  }
-  fs::path at(const char* rel) const { return rel[0] ? dir.path() / rel : dir.path(); }
+// What a confirmed name leads to in a folder holding data.dat and sub/inner.dat. (The texts of
+// the questions and refusals are checked where the dialog shows them.)
+TEST(FileChoice, NamesFoldersAndPatternsLeadWhereTheyNameWithinTheRequestsChecks) {
   testsupport::TempDir dir;
-};
-
-TEST_F(ConfirmName, NamesFoldersAndPatternsLeadWhereTheyName) {
+  dir.write("data.dat", "x");
+  fs::create_directory(dir.path() / "sub");
+  dir.write("sub/inner.dat", "x");
+  FileDialogRequest plain, must_exist, save;
+  must_exist.file_must_exist = must_exist.path_must_exist = true;
+  save.save = save.overwrite_prompt = save.path_must_exist = true;
   struct Case {
-    const char* typed;
-    Action action;
-    const char* path;  // below the folder shown
-    const char* pattern;
-  };
-  const Case cases[] = {
-      {"", Action::Stay, "", ""},
-      {"   ", Action::Stay, "", ""},
-      {"data.dat", Action::Choose, "data.dat", ""},
-      {" data.dat ", Action::Choose, "data.dat", ""},
-      {"sub/inner.dat", Action::Choose, "sub/inner.dat", ""},
-      {"sub/../data.dat", Action::Choose, "data.dat", ""},
-      {"sub", Action::Enter, "sub", ""},
-      {"sub/", Action::Enter, "sub", ""},
-      {"*.txt", Action::Filter, "", "*.txt"},
-      {"sub/*.d?t", Action::Filter, "sub", "*.d?t"},
-      {"new.dat", Action::Choose, "new.dat", ""},  // no checks asked
-      {"nosuch/", Action::Refuse, "nosuch", ""},
-      {"nosuch/*.dat", Action::Refuse, "nosuch", ""},
-  };
-  FileDialogRequest open;
-  const fs::path shown = dir.path();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string("typed \"") + c.typed + "\"");
-    const Outcome o = confirm_name(open, shown, c.typed);
-    EXPECT_EQ(o.action, c.action);
-    if (c.action != Action::Stay) {
-      EXPECT_EQ(o.path, at(c.path));
-    }
-    EXPECT_EQ(o.pattern, c.pattern);
-  }
-  const Outcome absolute = confirm_name(open, "/", (dir.path() / "data.dat").string());
-  EXPECT_EQ(absolute.action, Action::Choose);
-  EXPECT_EQ(absolute.path, dir.path() / "data.dat");
-}
-
-TEST_F(ConfirmName, TheRequestsChecksRefuseOrAsk) {
-  FileDialogRequest must_exist;
-  must_exist.file_must_exist = true;
-  must_exist.path_must_exist = true;
-  FileDialogRequest save;
-  save.save = true;
-  save.overwrite_prompt = true;
-  save.path_must_exist = true;
-  struct Case {
-    const char* what;
     const FileDialogRequest& request;
     const char* typed;
     Action action;
-    const char* message;
+    const char* path;  // below the folder
+    const char* pattern;
   };
-  const std::string missing_folder = (dir.path() / "nosuch" / "a.dat").string();
   const Case cases[] = {
-      {"open existing", must_exist, "data.dat", Action::Choose, ""},
-      {"open missing",
-       must_exist,
-       "new.dat",
-       Action::Refuse,
-       "new.dat\nFile not found.\nCheck the file name and try again."},
-      {"open missing folder",
-       must_exist,
-       "nosuch/a.dat",
-       Action::Refuse,
-       "\nPath does not exist.\nCheck the path and try again."},
-      {"save existing",
-       save,
-       "data.dat",
-       Action::Confirm,
-       "data.dat already exists.\nDo you want to replace it?"},
-      {"save new", save, "new.dat", Action::Choose, ""},
-      {"save missing folder",
-       save,
-       "nosuch/a.dat",
-       Action::Refuse,
-       "\nPath does not exist.\nCheck the path and try again."},
+      {plain, "   ", Action::Stay, "", ""},
+      {plain, " data.dat ", Action::Choose, "data.dat", ""},
+      {plain, "sub/../sub/inner.dat", Action::Choose, "sub/inner.dat", ""},
+      {plain, "sub/", Action::Enter, "sub", ""},
+      {plain, "sub/..", Action::Enter, "", ""},
+      {plain, "*.txt", Action::Filter, "", "*.txt"},
+      {plain, "sub/*.d?t", Action::Filter, "sub", "*.d?t"},
+      {plain, "nosuch/*.dat", Action::Refuse, "nosuch", ""},
+      {plain, "nosuch/", Action::Refuse, "nosuch", ""},  // a folder that is not there
+      {plain, "nosuch/new.dat", Action::Choose, "nosuch/new.dat", ""},  // nothing checked
+      {must_exist, "new.dat", Action::Refuse, "new.dat", ""},
+      {must_exist, "nosuch/a.dat", Action::Refuse, "nosuch/a.dat", ""},
+      {save, "data.dat", Action::Confirm, "data.dat", ""},
+      {save, "new.dat", Action::Choose, "new.dat", ""},
+      {save, "nosuch/a.dat", Action::Refuse, "nosuch/a.dat", ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(std::string("typed \"") + c.typed + "\"");
     const Outcome o = confirm_name(c.request, dir.path(), c.typed);
     EXPECT_EQ(o.action, c.action);
-    EXPECT_EQ(o.path, dir.path() / c.typed);
-    const bool after_path = std::string(c.message).rfind('\n', 0) == 0;  // names the path first
-    EXPECT_EQ(o.message, after_path ? missing_folder + c.message : std::string(c.message));
+    if (o.action != Action::Stay) {
+      const std::string rel = c.path;
+      EXPECT_EQ(o.path, rel.empty() ? dir.path() : (dir.path() / rel).lexically_normal());
+    }
+    EXPECT_EQ(o.pattern, c.pattern);
+    EXPECT_EQ(o.message.empty(), c.action != Action::Refuse && c.action != Action::Confirm);
   }
-  FileDialogRequest save_quietly = save;
-  save_quietly.overwrite_prompt = false;
-  EXPECT_EQ(confirm_name(save_quietly, dir.path(), "data.dat").action, Action::Choose);
+  const Outcome path = confirm_name(must_exist, dir.path(), "nosuch/a.dat");
+  EXPECT_EQ(path.message,
+            (dir.path() / "nosuch/a.dat").string() +
+                "\nPath does not exist.\nCheck the path and try again.");
+  const Outcome absolute = confirm_name(plain, "/", dir.file("data.dat"));
+  EXPECT_EQ(absolute.path, dir.path() / "data.dat");
 }
 
 }  // namespace

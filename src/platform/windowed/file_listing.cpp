@@ -28,7 +28,7 @@ char32_t fold(char32_t c) {
 }
 
 // Wildcard matching with one back-tracking point (the last '*'), so a pattern with many stars
-// costs at most pattern x name steps, never an exponential search.
+// costs at most pattern x name steps, never an exponential search. The pattern is folded.
 bool match_points(const std::u32string& pattern, const std::u32string& name) {
   size_t p = 0, n = 0;
   size_t star = std::u32string::npos, resume = 0;
@@ -36,7 +36,7 @@ bool match_points(const std::u32string& pattern, const std::u32string& name) {
     if (p < pattern.size() && pattern[p] == U'*') {
       star = p++;
       resume = n;
-    } else if (p < pattern.size() && (pattern[p] == U'?' || fold(pattern[p]) == fold(name[n]))) {
+    } else if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == fold(name[n]))) {
       ++p;
       ++n;
     } else if (star != std::u32string::npos) {
@@ -51,6 +51,41 @@ bool match_points(const std::u32string& pattern, const std::u32string& name) {
 }
 
 bool hidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+// A filter's patterns, decoded and folded once for all the names of a folder.
+class Filter {
+ public:
+  explicit Filter(std::string_view patterns) : any_(trim(patterns).empty()) {
+    for (size_t semi = 0; semi != std::string_view::npos; patterns.remove_prefix(semi + 1)) {
+      semi = patterns.find(';');
+      const std::string_view one = trim(patterns.substr(0, semi));
+      if (one.empty()) continue;
+      std::u32string points = code_points(one);
+      std::transform(points.begin(), points.end(), points.begin(), fold);
+      patterns_.push_back({std::move(points), one == "*.*", hidden(one)});
+    }
+  }
+
+  bool matches(std::string_view name) const {
+    if (any_) return true;
+    const std::u32string points = code_points(name);
+    for (const Pattern& p : patterns_) {
+      // A hidden name shows only through a pattern that asks for the leading dot.
+      if (hidden(name) && !p.dot) continue;
+      if (p.every || match_points(p.points, points)) return true;
+    }
+    return false;
+  }
+
+ private:
+  struct Pattern {
+    std::u32string points;
+    bool every;  // "*.*": every file, with or without a dot
+    bool dot;    // begins with a dot
+  };
+  bool any_;  // no filter at all
+  std::vector<Pattern> patterns_;
+};
 
 // Sorts by name without regard to case; names equal but for case in byte order, so the order
 // never depends on the order the folder was read in. The folded keys are made once per entry.
@@ -84,21 +119,8 @@ std::string_view trim(std::string_view s) {
   return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-bool matches_pattern(std::string_view pattern, std::string_view name) {
-  if (trim(pattern) == "*.*") return true;  // every file, with or without a dot
-  return match_points(code_points(trim(pattern)), code_points(name));
-}
-
 bool matches_filter(std::string_view patterns, std::string_view name) {
-  if (trim(patterns).empty()) return true;
-  while (true) {
-    const size_t semi = patterns.find(';');
-    const std::string_view one = trim(patterns.substr(0, semi));
-    // A hidden name shows only through a pattern that asks for the leading dot.
-    if (!one.empty() && (!hidden(name) || hidden(one)) && matches_pattern(one, name)) return true;
-    if (semi == std::string_view::npos) return false;
-    patterns.remove_prefix(semi + 1);
-  }
+  return Filter(patterns).matches(name);
 }
 
 bool is_pattern(std::string_view text) {
@@ -106,6 +128,7 @@ bool is_pattern(std::string_view text) {
 }
 
 Listing list_folder(const fs::path& folder, std::string_view patterns) {
+  const Filter filter(patterns);
   Listing out;
   std::vector<Entry> folders, files;
   std::error_code ec;
@@ -117,7 +140,7 @@ Listing list_folder(const fs::path& folder, std::string_view patterns) {
     const bool is_folder = it->is_directory(status_ec);  // follows links; broken: a file
     if (is_folder && !hidden(name))
       folders.push_back({std::move(name), true});
-    else if (!is_folder && matches_filter(patterns, name))
+    else if (!is_folder && filter.matches(name))
       files.push_back({std::move(name), false});
   }
   if (ec) {

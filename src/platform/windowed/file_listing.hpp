@@ -22,10 +22,8 @@ namespace platform::file_listing {
 // The text without the blanks and tabs around it.
 std::string_view trim(std::string_view s);
 
-// One pattern ('*', '?', other characters literal) against a whole name.
-bool matches_pattern(std::string_view pattern, std::string_view name);
-// A filter's patterns (separated by ';', blanks around each ignored) against a name; an empty
-// filter matches every name.
+// A filter's patterns (separated by ';', blanks around each ignored; '*', '?', other
+// characters literal) against a whole name; an empty filter matches every name.
 bool matches_filter(std::string_view patterns, std::string_view name);
 // Whether a typed name is a pattern (holds '*' or '?') rather than a name.
 bool is_pattern(std::string_view text);
