@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gfx/geometry.hpp"
 #include "platform/gfx/page.hpp"
 
 namespace gfx_test {
@@ -35,6 +36,14 @@ inline long count(const platform::Page& page, platform::Pixel p) {
   long n = 0;
   for (int y = 0; y < page.height(); ++y)
     for (int x = 0; x < page.width(); ++x) n += page.at(x, y) == p;
+  return n;
+}
+
+// Number of pixels equal to p in the area r of the page.
+inline long count(const platform::Page& page, const platform::Rect& r, platform::Pixel p) {
+  long n = 0;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) n += page.at(x, y) == p;
   return n;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/windowed/windowed_dialogs.hpp"
 
+#include "platform/windowed/file_dialog.hpp"
 #include "platform/windowed/message_box.hpp"
 #include "platform/windowed/print_dialog.hpp"
 #include "platform/windowed/text_entry.hpp"
@@ -22,9 +23,10 @@ DialogAnswer WindowedDialogs::message_box(const MessageBoxRequest& request) {
   return show_message_box(*system, request, observer());
 }
 
-std::optional<std::string> WindowedDialogs::file_dialog(const FileDialogRequest&) {
-  // Stand-in until the windowed file dialog exists: no file is chosen.
-  return std::nullopt;
+std::optional<std::string> WindowedDialogs::file_dialog(const FileDialogRequest& request) {
+  WindowSystem* system = system_;
+  if (!system) return std::nullopt;
+  return show_file_dialog(*system, request, observer());
 }
 
 std::optional<PrintDialogAnswer> WindowedDialogs::print_dialog(const PrintDialogRequest& request) {
