@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/controls/control_classes.hpp"
 #include "platform/window_internal.hpp"
 #include "platform/window_system.hpp"
 
@@ -161,6 +162,16 @@ void WindowSystem::translate_key(const InputEvent& event) {
   }
 }
 
+void WindowSystem::close_dropped_lists(Hwnd pressed, Point screen) {
+  std::vector<Hwnd> lists;
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    for (const auto& [h, w] : windows_)
+      if (h != pressed && w->class_name == kClassComboList) lists.push_back(h);
+  }
+  for (Hwnd list : lists) post_message(list, kMsgCancelMode, 0, pack_point(screen.x, screen.y));
+}
+
 void WindowSystem::translate_mouse(const InputEvent& event) {
   const Rect frame = frame_rect(event.window);
   const Point screen{frame.left + event.point.x, frame.top + event.point.y};
@@ -184,7 +195,10 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
   }
   if (!is_enabled(event.window)) return;
   const int32_t local_hit = hit_test(event.window, screen);
-  if (event.kind == InputKind::MouseDown) cancel_menus_except(event.window, local_hit == kHitMenu);
+  if (event.kind == InputKind::MouseDown) {
+    cancel_menus_except(event.window, local_hit == kHitMenu);
+    close_dropped_lists(event.window, screen);
+  }
 
   // A button pressed in a window grabs the mouse: the moves and the release go to that
   // window, in its client coordinates, wherever the pointer is. The grab is decided here, as

@@ -252,6 +252,9 @@ class WindowSystem : public InputSink {
   // Closes the menus of every window but those a press in `window` belongs to (its own
   // pop-ups, or its bar when the press is on it).
   void cancel_menus_except(Hwnd window, bool on_bar);
+  // Asks every open drop-down list but `pressed` to close after a press at a screen point
+  // (kMsgCancelMode, lparam: the point); a list stays open for a press on its own field.
+  void close_dropped_lists(Hwnd pressed, Point screen);
   friend int64_t menu_popup_proc(WindowSystem&, Hwnd, uint32_t, uint64_t, int64_t);
   void run_pump();
   void paint_children(Hwnd window, Page& surface, Point origin, const Rect& clip);

@@ -68,6 +68,40 @@ void caption(Page& page,
   draw_text(page, font, x, y, wide, TextColours{kGreyText, 0, false}, box);
 }
 
+void sunken_field(Page& page, const Rect& r, bool enabled, const Rect& clip) {
+  frame(page, r, kShadow, kHighlight, clip);
+  const Rect in{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+  frame(page, in, kDarkShadow, kLight, clip);
+  fill(page,
+       Rect{in.left + 1, in.top + 1, in.right - 1, in.bottom - 1},
+       enabled ? kHighlight : kFace,
+       clip);
+}
+
+namespace {
+
+// The border the system leaves around a window's client area.
+Point client_offset(WindowSystem& system, Hwnd window) {
+  const Rect f = system.frame_rect(window), c = system.client_rect(window);
+  return {(f.width() - c.width()) / 2, (f.height() - c.height()) / 2};
+}
+
+}  // namespace
+
+Rect within_sunken_field(WindowSystem& system, Hwnd window) {
+  const Rect c = system.client_rect(window);
+  const Point b = client_offset(system, window);
+  return Rect{c.left + kSunkenWidth - b.x,
+              c.top + kSunkenWidth - b.y,
+              c.right - kSunkenWidth + b.x,
+              c.bottom - kSunkenWidth + b.y};
+}
+
+Point client_on_page(WindowSystem& system, Hwnd window, const Rect& bounds) {
+  const Point b = client_offset(system, window);
+  return {bounds.left + b.x, bounds.top + b.y};
+}
+
 TextExtent text_extent(const Font& font, const std::string& text) {
   return measure_text(font, utf8_to_utf16(text));
 }

@@ -39,6 +39,16 @@ void caption(Page& page,
              bool enabled,
              const Rect& clip);
 
+// The sunken frame of text fields and lists, two pixels wide, drawn inside r; the area
+// within it filled white (disabled: face).
+void sunken_field(Page& page, const Rect& r, bool enabled, const Rect& clip);
+inline constexpr int32_t kSunkenWidth = 2;
+// The area within a window's sunken frame, in its client coordinates (the frame is drawn on
+// the whole window, outside any border the system leaves around the client area).
+Rect within_sunken_field(WindowSystem& system, Hwnd window);
+// Where a window's client area starts on the page it is painted on (`bounds`: the window).
+Point client_on_page(WindowSystem& system, Hwnd window, const Rect& bounds);
+
 // Size of UTF-8 text in the font.
 TextExtent text_extent(const Font& font, const std::string& text);
 

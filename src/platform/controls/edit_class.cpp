@@ -37,7 +37,6 @@ namespace cp = control_paint;
 using edit_layout::Row;
 
 constexpr Pixel kSelection = 0x000080;
-constexpr int32_t kBevel = 2;         // the sunken frame
 constexpr int32_t kInset = 2;         // text distance from the frame and the bars
 constexpr int32_t kWheelRows = 3;     // rows scrolled per notch of the wheel
 constexpr int32_t kWheelDelta = 120;  // one notch
@@ -87,19 +86,7 @@ bool wraps(WindowSystem& system, Hwnd window) {
   return (style & kEsMultiline) && !(style & (kEsAutoHScroll | kStyleHScroll));
 }
 
-// Where the client area lies in the window (the border the system leaves around it).
-Point client_offset(WindowSystem& system, Hwnd window) {
-  const Rect f = system.frame_rect(window), c = system.client_rect(window);
-  return {(f.width() - c.width()) / 2, (f.height() - c.height()) / 2};
-}
-
-// The area within the sunken frame, in client coordinates.
-Rect inside(WindowSystem& system, Hwnd window) {
-  const Rect c = system.client_rect(window);
-  const Point b = client_offset(system, window);
-  return Rect{
-      c.left + kBevel - b.x, c.top + kBevel - b.y, c.right - kBevel + b.x, c.bottom - kBevel + b.y};
-}
+Rect inside(WindowSystem& system, Hwnd window) { return cp::within_sunken_field(system, window); }
 
 // The text area within the frame and the bars, in client coordinates.
 Rect text_area(WindowSystem& system, Hwnd window, const EditState& s) {
@@ -438,14 +425,9 @@ void paint(WindowSystem& system, Hwnd window, EditState& s, const ChildPaint& ta
   const Rect r = target.bounds;
   const Rect& clip = target.clip;
   const bool enabled = system.is_enabled(window);
-  cp::frame(page, r, cp::kShadow, cp::kHighlight, clip);
-  const Rect in{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
-  cp::frame(page, in, cp::kDarkShadow, cp::kLight, clip);
-  const Rect within{in.left + 1, in.top + 1, in.right - 1, in.bottom - 1};
-  cp::fill(page, within, enabled && !s.read_only ? cp::kHighlight : cp::kFace, clip);
+  cp::sunken_field(page, r, enabled && !s.read_only, clip);
   sync_bars(system, window, s);
-  const Point b = client_offset(system, window);
-  const Point o{r.left + b.x, r.top + b.y};  // the client area's origin on the page
+  const Point o = cp::client_on_page(system, window, r);
   s.bars.paint(page, inside(system, window).translated(o.x, o.y), enabled, clip);
   const auto font = cp::font_or_default(s.font);
   const Rect area = text_area(system, window, s).translated(o.x, o.y);

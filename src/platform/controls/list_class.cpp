@@ -8,12 +8,20 @@
 // of wparam and the control in lparam (a list box only with kLbsNotify); a selection the
 // program sets is not told. A double click on an entry of a list box with kLbsNotify selects
 // it and then tells kLbnDblClk (2). A drop-down list opens by a click or F4 (Alt+Down) and closes
-// when an entry is clicked, on Enter or Escape, and when it loses the focus.
+// when an entry is clicked, on Enter or Escape, when it loses the focus, and on a press
+// anywhere outside the open list and the field (close_dropped_lists).
+//
+// A list box with kStyleVScroll shows a vertical scroll bar inside its frame while its entries
+// do not fit; the open list of a drop-down list with kStyleVScroll does the same. The bar
+// scrolls the entries and follows the keys and the wheel (three entries a notch). A list box
+// answers kMsgLbGetTopIndex, kMsgVScroll with lparam 0 (a request to its own bar) and
+// kMsgSbmGetScrollInfo with wparam kSbsVert (the state of its bar; 0 while it is not shown).
 #include <algorithm>
 #include <utility>
 
 #include "platform/controls/control_classes.hpp"
 #include "platform/controls/control_paint.hpp"
+#include "platform/controls/scroll_track.hpp"
 #include "platform/text/text_convert.hpp"
 
 namespace platform {
@@ -23,12 +31,15 @@ namespace cp = control_paint;
 
 constexpr Pixel kSelection = 0x000080;
 constexpr int32_t kArrowWidth = 16;
+constexpr int32_t kWheelRows = 3;     // entries scrolled per notch of the wheel
+constexpr int32_t kWheelDelta = 120;  // one notch
 
 struct ListState {
   std::vector<std::string> items;  // UTF-8
   int32_t selection = -1;
   int32_t top = 0;  // first entry shown
   bool focused = false;
+  scroll_track::InnerBars bars;
   std::shared_ptr<const Font> font;
   // Drop-down lists.
   bool sized = false;       // the window was cut to the field's height
@@ -40,6 +51,8 @@ struct PopupState {
   Hwnd combo = 0;
   std::shared_ptr<ListState> list;
   int32_t hover = -1;
+  int32_t top = 0;  // first entry shown
+  scroll_track::InnerBars bars;
 };
 
 std::shared_ptr<ListState> state_of(WindowSystem& system, Hwnd window) {
@@ -148,16 +161,6 @@ void user_select(
   if (tell) notify(system, window);
 }
 
-void sunken_field(Page& page, const Rect& r, bool enabled, const Rect& clip) {
-  cp::frame(page, r, cp::kShadow, cp::kHighlight, clip);
-  const Rect in{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
-  cp::frame(page, in, cp::kDarkShadow, cp::kLight, clip);
-  cp::fill(page,
-           Rect{in.left + 1, in.top + 1, in.right - 1, in.bottom - 1},
-           enabled ? cp::kHighlight : cp::kFace,
-           clip);
-}
-
 // Entries from `first` down a column of rows inside `area`.
 void paint_rows(Page& page,
                 const ListState& s,
@@ -191,8 +194,107 @@ void paint_rows(Page& page,
   }
 }
 
+int32_t rows_in(const ListState& s, const Rect& area) {
+  return std::max(1, area.height() / row_height(s));
+}
+
 int32_t visible_rows(WindowSystem& system, Hwnd window, const ListState& s) {
-  return std::max(1, (system.client_rect(window).height() - 4) / row_height(s));
+  return rows_in(s, cp::within_sunken_field(system, window));
+}
+
+// The bar of entries shown `rows` at a time from `top`: shown when `wanted` and they do not
+// fit; `top` kept within the travel.
+void sync_bar(
+    scroll_track::InnerBars& bars, bool wanted, const ListState& s, int32_t rows, int32_t& top) {
+  bars.show_vertical = wanted && count_of(s) > rows;
+  ScrollInfo v;
+  v.mask = kSifRange | kSifPage | kSifPos;
+  v.max = std::max(0, count_of(s) - 1);
+  v.page = static_cast<uint32_t>(rows);
+  v.pos = top;
+  bars.vertical.set_info(v);
+  top = bars.vertical.pos;
+}
+
+void sync_list(WindowSystem& system, Hwnd window, ListState& s) {
+  sync_bar(s.bars,
+           (system.style(window) & kStyleVScroll) != 0,
+           s,
+           visible_rows(system, window, s),
+           s.top);
+}
+
+// Carries out a scroll request (kSb*) of a bar on the first entry shown.
+void scroll_to(WindowSystem& system,
+               Hwnd window,
+               scroll_track::InnerBars& bars,
+               int32_t& top,
+               const std::optional<scroll_track::Request>& r) {
+  system.invalidate(window, nullptr);
+  if (!r) return;
+  if (const auto to = scroll_track::scrolled(bars.vertical, top, r->code, r->position, 1))
+    top = *to;
+}
+
+// The mouse on a bar: true when it was the bar's (a press on it, or a move or release of a
+// press that began on it).
+bool bar_mouse(WindowSystem& system,
+               Hwnd window,
+               scroll_track::InnerBars& bars,
+               const Rect& inside,
+               int32_t& top,
+               uint32_t message,
+               int64_t lp) {
+  const Point p{point_x(lp), point_y(lp)};
+  switch (message) {
+    case kMsgLButtonDown:
+    case kMsgLButtonDblClk:
+      if (!bars.hit(inside, p)) return false;
+      scroll_to(system, window, bars, top, bars.press(inside, p));
+      return true;
+    case kMsgMouseMove:
+      if (!bars.pressed()) return false;
+      scroll_to(system, window, bars, top, bars.drag(inside, p));
+      return true;
+    case kMsgLButtonUp:
+      if (!bars.pressed()) return false;
+      scroll_to(system, window, bars, top, bars.release());
+      return true;
+    default:
+      return false;
+  }
+}
+
+int32_t wheel_notches(uint64_t wp) {
+  return static_cast<int16_t>((wp >> 16) & 0xFFFF) / kWheelDelta;
+}
+
+// The open list of a drop-down list: its area within the black frame, its bar and what it
+// shows.
+Rect popup_inside(WindowSystem& system, Hwnd popup) {
+  const Rect c = system.client_rect(popup);
+  return Rect{c.left + 1, c.top + 1, c.right - 1, c.bottom - 1};
+}
+
+void sync_popup(WindowSystem& system, Hwnd popup, PopupState& p) {
+  sync_bar(p.bars,
+           (system.style(p.combo) & kStyleVScroll) != 0,
+           *p.list,
+           rows_in(*p.list, popup_inside(system, popup)),
+           p.top);
+}
+
+// Brings the drop-down's selection into its open list's view.
+void show_selection(WindowSystem& system, Hwnd popup) {
+  auto p = std::static_pointer_cast<PopupState>(system.class_data(popup));
+  if (!p) return;
+  const int32_t rows = rows_in(*p->list, popup_inside(system, popup));
+  const int32_t selection = p->list->selection;
+  p->hover = selection;  // the keys move the highlight from where the mouse left it
+  if (selection >= 0 && selection < p->top) p->top = selection;
+  if (selection >= p->top + rows) p->top = selection - rows + 1;
+  sync_popup(system, popup, *p);
+  system.invalidate(popup, nullptr);
 }
 
 void close_list(WindowSystem& system, Hwnd combo, ListState& s) {
@@ -217,7 +319,8 @@ void open_list(WindowSystem& system, Hwnd combo, const std::shared_ptr<ListState
       o.x + off.x, o.y + off.y + c.height(), o.x + off.x + c.width(), o.y + off.y + c.height() + h};
   s->popup = system.create_window(p);
   if (s->popup == 0) return;
-  system.set_class_data(s->popup, std::make_shared<PopupState>(PopupState{combo, s, s->selection}));
+  system.set_class_data(s->popup, std::make_shared<PopupState>(PopupState{combo, s, -1, 0, {}}));
+  show_selection(system, s->popup);
   system.show_window(s->popup, true);
   system.invalidate(combo, nullptr);
 }
@@ -277,20 +380,28 @@ int64_t list_box_proc(
   }
   const bool tell = (system.style(window) & kLbsNotify) != 0;
   const int32_t rows = visible_rows(system, window, *s);
+  const Rect inside = cp::within_sunken_field(system, window);
+  sync_list(system, window, *s);
+  if (bar_mouse(system, window, s->bars, inside, s->top, message, lp)) {
+    sync_list(system, window, *s);
+    return 0;
+  }
   switch (message) {
     case kMsgPaint: {
       if (lp == 0) return 0;
       const auto& t = *reinterpret_cast<const ChildPaint*>(lp);
       const bool enabled = system.is_enabled(window);
-      sunken_field(*t.surface, t.bounds, enabled, t.clip);
-      const Rect area{t.bounds.left + 2, t.bounds.top + 2, t.bounds.right - 2, t.bounds.bottom - 2};
+      cp::sunken_field(*t.surface, t.bounds, enabled, t.clip);
+      const Point o = cp::client_on_page(system, window, t.bounds);
+      const Rect area = s->bars.content(inside).translated(o.x, o.y);
       paint_rows(*t.surface, *s, area, s->top, s->selection, enabled, s->focused, t.clip);
+      s->bars.paint(*t.surface, inside.translated(o.x, o.y), enabled, t.clip);
       return 0;
     }
     case kMsgLButtonDown:
     case kMsgLButtonDblClk: {
       system.set_focus(window);
-      const int32_t i = s->top + (point_y(lp) - 2) / row_height(*s);
+      const int32_t i = s->top + (point_y(lp) - inside.top) / row_height(*s);
       if (i < 0 || i >= count_of(*s)) return 0;
       user_select(system, window, *s, i, rows, tell);
       if (message == kMsgLButtonDblClk && tell) notify(system, window, kLbnDblClk);
@@ -299,12 +410,26 @@ int64_t list_box_proc(
     case kMsgKeyDown:
       list_key(system, window, *s, static_cast<uint32_t>(wp), rows, tell);
       return 0;
-    case kMsgMouseWheel: {
-      const int32_t notches = static_cast<int16_t>((wp >> 16) & 0xFFFF) / 120;
-      s->top = std::clamp(s->top - 3 * notches, 0, std::max(0, count_of(*s) - rows));
+    case kMsgMouseWheel:
+      s->top -= kWheelRows * wheel_notches(wp);
+      sync_list(system, window, *s);
       system.invalidate(window, nullptr);
       return 0;
-    }
+    case kMsgVScroll:
+      if (lp == 0)  // a request to the list's own bar
+        scroll_to(system,
+                  window,
+                  s->bars,
+                  s->top,
+                  scroll_track::Request{
+                      true, static_cast<uint32_t>(wp & 0xFFFF), static_cast<int16_t>(wp >> 16)});
+      return 0;
+    case kMsgLbGetTopIndex:
+      return s->top;
+    case kMsgSbmGetScrollInfo:  // of the list's own bar: wparam kSbsVert
+      if (wp != kSbsVert || lp == 0 || !s->bars.show_vertical) return 0;
+      s->bars.vertical.get_info(*reinterpret_cast<ScrollInfo*>(lp));
+      return 1;
     default:
       return common(system, window, *s, message, wp, lp);
   }
@@ -332,7 +457,7 @@ int64_t combo_box_proc(
       const auto& t = *reinterpret_cast<const ChildPaint*>(lp);
       const bool enabled = system.is_enabled(window);
       const Rect& r = t.bounds;
-      sunken_field(*t.surface, r, enabled, t.clip);
+      cp::sunken_field(*t.surface, r, enabled, t.clip);
       const Rect button{r.right - 2 - kArrowWidth, r.top + 2, r.right - 2, r.bottom - 2};
       cp::raised_box(*t.surface, button, s->popup != 0, t.clip);
       const int32_t cx = button.left + button.width() / 2, cy = button.top + button.height() / 2;
@@ -371,7 +496,7 @@ int64_t combo_box_proc(
       } else if ((key == kVkReturn || key == kVkEscape) && s->popup) {
         close_list(system, window, *s);
       } else if (list_key(system, window, *s, key, 0, true) && s->popup) {
-        system.invalidate(s->popup, nullptr);
+        show_selection(system, s->popup);
       }
       return 0;
     }
@@ -399,7 +524,19 @@ int64_t combo_list_proc(
   auto p = std::static_pointer_cast<PopupState>(system.class_data(popup));
   if (!p) return system.default_window_proc(popup, message, wp, lp);
   ListState& s = *p->list;
-  const auto row = [&](int64_t at) { return (point_y(at) - 1) / row_height(s); };
+  const Rect inside = popup_inside(system, popup);
+  sync_popup(system, popup, *p);
+  if (bar_mouse(system, popup, p->bars, inside, p->top, message, lp)) {
+    sync_popup(system, popup, *p);
+    return 0;
+  }
+  // The entry under a point, -1 off the entries.
+  const auto entry = [&](int64_t at) {
+    const Point pt{point_x(at), point_y(at)};
+    const int32_t i = p->top + (pt.y - inside.top) / row_height(s);
+    const bool on = p->bars.content(inside).contains(pt.x, pt.y) && i < count_of(s);
+    return on ? i : -1;
+  };
   switch (message) {
     case kMsgPaint:
       system.paint(popup, [&](Page& page, const Rect&) {
@@ -408,26 +545,40 @@ int64_t combo_list_proc(
         cp::frame(page, all, cp::kText, cp::kText, all);
         paint_rows(page,
                    s,
-                   Rect{1, 1, all.right - 1, all.bottom - 1},
-                   0,
+                   p->bars.content(inside),
+                   p->top,
                    p->hover >= 0 ? p->hover : s.selection,
                    true,
                    false,
                    all);
+        p->bars.paint(page, inside, true, all);
       });
       return 0;
     case kMsgMouseMove:
-      if (row(lp) != p->hover && row(lp) < count_of(s)) {
-        p->hover = row(lp);
+      if (entry(lp) >= 0 && entry(lp) != p->hover) {
+        p->hover = entry(lp);
         system.invalidate(popup, nullptr);
       }
       return 0;
     case kMsgLButtonUp: {
-      const int32_t i = row(lp);
+      const int32_t i = entry(lp);
       const Hwnd combo = p->combo;
-      if (i < 0 || i >= count_of(s)) return 0;
+      if (i < 0) return 0;
       close_list(system, combo, s);
       user_select(system, combo, s, i, 0, true);
+      return 0;
+    }
+    case kMsgMouseWheel:
+      p->top -= kWheelRows * wheel_notches(wp);
+      sync_popup(system, popup, *p);
+      system.invalidate(popup, nullptr);
+      return 0;
+    case kMsgCancelMode:  // a press elsewhere (lparam: its screen point); the field's own
+    {                     // press toggles the list itself
+      const Point root = system.client_origin(system.root(p->combo));
+      const Point off = system.offset_in_root(p->combo);
+      const Rect field = system.client_rect(p->combo).translated(root.x + off.x, root.y + off.y);
+      if (!field.contains(point_x(lp), point_y(lp))) close_list(system, p->combo, s);
       return 0;
     }
     default:
