@@ -194,9 +194,11 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     if (event.kind == InputKind::MouseMove || event.kind == InputKind::MouseUp) return;
   }
   if (!is_enabled(event.window)) return;
+  // A press outside the window's frame (a display reports those to an open menu, which holds
+  // the pointer) belongs to no window of the program: it closes every menu.
   const int32_t local_hit = hit_test(event.window, screen);
   if (event.kind == InputKind::MouseDown) {
-    cancel_menus_except(event.window, local_hit == kHitMenu);
+    cancel_menus_except(local_hit == kHitNowhere ? 0 : event.window, local_hit == kHitMenu);
     close_dropped_lists(event.window, screen);
   }
 

@@ -271,19 +271,21 @@ TEST_F(WindowSystemTest, NativeWindowsLearnTheirKindOwnerSizingAndClient) {
   const Hwnd owner = system.create_window({"rec", "owner", kTitled, {0, 0, 300, 200}, 0});
   struct Case {
     const char* name;
+    const char* class_name;
     uint32_t style;
     Hwnd owner;
     NativeKind kind;
     bool resizable;
   };
   const Case cases[] = {
-      {"sizable top-level", kTitled | kStyleThickFrame, 0, NativeKind::TopLevel, true},
-      {"owned dialog", kTitled, owner, NativeKind::Dialog, false},
-      {"pop-up list", kStylePopup | kStyleBorder, owner, NativeKind::Popup, false},
+      {"sizable top-level", "rec", kTitled | kStyleThickFrame, 0, NativeKind::TopLevel, true},
+      {"owned dialog", "rec", kTitled, owner, NativeKind::Dialog, false},
+      {"pop-up list", "rec", kStylePopup | kStyleBorder, owner, NativeKind::Popup, false},
+      {"open menu", kClassMenuPopup, kStylePopup, owner, NativeKind::Menu, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    CreateWindowParams p{"rec", c.name, c.style, {40, 30, 240, 130}, 0};
+    CreateWindowParams p{c.class_name, c.name, c.style, {40, 30, 240, 130}, 0};
     p.owner = c.owner;
     const Hwnd h = system.create_window(p);
     HeadlessBackend::NativeState state;

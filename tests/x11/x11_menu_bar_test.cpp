@@ -208,5 +208,30 @@ TEST_F(X11MenuBar, ClickingAnEntryOpensItsPopUpRightBelowItAndAnItemSendsItsComm
   EXPECT_EQ(system->open_menu_popup(hwnd), 0u);
 }
 
+TEST_F(X11MenuBar, AClickOutsideEveryWindowOfTheProgramClosesTheOpenMenu) {
+  open_host(kFramed, Rect{0, 0, 360, 240});
+  ASSERT_TRUE(system->set_menu(hwnd, make_bar(system->menus())));
+  ASSERT_TRUE(system->flush(hwnd, kWaitMs));
+  const Point x0 = x_origin(xd, xwin());
+  const Rect file = entry_in_x(0);
+  auto open_file = [&] {
+    click_at(xd, {x0.x + file.left + 4, x0.y + 5});
+    return eventually(xd, [&] { return system->open_menu_popup(hwnd) != 0; });
+  };
+  ASSERT_TRUE(open_file());
+  const Size screen_size = backend.screen_size();
+  click_at(xd, {screen_size.width - 10, screen_size.height - 10});  // the bare screen
+  EXPECT_TRUE(eventually(xd, [&] { return system->open_menu_popup(hwnd) == 0; }));
+
+  // The pointer is the program's no longer: the next menu opens and chooses as before.
+  ASSERT_TRUE(open_file());
+  const Hwnd popup = system->open_menu_popup(hwnd);
+  const Rect quit = system->menu_popup_item_rect(popup, 2);
+  ASSERT_TRUE(eventually(xd, [&] { return backend.x_window(popup) != 0; }));
+  const Point p0 = x_origin(xd, backend.x_window(popup));
+  click_at(xd, {p0.x + quit.left + 10, p0.y + (quit.top + quit.bottom) / 2});
+  EXPECT_TRUE(eventually(xd, [&] { return commanded(11); }));
+}
+
 }  // namespace
 }  // namespace x11_test

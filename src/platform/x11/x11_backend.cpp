@@ -104,6 +104,7 @@ void X11Backend::close() {
   if (!display_) return;
   for (auto& [hwnd, n] : natives_) XDestroyWindow(display_, n.xwin);
   natives_.clear();
+  menus_shown_.clear();
   for (auto& [shape, cursor] : cursors_) XFreeCursor(display_, cursor);
   cursors_.clear();
   XDestroyWindow(display_, clipboard_window_);
@@ -161,7 +162,8 @@ bool X11Backend::create_native(Hwnd window, const NativeWindow& params) {
   if (!display_ || natives_.count(window)) return false;
   XSetWindowAttributes attrs{};
   attrs.background_pixel = 0;
-  attrs.override_redirect = params.kind == NativeKind::Popup ? True : False;
+  const bool popup = params.kind == NativeKind::Popup || params.kind == NativeKind::Menu;
+  attrs.override_redirect = popup ? True : False;
   attrs.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
                      ButtonReleaseMask | PointerMotionMask | StructureNotifyMask | FocusChangeMask;
   const Rect& c = params.client;
@@ -189,6 +191,7 @@ bool X11Backend::create_native(Hwnd window, const NativeWindow& params) {
   n.frame = params.frame;
   n.client = c;
   n.resizable = params.resizable;
+  n.menu = params.kind == NativeKind::Menu;
   XStoreName(display_, xwin, params.title.c_str());
   XChangeProperty(display_,
                   xwin,
@@ -208,6 +211,7 @@ void X11Backend::destroy_native(Hwnd window) {
   if (!n) return;
   XDestroyWindow(display_, n->xwin);
   natives_.erase(window);
+  track_menu(window, false);
   sync();
 }
 
@@ -238,7 +242,34 @@ void X11Backend::show_native(Hwnd window, bool visible) {
   } else {
     XUnmapWindow(display_, n->xwin);
   }
+  if (n->menu) track_menu(window, visible);
   sync();
+}
+
+// An open menu grabs the pointer (its events reported as usual on the program's own windows),
+// so a press outside every window of the program reaches it and closes the menus. X ends the
+// grab when the grabbing menu is unmapped; a menu still open below it takes the grab back.
+void X11Backend::track_menu(Hwnd window, bool shown) {
+  const auto it = std::find(menus_shown_.begin(), menus_shown_.end(), window);
+  if (shown == (it != menus_shown_.end())) return;
+  if (shown) {
+    menus_shown_.push_back(window);
+  } else {
+    menus_shown_.erase(it);
+    if (menus_shown_.empty()) return;
+  }
+  // A pop-up is mapped at once (the window manager leaves it alone), so it can grab now.
+  const Native* n = native(menus_shown_.back());
+  if (!n) return;
+  XGrabPointer(display_,
+               n->xwin,
+               True,
+               ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+               GrabModeAsync,
+               GrabModeAsync,
+               None,
+               None,
+               CurrentTime);
 }
 
 void X11Backend::move_native(Hwnd window, const Rect& frame, const Rect& client) {

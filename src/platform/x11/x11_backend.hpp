@@ -6,8 +6,9 @@
 // rather than a child window for the bar keeps one coordinate offset for all input and lets
 // the window manager see a single window. The backend keeps a copy of what it last showed of
 // each window and of its bar, so an Expose is repainted from those copies on the pump thread,
-// without asking the window's thread. X input (keys, mouse, the close box, moves and resizes by the
-// window manager, focus) becomes platform input; the CLIPBOARD selection serves the clipboard.
+// without asking the window's thread. X input (keys, mouse, the close box, moves and resizes
+// by the window manager, focus) becomes platform input; the CLIPBOARD selection serves the
+// clipboard. An open menu holds the pointer, so a click anywhere else closes it.
 //
 // Threads: every Xlib call happens under `mutex_`, so one connection serves the pump thread
 // and the window threads. Input is translated under the lock but delivered after it is
@@ -74,6 +75,7 @@ class X11Backend : public Backend {
     Page shown;   // what was presented, for Expose
     Page bar;     // the menu bar shown above the client area (empty: none)
     bool resizable = false;
+    bool menu = false;    // an open menu: holds the pointer while shown
     bool mapped = false;  // as the window system wants it
     bool iconic = false;  // unmapped by someone else (the window manager minimised it)
   };
@@ -99,6 +101,8 @@ class X11Backend : public Backend {
   void put(const Native& n, const Page& page, const Rect& area, int32_t top);
   // Repaints `area` (X window coordinates) from the held copies of bar and client area.
   void repaint(const Native& n, const Rect& area);
+  // A menu shown or gone: the last menu still shown holds the pointer.
+  void track_menu(Hwnd window, bool shown);
   // x11_input.cpp: one X event to platform input (and Expose, configure and selection work).
   void handle_event(XEvent& event, std::vector<InputEvent>& input);
   void handle_configure(XEvent& event, std::vector<InputEvent>& input);
@@ -117,6 +121,7 @@ class X11Backend : public Backend {
   int wake_pipe_[2] = {-1, -1};
   mutable std::mutex mutex_;  // guards every Xlib call and everything below
   std::map<Hwnd, Native> natives_;
+  std::vector<Hwnd> menus_shown_;   // menus on the screen, the one opened last at the back
   std::map<int32_t, XID> cursors_;  // by CursorShape
   std::string clipboard_;           // what we serve while we own CLIPBOARD
   Paste paste_;

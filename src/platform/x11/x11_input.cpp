@@ -1,9 +1,10 @@
 // The X11 backend's input: the pump, and X events turned into platform input.
 //
 // X reports points in the X window (the menu bar's strip, then the client area); platform
-// input is in frame coordinates, so each point is moved by the X window's offset in the frame.
-// A point on the strip thus lands on the bar the platform's frame holds. Keys become virtual keys
-// (from the key's unshifted symbol) with the character they type; buttons 4 and 5 are the wheel.
+// input is in frame coordinates, so each point is moved by the X window's offset in the frame,
+// and a point on the strip lands on the bar the platform's frame holds. Keys become virtual
+// keys (from the key's unshifted symbol) with the character they type; buttons 4 and 5 are
+// the wheel.
 #include <poll.h>
 #include <unistd.h>
 
