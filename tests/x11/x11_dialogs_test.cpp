@@ -1,0 +1,126 @@
+// The windowed dialogs on an X display: the box is a real X window that an XTest click answers,
+// and the text entry takes keys typed through X.
+#include <deque>
+#include <optional>
+
+#include "platform/controls/control_classes.hpp"
+#include "platform/sync.hpp"
+#include "platform/thread.hpp"
+#include "platform/windowed/windowed_dialogs.hpp"
+#include "platform/x11/x11_backend.hpp"
+#include "x11/x11_host.hpp"
+
+// After every platform header: Xlib macros clash with platform names.
+#include <X11/extensions/XTest.h>
+
+namespace x11_test {
+namespace {
+
+class X11Dialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(backend.open()) << "no X display (run under scripts/with-xvfb)";
+    xd = XOpenDisplay(nullptr);
+    ASSERT_NE(xd, nullptr);
+    dialogs.attach(&system);
+    dialogs.on_dialog_shown([this](Hwnd h) {
+      shown_dialog = h;
+      shown_event.set();
+    });
+  }
+  void TearDown() override {
+    dialogs.attach(nullptr);
+    if (xd) XCloseDisplay(xd);
+  }
+
+  // The dialog once it is on the screen: mapped and showing its surface.
+  Hwnd dialog_on_screen() {
+    if (!shown_event.wait(kWaitMs)) return 0;
+    const Hwnd d = shown_dialog;
+    const bool ready = eventually(xd, [&] {
+      XWindowAttributes a{};
+      if (!XGetWindowAttributes(xd, backend.x_window(d), &a) || a.map_state != IsViewable)
+        return false;
+      const Page s = system.surface(d), x = shown_by_x(xd, backend.x_window(d));
+      return s.width() == x.width() && s.height() == x.height() &&
+             std::equal(s.data(), s.data() + s.width() * s.height(), x.data());
+    });
+    return ready ? d : 0;
+  }
+  Hwnd child(Hwnd dialog, const char* cls, const std::string& text) {
+    for (Hwnd c : system.children(dialog))
+      if (system.class_name(c) == cls && system.text(c) == text) return c;
+    return 0;
+  }
+  void click_at_screen(Point p) {
+    XTestFakeMotionEvent(xd, -1, p.x, p.y, CurrentTime);
+    XTestFakeButtonEvent(xd, 1, True, CurrentTime);
+    XTestFakeButtonEvent(xd, 1, False, CurrentTime);
+    XSync(xd, False);
+  }
+  void tap(KeySym sym) {
+    const KeyCode code = XKeysymToKeycode(xd, sym);
+    XTestFakeKeyEvent(xd, code, True, CurrentTime);
+    XTestFakeKeyEvent(xd, code, False, CurrentTime);
+    XSync(xd, False);
+  }
+  static bool finished(const std::shared_ptr<Thread>& t) {
+    if (!t->ended().wait(kWaitMs)) return false;
+    t->join();
+    return true;
+  }
+
+  X11Backend backend;
+  WindowedDialogs dialogs;
+  WindowSystem system{backend, dialogs};
+  Display* xd = nullptr;
+  std::atomic<Hwnd> shown_dialog{0};
+  Event shown_event;
+};
+
+TEST_F(X11Dialogs, AnXClickOnYesAnswersTheBox) {
+  std::optional<DialogAnswer> answer;  // (Xlib defines None)
+  auto t = Thread::create(
+      [&]() -> uint32_t {
+        answer = dialogs.message_box(MessageBoxRequest{
+            0, "Confirm", "Fit Y=P1*X1?", DialogIcon::Question, DialogButtons::YesNo});
+        return 0;
+      },
+      false);
+  const Hwnd d = dialog_on_screen();
+  ASSERT_NE(d, 0u);
+  XWindowAttributes a{};
+  ASSERT_NE(XGetWindowAttributes(xd, backend.x_window(d), &a), 0);
+  EXPECT_EQ(a.width, system.client_rect(d).width());
+  const Hwnd yes = child(d, kClassButton, "Yes");
+  ASSERT_NE(yes, 0u);
+  const Point o = system.client_origin(d), in = system.offset_in_root(yes);
+  const Rect r = system.client_rect(yes);
+  click_at_screen({o.x + in.x + r.width() / 2, o.y + in.y + r.height() / 2});
+  ASSERT_TRUE(finished(t));
+  EXPECT_EQ(answer, DialogAnswer::Yes);
+  EXPECT_EQ(backend.x_window(d), 0u);  // the X window went with the box
+}
+
+TEST_F(X11Dialogs, TextTypedThroughXIsAnsweredOnEnter) {
+  std::optional<std::string> answer;
+  auto t = Thread::create(
+      [&]() -> uint32_t {
+        answer = dialogs.text_entry(TextEntryRequest{0, "Name", true, "Your name:", "x", false});
+        return 0;
+      },
+      false);
+  const Hwnd d = dialog_on_screen();
+  ASSERT_NE(d, 0u);
+  // The dialog took the keyboard focus when it was shown; its field holds "x", selected.
+  tap(XK_f);
+  tap(XK_i);
+  tap(XK_t);
+  tap(XK_2);
+  tap(XK_Return);
+  ASSERT_TRUE(finished(t));
+  EXPECT_EQ(answer, "fit2");
+}
+
+}  // namespace
+}  // namespace x11_test
