@@ -61,7 +61,9 @@ void WindowSystem::deliver_input(const InputEvent& event) {
       translate_mouse(event);
       return;
     case InputKind::CloseRequest:
-      post_message(event.window, kMsgSysCommand, kScClose, 0);
+      // A disabled window (the owner of a running dialog) cannot be closed, as its own close
+      // box cannot be clicked.
+      if (is_enabled(event.window)) post_message(event.window, kMsgSysCommand, kScClose, 0);
       return;
     case InputKind::Minimize:
       post_message(event.window, kMsgSysCommand, kScMinimize, 0);

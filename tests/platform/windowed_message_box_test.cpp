@@ -136,7 +136,14 @@ TEST_F(WindowedMessageBox, BlocksAnotherThreadWhileItsOwnerIsDisabled) {
   const Rect of = system.frame_rect(owner), df = system.frame_rect(d);
   EXPECT_LE(std::abs((of.left + of.right) - (df.left + df.right)), 1);
   EXPECT_LE(std::abs((of.top + of.bottom) - (df.top + df.bottom)), 1);
-  // The owner takes no clicks meanwhile, but its thread goes on serving it.
+  // The owner takes no input meanwhile, not even the window manager's close request, but its
+  // thread goes on serving it.
+  InputEvent close;
+  close.kind = InputKind::CloseRequest;
+  close.window = owner;
+  system.deliver_input(close);
+  EXPECT_TRUE(user.settle(owner));
+  EXPECT_TRUE(system.is_window(owner));
   EXPECT_EQ(system.send_message(owner, kMsgPing), 42);
   click(control(d, kClassButton, "No"));
   ASSERT_TRUE(finished(t));
