@@ -311,19 +311,4 @@ TEST(WindowedDialogsProvider, ShowsNothingUntilAttached) {
   EXPECT_EQ(dialogs.print_dialog(PrintDialogRequest{}), std::nullopt);
 }
 
-TEST(DialogUnits, MapEachEdgeByTheFontsAverageWidthAndHeight) {
-  const auto font = DialogWindow::dialog_font();
-  const DialogUnits u(*font);
-  // The average width of the 52 letters, rounded: (sum / 26 + 1) / 2.
-  const int sum =
-      measure_text(*font, u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz").width;
-  EXPECT_EQ(u.x, (sum / 26 + 1) / 2);
-  EXPECT_EQ(u.y, font->height());
-  EXPECT_EQ(u.to_pixels({0, 0, 4, 8}), (Rect{0, 0, u.x, u.y}));
-  EXPECT_EQ(u.to_pixels({40, 80, 400, 800}), (Rect{10 * u.x, 10 * u.y, 100 * u.x, 100 * u.y}));
-  // One unit is a quarter (an eighth) of the base, rounded to the nearest pixel.
-  EXPECT_EQ(u.to_pixels({1, 1, 2, 2}).left, (u.x + 2) / 4);
-  EXPECT_EQ(u.to_pixels({1, 1, 2, 2}).bottom, (2 * u.y + 4) / 8);
-}
-
 }  // namespace
