@@ -181,6 +181,22 @@ TEST_F(Menus, AClickElsewhereClosesTheMenus) {
   EXPECT_EQ(system.open_menu_popup(h_), 0u);
 }
 
+TEST_F(Menus, APressOutsideTheOpenMenusFrameClosesTheMenus) {
+  ASSERT_EQ(gk::addmenu("", -1), 0);
+  ASSERT_EQ(gk::addmenu("File", 0), 1);
+  ASSERT_EQ(gk::addmenuitem("Open", 1, recorder()), 0);
+  const Rect file = system.menu_bar_item_rect(h_, 0);
+  user.frame_down(h_, platform::Point{file.left + 4, file.top + 4});
+  ASSERT_TRUE(user.settle(h_));
+  const platform::Hwnd popup = system.open_menu_popup(h_);
+  ASSERT_NE(popup, 0u);
+  // A display whose open menu holds the pointer reports a press anywhere else to the menu.
+  user.frame_down(popup, platform::Point{-40, 500});
+  ASSERT_TRUE(user.settle(h_));
+  EXPECT_EQ(system.open_menu_popup(h_), 0u);
+  EXPECT_FALSE(ran.wait(0));
+}
+
 TEST_F(Menus, GraphdefaultsLeavesTheMenusWorking) {
   ASSERT_EQ(gk::addmenu("", -1), 0);
   ASSERT_EQ(gk::addmenu("File", 0), 1);

@@ -180,15 +180,15 @@ TEST_F(X11Host, ResizesAndMovesByTheDisplayReachTheWindow) {
   const Window w = static_cast<Window>(backend.x_window(hwnd));
   const Point before = system->client_origin(hwnd);
   XMoveResizeWindow(xd, w, before.x + 25, before.y + 15, 200, 150);
+  // The size message comes after the record and the surface have changed.
   ASSERT_TRUE(eventually(xd, [&] {
     const Rect c = system->client_rect(hwnd);
-    return c.width() == 200 && c.height() == 150 && system->surface(hwnd).width() == 200;
+    const auto sizes = seen(kMsgSize);
+    return c.width() == 200 && c.height() == 150 && system->surface(hwnd).width() == 200 &&
+           !sizes.empty() && sizes.back().lparam == pack_point(200, 150);
   }));
   EXPECT_EQ(system->client_origin(hwnd).x, before.x + 25);
   EXPECT_EQ(system->client_origin(hwnd).y, before.y + 15);
-  const auto sizes = seen(kMsgSize);
-  ASSERT_FALSE(sizes.empty());
-  EXPECT_EQ(sizes.back().lparam, pack_point(200, 150));
   // The new size is painted and shown.
   EXPECT_TRUE(
       eventually(xd, [&] { return screen().at(199, 149) == system->surface(hwnd).at(199, 149); }));

@@ -76,6 +76,11 @@ class X11MenuBar : public X11Host {
     const Point o = system->client_origin(hwnd);
     return r.translated(f.left - o.x, f.top - (o.y - bar_height()));
   }
+  // The open pop-up once the window's thread has shown it (and it holds the pointer); 0: none.
+  Hwnd shown_popup() {
+    if (!eventually(xd, [&] { return system->open_menu_popup(hwnd) != 0; })) return 0;
+    return system->flush(hwnd, kWaitMs) ? system->open_menu_popup(hwnd) : 0;
+  }
   bool commanded(uint64_t id) {
     for (const Seen& s : seen(kMsgCommand))
       if (s.wparam == id && s.lparam == 0) return true;
@@ -117,7 +122,7 @@ TEST_F(X11MenuBar, TheBarShowsAboveTheClientAreaPixelForPixelAndRepaintsExposedP
 }
 
 TEST_F(X11MenuBar, TheBarComesAndGoesWithoutMovingOrResizingTheClientArea) {
-  open_host(kFramed, Rect{30, 60, 30 + 300, 60 + 200});
+  open_host(kStyleCaption | kStyleSysMenu, Rect{30, 60, 30 + 300, 60 + 200});  // fixed size
   const Rect client = system->client_rect(hwnd);
   const Point origin = system->client_origin(hwnd);
   const size_t sizes = seen(kMsgSize).size();
@@ -136,6 +141,14 @@ TEST_F(X11MenuBar, TheBarComesAndGoesWithoutMovingOrResizingTheClientArea) {
     EXPECT_EQ(a.x, origin.x);
     EXPECT_EQ(a.y, origin.y - bar);
     EXPECT_EQ(a.height, client.height() + bar);
+    // The window manager keeps the X window (not its frame) in place and at the new size.
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_NE(XGetWMNormalHints(xd, w, &hints, &supplied), 0);
+    EXPECT_TRUE(hints.flags & PWinGravity);
+    EXPECT_EQ(hints.win_gravity, StaticGravity);
+    EXPECT_EQ(hints.min_height, a.height);
+    EXPECT_EQ(hints.max_height, a.height);
     EXPECT_TRUE(eventually(xd, [&] { return same_pixels(screen(), system->surface(hwnd), bar); }));
   }
   // A move by another client comes after the display's answers to those changes: once the
@@ -153,12 +166,13 @@ TEST_F(X11MenuBar, AResizeByTheDisplayKeepsTheBarOnTopAndSpansItsWidth) {
   const Point origin = system->client_origin(hwnd);
   XMoveResizeWindow(
       xd, static_cast<Window>(xwin()), origin.x, origin.y - bar_height(), 420, 150 + bar_height());
+  // The size message comes after the record and the surface have changed.
   ASSERT_TRUE(eventually(xd, [&] {
-    const Rect c = system->client_rect(hwnd);
-    return c.width() == 420 && c.height() == 150 && system->surface(hwnd).width() == 420;
+    const auto sizes = seen(kMsgSize);
+    return !sizes.empty() && sizes.back().lparam == pack_point(420, 150);
   }));
+  EXPECT_EQ(system->client_rect(hwnd), (Rect{0, 0, 420, 150}));
   EXPECT_EQ(system->client_origin(hwnd), origin);
-  EXPECT_EQ(seen(kMsgSize).back().lparam, pack_point(420, 150));
   EXPECT_TRUE(eventually(xd, [&] {
     const Page shown = screen();
     return shown.width() == 420 && shown.at(419, 2) == kBarFace &&
@@ -179,13 +193,11 @@ TEST_F(X11MenuBar, ClickingAnEntryOpensItsPopUpRightBelowItAndAnItemSendsItsComm
   const Rect run = entry_in_x(1);
   ASSERT_FALSE(run.empty());
   click_at(xd, {x0.x + run.left + 4, x0.y + run.top + 5});
-  Hwnd popup = 0;
-  ASSERT_TRUE(eventually(xd, [&] {
-    popup = system->open_menu_popup(hwnd);
-    XWindowAttributes a{};
-    return popup != 0 && XGetWindowAttributes(xd, backend.x_window(popup), &a) != 0 &&
-           a.map_state == IsViewable;
-  }));
+  const Hwnd popup = shown_popup();
+  ASSERT_NE(popup, 0u);
+  XWindowAttributes a{};
+  ASSERT_NE(XGetWindowAttributes(xd, backend.x_window(popup), &a), 0);
+  EXPECT_EQ(a.map_state, IsViewable);
   EXPECT_EQ(x_origin(xd, backend.x_window(popup)), (Point{x0.x + run.left, x0.y + bar_height()}));
   // The open entry shows highlighted on the strip.
   EXPECT_TRUE(eventually(xd, [&] { return screen().at(run.left + 1, 2) == kMenuHighlight; }));
@@ -216,18 +228,17 @@ TEST_F(X11MenuBar, AClickOutsideEveryWindowOfTheProgramClosesTheOpenMenu) {
   const Rect file = entry_in_x(0);
   auto open_file = [&] {
     click_at(xd, {x0.x + file.left + 4, x0.y + 5});
-    return eventually(xd, [&] { return system->open_menu_popup(hwnd) != 0; });
+    return shown_popup();
   };
-  ASSERT_TRUE(open_file());
+  ASSERT_NE(open_file(), 0u);
   const Size screen_size = backend.screen_size();
   click_at(xd, {screen_size.width - 10, screen_size.height - 10});  // the bare screen
   EXPECT_TRUE(eventually(xd, [&] { return system->open_menu_popup(hwnd) == 0; }));
 
   // The pointer is the program's no longer: the next menu opens and chooses as before.
-  ASSERT_TRUE(open_file());
-  const Hwnd popup = system->open_menu_popup(hwnd);
+  const Hwnd popup = open_file();
+  ASSERT_NE(popup, 0u);
   const Rect quit = system->menu_popup_item_rect(popup, 2);
-  ASSERT_TRUE(eventually(xd, [&] { return backend.x_window(popup) != 0; }));
   const Point p0 = x_origin(xd, backend.x_window(popup));
   click_at(xd, {p0.x + quit.left + 10, p0.y + (quit.top + quit.bottom) / 2});
   EXPECT_TRUE(eventually(xd, [&] { return commanded(11); }));

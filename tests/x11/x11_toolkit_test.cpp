@@ -119,11 +119,10 @@ TEST_F(X11Toolkit, XClicksOnTheBarAndAnItemRunTheItemsCallback) {
   const Rect run = system.menu_bar_item_rect(h, 1);  // frame coordinates
   const Rect frame = system.frame_rect(h);
   click_at(xd, {frame.left + run.left + 5, frame.top + run.top + 5});
-  Hwnd popup = 0;
-  ASSERT_TRUE(eventually(xd, [&] {
-    popup = system.open_menu_popup(h);
-    return popup != 0 && backend.x_window(popup) != 0;
-  }));
+  // Open, and shown once the window's thread is done with the press.
+  ASSERT_TRUE(eventually(xd, [&] { return system.open_menu_popup(h) != 0; }));
+  ASSERT_TRUE(system.flush(h, kWaitMs));
+  const Hwnd popup = system.open_menu_popup(h);
   EXPECT_EQ(system.client_origin(popup), (Point{frame.left + run.left, origin.y}));
   const Rect stop = system.menu_popup_item_rect(popup, 1);
   const Point at = system.client_origin(popup);

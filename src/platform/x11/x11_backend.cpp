@@ -48,10 +48,13 @@ unsigned int cursor_glyph(CursorShape shape) {
 }
 
 // Fixed-size windows tell the window manager so; all windows ask for their own position.
-// `area` is the X window's (client area and menu bar).
+// `area` is the X window's (client area and menu bar). Positions are the X window's own, not
+// those of the window manager's frame (static gravity), so moving the window, or growing it
+// upwards for a menu bar, does not shift it by the frame's decorations.
 void set_size_hints(Display* d, Window w, const Rect& area, bool resizable) {
   XSizeHints hints{};
-  hints.flags = PPosition | USPosition;
+  hints.flags = PPosition | USPosition | PWinGravity;
+  hints.win_gravity = StaticGravity;
   hints.x = area.left;
   hints.y = area.top;
   if (!resizable) {
@@ -288,13 +291,14 @@ Rect X11Backend::x_rect(const Native& n) {
 
 void X11Backend::place(const Native& n) {
   const Rect r = x_rect(n);
+  // The hints first: a window manager holds a fixed-size window to the size they give.
+  set_size_hints(display_, n.xwin, r, n.resizable);
   XMoveResizeWindow(display_,
                     n.xwin,
                     r.left,
                     r.top,
                     static_cast<unsigned>(std::max(1, r.width())),
                     static_cast<unsigned>(std::max(1, r.height())));
-  set_size_hints(display_, n.xwin, r, n.resizable);
 }
 
 void X11Backend::raise_native(Hwnd window) {
