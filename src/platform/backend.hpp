@@ -64,9 +64,9 @@ struct InputEvent {
 };
 
 // What a native window is to the display: an ordinary top-level window, a dialog kept above
-// its owner, a pop-up (a list, a captionless window) that the window manager leaves alone, or
-// an open menu: a pop-up that also takes every press the user makes elsewhere while it is
-// shown (delivered to it as a point outside its frame), so a click anywhere closes it.
+// its owner, a pop-up (a captionless window) that the window manager leaves alone, or an open
+// menu or drop-down list: a pop-up that also takes every press the user makes elsewhere while
+// it is shown (delivered to it as a point outside its frame), so a click anywhere closes it.
 enum class NativeKind { TopLevel, Dialog, Popup, Menu };
 
 struct NativeWindow {

@@ -196,12 +196,13 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     if (event.kind == InputKind::MouseMove || event.kind == InputKind::MouseUp) return;
   }
   if (!is_enabled(event.window)) return;
-  // A press outside the window's frame (a display reports those to an open menu, which holds
-  // the pointer) belongs to no window of the program: it closes every menu.
+  // A press outside the window's frame (a display reports those to an open menu or drop-down
+  // list, which holds the pointer) belongs to no window of the program: it closes them all.
   const int32_t local_hit = hit_test(event.window, screen);
   if (event.kind == InputKind::MouseDown) {
-    cancel_menus_except(local_hit == kHitNowhere ? 0 : event.window, local_hit == kHitMenu);
-    close_dropped_lists(event.window, screen);
+    const Hwnd pressed = local_hit == kHitNowhere ? 0 : event.window;
+    cancel_menus_except(pressed, local_hit == kHitMenu);
+    close_dropped_lists(pressed, screen);
   }
 
   // A button pressed in a window grabs the mouse: the moves and the release go to that

@@ -180,10 +180,11 @@ Hwnd WindowSystem::create_window(const CreateWindowParams& params) {
     // A pop-up without a caption (a menu, a drop-down list) is placed by the program alone.
     const bool popup =
         (params.style & kStylePopup) != 0 && (params.style & kStyleCaption) != kStyleCaption;
-    native.kind = params.class_name == kClassMenuPopup ? NativeKind::Menu
-                  : popup                              ? NativeKind::Popup
-                  : params.owner != 0                  ? NativeKind::Dialog
-                                                       : NativeKind::TopLevel;
+    const bool menu = params.class_name == kClassMenuPopup || params.class_name == kClassComboList;
+    native.kind = menu                ? NativeKind::Menu
+                  : popup             ? NativeKind::Popup
+                  : params.owner != 0 ? NativeKind::Dialog
+                                      : NativeKind::TopLevel;
     if (!backend_.create_native(w->hwnd, native)) {
       std::lock_guard<std::mutex> g(mutex_);
       windows_.erase(w->hwnd);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/controls/control_classes.hpp"
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"
 #include "platform/headless/scripted_user.hpp"
@@ -282,6 +283,7 @@ TEST_F(WindowSystemTest, NativeWindowsLearnTheirKindOwnerSizingAndClient) {
       {"owned dialog", "rec", kTitled, owner, NativeKind::Dialog, false},
       {"pop-up list", "rec", kStylePopup | kStyleBorder, owner, NativeKind::Popup, false},
       {"open menu", kClassMenuPopup, kStylePopup, owner, NativeKind::Menu, false},
+      {"open drop-down list", kClassComboList, kStylePopup, owner, NativeKind::Menu, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

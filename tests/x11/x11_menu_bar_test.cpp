@@ -3,6 +3,7 @@
 // through X to open its pop-up menus where the user sees them.
 #include <algorithm>
 
+#include "platform/controls/control_classes.hpp"
 #include "platform/headless/headless_backend.hpp"
 #include "platform/metrics.hpp"
 #include "x11/x11_host.hpp"
@@ -242,6 +243,22 @@ TEST_F(X11MenuBar, AClickOutsideEveryWindowOfTheProgramClosesTheOpenMenu) {
   const Point p0 = x_origin(xd, backend.x_window(popup));
   click_at(xd, {p0.x + quit.left + 10, p0.y + (quit.top + quit.bottom) / 2});
   EXPECT_TRUE(eventually(xd, [&] { return commanded(11); }));
+}
+
+TEST_F(X11MenuBar, AClickOutsideEveryWindowOfTheProgramClosesAnOpenDropDownList) {
+  open_host(kFramed, Rect{0, 0, 360, 240});
+  const Hwnd combo = make(kClassComboBox, "", kCbsDropDownList, Rect{10, 10, 160, 120});
+  ASSERT_NE(combo, 0u);
+  for (const char* entry : {"Easy", "Moderate", "Difficult"})
+    system->send_message(combo, kMsgCbAddString, 0, reinterpret_cast<int64_t>(entry));
+  ASSERT_TRUE(system->flush(hwnd, kWaitMs));
+  auto dropped = [&] { return system->send_message(combo, kMsgCbGetDroppedState) == 1; };
+  click_at(xd, on_screen({40, 15}));  // the field opens the list
+  ASSERT_TRUE(eventually(xd, dropped));
+  ASSERT_TRUE(system->flush(hwnd, kWaitMs));  // shown, holding the pointer
+  const Size screen_size = backend.screen_size();
+  click_at(xd, {screen_size.width - 10, screen_size.height - 10});
+  EXPECT_TRUE(eventually(xd, [&] { return !dropped(); }));
 }
 
 }  // namespace
