@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "gfx_pages.hpp"
 #include "platform/image/bmp.hpp"
 #include "platform/text/font.hpp"
 #include "platform/windowed/file_dialog.hpp"
-#include "gfx_pages.hpp"
 #include "support/temp_dir.hpp"
 #include "windowed_fixture.hpp"
 
