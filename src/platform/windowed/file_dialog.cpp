@@ -103,7 +103,7 @@ class FileDialog {
     const uint32_t tab = kStyleTabStop;
     add(kClassStatic, "Look in:", kSsLeft, kLookIn, -1);
     add(kClassStatic, "", kSsLeft, kFolder, kFileFolderId);
-    add(kClassListBox, "", kLbsNotify | tab, kList, kFileListId);
+    add(kClassListBox, "", kLbsNotify | kStyleVScroll | tab, kList, kFileListId);
     add(kClassStatic, "File name:", kSsLeft, kNameLabel, -1);
     add(kClassEdit, name, kStyleBorder | kEsAutoHScroll | tab, kName, kFileNameId);
     add(kClassStatic, "Files of type:", kSsLeft, kTypeLabel, -1);

@@ -2,7 +2,8 @@
 //
 //   "Look in:"        the folder shown (absolute path)
 //   list              its entries (file_listing): folders with a trailing '/' ("../" goes up),
-//                     then the files the chosen filter lists
+//                     then the files the chosen filter lists; a scroll bar while they do
+//                     not fit
 //   "File name:"      an edit field, holding the request's initial name at first
 //   "Files of type:"  a drop-down list of the request's filters by name, the first chosen
 //   "Open" or "Save"  the default button, and "Cancel"
