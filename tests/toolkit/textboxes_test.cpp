@@ -84,6 +84,20 @@ TEST_F(TextBoxes, EnterRunsTheOneLineBoxsCallbackOnceAndTypesNothing) {
   EXPECT_FALSE(ran.wait(0));
 }
 
+TEST_F(TextBoxes, MultiLineBoxesWrapLongLinesOrScrollThemSideways) {
+  const int32_t wrapped = gk::createmultilinetextbox(10, 10, 120, 80, 1);
+  const int32_t sideways = gk::createmultilinetextbox(140, 10, 120, 80, 0);
+  const std::string text = "the quick brown fox jumps over the lazy dog";
+  for (int32_t id : {wrapped, sideways}) gk::settextboxcontents(id, text.c_str());
+  const int32_t second = gk::gettextboxpositionfromline(wrapped, 1);
+  ASSERT_GT(second, 0);
+  EXPECT_EQ(text[second - 1], ' ');  // the row was cut after a blank
+  EXPECT_GE(gk::gettextboxlinefromposition(wrapped, static_cast<int32_t>(text.size())), 1);
+  EXPECT_EQ(gk::gettextboxpositionfromline(sideways, 1), -1);  // one line, scrolled sideways
+  EXPECT_EQ(gk::gettextboxlinefromposition(sideways, static_cast<int32_t>(text.size())), 0);
+  EXPECT_EQ(contents(wrapped), text);  // wrapping adds no line breaks to the text
+}
+
 TEST_F(TextBoxes, NumbersInAndOut) {
   const int32_t id = gk::createtextbox(10, 10, 200, 24);
   struct Case {
