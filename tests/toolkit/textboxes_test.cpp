@@ -252,7 +252,9 @@ TEST_F(TextBoxes, ListBoxEntriesTextAndUserSelection) {
     SCOPED_TRACE(c.length);
     std::memset(buffer, 'x', sizeof buffer);
     EXPECT_EQ(gk::getlistboxtext(id, 2, buffer, c.length), c.expected);
-    if (c.expected > 0) EXPECT_EQ(std::string(buffer, 7), std::string("gamma\0\0", 7));
+    if (c.expected > 0) {
+      EXPECT_EQ(std::string(buffer, 7), std::string("gamma\0\0", 7));
+    }
   }
   EXPECT_EQ(gk::getlistboxtext(id, 3, buffer, 16), -1);
   EXPECT_EQ(gk::getlistboxtext(id, 0, nullptr, 16), -1);
