@@ -171,7 +171,9 @@ void WindowSystem::close_dropped_lists(Hwnd pressed, Point screen) {
     for (const auto& [h, w] : windows_)
       if (h != pressed && w->class_name == kClassComboList) lists.push_back(h);
   }
-  for (Hwnd list : lists) post_message(list, kMsgCancelMode, 0, pack_point(screen.x, screen.y));
+  for (Hwnd list : lists)
+    post_message(
+        list, kMsgCancelMode, static_cast<uint64_t>(pressed), pack_point(screen.x, screen.y));
 }
 
 void WindowSystem::translate_mouse(const InputEvent& event) {

@@ -253,7 +253,8 @@ class WindowSystem : public InputSink {
   // pop-ups, or its bar when the press is on it).
   void cancel_menus_except(Hwnd window, bool on_bar);
   // Asks every open drop-down list but `pressed` to close after a press at a screen point
-  // (kMsgCancelMode, lparam: the point); a list stays open for a press on its own field.
+  // (kMsgCancelMode, wparam: `pressed`, 0 for a press outside every window; lparam: the
+  // point). A list stays open for a press its own field receives, which toggles it.
   void close_dropped_lists(Hwnd pressed, Point screen);
   friend int64_t menu_popup_proc(WindowSystem&, Hwnd, uint32_t, uint64_t, int64_t);
   void run_pump();

@@ -152,6 +152,18 @@ TEST_F(Lists, OpenDropDownClosesOnAPressOutsideIt) {
     EXPECT_FALSE(dropped(combo));
     EXPECT_EQ(open_list(), 0u);
   }
+  // A press the display reports to the open list outside it (it holds the pointer) reaches no
+  // window, not even the field under it: it closes the list.
+  user.click(hwnd_, Point{f.left + 20, f.top + 5});
+  ASSERT_TRUE(user.settle(hwnd_));
+  ASSERT_TRUE(dropped(combo));
+  const int32_t field_height = system.frame_rect(combo).height();
+  ASSERT_LT(field_height, 40);                       // cut to one line
+  const Point field_on_list{20, -field_height / 2};  // the list lies right below the field
+  user.mouse_down(open_list(), field_on_list);
+  user.mouse_up(open_list(), field_on_list);
+  ASSERT_TRUE(user.settle(hwnd_));
+  EXPECT_FALSE(dropped(combo));
   // A press in the open list does not close it; choosing an entry does.
   user.click(hwnd_, Point{f.left + 20, f.top + 5});
   ASSERT_TRUE(user.settle(hwnd_));

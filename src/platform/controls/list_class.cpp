@@ -573,12 +573,13 @@ int64_t combo_list_proc(
       sync_popup(system, popup, *p);
       system.invalidate(popup, nullptr);
       return 0;
-    case kMsgCancelMode:  // a press elsewhere (lparam: its screen point); the field's own
-    {                     // press toggles the list itself
+    case kMsgCancelMode: {  // a press elsewhere (wparam: the window it went to, lparam: where)
       const Point root = system.client_origin(system.root(p->combo));
       const Point off = system.offset_in_root(p->combo);
       const Rect field = system.client_rect(p->combo).translated(root.x + off.x, root.y + off.y);
-      if (!field.contains(point_x(lp), point_y(lp))) close_list(system, p->combo, s);
+      // The field toggles the list itself when the press reaches it; a press that no window
+      // receives (the display held the pointer for the list) closes it wherever it was.
+      if (wp == 0 || !field.contains(point_x(lp), point_y(lp))) close_list(system, p->combo, s);
       return 0;
     }
     default:
