@@ -8,6 +8,11 @@
 #include "platform/thread.hpp"
 #include "platform/windowed/windowed_dialogs.hpp"
 #include "platform/x11/x11_backend.hpp"
+#include "toolkit/drawing_state.hpp"
+#include "toolkit/gk_window.hpp"
+#include "toolkit/gk_wndproc.hpp"
+#include "toolkit/guikit.hpp"
+#include "toolkit/text.hpp"
 #include "x11/x11_host.hpp"
 
 // After every platform header: Xlib macros clash with platform names.
@@ -29,6 +34,8 @@ class X11Dialogs : public ::testing::Test {
     });
   }
   void TearDown() override {
+    gk::reset();  // the toolkit's windows of a test that used it
+    gk::hooks = {};
     dialogs.attach(nullptr);
     if (xd) XCloseDisplay(xd);
   }
@@ -51,6 +58,12 @@ class X11Dialogs : public ::testing::Test {
     for (Hwnd c : system.children(dialog))
       if (system.class_name(c) == cls && system.text(c) == text) return c;
     return 0;
+  }
+  // Clicks the middle of a control through X.
+  void click_control(Hwnd control) {
+    const Point o = system.client_origin(system.root(control)), in = system.offset_in_root(control);
+    const Rect r = system.client_rect(control);
+    click_at_screen({o.x + in.x + r.width() / 2, o.y + in.y + r.height() / 2});
   }
   void click_at_screen(Point p) {
     XTestFakeMotionEvent(xd, -1, p.x, p.y, CurrentTime);
@@ -94,9 +107,7 @@ TEST_F(X11Dialogs, AnXClickOnYesAnswersTheBox) {
   EXPECT_EQ(a.width, system.client_rect(d).width());
   const Hwnd yes = child(d, kClassButton, "Yes");
   ASSERT_NE(yes, 0u);
-  const Point o = system.client_origin(d), in = system.offset_in_root(yes);
-  const Rect r = system.client_rect(yes);
-  click_at_screen({o.x + in.x + r.width() / 2, o.y + in.y + r.height() / 2});
+  click_control(yes);
   ASSERT_TRUE(finished(t));
   EXPECT_EQ(answer, DialogAnswer::Yes);
   EXPECT_EQ(backend.x_window(d), 0u);  // the X window went with the box
@@ -120,6 +131,36 @@ TEST_F(X11Dialogs, TextTypedThroughXIsAnsweredOnEnter) {
   tap(XK_Return);
   ASSERT_TRUE(finished(t));
   EXPECT_EQ(answer, "fit2");
+}
+
+// The program's road: the engine's thread asks the toolkit's Yes/No question while the main
+// window (a toolkit window on its own thread) is current; the box is owned by that window.
+TEST_F(X11Dialogs, TheToolkitsQuestionIsOwnedByTheCurrentWindow) {
+  gk::reset();
+  gk::attach(&system);
+  gk::install_drawing();
+  gk::install_text();
+  ASSERT_EQ(gk::initwindow(400, 200, "main", 0, 0, 0, 0), 0);
+  Hwnd main_window;
+  {
+    std::lock_guard<std::mutex> g(gk::table_lock);
+    main_window = gk::GK__WindowTable[0];
+  }
+  std::atomic<int32_t> answer{-1};
+  auto t = Thread::create(
+      [&]() -> uint32_t {
+        answer = guikit::dlgyesno(1, "Is this the correct data file?") ? 1 : 0;
+        return 0;
+      },
+      false);
+  const Hwnd d = dialog_on_screen();
+  ASSERT_NE(d, 0u);
+  EXPECT_EQ(system.text(d), "Information");
+  EXPECT_FALSE(system.is_enabled(main_window));
+  click_control(child(d, kClassButton, "No"));
+  ASSERT_TRUE(finished(t));
+  EXPECT_EQ(answer, 0);
+  EXPECT_TRUE(system.is_enabled(main_window));
 }
 
 }  // namespace
