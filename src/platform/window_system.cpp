@@ -604,7 +604,9 @@ void WindowSystem::invalidate(Hwnd window, const Rect* area) {
     } else {
       // A hidden child shows nothing; a shown one is painted as part of its parent.
       if ((w->style & kStyleVisible) == 0) return;
-      add = Rect{add.left + c.left, add.top + c.top, add.right + c.left, add.bottom + c.top};
+      // The whole of a child is its frame: it draws its own border, around its client area.
+      add = area ? Rect{add.left + c.left, add.top + c.top, add.right + c.left, add.bottom + c.top}
+                 : w->frame;
     }
   }
   if (parent != 0) {

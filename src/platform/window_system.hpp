@@ -203,7 +203,8 @@ class WindowSystem : public InputSink {
   // invalidated parts) in client coordinates.
   // A child's invalidation is its parent's, over the child's place: the top-level window
   // repaints that part and its children paint themselves over it.
-  void invalidate(Hwnd window, const Rect* area);  // null = the whole client area
+  // null = the whole client area (of a child: its whole window, border included).
+  void invalidate(Hwnd window, const Rect* area);
   Rect update_rect(Hwnd window) const;
   // Paints a top-level window: calls `painter` with its surface and the update rectangle,
   // sends kMsgPaint (with a ChildPaint) to each visible child over it, parents before

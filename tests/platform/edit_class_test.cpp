@@ -232,6 +232,17 @@ TEST_F(EditFields, TypingTellsEachChangeAndTheProgramsChangesAreNotTold) {
   EXPECT_TRUE(changes().empty());
 }
 
+TEST_F(EditFields, ABorderedFieldMadeOnAShownWindowDrawsItsWholeFrame) {
+  shown();  // the window is painted before the field comes
+  const Hwnd e = make(kClassEdit, "", kWrapping | kStyleBorder, {20, 20, 160, 100});
+  set(e, "text");
+  const Page p = shown();
+  const Rect f = system.frame_rect(e);
+  EXPECT_EQ(p.at(f.left, f.top), 0x808080u);  // the sunken frame's outer ring
+  EXPECT_EQ(p.at(f.right - 1, f.bottom - 1), 0xFFFFFFu);
+  EXPECT_EQ(p.at(f.left + 1, f.top + 1), 0x000000u);  // and its inner ring
+}
+
 TEST_F(EditFields, WrappedFieldWithItsBarLook) {
   const Hwnd e = narrow_field(20, 6);
   set(e, "aaaa bbbb aaaa bbbb aaaa bbbb aaaa bbbb aaaa bbbb aaaa bbbb cccc dddd");
