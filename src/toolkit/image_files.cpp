@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <mutex>
 
@@ -10,6 +11,7 @@
 #include "platform/image/bmp.hpp"
 #include "platform/image/picture.hpp"
 #include "platform/image/scale.hpp"
+#include "platform/windowed/file_choice.hpp"
 #include "toolkit/dib.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
@@ -46,6 +48,20 @@ std::string window_title(WindowData& rec) {
   return rec.title;
 }
 
+// The dialog asked before replacing the chosen name, but the extension added since may name
+// another file that exists: ask again for that one.
+bool may_replace(const WindowData& rec, const std::string& name) {
+  std::error_code ec;
+  if (!std::filesystem::exists(name, ec)) return true;
+  const platform::MessageBoxRequest question{
+      rec.hwnd,
+      "Save As",
+      platform::file_choice::replace_question(std::filesystem::path(name).filename().string()),
+      platform::DialogIcon::Warning,
+      platform::DialogButtons::YesNo};
+  return window_system->dialogs().message_box(question) == platform::DialogAnswer::Yes;
+}
+
 }  // namespace
 
 int32_t writeimagefile(const char* filename,
@@ -67,6 +83,7 @@ int32_t writeimagefile(const char* filename,
     const auto chosen = window_system->dialogs().file_dialog(request);
     if (!chosen) return 0;
     name = complete_bmp_name(*chosen);
+    if (name != *chosen && !may_replace(*rec, name)) return 0;
   }
   const platform::Page block = copy_block(*rec, left, top, right, bottom, activeflag);
   const Dib dib = BitmapToDIB(block);

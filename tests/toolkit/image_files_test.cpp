@@ -94,6 +94,26 @@ TEST_F(ImageFiles, SaveDialogNamesGetTheirExtension) {
   EXPECT_TRUE(shown[0].overwrite_prompt);
 }
 
+TEST_F(ImageFiles, AddedExtensionAsksBeforeReplacingAnotherFile) {
+  ASSERT_NE(writeimagefile(path("plot.BMP").c_str(), 0, 0, 9, 9, 0), 0);
+  const auto before = std::filesystem::file_size(path("plot.BMP"));
+  dialogs.script_file(path("plot"));  // the dialog asked about "plot", which does not exist
+  dialogs.script_answer(platform::DialogAnswer::No);
+  EXPECT_EQ(writeimagefile("", 0, 0, 99, 49, 0), 0);
+  EXPECT_EQ(std::filesystem::file_size(path("plot.BMP")), before);
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].text, "plot.BMP already exists.\nDo you want to replace it?");
+  EXPECT_EQ(dialogs.shown()[0].buttons, platform::DialogButtons::YesNo);
+
+  dialogs.script_file(path("plot"));
+  dialogs.script_answer(platform::DialogAnswer::Yes);
+  EXPECT_NE(writeimagefile("", 0, 0, 99, 49, 0), 0);
+  EXPECT_GT(std::filesystem::file_size(path("plot.BMP")), before);
+  dialogs.script_file(path("fresh"));  // nothing to replace: no question
+  EXPECT_NE(writeimagefile("", 0, 0, 9, 9, 0), 0);
+  EXPECT_EQ(dialogs.shown().size(), 2u);
+}
+
 TEST_F(ImageFiles, CancelledOrFailedSaveWritesNothing) {
   dialogs.script_file(std::nullopt);
   EXPECT_EQ(writeimagefile(nullptr, 0, 0, 9, 9, 0), 0);

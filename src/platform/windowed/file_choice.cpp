@@ -39,7 +39,7 @@ Outcome file(const FileDialogRequest& request, const fs::path& target) {
   if (request.path_must_exist && !is_folder(target.parent_path())) return refuse_path(target);
   if (present(target)) {
     if (request.save && request.overwrite_prompt)
-      return {Action::Confirm, target, "", name + " already exists.\nDo you want to replace it?"};
+      return {Action::Confirm, target, "", replace_question(name)};
     return {Action::Choose, target, "", ""};
   }
   if (!request.save && request.file_must_exist)
@@ -49,6 +49,10 @@ Outcome file(const FileDialogRequest& request, const fs::path& target) {
 }
 
 }  // namespace
+
+std::string replace_question(const std::string& name) {
+  return name + " already exists.\nDo you want to replace it?";
+}
 
 Outcome confirm_name(const FileDialogRequest& request,
                      const fs::path& folder,

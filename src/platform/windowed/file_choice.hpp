@@ -30,6 +30,9 @@ struct Outcome {
   std::string message;
 };
 
+// The question asked before an existing file `name` (its last component) is replaced.
+std::string replace_question(const std::string& name);
+
 // The outcome of confirming `typed` while the absolute `folder` is shown.
 Outcome confirm_name(const FileDialogRequest& request,
                      const std::filesystem::path& folder,
