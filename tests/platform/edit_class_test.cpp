@@ -153,6 +153,16 @@ TEST_F(EditFields, WithoutWrappingALongLineScrollsSideways) {
   key(kVkHome);
   ASSERT_TRUE(user.settle(hwnd_));
   EXPECT_EQ(bar(e, false).pos, 0);
+  // The bar's right arrow scrolls by the width of an "x", its track by the area's width.
+  const Rect f = system.frame_rect(e);
+  const int32_t bar_y = f.height() - 2 - kBar / 2;
+  user.click(hwnd_, in(e, {f.width() - 2 - kBar - 4, bar_y}));
+  ASSERT_TRUE(user.settle(hwnd_));
+  const int32_t x_width = Font::default_gui()->glyph(U'x').advance;
+  EXPECT_EQ(bar(e, false).pos, x_width);
+  user.click(hwnd_, in(e, {f.width() - 2 - 2 * kBar - 2, bar_y}));  // the track after the thumb
+  ASSERT_TRUE(user.settle(hwnd_));
+  EXPECT_EQ(bar(e, false).pos, before.max - static_cast<int32_t>(before.page) + 1);  // the end
   // A one-line field scrolls too.
   const Hwnd one = make(kClassEdit, "", kEsAutoHScroll, {10, 150, 60, 174});
   set(one, "a rather long line of text");
