@@ -212,14 +212,7 @@ TEST_F(X11Host, AWindowUnmappedByAnotherClientIsMinimisedUntilMappedAgain) {
 
 TEST_F(X11Host, TheCloseBoxClosesTheWindow) {
   open_host(kFramed, Rect{0, 0, 320, 240});
-  const Window w = static_cast<Window>(backend.x_window(hwnd));
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = w;
-  e.xclient.message_type = XInternAtom(xd, "WM_PROTOCOLS", False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(xd, "WM_DELETE_WINDOW", False));
-  XSendEvent(xd, w, False, 0, &e);
+  press_close_box(xd, static_cast<Window>(backend.x_window(hwnd)));
   EXPECT_TRUE(eventually(xd, [&] { return !system->is_window(hwnd); }));
   EXPECT_EQ(seen(kMsgClose).size(), 1u);
   EXPECT_EQ(backend.x_window(hwnd), 0u);

@@ -78,9 +78,22 @@ inline void click_at(Display* xd, Point screen) {
   XSync(xd, False);
 }
 
+// Presses an X window's close box as the window manager does: a WM_DELETE_WINDOW message.
+inline void press_close_box(Display* xd, Window w) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(xd, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(xd, "WM_DELETE_WINDOW", False));
+  XSendEvent(xd, w, False, 0, &e);
+  XSync(xd, False);
+}
+
 class X11Host : public ::testing::Test {
  protected:
   static constexpr uint32_t kMsgMake = kMsgUser + 7;  // lparam: CreateWindowParams*
+  static constexpr uint32_t kMsgRun = kMsgUser + 8;   // lparam: const std::function<void()>*
 
   struct Seen {
     uint32_t message;
@@ -147,6 +160,11 @@ class X11Host : public ::testing::Test {
     return make_window(p);
   }
 
+  // Runs `work` on the host's thread, as the window's own code would, and waits for it.
+  void on_host_thread(const std::function<void()>& work) {
+    system->send_message(hwnd, kMsgRun, 0, reinterpret_cast<int64_t>(&work));
+  }
+
   // What the X screen shows of the host's client area.
   Page screen() { return shown_by_x(xd, backend.x_window(hwnd)); }
 
@@ -182,6 +200,9 @@ class X11Host : public ::testing::Test {
         if (c) system->show_window(c, true);
         return static_cast<int64_t>(c);
       }
+      case kMsgRun:
+        (*reinterpret_cast<const std::function<void()>*>(l))();
+        return 0;
       case kMsgPaint:
         system->paint(h, draw_sample);
         return 0;

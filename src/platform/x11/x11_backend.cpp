@@ -195,6 +195,7 @@ bool X11Backend::create_native(Hwnd window, const NativeWindow& params) {
   n.client = c;
   n.resizable = params.resizable;
   n.menu = params.kind == NativeKind::Menu;
+  n.on_screen = x_area(n);
   XStoreName(display_, xwin, params.title.c_str());
   XChangeProperty(display_,
                   xwin,
@@ -280,7 +281,7 @@ void X11Backend::move_native(Hwnd window, const Rect& frame, const Rect& client)
   Native* n = native(window);
   if (!n) return;
   n->frame = frame;
-  n->client = client;  // recorded first: the display's echo of this change is no news
+  n->client = client;
   place(*n);
   sync();
 }
@@ -289,16 +290,29 @@ Rect X11Backend::x_rect(const Native& n) {
   return Rect{n.client.left, n.client.top - n.bar.height(), n.client.right, n.client.bottom};
 }
 
-void X11Backend::place(const Native& n) {
+Rect X11Backend::x_area(const Native& n) {
   const Rect r = x_rect(n);
+  return Rect{r.left, r.top, r.left + std::max(1, r.width()), r.top + std::max(1, r.height())};
+}
+
+void X11Backend::place(Native& n) {
+  const Rect r = x_area(n);
   // The hints first: a window manager holds a fixed-size window to the size they give.
   set_size_hints(display_, n.xwin, r, n.resizable);
+  // The same place again (the window system often confirms a move with a resize) changes
+  // nothing on the server, which then reports nothing.
+  if (n.requested.empty() || n.requested.back().area != r)
+    n.requested.push_back(Request{NextRequest(display_), r});
+  if (n.requested.size() > kMaxRequested) {
+    n.forgotten = n.requested.front().serial;
+    n.requested.pop_front();
+  }
   XMoveResizeWindow(display_,
                     n.xwin,
                     r.left,
                     r.top,
-                    static_cast<unsigned>(std::max(1, r.width())),
-                    static_cast<unsigned>(std::max(1, r.height())));
+                    static_cast<unsigned>(r.width()),
+                    static_cast<unsigned>(r.height()));
 }
 
 void X11Backend::raise_native(Hwnd window) {

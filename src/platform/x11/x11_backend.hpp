@@ -20,6 +20,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -68,6 +69,16 @@ class X11Backend : public Backend {
   XID x_window(Hwnd window) const;
 
  private:
+  // Outstanding placements kept per window. Echoes come back in order and confirm all older
+  // requests, so the list grows only while the pump lags behind a burst of moves (or a window
+  // manager answers with places of its own); the newest requests are the ones that matter.
+  static constexpr size_t kMaxRequested = 64;
+  // A placement of the X window the backend asked the server for and has not yet seen
+  // superseded: the window's ConfigureNotify echoes it, perhaps after later requests.
+  struct Request {
+    unsigned long serial = 0;  // the X request's serial; its echo carries this one or later
+    Rect area;                 // the X window's place asked for (screen pixels)
+  };
   struct Native {
     XID xwin = 0;
     Rect frame;   // as the window system last said or the display last reported
@@ -78,6 +89,12 @@ class X11Backend : public Backend {
     bool menu = false;    // an open menu: holds the pointer while shown
     bool mapped = false;  // as the window system wants it
     bool iconic = false;  // unmapped by someone else (the window manager minimised it)
+
+    // Telling the server's reports of our own placements from changes by others.
+    Rect on_screen;                 // the X window's place as the server last reported it
+    std::deque<Request> requested;  // oldest first, at most kMaxRequested
+    unsigned long forgotten = 0;    // serial of the newest request dropped from a full list
+    bool framed = false;            // reparented into a window manager's frame
   };
   // The atoms the backend speaks.
   struct Atoms {
@@ -95,8 +112,11 @@ class X11Backend : public Backend {
   Hwnd by_xwin(XID xwin) const;
   // The X window's place on the screen: the client area with the bar's strip above it.
   static Rect x_rect(const Native& n);
-  // Moves and sizes the X window to x_rect (size hints follow, for fixed-size windows).
-  void place(const Native& n);
+  // x_rect as X holds it: a window is at least one pixel wide and high.
+  static Rect x_area(const Native& n);
+  // Moves and sizes the X window to x_area (size hints first, for fixed-size windows) and
+  // records the request, so its echo is known as such.
+  void place(Native& n);
   // Puts `area` (page coordinates) of `page` on the X window, its row 0 at X row `top`.
   void put(const Native& n, const Page& page, const Rect& area, int32_t top);
   // Repaints `area` (X window coordinates) from the held copies of bar and client area.
@@ -106,6 +126,11 @@ class X11Backend : public Backend {
   // x11_input.cpp: one X event to platform input (and Expose, configure and selection work).
   void handle_event(XEvent& event, std::vector<InputEvent>& input);
   void handle_configure(XEvent& event, std::vector<InputEvent>& input);
+  // Whether a ConfigureNotify (request serial `serial`) placing the X window at `seen` shows
+  // it merely passing through placements the backend asked for, on its way to the newest:
+  // no news for the window system, which holds the newest. `position_known`: false when the
+  // event's position is relative to a frame (then only the size is compared).
+  bool passing_through(Native& n, const Rect& seen, bool position_known, unsigned long serial);
   // x11_clipboard.cpp: selection traffic seen by the pump.
   void serve_selection_request(XEvent& event);
   void take_selection_notify(XEvent& event);

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/x11/x11_backend.hpp"
@@ -207,6 +208,9 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
         input.push_back(e);
       }
       return;
+    case ReparentNotify:
+      n->framed = static_cast<XID>(event.xreparent.parent) != root_;
+      return;
     case UnmapNotify:
       // Unmapped though the window system shows it: minimised by the window manager.
       if (!n->mapped || n->iconic) return;
@@ -270,18 +274,22 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
   }
 }
 
-// The window moved or changed size. Changes the window system made itself (recorded by
-// move_native) are no news; others are reported as done by the display. The X window holds
-// the menu bar's strip above the client area.
+// The window moved or changed size. Changes the backend asked for itself are no news; others
+// are reported as done by the display. The X window holds the menu bar's strip above the
+// client area.
 void X11Backend::handle_configure(XEvent& event, std::vector<InputEvent>& input) {
   const Hwnd hwnd = by_xwin(event.xconfigure.window);
   Native* n = native(hwnd);
   if (!n) return;
-  // A window manager reparents the window: its position on the screen is asked of the server.
+  // The event's position is on the screen unless a window manager's frame holds the window
+  // (and did not send the event itself): then it is asked of the server, and so may already
+  // be newer than the event.
   int x = event.xconfigure.x, y = event.xconfigure.y;
+  const bool position_known = event.xconfigure.send_event || !n->framed;
   Window child = 0;
-  if (!event.xconfigure.send_event)
-    XTranslateCoordinates(display_, n->xwin, root_, 0, 0, &x, &y, &child);
+  if (!position_known) XTranslateCoordinates(display_, n->xwin, root_, 0, 0, &x, &y, &child);
+  const Rect seen{x, y, x + event.xconfigure.width, y + event.xconfigure.height};
+  if (passing_through(*n, seen, position_known, event.xconfigure.serial)) return;
   const int32_t bar = n->bar.height();
   y += bar;
   const Rect placed = x_rect(*n);
@@ -306,6 +314,41 @@ void X11Backend::handle_configure(XEvent& event, std::vector<InputEvent>& input)
     e.size = {w, h};
     input.push_back(e);
   }
+}
+
+// Placements come back from the server in the order they were asked for, each echo carrying
+// at least the serial of the request behind it, yet an echo may arrive after later requests
+// were made. So a notify is taken for the echo of the oldest outstanding request made before
+// it with the same place; it confirms that request and drops all older ones. While newer
+// requests are outstanding the window is only passing through, and the window system (which
+// holds the newest) hears nothing. Anything else was done by someone else (the window
+// manager, another client, the user), even between two requests of ours, and settles the
+// requests made before it. Once the newest request is confirmed, or after a change by someone
+// else, the window system's record is brought to what the server reports: normally it holds
+// that already; otherwise the window manager answered a request with another place, or our
+// request overrode a change the window system had already been told of.
+bool X11Backend::passing_through(Native& n,
+                                 const Rect& seen,
+                                 bool position_known,
+                                 unsigned long serial) {
+  const Rect before = n.on_screen;
+  n.on_screen = seen;
+  auto echoed = [&](const Request& r) {
+    return r.serial <= serial && r.area.width() == seen.width() &&
+           r.area.height() == seen.height() &&
+           (!position_known || (r.area.left == seen.left && r.area.top == seen.top));
+  };
+  auto it = std::find_if(n.requested.begin(), n.requested.end(), echoed);
+  if (it != n.requested.end()) {
+    // The confirmed request stays: a window manager may echo it twice (real and synthetic).
+    n.requested.erase(n.requested.begin(), it);
+    return n.requested.size() > 1;
+  }
+  std::erase_if(n.requested, [&](const Request& r) { return r.serial <= serial; });
+  // Restacking, or a window manager confirming a place unchanged, or the echo of a request
+  // dropped from a full list, while requests of ours are still on their way: they decide
+  // where the window ends.
+  return !n.requested.empty() && (seen == before || serial <= n.forgotten);
 }
 
 }  // namespace platform
