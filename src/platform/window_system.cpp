@@ -370,11 +370,17 @@ Rect WindowSystem::client_rect(Hwnd window) const {
 }
 
 Point WindowSystem::client_origin(Hwnd window) const {
-  auto w = find(window);
-  if (!w) return {};
   std::lock_guard<std::mutex> g(mutex_);
-  const Rect c = client_of(*w);
-  return {c.left, c.top};
+  // A child's client area lies in its parent's: the offsets add up to the top-level window's.
+  Point p;
+  for (Hwnd h = window; h != 0;) {
+    auto it = windows_.find(h);
+    if (it == windows_.end()) return {};
+    const Rect c = client_of(*it->second);
+    p = {p.x + c.left, p.y + c.top};
+    h = it->second->parent;
+  }
+  return p;
 }
 
 bool WindowSystem::is_minimized(Hwnd window) const {

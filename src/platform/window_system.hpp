@@ -115,6 +115,7 @@ class WindowSystem : public InputSink {
   Rect frame_rect(Hwnd window) const;      // screen pixels (child: parent client coordinates)
   Rect client_rect(Hwnd window) const;     // (0, 0, width, height)
   Point client_origin(Hwnd window) const;  // top-left of the client area, screen pixels
+                                           // (a child's too, through its ancestors)
   // The top-level window a window lies in (itself for a top-level window; 0: not a window).
   Hwnd root(Hwnd window) const;
   // Top-left of a window's client area in its top-level window's client area.

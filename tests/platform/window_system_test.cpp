@@ -432,6 +432,24 @@ TEST_F(WindowSystemTest, ChildrenTakeTheirClicksAndGoWithTheirParent) {
   EXPECT_EQ(messages(kMsgDestroy).size(), 2u);  // the parent's and the child's
 }
 
+TEST_F(WindowSystemTest, ClientOriginsOfChildrenAreOnTheScreenToo) {
+  WindowThread w(system, "rec", kTitled, {40, 30, 240, 180});
+  const Hwnd child = static_cast<Hwnd>(system.send_message(w.hwnd(), kMsgUser + 5));
+  const Hwnd grandchild = static_cast<Hwnd>(system.send_message(child, kMsgUser + 5));
+  ASSERT_TRUE(system.is_window(grandchild));
+  const Point top = system.client_origin(w.hwnd());
+  EXPECT_EQ(system.client_origin(child), (Point{top.x + 10, top.y + 10}));
+  EXPECT_EQ(system.client_origin(grandchild), (Point{top.x + 20, top.y + 20}));
+  EXPECT_EQ(system.frame_rect(grandchild), (Rect{10, 10, 50, 40}));  // in its parent's client
+  // The children go with their window.
+  user.drag_frame(w.hwnd(), {50, 10}, {75, 25});
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  const Point moved = system.client_origin(w.hwnd());
+  ASSERT_EQ(moved, (Point{top.x + 25, top.y + 15}));
+  EXPECT_EQ(system.client_origin(grandchild), (Point{moved.x + 20, moved.y + 20}));
+  EXPECT_EQ(system.client_origin(0x7FFFFFFF), (Point{0, 0}));  // no such window
+}
+
 TEST_F(WindowSystemTest, DialogsAnswerFromTheScriptThenByDefault) {
   user.answer_next_dialog(DialogAnswer::No);
   MessageBoxRequest q{0, "Question", "Go on?", DialogIcon::Question, DialogButtons::YesNo};

@@ -305,9 +305,7 @@ void close_list(WindowSystem& system, Hwnd combo, ListState& s) {
 
 void open_list(WindowSystem& system, Hwnd combo, const std::shared_ptr<ListState>& s) {
   if (s->popup != 0) return;
-  const Hwnd root = system.root(combo);
-  const Point o = system.client_origin(root);
-  const Point off = system.offset_in_root(combo);
+  const Point o = system.client_origin(combo);
   const Rect c = system.client_rect(combo);
   // As tall as the entries need, within the height the list was made with (one entry at least).
   const int32_t h =
@@ -315,8 +313,7 @@ void open_list(WindowSystem& system, Hwnd combo, const std::shared_ptr<ListState
   CreateWindowParams p;
   p.class_name = kClassComboList;
   p.style = kStylePopup;
-  p.frame = Rect{
-      o.x + off.x, o.y + off.y + c.height(), o.x + off.x + c.width(), o.y + off.y + c.height() + h};
+  p.frame = Rect{o.x, o.y + c.height(), o.x + c.width(), o.y + c.height() + h};
   s->popup = system.create_window(p);
   if (s->popup == 0) return;
   system.set_class_data(s->popup, std::make_shared<PopupState>(PopupState{combo, s, -1, 0, {}}));
@@ -574,9 +571,8 @@ int64_t combo_list_proc(
       system.invalidate(popup, nullptr);
       return 0;
     case kMsgCancelMode: {  // a press elsewhere (wparam: the window it went to, lparam: where)
-      const Point root = system.client_origin(system.root(p->combo));
-      const Point off = system.offset_in_root(p->combo);
-      const Rect field = system.client_rect(p->combo).translated(root.x + off.x, root.y + off.y);
+      const Point o = system.client_origin(p->combo);
+      const Rect field = system.client_rect(p->combo).translated(o.x, o.y);
       // The field toggles the list itself when the press reaches it; a press that no window
       // receives (the display held the pointer for the list) closes it wherever it was.
       if (wp == 0 || !field.contains(point_x(lp), point_y(lp))) close_list(system, p->combo, s);
