@@ -130,6 +130,53 @@ TEST_F(Lists, ArrowsTrackThumbAndWheelScrollTheEntries) {
   EXPECT_EQ(bar(l).pos, 3);
 }
 
+TEST_F(Lists, PageHomeAndEndKeysMoveTheSelectionKeepItInViewAndTellIt) {
+  const Hwnd l = list(4, 20);
+  user.click(hwnd_, in(l, {20, kEdge + 2}));  // entry 0, and the focus
+  ASSERT_TRUE(user.settle(hwnd_));
+  ASSERT_EQ(system.send_message(l, kMsgLbGetCurSel), 0);
+  clear_notices();
+  struct Step {
+    uint32_t key;
+    int32_t selection, top;
+    bool told;
+  };
+  size_t told = 0;
+  for (const Step& s : {Step{kVkNext, 3, 0, true},  // a page is the rows shown less one
+                        Step{kVkNext, 6, 3, true},
+                        Step{kVkPrior, 3, 3, true},
+                        Step{kVkPrior, 0, 0, true},
+                        Step{kVkPrior, 0, 0, false},  // nothing before the first
+                        Step{kVkEnd, 19, 16, true},
+                        Step{kVkNext, 19, 16, false},
+                        Step{kVkPrior, 16, 16, true},
+                        Step{kVkHome, 0, 0, true}}) {
+    SCOPED_TRACE(testing::Message() << "key " << s.key << " to " << s.selection);
+    user.press_key(hwnd_, s.key);
+    const std::vector<Notice> n = notices();
+    EXPECT_EQ(system.send_message(l, kMsgLbGetCurSel), s.selection);
+    EXPECT_EQ(top(l), s.top);
+    EXPECT_EQ(bar(l).pos, s.top);
+    told += s.told;
+    ASSERT_EQ(n.size(), told);
+    EXPECT_EQ(n.back(), (Notice{kMsgCommand, 0, static_cast<int16_t>(kLbnSelChange), l}));
+  }
+  // A drop-down list pages by the entries its open list shows (five here).
+  const int32_t field = Font::default_gui()->height() + 8;
+  const Hwnd combo = make(
+      kClassComboBox, "", kCbsDropDownList, {200, 10, 300, 10 + field + 2 + 5 * row_height()});
+  fill(combo, kMsgCbAddString, 20);
+  system.send_message(combo, kMsgCbSetCurSel, 1);
+  system.set_focus(combo);
+  user.press_key(hwnd_, kVkNext);
+  EXPECT_EQ(notices().size(), told + 1);
+  EXPECT_EQ(system.send_message(combo, kMsgCbGetCurSel), 5);
+  user.press_key(hwnd_, kVkPrior);
+  user.press_key(hwnd_, kVkPrior);
+  EXPECT_EQ(notices().size(), told + 3);
+  EXPECT_EQ(system.send_message(combo, kMsgCbGetCurSel), 0);
+}
+
 TEST_F(Lists, OpenDropDownClosesOnAPressOutsideIt) {
   const Hwnd combo = make(kClassComboBox, "", kCbsDropDownList | kStyleVScroll, {10, 10, 160, 150});
   fill(combo, kMsgCbAddString, 3);

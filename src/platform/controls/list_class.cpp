@@ -3,13 +3,14 @@
 // itself in a pop-up window (class kClassComboList).
 //
 // Both keep their entries as UTF-8 text and answer the same requests (insert, delete, clear,
-// select, count, read an entry). A selection the user makes (click, or Up, Down, Home and End)
-// is told to the parent with kMsgCommand, notification code kLbnSelChange (1) in the high word
-// of wparam and the control in lparam (a list box only with kLbsNotify); a selection the
-// program sets is not told. A double click on an entry of a list box with kLbsNotify selects
-// it and then tells kLbnDblClk (2). A drop-down list opens by a click or F4 (Alt+Down) and closes
-// when an entry is clicked, on Enter or Escape, when it loses the focus, and on a press
-// anywhere outside the open list and the field (close_dropped_lists).
+// select, count, read an entry). A selection the user makes (click, or Up, Down, Page Up,
+// Page Down, Home and End; the view follows it) is told to the parent with kMsgCommand,
+// notification code kLbnSelChange (1) in the high word of wparam and the control in lparam (a
+// list box only with kLbsNotify); a selection the program sets is not told. A double click on
+// an entry of a list box with kLbsNotify selects it and then tells kLbnDblClk (2). A drop-down
+// list opens by a click or F4 (Alt+Down) and closes when an entry is clicked, on Enter or
+// Escape, when it loses the focus, and on a press anywhere outside the open list and the field
+// (close_dropped_lists).
 //
 // A list box with kStyleVScroll shows a vertical scroll bar inside its frame while its entries
 // do not fit; the open list of a drop-down list with kStyleVScroll does the same. The bar
@@ -198,6 +199,11 @@ int32_t rows_in(const ListState& s, const Rect& area) {
   return std::max(1, area.height() / row_height(s));
 }
 
+// The entries the open list of a drop-down list shows at most (within its black frame).
+int32_t dropped_rows(const ListState& s) {
+  return std::max(1, (s.list_height - 2) / row_height(s));
+}
+
 int32_t visible_rows(WindowSystem& system, Hwnd window, const ListState& s) {
   return rows_in(s, cp::within_sunken_field(system, window));
 }
@@ -322,14 +328,28 @@ void open_list(WindowSystem& system, Hwnd combo, const std::shared_ptr<ListState
   system.invalidate(combo, nullptr);
 }
 
-bool list_key(
-    WindowSystem& system, Hwnd window, ListState& s, uint32_t key, int32_t rows, bool tell) {
+// The selection keys. `rows`: the entries shown at once (0: the view does not follow); a
+// page key moves by one entry less than `shown`, so the entry last selected stays in sight.
+bool list_key(WindowSystem& system,
+              Hwnd window,
+              ListState& s,
+              uint32_t key,
+              int32_t rows,
+              int32_t shown,
+              bool tell) {
+  const int32_t page = std::max(1, shown - 1);
   switch (key) {
     case kVkUp:
       user_select(system, window, s, s.selection - 1, rows, tell);
       return true;
     case kVkDown:
       user_select(system, window, s, s.selection + 1, rows, tell);
+      return true;
+    case kVkPrior:  // with no selection yet, from the first entry
+      user_select(system, window, s, std::max(0, s.selection) - page, rows, tell);
+      return true;
+    case kVkNext:
+      user_select(system, window, s, std::max(0, s.selection) + page, rows, tell);
       return true;
     case kVkHome:
       user_select(system, window, s, 0, rows, tell);
@@ -405,7 +425,7 @@ int64_t list_box_proc(
       return 0;
     }
     case kMsgKeyDown:
-      list_key(system, window, *s, static_cast<uint32_t>(wp), rows, tell);
+      list_key(system, window, *s, static_cast<uint32_t>(wp), rows, rows, tell);
       return 0;
     case kMsgMouseWheel:
       s->top -= kWheelRows * wheel_notches(wp);
@@ -492,7 +512,7 @@ int64_t combo_box_proc(
           open_list(system, window, s);
       } else if ((key == kVkReturn || key == kVkEscape) && s->popup) {
         close_list(system, window, *s);
-      } else if (list_key(system, window, *s, key, 0, true) && s->popup) {
+      } else if (list_key(system, window, *s, key, 0, dropped_rows(*s), true) && s->popup) {
         show_selection(system, s->popup);
       }
       return 0;
