@@ -44,6 +44,9 @@ bool WindowSystem::is_dialog_message(Hwnd dialog, const Message& message) {
       next = back ? (i + stops.size() - 1) % stops.size() : (i + 1) % stops.size();
     }
     set_focus(stops[next]);
+    // A field reached by the keyboard has its whole text selected, so typing replaces it.
+    if (send_message(stops[next], kMsgGetDlgCode) & kDlgCodeHasSetSel)
+      send_message(stops[next], kMsgEmSetSel, 0, -1);
     return true;
   }
   if (message.wparam == kVkReturn) {

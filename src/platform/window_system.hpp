@@ -176,7 +176,8 @@ class WindowSystem : public InputSink {
 
   // Dialog navigation for the top-level window `dialog` (the message loop asks it first when
   // the window wants dialog keys): Tab and Shift+Tab move the focus to the next or previous
-  // visible, enabled control with kStyleTabStop, in creation order, wrapping round; Enter
+  // visible, enabled control with kStyleTabStop, in creation order, wrapping round (a text
+  // field so reached has its whole text selected, kDlgCodeHasSetSel); Enter
   // clicks the focused push button, or else the window's default push button. true when it
   // took the message (the loop then does not dispatch it).
   bool is_dialog_message(Hwnd dialog, const Message& message);

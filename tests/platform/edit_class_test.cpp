@@ -52,6 +52,37 @@ class EditFields : public ControlHost {
     return info;
   }
   void key(uint32_t k, uint32_t character = 0) { user.press_key(hwnd_, k, character); }
+  std::pair<int32_t, int32_t> selection(Hwnd e) {
+    int32_t from = -1, to = -1;
+    system.send_message(
+        e, kMsgEmGetSel, reinterpret_cast<uint64_t>(&from), reinterpret_cast<int64_t>(&to));
+    return {from, to};
+  }
+  // The pixels of two fields of one size that differ as shown.
+  int32_t differences(Hwnd a, Hwnd b) {
+    const Page p = shown();
+    const Rect fa = system.frame_rect(a), fb = system.frame_rect(b);
+    EXPECT_EQ(fa.width(), fb.width());
+    EXPECT_EQ(fa.height(), fb.height());
+    int32_t n = 0;
+    for (int32_t y = 0; y < fa.height(); ++y)
+      for (int32_t x = 0; x < fa.width(); ++x)
+        n += p.at(fa.left + x, fa.top + y) != p.at(fb.left + x, fb.top + y);
+    return n;
+  }
+  // Each key, then where the caret is.
+  struct Step {
+    uint32_t key;
+    int32_t caret;
+  };
+  void walk(Hwnd e, std::initializer_list<Step> steps) {
+    for (const Step& s : steps) {
+      key(s.key);
+      ASSERT_TRUE(user.settle(hwnd_));
+      SCOPED_TRACE(testing::Message() << "key " << s.key << " to " << s.caret);
+      EXPECT_EQ(caret(e), s.caret);
+    }
+  }
   std::vector<Notice> changes() {
     std::vector<Notice> out;
     for (const Notice& n : notices())
@@ -277,6 +308,104 @@ TEST_F(EditFields, WrappedFieldWithItsBarLook) {
   testsupport::TempDir dir;
   ASSERT_TRUE(write_bmp24((dir.path() / "wrapped.bmp").string(), p));
   if (const char* keep = std::getenv("VARQEN_EDIT_BMP")) write_bmp24(keep, p);
+}
+
+TEST_F(EditFields, MultiLineFieldShowsCrLfAsOneBreakAndKeepsItInItsText) {
+  const int32_t h = 2 * kEdge + 3 * row_height();
+  const Hwnd crlf = narrow_field(10), lf = narrow_field(20 + h);
+  set(crlf, "ab\r\ncd\r\nef");
+  set(lf, "ab\ncd\nef");
+  EXPECT_EQ(system.text(crlf), "ab\r\ncd\r\nef");  // read back as set
+  EXPECT_EQ(ask(crlf, kMsgEmGetLineCount), 3);
+  EXPECT_EQ(ask(crlf, kMsgEmLineIndex, 1), 4);
+  EXPECT_EQ(ask(crlf, kMsgEmLineIndex, 2), 8);
+  EXPECT_EQ(differences(crlf, lf), 0);
+  // Selected whole, the rows light only their text, as with bare line feeds.
+  system.send_message(crlf, kMsgEmSetSel, 0, -1);
+  system.send_message(lf, kMsgEmSetSel, 0, -1);
+  EXPECT_EQ(differences(crlf, lf), 0);
+  // The caret steps over each break as over one character, and never stops inside it.
+  user.click(hwnd_, in(crlf, {kEdge + 1, kEdge + 1}));
+  ASSERT_TRUE(user.settle(hwnd_));
+  walk(crlf,
+       {{kVkEnd, 2},
+        {kVkRight, 4},
+        {kVkLeft, 2},
+        {kVkDown, 6},
+        {kVkRight, 8},
+        {kVkUp, 4},
+        {kVkLeft, 2}});
+  system.send_message(crlf, kMsgEmSetSel, 3, 3);  // the program's position inside a break
+  EXPECT_EQ(caret(crlf), 4);
+  // Backspace and Delete take a break whole.
+  key(kVkBack);
+  ASSERT_TRUE(user.settle(hwnd_));
+  EXPECT_EQ(system.text(crlf), "abcd\r\nef");
+  EXPECT_EQ(caret(crlf), 2);
+  system.send_message(crlf, kMsgEmSetSel, 4, 4);
+  key(kVkDelete);
+  ASSERT_TRUE(user.settle(hwnd_));
+  EXPECT_EQ(system.text(crlf), "abcdef");
+}
+
+TEST_F(EditFields, OneLineFieldShowsALineBreakAsABlankOnItsOneRow) {
+  const Hwnd broken = make(kClassEdit, "", kEsAutoHScroll, {10, 10, 150, 34});
+  const Hwnd blank = make(kClassEdit, "", kEsAutoHScroll, {10, 50, 150, 74});
+  set(broken, "ab\r\ncd\nef");
+  set(blank, "ab cd ef");
+  EXPECT_EQ(ask(broken, kMsgEmGetLineCount), 1);
+  EXPECT_EQ(differences(broken, blank), 0);
+  EXPECT_EQ(system.text(broken), "ab\r\ncd\nef");
+  user.click(hwnd_, in(broken, {kEdge + 1, kEdge + 1}));
+  ASSERT_TRUE(user.settle(hwnd_));
+  walk(broken, {{kVkRight, 1}, {kVkRight, 2}, {kVkRight, 4}, {kVkLeft, 2}, {kVkEnd, 9}});
+  // A click on the blank's right half goes past the whole break.
+  const int32_t ab = width_of(u"ab"), gap = width_of(u" ");
+  user.click(hwnd_, in(broken, {kEdge + ab + gap - 1, kEdge + 1}));
+  ASSERT_TRUE(user.settle(hwnd_));
+  EXPECT_EQ(caret(broken), 4);
+}
+
+TEST_F(EditFields, AFieldShowsTheTextItWasCreatedWith) {
+  const Hwnd made = make(kClassEdit, "made with", kEsAutoHScroll, {10, 10, 150, 34});
+  const Hwnd set_later = make(kClassEdit, "", kEsAutoHScroll, {10, 50, 150, 74});
+  set(set_later, "made with");
+  EXPECT_EQ(differences(made, set_later), 0);
+  system.send_message(made, kMsgEmSetSel, 0, -1);
+  EXPECT_EQ(selection(made), (std::pair<int32_t, int32_t>{0, 9}));
+  EXPECT_EQ(system.text(made), "made with");
+  const Hwnd multi = make(kClassEdit, "one\r\ntwo", kWrapping, {10, 90, 150, 150});
+  EXPECT_EQ(ask(multi, kMsgEmGetLineCount), 2);
+}
+
+TEST_F(EditFields, TabIntoAFieldSelectsItsWholeTextAndAClickDoesNot) {
+  dialog_keys_ = true;
+  const Hwnd before = make(kClassButton, "a", kBsPushButton | kStyleTabStop, {10, 10, 60, 30});
+  const Hwnd e = make(kClassEdit, "hello", kEsAutoHScroll | kStyleTabStop, {10, 40, 150, 64});
+  const Hwnd after = make(kClassButton, "b", kBsPushButton | kStyleTabStop, {10, 70, 60, 90});
+  system.set_focus(before);
+  user.press_tab(hwnd_);
+  ASSERT_TRUE(user.settle(hwnd_));
+  ASSERT_EQ(system.focus(), e);
+  EXPECT_EQ(selection(e), (std::pair<int32_t, int32_t>{0, 5}));
+  user.type_text(hwnd_, "x");  // replaces it
+  ASSERT_TRUE(user.settle(hwnd_));
+  EXPECT_EQ(system.text(e), "x");
+  user.press_tab(hwnd_);
+  ASSERT_TRUE(user.settle(hwnd_));
+  ASSERT_EQ(system.focus(), after);
+  user.hold(hwnd_, kVkShift);  // back into it
+  user.press_tab(hwnd_);
+  user.release(hwnd_, kVkShift);
+  ASSERT_TRUE(user.settle(hwnd_));
+  ASSERT_EQ(system.focus(), e);
+  EXPECT_EQ(selection(e), (std::pair<int32_t, int32_t>{0, 1}));
+  // A click puts the caret where it was clicked and selects nothing.
+  system.set_focus(before);
+  user.click(hwnd_, in(e, {kEdge + 60, kEdge + 2}));
+  ASSERT_TRUE(user.settle(hwnd_));
+  ASSERT_EQ(system.focus(), e);
+  EXPECT_EQ(selection(e), (std::pair<int32_t, int32_t>{1, 1}));
 }
 
 }  // namespace

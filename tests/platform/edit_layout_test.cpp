@@ -71,10 +71,55 @@ TEST(EditLayout, WrapsAtBlanksBreaksLongWordsAndKeepsLineBreaks) {
        {{0, 1, true}, {1, 2, true}, {2, 3, false}}},
       {"a pair is never split", u"ab\U0001F600cd", 25, {{0, 2, true}, {2, 5, true}, {5, 6, false}}},
       {"the empty text is one row", u"", 50, {{0, 0, false}}},
+      {"CR LF is one break, outside both rows", u"ab\r\ncd", 100, {{0, 2, false}, {4, 6, false}}},
+      {"a lone CR breaks too", u"a\rb", 100, {{0, 1, false}, {2, 3, false}}},
+      {"LF CR is two breaks", u"a\n\rb", 100, {{0, 1, false}, {2, 2, false}, {3, 4, false}}},
+      {"a break at the end leaves an empty row",
+       u"ab\r\n",
+       100,
+       {{0, 2, false}, {4, 4, false}}},
+      {"CR LF after wrapping", u"ab cd\r\nef", 30, {{0, 3, true}, {3, 5, false}, {7, 9, false}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(cuts(c.text, c.width), c.rows);
+  }
+}
+
+TEST(EditLayout, OneLineLayoutKeepsItsBreaksInItsOneRow) {
+  const std::u16string text = u"ab\r\ncd\ne";
+  const auto rows = layout::layout(text, tens(text), 0, false);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].start, 0);
+  EXPECT_EQ(rows[0].end, 8);
+  EXPECT_EQ(rows[0].width, 80);
+  // Each break is drawn as one blank; the LF of a CR LF adds nothing.
+  EXPECT_EQ(layout::drawn(text, 0, 8), u"ab cd e");
+  EXPECT_EQ(layout::drawn(text, 3, 8), u"cd e");  // from inside a CR LF
+  EXPECT_EQ(layout::drawn(u"x\r", 0, 2), u"x ");
+}
+
+TEST(EditLayout, PositionsInsideACharacterSnapToItsEdges) {
+  const std::u16string text = u"a\r\nb\U0001F600\r\r\n";  // a CR LF b HIGH LOW CR CR LF
+  struct Case {
+    int32_t position;
+    int32_t back, forward;
+    int32_t breaks;  // the break that starts at the position, in units
+  };
+  for (const Case& c : {Case{0, 0, 0, 0},
+                        Case{1, 1, 1, 2},
+                        Case{2, 1, 3, 0},  // between CR and LF
+                        Case{3, 3, 3, 0},
+                        Case{4, 4, 4, 0},
+                        Case{5, 4, 6, 0},  // between the halves of the pair
+                        Case{6, 6, 6, 1},  // a lone CR
+                        Case{7, 7, 7, 2},
+                        Case{8, 7, 9, 0},
+                        Case{9, 9, 9, 0}}) {
+    SCOPED_TRACE(testing::Message() << "position " << c.position);
+    EXPECT_EQ(layout::snap(text, c.position, false), c.back);
+    EXPECT_EQ(layout::snap(text, c.position, true), c.forward);
+    EXPECT_EQ(layout::break_at(text, c.position), c.breaks);
   }
 }
 

@@ -98,6 +98,18 @@ TEST_F(TextBoxes, MultiLineBoxesWrapLongLinesOrScrollThemSideways) {
   EXPECT_EQ(contents(wrapped), text);  // wrapping adds no line breaks to the text
 }
 
+TEST_F(TextBoxes, TextWithCrLfReadsBackAsSetAndHasOneLinePerBreak) {
+  const int32_t id = gk::createmultilinetextbox(10, 10, 200, 80, 1);
+  gk::settextboxcontents(id, "first\r\nsecond\r\n");
+  EXPECT_EQ(contents(id), "first\r\nsecond\r\n");
+  EXPECT_EQ(gk::gettextboxpositionfromline(id, 1), 7);
+  EXPECT_EQ(gk::gettextboxpositionfromline(id, 2), 15);
+  EXPECT_EQ(gk::gettextboxpositionfromline(id, 3), -1);
+  gk::settextboxcursorposition(id, 6);  // between CR and LF: the caret goes past the break
+  EXPECT_EQ(gk::gettextboxcursorposition(id), 7);
+  EXPECT_EQ(gk::gettextboxcurrentline(id), 1);
+}
+
 TEST_F(TextBoxes, NumbersInAndOut) {
   const int32_t id = gk::createtextbox(10, 10, 200, 24);
   struct Case {

@@ -4,7 +4,10 @@
 // The text is kept as UTF-16 (positions count UTF-16 units, as the edit messages do) and is
 // also the window's text (UTF-8). The line requests (line count, line of a position, first
 // position of a line) count the rows as shown: a multi-line field without kEsAutoHScroll and
-// kStyleHScroll wraps its lines at word boundaries.
+// kStyleHScroll wraps its lines at word boundaries. The field starts with the text it was
+// created with. Line breaks stay as the program set them ("\r\n", '\n' or '\r'): a
+// multi-line field shows each as one break, a one-line field keeps its one row and shows
+// each as a blank; the caret steps over a break as over one character.
 //
 // A selection runs between an anchor and the caret; the mouse (pressed and dragged), Shift
 // with the arrow, Home, End and page keys, and Ctrl+A set it; the caret moves through the rows
@@ -42,8 +45,11 @@ void set_selection(WindowSystem& system,
                    int32_t caret,
                    bool at_row_end = false) {
   const int32_t n = static_cast<int32_t>(s.text.size());
-  s.anchor = std::clamp(anchor, 0, n);
-  s.caret = std::clamp(caret, 0, n);
+  anchor = std::clamp(anchor, 0, n);
+  caret = std::clamp(caret, 0, n);
+  // Neither end stops inside "\r\n" or a surrogate pair: each passes on the way it moved.
+  s.anchor = edit_layout::snap(s.text, anchor, anchor > s.anchor);
+  s.caret = edit_layout::snap(s.text, caret, caret > s.caret);
   s.at_row_end = at_row_end;
   scroll_caret(system, window, s);
 }
@@ -62,7 +68,9 @@ bool replace_selection(WindowSystem& system, Hwnd window, EditState& s, std::u16
   if (static_cast<int32_t>(with.size()) > room) with.resize(std::max(0, room));
   const bool changed = to > from || !with.empty();
   s.text.replace(from, to - from, with);
-  s.anchor = s.caret = from + static_cast<int32_t>(with.size());
+  // Text put or taken next to a '\r' or a surrogate half may join a pair around the caret.
+  s.anchor = s.caret =
+      edit_layout::snap(s.text, from + static_cast<int32_t>(with.size()), !with.empty());
   s.at_row_end = false;
   text_changed(system, window, s);
   return changed;
@@ -139,10 +147,10 @@ void on_key(WindowSystem& system, Hwnd window, EditState& s, uint32_t key, int64
     case kVkBack:
     case kVkDelete:
       if (!editable) return;
-      if (!has_selection) {
+      if (!has_selection) {  // one character: "\r\n" and a surrogate pair go whole
         const int32_t other = key == kVkBack ? s.caret - 1 : s.caret + 1;
         if (other < 0 || other > static_cast<int32_t>(s.text.size())) return;
-        s.anchor = other;
+        s.anchor = edit_layout::snap(s.text, other, key == kVkDelete);
       }
       user_replace(system, window, s, u"");
       return;

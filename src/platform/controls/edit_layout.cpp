@@ -7,7 +7,15 @@ namespace platform::edit_layout {
 namespace {
 
 bool blank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool high_surrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The position lies between the two units of one character.
+bool splits(std::u16string_view text, int32_t position) {
+  if (position <= 0 || position >= static_cast<int32_t>(text.size())) return false;
+  const char16_t before = text[position - 1], after = text[position];
+  return (before == u'\r' && after == u'\n') || (high_surrogate(before) && low_surrogate(after));
+}
 
 int32_t width_of(const Advance& advance, int32_t from, int32_t to) {
   int32_t w = 0;
@@ -58,27 +66,64 @@ void wrap_line(std::u16string_view text,
 
 }  // namespace
 
+int32_t break_at(std::u16string_view text, int32_t position) {
+  if (position < 0 || position >= static_cast<int32_t>(text.size()) || splits(text, position))
+    return 0;
+  if (text[position] == u'\n') return 1;
+  if (text[position] != u'\r') return 0;
+  return position + 1 < static_cast<int32_t>(text.size()) && text[position + 1] == u'\n' ? 2 : 1;
+}
+
+int32_t snap(std::u16string_view text, int32_t position, bool forward) {
+  if (!splits(text, position)) return position;
+  return forward ? position + 1 : position - 1;
+}
+
 Advance font_advance(const Font& font, std::u16string_view text) {
   return [&font, text](int32_t i) -> int32_t {
+    if (splits(text, i)) return 0;  // the second unit of a pair or of "\r\n"
     const char16_t c = text[i];
-    const bool high = c >= 0xD800 && c <= 0xDBFF;
-    if (high && i + 1 < static_cast<int32_t>(text.size()) && low_surrogate(text[i + 1]))
+    if (break_at(text, i) > 0) return font.glyph(U' ').advance;
+    if (high_surrogate(c) && splits(text, i + 1))
       return font.glyph(0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00)).advance;
-    if (low_surrogate(c) && i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF) return 0;
     return font.glyph(c).advance;
   };
 }
 
-std::vector<Row> layout(std::u16string_view text, const Advance& advance, int32_t wrap_width) {
+std::u16string drawn(std::u16string_view text, int32_t from, int32_t to) {
+  std::u16string out;
+  out.reserve(static_cast<size_t>(std::max(0, to - from)));
+  for (int32_t i = from; i < to; ++i) {
+    if (text[i] != u'\r' && text[i] != u'\n')
+      out.push_back(text[i]);
+    else if (!splits(text, i))  // the '\n' of "\r\n" adds nothing to its blank
+      out.push_back(u' ');
+  }
+  return out;
+}
+
+std::vector<Row> layout(std::u16string_view text,
+                        const Advance& advance,
+                        int32_t wrap_width,
+                        bool lines) {
   std::vector<Row> rows;
   const int32_t n = static_cast<int32_t>(text.size());
-  int32_t start = 0;
-  for (int32_t i = 0; i <= n; ++i) {
-    if (i < n && text[i] != u'\n') continue;
-    wrap_line(text, advance, wrap_width, start, i, rows);
-    start = i + 1;
+  if (!lines) {
+    wrap_line(text, advance, 0, 0, n, rows);
+    return rows;
   }
-  return rows;
+  int32_t start = 0;
+  for (int32_t i = 0;;) {
+    const int32_t cut = break_at(text, i);
+    if (i < n && cut == 0) {
+      ++i;
+      continue;
+    }
+    wrap_line(text, advance, wrap_width, start, i, rows);
+    if (i >= n) return rows;
+    i += cut;
+    start = i;
+  }
 }
 
 int32_t row_of(const std::vector<Row>& rows, int32_t position, bool at_row_end) {

@@ -41,7 +41,7 @@ void paint_row(WindowSystem& system,
   const bool enabled = system.is_enabled(window);
   const bool password = (system.style(window) & kEsPassword) != 0;
   const auto shown = [&](int32_t from, int32_t to) {
-    return password ? std::u16string(to - from, u'*') : s.text.substr(from, to - from);
+    return password ? std::u16string(to - from, u'*') : edit_layout::drawn(s.text, from, to);
   };
   const std::vector<int32_t> offset =
       edit_layout::offsets(row, advance_of(system, window, s, *font));
@@ -84,6 +84,7 @@ std::shared_ptr<EditState> state_of(WindowSystem& system, Hwnd window) {
   auto s = std::static_pointer_cast<EditState>(system.class_data(window));
   if (!s) {
     s = std::make_shared<EditState>();
+    s->text = utf8_to_utf16(system.text(window));  // the text the field was created with
     const uint32_t style = system.style(window);
     s->read_only = (style & kEsReadOnly) != 0;
     const bool multi = (style & kEsMultiline) != 0;
@@ -114,7 +115,8 @@ const std::vector<Row>& rows_of(WindowSystem& system, Hwnd window, EditState& s)
   const int32_t wrap =
       wraps(system, window) ? std::max(1, text_area(system, window, s).width()) : 0;
   if (s.rows_version == s.version && s.rows_wrap == wrap && s.rows_font == font) return s.rows;
-  s.rows = edit_layout::layout(s.text, advance_of(system, window, s, *font), wrap);
+  s.rows = edit_layout::layout(
+      s.text, advance_of(system, window, s, *font), wrap, multiline(system, window));
   s.rows_version = s.version;
   s.rows_wrap = wrap;
   s.rows_font = font;

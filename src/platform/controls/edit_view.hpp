@@ -44,7 +44,8 @@ struct EditState {
   int32_t widest = 0;  // pixels of the widest row
 };
 
-// The field's state, made on first use from its style.
+// The field's state, made on first use (the first message, sent while the field is created)
+// from its style and the text it was created with.
 std::shared_ptr<EditState> state_of(WindowSystem& system, Hwnd window);
 bool multiline(WindowSystem& system, Hwnd window);
 

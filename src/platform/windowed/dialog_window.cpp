@@ -99,9 +99,6 @@ Hwnd DialogWindow::add(const DialogItem& item) {
   p.parent = window_;
   const Hwnd control = system_.create_window(p);
   if (control == 0) return 0;
-  // An edit field keeps its own copy of the text, given by kMsgSetText.
-  if (system_.class_name(control) == kClassEdit && !item.text.empty())
-    system_.send_message(control, kMsgSetText, 0, reinterpret_cast<int64_t>(item.text.c_str()));
   system_.show_window(control, true);
   state_->ids[control] = item.id;
   return control;
