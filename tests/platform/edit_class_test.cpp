@@ -348,6 +348,21 @@ TEST_F(EditFields, MultiLineFieldShowsCrLfAsOneBreakAndKeepsItInItsText) {
   EXPECT_EQ(system.text(crlf), "abcdef");
 }
 
+TEST_F(EditFields, PastedLineBreaksBecomeTheFieldsOwnAndNoneIsLost) {
+  const Hwnd multi = narrow_field();
+  const Hwnd one = make(kClassEdit, "", kEsAutoHScroll, {10, 150, 150, 174});
+  ASSERT_TRUE(system.set_clipboard_text("one\rtwo\r\nthree\n"));
+  for (Hwnd e : {multi, one}) {
+    system.set_focus(e);
+    user.hold(hwnd_, kVkControl);
+    user.press_key(hwnd_, 'V');
+    user.release(hwnd_, kVkControl);
+    ASSERT_TRUE(user.settle(hwnd_));
+  }
+  EXPECT_EQ(system.text(multi), "one\ntwo\nthree\n");
+  EXPECT_EQ(system.text(one), "one");  // a one-line field takes the first line
+}
+
 TEST_F(EditFields, OneLineFieldShowsALineBreakAsABlankOnItsOneRow) {
   const Hwnd broken = make(kClassEdit, "", kEsAutoHScroll, {10, 10, 150, 34});
   const Hwnd blank = make(kClassEdit, "", kEsAutoHScroll, {10, 50, 150, 74});

@@ -7,7 +7,8 @@
 // kStyleHScroll wraps its lines at word boundaries. The field starts with the text it was
 // created with. Line breaks stay as the program set them ("\r\n", '\n' or '\r'): a
 // multi-line field shows each as one break, a one-line field keeps its one row and shows
-// each as a blank; the caret steps over a break as over one character.
+// each as a blank; the caret steps over a break as over one character. Typed and pasted
+// breaks go in as '\n' (a one-line field takes only the first line pasted).
 //
 // A selection runs between an anchor and the caret; the mouse (pressed and dragged), Shift
 // with the arrow, Home, End and page keys, and Ctrl+A set it; the caret moves through the rows
@@ -83,6 +84,17 @@ void user_replace(WindowSystem& system, Hwnd window, EditState& s, std::u16strin
   if (parent != 0)
     system.send_message(
         parent, kMsgCommand, static_cast<uint64_t>(kEnChange) << 16, static_cast<int64_t>(window));
+}
+
+// Pasted text with its line breaks as Enter types them ('\n'): a lone '\r' stays a break.
+std::u16string typed_breaks(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    out.push_back(text[i] == u'\r' ? u'\n' : text[i]);
+  }
+  return out;
 }
 
 std::u16string selected(const EditState& s) {
@@ -167,8 +179,7 @@ void on_key(WindowSystem& system, Hwnd window, EditState& s, uint32_t key, int64
     if (!system.clipboard_text(pasted)) return;
     std::u16string wide = utf8_to_utf16(pasted);
     if (!multi) wide = wide.substr(0, wide.find_first_of(u"\r\n"));
-    std::erase(wide, u'\r');
-    user_replace(system, window, s, wide);
+    user_replace(system, window, s, typed_breaks(wide));
   }
 }
 
