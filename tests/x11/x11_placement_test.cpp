@@ -111,17 +111,21 @@ class X11Configure : public ::testing::Test {
     if (xd) XCloseDisplay(xd);
   }
 
-  // Opens a window at kStart and plays the steps on it, each on the server before the next
-  // starts, then pumps until a close request sent last arrives. The input before it, and where
-  // the X window ends.
-  std::pair<std::vector<InputEvent>, Rect> play(const std::vector<Step>& steps) {
+  // Opens the window at kStart (again), shown or not; its X window.
+  Window open_window(bool shown) {
     NativeWindow params;
     params.frame = params.client = kStart;  // no frame: frame and client points agree
     params.resizable = true;
     backend.destroy_native(kWindow);
     EXPECT_TRUE(backend.create_native(kWindow, params));
-    backend.show_native(kWindow, true);
-    const Window xwin = static_cast<Window>(backend.x_window(kWindow));
+    if (shown) backend.show_native(kWindow, true);
+    return static_cast<Window>(backend.x_window(kWindow));
+  }
+
+  // Opens the window and plays the steps on it, each on the server before the next starts.
+  // The input they bring, and where the X window ends.
+  std::pair<std::vector<InputEvent>, Rect> play(const std::vector<Step>& steps) {
+    const Window xwin = open_window(true);
     for (const Step& s : steps) {
       if (s.own) {
         backend.move_native(kWindow, s.place, s.place);
@@ -130,6 +134,14 @@ class X11Configure : public ::testing::Test {
         XSync(xd, False);
       }
     }
+    std::vector<InputEvent> input = input_until_closed(xwin);
+    XWindowAttributes a{};
+    EXPECT_NE(XGetWindowAttributes(xd, xwin, &a), 0);
+    return {input, Rect{a.x, a.y, a.x + a.width, a.y + a.height}};
+  }
+
+  // Pumps until a close request sent now arrives: the input before it.
+  std::vector<InputEvent> input_until_closed(Window xwin) {
     press_close_box(xd, xwin);
     Recorder recorder;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
@@ -139,9 +151,7 @@ class X11Configure : public ::testing::Test {
       backend.pump(ms.count() + 100, recorder);
     }
     EXPECT_TRUE(recorder.closed);
-    XWindowAttributes a{};
-    EXPECT_NE(XGetWindowAttributes(xd, xwin, &a), 0);
-    return {recorder.input, Rect{a.x, a.y, a.x + a.width, a.y + a.height}};
+    return recorder.input;
   }
 
   // Rects as Moved and Resized input say them, in order.
@@ -216,6 +226,30 @@ TEST_F(X11Configure, OnlyChangesByOthersBecomeInputWhateverTheOrderOfTheEchoes) 
     EXPECT_EQ(said(input), c.input);
     EXPECT_EQ(last, c.last);
   }
+}
+
+// A window manager's frame holds the window: the window's position in its notify is the
+// frame's, so where it is on the screen is asked of the server.
+TEST_F(X11Configure, InAWindowManagersFrameThePlaceOnTheScreenIsAskedOfTheServer) {
+  const Window xwin = open_window(false);
+  const Window frame = XCreateSimpleWindow(xd, DefaultRootWindow(xd), 100, 100, 300, 300, 0, 0, 0);
+  XMapWindow(xd, frame);
+  XReparentWindow(xd, xwin, frame, 0, 20);
+  XSync(xd, False);
+  backend.show_native(kWindow, true);
+  XResizeWindow(xd, xwin, 150, 90);
+  XSync(xd, False);
+  EXPECT_EQ(said(input_until_closed(xwin)), "moved 100,120; resized 150x90; ");
+
+  // Two of the program's own placements in a row. With no window manager to take them as
+  // screen positions they land relative to the frame; their echoes are known by their sizes
+  // alone (the position asked of the server is already the last one), so the window system
+  // hears only where the window really is.
+  const Rect a{40, 50, 40 + 300, 50 + 200}, b{90, 60, 90 + 250, 60 + 150};
+  backend.move_native(kWindow, a, a);
+  backend.move_native(kWindow, b, b);
+  EXPECT_EQ(said(input_until_closed(xwin)), "moved 190,160; ");
+  XDestroyWindow(xd, frame);
 }
 
 }  // namespace
