@@ -89,7 +89,7 @@ bool WindowSystem::move_window(Hwnd window, const Rect& frame) {
     w->frame = frame;
     new_client = client_of(*w);
   }
-  if (w->parent == 0) backend_.move_native(window, frame, new_client);
+  if (w->parent == 0) place_native(*w, frame, new_client);
   if (w->parent != 0 && is_visible(window)) {  // a moved child: repaint where it was and is
     const Rect old_frame = frame_for_client(w->style, old_client, w->menu != 0);
     invalidate(w->parent, &old_frame);
@@ -123,8 +123,7 @@ bool WindowSystem::resize_client(
   const Rect client = client_rect(window);
   if (w->parent == 0) {
     if (tell_display)
-      backend_.move_native(
-          window, frame, client_for_frame(style(window), frame, menu(window) != 0));
+      place_native(*w, frame, client_for_frame(style(window), frame, menu(window) != 0));
     std::lock_guard<std::mutex> g(w->surface_mutex);
     Page grown(client.width(), client.height());
     const int32_t cw = std::min(grown.width(), w->surface.width());
@@ -144,7 +143,10 @@ bool WindowSystem::resize_client(
 // resized it) is taken as it is, for every window.
 void WindowSystem::user_resize(Hwnd window, int32_t width, int32_t height, bool by_display) {
   if (by_display) {
-    resize_client(window, std::max(width, 0), std::max(height, 0), kSizeRestored, false);
+    // The size the display holds now: the window may have placed itself since this was posted.
+    if (const std::optional<Size> size = take_display_size(window))
+      resize_client(
+          window, std::max(size->width, 0), std::max(size->height, 0), kSizeRestored, false);
     return;
   }
   if ((style(window) & kStyleThickFrame) == 0) return;

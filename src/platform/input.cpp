@@ -6,6 +6,8 @@
 // resizes, activation) only updates the record.
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 
 #include "platform/controls/control_classes.hpp"
 #include "platform/window_internal.hpp"
@@ -74,8 +76,10 @@ void WindowSystem::deliver_input(const InputEvent& event) {
     case InputKind::Restore:
       post_message(event.window, kMsgSysCommand, kScRestore, 0);
       return;
-    case InputKind::Resize:
     case InputKind::Resized:
+      display_resized(event.window, event.size);
+      [[fallthrough]];
+    case InputKind::Resize:
       post_message(event.window,
                    kMsgSizeRequest,
                    event.kind == InputKind::Resized ? 1 : 0,
@@ -103,9 +107,34 @@ void WindowSystem::display_moved(Hwnd window, Point frame_top_left) {
            frame_top_left.y + f.height()};
 }
 
+// The display resized the window: the window's thread applies the size when it comes to it,
+// unless it has placed the window itself meanwhile (then the display ends at that place).
+void WindowSystem::display_resized(Hwnd window, Size client) {
+  std::lock_guard<std::mutex> g(mutex_);
+  auto it = windows_.find(window);
+  if (it != windows_.end()) it->second->display_size = client;
+}
+
+std::optional<Size> WindowSystem::take_display_size(Hwnd window) {
+  std::lock_guard<std::mutex> g(mutex_);
+  auto it = windows_.find(window);
+  if (it == windows_.end()) return std::nullopt;
+  return std::exchange(it->second->display_size, std::nullopt);
+}
+
+void WindowSystem::place_native(Window& w, const Rect& frame, const Rect& client) {
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    w.display_size.reset();
+  }
+  backend_.move_native(w.hwnd, frame, client);
+}
+
 // The display made the window the active one: the same messages as `activate`, without
-// asking the display to raise and focus it again.
+// asking the display to raise and focus it again. A window manager activates a disabled
+// owner the user clicks; its dialog takes the activation back instead.
 void WindowSystem::display_activated(Hwnd window) {
+  if (activate_waited_dialog(window)) return;
   Hwnd previous;
   {
     std::lock_guard<std::mutex> g(mutex_);
@@ -117,6 +146,33 @@ void WindowSystem::display_activated(Hwnd window) {
   if (previous == window) return;
   if (previous != 0) post_message(previous, kMsgActivate, 0, static_cast<int64_t>(window));
   post_message(window, kMsgActivate, 1, static_cast<int64_t>(previous));
+}
+
+Hwnd WindowSystem::waited_dialog(Hwnd window) const {
+  std::lock_guard<std::mutex> g(mutex_);
+  Hwnd waiting = 0;
+  // Each step goes to a window made later than the one before (the newest dialog when there
+  // are several), so the walk ends.
+  for (Hwnd h = window;;) {
+    auto it = windows_.find(h);
+    if (it == windows_.end() || (it->second->style & kStyleDisabled) == 0) return waiting;
+    Hwnd dialog = 0;
+    for (const auto& [d, w] : windows_)
+      if (d > h && w->dialog_owner == h && (w->style & kStyleVisible) != 0) dialog = d;
+    if (dialog == 0) return 0;
+    waiting = h = dialog;
+  }
+}
+
+bool WindowSystem::activate_waited_dialog(Hwnd window) {
+  const Hwnd dialog = waited_dialog(window);
+  if (dialog == 0) return false;
+  // Already active, the dialog still has to come back to the front and take the keyboard.
+  if (active_window() == dialog || !activate(dialog)) {
+    backend_.raise_native(dialog);
+    backend_.focus_native(dialog);
+  }
+  return true;
 }
 
 int32_t WindowSystem::modifiers_of(const InputEvent& event) const {
@@ -197,7 +253,10 @@ void WindowSystem::translate_mouse(const InputEvent& event) {
     if (event.kind == InputKind::MouseMove) move_window(event.window, moved);
     if (event.kind == InputKind::MouseMove || event.kind == InputKind::MouseUp) return;
   }
-  if (!is_enabled(event.window)) return;
+  if (!is_enabled(event.window)) {
+    if (event.kind == InputKind::MouseDown) activate_waited_dialog(event.window);
+    return;
+  }
   // A press outside the window's frame (a display reports those to an open menu or drop-down
   // list, which holds the pointer) belongs to no window of the program: it closes them all.
   const int32_t local_hit = hit_test(event.window, screen);

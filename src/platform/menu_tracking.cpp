@@ -129,7 +129,7 @@ bool WindowSystem::set_menu(Hwnd window, Hmenu menu) {
     w->frame = frame_for_client(w->style, client, menu != 0);
     frame = w->frame;
   }
-  backend_.move_native(window, frame, client_for_frame(style(window), frame, menu != 0));
+  place_native(*w, frame, client_for_frame(style(window), frame, menu != 0));
   draw_menu_bar(window);
   return true;
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,11 @@ struct WindowSystem::Window {
   // Guarded by WindowSystem::mutex_.
   uint32_t style = 0;
   std::string text;
-  Rect frame;          // top-level: screen; child: parent client coordinates
+  Rect frame;             // top-level: screen; child: parent client coordinates
+  Hwnd dialog_owner = 0;  // a top-level dialog: the window it belongs to
+  // A client size the display gave the window, posted to its thread and not yet applied
+  // there; a placement the window system asks of the display later supersedes it.
+  std::optional<Size> display_size;
   Rect restore_frame;  // frame before maximising
   bool minimized = false;
   bool maximized = false;

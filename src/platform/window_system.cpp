@@ -185,6 +185,10 @@ Hwnd WindowSystem::create_window(const CreateWindowParams& params) {
                   : popup             ? NativeKind::Popup
                   : params.owner != 0 ? NativeKind::Dialog
                                       : NativeKind::TopLevel;
+    if (native.kind == NativeKind::Dialog) {
+      std::lock_guard<std::mutex> g(mutex_);
+      w->dialog_owner = params.owner;
+    }
     if (!backend_.create_native(w->hwnd, native)) {
       std::lock_guard<std::mutex> g(mutex_);
       windows_.erase(w->hwnd);
@@ -270,8 +274,7 @@ void WindowSystem::set_style(Hwnd window, uint32_t style) {
     w->frame = frame_for_client(style, client, w->menu != 0);
     frame = w->frame;
   }
-  if (w->parent == 0)
-    backend_.move_native(window, frame, client_for_frame(style, frame, menu(window) != 0));
+  if (w->parent == 0) place_native(*w, frame, client_for_frame(style, frame, menu(window) != 0));
 }
 
 void WindowSystem::set_user_data(Hwnd window, std::shared_ptr<void> data) {

@@ -240,8 +240,19 @@ class WindowSystem : public InputSink {
   int32_t hit_test(Hwnd window, Point screen) const;
   void system_command(Hwnd window, uint32_t command);
   void user_resize(Hwnd window, int32_t width, int32_t height, bool by_display);
+  // Asks the display to place a top-level window as its record now says.
+  void place_native(Window& w, const Rect& frame, const Rect& client);
+  // Takes the client size the display gave the window (none: a later placement superseded it).
+  std::optional<Size> take_display_size(Hwnd window);
   void display_moved(Hwnd window, Point frame_top_left);
+  void display_resized(Hwnd window, Size client);
   void display_activated(Hwnd window);
+  // The enabled dialog a disabled window waits for: its shown dialog, or that dialog's own
+  // when it is disabled too (0: none, or the window is enabled).
+  Hwnd waited_dialog(Hwnd window) const;
+  // Brings the dialog a disabled window waits for to the front with the keyboard focus;
+  // false when there is none.
+  bool activate_waited_dialog(Hwnd window);
   void translate_mouse(const InputEvent& event);
   void translate_key(const InputEvent& event);
   int32_t modifiers_of(const InputEvent& event) const;  // kModifier* of an input event

@@ -336,6 +336,118 @@ TEST_F(WindowSystemTest, WhatTheDisplayDidUpdatesTheRecordWithoutEcho) {
   EXPECT_EQ(backend.raised(), 0u);
 }
 
+// The display's size reaches the window's thread as a posted message; by then the window may
+// have placed itself, and the display carries out that placement after its own change.
+TEST_F(WindowSystemTest, ASizeFromTheDisplayNeverUndoesTheWindowsLaterPlacement) {
+  Event inside(false), release(false);
+  const Rect own{30, 40, 30 + 260, 40 + 170};
+  std::atomic<bool> move_itself{false};
+  system.register_class("mover", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {
+    if (m == kMsgUser) {
+      inside.set();
+      release.wait(kWaitMs);
+      if (move_itself) system.move_window(h, own);
+      return 0;
+    }
+    if (m == kMsgDestroy) system.post_quit_message(0);
+    return system.default_window_proc(h, m, w, l);
+  });
+  WindowThread w(system, "mover", kTitled | kStyleThickFrame, {0, 0, 200, 100});
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  struct Case {
+    const char* name;
+    std::vector<Size> sizes;  // from the display while the window's thread is busy
+    bool move_itself;
+    Size expected;
+  };
+  const Rect f = system.frame_rect(w.hwnd()), c = system.client_rect(w.hwnd());
+  const Size own_size{own.width() - (f.width() - c.width()),
+                      own.height() - (f.height() - c.height())};
+  const Case cases[] = {
+      {"the window places itself after the display's size", {{150, 60}}, true, own_size},
+      {"two sizes from the display", {{150, 60}, {170, 80}}, false, {170, 80}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    move_itself = k.move_itself;
+    system.post_message(w.hwnd(), kMsgUser);
+    ASSERT_TRUE(inside.wait(kWaitMs));
+    for (const Size& size : k.sizes) {
+      InputEvent e;
+      e.window = w.hwnd();
+      e.kind = InputKind::Resized;
+      e.size = size;
+      system.deliver_input(e);
+    }
+    release.set();
+    ASSERT_TRUE(user.settle(w.hwnd()));
+    const Rect client = system.client_rect(w.hwnd());
+    EXPECT_EQ(client.width(), k.expected.width);
+    EXPECT_EQ(client.height(), k.expected.height);
+    // The record matches what the display was last told or did.
+    HeadlessBackend::NativeState state;
+    ASSERT_TRUE(backend.native_state(w.hwnd(), state));
+    if (k.move_itself) EXPECT_EQ(state.client.width(), client.width());
+    EXPECT_EQ(system.surface(w.hwnd()).width(), client.width());
+  }
+}
+
+// A window manager activates a disabled owner the user clicks while its dialog runs; the
+// dialog comes back to the front and keeps the keyboard, as it does for a click.
+TEST_F(WindowSystemTest, ActivatingOrClickingADisabledOwnerBringsItsDialogForward) {
+  WindowThread w(system, "rec", kTitled, {0, 0, 300, 200});
+  ASSERT_TRUE(user.settle(w.hwnd()));
+  const Hwnd owner = w.hwnd();
+  auto make_dialog = [&](Hwnd of) {
+    CreateWindowParams p{"rec", "dialog", kTitled, {40, 40, 240, 140}, 0};
+    p.owner = of;
+    const Hwnd d = system.create_window(p);
+    system.show_window(d, true);
+    return d;
+  };
+  const Hwnd dialog = make_dialog(owner);
+  const Hwnd hidden = make_dialog(owner);  // made later, but not shown: never chosen
+  system.show_window(hidden, false);
+  system.enable_window(owner, false);
+  const Point inside{20, 40};  // frame coordinates in the client area
+  struct Case {
+    const char* name;
+    InputKind kind;
+    bool dialog_active;  // the dialog is the active window already
+  };
+  const Case cases[] = {
+      {"the display activates the owner", InputKind::Activate, false},
+      {"a click on the owner", InputKind::MouseDown, false},
+      {"the display activates the owner of the active dialog", InputKind::Activate, true},
+      {"a click on the owner of the active dialog", InputKind::MouseDown, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    system.activate(c.dialog_active ? dialog : owner);
+    backend.raise_native(owner);  // the window manager raised the owner
+    InputEvent e;
+    e.window = owner;
+    e.kind = c.kind;
+    e.point = inside;
+    system.deliver_input(e);
+    EXPECT_EQ(system.active_window(), dialog);
+    EXPECT_EQ(backend.raised(), dialog);
+  }
+  // A dialog of the dialog: the one still enabled comes forward.
+  const Hwnd inner = make_dialog(dialog);
+  system.enable_window(dialog, false);
+  InputEvent e;
+  e.window = owner;
+  e.kind = InputKind::Activate;
+  system.deliver_input(e);
+  EXPECT_EQ(system.active_window(), inner);
+  // Enabled again, the owner takes the activation itself.
+  system.enable_window(owner, true);
+  system.deliver_input(e);
+  EXPECT_EQ(system.active_window(), owner);
+  for (Hwnd d : {inner, hidden, dialog}) system.destroy_window(d);
+}
+
 TEST_F(WindowSystemTest, MouseInputOnClientAreaAndMenuBarDoesNotWaitForABusyWindow) {
   Event inside(false), release(false);
   system.register_class("busy", 0, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) -> int64_t {

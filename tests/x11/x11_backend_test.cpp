@@ -81,6 +81,55 @@ TEST_F(X11Host, PopUpsDialogsAndFixedWindowsTellTheWindowManager) {
   }
 }
 
+// A window manager raises and focuses a window the user clicks, even the disabled owner of a
+// running dialog; the dialog comes back above it and takes the focus back.
+TEST_F(X11Host, ADisabledOwnerRaisedAndFocusedByTheWindowManagerHandsBothToItsDialog) {
+  open_host(kStyleCaption | kStyleSysMenu, Rect{20, 20, 420, 320});
+  CreateWindowParams p;
+  p.class_name = "host";
+  p.title = "dialog";
+  p.style = kStyleCaption | kStyleSysMenu;
+  p.frame = {150, 150, 350, 250};
+  p.owner = hwnd.load();
+  const Hwnd dialog = make_window(p);
+  ASSERT_NE(dialog, 0u);
+  on_host_thread([&] { system->enable_window(hwnd, false); });
+  const Window owner_x = static_cast<Window>(backend.x_window(hwnd));
+  const Window dialog_x = static_cast<Window>(backend.x_window(dialog));
+  auto dialog_in_front = [&] {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(xd, DefaultRootWindow(xd), &root, &parent, &children, &count)) return false;
+    int owner_at = -1, dialog_at = -1;  // bottom to top
+    for (unsigned int i = 0; i < count; ++i) {
+      if (children[i] == owner_x) owner_at = static_cast<int>(i);
+      if (children[i] == dialog_x) dialog_at = static_cast<int>(i);
+    }
+    XFree(children);
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(xd, &focus, &revert);
+    return dialog_at > owner_at && owner_at >= 0 && focus == dialog_x &&
+           system->active_window() == dialog;
+  };
+  struct Case {
+    const char* name;
+    bool click;  // else the window manager focuses the owner (it raised it in both)
+  };
+  for (const Case& c : {Case{"focused by the window manager", false}, Case{"clicked", true}}) {
+    SCOPED_TRACE(c.name);
+    XRaiseWindow(xd, owner_x);
+    if (c.click) {
+      click_at(xd, on_screen({10, 10}));  // beside the dialog
+    } else {
+      XSetInputFocus(xd, owner_x, RevertToParent, CurrentTime);
+      XSync(xd, False);
+    }
+    EXPECT_TRUE(eventually(xd, dialog_in_front));
+  }
+  on_host_thread([&] { system->destroy_window(dialog); });
+}
+
 TEST_F(X11Host, TheScreenShowsTheSurfacePixelForPixelAndRepaintsExposedParts) {
   open_host(kFramed, Rect{10, 10, 10 + 300, 10 + 220});
   make(kClassButton, "Fit", kStyleTabStop, Rect{150, 120, 230, 150});
