@@ -140,6 +140,19 @@ class X11Configure : public ::testing::Test {
     return {input, Rect{a.x, a.y, a.x + a.width, a.y + a.height}};
   }
 
+  // Opens the window inside a frame at `at` (its top-left corner at `inside` in the frame), as
+  // a window manager holds it, and shows it; its X window and the frame.
+  std::pair<Window, Window> open_in_frame(Point at, Point inside) {
+    const Window xwin = open_window(false);
+    const Window frame =
+        XCreateSimpleWindow(xd, DefaultRootWindow(xd), at.x, at.y, 600, 500, 0, 0, 0);
+    XMapWindow(xd, frame);
+    XReparentWindow(xd, xwin, frame, inside.x, inside.y);
+    XSync(xd, False);
+    backend.show_native(kWindow, true);
+    return {xwin, frame};
+  }
+
   // Pumps until a close request sent now arrives: the input before it.
   std::vector<InputEvent> input_until_closed(Window xwin) {
     press_close_box(xd, xwin);
@@ -231,12 +244,7 @@ TEST_F(X11Configure, OnlyChangesByOthersBecomeInputWhateverTheOrderOfTheEchoes) 
 // A window manager's frame holds the window: the window's position in its notify is the
 // frame's, so where it is on the screen is asked of the server.
 TEST_F(X11Configure, InAWindowManagersFrameThePlaceOnTheScreenIsAskedOfTheServer) {
-  const Window xwin = open_window(false);
-  const Window frame = XCreateSimpleWindow(xd, DefaultRootWindow(xd), 100, 100, 300, 300, 0, 0, 0);
-  XMapWindow(xd, frame);
-  XReparentWindow(xd, xwin, frame, 0, 20);
-  XSync(xd, False);
-  backend.show_native(kWindow, true);
+  const auto [xwin, frame] = open_in_frame({100, 100}, {0, 20});
   XResizeWindow(xd, xwin, 150, 90);
   XSync(xd, False);
   EXPECT_EQ(said(input_until_closed(xwin)), "moved 100,120; resized 150x90; ");
@@ -249,6 +257,38 @@ TEST_F(X11Configure, InAWindowManagersFrameThePlaceOnTheScreenIsAskedOfTheServer
   backend.move_native(kWindow, a, a);
   backend.move_native(kWindow, b, b);
   EXPECT_EQ(said(input_until_closed(xwin)), "moved 190,160; ");
+  XDestroyWindow(xd, frame);
+}
+
+// A window manager tells a framed window where it is with a synthetic notify, sent when it
+// has carried out a request; one sent for an earlier request can arrive after the server's
+// own report of a later one. Only what still holds is news.
+TEST_F(X11Configure, AWindowManagersLateReportOfAnEarlierPlaceIsNoNews) {
+  // The frame at the screen's corner: places inside it are places on the screen.
+  const auto [xwin, frame] = open_in_frame({0, 0}, {0, 0});
+  EXPECT_EQ(said(input_until_closed(xwin)), "");
+  auto report = [&](const Rect& place) {  // as the window manager does after a change
+    XEvent e{};
+    e.xconfigure.type = ConfigureNotify;
+    e.xconfigure.event = e.xconfigure.window = xwin;
+    e.xconfigure.x = place.left;
+    e.xconfigure.y = place.top;
+    e.xconfigure.width = place.width();
+    e.xconfigure.height = place.height();
+    XSendEvent(xd, xwin, False, StructureNotifyMask, &e);
+    XSync(xd, False);
+  };
+  const Rect a{40, 50, 40 + 300, 50 + 200}, b{90, 60, 90 + 250, 60 + 150};
+  backend.move_native(kWindow, a, a);
+  backend.move_native(kWindow, b, b);
+  report(a);
+  report(b);
+  EXPECT_EQ(said(input_until_closed(xwin)), "");
+
+  // The window manager moves its frame and says so: that still holds, and is news.
+  XMoveWindow(xd, frame, 25, 0);
+  report(b.translated(25, 0));
+  EXPECT_EQ(said(input_until_closed(xwin)), "moved 115,60; ");
   XDestroyWindow(xd, frame);
 }
 

@@ -126,6 +126,8 @@ class X11Backend : public Backend {
   // x11_input.cpp: one X event to platform input (and Expose, configure and selection work).
   void handle_event(XEvent& event, std::vector<InputEvent>& input);
   void handle_configure(XEvent& event, std::vector<InputEvent>& input);
+  // The X window's place on the screen as the server holds it now.
+  Rect server_place(const Native& n);
   // Whether a ConfigureNotify (request serial `serial`) placing the X window at `seen` shows
   // it merely passing through placements the backend asked for, on its way to the newest:
   // no news for the window system, which holds the newest. `position_known`: false when the

@@ -289,6 +289,10 @@ void X11Backend::handle_configure(XEvent& event, std::vector<InputEvent>& input)
   Window child = 0;
   if (!position_known) XTranslateCoordinates(display_, n->xwin, root_, 0, 0, &x, &y, &child);
   const Rect seen{x, y, x + event.xconfigure.width, y + event.xconfigure.height};
+  // A window manager's report of a place the window has left since (sent for an earlier
+  // request, it can come after the server's report of a later one) is no news: whatever
+  // placed the window again brings a report of its own.
+  if (event.xconfigure.send_event && seen != server_place(*n)) return;
   if (passing_through(*n, seen, position_known, event.xconfigure.serial)) return;
   const int32_t bar = n->bar.height();
   y += bar;
@@ -314,6 +318,15 @@ void X11Backend::handle_configure(XEvent& event, std::vector<InputEvent>& input)
     e.size = {w, h};
     input.push_back(e);
   }
+}
+
+Rect X11Backend::server_place(const Native& n) {
+  Window root = 0, child = 0;
+  int x = 0, y = 0;
+  unsigned int width = 0, height = 0, border = 0, depth = 0;
+  if (!XGetGeometry(display_, n.xwin, &root, &x, &y, &width, &height, &border, &depth)) return {};
+  XTranslateCoordinates(display_, n.xwin, root_, 0, 0, &x, &y, &child);
+  return Rect{x, y, x + static_cast<int32_t>(width), y + static_cast<int32_t>(height)};
 }
 
 // Placements come back from the server in the order they were asked for, each echo carrying
