@@ -3,26 +3,20 @@
 #include <cstdlib>
 
 #include "controls_fixture.hpp"
+#include "gfx_pages.hpp"
 #include "platform/image/bmp.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
 
 using namespace platform;
+using gfx_test::count;
 using platform_test::ControlHost;
 
 using ControlClasses = ControlHost;
 
 constexpr Pixel kWhite = 0xFFFFFF, kBlack = 0x000000, kFace = 0xC0C0C0, kGrey = 0x808080,
                 kLight = 0xDFDFDF;
-
-// Pixels of `page` inside r with colour p.
-int count(const Page& page, const Rect& r, Pixel p) {
-  int n = 0;
-  for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x) n += page.at(x, y) == p;
-  return n;
-}
 
 TEST_F(ControlClasses, ChildrenPaintOverTheirParentAndHiddenOnesLeaveItsPixels) {
   const Hwnd b = make(kClassButton, "OK", kBsPushButton, {20, 20, 120, 44});

@@ -387,7 +387,9 @@ TEST_F(WindowSystemTest, ASizeFromTheDisplayNeverUndoesTheWindowsLaterPlacement)
     // The record matches what the display was last told or did.
     HeadlessBackend::NativeState state;
     ASSERT_TRUE(backend.native_state(w.hwnd(), state));
-    if (k.move_itself) EXPECT_EQ(state.client.width(), client.width());
+    if (k.move_itself) {
+      EXPECT_EQ(state.client.width(), client.width());
+    }
     EXPECT_EQ(system.surface(w.hwnd()).width(), client.width());
   }
 }

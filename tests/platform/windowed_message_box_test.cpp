@@ -2,6 +2,7 @@
 // answered, what happens to its owner and to the thread that asked.
 #include <cstdlib>
 
+#include "gfx_pages.hpp"
 #include "platform/image/bmp.hpp"
 #include "platform/text/text_convert.hpp"
 #include "platform/text/text_layout.hpp"
@@ -14,6 +15,7 @@
 namespace {
 
 using namespace platform;
+using gfx_test::count;
 using platform_test::WindowedHost;
 
 using WindowedMessageBox = WindowedHost;
@@ -35,13 +37,6 @@ int dark(const Page& page, const Rect& r) {
       const Pixel p = page.at(x, y);
       n += ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
     }
-  return n;
-}
-
-int count(const Page& page, const Rect& r, Pixel p) {
-  int n = 0;
-  for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x) n += page.at(x, y) == p;
   return n;
 }
 

@@ -1,13 +1,17 @@
 // The windowed dialogs on an X display: the box is a real X window that an XTest click answers,
-// and the text entry takes keys typed through X.
+// the text entry takes keys typed through X, and a double click made by X on a file in the file
+// dialog's list chooses that file.
 #include <deque>
 #include <optional>
+#include <string>
 
 #include "platform/controls/control_classes.hpp"
 #include "platform/sync.hpp"
+#include "platform/text/font.hpp"
 #include "platform/thread.hpp"
 #include "platform/windowed/windowed_dialogs.hpp"
 #include "platform/x11/x11_backend.hpp"
+#include "support/temp_dir.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/gk_wndproc.hpp"
@@ -161,6 +165,41 @@ TEST_F(X11Dialogs, TheToolkitsQuestionIsOwnedByTheCurrentWindow) {
   ASSERT_TRUE(finished(t));
   EXPECT_EQ(answer, 0);
   EXPECT_TRUE(system.is_enabled(main_window));
+}
+
+
+TEST_F(X11Dialogs, AnXDoubleClickOnAFileChoosesIt) {
+  testsupport::TempDir dir;
+  dir.write("alpha.dat", "1\n");
+  dir.write("beta.dat", "2\n");
+  FileDialogRequest request;
+  request.filters = {{"Data files", "*.dat"}, {"All Files", "*.*"}};
+  request.initial_folder = dir.path().string();
+  std::optional<std::string> chosen;
+  auto asker = Thread::create(
+      [&]() -> uint32_t {
+        chosen = dialogs.file_dialog(request);
+        return 0;
+      },
+      false);
+  const Hwnd d = dialog_on_screen();
+  ASSERT_NE(d, 0u);
+
+  // The list holds "../", "alpha.dat", "beta.dat": the third row, 2 pixels below its border.
+  Hwnd list = 0;
+  for (Hwnd c : system.children(d))
+    if (system.class_name(c) == kClassListBox) list = c;
+  ASSERT_NE(list, 0u);
+  const int32_t h = platform::Font::default_gui()->height() + 2;
+  const Point o = system.client_origin(d), in = system.offset_in_root(list);
+  XTestFakeMotionEvent(xd, -1, o.x + in.x + 20, o.y + in.y + 2 + 2 * h + h / 2, CurrentTime);
+  for (int i = 0; i < 2; ++i) {
+    XTestFakeButtonEvent(xd, 1, True, CurrentTime);
+    XTestFakeButtonEvent(xd, 1, False, CurrentTime);
+  }
+  XSync(xd, False);
+  ASSERT_TRUE(finished(asker));
+  EXPECT_EQ(chosen, dir.file("beta.dat"));
 }
 
 }  // namespace
