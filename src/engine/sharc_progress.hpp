@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/progressbar.hpp"
+#include "toolkit/progressbar.hpp"
 #include "numerics/farray.hpp"
 
 namespace sharc_mod {

@@ -1,4 +1,4 @@
-#include "app/progressbar.hpp"
+#include "toolkit/progressbar.hpp"
 
 #include "numerics/stringlib.hpp"
 #include "toolkit/guikit.hpp"
