@@ -18,9 +18,9 @@ void reset() {
 
 namespace parts {
 
-void evaluate(
+int32_t evaluate(
     int32_t n, VecView<double> x, double& f, GradArray& fgrad, ConsArray& c, ConsGrad& cnorm) {
-  funct::calcfg(
+  return funct::calcfg(
       n, VecView<const double>(x.data(), n, x.stride()), f, fgrad.view(), c.view(), cnorm.view());
 }
 
@@ -34,6 +34,22 @@ int32_t check_capacity(int32_t n) {
   // The multipliers hold kDim constraints: 2n bounds and one equality per fixed parameter.
   if (2 * n + fixed > kDim) return kTooManyConstraints;
   return 0;
+}
+
+int32_t check_counts(int32_t status) {
+  if (status != 0) return kTooManyVariables;
+  // The counts index the multipliers, the weights and B's working vectors: a count the
+  // evaluation set beyond them would run past their storage.
+  const int32_t mm = common_data::icnstr, me = common_data::ieqcns;
+  if (mm < 0 || mm > kDim || me < 0 || me > mm) return kTooManyConstraints;
+  return 0;
+}
+
+bool bounds_consistent(int32_t n) {
+  for (int32_t i = 1; i <= n; ++i) {
+    if (!(common_data::pboundlo(i) <= common_data::pboundhi(i))) return false;
+  }
+  return true;
 }
 
 void lagrangian_gradient(int32_t n,
@@ -59,9 +75,11 @@ double penalty(const FArray<double, kDim>& mu, const ConsArray& c) {
   return p;
 }
 
-double grad_dot_d(int32_t n, const GradArray& fgrad) {
+double grad_dot_d(int32_t n, const GradArray& fgrad) { return grad_dot(n, fgrad, vmvdb.d); }
+
+double grad_dot(int32_t n, const GradArray& fgrad, const FArray<double, kDim>& v) {
   double s = 0.0;
-  for (int32_t k = 1; k <= n; ++k) s += fgrad(k) * vmvdb.d(k);
+  for (int32_t k = 1; k <= n; ++k) s += fgrad(k) * v(k);
   return s;
 }
 
@@ -108,14 +126,25 @@ void qp_and_probe(int32_t n,
                   ConsGrad& cnorm,
                   int32_t iprint,
                   int32_t& info,
-                  int32_t qpmode) {
+                  int32_t qpmode,
+                  FArray<double, kDim>& dqp) {
   FArray<double, kDim> before;
   for (int32_t k = 1; k <= n; ++k) before(k) = x(k);
   qpsub(n, m, meq, fgrad, c, cnorm, iprint, info, qpmode);
+  for (int32_t k = 1; k <= n; ++k) dqp(k) = vmvdb.d(k);
   axialsearch(n, f, x, fgrad, c, cnorm);
   // A direction computed before the probe moved x (or clipped it into its bounds) may point
   // uphill from the new point; aimed at the same target it stays a descent direction.
   for (int32_t k = 1; k <= n; ++k) vmvdb.d(k) += before(k) - x(k);
+}
+
+double convergence_value(int32_t n,
+                         const GradArray& fgrad,
+                         const ConsArray& c,
+                         const FArray<double, kDim>& dqp) {
+  double t = std::fabs(grad_dot(n, fgrad, dqp));
+  for (int32_t i = 1; i <= m; ++i) t += std::fabs(vmvdb.lambda(i) * c(i));
+  return t != t ? kNanValue : t;
 }
 
 void identity_b(int32_t n) {

@@ -13,22 +13,25 @@
 // fixed parameter, which holds it where it is, then n lower and n upper bounds.
 //
 //   vmcon: monotone line search (sufficient decrease 0.1 of the predicted change), weights
-//          mu_i := max(|lambda_i|, (mu_i + |lambda_i|) / 2), damping 0.2/0.8, convergence value
-//          |g.d| + sum |lambda_i c_i|; argument 7 limits the iterations (niter continues from
-//          the caller's value).
+//          mu_i := max(|lambda_i|, (mu_i + |lambda_i|) / 2), damping 0.2/0.8; argument 7
+//          limits the iterations (niter continues from the caller's value).
 //   vmcwd: Powell's watchdog line search (ratio 0.25 against the linearised merit, relaxed
 //          acceptance between restarts, return to the best point), weight reset with factors
-//          1.25 and 2.5, damping 0.1/0.9, convergence value |g.d|; argument 7 limits the calls
-//          of calcfg (niter starts at 0).
+//          1.25 and 2.5, damping 0.1/0.9; argument 7 limits the calls of calcfg (niter starts
+//          at 0).
+// Both test the convergence value |g.d| + sum |lambda_i c_i|, with g and c at the point the
+// axial probe returned and d the QP's own direction (not the one re-aimed after the probe).
 //
 // [1] M. J. D. Powell, "A fast algorithm for nonlinearly constrained optimization calculations",
 //     Numerical Analysis Dundee 1977, LNM 630 (1978); the watchdog technique: R. M. Chamberlain,
 //     M. J. D. Powell, C. Lemarechal, H. C. Pedersen, Math. Prog. Study 16 (1982).
 //
 // Capacities: n + 1 <= 25 (B carries the QP's extra variable) and m <= 25 multipliers. They are
-// checked at entry, before anything is evaluated (codes 12 and 13). The array arguments have the
-// fixed capacities of what calcfg writes (kMaxGrad gradient entries, kMaxConstraints constraint
-// values, their gradients with leading dimension kMaxGrad).
+// checked at entry, before anything is evaluated (codes 12 and 13), and the counts the first
+// evaluation sets (common_data::icnstr, ieqcns) again before the methods write anything: a
+// count beyond the multipliers gives code 13, a model calcfg refuses code 12. The array
+// arguments have the fixed capacities of what calcfg writes (kMaxGrad gradient entries,
+// kMaxConstraints constraint values, their gradients with leading dimension kMaxGrad).
 //
 // Neither method reads the time limit or the cancel flag. Every line they write goes to
 // `console` (standard output when null). Not reentrant: the shared blocks below are module state.
@@ -54,11 +57,13 @@ inline constexpr int32_t kIterationLimit = 2;       // vmcon: maxit iterations; 
 inline constexpr int32_t kLineSearchLimit = 3;      // maxls calls of calcfg in one line search
 inline constexpr int32_t kUphill = 4;               // d does not descend the merit function
 inline constexpr int32_t kInfeasible = 5;           // the linearised constraints have no solution
+                                                    // (vmcon: or a lower bound above its upper)
 inline constexpr int32_t kArtificialBound = 6;      // a step bound of 1e10 is active (vmcwd: or B
                                                     // lost positive definiteness)
 inline constexpr int32_t kTooManyVariables = 12;    // n outside 1..24 or beyond the model's slots,
                                                     // or calcfg refuses the model
-inline constexpr int32_t kTooManyConstraints = 13;  // m = 2n + fixed parameters above 25
+inline constexpr int32_t kTooManyConstraints = 13;  // m = 2n + fixed parameters above 25, or the
+                                                    // counts calcfg sets not 0 <= meq <= m <= 25
 
 // Shared block a2: the constraint counts of the last call.
 inline int32_t m = 0;    // total number of constraints
@@ -92,8 +97,11 @@ inline std::ostream* console = nullptr;  // where every line goes; null = standa
 //   niter   in/out  iteration counter, continued from the caller's value
 //   nruns   in      only printed
 //   qpmode  in      handed to qpsub
-// On code 3 x is the start of the failed line search, evaluated again; on codes 12 and 13
-// nothing is evaluated or written and only info changes.
+// On code 3 x is the start of the failed line search, evaluated again. Codes 12 and 13 change
+// only info, and f, fgrad, c and cnorm when the first evaluation's counts were refused;
+// nothing is written. A lower bound above its upper bound (common_data::pboundlo(i) >
+// pboundhi(i), i <= n) is refused at entry with code 5 before any evaluation (its closing
+// message written when iprint >= 1).
 void vmcon(int32_t& n,
            VecView<double> x,
            double& f,

@@ -1,7 +1,7 @@
 // vmcwd_vmcon_mod::vmcon: the constrained variable-metric method with a monotone line search.
 //
 // Each iteration: QP step (qpsub), axial probe, convergence value
-// T = |g.d| + sum |lambda_i c_i| (ends with code 1 when T <= acc), weights
+// T = |g.d| + sum |lambda_i c_i| with the QP's own d (ends with code 1 when T <= acc), weights
 // mu_i := max(|lambda_i|, (mu_i + |lambda_i|) / 2), a line search on phi from x0 along d that
 // accepts phi(x) - phi0 <= 0.1 D (D = g.d - xi P the predicted change, P the penalty at x0)
 // and otherwise cuts the step by r = max(0.5 D / (D - (phi(x) - phi0)), 0.1), then the BFGS
@@ -80,19 +80,18 @@ struct Vmcon {
   FArray<double, kDim> g0;   // Lagrangian gradient at x0
   FArray<double, kDim> bd;   // B d
   FArray<double, kDim> gam;  // gamma
+  FArray<double, kDim> dqp;  // the QP's own d, before the probe re-aimed it
 
   double phi() const { return f + parts::penalty(mu, c); }
 
   // Steps 4 and 5: the Lagrangian gradient at x, the convergence value and the new weights.
   double convergence() {
     parts::lagrangian_gradient(n, fgrad, cnorm, g0);
-    double t = std::fabs(parts::grad_dot_d(n, fgrad));
     for (int32_t i = 1; i <= m; ++i) {
       const double l = std::fabs(vmvdb.lambda(i));
-      t += std::fabs(vmvdb.lambda(i) * c(i));
       mu(i) = std::max(l, 0.5 * (mu(i) + l));
     }
-    return t != t ? parts::kNanValue : t;
+    return parts::convergence_value(n, fgrad, c, dqp);
   }
 
   // Steps 6 and 7. Returns 0 when a step was accepted, else code 3 or 4.
@@ -153,9 +152,20 @@ void vmcon(int32_t& n,
     info = refused;
     return;
   }
+  // Bounds that no point meets leave the QP no feasible step: an iteration limit reached on
+  // them would hide the cause.
+  if (!parts::bounds_consistent(n)) {
+    info = kInfeasible;
+    if (iprint >= 1) write_closing(info);
+    return;
+  }
   // Step 1.
-  Vmcon s{n, x, f, fgrad, c, cnorm, {}, {}, {}, {}, {}};
-  evaluate(n, x, f, fgrad, c, cnorm);
+  Vmcon s{n, x, f, fgrad, c, cnorm, {}, {}, {}, {}, {}, {}};
+  if (const int32_t refused = parts::check_counts(evaluate(n, x, f, fgrad, c, cnorm));
+      refused != 0) {
+    info = refused;
+    return;
+  }
   meq = common_data::ieqcns;
   m = common_data::icnstr;
   if (iprint >= 0) parts::write_header(nruns, n, maxit, maxls, iprint, acc);
@@ -169,7 +179,7 @@ void vmcon(int32_t& n,
       break;
     }
     // Step 3. Codes 5 and 6 of qpsub do not stop the method: it goes on with the direction.
-    parts::qp_and_probe(n, x, f, fgrad, c, cnorm, iprint, info, qpmode);
+    parts::qp_and_probe(n, x, f, fgrad, c, cnorm, iprint, info, qpmode, s.dqp);
     // The line search starts from the point the probe returned.
     for (int32_t k = 1; k <= n; ++k) vmvdb.xs(k) = x(k);
     // Steps 4 and 5.

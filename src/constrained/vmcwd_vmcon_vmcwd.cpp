@@ -8,7 +8,9 @@
 //               >= 0.25, or, while the relaxed test applies (strict flag 0), when phi <= phi0 or
 //               the Lagrangian value is not above its value at x0; else cut alpha by
 //               max(0.5 / (1 - ratio), 0.1)
-//   4 Qp        qpsub, axial probe, convergence value |g.d| (1e25 when not a number)
+//   4 Qp        qpsub, axial probe, convergence value |g.d| + sum |lambda_i c_i| with the
+//               QP's own d, as vmcon's (1e25 when not a number): |g.d| alone passes wherever
+//               the objective is flat along d, however far the constraints are violated
 //   5 (Qp)      weight test and reset when the predicted reduction of the violations is small
 //   6 LineStart save the line-search start
 //   7 Trial     x := x0 + alpha d (code 2 at maxfun calls)
@@ -97,7 +99,7 @@ class Vmcwd {
   double predicted() const;
   bool reset_weights(double gd);
   void report(int32_t niter, int32_t info, bool closing) const;
-  void start();
+  bool start();
   Step loop_top();
   Step qp_step();
   Step weight_test();
@@ -233,8 +235,8 @@ void write_error(int32_t code, int32_t calls) {
   }
 }
 
-// Step 1.
-void Vmcwd::start() {
+// Step 1. False when the first evaluation is refused (info_ holds the code).
+bool Vmcwd::start() {
   niter_ = 0;
   ctest_ = 0.0;
   if (info_ == -111 || info_ == -110) {
@@ -242,7 +244,11 @@ void Vmcwd::start() {
     m = 0;
     meq = 0;
   } else {
-    evaluate(n_, x_, f_, fgrad_, c_, cnorm_);
+    if (const int32_t refused = parts::check_counts(evaluate(n_, x_, f_, fgrad_, c_, cnorm_));
+        refused != 0) {
+      info_ = refused;
+      return false;
+    }
     meq = common_data::ieqcns;
     m = common_data::icnstr;
     if (set_.iprint >= 0) {
@@ -253,6 +259,7 @@ void Vmcwd::start() {
   }
   parts::identity_b(n_);
   next_report_ = std::min(set_.iprint - 1, 0);
+  return true;
 }
 
 // Steps 2 and 3.
@@ -288,13 +295,12 @@ Step Vmcwd::loop_top() {
 
 // Step 4.
 Step Vmcwd::qp_step() {
-  parts::qp_and_probe(n_, x_, f_, fgrad_, c_, cnorm_, set_.iprint, info_, set_.qpmode);
+  FArray<double, kDim> dqp;
+  parts::qp_and_probe(n_, x_, f_, fgrad_, c_, cnorm_, set_.iprint, info_, set_.qpmode, dqp);
   phi_ = phi();
   if (info_ == kInfeasible) return Step::ErrorExit;
-  gd_ = parts::grad_dot_d(n_, fgrad_);
-  double sum = std::fabs(gd_);
-  for (int32_t i = 1; i <= m; ++i) sum += std::fabs(vmvdb.lambda(i) * c_(i));
-  const double t = sum != sum ? parts::kNanValue : std::fabs(gd_);
+  gd_ = parts::grad_dot_d(n_, fgrad_);  // the slope of the line search along the re-aimed d
+  const double t = parts::convergence_value(n_, fgrad_, c_, dqp);
   ctest_ = t;
   if (t <= set_.acc) {
     if (set_.iprint >= 0) parts::write_convergence(t);
@@ -391,7 +397,7 @@ Step Vmcwd::error_exit() {
 }
 
 void Vmcwd::run() {
-  start();
+  if (!start()) return;
   Step step = Step::LoopTop;
   while (step != Step::Return) {
     switch (step) {

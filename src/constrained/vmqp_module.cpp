@@ -56,6 +56,15 @@ double penalty(const Work& w) {
   return s;
 }
 
+// True when pboundlo(i) <= pboundhi(i) for every variable with a bound slot (a bound that is
+// not a number fails).
+bool bounds_consistent(int32_t n) {
+  for (int32_t i = 1; i <= n && i <= common_data::max_params; ++i) {
+    if (!(common_data::pboundlo(i) <= common_data::pboundhi(i))) return false;
+  }
+  return true;
+}
+
 // x := xa + delta, a component that is not a number taken from oxa.
 void step_from_xa(Work& w) {
   for (int32_t i = 1; i <= w.n; ++i) {
@@ -158,12 +167,16 @@ void new_point(Work& w) {
   }
 }
 
-// Step 8: 1 converged, 16 iteration limit, 0 go on.
-int32_t convergence(const Work& w) {
+// Step 8: 1 converged, 16 iteration limit, 0 go on. `qp_failed`: this iteration's programme
+// failed and its step came from the fallback.
+int32_t convergence(const Work& w, bool qp_failed) {
   double s = clamp_mag(std::fabs(gdelta), 1e-16, 1e6, 1e-16);
   for (int32_t j = 1; j <= w.m; ++j) s += std::fabs(vlam(j) * w.c(j));
+  // A sum or an objective that is not a number, or the near-zero step of a programme that
+  // failed, says nothing about a solution: the clamp would turn them into a success.
+  const bool measured = s == s && w.f == w.f && !qp_failed;
   s = clamp_mag(s, 1e-16, 1e6, 1e-16);
-  if (0.1 * w.acc >= s) return kConverged;
+  if (measured && 0.1 * w.acc >= s) return kConverged;
   if (w.maxfun <= iter) return kMaxIterations;
   return 0;
 }
@@ -233,24 +246,14 @@ Judged later_point(Work& w, int32_t& status) {
 
 enum class Rescue { kEnd, kJudge, kContinue };
 
-// Step 10: the Adam refinement of a first iteration whose programme failed.
+// Step 10: the Adam refinement of a first iteration whose programme failed. A small gradient
+// of the Lagrangian is not taken for convergence here: its multipliers come from the failed
+// programme (zero when it found no feasible step), so it holds at points that violate the
+// constraints.
 Rescue fallback(Work& w, int32_t& status) {
   status = 0;
   w.evaluate();
   w.copy_gradients();
-  if (w.m > 1) {
-    double r2 = 0.0;
-    for (int32_t i = 1; i <= w.n; ++i) {
-      double r = w.g(i);
-      for (int32_t j = 1; j <= w.m; ++j) r -= vlam(j) * cn(i, j);
-      r2 += r * r;
-    }
-    const double r = std::sqrt(r2);
-    if (r > 0.0 && r <= 0.001) {
-      status = kConverged;
-      return Rescue::kEnd;
-    }
-  }
   if (w.maxfun <= nvma) {
     status = kMaxEvaluations;
     return Rescue::kEnd;
@@ -319,6 +322,7 @@ int32_t major_iterations(Work& w) {
     // Steps 4 and 5.
     int32_t qstatus = 0;
     int32_t status = solve_programme(w, qstatus);
+    const bool qp_failed = status != 0 || qstatus > 1;
     if (status == 0) {
       multipliers(w.n);
       ++iter;
@@ -344,7 +348,7 @@ int32_t major_iterations(Work& w) {
     // Step 7.
     new_point(w);
     // Step 8.
-    status = convergence(w);
+    status = convergence(w, qp_failed);
     if (status != 0) return status;
     // Step 9.
     status = first_point(w);
@@ -394,6 +398,10 @@ void vmqp(const int32_t& n,
     status = kNTooLarge;
   } else if (w.m > kMaxM) {
     status = kMTooLarge;
+  } else if (w.mode < 0 && !bounds_consistent(n)) {
+    // No point meets both bounds of a variable: every programme of the run would fail on
+    // them, and the first failure's refinement cannot meet them either.
+    status = kInfeasible;
   }
   if (status != 0) {
     info = status;

@@ -45,14 +45,16 @@ inline constexpr int32_t kTotal = 100;  // capacity of the programme's constrain
 
 // Statuses of vmqp (`info` on return).
 inline constexpr int32_t kTrialPoint = 0;       // evaluate at x and call again with 0
-inline constexpr int32_t kConverged = 1;        // convergence test met
+inline constexpr int32_t kConverged = 1;        // convergence test met (never by a failed
+                                                // programme, a NaN sum or a NaN objective)
 inline constexpr int32_t kBadN = 2;             // n < 1
 inline constexpr int32_t kBadM = 3;             // m < meq
 inline constexpr int32_t kBadMeq = 4;           // meq < 0
 inline constexpr int32_t kMaxEvaluations = 5;   // maxfun <= nvma
 inline constexpr int32_t kLongLineSearch = 6;   // more than 6 evaluations in one line search
 inline constexpr int32_t kUphill = 7;           // step not a descent direction of phi
-inline constexpr int32_t kInfeasible = 8;       // linearised constraints could not be met
+inline constexpr int32_t kInfeasible = 8;       // linearised constraints could not be met, or a
+                                                // run started with a lower bound above its upper
 inline constexpr int32_t kBoundInBasis = 9;     // a variable bound stayed in the working set
 inline constexpr int32_t kZeroMultiplier = 10;  // quad: optimal set with a zero multiplier
 inline constexpr int32_t kNTooLarge = 12;       // n > 24
@@ -145,7 +147,8 @@ inline std::array<std::string, 9> colum3_formats = {
 //   iprint  in      0 no report, 1 iteration report, 2 also the detailed trace
 //   spare   -       not read
 //   iter    in/out  major iteration count
-// g, c and cn are never written. Statuses 2, 3, 4, 12 and 13 change nothing else.
+// g, c and cn are never written. Statuses 2, 3, 4, 12 and 13 change nothing else, nor does 8
+// on a starting call (mode < 0) when common_data::pboundlo(i) > pboundhi(i) for some i <= n.
 void vmqp(const int32_t& n,
           VecView<double> x,
           double& f,

@@ -37,6 +37,26 @@ struct Call {
   int32_t qpmode = 1;
 };
 
+// vmcwd when `watchdog`, else vmcon, with the arguments of k.
+inline void run(Call& k, bool watchdog) {
+  int32_t n = static_cast<int32_t>(k.x.size());
+  (watchdog ? vm::vmcwd : vm::vmcon)(n,
+                                     VecView<double>(k.x.data(), n),
+                                     k.f,
+                                     k.fgrad,
+                                     k.c,
+                                     k.cnorm,
+                                     k.limit,
+                                     k.acc,
+                                     k.iprint,
+                                     k.info,
+                                     k.maxls,
+                                     k.ctest,
+                                     k.niter,
+                                     k.nruns,
+                                     k.qpmode);
+}
+
 class VmconFixture : public modeltest::ModelFixture {
  protected:
   static constexpr int32_t kRows = 10;
@@ -119,24 +139,7 @@ class VmconFixture : public modeltest::ModelFixture {
   }
 
   // vmcwd when `watchdog`, else vmcon, with the arguments of k.
-  void run(Call& k, bool watchdog) {
-    int32_t n = static_cast<int32_t>(k.x.size());
-    (watchdog ? vm::vmcwd : vm::vmcon)(n,
-                                       VecView<double>(k.x.data(), n),
-                                       k.f,
-                                       k.fgrad,
-                                       k.c,
-                                       k.cnorm,
-                                       k.limit,
-                                       k.acc,
-                                       k.iprint,
-                                       k.info,
-                                       k.maxls,
-                                       k.ctest,
-                                       k.niter,
-                                       k.nruns,
-                                       k.qpmode);
-  }
+  static void run(Call& k, bool watchdog) { vmcontest::run(k, watchdog); }
 
   std::vector<double> xs_;
   std::vector<double> ys_;

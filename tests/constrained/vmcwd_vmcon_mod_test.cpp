@@ -146,7 +146,7 @@ TEST_F(VmconFixture, HeaderAndClosingMessageLayout) {
       "           PRINTOUT CONTROL                            =   1",
       "           ACCURACY OF THE FINAL SOLUTION              = 0.1000E-09",
       "",
-      "                       CONVERGENCE TEST VALUE = 0.6283E+00",
+      "                       CONVERGENCE TEST VALUE = 0.6284E+00",
       "",
   };
   ASSERT_GE(lines.size(), header.size() + 5);
