@@ -470,6 +470,16 @@ int32_t checkf(std::string& text,
   return parseerrtype;
 }
 
+std::string evalerrmsg() {
+  static constexpr std::string_view kMessages[] = {"Division by zero",
+                                                   "Argument of SQRT negative",
+                                                   "Argument of LOG  <=  0",
+                                                   "Argument of ASIN or ACOS illegal",
+                                                   "-exponent to fractional power"};
+  const bool known = evalerrtype >= 1 && evalerrtype <= 5;
+  return stringlib::fixed(known ? kMessages[evalerrtype - 1] : "", kEvalErrLen);
+}
+
 void reset() {
   endf();
   ipos.resize(0);

@@ -151,6 +151,13 @@ void evalf_rows(int32_t i,
                 int32_t count,
                 double* out);
 
+inline constexpr int32_t kEvalErrLen = 32;  // declared length of evalerrmsg's text
+
+// The text of evalerrtype 1..5 ("Division by zero", "Argument of SQRT negative",
+// "Argument of LOG  <=  0", "Argument of ASIN or ACOS illegal", "-exponent to fractional
+// power"), blank-padded to kEvalErrLen; blanks for any other value.
+std::string evalerrmsg();
+
 // Back to the program-start state (tests).
 void reset();
 

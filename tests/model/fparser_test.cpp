@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -254,6 +255,22 @@ TEST_F(FparserTest, SlotsAreIndependentAndFreedByEndf) {
   EXPECT_EQ(fparser::evalf(2, v), 7.0);
   fparser::endf();
   EXPECT_EQ(fparser::comp.size(), 0);
+}
+
+TEST_F(FparserTest, EvalErrMsgNamesTheErrorTypeIn32Characters) {
+  const std::pair<int32_t, std::string> cases[] = {{1, "Division by zero"},
+                                                   {2, "Argument of SQRT negative"},
+                                                   {3, "Argument of LOG  <=  0"},
+                                                   {4, "Argument of ASIN or ACOS illegal"},
+                                                   {5, "-exponent to fractional power"},
+                                                   {0, ""},
+                                                   {6, ""},
+                                                   {-1, ""}};
+  for (const auto& [type, text] : cases) {
+    SCOPED_TRACE(type);
+    fparser::evalerrtype = type;
+    EXPECT_EQ(fparser::evalerrmsg(), text + std::string(32 - text.size(), ' '));
+  }
 }
 
 }  // namespace

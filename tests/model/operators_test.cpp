@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -176,6 +177,111 @@ TEST(Omegawo, LambertWAndItsFixedValues) {
     const double w = omegawo(x);
     EXPECT_NEAR_REL(w * std::exp(w), x, 1e-12);
   }
+}
+
+// Each variant's values, from hand computation or the library function it protects; rtol 0
+// means bit for bit. The exponentials are built from a table and squarings: 1e-11 covers their
+// rounding; aexp's single Newton step leaves up to 1e-10; dpwr inherits qexp's 1e-9; lln's
+// eight-term series at e leaves about 3e-7; the library's cube root is within an ulp.
+TEST(Operators, ProtectedVariants) {
+  const double e = std::exp(1.0);
+  struct Case {
+    const char* what;
+    double got, expected, rtol;
+  };
+  const Case cases[] = {
+      {"pwri(2,10)", operators::pwri(2.0, 10), 1024.0, 0},
+      {"pwri(2,-2)", operators::pwri(2.0, -2), 0.25, 0},
+      {"pwri(-3,3)", operators::pwri(-3.0, 3), -27.0, 0},
+      {"pwri(7,0)", operators::pwri(7.0, 0), 1.0, 0},
+      {"pwri(1,INT_MIN)", operators::pwri(1.0, INT32_MIN), 1.0, 0},
+      {"pwri(2,INT_MIN)", operators::pwri(2.0, INT32_MIN), 0.0, 0},
+      {"fxp(1)", operators::fxp(1.0), e, 1e-11},
+      {"fxp(-2.5)", operators::fxp(-2.5), std::exp(-2.5), 1e-11},
+      {"fxp(39.99)", operators::fxp(39.99), std::exp(39.99), 1e-11},
+      {"fxp(-100)", operators::fxp(-100.0), 3.720076e-44, 0},
+      {"fxp(-1e5)", operators::fxp(-1e5), 3.720076e-44, 0},
+      {"fxp(50)", operators::fxp(50.0), std::exp(50.0), 0},
+      {"aexp(NaN)", operators::aexp(kNaN), 1.0, 0},
+      {"aexp(1e20)", operators::aexp(1e20), 2.5e30, 0},
+      {"aexp(-1e20)", operators::aexp(-1e20), 1.0 / 2.5e30, 0},
+      {"aexp(0.999)", operators::aexp(0.999), std::exp(0.999), 1e-10},
+      {"aexp(-17.5)", operators::aexp(-17.5), std::exp(-17.5), 1e-10},
+      {"aexp(55)", operators::aexp(55.0), std::exp(55.0), 0},
+      {"aexp(80)", operators::aexp(80.0), 2.5e30, 0},
+      {"dln(-e)", operators::dln(-e), 1.0, 0},
+      {"dln(0)", operators::dln(0.0), -80.0, 0},
+      {"dln(4e-32)", operators::dln(4e-32), -80.0, 0},
+      {"dln(inf)", operators::dln(-kInf), 2.02824096e31, 0},
+      {"lln(1)", operators::lln(1.0), 0.0, 0},
+      {"lln(e)", operators::lln(e), 1.0, 5e-7},
+      {"lln(-20)", operators::lln(-20.0), std::log(20.0), 0},
+      {"lln(0)", operators::lln(0.0), -80.0, 0},
+      {"rpwrr(2,3)", operators::rpwrr(2.0, 3.0), 8.0, 0},
+      {"rpwrr(2,3+1e-9)", operators::rpwrr(2.0, 3.0 + 1e-9), 8.0, 0},
+      {"rpwrr(-2,3)", operators::rpwrr(-2.0, 3.0), -8.0, 0},
+      {"rpwrr(2,0.5)", operators::rpwrr(2.0, 0.5), std::sqrt(2.0), 1e-15},
+      {"rpwrr(0,2)", operators::rpwrr(0.0, 2.0), 0.0, 0},
+      {"rpwrr(0,0)", operators::rpwrr(0.0, 0.0), 1.0, 0},
+      {"rpwrr(5,1e-40)", operators::rpwrr(5.0, 1e-40), 1.0, 0},
+      {"dpwr(2,3)", operators::dpwr(2.0, 3.0), 8.0, 1e-8},
+      {"dpwr(-2,3)", operators::dpwr(-2.0, 3.0), -8.0, 1e-8},
+      {"dpwr(-2,2)", operators::dpwr(-2.0, 2.0), 4.0, 1e-8},
+      {"dpwr(-4,0.5)", operators::dpwr(-4.0, 0.5), 2.0, 1e-8},
+      {"dpwr(0,5)", operators::dpwr(0.0, 5.0), 0.0, 0},
+      {"dpwr(0,0)", operators::dpwr(0.0, 0.0), 1.0, 0},
+      {"dpwr(10,40)", operators::dpwr(10.0, 40.0), 1e32, 0},
+      {"dpwr(10,400)", operators::dpwr(10.0, 400.0), std::exp(65.0), 0},
+      {"dpwr(10,-400)", operators::dpwr(10.0, -400.0), std::exp(-65.0), 0},
+      {"cuberoot(-27)", operators::cuberoot(-27.0), -3.0, 1e-15},
+      {"cuberoot(0.125)", operators::cuberoot(0.125), 0.5, 1e-15},
+      {"omega_w(-1/e)", operators::omega_w(-0.36787944117144233), -1.0, 0},
+      {"omega_w(-0.2)", operators::omega_w(-0.2), 0.0, 0},
+      {"omega_w(1)", operators::omega_w(1.0), 0.5671432904097838, 0},
+      {"omega_w(e)", operators::omega_w(2.718281828459045), 1.0, 0},
+      {"omega_w(10)", operators::omega_w(10.0), 1.7455280027406994, 1e-15},
+      {"omega_w(5e45)", operators::omega_w(5e45), 100.0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.rtol == 0) {
+      EXPECT_EQ(c.got, c.expected);
+    } else {
+      EXPECT_NEAR_REL(c.got, c.expected, c.rtol);
+    }
+  }
+  EXPECT_TRUE(std::isnan(operators::rpwrr(-2.0, 0.5)));  // as the library power
+}
+
+// The variants of the Lambert W source: W(x) e^W(x) = x wherever they iterate to the end, and
+// their own cut-offs and caps.
+TEST(Omegawo, Variants) {
+  for (double x : {1e-300, 1e-10, 1e-6, 0.01, 1.0, 10.0, 1e5, 1e10, 1e100, 1e300}) {
+    SCOPED_TRACE(x);
+    const double lx = std::log(x);
+    for (double v : {omegaw(x), w(x), wtwo(x)}) {
+      if (x < 9.999779838528536e-07 && v != omegaw(x)) {
+        EXPECT_EQ(v, 0.999998 * x);  // the small-x cut-off of w and wtwo
+        continue;
+      }
+      EXPECT_TRUE(testsupport::near_rel(v + std::log(v), lx, 1e-14, 1e-15));  // ln(w e^w) = ln x
+    }
+    if (x >= 0.01) {
+      EXPECT_NEAR_REL(omgaw(x), omegaw(x), 1e-2);  // only the initial value
+    }
+  }
+  EXPECT_EQ(omegaw(1.0), operators::omega_w(1.0));
+  for (double v : {omegaw(0.0), omegaw(-3.0), omegaw(kNaN), w(-1.0), wtwo(-1.0), omgaw(-2.0)}) {
+    EXPECT_EQ(v, 0.0);
+  }
+  EXPECT_EQ(omegaw(kInf), kInf);
+  // omagaw: x raised to 1e-8 |x|, NaN taken as 1e-8, the cap 1.01 * 65.
+  EXPECT_NEAR_REL(omagaw(-1.0), 1e-8 - 1e-16, 1e-12);
+  EXPECT_NEAR_REL(omagaw(kNaN), 1e-8 - 1e-16, 1e-12);
+  EXPECT_EQ(omagaw(0.0), 0.0);
+  EXPECT_NEAR_REL(omagaw(10.0), 1.7455280027406994, 1e-15);
+  EXPECT_EQ(omagaw(1e40), 1.01 * 65.0);
+  EXPECT_EQ(operators::omega_w(1e40), 1.01 * 65.0);
 }
 
 }  // namespace
