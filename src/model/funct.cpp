@@ -1,5 +1,6 @@
 #include "model/funct.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/common_data.hpp"
@@ -129,6 +130,31 @@ double clean_gradient(double g) {
   return clamp_keep_nan(g, -kSumCap, kSumCap);
 }
 
+// Step 2 of derivat: the difference step of a parameter, with its sign (+ for +0).
+double central_step(double pi) {
+  return std::copysign(
+      std::fmax((std::fabs(pi) + 1.7262482236197282e-05) * 1.7262482236197282e-05,
+                2.979932929550268e-10),
+      pi);
+}
+
+// Step 5 of derivat: writes the work copies back and evaluates once more at p, so that the
+// shared fitted values, residuals and sigmas describe p. Returns that sum.
+double leave_state_at(VecView<const double> p, int32_t np, int32_t mode) {
+  const int32_t n = common_data::nd;
+  for (int32_t i = 1; i <= n; ++i) {
+    for (int32_t j = 1; j <= dc.cols; ++j) common_data::xnx(i, j) = dc.x(i, j);
+    common_data::yd(i) = dc.y(i);
+    common_data::ydf(i) = dc.yf(i);
+    common_data::ysig(i) = dc.sig(i);
+  }
+  for (int32_t k = 1; k <= np; ++k) {
+    common_data::pfinal(k) = p(k);
+    dc.p(k) = p(k);
+  }
+  return fun_on_copies(np, mode);
+}
+
 }  // namespace
 
 void fun(MatView<const double> x,
@@ -238,10 +264,7 @@ void derivat(VecView<double> g, double& f, VecView<const double> p, int32_t np) 
   const double f0 = fun_on_copies(np, mode);
   for (int32_t i = 1; i <= np; ++i) {
     if (common_data::pmask(i) == 0) continue;
-    const double h =
-        std::copysign(std::fmax((std::fabs(p(i)) + 1.7262482236197282e-05) * 1.7262482236197282e-05,
-                                2.979932929550268e-10),
-                      p(i));
+    const double h = central_step(p(i));
     dc.p(i) = p(i) + h;
     const double f_plus = fun_on_copies(np, mode);
     dc.p(i) = p(i) - h;
@@ -255,15 +278,7 @@ void derivat(VecView<double> g, double& f, VecView<const double> p, int32_t np) 
   }
   // Step 5: the shared state is left describing p.
   f = f0;
-  const int32_t n = common_data::nd;
-  for (int32_t i = 1; i <= n; ++i) {
-    for (int32_t j = 1; j <= dc.cols; ++j) common_data::xnx(i, j) = dc.x(i, j);
-    common_data::yd(i) = dc.y(i);
-    common_data::ydf(i) = dc.yf(i);
-    common_data::ysig(i) = dc.sig(i);
-  }
-  for (int32_t k = 1; k <= np; ++k) common_data::pfinal(k) = p(k);
-  f = fun_on_copies(np, mode);
+  f = leave_state_at(p, np, mode);
 }
 
 int32_t calcfg(int32_t np,
@@ -317,6 +332,192 @@ int32_t calcfg(int32_t np,
   copy_shared_data(x, np);
   for (int32_t i = 1; i <= np; ++i) common_data::pfinal(i) = x(i);
   f = fun_on_copies(np, common_data::ndwt);
+  return 0;
+}
+
+void r8vec_linspace(int32_t n, double a, double b, VecView<double> x) {
+  if (n == 1 && x.size() >= 1) {
+    x(1) = 0.5 * (a + b);
+    return;
+  }
+  const auto last = std::min<int32_t>(n, static_cast<int32_t>(x.size()));
+  for (int32_t i = 1; i <= last; ++i) {
+    x(i) = (static_cast<double>(n - i) * a + static_cast<double>(i - 1) * b) /
+           static_cast<double>(n - 1);
+  }
+}
+
+namespace {
+
+// "At or above hi" and "at or below lo", relative 1e-9: the bound itself and a band of
+// 1e-9 |bound| inside it (a bound of 0 is met only at or beyond it).
+bool at_upper(double p, double hi) { return p >= hi - 1e-9 * std::fabs(hi); }
+bool at_lower(double p, double lo) { return p <= lo + 1e-9 * std::fabs(lo); }
+
+// |b|, with a bound of magnitude 0 counting as 1.
+double bound_magnitude(double b) { return b == 0.0 ? 1.0 : std::fabs(b); }
+
+// Clears ys(1..n), n cut to ys.size().
+void zeros(VecView<double> ys, int32_t n) {
+  n = std::min<int32_t>(n, static_cast<int32_t>(ys.size()));
+  for (int32_t i = 1; i <= n; ++i) ys(i) = 0.0;
+}
+
+}  // namespace
+
+void pbounds2(VecView<double> p,
+              int32_t n,
+              VecView<const double> lo,
+              VecView<const double> hi,
+              double& f) {
+  bool moved = false;
+  for (int32_t i = 1; i <= n; ++i) {
+    if (common_data::pmask(i) == 0) continue;
+    if (at_upper(p(i), hi(i)) || at_lower(p(i), lo(i))) {
+      const double mid = 0.5 * (lo(i) + hi(i));
+      p(i) = mid == 0.0 ? 1e-9 : mid;
+      moved = true;
+    }
+  }
+  if (moved) f = kSumCap;
+}
+
+void fbounds(VecView<double> p, int32_t n, VecView<const double> lo, VecView<const double> hi) {
+  for (int32_t i = 1; i <= n; ++i) {
+    if (common_data::pmask(i) == 0) continue;
+    double v = p(i);
+    if (std::fabs(v) < kSumFloor) v = v < 0.0 ? -kSumFloor : kSumFloor;
+    if (at_upper(v, hi(i))) {
+      const double m = bound_magnitude(hi(i));
+      v = (hi(i) > 0.0 ? 0.5 * m : hi(i) == 0.0 ? -0.5 * m : -2.0 * m) - kSumFloor;
+    }
+    if (at_lower(v, lo(i))) {
+      v = (lo(i) >= 0.0 ? 2.0 * bound_magnitude(lo(i)) : 0.5 * lo(i)) + kSumFloor;
+    }
+    p(i) = v;
+  }
+}
+
+void savitzkygolay(VecView<const double> y, int32_t n, VecView<double> ys) {
+  n = std::min({n, static_cast<int32_t>(y.size()), static_cast<int32_t>(ys.size())});
+  if (n < 5) {
+    zeros(ys, n);
+    return;
+  }
+  for (int32_t i = 3; i <= n - 2; ++i) {
+    ys(i) = (-3.0 * y(i - 2) + 12.0 * y(i - 1) + 17.0 * y(i) + 12.0 * y(i + 1) - 3.0 * y(i + 2)) /
+            35.0;
+  }
+  // The two points at each end, from the five points at that end (d = +1 at the start, -1 at
+  // the end walks inwards).
+  const auto ends = [&](int32_t first, int32_t d) {
+    const auto at = [&](int32_t k) { return y(first + d * (k - 1)); };
+    ys(first) = (207.0 * at(1) + 12.0 * at(2) - 18.0 * at(3) + 12.0 * at(4) - 3.0 * at(5)) / 210.0;
+    ys(first + d) = (2.0 * at(1) + 27.0 * at(2) + 12.0 * at(3) - 8.0 * at(4) + 2.0 * at(5)) / 35.0;
+  };
+  ends(1, 1);
+  ends(n, -1);
+}
+
+void movingaver(VecView<const double> y, int32_t n, VecView<double> ys, int32_t m) {
+  n = std::min({n, static_cast<int32_t>(y.size()), static_cast<int32_t>(ys.size())});
+  if (n < m || m < 1) {
+    zeros(ys, n);
+    return;
+  }
+  const int32_t half = (m - 1) / 2;
+  for (int32_t i = 1; i <= n; ++i) {
+    const int32_t k = std::min({half, i - 1, n - i});
+    double sum = 0.0;
+    for (int32_t j = i - k; j <= i + k; ++j) sum += y(j);
+    ys(i) = sum / static_cast<double>(2 * k + 1);
+  }
+  if (n >= 3) ys(1) = (5.0 * y(1) + 2.0 * y(2) - y(3)) / 6.0;
+}
+
+void derivatv(VecView<double> g, double& f, VecView<const double> p, int32_t n) {
+  if (n > max_params || g.size() < int64_t{n} + int64_t{n} * (n + 1) / 2) {
+    f = kSumCap;
+    return;
+  }
+  // The gradient and f; the shared state then describes p again.
+  derivat(g, f, p, n);
+  const double f0 = f;
+  copy_shared_data(p, n);
+  const int32_t mode = common_data::ndwt;
+  // The sum at p displaced by si h_i along i and sj h_j along j.
+  const auto at = [&](int32_t i, double si, int32_t j, double sj) {
+    dc.p(i) += si * central_step(p(i));
+    dc.p(j) += sj * central_step(p(j));
+    const double v = fun_on_copies(n, mode);
+    dc.p(i) = p(i);
+    dc.p(j) = p(j);
+    return v;
+  };
+  int32_t k = n;
+  for (int32_t i = 1; i <= n; ++i) {
+    for (int32_t j = 1; j <= i; ++j) {
+      ++k;
+      if (common_data::pmask(i) == 0 || common_data::pmask(j) == 0) {
+        g(k) = 0.0;
+        continue;
+      }
+      const double hi = central_step(p(i));
+      double h;
+      if (i == j) {
+        h = (at(i, 1.0, i, 0.0) - 2.0 * f0 + at(i, -1.0, i, 0.0)) / (hi * hi);
+      } else {
+        const double hj = central_step(p(j));
+        h = (at(i, 1.0, j, 1.0) - at(i, 1.0, j, -1.0) - at(i, -1.0, j, 1.0) +
+             at(i, -1.0, j, -1.0)) /
+            (4.0 * hi * hj);
+      }
+      g(k) = std::isnan(h) ? 0.0 : clamp_keep_nan(h, -kSumCap, kSumCap);
+    }
+  }
+  f = leave_state_at(p, n, mode);
+}
+
+int32_t funcurve(VecView<const double> p,
+                 int32_t np,
+                 int32_t k,
+                 MatView<double> xc,
+                 VecView<double> yc,
+                 int32_t& ncurve) {
+  ncurve = 0;
+  const int32_t n = common_data::nd;
+  FMatrix<double, max_rows, max_x> xm;
+  const int32_t cols = load_x_columns(xm.view());
+  if (n < 1 || xc.cols() < cols) return 0;
+  // More points per interval than the arrays hold cannot be shown.
+  k = static_cast<int32_t>(std::clamp<long>(k, 1, std::max<long>(1, xc.rows())));
+  const int64_t wanted = int64_t{k} * (n - 1) + 1;
+  const auto room = static_cast<int32_t>(std::min<int64_t>({wanted, xc.rows(), yc.size()}));
+  // The x values: k points from each row towards the next, then the last row.
+  FVector<double> t(k + 1);
+  int32_t j = 0;
+  for (int32_t i = 1; i < n && j < room; ++i) {
+    for (int32_t c = 1; c <= cols; ++c) {
+      r8vec_linspace(k + 1, xm(i, c), xm(i + 1, c), t.view());
+      for (int32_t s = 1; s <= k && j + s <= room; ++s) xc(j + s, c) = t(s);
+    }
+    j = std::min(j + k, room);
+  }
+  if (j < room) {
+    ++j;
+    for (int32_t c = 1; c <= cols; ++c) xc(j, c) = xm(n, c);
+  }
+  // The model at each point.
+  FArray<double, max_x> row;
+  for (int32_t s = 1; s <= j; ++s) {
+    for (int32_t c = 1; c <= cols; ++c) row(c) = xc(s, c);
+    double value = 0.0;
+    const int32_t status = my_func::eval_func(
+        p, np, VecView<const double>(row.data(), cols), cols, common_udf::cudf, value);
+    if (status != 0) return status;
+    yc(s) = value;
+  }
+  ncurve = j;
   return 0;
 }
 

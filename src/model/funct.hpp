@@ -90,6 +90,62 @@ int32_t load_x_columns(MatView<double> xm);
 // The same for rows 1..rows (a method's own row count; at most common_data::max_rows).
 int32_t load_x_columns(MatView<double> xm, int32_t rows);
 
+// Routines of the module that the program does not call.
+
+// x(1..n) := n evenly spaced values from a to b, x(i) = ((n - i) a + (i - 1) b) / (n - 1);
+// n = 1 gives the midpoint (a + b) / 2. Values beyond x.size() are left out.
+void r8vec_linspace(int32_t n, double a, double b, VecView<double> x);
+
+// A free parameter (common_data::pmask nonzero) at or beyond a bound, or within a relative
+// 1e-9 of it (p >= hi - 1e-9 |hi|, p <= lo + 1e-9 |lo|), moves to the midpoint of its bounds
+// (1e-9 for a midpoint of 0); when any moved, f := kSumCap.
+void pbounds2(VecView<double> p,
+              int32_t n,
+              VecView<const double> lo,
+              VecView<const double> hi,
+              double& f);
+// Pushes free parameters off zero and back inside their bounds, tests in this order, each on
+// the value the previous left:
+//   |p| < kSumFloor                    p := kSumFloor with the sign of p (+ for 0)
+//   p at or above hi (relative 1e-9)   p := |hi|/2, -1/2 (hi = 0) or -2|hi|, less kSumFloor
+//   p at or below lo (relative 1e-9)   p := 2|lo| (lo >= 0) or lo/2 (lo < 0), plus kSumFloor
+// where a bound of magnitude 0 counts as magnitude 1.
+void fbounds(VecView<double> p, int32_t n, VecView<const double> lo, VecView<const double> hi);
+
+// Five-point quadratic Savitzky-Golay smoothing of y(1..n) into ys: interior points
+// (-3, 12, 17, 12, -3)/35; the first and last (207, 12, -18, 12, -3)/210 and the second and
+// next to last (2, 27, 12, -8, 2)/35 over the five points at their end (the end formulas of
+// the five-point cubic fit, whose centre formula is the quadratic one). n < 5 gives zeros.
+void savitzkygolay(VecView<const double> y, int32_t n, VecView<double> ys);
+// Centred moving average of y(1..n) over m points (half-width (m - 1)/2), the window narrowed
+// symmetrically near the ends; the first point is (5 y1 + 2 y2 - y3)/6 (the straight line
+// through the first three points) when n >= 3. n < m or m < 1 gives zeros.
+void movingaver(VecView<const double> y, int32_t n, VecView<double> ys, int32_t m);
+
+// derivat's gradient in g(1..n) and f, followed in g(n+1 .. n + n(n+1)/2) by the packed lower
+// triangle of the Hessian (H11, H21, H22, H31, ...) by central differences with derivat's
+// steps: (f(+h_i) - 2 f + f(-h_i)) / h_i^2 on the diagonal, four evaluations
+// (f(++) - f(+-) - f(-+) + f(--)) / (4 h_i h_j) per mixed term. Rows and columns of fixed
+// parameters are 0 and cost nothing; a term that is not a number becomes 0, the rest is
+// clamped to +-kSumCap. Leaves the shared state at p as derivat does. A g shorter than
+// n + n(n+1)/2 or n > common_data::max_params is refused with f = kSumCap, g untouched.
+void derivatv(VecView<double> g, double& f, VecView<const double> p, int32_t n);
+
+// A smooth model curve over the shared data set (rows 1..common_data::nd, x columns by nxd as
+// load_x_columns takes them): between each data row and the next, k evenly spaced points
+// (r8vec_linspace over k + 1 points, the end point left to the next pair), then the last row;
+// every x column is spaced alike. xc(j, c) and yc(j) = the model at p (my_func::eval_func on
+// common_udf::cudf) for j = 1..ncurve, ncurve = k (nd - 1) + 1 (0 without rows), cut to the
+// rows of xc and the size of yc; xc needs a column per x column (with fewer, ncurve is 0).
+// k < 1 counts as 1 (the data's own x values). Returns 0, or the syntax code of a formula that
+// cannot be compiled (ncurve is then 0).
+int32_t funcurve(VecView<const double> p,
+                 int32_t np,
+                 int32_t k,
+                 MatView<double> xc,
+                 VecView<double> yc,
+                 int32_t& ncurve);
+
 // Clears fun_count (for tests).
 void reset();
 

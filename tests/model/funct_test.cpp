@@ -351,6 +351,69 @@ TEST_F(Derivat, LeavesTheSharedStateDescribingP) {
   for (int k = 1; k <= 3; ++k) EXPECT_EQ(common_data::pfinal(k), p[k - 1]);
 }
 
+// The Hessian of the quadratic model's sum of squares is 2 sum (1, x, x^2)(1, x, x^2)^T whatever
+// p is; the packed lower triangle follows the gradient in g.
+TEST_F(Derivat, DerivatvAddsThePackedHessian) {
+  const std::vector<double> p = {0.9, 0.6, -0.2};
+  std::vector<double> g(3 + 6, kNan);
+  double f = kNan;
+  common_data::pmask(2) = 0;
+  const int64_t before = funct::fun_count;
+  funct::derivatv(VecView<double>(g.data(), 9), f, VecView<const double>(p.data(), 3), 3);
+  // derivat (2 per free parameter + 2), 2 per free diagonal term, 4 for the one free mixed
+  // term, and the closing evaluation at p.
+  EXPECT_EQ(funct::fun_count - before, (2 * 2 + 2) + 2 * 2 + 4 + 1);
+  std::vector<double> expected_g = analytic(p);
+  expected_g[1] = 0.0;
+  double s[5] = {0, 0, 0, 0, 0};  // sums of x^0 .. x^4
+  for (int i = 1; i <= 5; ++i) {
+    for (int k = 0; k <= 4; ++k) s[k] += std::pow(common_data::xd(i), k);
+  }
+  // (H11, H21, H22, H31, H32, H33) with row and column 2 fixed.
+  const double hessian[6] = {2 * s[0], 0, 0, 2 * s[2], 0, 2 * s[4]};
+  for (int k = 0; k < 3; ++k) EXPECT_TRUE(testsupport::near_rel(g[k], expected_g[k], 1e-6, 2e-5));
+  // Second differences of a quadratic are exact but for rounding: about eps f / h^2 (1e-5).
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_TRUE(testsupport::near_rel(g[3 + k], hessian[k], 1e-4, 1e-4)) << "k=" << k;
+  }
+  EXPECT_EQ(common_data::pfinal(3), p[2]);
+  // A g without room for the triangle is refused.
+  std::vector<double> short_g(8, kNan);
+  funct::derivatv(VecView<double>(short_g.data(), 8), f, VecView<const double>(p.data(), 3), 3);
+  EXPECT_EQ(f, funct::kSumCap);
+  EXPECT_TRUE(std::isnan(short_g[0]));
+}
+
+// The curve through x = 0..4 at four points per interval: x = 0, 0.25, ..., 4 and the model's
+// values there; with too small arrays the curve is cut.
+TEST_F(Derivat, FuncurveSpacesPointsBetweenRows) {
+  const std::vector<double> p = {0.9, 0.6, -0.2};
+  std::vector<double> xc(20, kNan), yc(20, kNan);
+  int32_t ncurve = -1;
+  ASSERT_EQ(funct::funcurve(VecView<const double>(p.data(), 3),
+                            3,
+                            4,
+                            MatView<double>(xc.data(), 20, 1, 20),
+                            VecView<double>(yc.data(), 20),
+                            ncurve),
+            0);
+  ASSERT_EQ(ncurve, 17);
+  for (int j = 0; j < 17; ++j) {
+    const double x = 0.25 * j;
+    EXPECT_DOUBLE_EQ(xc[j], x);
+    EXPECT_DOUBLE_EQ(yc[j], p[0] + p[1] * x + p[2] * x * x);
+  }
+  EXPECT_TRUE(std::isnan(xc[17]));
+  funct::funcurve(VecView<const double>(p.data(), 3),
+                  3,
+                  4,
+                  MatView<double>(xc.data(), 6, 1, 6),
+                  VecView<double>(yc.data(), 20),
+                  ncurve);
+  EXPECT_EQ(ncurve, 6);
+  EXPECT_DOUBLE_EQ(xc[5], 1.25);
+}
+
 class Calcfg : public Derivat {};
 
 TEST_F(Calcfg, ConstraintLayoutWithOneFixedParameter) {
@@ -431,6 +494,93 @@ namespace {
 
 // The certified sums of squares of NIST reference problems, evaluated at the certified
 // parameters (given to 11 digits, so the sums agree to about 1e-9).
+// The module's vector utilities, each case checked against values worked by hand: spacing,
+// the two bound rules and the two smoothers (whose formulas reproduce a cubic, respectively a
+// straight line, exactly).
+class FunctUtilities : public modeltest::ModelFixture {};
+
+TEST_F(FunctUtilities, SpacingBoundsAndSmoothing) {
+  using Vec = std::vector<double>;
+  const double tiny = funct::kSumFloor;
+  const auto linspace = [](int32_t n, double a, double b, size_t size) {
+    Vec x(size, kNan);
+    funct::r8vec_linspace(n, a, b, VecView<double>(x.data(), static_cast<long>(size)));
+    return x;
+  };
+  // Bound rules on parameters with all masks free but the last given as fixed.
+  const auto bounds = [](bool two, Vec p, const Vec& lo, const Vec& hi, double& f) {
+    const auto n = static_cast<int32_t>(p.size());
+    for (int32_t i = 1; i <= n; ++i) common_data::pmask(i) = i < n ? 1 : 0;
+    if (two) {
+      funct::pbounds2(VecView<double>(p.data(), n),
+                      n,
+                      VecView<const double>(lo.data(), n),
+                      VecView<const double>(hi.data(), n),
+                      f);
+    } else {
+      funct::fbounds(VecView<double>(p.data(), n),
+                     n,
+                     VecView<const double>(lo.data(), n),
+                     VecView<const double>(hi.data(), n));
+    }
+    return p;
+  };
+  const auto smooth = [](const Vec& y, int32_t m) {
+    const auto n = static_cast<int32_t>(y.size());
+    Vec ys(y.size(), kNan);
+    if (m == 0) {
+      funct::savitzkygolay(VecView<const double>(y.data(), n), n, VecView<double>(ys.data(), n));
+    } else {
+      funct::movingaver(VecView<const double>(y.data(), n), n, VecView<double>(ys.data(), n), m);
+    }
+    return ys;
+  };
+  Vec cubic, line;
+  for (int i = 1; i <= 7; ++i) cubic.push_back(i * i * i - 4.0 * i * i + 2.0);
+  for (int i = 1; i <= 6; ++i) line.push_back(2.0 * i + 1.0);
+  double f_moved = 1.0, f_kept = 1.0, f_unused = 1.0;
+  struct Case {
+    const char* what;
+    Vec got, expected;
+  };
+  const Case cases[] = {
+      {"linspace", linspace(5, 0, 1, 5), {0, 0.25, 0.5, 0.75, 1}},
+      {"linspace descending", linspace(3, 1, -1, 3), {1, 0, -1}},
+      {"linspace of one: midpoint", linspace(1, 2, 4, 1), {3}},
+      {"linspace cut to the array", linspace(4, 0, 3, 2), {0, 1}},
+      {"pbounds2: at, inside the band, outside it, beyond; fixed stays",
+       bounds(true,
+              {10, 10 * (1 - 5e-10), 10 * (1 - 2e-9), -12, 6, 5},
+              {-10, -10, -10, -10, 2, 0},
+              {10, 10, 10, 10, 6, 5},
+              f_moved),
+       {1e-9, 1e-9, 10 * (1 - 2e-9), 1e-9, 4, 5}},
+      {"pbounds2: none moved", bounds(true, {1, 2}, {0, 0}, {3, 3}, f_kept), {1, 2}},
+      {"fbounds",
+       bounds(false,
+              {0, -1e-30, 5, 1, -1, -5, -5, 3, 7},
+              {-1, -1, -1, -3, -10, 0, -4, 3, 0},
+              {1, 1, 4, 0, -2, 10, 10, 10, 1},
+              f_unused),
+       {tiny, -tiny, 2 - tiny, -0.5 - tiny, -4 - tiny, 2 + tiny, -2 + tiny, 6 + tiny, 7}},
+      {"savitzky-golay keeps a cubic", smooth(cubic, 0), cubic},
+      {"savitzky-golay of a spike", smooth({0, 0, 0, 35, 0, 0, 0}, 0), {2, -8, 12, 17, 12, -8, 2}},
+      {"savitzky-golay of four points", smooth({1, 2, 3, 4}, 0), {0, 0, 0, 0}},
+      {"moving average of a spike", smooth({0, 0, 3, 0, 0}, 3), {-0.5, 1, 1, 1, 0}},
+      {"moving average keeps a line", smooth(line, 5), line},
+      {"moving average wider than the data", smooth({1, 2}, 3), {0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(c.got.size(), c.expected.size());
+    for (size_t i = 0; i < c.got.size(); ++i) {
+      EXPECT_TRUE(testsupport::near_rel(c.got[i], c.expected[i], 1e-14, 1e-12)) << "i=" << i;
+    }
+  }
+  EXPECT_EQ(f_moved, funct::kSumCap);
+  EXPECT_EQ(f_kept, 1.0);
+}
+
 class FunNist : public modeltest::ModelFixture {
  protected:
   // Reads line 1 (the model), skips lines 2-5 and loads the rows "x y" into the shared data.
