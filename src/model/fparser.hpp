@@ -15,7 +15,9 @@
 // after the last character for errors found at the end of the text (codes 1, 3, 10).
 //
 // The bytecode, immediate and stack arrays of a compiled formula are 1-based. `evalf` runs a
-// program derived from the bytecode and allocates nothing.
+// program derived from the bytecode and allocates nothing. Its elementary functions are the
+// vector kernels of module `simd` (SLEEF, at the level the processor has), which evalf_rows runs
+// over blocks of rows: the two give the same bits for every row.
 #pragma once
 
 #include <cstdint>
@@ -25,24 +27,10 @@
 #include <string_view>
 #include <vector>
 
+#include "model/fparser_program.hpp"
 #include "numerics/farray.hpp"
 
 namespace fparser {
-
-// One instruction of the evaluator's program, derived from the bytecode when a formula is
-// compiled: a push directly followed by a binary operator becomes one instruction.
-struct Instr {
-  int32_t op = 0;  // operation of the evaluator (fparser_eval.cpp)
-  int32_t k = 0;   // 0-based index of the name a push of a name reads
-  double v = 0.0;  // the value a push of a number pushes
-};
-
-// Where a name of the program reads in evalf_rows: a value shared by all rows of the block, or
-// a column of row values.
-struct NameSource {
-  const double* column = nullptr;  // the block's row values, or nullptr
-  double value = 0.0;              // the shared value when column is nullptr
-};
 
 // One compiled formula.
 struct Tcomp {
@@ -58,24 +46,9 @@ struct Tcomp {
   std::vector<double> block;      // evalf_rows: stacksize + 1 row vectors of kBlockRows values
   std::vector<uint8_t> stopped;   // evalf_rows: rows of the block that ASIN/ACOS stopped
   std::vector<NameSource> names;  // evalf_rows: where each name of the program reads
+  std::vector<double> tail;       // evalf_rows: a short last block's columns, padded to kBlockRows
   bool may_stop = false;          // the program holds ASIN or ACOS
 };
-
-// Rows that evalf_rows runs each instruction over before it moves on (its stack of row vectors
-// then stays in the first-level cache for the deepest formulas of the data files).
-inline constexpr int32_t kBlockRows = 128;
-
-// Operation codes. Binary operators are their position in `ops` plus 2, functions their
-// position in `funcs` plus 15, names of the caller's list kVarBegin + k - 1.
-inline constexpr int32_t kImmed = 1;
-inline constexpr int32_t kNeg = 2;
-inline constexpr int32_t kAdd = 3, kSub = 4, kMul = 5, kDiv = 6, kPow = 7;
-inline constexpr int32_t kEq = 8, kNe = 9, kLt = 10, kLe = 11, kGt = 12, kGe = 13;
-inline constexpr int32_t kMin = 14, kMax = 15;
-inline constexpr int32_t kAbs = 16, kExp = 17, kLog10 = 18, kLog = 19, kSqrt = 20;
-inline constexpr int32_t kSinh = 21, kCosh = 22, kTanh = 23, kSin = 24, kCos = 25, kTan = 26;
-inline constexpr int32_t kAsin = 27, kAcos = 28, kAtan = 29, kRd = 30, kOmegw = 31;
-inline constexpr int32_t kVarBegin = 32;
 
 inline constexpr int32_t kMaxLen = 512;  // declared length of a formula text
 

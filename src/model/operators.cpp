@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 
+#include "model/simd.hpp"
+
 namespace operators {
 namespace {
 
@@ -15,16 +17,10 @@ const std::array<double, 41> kExpTable = [] {
 
 }  // namespace
 
-double aln(double x) {
-  x = std::fabs(x);
-  if (std::isnan(x)) return -36.0;
-  if (std::isinf(x)) return 36.0;
-  if (x <= 2.22e-16) return -36.0;
-  if (x >= 4.5e15) return 36.0;
-  // The value comes from the library logarithm: a ten-term atanh series refined by Newton
-  // steps on qexp is off by up to 1e-6 absolute near 1.
-  return std::log(x);
-}
+// The clamps and the value are the vector kernel's, the one the formula evaluator's LOG runs:
+// a ten-term atanh series refined by Newton steps on qexp would be off by up to 1e-6 absolute
+// near 1, so the value comes from the vector library's logarithm (within 1 ulp).
+double aln(double x) { return simd::active->aln(x); }
 
 double qexp(double x) {
   if (std::isnan(x)) return 1.0;

@@ -8,7 +8,7 @@
 namespace operators {
 
 // ln(abs(x)), clamped: -36 for not-a-number or abs(x) <= 2.22e-16, 36 for an infinite
-// argument or abs(x) >= 4.5e15.
+// argument or abs(x) >= 4.5e15. The logarithm is the vector library's (module simd).
 double aln(double x);
 // e^x: 1 for not-a-number and abs(x) <= 1e-16; 1e32 / 1e-32 for huge (x + 1e16 == x) or
 // abs(x) >= 70 arguments; the table and twelve squarings for abs(x) <= 40; the library

@@ -1,0 +1,87 @@
+// Elementary functions of the formula evaluator on whole vectors, with runtime dispatch to the
+// widest instruction set the processor has.
+//
+// The functions come from SLEEF [1] (its 1.0-ulp variants), one build per level: SSE2 (the
+// x86-64 baseline; 2 lanes, no fused multiply-add), AVX2 with FMA (4 lanes) and AVX-512
+// (8 lanes). Each level is a table of kernels compiled for it alone (simd_<level>.cpp); the
+// program itself stays built for the baseline. The protected functions of the formula language
+// keep their guards (the e^80 bounds of EXP, the clamps of LOG and LOG10, the small-argument
+// values of SQRT and TANH, the special exponents of "^") around the library call, in vector form.
+//
+// Within one level every function is a pure function of each lane: the one-value entries
+// (used by fparser::evalf and operators::aln) run the same vector code as the block runner, so
+// one row evaluated alone and the same row inside a block give the same bits. Between levels the
+// library's results may differ in the last bit (SLEEF contracts with FMA where the processor has
+// it), always within its stated bound of 1 ulp of the exact value; the arithmetic operators are
+// plain IEEE operations and agree at every level.
+//
+// [1] N. Shibata, F. Petrogalli, "SLEEF: A Portable Vectorized Library of C Standard
+//     Mathematical Functions", IEEE TPDS 31(6), 2020.
+#pragma once
+
+#include <cstdint>
+
+#include "model/fparser_program.hpp"
+
+namespace simd {
+
+enum class Level : int32_t { Sse2 = 0, Avx2 = 1, Avx512 = 2 };
+
+// The kernels of one level. The one-value functions are the formula language's functions with
+// their guards (fparser_eval.cpp documents each).
+struct Kernels {
+  Level level;
+  int32_t lanes;  // doubles per vector
+  double (*exp)(double);
+  double (*log)(double);    // LOG: ln|x| with the sign of x and its clamps
+  double (*aln)(double);    // operators::aln: ln|x| with its clamps
+  double (*log10)(double);  // LOG10
+  double (*sqrt)(double);   // SQRT: operators::sqroot of |x|
+  double (*tanh)(double);
+  double (*pow)(double, double);  // "^"
+  double (*sinh)(double);
+  double (*cosh)(double);
+  double (*sin)(double);
+  double (*cos)(double);
+  double (*tan)(double);
+  double (*asin)(double);  // the caller checks the range [-1, 1]
+  double (*acos)(double);
+  double (*atan)(double);
+  // Runs the program over one block of rows.
+  void (*run_block)(const fparser::Block& b);
+  // The model evaluator's pass over n rows (any n >= 0) of model values v, for unit sigmas:
+  // yf(i) = v(i) with a value that is not a number or too large to hold a unit (v - 1 == v)
+  // replaced by 2.2204460492503132e-20 and then clamped to +-4.503599727262001e19,
+  // r(i) = y(i) - yf(i), and the stores ydf := yf,
+  // yres := r, ysig := 1. Returns sum r(i)^2 and puts sum |r(i)| into abs_sum, each accumulated
+  // in eight interleaved partial sums (row i into sum i mod 8) that are added in a fixed order,
+  // so the sums do not depend on the level.
+  double (*residuals)(const double* v,
+                      const double* y,
+                      int32_t n,
+                      double* yf,
+                      double* ydf,
+                      double* yres,
+                      double* ysig,
+                      double& abs_sum);
+};
+
+// The tables of the three levels (defined in simd_sse2.cpp, simd_avx2.cpp, simd_avx512.cpp).
+extern const Kernels kSse2;
+extern const Kernels kAvx2;
+extern const Kernels kAvx512;
+
+// The kernels in use: the best level at start-up, or what set_level chose.
+extern const Kernels* active;
+
+// The widest level this processor (and its operating system) supports.
+Level best_level();
+// Whether the processor supports level l.
+bool supported(Level l);
+// Switches to level l when supported (returns false and changes nothing otherwise). For tests
+// and benchmarks; a fit never changes level.
+bool set_level(Level l);
+// "SSE2", "AVX2", "AVX-512".
+const char* to_string(Level l);
+
+}  // namespace simd

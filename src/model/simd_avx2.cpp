@@ -1,0 +1,10 @@
+// The kernels of the AVX2 level (with FMA); compiled with -mavx2 -mfma, run only where the
+// processor has both.
+#define SIMD_NS avx2
+#define SIMD_W 4
+#define SIMD_VT __m256d
+#define SIMD_SLEEF(f) Sleef_##f##d4_u10avx2
+#define SIMD_SQRT(x) _mm256_sqrt_pd(x)
+#define SIMD_LEVEL Level::Avx2
+#define SIMD_TABLE kAvx2
+#include "model/simd_kernels.inc"

@@ -1,0 +1,11 @@
+// The kernels of the AVX-512 level (F, DQ, VL, BW, with AVX2 and FMA); compiled for it alone,
+// run only where the processor has it.
+#define SIMD_NS avx512
+#define SIMD_W 8
+#define SIMD_VT __m512d
+#define SIMD_SLEEF(f) Sleef_##f##d8_u10avx512f
+// The masked form: GCC 12's unmasked one reads an uninitialised register in its header.
+#define SIMD_SQRT(x) _mm512_mask_sqrt_pd(x, 0xff, x)
+#define SIMD_LEVEL Level::Avx512
+#define SIMD_TABLE kAvx512
+#include "model/simd_kernels.inc"

@@ -1,0 +1,9 @@
+// The kernels of the SSE2 level (the x86-64 baseline; SLEEF's variant without FMA).
+#define SIMD_NS sse2
+#define SIMD_W 2
+#define SIMD_VT __m128d
+#define SIMD_SLEEF(f) Sleef_##f##d2_u10sse2
+#define SIMD_SQRT(x) _mm_sqrt_pd(x)
+#define SIMD_LEVEL Level::Sse2
+#define SIMD_TABLE kSse2
+#include "model/simd_kernels.inc"
