@@ -70,9 +70,8 @@ bool Cascade::vmsqp() {
   if (first_call) {
     // The first call of a pass is judged on the residuals the method left.
     vmsqp_first_ = false;
-    double sum = 0.0;
-    for (int32_t i = 1; i <= n_; ++i) sum += common_data::yres(i) * common_data::yres(i);
-    fx_ = sum + 1e-12;
+    // Summed in the model evaluator's order, so that residuals it left unchanged give its sum.
+    fx_ = funct::sum_squares(VecView<const double>(common_data::yres.data(), n_), n_) + 1e-12;
     stage_count.fetch_add(1);
   }
   const bool accepted = keep(fx_ < 1.0001 * best_sum_);

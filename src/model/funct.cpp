@@ -7,6 +7,7 @@
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
 #include "model/my_func.hpp"
+#include "model/simd.hpp"
 #include "numerics/nrutil.hpp"
 #include "numerics/robustwt.hpp"
 #include "numerics/runtime_rng.hpp"
@@ -45,6 +46,16 @@ double clamp_keep_nan(double v, double lo, double hi) {
   if (v < lo) return lo;
   if (v > hi) return hi;
   return v;
+}
+
+// sum (r(i) / s(i))^2 over rows 1..n in the order of sum_squares.
+double weighted_sum_squares(int32_t n, const double* r, const double* s) {
+  double part[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  for (int32_t i = 0; i < n; ++i) {
+    const double q = r[i] / s[i];
+    part[i % 8] += q * q;
+  }
+  return ((part[0] + part[1]) + (part[2] + part[3])) + ((part[4] + part[5]) + (part[6] + part[7]));
 }
 
 // Step 4 of fun: the sigma of every row for the weighting mode, into fw.s.
@@ -190,25 +201,44 @@ void fun(MatView<const double> x,
   // Every sigma is 1 without weighting and for a numbered model; the sum of (r / 1)^2 is then
   // bit for bit the sum of r^2, so steps 3 to 7 can share one pass over the rows.
   const bool unit_sigma = !weighted || globals::nmdl > 0;
-  // Steps 2 and 3, row by row: the fitted value's guard, then the residual. When the residuals'
-  // mean magnitude is below the floor (a perfect fit), each is scaled by a random factor in
-  // [0.99, 1.01).
+  // Steps 2 and 3: the fitted value's guard, then the residual. When the residuals' mean
+  // magnitude is below the floor (a perfect fit), each is scaled by a random factor in
+  // [0.99, 1.01). With unit sigmas and contiguous arrays one vector pass also writes step 7 and
+  // sums the squares (in the fixed order of simd::Kernels::residuals).
   double mean_abs = 0.0;
   double sum = 0.0;
-  for (int32_t i = 1; i <= n; ++i) {
-    double v = fw.yf(i);
-    nrutil::rval_nan(v, kSumFloor);
-    yf(i) = clamp_keep_nan(v, -kSumCap, kSumCap);
-    fw.r(i) = y(i) - yf(i);
-    mean_abs += std::fabs(fw.r(i));
-    if (unit_sigma) {
-      common_data::yres(i) = fw.r(i);
-      sum += fw.r(i) * fw.r(i);
-      common_data::ydf(i) = yf(i);
-      common_data::ysig(i) = 1.0;
+  const bool contiguous = y.stride() == 1 && yf.stride() == 1 && y.size() >= n && yf.size() >= n;
+  if (unit_sigma && contiguous && n > 0) {
+    sum = simd::active->residuals(fw.yf.data(),
+                                  y.data(),
+                                  n,
+                                  yf.data(),
+                                  common_data::ydf.data(),
+                                  common_data::yres.data(),
+                                  common_data::ysig.data(),
+                                  mean_abs);
+  } else {
+    double abs_part[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    for (int32_t i = 1; i <= n; ++i) {
+      double v = fw.yf(i);
+      nrutil::rval_nan(v, kSumFloor);
+      yf(i) = clamp_keep_nan(v, -kSumCap, kSumCap);
+      fw.r(i) = y(i) - yf(i);
+      abs_part[(i - 1) % 8] += std::fabs(fw.r(i));
+      if (unit_sigma) {
+        common_data::yres(i) = fw.r(i);
+        common_data::ydf(i) = yf(i);
+        common_data::ysig(i) = 1.0;
+      }
     }
+    mean_abs = ((abs_part[0] + abs_part[1]) + (abs_part[2] + abs_part[3])) +
+               ((abs_part[4] + abs_part[5]) + (abs_part[6] + abs_part[7]));
+    sum = sum_squares(VecView<const double>(fw.r.data(), n), n);
   }
   const bool jitter = n > 0 && mean_abs / n < kSumFloor;
+  if (jitter && unit_sigma && contiguous) {
+    for (int32_t i = 1; i <= n; ++i) fw.r(i) = common_data::yres(i);  // the vector pass's r
+  }
   if (jitter) {
     for (int32_t i = 1; i <= n; ++i) {
       fw.r(i) *= 1.0 + 0.02 * (static_cast<double>(runtime_rng::uniform_float()) - 0.5);
@@ -223,8 +253,7 @@ void fun(MatView<const double> x,
       choose_sigma(n, mode, VecView<const double>(yf.data(), n), sig);
     }
     // Step 6.
-    sum = 0.0;
-    for (int32_t i = 1; i <= n; ++i) sum += (fw.r(i) / fw.s(i)) * (fw.r(i) / fw.s(i));
+    sum = weighted_sum_squares(n, fw.r.data(), fw.s.data());
     // Step 7.
     for (int32_t i = 1; i <= n; ++i) {
       common_data::ydf(i) = yf(i);
@@ -236,6 +265,12 @@ void fun(MatView<const double> x,
   nrutil::rval_nan(sum, kSumCap);
   fval = sum;
   common_data::ndwt = mode;
+}
+
+double sum_squares(VecView<const double> r, int32_t n) {
+  double part[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  for (int32_t i = 1; i <= n; ++i) part[(i - 1) % 8] += r(i) * r(i);
+  return ((part[0] + part[1]) + (part[2] + part[3])) + ((part[4] + part[5]) + (part[6] + part[7]));
 }
 
 int32_t load_x_columns(MatView<double> xm) { return load_x_columns(xm, common_data::nd); }

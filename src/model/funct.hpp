@@ -84,6 +84,12 @@ int32_t calcfg(int32_t np,
                VecView<double> g,
                MatView<double> jac);
 
+// sum r(i)^2 over rows 1..n in the one order of every sum of squares of fun: eight interleaved
+// partial sums (row i into sum (i - 1) mod 8) added as ((1+2)+(3+4))+((5+6)+(7+8)). The order
+// lets fun sum on vectors of any width with the same result; a caller that judges a method by
+// its residuals sums them with this so that the same residuals give the same sum as fun.
+double sum_squares(VecView<const double> r, int32_t n);
+
 // Copies the shared x columns (common_data::xd, xd2, xd3) of rows 1..nd into xm: one or two
 // columns when nxd is 1 or 2, all three otherwise. Returns the number of columns copied.
 int32_t load_x_columns(MatView<double> xm);
