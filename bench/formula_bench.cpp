@@ -1,8 +1,12 @@
 // Model evaluation per data row: the compiled formula run by fparser::evalf row by row and by
-// fparser::evalf_rows over all rows at once, the same model as native C++, and the same text
-// compiled by muparser. Models and data come from the NIST reference files (Misra1a, MGH09,
-// Thurber) at their first start point, the file's rows repeated to 250. After the runs a table
-// gives nanoseconds per row and the ratios to native C++ and muparser.
+// fparser::evalf_rows over all rows at once, the same model as native C++ row by row with the
+// platform's libm (Native), as native C++ over blocks of rows with vector arithmetic and the
+// evaluator's own vector library at the same instruction-set level (NativeVec: the honest limit
+// of evalf_rows), and the same text compiled by muparser. Models and data come from the NIST
+// reference files (Misra1a, MGH09, Thurber, Gauss1: three exponentials, Bennett5: a power) at
+// their first start point, the file's rows repeated to 250. After the runs a table gives
+// nanoseconds per row and the ratios. The vector level is the processor's best unless
+// VARQEN_SIMD names another (sse2, avx2, avx512).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -15,7 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "formula_native.hpp"
 #include "model/fparser.hpp"
+#include "model/simd.hpp"
 
 #ifdef VARQEN_HAVE_MUPARSER
 #include <muParser.h>
@@ -31,6 +37,7 @@ struct Problem {
   std::vector<double> p;  // start 1
   std::vector<double> x;  // X1 of each row
   std::function<double(const double* p, double x)> native;
+  formula_native::Block formula_native::Models::*vec = nullptr;  // the block version
 };
 
 // Reads line 1 (the model), line 2 (start values) and the rows "x y" up to END.
@@ -60,18 +67,30 @@ bool read_problem(Problem& pr) {
 
 std::vector<Problem>& problems() {
   static std::vector<Problem> list = [] {
-    std::vector<Problem> v(3);
+    std::vector<Problem> v(5);
     v[0].name = "Misra1a";
     v[0].native = [](const double* p, double x) { return p[0] * (1 - std::exp(-p[1] * x)); };
+    v[0].vec = &formula_native::Models::misra1a;
     v[1].name = "MGH09";
     v[1].native = [](const double* p, double x) {
       return p[0] * (x * x + x * p[1]) / (x * x + x * p[2] + p[3]);
     };
+    v[1].vec = &formula_native::Models::mgh09;
     v[2].name = "Thurber";
     v[2].native = [](const double* p, double x) {
       return (p[0] + p[1] * x + p[2] * x * x + p[3] * x * x * x) /
              (1 + p[4] * x + p[5] * x * x + p[6] * x * x * x);
     };
+    v[2].vec = &formula_native::Models::thurber;
+    v[3].name = "Gauss1";
+    v[3].native = [](const double* p, double x) {
+      return p[0] * std::exp(-p[1] * x) + p[2] * std::exp(-(x - p[3]) * (x - p[3]) / (p[4] * p[4])) +
+             p[5] * std::exp(-(x - p[6]) * (x - p[6]) / (p[7] * p[7]));
+    };
+    v[3].vec = &formula_native::Models::gauss1;
+    v[4].name = "Bennett5";
+    v[4].native = [](const double* p, double x) { return p[0] * std::pow(p[1] + x, -1 / p[2]); };
+    v[4].vec = &formula_native::Models::bennett5;
     for (Problem& pr : v) {
       if (!read_problem(pr)) std::fprintf(stderr, "cannot read the %s file\n", pr.name.c_str());
     }
@@ -139,6 +158,31 @@ void BM_Native(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(pr.x.size()));
 }
 
+// The x values padded to whole vectors, for the block versions.
+std::vector<double> padded_x(const Problem& pr) {
+  std::vector<double> x(pr.x);
+  x.resize((x.size() + 7) / 8 * 8, x.empty() ? 0.0 : x.back());
+  return x;
+}
+
+void BM_NativeVec(benchmark::State& state) {
+  const Problem& pr = problems()[state.range(0)];
+  const formula_native::Block f = formula_native::at(simd::active->level).*pr.vec;
+  const std::vector<double> x = padded_x(pr);
+  std::vector<double> out(x.size());
+  std::vector<double> p(pr.p);
+  const int32_t n = static_cast<int32_t>(pr.x.size());
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(p.data());
+    f(p.data(), x.data(), n, out.data());
+    double sum = 0.0;
+    for (int32_t r = 0; r < n; ++r) sum += out[static_cast<size_t>(r)];
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetLabel(pr.name);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(pr.x.size()));
+}
+
 #ifdef VARQEN_HAVE_MUPARSER
 // muparser names its functions in lower case.
 std::string muparser_text(std::string s) {
@@ -178,12 +222,13 @@ void BM_Muparser(benchmark::State& state) {
   state.SetLabel(pr.name);
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(pr.x.size()));
 }
-BENCHMARK(BM_Muparser)->DenseRange(0, 2);
+BENCHMARK(BM_Muparser)->DenseRange(0, 4);
 #endif
 
-BENCHMARK(BM_Evalf)->DenseRange(0, 2);
-BENCHMARK(BM_EvalfRows)->DenseRange(0, 2);
-BENCHMARK(BM_Native)->DenseRange(0, 2);
+BENCHMARK(BM_Evalf)->DenseRange(0, 4);
+BENCHMARK(BM_EvalfRows)->DenseRange(0, 4);
+BENCHMARK(BM_Native)->DenseRange(0, 4);
+BENCHMARK(BM_NativeVec)->DenseRange(0, 4);
 
 // Prints the usual table and keeps nanoseconds per row of each run for the ratio table.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -200,26 +245,31 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-10s %12s %12s %12s %12s %14s %13s %16s\n",
+    std::printf("\nvector level %s\n", simd::to_string(simd::active->level));
+    std::printf("%-9s %8s %8s %8s %8s %8s %9s %9s %9s %9s\n",
                 "model",
-                "evalf ns/row",
-                "rows ns/row",
+                "evalf",
+                "rows",
                 "native",
+                "vec",
                 "muparser",
-                "evalf/native",
-                "rows/native",
-                "evalf/muparser");
+                "evalf/nat",
+                "rows/nat",
+                "rows/vec",
+                "evalf/mu");
     for (auto& [model, t] : ns_per_row_) {
-      const double e = t["Evalf"], b = t["EvalfRows"], n = t["Native"];
+      const double e = t["Evalf"], b = t["EvalfRows"], n = t["Native"], v = t["NativeVec"];
       const double m = t.count("Muparser") ? t["Muparser"] : 0.0;
-      std::printf("%-10s %12.2f %12.2f %12.2f %12.2f %14.2f %13.2f %16.2f\n",
+      std::printf("%-9s %8.2f %8.2f %8.2f %8.2f %8.2f %9.2f %9.2f %9.2f %9.2f\n",
                   model.c_str(),
                   e,
                   b,
                   n,
+                  v,
                   m,
                   n > 0 ? e / n : 0.0,
                   n > 0 ? b / n : 0.0,
+                  v > 0 ? b / v : 0.0,
                   m > 0 ? e / m : 0.0);
     }
   }
@@ -238,11 +288,22 @@ bool methods_agree() {
     fparser::parsef(1, pr.model, names_for(pr), &ierr, 0);
     std::vector<double> values(pr.p);
     values.push_back(0.0);
-    for (double x : pr.x) {
-      values.back() = x;
-      const double e = fparser::evalf(1, values), n = pr.native(pr.p.data(), x);
-      if (ierr != 0 || std::fabs(e - n) > 1e-12 * std::fabs(n)) {
-        std::fprintf(stderr, "%s: evalf %.17g, native %.17g at x = %g\n", pr.name.c_str(), e, n, x);
+    const std::vector<double> x = padded_x(pr);
+    std::vector<double> vec(x.size());
+    (formula_native::at(simd::active->level).*pr.vec)(
+        pr.p.data(), x.data(), static_cast<int32_t>(pr.x.size()), vec.data());
+    for (size_t r = 0; r < pr.x.size(); ++r) {
+      values.back() = pr.x[r];
+      const double e = fparser::evalf(1, values), n = pr.native(pr.p.data(), pr.x[r]);
+      if (ierr != 0 || std::fabs(e - n) > 1e-12 * std::fabs(n) ||
+          std::fabs(vec[r] - n) > 1e-12 * std::fabs(n)) {
+        std::fprintf(stderr,
+                     "%s: evalf %.17g, native %.17g, vector %.17g at x = %g\n",
+                     pr.name.c_str(),
+                     e,
+                     n,
+                     vec[r],
+                     pr.x[r]);
         ok = false;
         break;
       }
@@ -255,6 +316,13 @@ bool methods_agree() {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  if (const char* want = std::getenv("VARQEN_SIMD"); want != nullptr) {
+    const std::string w = want;
+    const simd::Level l = w == "sse2"   ? simd::Level::Sse2
+                          : w == "avx2" ? simd::Level::Avx2
+                                        : simd::Level::Avx512;
+    if (!simd::set_level(l)) std::fprintf(stderr, "VARQEN_SIMD=%s: not supported here\n", want);
+  }
   if (!methods_agree()) return 1;
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,6 +1,7 @@
 // Random formula text through the syntax check (with its error report), the compiler, the
 // evaluator and the model front end (normalisation, numbering checks, fnparse2): nothing may
-// crash, hang, read out of bounds or leave the stack unbalanced.
+// crash, hang, read out of bounds or leave the stack unbalanced, and evalf_rows must give each
+// row the bits of evalf at every vector level.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "model/fparser.hpp"
 #include "model/model_front.hpp"
+#include "model/simd.hpp"
 #include "numerics/sysclock.hpp"
 
 namespace {
@@ -67,6 +69,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const double row[5] = {rows[0][0], rows[0][1], rows[0][2], x1[r], x2[r]};
       if (!same(batch[r], fparser::evalf(1, std::span<const double>(row, 5)))) __builtin_trap();
     }
+    // At every vector level the processor has, rows evaluated together and alone agree.
+    for (simd::Level level : {simd::Level::Sse2, simd::Level::Avx2, simd::Level::Avx512}) {
+      if (!simd::set_level(level)) continue;
+      fparser::evalf_rows(1, std::span<const double>(rows[0], 3), cols, 3, batch);
+      for (size_t r = 0; r < 3; ++r) {
+        const double row[5] = {rows[0][0], rows[0][1], rows[0][2], x1[r], x2[r]};
+        if (!same(batch[r], fparser::evalf(1, std::span<const double>(row, 5)))) __builtin_trap();
+      }
+    }
+    simd::set_level(simd::best_level());
   }
   fparser::endf();
 
