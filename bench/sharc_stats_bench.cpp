@@ -34,7 +34,7 @@ void BM_StderrCorr(benchmark::State& state) {
                    (i % 2 == 0 ? 1e-3 : -1e-3);
   }
   for (int32_t k = 1; k <= np; ++k) common_data::pmask(k) = 1;
-  FVector<double> yfit(n), se(np), eigval(np), resid(n), studres(n);
+  FVector<double> yfit(n), se(np), eigval(np), resid(n), studres(n), w(n, 1.0);
   FMatrixD<double> correl(np, np), pcmp(np, np);
   sharc_mod::RunsTest runs;
   const int64_t before = funct::fun_count;
@@ -47,6 +47,7 @@ void BM_StderrCorr(benchmark::State& state) {
                            VecView<const double>(p.data(), np),
                            np,
                            1e-6 * n,
+                           VecView<const double>(w.data(), n),
                            se.view(),
                            correl.view(),
                            eigval.view(),

@@ -74,6 +74,9 @@ bool Cascade::vmsqp() {
     fx_ = funct::sum_squares(VecView<const double>(common_data::yres.data(), n_), n_) + 1e-12;
     stage_count.fetch_add(1);
   }
+  // The method minimised the unweighted sum: a weighted fit judges its vector by the fit's own
+  // objective, or the unweighted optimum would displace the weighted one.
+  if (run_->mode >= 1 && run_->mode <= 4) st_.func(v(x_), fx_);
   const bool accepted = keep(fx_ < 1.0001 * best_sum_);
   if (accepted && first_call) common_data::fssqr = best_sum_;
   return accepted;

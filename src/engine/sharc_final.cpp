@@ -38,6 +38,13 @@ void final_statistics(const Arguments& a,
   // them the standard errors stay 0 rather than being divided by n - f <= 0.
   FVector<double> se(a.np, 0.0);
   if (a.n > free && free >= 1) {
+    // The row weights that the fit's weighting mode gives at the final vector, and the
+    // weighted sum they make; an unweighted fit keeps the final residual sum.
+    FVector<double> w(a.n);
+    double weighted_sum = 0.0;
+    funct::fun(x, cview(a.y), best, a.np, a.nx, a.n, a.mode, a.yf, cview(a.sig), weighted_sum);
+    funct::row_weights(a.n, w.view());
+    const bool weighted = a.mode >= 1 && a.mode <= 4;
     stderr_corr(x,
                 cview(a.y),
                 a.nx,
@@ -45,7 +52,8 @@ void final_statistics(const Arguments& a,
                 a.yf,
                 best,
                 a.np,
-                final_sum,
+                weighted ? weighted_sum : final_sum,
+                VecView<const double>(w.data(), a.n),
                 se.view(),
                 a.stats.correl,
                 a.stats.eigval,
@@ -56,7 +64,8 @@ void final_statistics(const Arguments& a,
   }
   bool any_nan = false;
   for (int32_t i = 1; i <= a.np; ++i) any_nan = any_nan || se(i) != se(i);
-  const double t = tval95(std::max(3, a.n - a.np - nfixed));
+  // The residual degrees of freedom of the standard errors, n - (np - fixed).
+  const double t = tval95(std::max(3, a.n - free));
   for (int32_t i = 1; i <= a.np; ++i) {
     a.se(i) = any_nan ? 9999.0 : se(i);
     a.cl(i) = t * se(i);

@@ -59,7 +59,8 @@ class Cascade {
   }
   bool keep_lower() { return keep(fx_ < best_sum_); }
   bool keep_varmetric() { return keep(status_ <= 0 && fx_ < best_sum_); }
-  bool keep_gn() { return keep(status_ <= 2 && fx_ >= 1e-4 * best_sum_ && fx_ < best_sum_); }
+  // Result codes 1 and 2 are convergence by the step and by the relative change; 3 is both.
+  bool keep_gn() { return keep(status_ <= 3 && fx_ >= 1e-4 * best_sum_ && fx_ < best_sum_); }
 
   static void copy(const FVector<double>& from, FVector<double>& to) {
     for (long i = 1; i <= from.size(); ++i) to(i) = from(i);

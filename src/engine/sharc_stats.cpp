@@ -1,6 +1,7 @@
 #include "engine/sharc_stats.hpp"
 
 #include <cmath>
+#include <limits>
 #include <ostream>
 
 #include "common/common_data.hpp"
@@ -67,7 +68,8 @@ void jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
     m.eval(q, f2.view());
     q(j) = pj;
     for (int32_t i = 1; i <= m.n; ++i) {
-      double d = (f2(i) - f1(i)) / std::fabs(2.0 * h);
+      // Divided by 2h with its sign: the derivative itself, also for a negative parameter.
+      double d = (f2(i) - f1(i)) / (2.0 * h);
       if (std::isnan(d)) {
         d = 1e-8;  // a derivative that cannot be computed counts as flat
       } else if (std::fabs(d) <= kTinyStep) {
@@ -80,12 +82,17 @@ void jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
   }
 }
 
-// Steps 4 and 5: A = J'J with unit row weights, tiny entries raised, made symmetric.
-void normal_matrix(const FMatrixD<double>& jac, int32_t n, int32_t f, FMatrixD<double>& a) {
+// Steps 4 and 5: A = J'WJ with the row weights w of the fit, tiny entries raised, made
+// symmetric.
+void normal_matrix(const FMatrixD<double>& jac,
+                   VecView<const double> w,
+                   int32_t n,
+                   int32_t f,
+                   FMatrixD<double>& a) {
   for (int32_t j = 1; j <= f; ++j) {
     for (int32_t k = 1; k <= f; ++k) {
       double s = 0.0;
-      for (int32_t i = 1; i <= n; ++i) s += jac(i, j) * 1.0 * jac(i, k);
+      for (int32_t i = 1; i <= n; ++i) s += jac(i, j) * w(i) * jac(i, k);
       a(j, k) = std::fabs(s) < kTiny ? kTiny : s;
     }
   }
@@ -98,9 +105,8 @@ void normal_matrix(const FMatrixD<double>& jac, int32_t n, int32_t f, FMatrixD<d
   }
 }
 
-// One pass of steps 6 (from the working copy on) to 9: the working copy of the regularised
-// matrix with its diagonal times (1 + ridge) plus ridge, inverted into c; the scale d and
-// the correlation matrix r with its eigen-analysis.
+// The covariance c of the free parameters with its scale d, correlation matrix r and the
+// eigen-analysis of r.
 struct Pass {
   FMatrixD<double> c, r, vec, vecmax, pctvar;
   FVector<double> d, ev, pct;
@@ -108,9 +114,54 @@ struct Pass {
       : c(f, f), r(f, f), vec(f, f), vecmax(f, f), pctvar(f, f), d(f), ev(f), pct(f) {}
 };
 
-void invert_and_correlate(const FMatrixD<double>& areg, int32_t f, double ridge, Pass& out) {
+// The covariance c = inv(A) of the unregularised normal matrix, inverted on A scaled to unit
+// diagonal, S = D^-1 A D^-1 with D = diag(sqrt(A(k,k))), so that the inverse does not depend on
+// the units of the parameters: c = D^-1 inv(S) D^-1. False, c undefined, when A has a diagonal
+// entry that is not positive, or S is singular to working precision: the LU inverse fails,
+// gives a diagonal that is not positive, or the 1-norm condition of S reaches 1 / eps.
+bool scaled_inverse(const FMatrixD<double>& a, int32_t f, FMatrixD<double>& c) {
+  FVector<double> dinv(f);
+  for (int32_t k = 1; k <= f; ++k) {
+    if (!(a(k, k) > 0.0) || !std::isfinite(a(k, k))) return false;
+    dinv(k) = 1.0 / std::sqrt(a(k, k));
+  }
+  double norm_s = 0.0;
+  for (int32_t k = 1; k <= f; ++k) {
+    double col = 0.0;
+    for (int32_t j = 1; j <= f; ++j) {
+      c(j, k) = (j >= k ? a(j, k) : a(k, j)) * dinv(j) * dinv(k);
+      col += std::fabs(c(j, k));
+    }
+    norm_s = std::fmax(norm_s, col);
+  }
+  int32_t status = 0;
+  matrixinverse::lumatinv(f, c.view(), status);
+  if (status != 0) return false;
+  double norm_inv = 0.0;
+  for (int32_t k = 1; k <= f; ++k) {
+    if (!(c(k, k) > 0.0)) return false;
+    double col = 0.0;
+    for (int32_t j = 1; j <= f; ++j) col += std::fabs(c(j, k));
+    norm_inv = std::fmax(norm_inv, col);
+  }
+  if (!(norm_s * norm_inv * std::numeric_limits<double>::epsilon() < 1.0)) return false;
+  // Scaled back, each pair made equal (the LU inverse is symmetric only up to rounding).
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t k = j; k <= f; ++k) {
+      const double v = 0.5 * (c(j, k) + c(k, j)) * dinv(j) * dinv(k);
+      c(j, k) = v;
+      c(k, j) = v;
+    }
+  }
+  return true;
+}
+
+// Fallback for a normal matrix that cannot be inverted as it stands, step 6 from the working
+// copy on and step 7: the working copy of the regularised matrix with its diagonal times
+// (1 + ridge) plus ridge, inverted by LU into c; when that fails too, Kaiser's regularised
+// inverse of the regularised matrix itself.
+void ridged_inverse(const FMatrixD<double>& areg, int32_t f, double ridge, FMatrixD<double>& c) {
   // Working copy, made symmetric from its lower triangle.
-  FMatrixD<double>& c = out.c;
   for (int32_t j = 1; j <= f; ++j) {
     for (int32_t k = 1; k <= f; ++k) c(j, k) = j >= k ? areg(j, k) : areg(k, j);
   }
@@ -118,8 +169,6 @@ void invert_and_correlate(const FMatrixD<double>& areg, int32_t f, double ridge,
   nrutil::diagadd_r(c.view(), ridge);
   int32_t status = 0;
   matrixinverse::lumatinv(f, c.view(), status);
-  // Step 7: a singular working copy falls back on Kaiser's regularised inverse of the
-  // regularised matrix itself.
   if (status != 0) {
     for (int32_t j = 1; j <= f; ++j) {
       for (int32_t k = 1; k <= f; ++k) c(j, k) = areg(j, k);
@@ -129,7 +178,12 @@ void invert_and_correlate(const FMatrixD<double>& areg, int32_t f, double ridge,
     matrixinverse::kaiser(c.view(), f, f, scale.view(), 1e-6, kstatus);
     if (kstatus != 0) units::console() << "\nMATRIX INVERSE 2 - Fatal error!\n";
   }
-  // Step 8.
+}
+
+// Steps 8 and 9 on the covariance out.c: the scale d, the correlation matrix r and its
+// eigen-analysis.
+void correlate(int32_t f, Pass& out) {
+  FMatrixD<double>& c = out.c;
   for (int32_t j = 1; j <= f; ++j) {
     for (int32_t k = 1; k <= f; ++k) {
       if (std::fabs(c(j, k)) < kTiny) c(j, k) = kTiny;
@@ -139,7 +193,7 @@ void invert_and_correlate(const FMatrixD<double>& areg, int32_t f, double ridge,
     out.d(k) = std::sqrt(c(k, k));
     if (out.d(k) == 0.0) out.d(k) = 1.0;
   }
-  // Step 9: each correlation from its own entry of C, then the mean of each pair.
+  // Each correlation from its own entry of C, then the mean of each pair.
   FMatrixD<double>& r = out.r;
   for (int32_t j = 1; j <= f; ++j) {
     for (int32_t k = 1; k <= f; ++k) r(j, k) = j == k ? 1.0 : c(j, k) / out.d(k) / out.d(j);
@@ -236,6 +290,7 @@ void stderr_corr(MatView<const double> x,
                  VecView<const double> p,
                  int32_t np,
                  double sse,
+                 VecView<const double> w,
                  VecView<double> se,
                  MatView<double> correl,
                  VecView<double> eigval,
@@ -257,23 +312,31 @@ void stderr_corr(MatView<const double> x,
   FVector<double> q(np);
   for (int32_t k = 1; k <= np; ++k) q(k) = p(k);
   const double v = model.eval(q, yfit);
-  // Steps 4 to 6: the regularised matrix.
+  // Steps 4 and 5: the normal matrix, balanced (a symmetric matrix is already balanced).
   FMatrixD<double> areg(f, f);
-  normal_matrix(jac, n, f, areg);
+  normal_matrix(jac, w, n, f, areg);
   balance_mod::balance(areg.view(), f);
-  nrutil::diagmult_r(areg.view(), 1.000000001);
-  nrutil::diagadd_r(areg.view(), 1e-9);
-  // Steps 6 to 9, twice; the second ridge is scaled to the largest eigenvalue of the first.
+  // Steps 6 to 9: the covariance is the inverse of the normal matrix itself. Only a matrix
+  // that cannot be inverted gets the ridges: the regularised matrix, inverted twice, the second
+  // time with a ridge scaled to the largest eigenvalue of the first correlation matrix.
   Pass pass(f);
-  invert_and_correlate(areg, f, 1e-6, pass);
-  double lmax = 0.0;
-  bool any = false;
-  for (int32_t k = 1; k <= f; ++k) {
-    if (std::isnan(pass.ev(k))) continue;
-    lmax = any ? std::fmax(lmax, pass.ev(k)) : pass.ev(k);
-    any = true;
+  if (scaled_inverse(areg, f, pass.c)) {
+    correlate(f, pass);
+  } else {
+    nrutil::diagmult_r(areg.view(), 1.000000001);
+    nrutil::diagadd_r(areg.view(), 1e-9);
+    ridged_inverse(areg, f, 1e-6, pass.c);
+    correlate(f, pass);
+    double lmax = 0.0;
+    bool any = false;
+    for (int32_t k = 1; k <= f; ++k) {
+      if (std::isnan(pass.ev(k))) continue;
+      lmax = any ? std::fmax(lmax, pass.ev(k)) : pass.ev(k);
+      any = true;
+    }
+    ridged_inverse(areg, f, std::fmax(1e-6 * lmax, 1e-6), pass.c);
+    correlate(f, pass);
   }
-  invert_and_correlate(areg, f, std::fmax(1e-6 * lmax, 1e-6), pass);
   for (int32_t j = 1; j <= f; ++j) {
     eigval(j) = pass.ev(j);
     for (int32_t k = 1; k <= f; ++k) {
@@ -293,7 +356,8 @@ void stderr_corr(MatView<const double> x,
   runs_statistic(VecView<const double>(r.data(), n), n, runs);
   double tau = 0.0;
   taure(n, n - f, 0.05, tau);
-  // Step 13: leverages and studentized residuals.
+  // Step 13: leverages, the diagonal of the hat matrix W^1/2 J C J' W^1/2 (W = I for an
+  // unweighted fit), and studentized residuals.
   const int32_t qdf = n - f <= 1 ? 1 : n - f - 1;
   FVector<double> h(n);
   for (int32_t i = 1; i <= n; ++i) {
@@ -301,7 +365,7 @@ void stderr_corr(MatView<const double> x,
     for (int32_t j = 1; j <= f; ++j) {
       for (int32_t k = 1; k <= f; ++k) sum += jac(i, j) * pass.c(j, k) * jac(i, k);
     }
-    h(i) = std::fmax(std::fabs(sum), 1e-8);
+    h(i) = std::fmax(std::fabs(w(i) * sum), 1e-8);
   }
   FVector<double> t(n);
   studentize(r, h, n, std::sqrt(v / qdf), v, tau, t);

@@ -2,18 +2,21 @@
 // the cascade's final statistics).
 //
 // At the final parameters p the Jacobian J of the fitted values is taken by central
-// differences over the free parameters; the normal matrix A = J'J, balanced and regularised,
-// is inverted (LU, with Kaiser's regularised inverse as the fallback) into the scaled
-// covariance C. Then
-//   SE(k)   = sqrt(C(k,k)) * sqrt(SSE / (n - f))
+// differences over the free parameters. With the row weights W of the fit (1 for an unweighted
+// fit) the normal matrix A = J'WJ is inverted into the covariance C = inv(A), scaled to unit
+// diagonal for the LU inverse so that the result does not depend on the parameters' units.
+// Then
+//   SE(k)   = sqrt(C(k,k)) * sqrt(SSE / (n - f))     SSE = sum w r^2, the weighted sum
 //   R(j,k)  = C(j,k) / sqrt(C(j,j) C(k,k))          the correlation matrix of the f free
 //                                                    parameters, with its eigen-analysis
-//   h(i)    = |J(i,:) C J(i,:)'|                     the leverage of row i
+//   h(i)    = |w(i) J(i,:) C J(i,:)'|                the leverage of row i
 //   t(i)    = r(i) / (s sqrt(1 - h(i)))              the studentized residual, s^2 = v/(n-f-1)
-// The inversion runs twice: the second pass raises the diagonal by a ridge scaled to the
-// largest eigenvalue of the first pass's R, and only its results are kept. The residuals also
-// get the runs test, and the studentized residuals are centred, bounded to [-5.9, 5.9] and, at
-// the two end rows, to the outlier threshold tau.
+// A normal matrix that cannot be inverted (singular to working precision) is regularised
+// instead: its diagonal raised by a ridge and inverted by LU, with Kaiser's regularised
+// inverse as the fallback, twice, the second ridge scaled to the largest eigenvalue of the
+// first pass's R, and only the second pass's results kept. The residuals also get the runs
+// test, and the studentized residuals are centred, bounded to [-5.9, 5.9] and, at the two end
+// rows, to the outlier threshold tau.
 //
 // Fixed parameters (common_data::pmask 0) are left out of J, A, C and R in index order; their
 // standard error is 0.
@@ -31,7 +34,9 @@ namespace sharc_mod {
 //   y        in   observed values
 //   yfit     out  fitted values at p (the evaluation after the Jacobian)
 //   p        in   parameters; common_data::pmask marks the free ones (f of them)
-//   sse      in   sum of squares of the fit, for the standard errors
+//   sse      in   sum of squares of the fit, for the standard errors: the weighted sum
+//                 sum w(i) r(i)^2 of a weighted fit
+//   w        in   w(1..n): the row weights of the fit, 1 / sigma^2 (all 1 when unweighted)
 //   se       out  se(1..np): standard errors, 0 for a fixed parameter
 //   correl   out  f x f correlation matrix of the free parameters
 //   eigval   out  its f eigenvalues, descending
@@ -43,7 +48,8 @@ namespace sharc_mod {
 // Needs 1 <= f < n and n <= common_data::max_rows (the fit run guarantees n >= 3 and
 // 2 <= f < n). Evaluates the model with funct::fun, which leaves the state of its last
 // evaluation (at p, unweighted) in common_data. Writes "MATRIX INVERSE 2 - Fatal error!" to
-// the standard output when both inversions fail, and goes on.
+// the standard output when the regularised matrix defeats both the LU and Kaiser's inverse,
+// and goes on.
 void stderr_corr(MatView<const double> x,
                  VecView<const double> y,
                  int32_t nx,
@@ -52,6 +58,7 @@ void stderr_corr(MatView<const double> x,
                  VecView<const double> p,
                  int32_t np,
                  double sse,
+                 VecView<const double> w,
                  VecView<double> se,
                  MatView<double> correl,
                  VecView<double> eigval,

@@ -273,6 +273,10 @@ double sum_squares(VecView<const double> r, int32_t n) {
   return ((part[0] + part[1]) + (part[2] + part[3])) + ((part[4] + part[5]) + (part[6] + part[7]));
 }
 
+void row_weights(int32_t n, VecView<double> w) {
+  for (int32_t i = 1; i <= n; ++i) w(i) = 1.0 / (common_data::ysig(i) * common_data::ysig(i));
+}
+
 int32_t load_x_columns(MatView<double> xm) { return load_x_columns(xm, common_data::nd); }
 
 int32_t load_x_columns(MatView<double> xm, int32_t rows) {

@@ -59,6 +59,11 @@ void fun(MatView<const double> x,
          VecView<const double> sig,
          double& fval);
 
+// w(i) := 1 / s(i)^2, the weight that the last call of fun gave row i through its sigma s(i)
+// (common_data::ysig as fun left it), for i = 1..n: all 1 after an unweighted evaluation. Read
+// it right after fun: funcs and other callers overwrite ysig with their own values.
+void row_weights(int32_t n, VecView<double> w);
+
 // g := central-difference gradient of the shared data set's sum of squares at p(1..np), 0 for
 // every fixed parameter (common_data::pmask 0), which costs no evaluations; f := the sum at p.
 // Reads the data set, mask and weighting mode from common_data; writes npr, pfinal, xnx and,

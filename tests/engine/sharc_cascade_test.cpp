@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/cascade_fixture.hpp"
+#include "support/close.hpp"
 
 namespace {
 
@@ -115,8 +116,9 @@ TEST_F(CascadeTest, KeepBestRulePerStageKind) {
   // and a23mrt 2 belong to the first cycle, evol 1 is the opening's call at Difficult and the first
   // cycle's call at Moderate.
   const Scripted cases[] = {
-      {"gn_main code 3 rejected", 3, "gn_main", 2, 0.5, 3, false},
+      {"gn_main code 3 (both tests converged) accepted", 3, "gn_main", 2, 0.5, 3, true},
       {"gn_main code 2 accepted", 3, "gn_main", 2, 0.5, 2, true},
+      {"gn_main code 8 rejected", 3, "gn_main", 2, 0.5, 8, false},
       {"gn_main far below best rejected", 3, "gn_main", 2, 1e-5, 0, false},
       {"gn_main at 2e-4 of best accepted", 3, "gn_main", 2, 2e-4, 0, true},
       {"gn_main not lower rejected", 3, "gn_main", 2, 1.0, 0, false},
@@ -187,28 +189,41 @@ TEST_F(CascadeTest, OpeningVarmetricHandsItsSumToGaussNewton) {
   }
 }
 
-// The first constrained call of a pass is judged on the residuals it leaves in common_data.
-TEST_F(CascadeTest, FirstConstrainedCallJudgedOnSharedResiduals) {
-  Pass pass;
-  globals::iopt = 1;
-  double judged = 0.0;
-  StageRecorder rec([&](Stages& s) {
-    auto calls = std::make_shared<int>(0);
-    s.vmsqp = [&judged, calls](const sharc_mod::VmsqpCall& c) {
-      if (++*calls != 1) return;
-      c.fobj = 1e30;  // ignored on the first call
-      c.x(1) = kMoved;
-      judged = 0.0;
-      for (int32_t i = 1; i <= c.n; ++i) {
-        common_data::yres(i) = 0.01 * i;
-        judged += common_data::yres(i) * common_data::yres(i);
-      }
-    };
-  });
-  pass.run();
-  const int at = rec.index_of("vmsqp", 1);
-  EXPECT_EQ(rec.calls[at + 1].fin, judged + 1e-12);
-  EXPECT_EQ(rec.calls[at + 1].x1, kMoved);
+// The constrained method minimises the unweighted sum. Unweighted, its first call of a pass is
+// judged on the residuals it leaves in common_data; in a weighted fit every call is judged by
+// the fit's own objective at the vector it returns, here the sum of ((y - yf) / yf)^2 of 1/Y^2.
+TEST_F(CascadeTest, ConstrainedStageJudgedOnTheFitsOwnObjective) {
+  for (int32_t mode : {0, 2}) {
+    SCOPED_TRACE("mode " + std::to_string(mode));
+    reset_all();
+    Pass pass;
+    pass.mode = mode;
+    globals::iopt = 1;
+    double residual_sum = 0.0;
+    StageRecorder rec([&](Stages& s) {
+      auto calls = std::make_shared<int>(0);
+      s.vmsqp = [&residual_sum, calls](const sharc_mod::VmsqpCall& c) {
+        if (++*calls != 1) return;
+        c.fobj = 1e30;  // not what the stage is judged on
+        c.x(1) = 2.1;
+        c.x(2) = 0.3;
+        residual_sum = 0.0;
+        for (int32_t i = 1; i <= c.n; ++i) {
+          common_data::yres(i) = 0.01 * i;
+          residual_sum += common_data::yres(i) * common_data::yres(i);
+        }
+      };
+    });
+    pass.run();
+    double weighted = 0.0;
+    for (int32_t i = 0; i < pass.n; ++i) {
+      const double yf = 2.1 * std::exp(0.3 * pass.x[size_t(i)]);
+      weighted += (pass.y[size_t(i)] - yf) / yf * ((pass.y[size_t(i)] - yf) / yf);
+    }
+    const int at = rec.index_of("vmsqp", 1);
+    EXPECT_NEAR_REL(rec.calls[at + 1].fin, mode == 0 ? residual_sum + 1e-12 : weighted, 1e-14);
+    EXPECT_EQ(rec.calls[at + 1].x1, 2.1);
+  }
 }
 
 TEST_F(CascadeTest, ConstrainedStageInLoopIsFollowedByVarmetricOnlyWhenRejected) {
@@ -479,6 +494,53 @@ TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
 }
 
 // Argument 14 on return: the unweighted sum of (y - fitted + 1e-12)^2 at the final vector.
+// The standard errors of a weighted fit are those of weighted least squares at its final
+// vector, SE(k) = sqrt(inv(J'WJ)(k,k) sum(w r^2) / (n - 2)), computed here from the analytic
+// Jacobian of y = P1 X1 / (P2 + X1) with the row weights w of each mode: 1 (None), 1/sig^2
+// (1/Reweight^2) and 1/yfit^2 (1/Y^2).
+TEST_F(CascadeTest, WeightedStandardErrorsAreThoseOfWeightedLeastSquares) {
+  const std::vector<double> x = {0.5, 1, 2, 3, 5, 8, 12, 20, 30, 50};
+  const std::vector<double> y = {
+      14.133, 23.5, 40.3, 50.529, 67.267, 79.8, 90.4, 99.3, 106.382, 110.811};
+  for (int32_t mode : {0, 1, 2}) {
+    SCOPED_TRACE("mode " + std::to_string(mode));
+    reset_all();
+    Pass pass;
+    common_udf::cudf = stringlib::fixed("P1*X1/(P2+X1)", common_udf::len_text);
+    fnparse2_reset();
+    pass.x = x;
+    pass.y = y;
+    pass.n = 10;
+    pass.yf.assign(10, 0.0);
+    pass.sig.clear();
+    for (int32_t i = 0; i < 10; ++i) pass.sig.push_back(1.0 + 0.25 * (i % 4));
+    pass.p = {100.0, 2.0};
+    pass.lo = {1.0, 0.01};
+    pass.hi = {1000.0, 100.0};
+    pass.mode = mode;
+    globals::iopt = 1;
+    pass.run();
+    const double p1 = pass.p[0], p2 = pass.p[1];
+    double a11 = 0, a12 = 0, a22 = 0, wss = 0;
+    for (size_t i = 0; i < 10; ++i) {
+      const double yfit = p1 * x[i] / (p2 + x[i]);
+      const double d1 = x[i] / (p2 + x[i]);
+      const double d2 = -p1 * x[i] / ((p2 + x[i]) * (p2 + x[i]));
+      const double s = mode == 0 ? 1.0 : mode == 1 ? pass.sig[i] : yfit;
+      const double w = 1.0 / (s * s);
+      a11 += w * d1 * d1;
+      a12 += w * d1 * d2;
+      a22 += w * d2 * d2;
+      wss += w * (y[i] - yfit) * (y[i] - yfit);
+    }
+    const double det = a11 * a22 - a12 * a12;
+    const double s2 = wss / (10 - 2);
+    EXPECT_NEAR_REL(pass.se[0], std::sqrt(a22 / det * s2), 1e-7);
+    EXPECT_NEAR_REL(pass.se[1], std::sqrt(a11 / det * s2), 1e-7);
+    EXPECT_NEAR_REL(pass.stats.correl[1], -a12 / std::sqrt(a11 * a22), 1e-7);
+  }
+}
+
 TEST_F(CascadeTest, ReturnedSumIsUnweightedResidualSumOfFinalVector) {
   for (bool cancel : {false, true}) {
     SCOPED_TRACE(cancel ? "after Cancel" : "plain");

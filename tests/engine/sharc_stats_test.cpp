@@ -22,7 +22,8 @@ struct Stats {
         eigval(f, std::nan("")),
         pcmp(f, f, std::nan("")),
         resid(n, std::nan("")),
-        studres(n, std::nan("")) {}
+        studres(n, std::nan("")),
+        w(n, 1.0) {}
   FVector<double> yfit, se;
   FMatrixD<double> correl;
   FVector<double> eigval;
@@ -30,6 +31,7 @@ struct Stats {
   FVector<double> resid;
   sharc_mod::RunsTest runs;
   FVector<double> studres;
+  FVector<double> w;  // unit row weights
 };
 
 void run_stderr_corr(MatView<const double> x,
@@ -47,6 +49,7 @@ void run_stderr_corr(MatView<const double> x,
                          VecView<const double>(p.data(), long(p.size())),
                          int32_t(p.size()),
                          sse,
+                         VecView<const double>(s.w.data(), n),
                          s.se.view(),
                          s.correl.view(),
                          s.eigval.view(),
@@ -95,34 +98,49 @@ class StderrCorr : public enginetest::StatsFixture {};
 const std::vector<double> kX = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
 const std::vector<double> kY = {2.61, 2.93, 3.62, 3.95, 4.41, 5.08, 5.43, 6.07, 6.39, 7.02};
 
-// Regularisation ridges of about 1e-6 on a normal matrix of order 1 to 400 perturb the
-// standard errors by about that much relative.
-constexpr double kRidgeTol = 1e-5;
+// The central differences of a linear model are exact but for rounding, about 1e-16 / 1e-5 of
+// a derivative: the statistics of a straight line agree with the analytic ones to far better
+// than this.
+constexpr double kLineTol = 1e-8;
 
+// Intercept and slope of either sign: the Jacobian column of a negative parameter is its
+// derivative, not the negated derivative, so the correlation keeps its analytic sign.
 TEST_F(StderrCorr, StraightLineMatchesTheAnalyticStandardErrorsAndCorrelation) {
   use_formula("P1+P2*X1");
-  use_data(kX, kY, 2);
-  const Line l = fit_line(kX, kY);
-  Stats s(n, 2, 2);
-  run_stderr_corr(xview(), yview(), 1, n, {l.a, l.b}, l.sse, s);
-  EXPECT_NEAR_REL(s.se(1), l.se_a, kRidgeTol);
-  EXPECT_NEAR_REL(s.se(2), l.se_b, kRidgeTol);
-  EXPECT_EQ(s.correl(1, 1), 1.0);
-  EXPECT_EQ(s.correl(2, 2), 1.0);
-  EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kRidgeTol);
-  EXPECT_EQ(s.correl(2, 1), s.correl(1, 2));
-  // The eigenvalues of a 2 x 2 correlation matrix are 1 +- |r|, descending.
-  EXPECT_NEAR_REL(s.eigval(1), 1 + std::fabs(l.corr), kRidgeTol);
-  EXPECT_NEAR_REL(s.eigval(2), 1 - std::fabs(l.corr), 1e-4);
-  // Each column of the percentage table sums to 100.
-  EXPECT_NEAR(s.pcmp(1, 2) + s.pcmp(2, 2), 100.0, 1e-9);
-  for (int32_t i = 1; i <= n; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_NEAR(s.yfit(i), l.a + l.b * kX[size_t(i - 1)], 1e-12);
-    EXPECT_NEAR(s.resid(i), kY[size_t(i - 1)] - s.yfit(i), 1e-15);
-    EXPECT_LE(std::fabs(s.studres(i)), 5.9);
+  const struct {
+    const char* name;
+    double a_sign, b_sign;
+  } cases[] = {{"both positive", 1, 1},
+               {"negative slope", 1, -1},
+               {"negative intercept", -1, 1},
+               {"both negative", -1, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<double> y;
+    for (size_t i = 0; i < kX.size(); ++i) y.push_back(c.a_sign * 1.5 + c.b_sign * (kY[i] - 1.5));
+    use_data(kX, y, 2);
+    const Line l = fit_line(kX, y);
+    Stats s(n, 2, 2);
+    run_stderr_corr(xview(), yview(), 1, n, {l.a, l.b}, l.sse, s);
+    EXPECT_NEAR_REL(s.se(1), l.se_a, kLineTol);
+    EXPECT_NEAR_REL(s.se(2), l.se_b, kLineTol);
+    EXPECT_EQ(s.correl(1, 1), 1.0);
+    EXPECT_EQ(s.correl(2, 2), 1.0);
+    EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kLineTol);
+    EXPECT_EQ(s.correl(2, 1), s.correl(1, 2));
+    // The eigenvalues of a 2 x 2 correlation matrix are 1 +- |r|, descending.
+    EXPECT_NEAR_REL(s.eigval(1), 1 + std::fabs(l.corr), kLineTol);
+    EXPECT_NEAR_REL(s.eigval(2), 1 - std::fabs(l.corr), 1e-6);
+    // Each column of the percentage table sums to 100.
+    EXPECT_NEAR(s.pcmp(1, 2) + s.pcmp(2, 2), 100.0, 1e-9);
+    for (int32_t i = 1; i <= n; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_NEAR(s.yfit(i), l.a + l.b * kX[size_t(i - 1)], 1e-12);
+      EXPECT_NEAR(s.resid(i), y[size_t(i - 1)] - s.yfit(i), 1e-15);
+      EXPECT_LE(std::fabs(s.studres(i)), 5.9);
+    }
+    EXPECT_EQ(s.runs.npos + s.runs.nneg + s.runs.nzero, n - 1);
   }
-  EXPECT_EQ(s.runs.npos + s.runs.nneg + s.runs.nzero, n - 1);
 }
 
 TEST_F(StderrCorr, AFixedParameterHasNoStandardErrorAndStaysOutOfTheMatrices) {
@@ -133,20 +151,41 @@ TEST_F(StderrCorr, AFixedParameterHasNoStandardErrorAndStaysOutOfTheMatrices) {
   Stats s(n, 3, 2);
   run_stderr_corr(xview(), yview(), 1, n, {l.a, 0.0, l.b}, l.sse, s);
   EXPECT_EQ(s.se(2), 0.0);
-  EXPECT_NEAR_REL(s.se(1), l.se_a, kRidgeTol);
-  EXPECT_NEAR_REL(s.se(3), l.se_b, kRidgeTol);
-  EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kRidgeTol);
+  EXPECT_NEAR_REL(s.se(1), l.se_a, kLineTol);
+  EXPECT_NEAR_REL(s.se(3), l.se_b, kLineTol);
+  EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kLineTol);
 }
 
-// The ridges of about 1e-6 are amplified by the variance inflation of correlated parameters
-// (A(k,k) C(k,k)): about 100 for Chwirut2 and DanWood, which keep 3.5 certified digits, and
-// about 1000 for Misra1a (its two parameters correlate at -0.999), which keeps 2.5.
-TEST_F(StderrCorr, MatchesTheCertifiedStandardErrorsOfNistProblems) {
+// Two parameters that act alike make the normal matrix singular: it is regularised by its ridges
+// instead, and gives finite standard errors and a correlation just above -1.
+TEST_F(StderrCorr, ASingularNormalMatrixIsRegularised) {
+  use_formula("(P1+P2)*X1");
+  use_data(kX, kY, 2);
+  Stats s(n, 2, 2);
+  run_stderr_corr(xview(), yview(), 1, n, {0.3, 0.4}, 1.0, s);
+  for (int32_t k = 1; k <= 2; ++k) {
+    EXPECT_TRUE(std::isfinite(s.se(k)));
+    EXPECT_GT(s.se(k), 0.0);
+  }
+  EXPECT_GT(s.correl(1, 2), -1.0);
+  EXPECT_LT(s.correl(1, 2), -0.999);
+}
+
+// Every NIST problem at its certified parameters and residual sum of squares: the standard
+// errors agree with the certified ones to 0.1 % (LRE 3), however ill-conditioned the problem
+// and whatever the units of its parameters. The correlations of MGH17 (P3 < 0) and Kirby2
+// (P2, P4 < 0) keep the signs of the exact values, given to 4 digits.
+TEST_F(StderrCorr, MatchesTheCertifiedStandardErrorsOfEveryNistProblem) {
+  constexpr double kSeLreFloor = 3.0;
   const struct {
     const char* name;
-    double lre_floor;
-  } problems[] = {{"Misra1a", 2.5}, {"Chwirut2", 3.5}, {"DanWood", 3.5}};
-  for (const auto& [name, floor] : problems) {
+    int32_t j, k;
+    double r, tol;  // the exact value to the digits given, half a unit of the last one
+  } correlations[] = {{"MGH17", 2, 3, -1.0000, 5e-5},
+                      {"MGH17", 1, 3, -0.9152, 5e-5},
+                      {"Kirby2", 1, 2, -0.896, 5e-4},
+                      {"Kirby2", 1, 4, 0.5686, 5e-5}};
+  for (const std::string& name : testsupport::nist_problem_names()) {
     SCOPED_TRACE(name);
     testsupport::NistProblem pb;
     ASSERT_TRUE(testsupport::load_nist(name, 1, pb));
@@ -161,7 +200,12 @@ TEST_F(StderrCorr, MatchesTheCertifiedStandardErrorsOfNistProblems) {
                     pb.certified_ssr,
                     s);
     for (int32_t k = 1; k <= pb.n; ++k) {
-      EXPECT_GE(testsupport::lre(s.se(k), pb.certified_se[size_t(k - 1)]), floor) << "SE" << k;
+      EXPECT_GE(testsupport::lre(s.se(k), pb.certified_se[size_t(k - 1)]), kSeLreFloor)
+          << "SE" << k << " " << s.se(k);
+    }
+    for (const auto& c : correlations) {
+      if (name != c.name) continue;
+      EXPECT_NEAR(s.correl(c.j, c.k), c.r, c.tol) << "R" << c.j << c.k;
     }
   }
 }
