@@ -72,7 +72,8 @@ Status check_lines(
   for (int32_t l = 1; l <= last; ++l) {
     const ReadStatus rs = read_check_line(file, line);
     if (rs == ReadStatus::End) return Status::Ok;
-    const LineCheck result = rs == ReadStatus::Error ? LineCheck::Fails : check(l, line);
+    // A line that cannot be read, or is too long to read, fails where it stands.
+    const LineCheck result = rs != ReadStatus::Ok ? LineCheck::Fails : check(l, line);
     if (result == LineCheck::EndsCheck) return Status::Ok;
     if (result == LineCheck::Fails) {
       errline = l;

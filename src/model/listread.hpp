@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "numerics/farray.hpp"
 
@@ -45,6 +46,14 @@ class Reader {
   // Number of records handed out so far: the line number of the current record.
   int32_t record_number() const { return records_; }
 
+  // After a read that failed with BadValue or Short: the text that failed it (the bad value, or
+  // the ",", "/" or bare "r*" that left a value unset); empty when the text simply ran out.
+  const std::string& problem_token() const { return problem_; }
+
+  // After a read: whether the current record holds more values before any "!" or "/" (what is
+  // left after the last value read, or copies of a repeat beyond those the read took).
+  bool more_in_record() const;
+
  private:
   using Assign = std::function<bool(int32_t index, std::string_view token)>;
   Result read_items(int32_t n, const Assign& assign, bool record_bound);
@@ -56,6 +65,12 @@ class Reader {
   std::string record_;
   size_t pos_ = 0;
   int32_t records_ = 0;
+  std::string problem_;
+  bool surplus_ = false;  // the last repeat held more copies than the read took
 };
+
+// The number of values a record holds before any "!" or "/", r*c counting as r: its fields
+// separated by blanks, TABs or commas.
+int32_t count_values(std::string_view record);
 
 }  // namespace listread

@@ -26,7 +26,14 @@ ReadStatus read_text(const units::ScopedUnit& file, std::string& line) {
 std::string before_comment(const std::string& line) { return line.substr(0, line.find('!')); }
 
 Status read_failure(ReadStatus rs) {
-  return rs == ReadStatus::Error ? Status::ReadError : Status::Ok;
+  switch (rs) {
+    case ReadStatus::Error:
+      return Status::ReadError;
+    case ReadStatus::TooLong:
+      return Status::LineTooLong;
+    default:
+      return Status::Ok;
+  }
 }
 
 // Classifies one left-adjusted line of the row count: the block goes on, or ends with or
@@ -55,20 +62,25 @@ Status model_line(std::string& file_name, std::string& line, std::string_view co
                      << "\n";
     return Status::OpenFailed;
   }
-  std::string text = fixed("", len_line);
+  // The line is read whole: a model cut at len_line characters would be another formula.
+  std::string text;
   ReadStatus rs = ReadStatus::Ok;
   for (int32_t i = 1; i <= max_model_line_reads; ++i) {
-    rs = read_text(file, text);
+    rs = file.read_line(text);
     if (rs != ReadStatus::Ok) break;
     std::string probe = text;
     stringlib::s_tab_blank(probe);  // a line of TABs is as blank as one of blanks
     if (stringlib::s_len_trim(probe) > 0) break;
   }
-  if (rs != ReadStatus::Ok) text = fixed("", len_line);
+  if (rs != ReadStatus::Ok) text.clear();
   stringlib::s_control_blank(text);
   stringlib::s_whitespace_blank(text);
   stringlib::s_left(text);
-  line = text;
+  if (stringlib::s_len_trim(text) > len_line) {
+    line = stringlib::trim(text);
+    return Status::ModelTooLong;
+  }
+  line = fixed(text, len_line);
   return read_failure(rs);
 }
 
@@ -137,7 +149,7 @@ Status a_row_count(std::string_view file_name, int32_t& count) {
     if (kind != RowLine::Counts) break;
     ++count;
   }
-  if (rs == ReadStatus::Error) return Status::ReadError;
+  if (rs != ReadStatus::Ok && rs != ReadStatus::End) return read_failure(rs);
   return count - header_lines > max_data_rows ? Status::TooManyRows : Status::Ok;
 }
 
@@ -232,11 +244,106 @@ Status rxy(MatView<double> data,
             errline = reader.record_number() + (r == listread::Result::End ? 1 : 0);
             return Status::ReadError;
           }
+          if (reader.more_in_record()) {
+            errline = reader.record_number();
+            return Status::ExtraValues;
+          }
         }
         return Status::Ok;
       });
   if (status == Status::Ok) ierr = 0;
   return status;
+}
+
+namespace {
+
+std::string plural(int32_t k, const char* word) {
+  return std::to_string(k) + " " + word + (k == 1 ? "" : "s");
+}
+
+// The first control character (other than TAB) before any "!"; 0 when there is none.
+int32_t control_character(const std::string& text) {
+  for (const char c : text) {
+    if (c == '!') break;
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32 && c != '\t') return u;
+  }
+  return 0;
+}
+
+// What keeps the values of a line from being read: a value that is no number of the kind, an
+// empty one, or too few or too many of them.
+std::string value_fault(const std::string& at,
+                        const std::string& text,
+                        int32_t want,
+                        ValueKind kind) {
+  bool given = false;
+  listread::Reader reader([&](std::string& r) {
+    if (given) return false;
+    given = true;
+    r = text.substr(0, text.find('!'));
+    return true;
+  });
+  FVector<double> reals(want);
+  FVector<int32_t> ints(want);
+  const listread::Result r = kind == ValueKind::Real ? reader.read_reals(reals.view(), want, true)
+                                                     : reader.read_ints(ints.view(), want, true);
+  const std::string& token = reader.problem_token();
+  double probe = 0.0;
+  if (r == listread::Result::BadValue) {
+    const bool real = stringlib::parse_real(token, probe);
+    return at + ": \"" + token + "\" is not a " +
+           (kind == ValueKind::Integer && real ? "whole number." : "number.");
+  }
+  if (r == listread::Result::Short && !token.empty()) {
+    return at + ": \"" + token + "\" leaves a value empty.";
+  }
+  const int32_t held = listread::count_values(text);
+  if (r != listread::Result::Ok || reader.more_in_record()) {
+    return at + " holds " + plural(held, "value") + "; " + std::to_string(want) +
+           (want == 1 ? " is" : " are") + " needed.";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string line_fault(std::string_view file_name, int32_t line, int32_t want, ValueKind kind) {
+  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  if (!file.ok() || line < 1) return "";
+  const std::string at = "Line " + std::to_string(line);
+  std::string text;
+  for (int32_t l = 1; l <= line; ++l) {
+    const ReadStatus rs = file.read_line(text);
+    if (rs == ReadStatus::TooLong) {
+      return l == line
+                 ? at + " is longer than " + std::to_string(units::max_line_length) + " characters."
+                 : "";
+    }
+    if (rs != ReadStatus::Ok) {
+      return at + " is missing: the file ends at line " + std::to_string(l - 1) + ".";
+    }
+  }
+  std::string probe = text;
+  stringlib::s_tab_blank(probe);
+  stringlib::s_adjustl(probe);
+  if (stringlib::s_len_trim(probe) == 0) return at + " is blank.";
+  if (want <= 0) {
+    // The header lines must not end the block.
+    const RowLine kind_of_line = classify_row_line(probe);
+    if (kind_of_line == RowLine::Counts) return "";
+    if (probe[0] == 'E' || probe[0] == 'N') {
+      return at + " begins with \"" + probe.substr(0, 1) + "\", which ends the block.";
+    }
+    const std::string head = before_comment(probe);
+    return at + " holds " + (stringlib::s_indexi(head, "END") > 0 ? "END" : "NEXT") +
+           ", which ends the block.";
+  }
+  if (const int32_t code = control_character(text); code != 0) {
+    return at + " holds a control character (code " + std::to_string(code) +
+           "); values are separated by blanks, TABs or commas.";
+  }
+  return value_fault(at, text, want, kind);
 }
 
 }  // namespace readwrite

@@ -1,10 +1,15 @@
 #include "model/units.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <random>
 
 namespace units {
 namespace {
@@ -25,6 +30,11 @@ Table& table() {
   static Table t;
   return t;
 }
+
+thread_local int tls_last_error = 0;
+
+// Keeps the error number of a failure that just happened (errno is read at once).
+void note_failure(int fallback = 0) { tls_last_error = errno != 0 ? errno : fallback; }
 
 bool never_handed_out(int32_t u) { return u == 5 || u == 6 || u == 9; }
 
@@ -57,11 +67,18 @@ int32_t open_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
   const std::filesystem::path p = resolve_locked(t, path);
   std::error_code ec;
   // A folder opens as a stream on some systems and then fails every read.
-  if (path.empty() || std::filesystem::is_directory(p, ec)) return 2;
+  if (path.empty() || std::filesystem::is_directory(p, ec)) {
+    tls_last_error = path.empty() ? ENOENT : EISDIR;
+    return 2;
+  }
   auto unit = std::make_unique<Unit>();
   unit->mode = mode;
+  errno = 0;
   unit->stream.open(p, open_mode(mode));
-  if (!unit->stream.is_open()) return 2;
+  if (!unit->stream.is_open()) {
+    note_failure();
+    return 2;
+  }
   t.units[u] = std::move(unit);
   return 0;
 }
@@ -86,7 +103,10 @@ int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first
   std::lock_guard<std::mutex> hold(t.lock);
   unit = 0;
   const int32_t u = first_free(t, first);
-  if (u == 0) return 3;
+  if (u == 0) {
+    tls_last_error = EMFILE;  // every unit is in use
+    return 3;
+  }
   const int32_t status = open_locked(t, u, path, mode);
   if (status == 0) unit = u;
   return status;
@@ -111,8 +131,20 @@ ReadStatus read_line(int32_t unit, std::string& line) {
     return ReadStatus::Error;
   }
   std::fstream& in = t.units[unit]->stream;
-  if (!std::getline(in, line)) return in.bad() ? ReadStatus::Error : ReadStatus::End;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::streambuf& buf = *in.rdbuf();
+  using traits = std::char_traits<char>;
+  line.clear();
+  int c = buf.sbumpc();
+  if (traits::eq_int_type(c, traits::eof())) return in.bad() ? ReadStatus::Error : ReadStatus::End;
+  for (; !traits::eq_int_type(c, traits::eof()); c = buf.sbumpc()) {
+    if (c == '\n') break;
+    if (c == '\r') {  // CR LF is one line end, a CR alone another
+      if (buf.sgetc() == '\n') buf.sbumpc();
+      break;
+    }
+    if (line.size() == max_line_length) return ReadStatus::TooLong;
+    line.push_back(traits::to_char_type(c));
+  }
   return ReadStatus::Ok;
 }
 
@@ -123,7 +155,9 @@ bool write_line(int32_t unit, std::string_view text) {
     return false;
   }
   std::fstream& out = t.units[unit]->stream;
+  errno = 0;
   out << text << '\n';
+  if (!out) note_failure(EIO);
   return static_cast<bool>(out);
 }
 
@@ -134,8 +168,42 @@ bool flush(int32_t unit) {
     return false;
   }
   std::fstream& out = t.units[unit]->stream;
+  errno = 0;
   out.flush();
+  if (!out) note_failure(EIO);
   return static_cast<bool>(out);
+}
+
+int last_error() { return tls_last_error; }
+
+std::filesystem::path create_unique(const std::filesystem::path& dir,
+                                    std::string_view prefix,
+                                    std::string_view suffix) {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  // Its own generator: the program's random streams must not move when a file is named.
+  thread_local std::mt19937_64 pick{std::random_device{}() ^
+                                    (static_cast<uint64_t>(getpid()) << 32)};
+  const std::filesystem::path folder = resolve(dir.string());
+  constexpr int kTries = 100;  // a clash needs 62^6 names to meet; 100 is never reached
+  for (int k = 0; k < kTries; ++k) {
+    std::string name(prefix);
+    for (int i = 0; i < 6; ++i) name += kLetters[pick() % (sizeof kLetters - 1)];
+    name += suffix;
+    const std::filesystem::path p = folder / name;
+    // 0666 less the umask: what any other new file of the program gets.
+    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      return p;
+    }
+    if (errno != EEXIST) {
+      note_failure(EIO);
+      return {};
+    }
+  }
+  tls_last_error = EEXIST;
+  return {};
 }
 
 void set_start_directory(std::filesystem::path dir) {

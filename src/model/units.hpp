@@ -6,6 +6,9 @@
 // Unit numbers: 5 and 6 stand for standard input and output and are never opened here; 5, 6 and
 // 9 are never handed out; 0 means "no unit free". Relative file names are taken in the start-up
 // directory, which tests replace with a temporary one.
+//
+// A failed open, write or flush leaves the system's error number for the calling thread in
+// last_error(), so that messages can say why a file could not be written.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +20,9 @@
 namespace units {
 
 inline constexpr int32_t max_unit = 99;
+// Longest line read_line takes (1 MiB): a file without line ends (a device, a binary file)
+// must not make a reader's memory grow without bound.
+inline constexpr size_t max_line_length = size_t{1} << 20;
 
 enum class Mode {
   Read,    // an existing file, read from its first line
@@ -24,7 +30,12 @@ enum class Mode {
   Append,  // created when missing, written at its end
 };
 
-enum class ReadStatus { Ok, End, Error };
+enum class ReadStatus {
+  Ok,
+  End,
+  Error,
+  TooLong,  // the line holds more than max_line_length characters; the unit is left mid-line
+};
 
 // The first unit from 1 to 99, skipping 5, 6 and 9, that is not connected; 0 when none is free.
 // The number is not reserved: open it at once (or use open_free).
@@ -44,15 +55,27 @@ int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first
 void close(int32_t unit);
 bool is_connected(int32_t unit);
 
-// Reads the next line of a unit opened for Read, without its line end: a LF, or a CR LF pair,
-// ends a line. End at the end of the file, Error when the unit is not open for reading or the
-// read fails.
+// Reads the next line of a unit opened for Read, without its line end: a LF, a CR LF pair or a
+// CR alone ends a line. End at the end of the file, Error when the unit is not open for reading
+// or the read fails, TooLong (and the first max_line_length characters in line) for a longer
+// line.
 ReadStatus read_line(int32_t unit, std::string& line);
 // Writes text and a line end; false when the unit is not open for writing or the write fails.
 bool write_line(int32_t unit, std::string_view text);
 // Hands what was written so far to the file; false when the unit is not open for writing or
 // the file refused it (a full disk shows here, not at close).
 bool flush(int32_t unit);
+
+// The system's error number (errno) of the calling thread's last failed open, write or flush;
+// 0 when it gave none.
+int last_error();
+
+// Creates a new empty file named prefix + 6 random letters and digits + suffix in dir, never
+// taking an existing name (exclusive creation), with the permissions of an ordinary new file.
+// Returns its path, or an empty path with last_error() set. Two runs at once get two files.
+std::filesystem::path create_unique(const std::filesystem::path& dir,
+                                    std::string_view prefix,
+                                    std::string_view suffix);
 
 // Folder in which relative file names are opened; empty (the default) is the process's working
 // directory at the time of the open.

@@ -38,6 +38,7 @@ TEST_F(Readers, RowCountStopsAtTheLineThatEndsTheBlock) {
       {"comment line counts", "! INDEPENDENT\n1 2\nEND\n", 7, 0},
       {"header word ending the count", "X INDEPENDENT\n1 2\n", 5, 0},
       {"CR LF", "1 2\r\n3 4\r\nNEXT\r\n", 7, 1},
+      {"CR alone", "1 2\r3 4\rNEXT\r", 7, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -78,6 +79,68 @@ TEST_F(Readers, ModelLineReadsAtMost1000Lines) {
   std::string line = "unchanged";
   EXPECT_EQ(readwrite::a_function_line(name, line), Status::Ok);
   EXPECT_EQ(line, std::string(512, ' '));
+}
+
+TEST_F(Readers, AModelLineLongerThanTheFieldIsNeverCut) {
+  for (const size_t length : {512u, 513u, 4000u}) {
+    SCOPED_TRACE(length);
+    const std::string model = "Y=P1*X1" + std::string(length - 7, '1');
+    std::string name = file("  " + model + "  \n1\n");
+    std::string line;
+    EXPECT_EQ(readwrite::a_function_line(name, line),
+              length > 512 ? Status::ModelTooLong : Status::Ok);
+    EXPECT_EQ(stringlib::trim(line), model);
+  }
+}
+
+TEST_F(Readers, ALineTooLongToReadStopsTheReaderThere) {
+  const std::string huge(units::max_line_length + 1, '7');
+  int32_t count = -1;
+  EXPECT_EQ(readwrite::a_row_count(file("Y=P1*X1\n1\n" + huge + "\n9\n1\n"), count),
+            Status::LineTooLong);
+  EXPECT_EQ(count, 2);  // the long line is line 3
+  std::string name = file("\n" + huge);
+  std::string line = "kept";
+  EXPECT_EQ(readwrite::a_model_line(name, line), Status::LineTooLong);
+  EXPECT_EQ(line, std::string(512, ' '));
+  EXPECT_EQ(readwrite::rparcols(count, file("Y\n" + huge)), Status::LineTooLong);
+}
+
+// The sentence the fit run adds to a refusal: the line and what is wrong there.
+TEST_F(Readers, LineFaultNamesTheLineAndWhatIsWrongThere) {
+  using readwrite::ValueKind;
+  const std::string huge(units::max_line_length + 1, '7');
+  struct Case {
+    std::string text;
+    int32_t line, want;
+    ValueKind kind;
+    std::string fault;
+  } const cases[] = {
+      {"Y\n1 2\n", 3, 0, ValueKind::Real, "Line 3 is missing: the file ends at line 2."},
+      {"Y\n1 2\n \t\n", 3, 0, ValueKind::Real, "Line 3 is blank."},
+      {"Y\n1 2\nNaN 0\n", 3, 0, ValueKind::Real, "Line 3 begins with \"N\", which ends the block."},
+      {"Y\n1 2\n0 end 0\n", 3, 0, ValueKind::Real, "Line 3 holds END, which ends the block."},
+      {"Y\n1 2\n0 0 ! end\n", 3, 0, ValueKind::Real, ""},
+      {"Y\n" + huge, 2, 0, ValueKind::Real, "Line 2 is longer than 1048576 characters."},
+      {"Y\n1\n2\n3\n1.0 1\n", 5, 2, ValueKind::Integer, "Line 5: \"1.0\" is not a whole number."},
+      {"Y\n1\n2\n3\n1\n", 5, 2, ValueKind::Integer, "Line 5 holds 1 value; 2 are needed."},
+      {"Y\n1\n2\n3\n1 1 ! 1\n", 5, 2, ValueKind::Integer, ""},
+      {"Y\n1\n2\n3\n1 x4\n", 5, 2, ValueKind::Real, "Line 5: \"x4\" is not a number."},
+      {"Y\n1 2 3\n", 2, 2, ValueKind::Real, "Line 2 holds 3 values; 2 are needed."},
+      {"Y\n2*1 3\n", 2, 2, ValueKind::Real, "Line 2 holds 3 values; 2 are needed."},
+      {"Y\n1,,2\n", 2, 2, ValueKind::Real, "Line 2: \",\" leaves a value empty."},
+      {"Y\n0.5\f13.4\n",
+       2,
+       2,
+       ValueKind::Real,
+       "Line 2 holds a control character (code 12); values are separated by blanks, TABs or "
+       "commas."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    EXPECT_EQ(readwrite::line_fault(file(c.text), c.line, c.want, c.kind), c.fault);
+  }
+  EXPECT_EQ(readwrite::line_fault(missing(), 2, 0, ValueKind::Real), "");
 }
 
 TEST_F(Readers, ModelLineOpenFailureIsReported) {
@@ -235,7 +298,9 @@ TEST_F(Readers, DataRowErrorsGiveTheirOwnLine) {
       {"Inf", "Inf 2 3\n", 1, Status::ReadError, 6},
       {"comment-only row", "1 2 3\n! note\n", 2, Status::ReadError, 7},
       {"file ends", "1 2 3\n", 2, Status::ReadError, 7},
-      {"trailing comment and extra values", "1 2 3 4 ! c\n", 1, Status::Ok, 0},
+      {"comment after the values", "1 2 3 ! 4 c\n", 1, Status::Ok, 0},
+      {"a value more than the row needs", "1 2 3\n1 2 3 4 ! c\n", 2, Status::ExtraValues, 7},
+      {"a repeat beyond the row", "4*1\n", 1, Status::ExtraValues, 6},
       {"TAB and CR LF", "1\t2\t3\r\n4,5,6\r\n", 2, Status::Ok, 0},
       {"repeat", "2*4 5\n1 2 3\n", 2, Status::Ok, 0},
       {"null", "1 2 3\n1,,3\n", 2, Status::ReadError, 7},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <set>
 #include <thread>
 #include <vector>
@@ -68,18 +70,70 @@ TEST_F(Units, OpenRefusesInvalidOrConnectedUnits) {
   EXPECT_TRUE(units::is_connected(3));
 }
 
-TEST_F(Units, ReadsLfAndCrLfLinesAlike) {
-  dir_.write("d.txt", "a b\r\nc\n\r\nlast");
+TEST_F(Units, ReadsLfCrLfAndCrLinesAlike) {
+  dir_.write("d.txt", "a b\r\nc\n\r\nd\re\r\rlast");
   int32_t u = 0;
   ASSERT_EQ(units::open_free(u, "d.txt", units::Mode::Read), 0);
   std::vector<std::string> lines;
   std::string line;
   while (units::read_line(u, line) == units::ReadStatus::Ok) lines.push_back(line);
-  EXPECT_EQ(lines, (std::vector<std::string>{"a b", "c", "", "last"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"a b", "c", "", "d", "e", "", "last"}));
   EXPECT_EQ(units::read_line(u, line), units::ReadStatus::End);
   EXPECT_FALSE(units::write_line(u, "no"));
   units::close(u);
   EXPECT_EQ(units::read_line(u, line), units::ReadStatus::Error);
+}
+
+TEST_F(Units, ALineBeyondTheCapIsTooLongAndNeverGrowsTheBuffer) {
+  const size_t cap = units::max_line_length;
+  dir_.write("d.txt", std::string(cap, 'x') + "\n" + std::string(cap + 1, 'y'));
+  int32_t u = 0;
+  ASSERT_EQ(units::open_free(u, "d.txt", units::Mode::Read), 0);
+  std::string line;
+  EXPECT_EQ(units::read_line(u, line), units::ReadStatus::Ok);
+  EXPECT_EQ(line.size(), cap);
+  EXPECT_EQ(units::read_line(u, line), units::ReadStatus::TooLong);
+  EXPECT_EQ(line.size(), cap);
+  units::close(u);
+  // A device without line ends.
+  ASSERT_EQ(units::open_free(u, "/dev/zero", units::Mode::Read), 0);
+  EXPECT_EQ(units::read_line(u, line), units::ReadStatus::TooLong);
+  units::close(u);
+}
+
+TEST_F(Units, FailuresLeaveTheSystemsReason) {
+  int32_t u = 0;
+  EXPECT_EQ(units::open_free(u, "missing.txt", units::Mode::Read), 2);
+  EXPECT_EQ(units::last_error(), ENOENT);
+  EXPECT_EQ(units::open_free(u, ".", units::Mode::Write), 2);
+  EXPECT_EQ(units::last_error(), EISDIR);
+  EXPECT_EQ(units::open_free(u, "no/such/folder.txt", units::Mode::Write), 2);
+  EXPECT_EQ(units::last_error(), ENOENT);
+  ASSERT_EQ(units::open_free(u, "/dev/full", units::Mode::Write), 0);
+  EXPECT_TRUE(units::write_line(u, "lost"));
+  EXPECT_FALSE(units::flush(u));
+  EXPECT_EQ(units::last_error(), ENOSPC);
+  units::close(u);
+}
+
+TEST_F(Units, UniqueFilesAreNewEachTime) {
+  std::set<std::string> names;
+  for (int k = 0; k < 50; ++k) {
+    const std::filesystem::path p = units::create_unique(dir_.path(), ".t-", ".part");
+    ASSERT_FALSE(p.empty());
+    EXPECT_EQ(p.parent_path(), dir_.path());
+    const std::string name = p.filename().string();
+    EXPECT_EQ(name.size(), 3u + 6u + 5u);
+    EXPECT_EQ(name.substr(0, 3), ".t-");
+    EXPECT_TRUE(std::filesystem::is_regular_file(p));
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 50u);
+  // Relative folders lie in the start directory.
+  const std::filesystem::path rel = units::create_unique("", "r", ".txt");
+  EXPECT_EQ(rel.parent_path(), dir_.path());
+  EXPECT_TRUE(units::create_unique(dir_.path() / "missing", "t", "").empty());
+  EXPECT_EQ(units::last_error(), ENOENT);
 }
 
 TEST_F(Units, AppendKeepsEarlierLines) {
