@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
@@ -21,7 +23,13 @@ namespace {
 
 using editfmt::Value;
 
-constexpr std::string_view kScratchName = "tempor.txt";
+// Names of the scratch copy and of the results file while it is written: a prefix, six random
+// characters and a suffix, short enough for any folder that holds the report.
+constexpr std::string_view kScratchPrefix = "tempor-";
+constexpr std::string_view kScratchSuffix = ".txt";
+constexpr std::string_view kPartialPrefix = ".varqen-";
+constexpr std::string_view kPartialSuffix = ".part";
+constexpr std::string_view kDegenerateError = "There was an error in calculating the results.";
 constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: passes
 
 // The formats of one parameter cell of sections 10 to 12 in each file.
@@ -230,18 +238,35 @@ void remove_file(const std::filesystem::path& p) {
   std::filesystem::remove(p, ec);
 }
 
-// Writes the lines to a new file at path; false when it cannot be opened or written.
-bool write_file(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+// The error number of a failure the units just reported (EIO when the system gave none).
+int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
+
+// Writes the lines to the file at path; 0, or the error number of what failed.
+int write_file(const std::filesystem::path& path, const std::vector<std::string>& lines) {
   units::ScopedUnit unit(path.string(), units::Mode::Write);
-  if (!unit.ok()) return false;
+  if (!unit.ok()) return failure();
   for (const std::string& l : lines) {
-    if (!units::write_line(unit.unit(), l)) return false;
+    if (!units::write_line(unit.unit(), l)) return failure();
   }
-  return units::flush(unit.unit());
+  return units::flush(unit.unit()) ? 0 : failure();
 }
 
-std::filesystem::path scratch_path() {
-  return units::resolve(stringlib::trim(globals::cwd) + std::string(kScratchName));
+// Writes the lines to a new file of a name of its own (prefix, six random characters, suffix)
+// in folder, so that runs at once never share it; 0 or the error number. `path` is the new
+// file, or, after a failure (which leaves no file behind), the file or folder that failed.
+int write_new_file(const std::filesystem::path& folder,
+                   std::string_view prefix,
+                   std::string_view suffix,
+                   const std::vector<std::string>& lines,
+                   std::filesystem::path& path) {
+  path = units::create_unique(folder, prefix, suffix);
+  if (path.empty()) {
+    path = units::resolve(folder.string());
+    return failure();
+  }
+  const int err = write_file(path, lines);
+  if (err != 0) remove_file(path);
+  return err;
 }
 
 }  // namespace
@@ -296,7 +321,8 @@ std::string results_file_name(std::string_view input_file_name) {
   std::string upper = name;
   for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
   const int32_t at = stringlib::s_index_last(upper, ".DAT");
-  if (at == 0) return ".TXT";
+  // Without ".DAT" the report still goes beside its data file, never to a ".TXT" shared by all.
+  if (at == 0) return name + ".TXT";
   return stringlib::trim(name.substr(0, size_t(at - 1))) + ".TXT";
 }
 
@@ -328,29 +354,50 @@ void abort_run(std::string_view message, int32_t blanks) {
   globals::bdataerror = 1;
 }
 
-ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
+std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err) {
+  std::string text = std::string(message) + "\r\n" + path.string();
+  if (err != 0) text += ": " + std::generic_category().message(err);
+  return text;
+}
+
+ReportStatus results_report(const FitResult& fit,
+                            const PostFit& stats,
+                            std::string_view run_error) {
   if (fit.sse < 0) return ReportStatus::NotWritten;
-  const std::filesystem::path scratch = scratch_path();
   const bool degenerate = degenerate_fit(fit, stats);
-  const ReportText text = report_text(fit, stats, !degenerate);
+  ReportText text = report_text(fit, stats, !degenerate);
+  // A report of a run that ended in error says so before anything else.
+  const std::string_view error = degenerate ? kDegenerateError : run_error;
+  if (!error.empty()) {
+    text.results.insert(text.results.begin(), " RUN ENDED IN ERROR: " + std::string(error));
+  }
+  // Both files lie in the report's folder: the working directory need not be writable.
+  const std::string results_name = results_file_name(globals::input_file_name);
+  const std::filesystem::path results = units::resolve(results_name);
+  const std::filesystem::path folder = results.parent_path();
+  std::filesystem::path scratch;
   // A scratch copy that cannot be written leaves the previous results file's name in place.
-  if (!write_file(scratch, text.scratch)) {
+  if (const int err = write_new_file(folder, kScratchPrefix, kScratchSuffix, text.scratch, scratch);
+      err != 0) {
     fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
-    remove_file(scratch);
-    abort_run("There is an error in writing to data file #1.");
+    abort_run(file_error_text("There is an error in writing to data file #1.", scratch, err));
     return ReportStatus::Failed;
   }
-  globals::output_file_name =
-      stringlib::fixed(results_file_name(globals::input_file_name), globals::len_file_name);
-  const std::filesystem::path results = units::resolve(stringlib::trim(globals::output_file_name));
-  std::filesystem::path partial = results;
-  partial += ".part";
-  std::error_code ec;
-  if (!write_file(partial, text.results) || (std::filesystem::rename(partial, results, ec), ec)) {
+  globals::output_file_name = stringlib::fixed(results_name, globals::len_file_name);
+  // The results file is written under a name of its own and renamed over the old report only
+  // when complete: of runs at once, the last to finish wins, and none sees another's half file.
+  std::filesystem::path partial;
+  int err = write_new_file(folder, kPartialPrefix, kPartialSuffix, text.results, partial);
+  if (err == 0) {
+    std::error_code ec;
+    std::filesystem::rename(partial, results, ec);
+    err = ec.value();
+    if (err != 0) remove_file(partial);
+  }
+  if (err != 0) {
     fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
-    remove_file(partial);
     remove_file(scratch);
-    abort_run("There is an error in writing to data file #2.");
+    abort_run(file_error_text("There is an error in writing to data file #2.", results, err));
     return ReportStatus::Failed;
   }
   // The listing's x columns also become the shared x columns, once both files hold it.
@@ -361,10 +408,10 @@ ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
   }
   if (degenerate) {
     remove_file(scratch);
-    abort_run(
-        "There was an error in calculating the results.\r\nThe data lacks randomness and the\r\n"
-        "number of data points minus number of parameters < 3.\r\n\r\n"
-        "Add more X,Y data points and rerun.");
+    abort_run(std::string(kDegenerateError) +
+              "\r\nThe data lacks randomness and the\r\n"
+              "number of data points minus number of parameters < 3.\r\n\r\n"
+              "Add more X,Y data points and rerun.");
     return ReportStatus::Failed;
   }
   hand_over(fit);
@@ -372,7 +419,7 @@ ReportStatus results_report(const FitResult& fit, const PostFit& stats) {
   remove_file(scratch);
   if (!read) {
     fatal_line("(/1x, A30)", "INPUT DATA FILE - Fatal error!");
-    abort_run("There is an error in reading results data file.");
+    abort_run(file_error_text("There is an error in reading results data file.", scratch, 0));
     return ReportStatus::Failed;
   }
   return ReportStatus::Written;

@@ -2,14 +2,19 @@
 //
 // The report is written twice at once: to the results file beside the data file (the data
 // file's name with its last ".DAT", in any case, replaced by ".TXT") and to the narrower
-// scratch copy "tempor.txt" in the start-up directory, which also holds the residual-sign
-// counts of the runs test. Every line goes through the edit-descriptor formatter. The scratch
-// copy is then read back into globals::msge, sline3/nlines3 (the summary) and sline5/nlines5
-// (the listing) and deleted.
+// scratch copy, which also holds the residual-sign counts of the runs test. Every line goes
+// through the edit-descriptor formatter. The scratch copy is then read back into globals::msge,
+// sline3/nlines3 (the summary) and sline5/nlines5 (the listing) and deleted.
 //
-// Failures show an Error dialog, set globals::bdataerror and end the report; the results file
-// is written under a temporary name and replaces an earlier report of the same name only once
-// it is complete.
+// Several runs may work in one folder at once, on one data file or on several: the scratch copy
+// ("tempor-" and six random characters, ".txt") and the results file while it is written
+// (".varqen-" and six random characters, ".part") get names of their own, created exclusively
+// in the report's folder, so no run reads another's results and the working directory need not
+// be writable. The results file replaces an earlier report of its name by a rename once it is
+// complete; of runs at once, the last to finish wins.
+//
+// Failures show an Error dialog naming the file and the system's reason, set
+// globals::bdataerror and end the report.
 #pragma once
 
 #include <filesystem>
@@ -34,7 +39,7 @@ struct ReportText {
 };
 
 // The results file's name for a data file: trim(name) with its last ".DAT" (any case) replaced
-// by ".TXT"; ".TXT" alone when the name holds no ".DAT".
+// by ".TXT"; trim(name) followed by ".TXT" when the name holds no ".DAT".
 std::string results_file_name(std::string_view input_file_name);
 
 // The model line of the report: common_udf::cmdl for a numbered model (globals::nmdl > 0),
@@ -56,11 +61,20 @@ bool report_read_back(const std::filesystem::path& path, const std::string& date
 // "*** RUN ABORTED! ***" (lines joined by CR LF); sets globals::bdataerror.
 void abort_run(std::string_view message, int32_t blanks = 30);
 
+// The text of an Error dialog about a file: the message, a line break, the file's path and, when
+// err is not 0, ": " and the system's reason for the error number err ("No space left on
+// device").
+std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err);
+
 // The whole report of one fit, after postfit_statistics: both files, the check of a
 // degenerate fit, the hand-over to the result windows, the read-back into globals and the
 // deletion of the scratch copy (also after a failure). Sets globals::output_file_name and
-// copies the x columns into common_data::xd, xd2 and xd3. The scratch copy lies in
-// trim(globals::cwd); the results file beside the data file globals::input_file_name.
-ReportStatus results_report(const FitResult& fit, const PostFit& stats);
+// copies the x columns into common_data::xd, xd2 and xd3. Both files lie in the folder of the
+// data file globals::input_file_name. A run that ended in error but still has its report
+// written (`run_error` not empty, or a degenerate fit) gets the first line
+// " RUN ENDED IN ERROR: " and the reason.
+ReportStatus results_report(const FitResult& fit,
+                            const PostFit& stats,
+                            std::string_view run_error = {});
 
 }  // namespace sharc_mod

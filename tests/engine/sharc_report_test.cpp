@@ -97,6 +97,22 @@ void fixed_fit(sharc_mod::FitResult& fit, sharc_mod::PostFit& st) {
   common_udf::cudf = stringlib::fixed("P1*EXP(-P2*X1)+P3+P4*X1+P5*X1^2", common_udf::len_text);
 }
 
+TEST(FileErrorText, NamesThePathAndTheSystemsReason) {
+  const struct {
+    int err;
+    const char* tail;
+  } cases[] = {{ENOSPC, "/d/a.TXT: No space left on device"},
+               {EACCES, "/d/a.TXT: Permission denied"},
+               {EROFS, "/d/a.TXT: Read-only file system"},
+               {0, "/d/a.TXT"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.err);
+    EXPECT_EQ(sharc_mod::file_error_text(
+                  "There is an error in writing to data file #2.", "/d/a.TXT", c.err),
+              std::string("There is an error in writing to data file #2.\r\n") + c.tail);
+  }
+}
+
 TEST(ResultsFileName, ReplacesTheLastDatInAnyCaseAndKeepsTheRest) {
   const struct {
     const char* input;
@@ -105,7 +121,8 @@ TEST(ResultsFileName, ReplacesTheLastDatInAnyCaseAndKeepsTheRest) {
                {"A.DAT.DAT", "A.DAT.TXT"},
                {"/home/Ann/Runs/Decay#1.dat   ", "/home/Ann/Runs/Decay#1.TXT"},
                {"/data/x.Dat", "/data/x.TXT"},
-               {"/data/nodat", ".TXT"},
+               {"/data/nodat", "/data/nodat.TXT"},  // beside it, never a shared ".TXT"
+               {"run.txt", "run.txt.TXT"},
                {"", ".TXT"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
@@ -149,6 +166,14 @@ TEST_F(Report, ANumberedModelPrintsItsOwnText) {
 }
 
 const std::string kAborted = "\r\n\r\n" + std::string(30, ' ') + "*** RUN ABORTED! ***";
+
+// No file of the report but the results file is left in its folder.
+bool only_results_file_left(const std::filesystem::path& folder) {
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    if (e.path().filename() != "Decay.TXT") return false;
+  }
+  return true;
+}
 
 // The whole report, with its dialogs on a headless display.
 class ReportRun : public enginetest::StatsFixture {
@@ -197,8 +222,7 @@ TEST_F(ReportRun, WritesTheResultsFileReadsTheScratchCopyBackAndDeletesIt) {
   std::stringstream s;
   s << in.rdbuf();
   EXPECT_EQ(lines_of(s.str()), golden("report_results.txt"));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
-  EXPECT_FALSE(std::filesystem::exists(results_path() + ".part"));
+  EXPECT_TRUE(only_results_file_left(dir.path()));
 
   // The summary: the scratch copy from its second line up to the first count line.
   const std::vector<std::string> scratch = golden("report_scratch.txt");
@@ -234,41 +258,40 @@ TEST_F(ReportRun, WritesTheResultsFileReadsTheScratchCopyBackAndDeletesIt) {
   EXPECT_DOUBLE_EQ(common_data::xdl(2), std::log10(2.0));
 }
 
-TEST_F(ReportRun, AScratchFileThatCannotBeWrittenEndsTheRunAndKeepsTheOldReport) {
-  std::ofstream(results_path()) << "old report\n";
-  globals::cwd = stringlib::fixed(dir.file("missing") + "/", globals::len_dir);
-  expect_failure("There is an error in writing to data file #1.",
+TEST_F(ReportRun, AFolderThatCannotTakeTheScratchCopyEndsTheRunAndKeepsTheOldState) {
+  globals::output_file_name = stringlib::fixed("/r/Previous.TXT", globals::len_file_name);
+  common_data::xd(1) = -7.0;
+  globals::input_file_name = stringlib::fixed(dir.file("gone/Decay.DAT"), globals::len_file_name);
+  expect_failure("There is an error in writing to data file #1.\r\n" + dir.file("gone") +
+                     ": No such file or directory",
                  "TEMPORARY DATA FILE - Fatal error!");
-  std::ifstream in(results_path());
-  std::string first;
-  std::getline(in, first);
-  EXPECT_EQ(first, "old report");
+  EXPECT_EQ(stringlib::trim(globals::output_file_name), "/r/Previous.TXT");
+  EXPECT_EQ(common_data::xd(1), -7.0);
   EXPECT_EQ(globals::nlines3, 0);  // the buffers are not touched
 }
 
-TEST_F(ReportRun, AScratchFileThatCannotBeWrittenKeepsTheOldNameAndXColumns) {
-  globals::output_file_name = stringlib::fixed("/r/Previous.TXT", globals::len_file_name);
-  common_data::xd(1) = -7.0;
+TEST_F(ReportRun, AResultsFileThatCannotReplaceTheOldOneLeavesNoFileOfTheRun) {
+  std::filesystem::create_directory(results_path());  // a folder where the report would go
+  expect_failure(
+      "There is an error in writing to data file #2.\r\n" + results_path() + ": Is a directory",
+      "OUTPUT DATA FILE - Fatal error!");
+  EXPECT_TRUE(std::filesystem::is_directory(results_path()));
+  std::filesystem::remove(results_path());
+  EXPECT_TRUE(only_results_file_left(dir.path()));
+}
+
+TEST_F(ReportRun, TheWorkingDirectoryNeedNotBeWritable) {
   globals::cwd = stringlib::fixed(dir.file("missing") + "/", globals::len_dir);
-  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Failed);
-  EXPECT_EQ(stringlib::trim(globals::output_file_name), "/r/Previous.TXT");
-  EXPECT_EQ(common_data::xd(1), -7.0);
-}
-
-TEST_F(ReportRun, AFullDiskIsAWriteFailureAndTheOldReportStays) {
   std::ofstream(results_path()) << "old report\n";
-  std::filesystem::create_symlink("/dev/full", results_path() + ".part");
-  expect_failure("There is an error in writing to data file #2.",
-                 "OUTPUT DATA FILE - Fatal error!");
-  EXPECT_EQ(dir.read("Decay.TXT"), "old report\n");
-  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
+  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Written);
+  EXPECT_NE(dir.read("Decay.TXT"), "old report\n");
+  EXPECT_TRUE(only_results_file_left(dir.path()));
 }
 
-TEST_F(ReportRun, AResultsFileThatCannotBeWrittenEndsTheRunAndLeavesNoScratchFile) {
-  globals::input_file_name = stringlib::fixed(dir.file("gone/Decay.DAT"), globals::len_file_name);
-  expect_failure("There is an error in writing to data file #2.",
-                 "OUTPUT DATA FILE - Fatal error!");
-  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
+TEST_F(ReportRun, AReportOfARunThatEndedInErrorSaysSoFirst) {
+  ASSERT_EQ(sharc_mod::results_report(fit, st, "the cascade failed."),
+            sharc_mod::ReportStatus::Written);
+  EXPECT_EQ(lines_of(dir.read("Decay.TXT")).front(), " RUN ENDED IN ERROR: the cascade failed.");
 }
 
 TEST_F(ReportRun, ADegenerateFitIsRefusedAfterTheListingAndTheScratchFileIsDeleted) {
@@ -290,13 +313,15 @@ TEST_F(ReportRun, ADegenerateFitIsRefusedAfterTheListingAndTheScratchFileIsDelet
                                      "number of data points minus number of parameters < 3.\r\n\r\n"
                                      "Add more X,Y data points and rerun." +
                                      kAborted});
-  EXPECT_FALSE(std::filesystem::exists(dir.file("tempor.txt")));
-  // The results file holds the report up to the listing, without its closing line.
+  EXPECT_TRUE(only_results_file_left(dir.path()));
+  // The results file holds the report up to the listing, without its closing line, under a
+  // first line that says the run ended in error.
   std::ifstream in(results_path());
   std::stringstream s;
   s << in.rdbuf();
   const std::vector<std::string> lines = lines_of(s.str());
   ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), " RUN ENDED IN ERROR: There was an error in calculating the results.");
   EXPECT_EQ(lines.back().substr(0, 15), "    3.00000    ");
   EXPECT_EQ(globals::nlines3, 0);
 }
