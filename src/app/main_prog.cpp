@@ -70,13 +70,13 @@ int32_t fit(const Options& options) {
     std::cerr << "varqen: no data file chosen\n";
     return kExitUsage;
   }
-  globals::input_file_name = stringlib::fixed(file, globals::len_file_name);
   globals::output_file_name = std::string(globals::len_file_name, ' ');
   globals::iopt = options.level;
   globals::iwt = options.weighting;
   globals::bdataerror = 0;
   globals::bcancelrun = 0;
   globals::bpostrun = 0;
+  if (!main_subs::set_input_file(file)) return kExitDataError;
   main_subs::main_sub();
   const int32_t status = exit_status();
   if (status == kExitReport) {
@@ -161,11 +161,7 @@ std::string usage() {
   return text;
 }
 
-int32_t exit_status() {
-  const bool written = globals::bdataerror == 0 && globals::bcorrectmdl != 0 &&
-                       globals::brerun == 0 && !stringlib::trim(globals::output_file_name).empty();
-  return written ? kExitReport : kExitDataError;
-}
+int32_t exit_status() { return main_subs::every_block_reported ? kExitReport : kExitDataError; }
 
 namespace {
 

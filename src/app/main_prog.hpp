@@ -4,8 +4,10 @@
 //
 //   varqen [--level easy|moderate|difficult] [--weighting N] [FILE.dat]
 //
-// Without a file the open-file dialog asks for one. Exit status: 0 when the report was written,
-// 1 on a data error or a No at the confirmation, 2 on a usage error (or no file chosen).
+// Without a file the open-file dialog asks for one. Exit status: 0 when every block's fit
+// completed and its report was written, 1 when a block ended otherwise (a data error, a No at
+// the confirmation, the cascade's error path, a report that could not be written), 2 on a usage
+// error (or no file chosen).
 //
 // Backend: X11 when DISPLAY names a display and VARQEN_HEADLESS is not 1; the headless one
 // otherwise, or when the display cannot be used (one line on standard error). On X11 the
@@ -42,7 +44,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
 // The --help text: the options with the levels' and weightings' own names.
 std::string usage();
 
-// The exit status after main_sub: 0 when the report of the (last) block was written.
+// The exit status after main_sub: 0 when every block's fit completed and its report was
+// written; 1 when a block ended with a data error, a No, the cascade's error path or a report
+// that failed.
 int32_t exit_status();
 
 // The main window's colours: globals::gwincolor1 and gwincolor2 (242, 245, 250 and 235, 245,

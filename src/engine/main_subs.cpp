@@ -24,7 +24,17 @@
 namespace main_subs {
 namespace {
 
-enum class BlockEnd { DataError, Rejected, Fitted };
+enum class BlockEnd {
+  DataError,  // refused by a check (an Error dialog was shown)
+  Rejected,   // the user answered No
+  Failed,     // fitted, but the cascade took its error path or the report failed
+  Reported,   // fitted and reported
+};
+
+// The first line of a report whose pass took the cascade's error path.
+constexpr const char* kErrorPathReport =
+    "MainRegression: ERROR! A parameter may be NaN or the standard error of regression may "
+    "have exceeded the 1.0E+16 limit.";
 
 constexpr int32_t kStageCode = 91;
 constexpr double kHitnrunOffset = 1e-9;
@@ -37,6 +47,12 @@ bool count_block(Block& b) {
   const readwrite::Status s = readwrite::a_row_count(b.file, b.lines);
   if (s == readwrite::Status::OpenFailed) {
     missing_file_message(b.file);
+    return false;
+  }
+  if (s == readwrite::Status::LineTooLong || s == readwrite::Status::ReadError) {
+    globals::bnext = 0;
+    unreadable_file_message(
+        b.file, readwrite::line_fault(b.file, b.lines + 1, 0, readwrite::ValueKind::Real));
     return false;
   }
   b.too_many = s == readwrite::Status::TooManyRows;
@@ -156,7 +172,7 @@ void passes(Block& b, int32_t formula_flag) {
 }
 
 // Step 11: final evaluation, statistics, report and run-log line.
-void post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
+sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   sharc_mod::FitResult& f = b.fit;
   for (int32_t i = 1; i <= b.npar; ++i) f.a(i) = common_data::pfinal(i);
   double fval = 0.0;
@@ -172,13 +188,16 @@ void post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   globals::bpostrun = 0;
   f.sse = common_data::fssqr;
   sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
-  sharc_mod::results_report(f, stats);
+  const sharc_mod::ReportStatus report =
+      sharc_mod::results_report(f, stats, sharc_mod::error_path_taken ? kErrorPathReport : "");
   sharc_mod::runlog_summary(f.sse, stats.mic, texts);
+  return report;
 }
 
 // Steps 2 to 11 for the block at the top of the current file.
 BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   Block b;
+  sharc_mod::error_path_taken = false;
   // Step 2.
   if (!count_block(b)) return BlockEnd::DataError;
   if (globals::bpostrun == 0) {
@@ -216,8 +235,10 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   if (!compile(b)) return BlockEnd::DataError;
   // Steps 10 and 11.
   passes(b, formula_flag);
-  post_fit(b, texts);
-  return BlockEnd::Fitted;
+  const sharc_mod::ReportStatus report = post_fit(b, texts);
+  return report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken
+             ? BlockEnd::Reported
+             : BlockEnd::Failed;
 }
 
 // Step 13, first part: the Information dialog between the files of a series.
@@ -279,6 +300,19 @@ std::string shown_name(const std::string& name) {
   return stringlib::trim(up);
 }
 
+bool set_input_file(std::string_view path) {
+  if (static_cast<int32_t>(path.size()) > globals::len_file_name) {
+    every_block_reported = false;
+    sharc_mod::abort_run("The path of the data file is " + std::to_string(path.size()) +
+                         " characters long;\r\nat most " + std::to_string(globals::len_file_name) +
+                         " fit in the file name field.\r\n" + std::string(path.substr(0, 60)) +
+                         "...");
+    return false;
+  }
+  globals::input_file_name = stringlib::fixed(path, globals::len_file_name);
+  return true;
+}
+
 bool next_series_name(std::string& name, int32_t& counter) {
   const int32_t dat = stringlib::s_indexi(name, ".DAT");
   int32_t k = counter;
@@ -301,8 +335,9 @@ void main_sub() {
   nrtype::epsmachine = prec_mod::prec(-1);
   int32_t formula_flag = 0;
   sharc_mod::RunlogTexts texts;  // the texts of the last run-log line of this call
+  every_block_reported = true;
   for (;;) {
-    run_block(formula_flag, texts);
+    if (run_block(formula_flag, texts) != BlockEnd::Reported) every_block_reported = false;
     // Step 12: the block's arrays are gone with it.
     globals::iexpzero = 0;
     // A cancelled file ends the series: the next file is not read.

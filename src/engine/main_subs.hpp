@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "numerics/farray.hpp"
 
@@ -25,6 +26,17 @@ namespace main_subs {
 
 // Number of the current file of a numbered series; 1 whenever main_sub returns.
 inline int32_t block_counter = 1;
+
+// Whether every block of the last main_sub call completed its fit and had its report written:
+// false after a data error (a next file of a series that is missing included), a No in the
+// confirmation, the cascade's error path or a report that failed, and before the first call.
+// The program's exit status follows it.
+inline bool every_block_reported = false;
+
+// Takes `path` as the data file of the next run (globals::input_file_name). A path longer than
+// the name field (globals::len_file_name characters) would be cut to another name: it is
+// refused with an Error dialog saying so, globals::bdataerror is set and the result is false.
+bool set_input_file(std::string_view path);
 
 // One fit run (all blocks of a series). Callers clear globals::bdataerror and
 // globals::bcancelrun before, and read the run flags and report buffers after.

@@ -54,6 +54,13 @@ void syntax_error_message(int32_t ierr,
 
 // The Error dialog of a data file that cannot be opened.
 void missing_file_message(std::string_view file);
+// The Error dialog of a data file that cannot be read, with the line and what is wrong there
+// (`fault`, a sentence of readwrite::line_fault; may be empty).
+void unreadable_file_message(std::string_view file, std::string_view fault);
+
+// `text` followed by a line break and `reason` when there is one: a refusal of the data file
+// with the line and what is wrong there added after the message of the check.
+std::string with_reason(std::string text, std::string_view reason);
 
 // Checks 1 to 9 (shape of the file against the model) and 10 to 14 (numeric syntax, loading):
 // false after an Error dialog. On success the block's arrays hold the file's values and

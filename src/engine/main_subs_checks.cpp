@@ -10,6 +10,7 @@
 #include "engine/sharc_report.hpp"
 #include "model/checkdata.hpp"
 #include "model/readwrite.hpp"
+#include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 
 namespace main_subs {
@@ -25,6 +26,14 @@ std::string lines(std::initializer_list<std::string> parts) {
   return text;
 }
 
+using readwrite::ValueKind;
+
+// What the column counters saw on line L, added to a refusal of a count.
+std::string fields_reason(int32_t line, int32_t count) {
+  return "Line " + std::to_string(line) + " holds " + std::to_string(count) +
+         (count == 1 ? " field" : " fields") + " separated by blanks.";
+}
+
 // A reader's open failure (the file went away after it was counted) ends the block too.
 bool opened(Status s, const Block& b) {
   if (s != Status::OpenFailed) return true;
@@ -32,8 +41,9 @@ bool opened(Status s, const Block& b) {
   return false;
 }
 
-// Checks 6 to 9: a column count of lines 2 to 5 against the parameter count.
+// Checks 6 to 9: a column count of line `line` against the parameter count.
 bool columns_match(Status (*counter)(int32_t&, std::string_view),
+                   int32_t line,
                    const Block& b,
                    const std::string& first,
                    const std::string& second,
@@ -41,10 +51,73 @@ bool columns_match(Status (*counter)(int32_t&, std::string_view),
   int32_t count = 0;
   if (!opened(counter(count, b.file), b)) return false;
   if (count == b.npar) return true;
-  sharc_mod::abort_run(lines({first, second, "", "The function suggests a total of " +
-                                                     nnn(b.npar) + "P parameters, but the",
-                              last}));
+  sharc_mod::abort_run(with_reason(
+      lines({first,
+             second,
+             "",
+             "The function suggests a total of " + nnn(b.npar) + "P parameters, but the",
+             last}),
+      fields_reason(line, count)));
   return false;
+}
+
+bool mask_count_matches(const Block& b) {
+  return columns_match(readwrite::rmaskcols,
+                       5,
+                       b,
+                       "The total number of parameter Masks (T and F) in the data file",
+                       "does not equal the number of P1... parameters in the model function.",
+                       "data file doesn't contain that number of parameter masks.");
+}
+
+// Check 5's message for line `line`, with what is wrong there.
+void parameter_syntax_message(const Block& b, int32_t line, ValueKind kind) {
+  sharc_mod::abort_run(
+      with_reason(lines({"A numeric syntax error was identified in parameter data file.",
+                         "A number in row " + nnn(line) + "is not a valid numeric value."}),
+                  readwrite::line_fault(b.file, line, b.npar, kind)));
+}
+
+// Lines 1 to 5 must all stand before the block ends: a file cut short, a blank line or a line
+// read as END or NEXT (a bound written "NaN") in the header leaves no place for the values.
+bool header_complete(const Block& b) {
+  if (b.lines >= readwrite::header_lines) return true;
+  globals::bnext = 0;  // a header line read as NEXT announces no further block
+  sharc_mod::abort_run(
+      with_reason(lines({"The data file must begin with five lines: the model, the initial values,",
+                         "the lower bounds, the upper bounds and the parameter masks;",
+                         "the X,Y data rows follow from line 6 on.",
+                         ""}),
+                  readwrite::line_fault(b.file, b.lines + 1, 0, ValueKind::Real)));
+  return false;
+}
+
+// The data columns' message of check 4, with what is wrong on line `line`.
+void columns_message(const Block& b, std::string_view reason) {
+  sharc_mod::abort_run(with_reason(
+      lines({"The number of X...,Y data columns in the data file does",
+             "not equal the number of X1... plus Y variables in the model function.",
+             "",
+             "The function suggests a total of " + nnn(b.nvar + 1) + "X plus Y variables,",
+             "but the data file doesn't contain that number of X and Y data columns."}),
+      reason));
+}
+
+// A lower bound above its upper bound leaves no value to fit.
+bool bounds_ordered(const Block& b) {
+  for (int32_t i = 1; i <= b.npar; ++i) {
+    if (b.albnd(i) <= b.aubnd(i)) continue;
+    const auto number = [](double v) {
+      std::string text = editfmt::format("(1p,G14.6)", {v});
+      stringlib::s_adjustl(text);
+      return stringlib::trim(text);
+    };
+    sharc_mod::abort_run(lines({"The lower bound of P" + std::to_string(i) +
+                                    " (line 3: " + number(b.albnd(i)) + ") is above",
+                                "its upper bound (line 4: " + number(b.aubnd(i)) + ")."}));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -56,6 +129,7 @@ std::string nnn(int32_t value) {
 }
 
 bool shape_checks(Block& b) {
+  if (!header_complete(b)) return false;
   // More rows than the shared arrays hold cannot be fitted.
   if (b.too_many) {
     sharc_mod::abort_run(lines(
@@ -64,9 +138,15 @@ bool shape_checks(Block& b) {
          "The data file suggests a total of " + std::to_string(b.rows) + " X,Y data rows."}));
     return false;
   }
-  // Check 1.
+  // Check 1. A mask that cannot be read is refused at its line: read as all zeros it would be
+  // reported as every parameter held fixed.
   b.mask.resize(b.npar);
-  if (!opened(readwrite::rmask(b.mask.view(), b.npar, b.file), b)) return false;
+  const Status mask = readwrite::rmask(b.mask.view(), b.npar, b.file);
+  if (!opened(mask, b)) return false;
+  if (mask != Status::Ok) {
+    if (mask_count_matches(b)) parameter_syntax_message(b, 5, ValueKind::Integer);
+    return false;
+  }
   b.nfixed = 0;
   for (int32_t i = 1; i <= b.npar; ++i) b.nfixed += b.mask(i) == 0 ? 1 : 0;
   b.nfree = b.npar - b.nfixed;
@@ -92,38 +172,36 @@ bool shape_checks(Block& b) {
   int32_t columns = 0;
   if (!opened(readwrite::rxycols(columns, b.file), b)) return false;
   if (columns != b.nvar + 1) {
-    sharc_mod::abort_run(lines(
-        {"The number of X...,Y data columns in the data file does",
-         "not equal the number of X1... plus Y variables in the model function.", "",
-         "The function suggests a total of " + nnn(b.nvar + 1) + "X plus Y variables,",
-         "but the data file doesn't contain that number of X and Y data columns."}));
+    columns_message(b, fields_reason(readwrite::header_lines + 1, columns));
     return false;
   }
   // Check 5.
   int32_t errline = 0, ierr = 0;
   if (!opened(checkdata::checkparameterdata(b.file, b.npar, errline, ierr), b)) return false;
   if (ierr != 0) {
-    sharc_mod::abort_run(lines({"A numeric syntax error was identified in parameter data file.",
-                                "A number in row " + nnn(errline) + "is not a valid numeric value."}));
+    parameter_syntax_message(b, errline, ValueKind::Real);
     return false;
   }
   // Checks 6 to 9.
-  return columns_match(readwrite::rparcols, b,
+  return columns_match(readwrite::rparcols,
+                       2,
+                       b,
                        "The number of P1...Pn parameter data columns in the data file",
                        "does not equal the number of parameters in the model function.",
                        "data file doesn't contain that number of parameter data columns.") &&
-         columns_match(readwrite::rlocols, b,
+         columns_match(readwrite::rlocols,
+                       3,
+                       b,
                        "The number of Lower Bound parameter data columns in the data file",
                        "does not equal the number of P1... parameters in the model function.",
                        "data file doesn't contain that number of lower bound data columns.") &&
-         columns_match(readwrite::rhicols, b,
+         columns_match(readwrite::rhicols,
+                       4,
+                       b,
                        "The number of Upper Bound parameter data columns in the data file",
                        "does not equal the number of P1... parameters in the model function.",
                        "data file doesn't contain that number of upper bound data columns.") &&
-         columns_match(readwrite::rmaskcols, b,
-                       "The total number of parameter Masks (T and F) in the data file",
-                       "does not equal the number of P1... parameters in the model function.",
-                       "data file doesn't contain that number of parameter masks.");
+         mask_count_matches(b);
 }
 
 bool load_values(Block& b) {
@@ -140,17 +218,27 @@ bool load_values(Block& b) {
   int32_t errline = 0, ierr = 0;
   if (!opened(checkdata::checkparsestr2real(b.file, m + 1, errline, ierr), b)) return false;
   if (ierr != 0) {
-    sharc_mod::abort_run(
+    sharc_mod::abort_run(with_reason(
         lines({"A numeric syntax error was identified in the X vs Y data file: " +
                    stringlib::fixed(shown_name(globals::input_file_name), globals::len_file_name),
-               "A number in row " + std::to_string(errline) + "is not a valid numeric value."}));
+               "A number in row " + std::to_string(errline) + "is not a valid numeric value."}),
+        readwrite::line_fault(b.file, errline, m + 1, ValueKind::Real)));
     return false;
   }
-  // Check 11.
-  if (!opened(readwrite::rxy(b.xy.view(), b.rows, m + 1, b.file, errline, ierr), b)) return false;
+  // Check 11; a row with a value more than the model needs is refused like a wrong column count.
+  const Status rows = readwrite::rxy(b.xy.view(), b.rows, m + 1, b.file, errline, ierr);
+  if (!opened(rows, b)) return false;
+  const std::string row_fault =
+      ierr != 0 ? readwrite::line_fault(b.file, errline, m + 1, ValueKind::Real) : "";
+  if (rows == Status::ExtraValues) {
+    columns_message(b, row_fault);
+    return false;
+  }
   if (ierr != 0) {
-    sharc_mod::abort_run(lines({"A numeric syntax error was identified in the data file.",
-                                "A number in row " + nnn(errline) + "is not a valid numeric value."}));
+    sharc_mod::abort_run(
+        with_reason(lines({"A numeric syntax error was identified in the data file.",
+                           "A number in row " + nnn(errline) + "is not a valid numeric value."}),
+                    row_fault));
     return false;
   }
   // Check 12; bounds that cannot be read are refused the same way.
@@ -160,7 +248,12 @@ bool load_values(Block& b) {
   Status hi = readwrite::rhi(b.aubnd.view(), n, b.file);
   if (!opened(lo, b) || !opened(hi, b)) return false;
   if (ierr != 0 || s != Status::Ok || lo != Status::Ok || hi != Status::Ok) {
-    sharc_mod::abort_run("A numeric syntax error was identified in the parameter data file.");
+    std::string fault;
+    for (int32_t line = 2; line <= 4 && fault.empty(); ++line) {
+      fault = readwrite::line_fault(b.file, line, n, ValueKind::Real);
+    }
+    sharc_mod::abort_run(
+        with_reason("A numeric syntax error was identified in the parameter data file.", fault));
     return false;
   }
   // Step 13.
@@ -183,7 +276,7 @@ bool load_values(Block& b) {
                "Either add or unmask one or more parameters and rerun the model."}));
     return false;
   }
-  return true;
+  return bounds_ordered(b);
 }
 
 }  // namespace main_subs

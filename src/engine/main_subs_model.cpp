@@ -10,6 +10,7 @@
 #include "engine/sharc_report.hpp"
 #include "model/model_front.hpp"
 #include "model/readwrite.hpp"
+#include "model/units.hpp"
 #include "numerics/stringlib.hpp"
 #include "toolkit/guikit.hpp"
 
@@ -27,11 +28,27 @@ void normalise(std::string& text) {
   stringlib::s_adjustl(text);
 }
 
-// Line 1 of the file, normalised, into cudf; false when the file cannot be opened.
+// Line 1 of the file, normalised, into cudf; false after an Error dialog when the file cannot
+// be opened or its model line does not fit the model field.
 bool read_model_text(Block& b) {
-  common_udf::cudf = std::string(common_udf::len_text, ' ');
+  std::string line;
   std::string name = b.file;
-  if (readwrite::a_function_line(name, common_udf::cudf) != readwrite::Status::Ok) return false;
+  const readwrite::Status s = readwrite::a_function_line(name, line);
+  if (s == readwrite::Status::ModelTooLong || s == readwrite::Status::LineTooLong) {
+    // A cut formula would be another model, fitted without a word: refused.
+    const std::string length = s == readwrite::Status::ModelTooLong
+                                   ? std::to_string(line.size())
+                                   : "more than " + std::to_string(units::max_line_length);
+    sharc_mod::abort_run("The model function in the first row of the data file is " + length +
+                         " characters long;\r\nthe model field holds at most " +
+                         std::to_string(common_udf::len_text) + " characters.");
+    return false;
+  }
+  if (s != readwrite::Status::Ok) {
+    missing_file_message(b.file);
+    return false;
+  }
+  common_udf::cudf = stringlib::fixed(line, common_udf::len_text);
   normalise(common_udf::cudf);
   return true;
 }
@@ -78,12 +95,19 @@ void missing_file_message(std::string_view file) {
                        "cannot be opened: it is missing or unreadable.");
 }
 
+void unreadable_file_message(std::string_view file, std::string_view fault) {
+  sharc_mod::abort_run(with_reason(
+      std::string("The data file") + kCrlf + std::string(file) + kCrlf + "cannot be read.", fault));
+}
+
+std::string with_reason(std::string text, std::string_view reason) {
+  if (!reason.empty()) text += kCrlf + std::string(reason);
+  return text;
+}
+
 ModelLine model_line(Block& b) {
   // Step 2.
-  if (!read_model_text(b)) {
-    missing_file_message(b.file);
-    return ModelLine::DataError;
-  }
+  if (!read_model_text(b)) return ModelLine::DataError;
   globals::nmdl = 0;
   std::string& text = common_udf::cudf;
   // Step 3, searches ignoring case.
@@ -101,10 +125,7 @@ ModelLine model_line(Block& b) {
     return ModelLine::DataError;
   }
   // Step 5: the formula without "Y=".
-  if (!read_model_text(b)) {
-    missing_file_message(b.file);
-    return ModelLine::DataError;
-  }
+  if (!read_model_text(b)) return ModelLine::DataError;
   stringlib::delsubstr(text, "Y=");
   stringlib::s_adjustl(text);
   text = stringlib::fixed(stringlib::trim(text), common_udf::len_text);

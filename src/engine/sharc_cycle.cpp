@@ -36,6 +36,7 @@ bool Cascade::error_check() {
   guikit::dlgmessage(3, kErrorText);
   globals::bcancelrun.store(1);
   error_path_ = true;
+  error_path_taken = true;
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -30,19 +31,46 @@ struct Outcome {
   std::string output;  // standard output and standard error
 };
 
-Outcome run_varqen(const std::filesystem::path& dir, const std::string& args) {
+// Starts the program in `dir`; finish() waits for it. Several may run at once.
+FILE* start_varqen(const std::filesystem::path& dir, const std::string& args) {
   const std::string command = "cd '" + dir.string() +
                               "' && VARQEN_HEADLESS=1 VARQEN_TEST_NO_PAUSES=1 '" VARQEN_BINARY
                               "' " +
                               args + " 2>&1";
+  return popen(command.c_str(), "r");
+}
+
+Outcome finish(FILE* pipe) {
   Outcome out;
-  FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return out;
   char buffer[4096];
   for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.output.append(buffer, n);
   const int raw = pclose(pipe);
   out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return out;
+}
+
+Outcome run_varqen(const std::filesystem::path& dir, const std::string& args) {
+  return finish(start_varqen(dir, args));
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A data file of y = p1 x / (4 + x) at eight x values, exact to the digits written.
+std::string michaelis_file(double p1, const std::string& close = "END") {
+  std::string text = "Y=P1*X1/(P2+X1)\n100 2\n0 0\n1000 100\n1 1\n";
+  for (const double x : {0.5, 1.0, 2.0, 3.0, 5.0, 8.0, 12.0, 20.0}) {
+    text += std::to_string(x) + " " + std::to_string(p1 * x / (4.0 + x)) + "\n";
+  }
+  return text + close + "\n";
 }
 
 // The numbers on the line after the line holding `label` and, when `skip_names`, one more line
@@ -100,7 +128,10 @@ TEST(Varqen, FitsTheBundledExamples) {
                                dir.path() / (std::string(name) + ".dat"));
     const Outcome out = run_varqen(dir.path(), std::string(name) + ".dat");
     EXPECT_EQ(out.status, 0) << out.output;
-    // The summary as the main window shows it, ending with the report's path and date.
+    // The confirmation with the answer taken, then the summary as the main window shows it,
+    // ending with the report's path and date.
+    EXPECT_NE(out.output.find("Is this the correct data file?\n-> Yes\n"), std::string::npos)
+        << out.output;
     EXPECT_NE(out.output.find("Unweighted SSE:"), std::string::npos) << out.output;
     EXPECT_NE(out.output.find("Saved in file: " + std::string(name) + ".TXT"), std::string::npos);
     EXPECT_NE(out.output.find("Date Saved: "), std::string::npos);
@@ -118,19 +149,32 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
   dir.write("syntax.dat", "Y=P1*X1+P3\n1 2\n0 0\n9 9\n1 1\n1 2\n2 3\n3 4\nEND\n");
   dir.write("short.dat", head + "1 2\n2 3\n3\n4 5\nEND\n");
   dir.write("many.dat", head + many + "END\n");
+  std::string long_path;
+  while (long_path.size() <= 512) long_path += "./";
+  long_path += "short.dat";
   const struct {
-    const char* file;
+    std::string file;
     std::string says;
   } cases[] = {
       {"missing.dat", "Error: The data file\r\nmissing.dat\r\ncannot be opened"},
       {"syntax.dat", "Error: Model function syntax error number 12"},
       {"short.dat",
        "Error: A numeric syntax error was identified in the data file.\r\n"
-       "A number in row 8  is not a valid numeric value.\r\n\r\n" + kAborted},
+       "A number in row 8  is not a valid numeric value.\r\n"
+       "Line 8 holds 1 value; 2 are needed.\r\n\r\n" +
+           kAborted},
       {"many.dat", "Error: The data file contains more than 1000 data points."},
+      // A device without line ends is refused at its first line, not read into memory.
+      {"/dev/zero",
+       "Error: The data file\r\n/dev/zero\r\ncannot be read.\r\n"
+       "Line 1 is longer than 1048576 characters."},
+      {long_path,
+       "Error: The path of the data file is " + std::to_string(long_path.size()) +
+           " characters long;\r\n"
+           "at most 512 fit in the file name field."},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
+    SCOPED_TRACE(c.file.substr(0, 40));
     const Outcome out = run_varqen(dir.path(), c.file);
     EXPECT_EQ(out.status, 1);
     EXPECT_NE(out.output.find(c.says), std::string::npos) << out.output;
@@ -138,6 +182,140 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
   // A data error writes no run-log line and no report.
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "Varqen-runlog.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "short.TXT"));
+}
+
+// Exit status 0 only when every block's fit completed and its report was written. A run that
+// ended in error but writes its report says so in the report's first line.
+TEST(Varqen, ExitsWithZeroOnlyWhenEveryBlockIsReported) {
+  testsupport::TempDir dir;
+  std::string huge = michaelis_file(120.0);
+  const size_t row = huge.find("\n2.000000 ") + 10;  // the y of x = 2
+  huge.replace(row, huge.find('\n', row) - row, "1e30");
+  dir.write("huge.dat", huge);
+  dir.write("exact.dat", "Y=P1*X1+P2\n1 1\n-10 -10\n10 10\n1 1\n1 3\n2 5\n3 7\nEND\n");
+  dir.write("series#1.dat", michaelis_file(120.0, "NEXT"));
+  dir.write("blocked.dat", michaelis_file(120.0));
+  std::filesystem::create_directory(dir.path() / "blocked.TXT");
+  dir.write("good.dat", michaelis_file(120.0));
+  const struct {
+    const char* file;
+    int status;
+    std::string says;
+    const char* report;
+    std::string first_line;
+    bool logged;
+  } cases[] = {
+      {"huge.dat",
+       1,
+       "Error: MainRegression: ERROR!",
+       "huge.TXT",
+       " RUN ENDED IN ERROR: MainRegression: ERROR! A parameter may be NaN",
+       false},
+      {"exact.dat",
+       1,
+       "Error: There was an error in calculating the results.",
+       "exact.TXT",
+       " RUN ENDED IN ERROR: There was an error in calculating the results.",
+       true},
+      {"series#1.dat",
+       1,
+       "Error: The data file\r\nseries#2.dat\r\ncannot be opened",
+       "series#1.TXT",
+       " DATE: ",
+       true},
+      {"blocked.dat",
+       1,
+       "Error: There is an error in writing to data file #2.\r\n" + dir.file("blocked.TXT") +
+           ": Is a directory",
+       nullptr,
+       "",
+       true},
+      {"good.dat", 0, "Saved in file: good.TXT", "good.TXT", " DATE: ", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string log_before = dir.read("Varqen-runlog.txt");
+    const Outcome out = run_varqen(dir.path(), c.file);
+    EXPECT_EQ(out.status, c.status) << out.output;
+    EXPECT_NE(out.output.find(c.says), std::string::npos) << out.output;
+    if (c.report != nullptr) {
+      EXPECT_EQ(dir.read(c.report).rfind(c.first_line, 0), 0u) << dir.read(c.report);
+    }
+    EXPECT_EQ(dir.read("Varqen-runlog.txt").size() > log_before.size(), c.logged);
+  }
+}
+
+// The report and its scratch copy lie beside the data file: the working directory may be one
+// that nobody can write in (as /proc), and a name without ".DAT" keeps a report of its own.
+TEST(Varqen, WritesReportsBesideTheirDataFilesOnly) {
+  testsupport::TempDir dir;
+  const std::string longest = std::string(251, 'n') + ".dat";  // 255 bytes, the most a name has
+  std::string cr_only = michaelis_file(120.0);
+  std::replace(cr_only.begin(), cr_only.end(), '\n', '\r');
+  const struct {
+    std::string file;
+    std::string text;
+    std::string report;
+  } cases[] = {
+      {"nodat", michaelis_file(120.0), "nodat.TXT"},
+      {"notes.txt", michaelis_file(120.0), "notes.txt.TXT"},
+      {longest, michaelis_file(120.0), std::string(251, 'n') + ".TXT"},
+      {"cr-only.dat", cr_only, "cr-only.TXT"},
+  };
+  std::vector<std::string> expected;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    dir.write(c.file, c.text);
+    const Outcome out = run_varqen("/proc", "'" + dir.file(c.file) + "'");
+    EXPECT_EQ(out.status, 0) << out.output;
+    EXPECT_NE(out.output.find("Saved in file: "), std::string::npos) << out.output;
+    expected.push_back(c.file);
+    expected.push_back(c.report);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names_in(dir.path()), expected);
+}
+
+// Runs at once in one folder, on one data file and on several, each with its own results.
+TEST(Varqen, ConcurrentRunsInOneFolderKeepTheirOwnResults) {
+  testsupport::TempDir dir;
+  constexpr int kRuns = 3;
+  dir.write("same.dat", michaelis_file(120.0));
+  std::vector<FILE*> pipes;
+  for (int k = 0; k < kRuns; ++k) {
+    dir.write("own" + std::to_string(k) + ".dat", michaelis_file(100.0 * (k + 1)));
+    pipes.push_back(start_varqen(dir.path(), "same.dat"));
+    pipes.push_back(start_varqen(dir.path(), "own" + std::to_string(k) + ".dat"));
+  }
+  for (int k = 0; k < 2 * kRuns; ++k) {
+    SCOPED_TRACE(k);
+    const Outcome out = finish(pipes[size_t(k)]);
+    ASSERT_EQ(out.status, 0) << out.output;
+    // The summary printed is the run's own: P1 of its own data file.
+    const std::vector<double> p = values_after(out.output, "Final Parameter Values:", true);
+    ASSERT_FALSE(p.empty()) << out.output;
+    const double p1 = k % 2 == 0 ? 120.0 : 100.0 * (k / 2 + 1);
+    EXPECT_NEAR(p[0], p1, 1e-3 * p1) << out.output;
+  }
+  for (int k = 0; k < kRuns; ++k) {
+    const std::vector<double> p =
+        values_after(dir.read("own" + std::to_string(k) + ".TXT"), "Final Parameter Values:", true);
+    ASSERT_FALSE(p.empty());
+    EXPECT_NEAR(p[0], 100.0 * (k + 1), 0.1 * (k + 1));
+  }
+  // Every run logged its line whole, and no scratch or partial file is left.
+  const std::string log = dir.read("Varqen-runlog.txt");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 * kRuns);
+  EXPECT_EQ(names_in(dir.path()),
+            (std::vector<std::string>{"Varqen-runlog.txt",
+                                      "own0.TXT",
+                                      "own0.dat",
+                                      "own1.TXT",
+                                      "own1.dat",
+                                      "own2.TXT",
+                                      "own2.dat",
+                                      "same.TXT",
+                                      "same.dat"}));
 }
 
 TEST(Varqen, UsageErrorsExitWithTwoAndHelpNamesTheOptions) {

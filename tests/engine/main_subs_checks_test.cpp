@@ -53,6 +53,34 @@ TEST_F(MainSubModelLine, RefusesNumberedModelsAndLinesWithoutX) {
   }
 }
 
+// A formula cut to the model field would be another model, fitted without a word.
+TEST_F(MainSubModelLine, RefusesAModelLineLongerThanTheFieldWithoutConfirmation) {
+  std::string terms;
+  for (int i = 0; i < 100; ++i) terms += "+0*X1";
+  const struct {
+    std::string line;
+    size_t length;
+  } cases[] = {
+      {"Y=P1*X1+P2" + terms + "+100*X1^2", 519},
+      {"Y=" + std::string(1000, '(') + "P1*X1+P2" + std::string(1000, ')'), 2010},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    dialogs.clear();
+    dir.write("a.dat", data_file(c.line, "1 2", "1 1", michaelis_rows()));
+    ASSERT_EQ(c.line.size(), c.length);
+    run("a.dat");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text,
+              "The model function in the first row of the data file is " +
+                  std::to_string(c.length) +
+                  " characters long;\r\nthe model field holds at most 512 "
+                  "characters." +
+                  kAborted);
+    EXPECT_EQ(globals::bdataerror, 1);
+  }
+}
+
 TEST_F(MainSubModelLine, RefusesAFormulaWithoutAVariableAfterConfirmation) {
   dir.write("a.dat", data_file("Y=P1*EXP(P2)", "1 2", "1 1", "2.7\n2.8\n2.6\n2.75\n"));
   run("a.dat");
@@ -79,7 +107,18 @@ TEST_F(MainSubModelLine, ShowsASyntaxErrorWithItsNumberAndLocation) {
   EXPECT_FALSE(exists("Varqen-runlog.txt"));
 }
 
-// The checks of the data file, each on a file that passes every check before it.
+const std::string kMaskCount =
+    "The total number of parameter Masks (T and F) in the data file\r\n"
+    "does not equal the number of P1... parameters in the model function.\r\n\r\n"
+    "The function suggests a total of 2  P parameters, but the\r\n"
+    "data file doesn't contain that number of parameter masks.\r\n";
+const std::string kHeader =
+    "The data file must begin with five lines: the model, the initial values,\r\n"
+    "the lower bounds, the upper bounds and the parameter masks;\r\n"
+    "the X,Y data rows follow from line 6 on.\r\n\r\n";
+
+// The checks of the data file, each on a file that passes every check before it; where the
+// check's message does not name the line and what is wrong there, a sentence adds it.
 TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
   const std::string rows4 = "1 2\n2 3\n3 4\n4 5\n";
   std::string many;
@@ -89,7 +128,8 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
     std::string file;
     std::string text;
   } cases[] = {
-      {"1001 rows", data_file("Y=P1*X1+P2", "1 2", "1 1", many),
+      {"1001 rows",
+       data_file("Y=P1*X1+P2", "1 2", "1 1", many),
        "The data file contains more than 1000 data points.\r\n"
        "The number of X...,Y data rows MUST NOT EXCEED 1000.\r\n\r\n"
        "The data file suggests a total of 1001 X,Y data rows."},
@@ -99,47 +139,92 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
        "MUST BE GREATER than the number of active parameters\r\nin the model function.\r\n\r\n"
        "The data file suggests a total of 4  X,Y data rows,\r\n"
        "but the file contains only 4  unmasked parameters."},
-      {"all masked", data_file("Y=P1*X1+P2", "1 2", "0 0", rows4),
+      {"all masked",
+       data_file("Y=P1*X1+P2", "1 2", "0 0", rows4),
        "The number of active unmasked parameters in the model\r\n"
        "MUST BE GREATER than one parameter in the model function.\r\n\r\n"
        "The model suggests a total of 2  parameters, but\r\n"
        "the data file contains only 0  unmasked parameters."},
-      {"data columns", data_file("Y=P1*X1+P2*X2", "1 2", "1 1", rows4),
+      {"data columns",
+       data_file("Y=P1*X1+P2*X2", "1 2", "1 1", rows4),
        "The number of X...,Y data columns in the data file does\r\n"
        "not equal the number of X1... plus Y variables in the model function.\r\n\r\n"
        "The function suggests a total of 3  X plus Y variables,\r\n"
-       "but the data file doesn't contain that number of X and Y data columns."},
-      {"parameter syntax", "Y=P1*X1+P2\n1 2\n0 x\n9 9\n1 1\n" + rows4 + "END\n",
+       "but the data file doesn't contain that number of X and Y data columns.\r\n"
+       "Line 6 holds 2 fields separated by blanks."},
+      {"parameter syntax",
+       "Y=P1*X1+P2\n1 2\n0 x\n9 9\n1 1\n" + rows4 + "END\n",
        "A numeric syntax error was identified in parameter data file.\r\n"
-       "A number in row 3  is not a valid numeric value."},
-      {"initial values", "Y=P1*X1+P2\n1 2 3\n0 0\n9 9\n1 1\n" + rows4 + "END\n",
+       "A number in row 3  is not a valid numeric value.\r\nLine 3: \"x\" is not a number."},
+      {"initial values",
+       "Y=P1*X1+P2\n1 2 3\n0 0\n9 9\n1 1\n" + rows4 + "END\n",
        "The number of P1...Pn parameter data columns in the data file\r\n"
        "does not equal the number of parameters in the model function.\r\n\r\n"
        "The function suggests a total of 2  P parameters, but the\r\n"
-       "data file doesn't contain that number of parameter data columns."},
-      {"lower bounds", "Y=P1*X1+P2\n1 2\n0\n9 9\n1 1\n" + rows4 + "END\n",
+       "data file doesn't contain that number of parameter data columns.\r\n"
+       "Line 2 holds 3 fields separated by blanks."},
+      {"lower bounds",
+       "Y=P1*X1+P2\n1 2\n0\n9 9\n1 1\n" + rows4 + "END\n",
        "The number of Lower Bound parameter data columns in the data file\r\n"
        "does not equal the number of P1... parameters in the model function.\r\n\r\n"
        "The function suggests a total of 2  P parameters, but the\r\n"
-       "data file doesn't contain that number of lower bound data columns."},
-      {"upper bounds", "Y=P1*X1+P2\n1 2\n0 0\n9\n1 1\n" + rows4 + "END\n",
+       "data file doesn't contain that number of lower bound data columns.\r\n"
+       "Line 3 holds 1 field separated by blanks."},
+      {"upper bounds",
+       "Y=P1*X1+P2\n1 2\n0 0\n9\n1 1\n" + rows4 + "END\n",
        "The number of Upper Bound parameter data columns in the data file\r\n"
        "does not equal the number of P1... parameters in the model function.\r\n\r\n"
        "The function suggests a total of 2  P parameters, but the\r\n"
-       "data file doesn't contain that number of upper bound data columns."},
-      {"masks", "Y=P1*X1+P2\n1 2\n0 0\n9 9\n1 1 1\n" + rows4 + "END\n",
-       "The total number of parameter Masks (T and F) in the data file\r\n"
-       "does not equal the number of P1... parameters in the model function.\r\n\r\n"
-       "The function suggests a total of 2  P parameters, but the\r\n"
-       "data file doesn't contain that number of parameter masks."},
-      {"data syntax", data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3 x4\n4 5\n"),
+       "data file doesn't contain that number of upper bound data columns.\r\n"
+       "Line 4 holds 1 field separated by blanks."},
+      {"masks",
+       "Y=P1*X1+P2\n1 2\n0 0\n9 9\n1 1 1\n" + rows4 + "END\n",
+       kMaskCount + "Line 5 holds 3 fields separated by blanks."},
+      {"mask value missing",
+       "Y=P1*X1+P2\n1 2\n0 0\n9 9\n1\n" + rows4 + "END\n",
+       kMaskCount + "Line 5 holds 1 field separated by blanks."},
+      {"mask value with a point",
+       "Y=P1*X1+P2\n1 2\n0 0\n9 9\n1.0 1\n" + rows4 + "END\n",
+       "A numeric syntax error was identified in parameter data file.\r\n"
+       "A number in row 5  is not a valid numeric value.\r\n"
+       "Line 5: \"1.0\" is not a whole number."},
+      {"data syntax",
+       data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3 x4\n4 5\n"),
        "A numeric syntax error was identified in the X vs Y data file: " +
            stringlib::fixed(mainsubtest::upper(dir.file("a.dat")), 512) +
-           "\r\nA number in row 8is not a valid numeric value."},
-      {"short data row", data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3\n4 5\n"),
+           "\r\nA number in row 8is not a valid numeric value.\r\nLine 8: \"x4\" is not a number."},
+      {"form feed between values",
+       data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3\f4\n4 5\n"),
+       "A numeric syntax error was identified in the X vs Y data file: " +
+           stringlib::fixed(mainsubtest::upper(dir.file("a.dat")), 512) +
+           "\r\nA number in row 8is not a valid numeric value.\r\n"
+           "Line 8 holds a control character (code 12); values are separated by blanks, TABs "
+           "or commas."},
+      {"short data row",
+       data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3\n4 5\n"),
        "A numeric syntax error was identified in the data file.\r\n"
-       "A number in row 8  is not a valid numeric value."},
-      {"one free parameter", data_file("Y=P1*X1+P2", "1 2", "1 0", rows4),
+       "A number in row 8  is not a valid numeric value.\r\nLine 8 holds 1 value; 2 are needed."},
+      {"a value more than the model needs",
+       data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3 4 5 ! c\n4 5\n"),
+       "The number of X...,Y data columns in the data file does\r\n"
+       "not equal the number of X1... plus Y variables in the model function.\r\n\r\n"
+       "The function suggests a total of 2  X plus Y variables,\r\n"
+       "but the data file doesn't contain that number of X and Y data columns.\r\n"
+       "Line 8 holds 3 values; 2 are needed."},
+      {"file ends in the header",
+       "Y=P1*X1+P2\n1 2\n0 0\n",
+       kHeader + "Line 4 is missing: the file ends at line 3."},
+      {"blank line in the header",
+       "Y=P1*X1+P2\n1 2\n\n0 0\n9 9\n1 1\n" + rows4,
+       kHeader + "Line 3 is blank."},
+      {"bound read as NEXT",
+       "Y=P1*X1+P2\n1 2\nNaN 0\n9 9\n1 1\n" + rows4 + "END\n",
+       kHeader + "Line 3 begins with \"N\", which ends the block."},
+      {"lower bound above the upper bound",
+       "Y=P1*X1+P2\n1 2\n0 5\n9 1\n1 1\n" + rows4 + "END\n",
+       "The lower bound of P2 (line 3: 5.00000) is above\r\nits upper bound (line 4: 1.00000)."},
+      {"one free parameter",
+       data_file("Y=P1*X1+P2", "1 2", "1 0", rows4),
        "The number of active parameter data columns in the data file\r\n"
        "must be greater than one parameter (UnMasked Parameters > 1).\r\n\r\n"
        "The function suggests only 1  P active parameter,\r\n"
@@ -156,9 +241,27 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
     EXPECT_EQ(boxes()[1].title, "Error");
     EXPECT_EQ(boxes()[1].text, c.text + kAborted);
     EXPECT_EQ(globals::bdataerror, 1);
+    EXPECT_EQ(globals::bnext, 0);  // a header line read as NEXT starts no series
+    EXPECT_FALSE(main_subs::every_block_reported);
     EXPECT_FALSE(exists("a.TXT"));
     EXPECT_FALSE(exists("Varqen-runlog.txt"));
   }
+}
+
+TEST_F(MainSubTest, APathLongerThanTheNameFieldIsRefusedNotCut) {
+  const std::string fits = "/" + std::string(511, 'a');
+  EXPECT_TRUE(main_subs::set_input_file(fits));
+  EXPECT_EQ(globals::input_file_name, fits);
+  EXPECT_TRUE(boxes().empty());
+  const std::string longer = fits + "b";
+  EXPECT_FALSE(main_subs::set_input_file(longer));
+  EXPECT_EQ(globals::input_file_name, fits);
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(boxes()[0].text,
+            "The path of the data file is 513 characters long;\r\n"
+            "at most 512 fit in the file name field.\r\n" +
+                longer.substr(0, 60) + "..." + kAborted);
+  EXPECT_EQ(globals::bdataerror, 1);
 }
 
 TEST_F(MainSubTest, AMissingFileIsADataErrorNamingIt) {

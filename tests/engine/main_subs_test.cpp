@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -64,7 +65,14 @@ TEST_F(MainSubTest, FitsTheFileAndWritesTheReportAndTheRunLogLine) {
   EXPECT_GT(globals::nlines3, 5);
   const std::string log = dir.read("Varqen-runlog.txt");
   EXPECT_EQ(log.rfind(" " + mainsubtest::upper(dir.file("mm.dat")) + " : SSQR= ", 0), 0u) << log;
-  EXPECT_FALSE(exists("tempor.txt"));
+  EXPECT_TRUE(main_subs::every_block_reported);
+  // No scratch or partial file is left behind.
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    left.push_back(e.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"Varqen-runlog.txt", "mm.TXT", "mm.dat"}));
 }
 
 TEST_F(MainSubTest, StartsFreeZerosAtATinyValueAndKeepsFixedOnes) {
@@ -265,6 +273,21 @@ TEST_F(MainSubTest, GoesOnWithTheNextFileOfASeriesAfterNext) {
   EXPECT_EQ(stringlib::trim(globals::input_file_name), dir.file("run#2.dat"));
   EXPECT_EQ(main_subs::block_counter, 1);
   EXPECT_EQ(globals::bnext, 0);
+  EXPECT_TRUE(main_subs::every_block_reported);
+}
+
+// One block that is not reported fails the whole call, whichever block it is.
+TEST_F(MainSubTest, ANoInOneBlockOfASeriesIsNotASuccess) {
+  Passes passes;
+  const std::string model = "Y=P1*X1/(P2+X1)";
+  dir.write("run#1.dat", data_file(model, "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  dir.write("run#2.dat", data_file(model, "100 2", "1 1", michaelis_rows()));
+  no();
+  run("run#1.dat");
+  EXPECT_EQ(passes.starts.size(), 1u);
+  EXPECT_TRUE(exists("run#2.TXT"));
+  EXPECT_EQ(globals::brerun, 0);  // the last block's answer was Yes
+  EXPECT_FALSE(main_subs::every_block_reported);
 }
 
 TEST_F(MainSubTest, AMissingNextFileEndsTheSeriesAsADataError) {
@@ -278,6 +301,8 @@ TEST_F(MainSubTest, AMissingNextFileEndsTheSeriesAsADataError) {
   EXPECT_NE(b[2].text.find(dir.file("run#2.dat")), std::string::npos);
   EXPECT_EQ(globals::bdataerror, 1);
   EXPECT_EQ(globals::bnext, 0);
+  EXPECT_TRUE(exists("run#1.TXT"));  // the first file's report stands
+  EXPECT_FALSE(main_subs::every_block_reported);
 }
 
 TEST_F(MainSubTest, NextWithoutASeriesMarkEndsTheRunAsAfterEnd) {

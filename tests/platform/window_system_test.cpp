@@ -568,10 +568,14 @@ TEST_F(WindowSystemTest, DialogsAnswerFromTheScriptThenByDefault) {
   user.answer_next_dialog(DialogAnswer::No);
   MessageBoxRequest q{0, "Question", "Go on?", DialogIcon::Question, DialogButtons::YesNo};
   EXPECT_EQ(dialogs.message_box(q), DialogAnswer::No);
+  // Printed with the answer taken; a box that only informs has none to print.
+  MessageBoxRequest note{0, "Information", "Done.", DialogIcon::Information, DialogButtons::Ok};
   testing::internal::CaptureStdout();
   EXPECT_EQ(dialogs.message_box(q), DialogAnswer::Yes);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Question: Go on?\n");
-  EXPECT_EQ(dialogs.shown().size(), 2u);
+  EXPECT_EQ(dialogs.message_box(note), DialogAnswer::Ok);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Question: Go on?\n-> Yes\nInformation: Done.\n");
+  EXPECT_EQ(dialogs.shown().size(), 3u);
 }
 
 }  // namespace

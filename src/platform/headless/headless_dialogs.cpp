@@ -12,9 +12,14 @@ DialogAnswer HeadlessDialogs::message_box(const MessageBoxRequest& request) {
     script_.pop_front();
     return a;
   }
+  const DialogAnswer answer = default_answer(request.buttons);
   std::printf("%s: %s\n", request.title.c_str(), request.text.c_str());
+  // A question's answer follows it, so that a log of the run reads as it went.
+  if (request.buttons != DialogButtons::Ok) {
+    std::printf("-> %s\n", answer == DialogAnswer::Yes ? "Yes" : "OK");
+  }
   std::fflush(stdout);
-  return default_answer(request.buttons);
+  return answer;
 }
 
 void HeadlessDialogs::script_answer(DialogAnswer answer) {
