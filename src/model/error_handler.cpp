@@ -91,11 +91,16 @@ void display_message(std::string_view routine,
     int32_t unit = 0;
     if (open_message_log(*log_file, unit) == 0) {
       // The log leaves out the state INFORMATION; standard output always shows it.
-      units::write_line(unit, dated_line(routine, message, state, state != 1));
+      const bool written =
+          units::write_line(unit, dated_line(routine, message, state, state != 1)) &&
+          units::flush(unit);
       units::close(unit);
-      return;
+      if (written) return;
+      // A full disk takes the open but not the line: the line is not lost without a word.
+      display_message("Display_Message", "Error writing message log file", 3);
+    } else {
+      display_message("Display_Message", "Error opening message log file", 3);
     }
-    display_message("Display_Message", "Error opening message log file", 3);
   }
   units::console() << dated_line(routine, message, state, true) << '\n';
 }

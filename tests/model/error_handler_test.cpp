@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "model/units.hpp"
@@ -72,12 +73,22 @@ TEST_F(ErrorHandler, WithoutLogFileStateOneShowsInformation) {
   EXPECT_EQ(console_.str(), " FitRun(INFORMATION) : done : Date Mon Dec  7 04:21:58 2026\n");
 }
 
-TEST_F(ErrorHandler, UnopenableLogGoesToStandardOutput) {
-  error_handler::display_message("FitRun", "done", 2, "no-such-folder/log.txt");
-  EXPECT_EQ(console_.str(),
-            " Display_Message(FAILURE) : Error opening message log file : Date Mon Dec  7 "
-            "04:21:58 2026\n"
-            " FitRun(WARNING) : done : Date Mon Dec  7 04:21:58 2026\n");
+TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
+  std::filesystem::create_symlink("/dev/full", dir_.path() / "full.txt");
+  const struct {
+    const char* log;
+    const char* failure;
+  } cases[] = {{"no-such-folder/log.txt", "Error opening message log file"},
+               {"full.txt", "Error writing message log file"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.log);
+    console_.str("");
+    error_handler::display_message("FitRun", "done", 2, c.log);
+    EXPECT_EQ(console_.str(),
+              std::string(" Display_Message(FAILURE) : ") + c.failure +
+                  " : Date Mon Dec  7 04:21:58 2026\n"
+                  " FitRun(WARNING) : done : Date Mon Dec  7 04:21:58 2026\n");
+  }
 }
 
 TEST_F(ErrorHandler, OpenMessageLogUsesUnitsFromTen) {
