@@ -1,7 +1,8 @@
 // Fuzzes the data-file readers: the input, after two bytes choosing the parameter and column
-// counts, is written as a data file and every reader, counter and check runs on it. Faults
-// are crashes, sanitizer reports, out-of-range array writes (bounds-checked in this build),
-// files left open, and a mask read error that does not zero the mask.
+// counts, is written as a data file and every reader, counter, check and line explanation runs
+// on it. Faults are crashes, sanitizer reports, out-of-range array writes (bounds-checked in
+// this build), files left open, a model line cut to the field, an explanation naming another
+// line, and a mask read error that does not zero the mask.
 #include <unistd.h>
 
 #include <cstdint>
@@ -55,8 +56,11 @@ void run_readers(const std::string& path, int32_t n, int32_t m) {
 
   std::string name = path;
   std::string line;
-  readwrite::a_model_line(name, line);
-  require(line.size() == readwrite::len_line, "model line of the wrong length");
+  // A model line longer than the field comes back whole, never cut.
+  const bool too_long = readwrite::a_model_line(name, line) == readwrite::Status::ModelTooLong;
+  require(too_long ? line.size() > size_t{readwrite::len_line} : line.size() == readwrite::len_line,
+          "model line of the wrong length");
+  if (too_long) line.resize(readwrite::len_line);
   std::string copy = line;
   stringlib::str2real(copy);
   int32_t k = 0;
@@ -93,6 +97,17 @@ void run_readers(const std::string& path, int32_t n, int32_t m) {
   require(errline >= 0 && errline <= 4, "parameter check line");
   checkdata::checkparsestr2real(path, m, errline, ierr);
   require(errline >= 0 && errline <= checkdata::last_checked_line, "data check line");
+
+  // The explanation of a line names it, whatever the line holds.
+  for (int32_t l = 1; l <= 7; ++l) {
+    for (const int32_t want : {0, n, m}) {
+      for (const auto kind : {readwrite::ValueKind::Real, readwrite::ValueKind::Integer}) {
+        const std::string fault = readwrite::line_fault(path, l, want, kind);
+        require(fault.empty() || fault.rfind("Line " + std::to_string(l), 0) == 0,
+                "line fault of another line");
+      }
+    }
+  }
 
   require(!any_unit_open(), "a reader left its file open");
 }
