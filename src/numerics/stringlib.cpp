@@ -6,26 +6,23 @@
 #include <limits>
 
 #include "numerics/editfmt.hpp"
+#include "numerics/stringlib_internal.hpp"
 
 namespace stringlib {
+namespace internal {
+
+void adjustl_blanks(std::string& s) {
+  const size_t k = s.find_first_not_of(kBlank);
+  if (k == std::string::npos || k == 0) return;
+  std::rotate(s.begin(), s.begin() + static_cast<long>(k), s.end());
+}
+
+}  // namespace internal
 namespace {
 
-constexpr char kBlank = ' ';
-constexpr char kTab = '\t';
-
-bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-char upper(char c) { return is_lower(c) ? static_cast<char>(c - 'a' + 'A') : c; }
-bool is_control(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return u < 32 || u > 126;
-}
-
-// Trimmed length, or the declared length when the text is all blank.
-int32_t length_or_declared(std::string_view s) {
-  const int32_t lt = s_len_trim(s);
-  return lt == 0 ? static_cast<int32_t>(s.size()) : lt;
-}
+using internal::adjustl_blanks;
+using internal::kBlank;
+using internal::kTab;
 
 // Removes every character of 1..lt for which drop(c) holds; freed positions become blanks.
 template <typename Pred>
@@ -58,13 +55,6 @@ void write_record(std::string& text, std::string_view fmt, const editfmt::Value&
   std::fill(std::copy(record.begin(), record.end(), text.begin()), text.end(), kBlank);
 }
 
-// Moves leading blanks (only blanks) to the end.
-void adjustl_blanks(std::string& s) {
-  const size_t k = s.find_first_not_of(kBlank);
-  if (k == std::string::npos || k == 0) return;
-  std::rotate(s.begin(), s.begin() + static_cast<long>(k), s.end());
-}
-
 // "(" + fmt(1..lt) + ")" in an 80-character format buffer.
 std::string parenthesised(std::string_view fmt) {
   std::string f = "(";  // appended, not `"(" + std::string`: GCC 12 -O3 warns (-Wrestrict)
@@ -84,7 +74,7 @@ bool parse_real(std::string_view t, double& value) {
   int digits = 0;
   bool point = false;
   for (; i < t.size(); ++i) {
-    if (is_digit(t[i])) {
+    if (ch_is_digit(t[i])) {
       ++digits;
     } else if (t[i] == '.' && !point) {
       point = true;
@@ -100,7 +90,7 @@ bool parse_real(std::string_view t, double& value) {
     if (c == 'e' || c == 'E' || c == 'd' || c == 'D') ++i;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) exponent += t[i++];
     const size_t first_digit = i;
-    while (i < t.size() && is_digit(t[i])) exponent += t[i++];
+    while (i < t.size() && ch_is_digit(t[i])) exponent += t[i++];
     if (i == first_digit || i != t.size()) return false;
   }
   const std::string text = mantissa + (exponent.empty() ? "" : "e" + exponent);
@@ -126,6 +116,11 @@ std::string fixed(std::string_view s, int32_t n) {
   return out;
 }
 
+int32_t length(std::string_view s) {
+  const int32_t lt = s_len_trim(s);
+  return lt == 0 ? static_cast<int32_t>(s.size()) : lt;
+}
+
 std::string trim(std::string_view s) { return std::string(s.substr(0, s_len_trim(s))); }
 
 int32_t s_len_trim(std::string_view s) {
@@ -146,7 +141,7 @@ void s_adjustl(std::string& s) {
   std::fill(moved_end, s.begin() + lt, kBlank);
 }
 
-void s_control_blank(std::string& s) { blank_in_trimmed(s, is_control); }
+void s_control_blank(std::string& s) { blank_in_trimmed(s, ch_is_control); }
 
 void s_whitespace_blank(std::string& s) {
   blank_in_trimmed(s, [](char c) { return c >= 9 && c <= 13; });
@@ -162,32 +157,57 @@ void s_del_abrackets(std::string& s) {
   remove_in_trimmed(s, [](char c) { return c == '<' || c == '>'; });
 }
 
+void s_del_braces(std::string& s) {
+  remove_in_trimmed(s, [](char c) { return c == '{' || c == '}'; });
+}
+
 void s_replace_ch(std::string& s, char c1, char c2) {
   const int32_t lt = s_len_trim(s);
   std::replace(s.begin(), s.begin() + lt, c1, c2);
 }
 
-bool s_eqi(std::string_view a, std::string_view b) {
+namespace {
+
+// a and b equal by `same`, the shorter taken as padded with blanks.
+template <typename Same>
+bool padded_equal(std::string_view a, std::string_view b, Same same) {
   const size_t common = std::min(a.size(), b.size());
   for (size_t i = 0; i < common; ++i) {
-    if (upper(a[i]) != upper(b[i])) return false;
+    if (!same(a[i], b[i])) return false;
   }
   const std::string_view rest = a.size() > b.size() ? a.substr(common) : b.substr(common);
   return rest.find_first_not_of(kBlank) == std::string_view::npos;
 }
 
-int32_t s_indexi(std::string_view s, std::string_view sub) {
-  const int32_t ls = length_or_declared(s);
-  const int32_t lu = length_or_declared(sub);
+// First i in 1..ls-lu+1 where s(i..i+lu-1) equals sub by `equal`; ls and lu are the trimmed
+// lengths, or the declared ones for all-blank texts.
+template <typename Equal>
+int32_t first_match(std::string_view s, std::string_view sub, Equal equal) {
+  const int32_t ls = length(s);
+  const int32_t lu = length(sub);
   for (int32_t i = 1; i <= ls - lu + 1; ++i) {
-    if (s_eqi(s.substr(i - 1, lu), sub)) return i;
+    if (equal(s.substr(i - 1, lu), sub)) return i;
   }
   return 0;
 }
 
+}  // namespace
+
+bool s_eqi(std::string_view a, std::string_view b) { return padded_equal(a, b, ch_eqi); }
+
+bool s_case_eqi(std::string_view a, std::string_view b) {
+  return padded_equal(a, b, [](char x, char y) { return x == y; });
+}
+
+int32_t s_indexi(std::string_view s, std::string_view sub) { return first_match(s, sub, s_eqi); }
+
+int32_t s_case_indexi(std::string_view s, std::string_view sub) {
+  return first_match(s, sub, s_case_eqi);
+}
+
 int32_t s_index_last(std::string_view s, std::string_view sub) {
-  const int32_t ls = length_or_declared(s);
-  const int32_t lu = length_or_declared(sub);
+  const int32_t ls = length(s);
+  const int32_t lu = length(sub);
   for (int32_t i = ls - lu + 1; i >= 1; --i) {
     if (s.substr(i - 1, lu) == sub.substr(0, lu)) return i;
   }
@@ -197,7 +217,7 @@ int32_t s_index_last(std::string_view s, std::string_view sub) {
 void s_cap_string(std::string_view in, std::string& out) {
   // A copy first: in may view out itself.
   std::string result = fixed(in.substr(0, s_len_trim(in)), len_cap_string);
-  std::transform(result.begin(), result.end(), result.begin(), upper);
+  std::transform(result.begin(), result.end(), result.begin(), ch_caps);
   out = std::move(result);
 }
 
@@ -313,10 +333,10 @@ void s_to_i(std::string_view s, int32_t& value) {
     skip_blanks();
   }
   // Step 3: a digit must follow.
-  if (i >= lt || !is_digit(s[i])) return;
+  if (i >= lt || !ch_is_digit(s[i])) return;
   // Step 4: digits up to the first other character; magnitudes beyond 32 bits saturate.
   int64_t v = 0;
-  for (; i < lt && is_digit(s[i]); ++i) {
+  for (; i < lt && ch_is_digit(s[i]); ++i) {
     v = std::min<int64_t>(v * 10 + (s[i] - '0'), int64_t{1} << 31);
   }
   v *= sign;

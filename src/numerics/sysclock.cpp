@@ -1,5 +1,7 @@
 #include "numerics/sysclock.hpp"
 
+#include <time.h>
+
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -7,9 +9,39 @@
 namespace sysclock {
 namespace {
 
-std::mutex seam_mutex;  // guards the two seams; readers copy them under the lock
+std::mutex seam_mutex;  // guards the seams; readers copy them under the lock
 TickSource tick_source;
 Sleeper sleeper;
+LocalTimeSource local_time_source;
+CpuTimeSource cpu_time_source;
+
+template <typename Source>
+Source copy_locked(const Source& source) {
+  std::lock_guard<std::mutex> lock(seam_mutex);
+  return source;
+}
+
+template <typename Source>
+void install_locked(Source& slot, Source source) {
+  std::lock_guard<std::mutex> lock(seam_mutex);
+  slot = std::move(source);
+}
+
+LocalTime real_local_time() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  LocalTime t;
+  // localtime_r: other threads may read the calendar clock at the same time.
+  localtime_r(&now.tv_sec, &t.tm);
+  t.ms = static_cast<int32_t>(now.tv_nsec / 1000000);
+  return t;
+}
+
+double real_cpu_time() {
+  timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
 
 int64_t real_monotonic_ms() {
   using namespace std::chrono;
@@ -19,11 +51,7 @@ int64_t real_monotonic_ms() {
 }  // namespace
 
 int64_t monotonic_ms() {
-  TickSource source;
-  {
-    std::lock_guard<std::mutex> lock(seam_mutex);
-    source = tick_source;
-  }
+  const TickSource source = copy_locked(tick_source);
   return source ? source() : real_monotonic_ms();
 }
 
@@ -33,11 +61,7 @@ int32_t tick_count_ms() {
 }
 
 void sleep_ms(int32_t ms) {
-  Sleeper s;
-  {
-    std::lock_guard<std::mutex> lock(seam_mutex);
-    s = sleeper;
-  }
+  const Sleeper s = copy_locked(sleeper);
   if (s) {
     s(ms);
   } else if (ms > 0) {
@@ -45,14 +69,26 @@ void sleep_ms(int32_t ms) {
   }
 }
 
-void set_tick_source(TickSource source) {
-  std::lock_guard<std::mutex> lock(seam_mutex);
-  tick_source = std::move(source);
+void set_tick_source(TickSource source) { install_locked(tick_source, std::move(source)); }
+
+void set_sleeper(Sleeper s) { install_locked(sleeper, std::move(s)); }
+
+LocalTime local_time() {
+  const LocalTimeSource source = copy_locked(local_time_source);
+  return source ? source() : real_local_time();
 }
 
-void set_sleeper(Sleeper s) {
-  std::lock_guard<std::mutex> lock(seam_mutex);
-  sleeper = std::move(s);
+double cpu_time() {
+  const CpuTimeSource source = copy_locked(cpu_time_source);
+  return source ? source() : real_cpu_time();
+}
+
+void set_local_time_source(LocalTimeSource source) {
+  install_locked(local_time_source, std::move(source));
+}
+
+void set_cpu_time_source(CpuTimeSource source) {
+  install_locked(cpu_time_source, std::move(source));
 }
 
 }  // namespace sysclock

@@ -16,9 +16,22 @@ double timeclock(int32_t& flag) {
   return tt;
 }
 
+void timeit(int32_t& flag) {
+  const float now = static_cast<float>(sysclock::cpu_time());
+  if (flag != 0) {
+    ts0 = now;
+    ts = 0.0f;
+    flag = 0;
+    return;
+  }
+  ts = (now - ts0) + ts;
+}
+
 void reset() {
   t0 = 0.0;
   tt = 0.0;
+  ts0 = 0.0f;
+  ts = 0.0f;
 }
 
 }  // namespace timeit_mod

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -330,6 +336,287 @@ TEST(Stringlib, ParseRealRejectsWhatTheDataFileCannotHold) {
     EXPECT_EQ(stringlib::parse_real(c.text, v), c.ok);
     EXPECT_EQ(v, c.ok ? c.value : 99.0);
   }
+}
+
+// The procedures no other module calls.
+
+TEST(Stringlib, CharacterTests) {
+  EXPECT_TRUE(stringlib::ch_is_control('\x1f'));
+  EXPECT_TRUE(stringlib::ch_is_control('\x7f'));
+  EXPECT_TRUE(stringlib::ch_is_control('\x80'));
+  EXPECT_FALSE(stringlib::ch_is_control('~'));
+  EXPECT_TRUE(stringlib::ch_is_space('\t'));
+  EXPECT_TRUE(stringlib::ch_is_space('\r'));
+  EXPECT_FALSE(stringlib::ch_is_space('\0'));
+  EXPECT_TRUE(stringlib::ch_is_digit('9'));
+  EXPECT_FALSE(stringlib::ch_is_digit('a'));
+  EXPECT_EQ(stringlib::ch_caps('q'), 'Q');
+  EXPECT_EQ(stringlib::ch_capf('{'), '{');  // 123 is no letter, though 123 - 32 is '['
+  char c = 'z';
+  stringlib::ch_cap(c);
+  EXPECT_EQ(c, 'Z');
+  EXPECT_TRUE(stringlib::ch_eqi('m', 'M'));
+  EXPECT_FALSE(stringlib::ch_eqi('[', '{'));
+  EXPECT_EQ(stringlib::ch_to_digit('7'), 7);
+  EXPECT_EQ(stringlib::ch_to_digit(' '), 0);
+  EXPECT_EQ(stringlib::ch_to_digit('x'), -1);
+  EXPECT_EQ(stringlib::dig_to_chr(3), '3');
+  EXPECT_EQ(stringlib::dig_to_chr(10), '*');
+  EXPECT_EQ(stringlib::dig_to_chr(-1), '*');
+}
+
+TEST(Stringlib, PositionsLengthsAndCaseSensitiveTwins) {
+  EXPECT_EQ(stringlib::s_chr_index("ab c  ", 'c'), 4);
+  EXPECT_EQ(stringlib::s_chr_index("ab c  ", ' '), 3);
+  EXPECT_EQ(stringlib::s_chr_index("abc   ", ' '), -1);  // trailing blanks are not searched
+  EXPECT_EQ(stringlib::ch_index("abc", 'x'), 0);
+  EXPECT_EQ(stringlib::ch_index("abc", 'b'), 2);
+  EXPECT_EQ(stringlib::length("ab  "), 2);
+  EXPECT_EQ(stringlib::nlength("   "), 3);
+  const std::pair<int32_t, int32_t> lengths[] = {
+      {0, 1}, {7, 1}, {-7, 2}, {12345, 5}, {INT_MAX, 10}, {INT_MIN, 11}};
+  for (const auto& [i, n] : lengths) EXPECT_EQ(stringlib::i4_length(i), n) << i;
+  EXPECT_TRUE(stringlib::s_case_eqi("end", "end  "));
+  EXPECT_FALSE(stringlib::s_case_eqi("end", "END"));
+  EXPECT_EQ(stringlib::s_case_indexi("Model MODEL", "MODEL"), 7);
+  EXPECT_EQ(stringlib::s_case_indexi("model", "MODEL"), 0);
+}
+
+TEST(Stringlib, EditingKeepsTheDeclaredLength) {
+  using Edit = void (*)(std::string&);
+  struct Case {
+    const char* name;
+    Edit edit;
+    std::string in, out;
+  } const cases[] = {
+      {"removesp",
+       stringlib::removesp,
+       "  a b\tc\x01"
+       "d  ",
+       "abcd       "},
+      {"s_adjustr", stringlib::s_adjustr, "ab  ", "  ab"},
+      {"s_blanks_delete", stringlib::s_blanks_delete, "  a \t b  c   ", " a b c       "},
+      {"compact", stringlib::compact, "  a   b  ", "a b      "},
+      {"s_del_braces", stringlib::s_del_braces, "{a}b{}  ", "ab      "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string s = c.in;
+    c.edit(s);
+    EXPECT_EQ(s, c.out);
+  }
+  std::string s = "xabyabab";
+  stringlib::delall(s, "ab");
+  EXPECT_EQ(s, "xy      ");
+  s = "aabb";  // a deletion that makes a new occurrence
+  stringlib::delall(s, "ab");
+  EXPECT_EQ(s, "    ");
+  s = "a b";  // an all-blank sub deletes nothing (and must not loop for ever)
+  stringlib::delall(s, "  ");
+  EXPECT_EQ(s, "a b");
+  EXPECT_EQ(stringlib::right("abcdef  ", 3), "def");
+  EXPECT_EQ(stringlib::right("ab  ", 4), "ab  ");
+  EXPECT_EQ(stringlib::right("abc", 0), "");
+}
+
+TEST(Stringlib, WordsParenthesesAndQuotedCase) {
+  EXPECT_EQ(stringlib::s_word_count("  run 12  done "), 3);
+  EXPECT_EQ(stringlib::s_word_count("   "), 0);
+  std::string s = "  run 12 done";
+  std::string w(5, '?');
+  stringlib::word_extract(s, w);
+  EXPECT_EQ(w, "run  ");
+  EXPECT_EQ(s, "12 done      ");
+  s = "   ";
+  w = "??";
+  stringlib::word_extract(s, w);
+  EXPECT_EQ(w, "  ");
+  s = ",a;b";
+  w = "???";
+  stringlib::word_extract_delim(s, w, ",;");
+  EXPECT_EQ(w, "a  ");
+  EXPECT_EQ(s, ";b  ");
+  stringlib::word_extract_delim(s, w, ",;");
+  EXPECT_EQ(w, "b  ");
+  EXPECT_EQ(s, "    ");
+
+  const std::pair<const char*, bool> checks[] = {{"(a+(b))", true},
+                                                 {"(a))(", false},
+                                                 {"f()", false},
+                                                 {"(a)(b)", false},
+                                                 {"((a)", false},
+                                                 {")a(", false}};
+  for (const auto& [text, ok] : checks) EXPECT_EQ(stringlib::s_paren_check(text), ok) << text;
+  EXPECT_TRUE(stringlib::parenthesescheck(")a("));
+  EXPECT_FALSE(stringlib::parenthesescheck("((a)"));
+
+  EXPECT_EQ(stringlib::uppercase("a 'b' \"c'd\" e  "), "A 'b' \"c'd\" E  ");
+  EXPECT_EQ(stringlib::lowercase("X 'Y' Z"), "x 'Y' z");
+  EXPECT_EQ(stringlib::uppercase("a 'bc"), "A 'bc");  // an open quote runs to the end
+}
+
+TEST(Stringlib, ReadlineSkipsBlankAndCommentLines) {
+  const std::vector<std::string> lines = {"", "   ! comment", "!", "  value 1 ! note", "next"};
+  size_t k = 0;
+  const stringlib::LineSource source = [&](std::string& line) {
+    if (k == lines.size()) return false;
+    line = lines[k++];
+    return true;
+  };
+  std::string line(10, '?');
+  EXPECT_EQ(stringlib::readline(source, line), 0);
+  EXPECT_EQ(line, "value 1   ");
+  EXPECT_EQ(stringlib::readline(source, line), 0);
+  EXPECT_EQ(line, "next      ");
+  EXPECT_EQ(stringlib::readline(source, line), -1);
+  EXPECT_EQ(line, "          ");
+}
+
+TEST(Stringlib, IntegerAndRealToShortText) {
+  struct Case {
+    int32_t value, ndigits, len, status;
+    std::string text;
+  } const cases[] = {
+      {42, 1, 5, 0, "42   "},
+      {-7, 3, 6, 0, "-007  "},
+      {INT_MIN, 1, 12, 0, "-2147483648 "},
+      {5, 31, 3, 1, "???"},       // more than 30 digits asked for: refused, text unchanged
+      {123456, 1, 4, 2, "****"},  // no room
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    std::string text(c.len, '?');
+    EXPECT_EQ(stringlib::intstr(c.value, c.ndigits, text), c.status);
+    EXPECT_EQ(text, c.text);
+  }
+  const std::pair<double, const char*> reals[] = {{3.0, "3"},
+                                                  {-12.0, "-12"},
+                                                  {0.5, "0.5"},
+                                                  {1234.5678, "1234.568"},
+                                                  {1.5e10, "0.15E+11"},
+                                                  {1.25e-5, "0.125E-4"},
+                                                  {-0.1, "-0.1"}};
+  for (const auto& [v, text] : reals) {
+    EXPECT_EQ(stringlib::real2str(v), fixed(text, 30)) << v;
+  }
+  std::string small(6, '?');
+  stringlib::real2strng(2.5, small);
+  EXPECT_EQ(small, "2.5   ");
+}
+
+TEST(Stringlib, TrimZerosOfNumberTexts) {
+  using Edit = void (*)(std::string&);
+  struct Case {
+    Edit edit;
+    std::string in, out;
+  } const cases[] = {
+      {stringlib::s_trim_zeros, "2.500  ", "2.5    "},
+      {stringlib::s_trim_zeros, "3.000", "3.0  "},
+      {stringlib::s_trim_zeros, "100", "100"},            // no point: the zeros are the value
+      {stringlib::s_trim_zeros, "1.50E+00", "1.50E+00"},  // exponent digits stay
+      {stringlib::s_trim_zero, "1.2500E+03", "1.25E+03  "},
+      {stringlib::s_trim_zero, "2.000D-01", "2.0D-01  "},
+      {stringlib::s_trim_zero, "0.500", "0.5  "},
+      {stringlib::s_trim_prezeros, "007", "7  "},
+      {stringlib::s_trim_prezeros, "-0012.5", "-12.5  "},
+      {stringlib::s_trim_prezeros, "0.5", "0.5"},
+      {stringlib::s_trim_prezeros, "000", "0  "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string s = c.in;
+    c.edit(s);
+    EXPECT_EQ(s, c.out);
+  }
+}
+
+TEST(Stringlib, StatusReaders) {
+  struct Case {
+    const char* text;
+    double real;
+    int32_t real_status;
+    int32_t integer;
+    int32_t int_status;
+  } const cases[] = {
+      {" 1.5 2", 1.5, 0, 0, 1},
+      {"42,", 42.0, 0, 42, 0},
+      {"1d2", 100.0, 0, 0, 1},
+      {"1.5e", 0.0, 3, 0, 3},  // an exponent without digits
+      {"2E3x", 0.0, 3, 0, 3},
+      {"abc", 0.0, 1, 0, 1},
+      {"", 0.0, 1, 0, 1},
+      {"-2147483647", -2147483647.0, 0, -2147483647, 0},
+      {"2147483648", 2147483648.0, 0, 0, 15},
+      {"-2147483648", -2147483648.0, 0, 0, 15},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    double r = -1.0;
+    int32_t i = -1, status = -1;
+    stringlib::write_str_dr(c.text, r, status);
+    EXPECT_EQ(r, c.real);
+    EXPECT_EQ(status, c.real_status);
+    stringlib::write_str_di(c.text, i, status);
+    EXPECT_EQ(i, c.integer);
+    EXPECT_EQ(status, c.int_status);
+  }
+  const std::tuple<const char*, double, int32_t> valsubs[] = {
+      {"1.5e2", 150.0, 0},
+      {"1,5", 0.0, 2},
+      {" 1", 0.0, 2},
+      {"1-2", 0.01, 0},  // a sign may stand for the exponent letter
+      {"1.2.3", 0.0, 1},
+      {"", 0.0, 1}};
+  for (const auto& [text, value, status] : valsubs) {
+    double v = -1.0;
+    int32_t st = -1;
+    stringlib::valsub(text, v, st);
+    EXPECT_EQ(v, value) << text;
+    EXPECT_EQ(st, status) << text;
+  }
+}
+
+TEST(Stringlib, SingleRealReaderStates) {
+  struct Case {
+    std::string text;
+    float r;
+    int32_t ierror, length;
+  } const cases[] = {
+      {"  -12.5e1, 3", -125.0f, 0, 10},  // the comma is used
+      {"1.5 2", 1.5f, 0, 4},             // the blank after the number is used
+      {"2.5D-2", 0.025f, 0, 6},
+      {"1e0.5", 3.1622777f, 0, 5},                       // a fractional exponent
+      {"1." + std::string(45, '0') + "1", 1.0f, 0, 48},  // digits beyond float do not overflow
+      {"7x", 7.0f, 0, 1},
+      {"", 0.0f, 1, 0},
+      {"abc", 0.0f, 1, 0},
+      {"-", 0.0f, 2, 0},
+      {"1e", 0.0f, 6, 0},
+      {"1e-", 0.0f, 7, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::ostringstream out;
+    float r = -1.0f;
+    int32_t ierror = -1, length = -1;
+    stringlib::s_to_r4(c.text, r, ierror, length, out);
+    EXPECT_FLOAT_EQ(r, c.r);
+    EXPECT_EQ(ierror, c.ierror);
+    EXPECT_EQ(length, c.length);
+    EXPECT_EQ(out.str().empty(), c.ierror == 0);
+  }
+  std::ostringstream out;
+  float r = 0.0f;
+  int32_t ierror = 0, length = 0;
+  stringlib::s_to_r4("1e+", r, ierror, length, out);
+  EXPECT_EQ(out.str(), "\nS_TO_R4 - Serious error!\n  Illegal or nonnumeric input:\n    1e+\n");
+
+  std::vector<float> v(4, -1.0f);
+  stringlib::s_to_r4vec("1, 2.5 -3", 3, VecView<float>(v.data(), 4), ierror, out);
+  EXPECT_EQ(ierror, 0);
+  EXPECT_EQ(v, (std::vector<float>{1.0f, 2.5f, -3.0f, -1.0f}));
+  stringlib::s_to_r4vec("1, 2.5 -3", 4, VecView<float>(v.data(), 4), ierror, out);
+  EXPECT_EQ(ierror, 4);  // the fourth value is missing
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "numerics/sysclock.hpp"
 #include "support/scoped_clock.hpp"
 
 namespace {
@@ -31,6 +32,34 @@ TEST(TimeitMod, ElapsedTimeDoesNotWrapWhenTheTickCountDoes) {
   timeit_mod::timeclock(flag);
   clock.advance(3000);
   EXPECT_DOUBLE_EQ(timeit_mod::timeclock(flag), 3.0);
+  timeit_mod::reset();
+}
+
+TEST(TimeitMod, TimeitSumsProcessorTimeInSinglePrecision) {
+  timeit_mod::reset();
+  double cpu = 10.0;
+  sysclock::set_cpu_time_source([&] { return cpu; });
+  struct Step {
+    double cpu;
+    int32_t flag;
+    float sum;
+  } const steps[] = {
+      {10.0, 1, 0.0f},  // restart
+      {11.5, 0, 1.5f},
+      {13.0, 0, 4.5f},  // 1.5 + 3
+      {16777216.0, 1, 0.0f},
+      // 2^24 + 1.5 is no float: it reads as 2^24 + 2, so the sum is 2, not 1.5.
+      {16777217.5, 0, 2.0f},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.cpu);
+    cpu = s.cpu;
+    int32_t flag = s.flag;
+    timeit_mod::timeit(flag);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(timeit_mod::ts, s.sum);
+  }
+  sysclock::set_cpu_time_source(nullptr);
   timeit_mod::reset();
 }
 
