@@ -23,7 +23,6 @@ constexpr double kPi = std::numbers::pi;
 }  // namespace
 
 const Problem hs3 = {
-    "HS3",
     0,
     0,
     [](const Vec& x) { return x[1] + 1e-5 * std::pow(x[1] - x[0], 2); },
@@ -39,7 +38,6 @@ const Problem hs3 = {
 };
 
 const Problem hs5 = {
-    "HS5",
     0,
     0,
     hs5_f,
@@ -53,7 +51,6 @@ const Problem hs5 = {
 };
 
 const Problem hs6 = {
-    "HS6",
     1,
     1,
     [](const Vec& x) { return std::pow(1.0 - x[0], 2); },
@@ -72,7 +69,6 @@ const Problem hs6 = {
 };
 
 const Problem hs5_split = {
-    "HS5 with x1 - x2 >= 1 and x2 - x1 >= 1",
     0,
     2,
     hs5_f,

@@ -17,13 +17,11 @@
 
 namespace hstest {
 
-inline constexpr int32_t kN = 2;       // every problem here has two variables
-inline constexpr int32_t kMaxGen = 2;  // most general constraints of a problem
+inline constexpr int32_t kN = 2;  // every problem here has two variables
 
 using Vec = std::array<double, kN>;
 
 struct Problem {
-  const char* name;
   int32_t meq;   // general equalities, the first of the general constraints
   int32_t mgen;  // general constraints
   double (*f)(const Vec& x);
