@@ -1,6 +1,7 @@
 #include "model/error_handler.hpp"
 
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 
 #include "model/units.hpp"
@@ -103,6 +104,29 @@ void display_message(std::string_view routine,
     }
   }
   units::console() << dated_line(routine, message, state, true) << '\n';
+}
+
+bool file_open_by_name(std::string_view file_name) {
+  return units::unit_of(stringlib::trim(file_name)) != 0;
+}
+
+bool file_open_by_unit(int32_t unit) { return units::is_connected(unit); }
+
+bool file_name_exists(std::string_view file_name) {
+  const std::string name = stringlib::trim(file_name);
+  if (name.empty()) return false;
+  std::error_code ec;
+  const std::filesystem::path p = units::resolve(name);
+  return std::filesystem::exists(p, ec) && !std::filesystem::is_directory(p, ec);
+}
+
+bool file_unit_exists(int32_t unit) { return unit >= 1 && unit <= units::max_unit; }
+
+int32_t get_lun() {
+  for (int32_t u = 10;; ++u) {
+    if (!file_unit_exists(u)) return -1;
+    if (!file_open_by_unit(u)) return u;
+  }
 }
 
 }  // namespace error_handler

@@ -48,4 +48,19 @@ void display_message(std::string_view routine,
                      int32_t state,
                      std::optional<std::string_view> log_file = std::nullopt);
 
+// Inquiries about units and files that the program does not make. Unit numbers exist from 1 to
+// units::max_unit; 5 and 6 stand for the standard streams and are never connected to a file.
+
+// True when a file of that name (trimmed; relative to the start-up directory) is connected.
+bool file_open_by_name(std::string_view file_name);
+// True when the unit is connected to a file.
+bool file_open_by_unit(int32_t unit);
+// True when a file (not a folder) of that name exists.
+bool file_name_exists(std::string_view file_name);
+// True when the unit number is a valid one (1..units::max_unit).
+bool file_unit_exists(int32_t unit);
+// The first unit from 10 upward that exists and is not connected; -1 when a number that does
+// not exist is reached first (every unit from 10 to units::max_unit connected).
+int32_t get_lun();
+
 }  // namespace error_handler

@@ -17,6 +17,7 @@ namespace {
 struct Unit {
   std::fstream stream;
   Mode mode = Mode::Read;
+  std::filesystem::path file;  // the file's full name, for unit_of
 };
 
 struct Table {
@@ -62,6 +63,13 @@ std::filesystem::path resolve_locked(const Table& t, std::string_view path) {
   return t.start_dir.empty() || p.is_absolute() ? p : t.start_dir / p;
 }
 
+// One spelling per file: absolute, links resolved as far as the file exists.
+std::filesystem::path full_name(const std::filesystem::path& p) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::weakly_canonical(p, ec);
+  return ec ? std::filesystem::absolute(p, ec) : full;
+}
+
 // Opens the file on unit u of the locked table; 0 or 2.
 int32_t open_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
   const std::filesystem::path p = resolve_locked(t, path);
@@ -79,6 +87,7 @@ int32_t open_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
     note_failure();
     return 2;
   }
+  unit->file = full_name(p);
   t.units[u] = std::move(unit);
   return 0;
 }
@@ -122,6 +131,17 @@ bool is_connected(int32_t unit) {
   Table& t = table();
   std::lock_guard<std::mutex> hold(t.lock);
   return unit >= 1 && unit <= max_unit && t.units[unit] != nullptr;
+}
+
+int32_t unit_of(std::string_view path) {
+  Table& t = table();
+  std::lock_guard<std::mutex> hold(t.lock);
+  if (path.empty()) return 0;
+  const std::filesystem::path wanted = full_name(resolve_locked(t, path));
+  for (int32_t u = 1; u <= max_unit; ++u) {
+    if (t.units[u] && t.units[u]->file == wanted) return u;
+  }
+  return 0;
 }
 
 ReadStatus read_line(int32_t unit, std::string& line) {

@@ -54,6 +54,9 @@ int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first
 // Disconnects the unit (flushing what was written); an unconnected unit is left alone.
 void close(int32_t unit);
 bool is_connected(int32_t unit);
+// The unit connected to the file of that name (compared after resolving relative names and
+// links), or 0 when none is.
+int32_t unit_of(std::string_view path);
 
 // Reads the next line of a unit opened for Read, without its line end: a LF, a CR LF pair or a
 // CR alone ends a line. End at the end of the file, Error when the unit is not open for reading

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <string>
 
 #include "model/units.hpp"
 #include "support/fixed_time.hpp"
@@ -106,6 +107,47 @@ TEST_F(ErrorHandler, OpenMessageLogUsesUnitsFromTen) {
   int32_t none = -1;
   EXPECT_EQ(error_handler::open_message_log("d.txt", none), 3);
   EXPECT_EQ(none, -1);
+}
+
+// The unit and file inquiries, on files of the temporary folder opened through the unit table.
+TEST_F(ErrorHandler, UnitAndFileInquiries) {
+  const std::string name = dir_.write("present.txt", "x\n");
+  std::filesystem::create_directory(dir_.path() / "folder");
+  int32_t unit = 0;
+  ASSERT_EQ(units::open_free(unit, "present.txt", units::Mode::Read, 10), 0);
+  struct Case {
+    const char* what;
+    bool got, expected;
+  };
+  const Case cases[] = {
+      {"open by relative name", error_handler::file_open_by_name("present.txt  "), true},
+      {"open by full name", error_handler::file_open_by_name(name), true},
+      {"open by a name with ./", error_handler::file_open_by_name("./present.txt"), true},
+      {"not open", error_handler::file_open_by_name("absent.txt"), false},
+      {"unit open", error_handler::file_open_by_unit(unit), true},
+      {"unit not open", error_handler::file_open_by_unit(unit + 1), false},
+      {"file exists", error_handler::file_name_exists("present.txt"), true},
+      {"file missing", error_handler::file_name_exists("absent.txt"), false},
+      {"a folder is no file", error_handler::file_name_exists("folder"), false},
+      {"blank name", error_handler::file_name_exists("   "), false},
+      {"unit 1", error_handler::file_unit_exists(1), true},
+      {"unit 99", error_handler::file_unit_exists(99), true},
+      {"unit 0", error_handler::file_unit_exists(0), false},
+      {"unit 100", error_handler::file_unit_exists(100), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.got, c.expected);
+  }
+  // get_lun: unit 10 is taken, so 11; with every unit from 10 on taken, -1.
+  EXPECT_EQ(unit, 10);
+  EXPECT_EQ(error_handler::get_lun(), 11);
+  for (int32_t u = 11; u <= units::max_unit; ++u) {
+    ASSERT_EQ(units::open(u, "present.txt", units::Mode::Read), 0) << u;
+  }
+  EXPECT_EQ(error_handler::get_lun(), -1);
+  units::close(42);
+  EXPECT_EQ(error_handler::get_lun(), 42);
 }
 
 }  // namespace
