@@ -5,6 +5,7 @@
 // line, and a mask read error that does not zero the mask.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -112,6 +113,50 @@ void run_readers(const std::string& path, int32_t n, int32_t m) {
   require(!any_unit_open(), "a reader left its file open");
 }
 
+// The older readers and writers on the same file, with arrays smaller than the counts the
+// file may claim: nothing may be read past them.
+void run_older_readers(const std::string& path, int32_t n, int32_t m) {
+  int32_t count = 0, ierr = 0;
+  readwrite::file_row_count(path, count);
+  require(count >= -1, "file_row_count below -1");
+  readwrite::file_column_count(path, count, ierr);
+  require(count >= -1, "file_column_count below -1");
+  int32_t rows = 0, cols = 0;
+  readwrite::r4mat_header_read(path, cols, rows);
+
+  readwrite::rcdata(rows, cols, path);
+  static FMatrix<double, 50, 4> d;
+  readwrite::rdata(d.view(), rows, cols, path);  // counts as the file gives them
+  readwrite::wdata(d.view(), std::min(rows, 50), std::min(cols, 4), "fuzz", path + "-w");
+
+  int32_t np = 0, nx = 0, nrows = 0, errline = 0;
+  readwrite::check_xydata(path, np, nx, nrows);
+  std::string model;
+  FArray<float, 10> lo, p, hi;
+  static FMatrix<float, 50, 3> x;
+  FArray<float, 50> y;
+  readwrite::read_xydata(
+      path, model, np, nx, nrows, lo.view(), p.view(), hi.view(), x.view(), y.view(), errline);
+  require(errline >= 0, "read_xydata line");
+
+  count = -5;
+  readwrite::data_row_count(12, path, count);
+  require(count >= -5 && !units::is_connected(12), "data_row_count");
+  FVector<std::string> lines(40);
+  readwrite::read_data_ouput_file(lines.view(), count, path);
+  require(count >= 0 && count <= 40, "read_data_ouput_file count");
+  readwrite::comment_out_first_line(path);
+
+  static FMatrix<float, 50, 4> t;
+  readwrite::r4mat_data_read(t.view(), m, 1 + n * 4, path);
+
+  rows = 1 + n * 100;
+  checkdata::parsestr2real(path, rows, m, n % 6, d.view(), errline, ierr);
+  require(rows >= 0 && rows <= 50 && errline >= 0, "parsestr2real rows");
+
+  require(!any_unit_open(), "an older reader left its file open");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
@@ -126,5 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     out.write(reinterpret_cast<const char*>(bytes + 2), static_cast<std::streamsize>(size - 2));
   }
   run_readers(data_path(), n, m);
+  run_older_readers(data_path(), n, m);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "model/checkdata.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <ostream>
 
 #include "model/listread.hpp"
@@ -32,27 +33,31 @@ void upper_case(std::string& line) {
   }
 }
 
-// Reads the values of one upper-cased line: at most `cap` of them when cap is positive.
-bool values_read(std::string line, int32_t cap) {
-  // The 130-character text: the line, a blank and a comma; the comment blanked to column 128.
+// The 130-character text the field scan walks: the line, a blank and a comma, with a comment
+// blanked to column 128.
+std::string scan_text(std::string line) {
   line += " ,";
   const size_t bang = line.find('!');
   if (bang != std::string::npos && bang < static_cast<size_t>(len_check_line)) {
     std::fill(line.begin() + static_cast<long>(bang), line.begin() + len_check_line, ' ');
   }
+  return line;
+}
+
+// Reads count values of the scan text's first 128 characters, all on that one record.
+bool read_record(const std::string& text, int32_t count, VecView<double> values) {
+  return listread::read_record_reals(text.substr(0, len_check_line), values, count) ==
+         listread::Result::Ok;
+}
+
+// Reads the values of one upper-cased line: at most `cap` of them when cap is positive.
+bool values_read(std::string line, int32_t cap) {
+  line = scan_text(std::move(line));
   int32_t count = field_scan(line);
   if (cap > 0) count = std::min(count, cap);
   if (count == 0) return true;
-  bool given = false;
-  const std::string record = line.substr(0, len_check_line);
-  listread::Reader reader([&](std::string& r) {
-    if (given) return false;
-    given = true;
-    r = record;
-    return true;
-  });
   FVector<double> values(count);
-  return reader.read_reals(values.view(), count, true) == listread::Result::Ok;
+  return read_record(line, count, values.view());
 }
 
 // Opens the file and runs check(L, line) on lines 1..last until it returns other than
@@ -133,6 +138,52 @@ Status checkparsestr2real(std::string_view file_name, int32_t m, int32_t& errlin
         }
         return values_read(line, m) ? LineCheck::Passes : LineCheck::Fails;
       });
+}
+
+void tab2blank(std::string& line) { stringlib::s_tab_blank(line); }
+
+Status parsestr2real(std::string_view file_name,
+                     int32_t& rows,
+                     int32_t m,
+                     int32_t skip,
+                     MatView<double> data,
+                     int32_t& errline,
+                     int32_t& ierr) {
+  constexpr int32_t kWorkRows = 1000;  // rows of the work matrix
+  const int32_t wanted = rows;
+  rows = 0;
+  // A row of more values than the caller's matrix has columns would be written past it.
+  if (m < 1 || m > data.cols()) {
+    errline = 0;
+    ierr = 1;
+    return Status::BadArgument;
+  }
+  FMatrixD<double> work(kWorkRows, m);
+  int32_t read = 0;
+  // No line limit of its own: blank lines may stand between any number of rows.
+  constexpr int32_t kAnyLine = std::numeric_limits<int32_t>::max() - 1;
+  const Status status =
+      check_lines(file_name, kAnyLine, errline, ierr, [&](int32_t l, std::string& line) {
+        if (l <= skip) return LineCheck::Passes;
+        upper_case(line);
+        const std::string head = line.substr(0, line.find('!'));
+        if (head.find("END") != std::string::npos || head.find("NEXT") != std::string::npos) {
+          return LineCheck::EndsCheck;
+        }
+        const std::string text = scan_text(line);
+        const int32_t fields = field_scan(text);
+        if (fields == 0) return LineCheck::Passes;  // a blank or comment line holds no row
+        if (fields < m || !read_record(text, m, work.view().row(read + 1))) {
+          return LineCheck::Fails;
+        }
+        return ++read < kWorkRows ? LineCheck::Passes : LineCheck::EndsCheck;
+      });
+  // The rows read before any failure, as many as the caller wants and its matrix holds.
+  rows = std::min({read, std::max(wanted, 0), static_cast<int32_t>(data.rows())});
+  for (int32_t i = 1; i <= rows; ++i) {
+    for (int32_t j = 1; j <= m; ++j) data(i, j) = work(i, j);
+  }
+  return status;
 }
 
 }  // namespace checkdata

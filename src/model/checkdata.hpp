@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "model/readwrite.hpp"
+#include "numerics/farray.hpp"
 
 namespace checkdata {
 
@@ -35,5 +36,24 @@ readwrite::Status checkparsestr2real(std::string_view file_name,
                                      int32_t m,
                                      int32_t& errline,
                                      int32_t& ierr);
+
+// Routines of the checks that the program does not call.
+
+// Replaces every TAB of line by a blank.
+void tab2blank(std::string& line);
+// Reads the data rows after the first `skip` lines with the checks' scan (128 characters,
+// upper-cased, "!" comments cut, fields counted): a line holding END or NEXT before any "!", the
+// end of the file or 1000 rows end it; blank lines are passed over. A row with fewer than m
+// fields, or whose first m values cannot be read, gives errline (its line from the top of the
+// file) and ierr 1, and reading stops. The rows read before it, at most `rows` (in) and at most
+// data.rows(), are copied into data(i, 1..m); rows (out) is their number. m outside
+// 1..data.cols() is refused (BadArgument, rows 0, ierr 1).
+readwrite::Status parsestr2real(std::string_view file_name,
+                                int32_t& rows,
+                                int32_t m,
+                                int32_t skip,
+                                MatView<double> data,
+                                int32_t& errline,
+                                int32_t& ierr);
 
 }  // namespace checkdata

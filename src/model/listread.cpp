@@ -178,4 +178,15 @@ Result Reader::read_ints(VecView<int32_t> out, int32_t n, bool record_bound) {
       record_bound);
 }
 
+Result read_record_reals(const std::string& record, VecView<double> out, int32_t n) {
+  bool given = false;
+  Reader reader([&](std::string& r) {
+    if (given) return false;
+    given = true;
+    r = record;
+    return true;
+  });
+  return reader.read_reals(out, n, true);
+}
+
 }  // namespace listread

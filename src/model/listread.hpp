@@ -73,4 +73,7 @@ class Reader {
 // separated by blanks, TABs or commas.
 int32_t count_values(std::string_view record);
 
+// Reads n reals that all stand on the one record given.
+Result read_record_reals(const std::string& record, VecView<double> out, int32_t n);
+
 }  // namespace listread

@@ -34,6 +34,7 @@ enum class Status : int32_t {
   LineTooLong = 5,   // a line longer than units::max_line_length was met; reading stopped there
   ModelTooLong = 6,  // the model line is longer than len_line (model-line readers)
   ExtraValues = 7,   // a data row holds more values than were asked for (rxy)
+  WriteFailed = 8,   // a line could not be written
 };
 
 // Lines of the block: lines 1.. up to, not including, the line that ends it (a line starting
@@ -94,5 +95,84 @@ enum class ValueKind { Real, Integer };
 //   Line 3 begins with "N", which ends the block.       Line 5: "1.0" is not a whole number.
 //   Line 4 is missing: the file ends at line 3.          Line 8 holds 3 values; 2 are needed.
 std::string line_fault(std::string_view file_name, int32_t line, int32_t want, ValueKind kind);
+
+// Older readers and writers, which the program does not call (readwrite_older.cpp). Their
+// files: line 1 of an "older layout" file holds the model formula between double quotes, line
+// 2 the counts "np nx n", lines 3 .. np + 2 the lower bound, initial value and upper bound of
+// one parameter each, then n data rows of nx x values and y. Where these routines once stopped
+// the program, they write the same message to standard output and return a Status; a value
+// that cannot be read is reported with the number of its line from the top of the file.
+// "Free format" below is listread's; single-precision values beyond the float range count as
+// unreadable.
+
+// Lines holding data: non-blank lines whose first character is neither "!" nor "#", up to a
+// line whose first character is a quote (' or "). Open failure: "FILE_ROW_COUNT - Fatal error
+// #6!" and the could-not-open line; count -1.
+Status file_row_count(std::string_view file_name, int32_t& count);
+// Fields (separated by blanks, TABs or commas, up to a "!") of the first non-blank line whose
+// first character is none of ! # ' ", else of the first non-blank line. No non-blank line:
+// "FILE_COLUMN_COUNT - Warning!", count -1, ierr 0, ReadError. Open failure: "FILE_COLUMN_COUNT
+// - Fatal error #5!" and the could-not-open line, count -1, ierr 1.
+Status file_column_count(std::string_view file_name, int32_t& count, int32_t& ierr);
+// The two integers of the first line; left unchanged on failure ("READ ROW,COLUMN DATA ERROR!").
+Status rcdata(int32_t& rows, int32_t& cols, std::string_view file_name);
+// rows of cols values in free format from line 1 on, each row's read starting on a fresh line,
+// into data(i, j). Open failure or a value that cannot be read: "READ ROW, COLUMN, AND DATA
+// ERROR!" (after "INPUT DATA FILE - Fatal error!" on open failure).
+Status rdata(MatView<double> data, int32_t rows, int32_t cols, std::string_view file_name);
+// Writes the file stem + ".txt": a blank line, " Write Data <title> to a file <stem>.txt", then
+// each row with (1000(3X,ES12.5)). Open failure: "OUTPUT DATA FILE - Fatal error!" and
+// "WRITE DATA ERROR!".
+Status wdata(MatView<const double> data,
+             int32_t rows,
+             int32_t cols,
+             std::string_view title,
+             std::string_view stem);
+// Checks an older layout file (name cut to 60 characters): its counts line and its np parameter
+// lines, each of three values with lower bound <= initial value <= upper bound. np, nx and n
+// get the counts. A missing parameter line: "DATA INPUT - error!", "  Error while reading lines
+// of parameter data." with the expected and read numbers of lines; a bad one: "DATA INPUT ERROR,
+// LOWER BOUND, PARAMETER, UPPER BOUND NOT VALID OR DOESN'T EXIST." with the line and the rule.
+Status check_xydata(std::string_view file_name, int32_t& np, int32_t& nx, int32_t& n);
+// The older layout: the model text (between the quotes; without them the first word), the
+// counts, the parameters' bounds and initial values, x(i, 1..nx) and y(i) of rows 1..n.
+// Counts beyond the arrays: "PROGRAM ABORTED, X,Y DATA NUMBER EXCEEDED " (rows), "PROGRAM
+// ABORTED, X DATA COLUMNS EXCEEDED " (x columns) or "PROGRAM ABORTED, PARAMETER NUMBER EXCEEDED "
+// followed by the arrays' limit, and nothing is read. Open failure: "INPUT DATA FILE *.IN -
+// Fatal error #0!". A value that cannot be read: "DATA INPUT - error!", errline its line.
+Status read_xydata(std::string_view file_name,
+                   std::string& model,
+                   int32_t& np,
+                   int32_t& nx,
+                   int32_t& n,
+                   VecView<float> lo,
+                   VecView<float> p,
+                   VecView<float> hi,
+                   MatView<float> x,
+                   VecView<float> y,
+                   int32_t& errline);
+// Opens the file on the given unit and counts its lines up to a blank line, the end or a line
+// whose first character is one of ! # ' ". The unit is closed again. OpenFailed (count left as
+// it was) when the unit is not free or the file does not open.
+Status data_row_count(int32_t unit, std::string_view file_name, int32_t& count);
+// Up to 4999 lines (and no more than lines holds) as 220-character texts into lines(1..count),
+// a "#" first character becoming "!", up to a line holding END or NEXT (in any case, before any
+// "!"), which sets globals::bnext as a_row_count does. Open failure: "File_DATA_READ - Fatal
+// error #1!" and the could-not-open line, count 0.
+Status read_data_ouput_file(VecView<std::string> lines, int32_t& count, std::string_view file_name);
+// Copies at most 1000 lines of the file, control characters blanked and left-adjusted, to the
+// file named with ".txt" in place of its last four characters, writing "# " before the first
+// non-blank line unless it begins with "#". Failures: "File_DATA_READ - Fatal error #3C!" (input
+// not opened) or "File_DATA_WRITE - Fatal error #2!" with "  Could not open the output file ..."
+// (output not opened, or it would be the input file itself, which is then left as it was).
+Status comment_out_first_line(std::string_view file_name);
+// n data lines of m values each into table(i, 1..m), i = 1..n, passing over blank lines, lines
+// beginning with "#" and lines whose first m values cannot be read. The end of the file first:
+// "R4MAT_DATA_READ - Fatal error #5!" with the numbers of values and lines. Open failure:
+// "R4MAT_DATA_READ - Fatal error #4!" and the could-not-open line.
+Status r4mat_data_read(MatView<float> table, int32_t m, int32_t n, std::string_view file_name);
+// m and n from file_column_count and file_row_count; a count of -1 or less gives "DATA FILE
+// READ - Fatal error #7!" (columns) or "#8!" (rows) with a line saying which count failed.
+Status r4mat_header_read(std::string_view file_name, int32_t& m, int32_t& n);
 
 }  // namespace readwrite

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "numerics/farray.hpp"
 #include "numerics/stringlib.hpp"
 #include "readers_fixture.hpp"
 
@@ -108,6 +110,60 @@ TEST_F(CheckData, OpenFailureSetsTheFlag) {
   EXPECT_EQ(errline, 0);
   EXPECT_EQ(checkdata::checkparsestr2real(missing(), 2, errline, ierr), Status::OpenFailed);
   EXPECT_EQ(console_.str(), "INPUT DATA FILE - Fatal error!\nINPUT DATA FILE - Fatal error!\n");
+}
+
+// parsestr2real reads a block after its skipped lines with the checks' scan: blank and comment
+// lines pass, END or NEXT ends, a short or unreadable row stops with its line number; the rows
+// copied are capped by the caller's count and matrix.
+TEST_F(CheckData, Parsestr2realReadsABlockOfRows) {
+  struct Case {
+    const char* what;
+    std::string body;  // after two skipped lines
+    int32_t rows_in, m;
+    int32_t rows, errline, ierr;
+    std::vector<double> col2;  // column 2 of the rows read
+  };
+  const Case cases[] = {
+      {"block to END", "1 2\n\n! note\n3,4 ! c\nend\n5 6\n", 9, 2, 2, 0, 0, {2, 4}},
+      {"NEXT ends too", "1 2\nNEXT\n5 6\n", 9, 2, 1, 0, 0, {2}},
+      {"end of file", "1 2\n3 4", 9, 2, 2, 0, 0, {2, 4}},
+      {"capped by the caller's count", "1 2\n3 4\n5 6\n", 2, 2, 2, 0, 0, {2, 4}},
+      {"short row", "1 2\n3\n5 6\n", 9, 2, 1, 4, 1, {2}},
+      {"unreadable value", "1 2\n3 4\n5 x6\n", 9, 2, 2, 5, 1, {2, 4}},
+      {"extra values ignored", "1 2 7\n", 9, 2, 1, 0, 0, {2}},
+      {"more columns than the matrix", "1 2 3 4\n", 9, 4, 0, 0, 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = file("header one\nheader two\n" + c.body);
+    FMatrix<double, 3, 3> data;
+    int32_t rows = c.rows_in, errline = -1, ierr = -1;
+    checkdata::parsestr2real(path, rows, c.m, 2, data.view(), errline, ierr);
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(errline, c.errline);
+    EXPECT_EQ(ierr, c.ierr);
+    for (int32_t i = 1; i <= rows && i <= static_cast<int32_t>(c.col2.size()); ++i) {
+      EXPECT_EQ(data(i, 2), c.col2[static_cast<size_t>(i - 1)]);
+    }
+  }
+  // 1001 rows: the work matrix takes 1000, the caller's matrix 3.
+  std::string many = "h\n";
+  for (int i = 1; i <= 1001; ++i) many += std::to_string(i) + " 0\n";
+  FMatrix<double, 3, 3> data;
+  int32_t rows = 5000, errline = -1, ierr = -1;
+  checkdata::parsestr2real(file(many), rows, 2, 1, data.view(), errline, ierr);
+  EXPECT_EQ(rows, 3);
+  EXPECT_EQ(data(3, 1), 3.0);
+  EXPECT_EQ(ierr, 0);
+  rows = 5;
+  EXPECT_EQ(checkdata::parsestr2real(missing(), rows, 2, 0, data.view(), errline, ierr),
+            Status::OpenFailed);
+  EXPECT_EQ(ierr, 1);
+  EXPECT_EQ(rows, 0);
+
+  std::string tabs = "a\tb \t\t";
+  checkdata::tab2blank(tabs);
+  EXPECT_EQ(tabs, "a b   ");
 }
 
 }  // namespace
