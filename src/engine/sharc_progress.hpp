@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "toolkit/progressbar.hpp"
 #include "numerics/farray.hpp"
+#include "toolkit/progressbar.hpp"
 
 namespace sharc_mod {
 

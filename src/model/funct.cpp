@@ -143,10 +143,9 @@ double clean_gradient(double g) {
 
 // Step 2 of derivat: the difference step of a parameter, with its sign (+ for +0).
 double central_step(double pi) {
-  return std::copysign(
-      std::fmax((std::fabs(pi) + 1.7262482236197282e-05) * 1.7262482236197282e-05,
-                2.979932929550268e-10),
-      pi);
+  return std::copysign(std::fmax((std::fabs(pi) + 1.7262482236197282e-05) * 1.7262482236197282e-05,
+                                 2.979932929550268e-10),
+                       pi);
 }
 
 // Step 5 of derivat: writes the work copies back and evaluates once more at p, so that the
@@ -404,11 +403,8 @@ void zeros(VecView<double> ys, int32_t n) {
 
 }  // namespace
 
-void pbounds2(VecView<double> p,
-              int32_t n,
-              VecView<const double> lo,
-              VecView<const double> hi,
-              double& f) {
+void pbounds2(
+    VecView<double> p, int32_t n, VecView<const double> lo, VecView<const double> hi, double& f) {
   bool moved = false;
   for (int32_t i = 1; i <= n; ++i) {
     if (common_data::pmask(i) == 0) continue;
@@ -444,8 +440,8 @@ void savitzkygolay(VecView<const double> y, int32_t n, VecView<double> ys) {
     return;
   }
   for (int32_t i = 3; i <= n - 2; ++i) {
-    ys(i) = (-3.0 * y(i - 2) + 12.0 * y(i - 1) + 17.0 * y(i) + 12.0 * y(i + 1) - 3.0 * y(i + 2)) /
-            35.0;
+    ys(i) =
+        (-3.0 * y(i - 2) + 12.0 * y(i - 1) + 17.0 * y(i) + 12.0 * y(i + 1) - 3.0 * y(i + 2)) / 35.0;
   }
   // The two points at each end, from the five points at that end (d = +1 at the start, -1 at
   // the end walks inwards).

@@ -110,11 +110,8 @@ void r8vec_linspace(int32_t n, double a, double b, VecView<double> x);
 // A free parameter (common_data::pmask nonzero) at or beyond a bound, or within a relative
 // 1e-9 of it (p >= hi - 1e-9 |hi|, p <= lo + 1e-9 |lo|), moves to the midpoint of its bounds
 // (1e-9 for a midpoint of 0); when any moved, f := kSumCap.
-void pbounds2(VecView<double> p,
-              int32_t n,
-              VecView<const double> lo,
-              VecView<const double> hi,
-              double& f);
+void pbounds2(
+    VecView<double> p, int32_t n, VecView<const double> lo, VecView<const double> hi, double& f);
 // Pushes free parameters off zero and back inside their bounds, tests in this order, each on
 // the value the previous left:
 //   |p| < kSumFloor                    p := kSumFloor with the sign of p (+ for 0)

@@ -45,13 +45,12 @@ void report_open_failure(std::string_view title, std::string_view what, std::str
 
 // The line naming where a value could not be read.
 void report_bad_line(std::string_view name, int32_t line) {
-  units::console() << editfmt::format(
-                          "(A,I0,A,A,A)",
-                          {std::string("  Error while reading line "),
-                           int64_t{line},
-                           std::string(" of the file \""),
-                           std::string(name),
-                           std::string("\".")})
+  units::console() << editfmt::format("(A,I0,A,A,A)",
+                                      {std::string("  Error while reading line "),
+                                       int64_t{line},
+                                       std::string(" of the file \""),
+                                       std::string(name),
+                                       std::string("\".")})
                    << '\n';
 }
 
@@ -76,11 +75,8 @@ int32_t failed_line(const listread::Reader& reader, listread::Result r, int32_t 
 
 // Reads count reals in free format as floats into out(1..count); errline gets the line of a
 // failure.
-bool read_floats(listread::Reader& reader,
-                 VecView<float> out,
-                 int32_t count,
-                 int32_t before,
-                 int32_t& errline) {
+bool read_floats(
+    listread::Reader& reader, VecView<float> out, int32_t count, int32_t before, int32_t& errline) {
   FVector<double> v(std::max(count, 1));
   const listread::Result r = reader.read_reals(v.view(), count, false);
   bool ok = r == listread::Result::Ok;
@@ -329,8 +325,8 @@ Status read_xydata(std::string_view file_name,
   }
   // Counts beyond the caller's arrays: nothing is read into them.
   const auto exceeded = [](std::string_view what, long limit) {
-    units::console() << editfmt::format("(A,I0)", {"PROGRAM ABORTED, " + std::string(what),
-                                                   int64_t{limit}})
+    units::console() << editfmt::format("(A,I0)",
+                                        {"PROGRAM ABORTED, " + std::string(what), int64_t{limit}})
                      << '\n';
   };
   const long row_limit = std::min(x.rows(), y.size());
@@ -382,7 +378,9 @@ Status data_row_count(int32_t unit, std::string_view file_name, int32_t& count) 
   return rs == ReadStatus::Error ? Status::ReadError : Status::Ok;
 }
 
-Status read_data_ouput_file(VecView<std::string> lines, int32_t& count, std::string_view file_name) {
+Status read_data_ouput_file(VecView<std::string> lines,
+                            int32_t& count,
+                            std::string_view file_name) {
   globals::bnext = 0;
   count = 0;
   const std::string name = stringlib::trim(file_name);

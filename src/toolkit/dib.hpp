@@ -40,6 +40,29 @@ int32_t DIBNumColors(const PackedDib& dib);
 // Bytes of the colour table: colours x 4 (x 3 under a 12-byte header).
 int32_t PaletteSize(const PackedDib& dib);
 
+// Compression values of a packed bitmap's header: none, 8-bit and 4-bit run lengths.
+inline constexpr int32_t kBiRgb = 0;
+inline constexpr int32_t kBiRle8 = 1;
+inline constexpr int32_t kBiRle4 = 2;
+
+// A zeroed packed bitmap for the format `header` describes (a 40-byte info header: width,
+// height, 1, 4, 8 or 24 bits per pixel, uncompressed, or run lengths with 8 bits (RLE8) or 4
+// bits (RLE4) stored bottom-up) and the page it is to hold: the header copied, a colour table
+// of the header's colours used (else 2, 16 or 256 entries for 1, 4 or 8 bits), and room for
+// the image. The image size is the header's when not 0; otherwise it is computed and written
+// into the copy: stride x height uncompressed, the length of the page's run-length encoding
+// (with the standard palette of ChangeDIBFormat) compressed. Null for any other header, a page
+// of another size than a compressed header's, or an image beyond the bitmap reader's limit.
+Dib AllocRoomForDIB(std::span<const uint8_t> header, const platform::Page& bitmap);
+// The packed bitmap's picture in a new packed bitmap of 1, 4, 8 or 24 bits per pixel, bottom-up,
+// with compression kBiRgb, or kBiRle4 with 4 bits, or kBiRle8 with 8 bits; null for any other
+// combination or a packed bitmap that cannot be read. Fewer bits map each pixel to the nearest
+// colour (squared RGB distance) of a standard palette: black and white (1 bit), the sixteen
+// colours of the VGA palette (4 bits), or the 3-3-2 palette of 8 red, 8 green and 4 blue levels
+// (8 bits). Run lengths are written as runs of one colour (encoded mode), each row ended by an
+// end-of-line mark and the image by an end-of-bitmap mark.
+Dib ChangeDIBFormat(const PackedDib& dib, int32_t bits, int32_t compression);
+
 // The 24-bit packed bitmap of a page; null for an empty page.
 Dib BitmapToDIB(const platform::Page& bitmap);
 // The page of a packed bitmap; nothing when it is not a valid one.

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <limits>
 #include <mutex>
+#include <new>
+#include <vector>
 
 #include "platform/gfx/blit.hpp"
 #include "platform/gfx/device_context.hpp"
@@ -127,8 +129,27 @@ int32_t printimage(const char* title,
 }
 
 std::optional<platform::Page> readipicture(const char* filename) {
-  if (!filename) return std::nullopt;
-  return platform::load_picture(filename);
+  // No picture the decoders accept is larger than a 32-bit bitmap of the largest page, with
+  // room for its headers and colour table; a larger file is not read into memory at all.
+  constexpr uintmax_t kMaxPictureBytes =
+      4 * static_cast<uintmax_t>(platform::kMaxBmpPixels) + (1u << 20);
+  std::optional<std::vector<uint8_t>> bytes;
+  if (filename) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(filename, ec);
+    if (!ec && size <= kMaxPictureBytes) {
+      try {
+        bytes = platform::read_file_bytes(filename);
+      } catch (const std::bad_alloc&) {
+        bytes.reset();
+      }
+    }
+  }
+  if (!bytes) {
+    showerrorbox("Insufficient memory to read image");
+    return std::nullopt;
+  }
+  return platform::decode_picture(*bytes);
 }
 
 void readimagefile(const char* filename, int32_t left, int32_t top, int32_t right, int32_t bottom) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/image/bmp.hpp"
 #include "support/temp_dir.hpp"
@@ -101,6 +103,134 @@ TEST(Dib, SaveRefusesWhatItCannotWrite) {
   EXPECT_EQ(BitmapToDIB(platform::Page()), nullptr);
   const std::vector<uint8_t> junk(60, 'B');
   EXPECT_EQ(ReadDIBFile(junk), nullptr);
+}
+
+// A 4 x 2 page: top row red, red, red, blue; bottom row white.
+platform::Page flag() {
+  platform::Page page(4, 2);
+  page.at(0, 0) = page.at(1, 0) = page.at(2, 0) = 0xFF0000;
+  page.at(3, 0) = 0x0000FF;
+  for (int x = 0; x < 4; ++x) page.at(x, 1) = 0xFFFFFF;
+  return page;
+}
+
+uint32_t field32(const PackedDib& dib, size_t at) {
+  return dib.bytes[at] | dib.bytes[at + 1] << 8 | dib.bytes[at + 2] << 16 | dib.bytes[at + 3] << 24;
+}
+
+// Each format's header, colour table and pixels: uncompressed ones read back as the nearest
+// palette colours; the run-length images are checked byte for byte (runs bottom row first,
+// end-of-line 0 0, end-of-bitmap 0 1).
+TEST(Dib, ChangeDIBFormatConvertsToEachFormat) {
+  platform::Page page = flag();
+  const Dib source = BitmapToDIB(page);
+  ASSERT_NE(source, nullptr);
+  struct Case {
+    int32_t bits, compression;
+    uint32_t table;               // colour-table bytes
+    std::vector<uint8_t> pixels;  // the run-length image; empty: decode and compare
+  };
+  const Case cases[] = {
+      {24, kBiRgb, 0, {}},
+      {8, kBiRgb, 1024, {}},
+      {4, kBiRgb, 64, {}},
+      {1, kBiRgb, 8, {}},
+      {8, kBiRle8, 1024, {4, 0xFF, 0, 0, 3, 0xE0, 1, 0x03, 0, 0, 0, 1}},
+      {4, kBiRle4, 64, {4, 0xFF, 0, 0, 3, 0x99, 1, 0xCC, 0, 0, 0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.bits << " bits, compression " << c.compression);
+    const Dib dib = ChangeDIBFormat(*source, c.bits, c.compression);
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(dib->bytes[14], c.bits);
+    EXPECT_EQ(field32(*dib, 16), static_cast<uint32_t>(c.compression));
+    EXPECT_EQ(static_cast<uint32_t>(PaletteSize(*dib)), c.table);
+    EXPECT_EQ(FindDIBBits(*dib) + field32(*dib, 20), dib->bytes.size());
+    if (c.pixels.empty()) {
+      const auto back = DIBToBitmap(*dib);
+      ASSERT_TRUE(back.has_value());
+      for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+          // One bit keeps white; red and blue are nearer to black.
+          const platform::Pixel want =
+              c.bits == 1 ? (page.at(x, y) == 0xFFFFFF ? 0xFFFFFF : 0) : page.at(x, y);
+          EXPECT_EQ(back->at(x, y), want) << x << "," << y;
+        }
+      }
+    } else {
+      EXPECT_EQ(std::vector<uint8_t>(dib->bytes.begin() + FindDIBBits(*dib), dib->bytes.end()),
+                c.pixels);
+    }
+  }
+  // Nearest colours: mid grey goes to the VGA palette's 808080, to black or white by distance,
+  // and channel by channel to the 3-3-2 levels (0, 36, ...; 0, 85, ...).
+  page.at(0, 0) = 0x7F7F7F, page.at(1, 0) = 0x808080, page.at(2, 0) = 0x123456;
+  const Dib greys = BitmapToDIB(page);
+  const auto four = DIBToBitmap(*ChangeDIBFormat(*greys, 4, kBiRgb));
+  const auto one = DIBToBitmap(*ChangeDIBFormat(*greys, 1, kBiRgb));
+  const auto eight = DIBToBitmap(*ChangeDIBFormat(*greys, 8, kBiRgb));
+  EXPECT_EQ(four->at(0, 0), 0x808080u);
+  EXPECT_EQ(one->at(0, 0), 0u);
+  EXPECT_EQ(one->at(1, 0), 0xFFFFFFu);
+  EXPECT_EQ(eight->at(2, 0), 0x002455u);
+  // Combinations the format does not have, and a packed bitmap that cannot be read.
+  for (const auto& [bits, compression] : std::vector<std::pair<int32_t, int32_t>>{{16, kBiRgb},
+                                                                                  {32, kBiRgb},
+                                                                                  {4, kBiRle8},
+                                                                                  {8, kBiRle4},
+                                                                                  {24, kBiRle8},
+                                                                                  {1, kBiRle4},
+                                                                                  {-1, 0}}) {
+    EXPECT_EQ(ChangeDIBFormat(*source, bits, compression), nullptr) << bits << "/" << compression;
+  }
+  EXPECT_EQ(ChangeDIBFormat(PackedDib{std::vector<uint8_t>(40, 0)}, 8, kBiRgb), nullptr);
+}
+
+TEST(Dib, AllocRoomForDIBSizesHeaderTableAndImage) {
+  const platform::Page page(10, 3);
+  const auto header = [](uint32_t bits, uint32_t compression, uint32_t image, uint32_t used) {
+    std::vector<uint8_t> h(40, 0);
+    h[0] = 40, h[4] = 10, h[8] = 3, h[12] = 1, h[14] = static_cast<uint8_t>(bits);
+    h[16] = static_cast<uint8_t>(compression), h[20] = static_cast<uint8_t>(image);
+    h[32] = static_cast<uint8_t>(used);
+    return h;
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> head;
+    size_t size;     // bytes of the block; 0: refused
+    uint32_t image;  // its image size field
+  };
+  const Case cases[] = {
+      {"8 bits", header(8, kBiRgb, 0, 0), 40 + 1024 + 12 * 3, 36},
+      {"8 bits, 5 colours used", header(8, kBiRgb, 0, 5), 40 + 20 + 36, 36},
+      {"24 bits", header(24, kBiRgb, 0, 0), 40 + 32 * 3, 96},
+      {"image size given", header(4, kBiRgb, 100, 0), 40 + 64 + 100, 100},
+      {"RLE8 of a black page: 10 0, end of line, per row; end of bitmap",
+       header(8, kBiRle8, 0, 0),
+       40 + 1024 + 14,
+       14},
+      {"RLE4 with 8 bits", header(8, kBiRle4, 0, 0), 0, 0},
+      {"16 bits", header(16, kBiRgb, 0, 0), 0, 0},
+      {"more colours than 4 bits address", header(4, kBiRgb, 0, 17), 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Dib dib = AllocRoomForDIB(c.head, page);
+    if (c.size == 0) {
+      EXPECT_EQ(dib, nullptr);
+      continue;
+    }
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(dib->bytes.size(), c.size);
+    EXPECT_EQ(field32(*dib, 20), c.image);
+    EXPECT_TRUE(std::equal(dib->bytes.begin(), dib->bytes.begin() + 20, c.head.begin()));
+  }
+  // A compressed header must describe the page it is made for; a core header is refused.
+  EXPECT_EQ(AllocRoomForDIB(header(8, kBiRle8, 0, 0), platform::Page(9, 3)), nullptr);
+  std::vector<uint8_t> core = header(8, kBiRgb, 0, 0);
+  core[0] = 12;
+  EXPECT_EQ(AllocRoomForDIB(core, page), nullptr);
 }
 
 }  // namespace

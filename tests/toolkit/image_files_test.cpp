@@ -204,10 +204,23 @@ TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
   const Pixel before = page().at(0, 0);
   dialogs.script_file(std::nullopt);
   readimagefile(nullptr, 0, 0, 9, 9);
-  readimagefile(path("missing.bmp").c_str(), 0, 0, 9, 9);
-  EXPECT_EQ(page().at(0, 0), before);
   EXPECT_EQ(dialogs.shown_files().at(0).filters.at(0).pattern,
             "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF");
+  EXPECT_TRUE(dialogs.shown().empty());
+  // A file whose bytes cannot be had says so in an error box; one that is no picture draws
+  // nothing quietly. Neither draws.
+  std::filesystem::resize_file(dir.write("huge.bmp", "BM"), std::uintmax_t{1} << 31);  // sparse
+  dir.write("text.bmp", "not a picture");
+  for (const char* name : {"missing.bmp", "huge.bmp", "text.bmp"}) {
+    readimagefile(path(name).c_str(), 0, 0, 9, 9);
+  }
+  EXPECT_EQ(page().at(0, 0), before);
+  const auto boxes = dialogs.shown();
+  ASSERT_EQ(boxes.size(), 2u);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.title, "Error");
+    EXPECT_EQ(box.text, "Insufficient memory to read image");
+  }
 }
 
 TEST_F(ImageFiles, RectanglesFarLargerThanThePageStillDraw) {
