@@ -85,6 +85,13 @@ bool read_floats(
   return ok;
 }
 
+// The status of a loop over lines that stopped on rs: a line too long to read is reported, the
+// end of the file is not.
+Status lines_status(ReadStatus rs) {
+  if (rs == ReadStatus::TooLong) return Status::LineTooLong;
+  return rs == ReadStatus::Error ? Status::ReadError : Status::Ok;
+}
+
 bool is_blank_line(std::string line) {
   stringlib::s_tab_blank(line);
   return stringlib::s_len_trim(line) == 0;
@@ -153,7 +160,8 @@ Status file_row_count(std::string_view file_name, int32_t& count) {
     if (is_blank_line(line) || first_is_one_of(line, "!#")) continue;
     ++count;
   }
-  return rs == ReadStatus::Error ? Status::ReadError : Status::Ok;
+  if (rs == ReadStatus::TooLong || rs == ReadStatus::Error) count = -1;  // not all lines counted
+  return lines_status(rs);
 }
 
 Status file_column_count(std::string_view file_name, int32_t& count, int32_t& ierr) {
@@ -168,13 +176,18 @@ Status file_column_count(std::string_view file_name, int32_t& count, int32_t& ie
   }
   std::string line, first_nonblank;
   bool found = false;
-  while (file.read_line(line) == ReadStatus::Ok) {
+  ReadStatus rs;
+  while ((rs = file.read_line(line)) == ReadStatus::Ok) {
     if (is_blank_line(line)) continue;
     if (first_nonblank.empty()) first_nonblank = line;
     if (!first_is_one_of(line, "!#'\"")) {
       found = true;
       break;
     }
+  }
+  if (rs == ReadStatus::TooLong || rs == ReadStatus::Error) {
+    count = -1;
+    return lines_status(rs);
   }
   if (!found && first_nonblank.empty()) {
     units::console() << "\nFILE_COLUMN_COUNT - Warning!\n"
@@ -375,7 +388,7 @@ Status data_row_count(int32_t unit, std::string_view file_name, int32_t& count) 
     ++count;
   }
   units::close(unit);
-  return rs == ReadStatus::Error ? Status::ReadError : Status::Ok;
+  return lines_status(rs);
 }
 
 Status read_data_ouput_file(VecView<std::string> lines,
@@ -403,7 +416,7 @@ Status read_data_ouput_file(VecView<std::string> lines,
     }
     lines(++count) = line;
   }
-  return rs == ReadStatus::Error ? Status::ReadError : Status::Ok;
+  return lines_status(rs);
 }
 
 Status comment_out_first_line(std::string_view file_name) {
@@ -419,8 +432,9 @@ Status comment_out_first_line(std::string_view file_name) {
     }
     std::string line;
     bool commented = false;
+    ReadStatus rs = ReadStatus::Ok;
     while (static_cast<int32_t>(copy.size()) < kMaxCopiedLines &&
-           in.read_line(line) == ReadStatus::Ok) {
+           (rs = in.read_line(line)) == ReadStatus::Ok) {
       stringlib::s_control_blank(line);
       stringlib::s_adjustl(line);
       line = stringlib::trim(line);
@@ -430,6 +444,8 @@ Status comment_out_first_line(std::string_view file_name) {
       }
       copy.push_back(line);
     }
+    // A copy with a line cut short or missing is no copy: nothing is written.
+    if (rs == ReadStatus::TooLong || rs == ReadStatus::Error) return lines_status(rs);
   }
   // Writing over the input would lose every line beyond those copied.
   std::error_code ec;

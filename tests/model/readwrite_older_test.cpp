@@ -127,6 +127,11 @@ TEST_F(OlderReaders, ReadWhatTheyFindAndReportWhatTheyCannot) {
   };
   const Case cases[] = {
       {"row count", "1 2\n\n# c\n! c\n3 4\n'stop\n5 6\n", row_count, "0:2", ""},
+      {"row count stopped by a line too long to read",
+       "1\n" + std::string(units::max_line_length + 1, '7') + "\n",
+       row_count,
+       "5:-1",
+       ""},
       {"row count, missing file",
        "-",
        row_count,
