@@ -196,7 +196,8 @@ int32_t main_program(int argc, char** argv) {
     return 0;
   }
   if (env_is("VARQEN_TEST_NO_PAUSES", "1")) sysclock::set_sleeper([](int32_t) {});
-  // Relative names (the run log, the scratch copy) lie in the directory the program starts in.
+  // Relative names (the run log, a data file given without a folder) lie in the directory the
+  // program starts in; the report and its scratch copy lie beside the data file.
   std::error_code ec;
   const std::filesystem::path start = std::filesystem::current_path(ec);
   units::set_start_directory(start);
