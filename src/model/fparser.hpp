@@ -44,6 +44,7 @@ struct Tcomp {
   std::vector<Instr> program;     // what evalf runs; same values as running the bytecode
   std::vector<double> padded;     // the values for the names of the program, when fewer are given
   std::vector<double> block;      // evalf_rows: stacksize + 1 row vectors of kBlockRows values
+  std::vector<Slot> slots;        // evalf_rows: the state of each of those entries
   std::vector<uint8_t> stopped;   // evalf_rows: rows of the block that ASIN/ACOS stopped
   std::vector<NameSource> names;  // evalf_rows: where each name of the program reads
   std::vector<double> tail;       // evalf_rows: a short last block's columns, padded to kBlockRows

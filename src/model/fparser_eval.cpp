@@ -21,6 +21,13 @@ namespace {
 
 constexpr double kEps = 2.220446049250313e-16;
 
+// The first value of v on a 64-byte boundary (v has 8 values to spare): whole vectors of every
+// level then never straddle a cache line.
+double* aligned(double* v) {
+  const auto at = reinterpret_cast<uintptr_t>(v);
+  return v + ((64 - at % 64) % 64) / sizeof(double);
+}
+
 }  // namespace
 
 void prepare_program(Tcomp& c, bool fuse) {
@@ -58,9 +65,11 @@ void prepare_program(Tcomp& c, bool fuse) {
   c.padded.assign(static_cast<size_t>(names), 0.0);
   c.names.assign(static_cast<size_t>(names), NameSource{});
   // One row vector per stack entry and one for the top.
-  c.block.assign(static_cast<size_t>(c.stacksize + 1) * kBlockRows, 0.0);
+  // 8 more values than the entries need, so that they can start on a 64-byte boundary.
+  c.block.assign(static_cast<size_t>(c.stacksize + 1) * kBlockRows + 8, 0.0);
+  c.slots.assign(static_cast<size_t>(c.stacksize + 1), Slot{});
   c.stopped.assign(c.may_stop ? kBlockRows : 0, 0);
-  c.tail.assign(static_cast<size_t>(names) * kBlockRows, 0.0);
+  c.tail.assign(static_cast<size_t>(names) * kBlockRows + 8, 0.0);
 }
 
 // Threaded dispatch (a jump to the next instruction's label at the end of each one) with the
@@ -241,7 +250,8 @@ void evalf_rows(int32_t i,
   fparser::Block b;
   b.program = c.program.data();
   b.names = c.names.data();
-  b.stack = c.block.data();
+  b.stack = aligned(c.block.data());
+  b.slots = c.slots.data();
   b.stopped = c.stopped.data();
   b.may_stop = c.may_stop;
   for (int32_t start = 0; start < count; start += kBlockRows) {
@@ -257,7 +267,7 @@ void evalf_rows(int32_t i,
       if (src < nconst) {
         c.names[k] = NameSource{nullptr, consts[src]};
       } else if (short_block) {
-        double* pad = c.tail.data() + k * kBlockRows;
+        double* pad = aligned(c.tail.data()) + k * kBlockRows;
         std::copy(cols[src - nconst] + start, cols[src - nconst] + start + n, pad);
         c.names[k] = NameSource{pad, 0.0};
       } else {

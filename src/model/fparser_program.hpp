@@ -62,7 +62,16 @@ struct NameSource {
 // Rows that evalf_rows runs each instruction over before it moves on (its stack of row vectors
 // then stays in the first-level cache for the deepest formulas of the data files). A multiple
 // of every vector width, so a block's stack entries hold whole vectors.
-inline constexpr int32_t kBlockRows = 128;
+inline constexpr int32_t kBlockRows = 256;
+
+// One entry of a kernel's stack while it runs a block: the rows' values, or one value shared by
+// all rows (a number, a parameter, or what the program computed from such values alone), which
+// the kernel then never spreads into memory.
+struct Slot {
+  const double* rows = nullptr;  // the values of the rows (the entry's storage or a column)
+  double value = 0.0;            // the shared value when uniform
+  int32_t uniform = 0;           // 1: every row has `value`
+};
 
 // One block of rows for a kernel. Every column of `names` and every stack entry can be read
 // for n rounded up to whole vectors (evalf_rows pads a short last block); only rows 0..n-1 of
@@ -70,7 +79,8 @@ inline constexpr int32_t kBlockRows = 128;
 struct Block {
   const Instr* program = nullptr;    // ends with kDone
   const NameSource* names = nullptr;  // where each name of the program reads
-  double* stack = nullptr;            // stack entry k at stack + k * kBlockRows
+  double* stack = nullptr;            // storage of stack entry k at stack + k * kBlockRows
+  Slot* slots = nullptr;              // one per stack entry
   uint8_t* stopped = nullptr;         // per row: ASIN/ACOS stopped it (when may_stop)
   bool may_stop = false;              // the program holds ASIN or ACOS
   int32_t n = 0;                      // rows, 1..kBlockRows

@@ -190,8 +190,9 @@ void fun(MatView<const double> x,
   // Step 2: the model at every row, many rows per instruction. A formula that cannot be
   // compiled would be retried, with its message and pause, at every row: the failure ends the
   // evaluation with the worst sum before any fitted value is written.
+  // The front end's guard of each value is left to the pass of steps 2 and 3.
   if (n > 0) {
-    if (my_func::eval_func_rows(pw, np, x, nx, common_udf::cudf, n, fw.yf.view(n)) != 0) {
+    if (my_func::eval_func_rows(pw, np, x, nx, common_udf::cudf, n, fw.yf.view(n), false) != 0) {
       fval = kSumCap;
       return;
     }
@@ -217,6 +218,7 @@ void fun(MatView<const double> x,
                                   common_data::ysig.data(),
                                   mean_abs);
   } else {
+    if (n > 0) simd::active->limit_values(fw.yf.data(), n);
     double abs_part[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     for (int32_t i = 1; i <= n; ++i) {
       double v = fw.yf(i);

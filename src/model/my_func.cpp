@@ -3,6 +3,7 @@
 #include "common/globals.hpp"
 #include "model/limits.hpp"
 #include "model/model_front.hpp"
+#include "model/simd.hpp"
 #include "numerics/nrutil.hpp"
 #include "numerics/stringlib.hpp"
 
@@ -42,7 +43,8 @@ int32_t eval_func_rows(VecView<const double> p,
                        int32_t nx,
                        std::string& formula,
                        int32_t n,
-                       VecView<double> values) {
+                       VecView<double> values,
+                       bool limit) {
   if (n < 1) return 0;
   // Step 1, once for all rows.
   limits::set();
@@ -59,14 +61,8 @@ int32_t eval_func_rows(VecView<const double> p,
              status != 0) {
     return status;
   }
-  // Step 3, per row, on the contiguous values (the same guard, in a form that vectorises).
-  double* const out = &values(1);
-  for (int32_t i = 0; i < n; ++i) {
-    double v = out[i];
-    v = v != v || v - 1.0 == v ? limits::kNan : v;  // nrutil::rval_nan(v, limits::kNan)
-    v = v < -limits::kBound ? -limits::kBound : v;
-    out[i] = v > limits::kBound ? limits::kBound : v;
-  }
+  // Step 3, per row, on the contiguous values: the same guard on vectors.
+  if (limit) simd::active->limit_values(&values(1), n);
   return 0;
 }
 

@@ -25,13 +25,16 @@ int32_t eval_func(VecView<const double> p,
 // eval_func for rows 1..n of the x matrix (n rows, nx columns) at once: values(r) is bit for
 // bit what eval_func gives for row r. values must be contiguous (stride 1). Returns 0, or the
 // syntax code of a formula that cannot be compiled, reported once (values untouched; eval_func
-// row by row would report it at every row). n < 1 does nothing.
+// row by row would report it at every row). n < 1 does nothing. With limit false the values
+// are left before the guard of step 3 (not-a-number substitute and clamp), for a caller that
+// applies it in a pass of its own (simd::Kernels::limit_values does exactly that guard).
 int32_t eval_func_rows(VecView<const double> p,
                        int32_t np,
                        MatView<const double> x,
                        int32_t nx,
                        std::string& formula,
                        int32_t n,
-                       VecView<double> values);
+                       VecView<double> values,
+                       bool limit = true);
 
 }  // namespace my_func

@@ -49,11 +49,14 @@ struct Kernels {
   double (*atan)(double);
   // Runs the program over one block of rows.
   void (*run_block)(const fparser::Block& b);
-  // The model evaluator's pass over n rows (any n >= 0) of model values v, for unit sigmas:
-  // yf(i) = v(i) with a value that is not a number or too large to hold a unit (v - 1 == v)
-  // replaced by 2.2204460492503132e-20 and then clamped to +-4.503599727262001e19,
-  // r(i) = y(i) - yf(i), and the stores ydf := yf,
-  // yres := r, ysig := 1. Returns sum r(i)^2 and puts sum |r(i)| into abs_sum, each accumulated
+  // The model front end's guard of n row values (n >= 0), in place: a value that is not a
+  // number or too large to hold a unit (v - 1 == v) becomes 4.440892098500626e-16, then the
+  // value is clamped to +-2251799813685248 (limits::kNan, limits::kBound).
+  void (*limit_values)(double* v, int32_t n);
+  // The model evaluator's pass over n rows (any n >= 0) of formula values v, for unit sigmas:
+  // yf(i) = v(i) through limit_values' guard, then with a value that is not a number or too
+  // large to hold a unit replaced by 2.2204460492503132e-20 and clamped to
+  // +-4.503599727262001e19; r(i) = y(i) - yf(i), and the stores ydf := yf, yres := r, ysig := 1. Returns sum r(i)^2 and puts sum |r(i)| into abs_sum, each accumulated
   // in eight interleaved partial sums (row i into sum i mod 8) that are added in a fixed order,
   // so the sums do not depend on the level.
   double (*residuals)(const double* v,
