@@ -59,8 +59,9 @@ struct NameSource {
   double value = 0.0;              // the shared value when column is nullptr
 };
 
-// Rows that evalf_rows runs each instruction over before it moves on (its stack of row vectors
-// then stays in the first-level cache for the deepest formulas of the data files). A multiple
+// Rows that evalf_rows runs each instruction over before it moves on: enough to spread the cost
+// of choosing the instruction over many vectors, few enough that the stack of row vectors
+// (2 KiB an entry) stays in the first-level cache for the formulas of the data files. A multiple
 // of every vector width, so a block's stack entries hold whole vectors.
 inline constexpr int32_t kBlockRows = 256;
 
