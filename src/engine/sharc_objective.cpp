@@ -39,15 +39,18 @@ void publish(MatView<const double> x,
   for (int32_t j = 1; j <= nx; ++j) {
     for (int32_t i = 1; i <= n; ++i) common_data::xnx(i, j) = x(i, j);
   }
-  for (int32_t i = 1; i <= n; ++i) {
-    if (nx >= 1) common_data::xd(i) = x(i, 1);
-    common_data::yd(i) = y(i);
-    common_data::ydf(i) = yf(i);
-    common_data::ysig(i) = sig(i);
-    // The residuals of this evaluation (the evaluator's own copy may carry the disturbance it
-    // gives an exact fit).
-    common_data::yres(i) = y(i) - yf(i);
+  // One array at a time: each loop is a plain copy the compiler can vectorise, and the values
+  // do not depend on the order (an argument that is the shared array itself is copied onto
+  // itself).
+  if (nx >= 1) {
+    for (int32_t i = 1; i <= n; ++i) common_data::xd(i) = x(i, 1);
   }
+  for (int32_t i = 1; i <= n; ++i) common_data::yd(i) = y(i);
+  for (int32_t i = 1; i <= n; ++i) common_data::ydf(i) = yf(i);
+  for (int32_t i = 1; i <= n; ++i) common_data::ysig(i) = sig(i);
+  // The residuals of this evaluation (the evaluator's own copy may carry the disturbance it
+  // gives an exact fit).
+  for (int32_t i = 1; i <= n; ++i) common_data::yres(i) = y(i) - yf(i);
   for (int32_t i = 1; i <= np; ++i) common_data::pfinal(i) = p(i);
 }
 

@@ -11,6 +11,16 @@
 namespace nrutil {
 
 void rvec_nan(VecView<double> x, double v) {
+  if (x.stride() == 1) {
+    // rval_nan as one selection per element, which gives the same value and which the compiler
+    // can vectorise: the model evaluator's callers guard every fitted value after every call.
+    double* const p = x.data();
+    for (long i = 0; i < x.size(); ++i) {
+      const double e = p[i];
+      p[i] = ((e != e) | (e - 1.0 == e)) ? v : e;
+    }
+    return;
+  }
   for (long i = 1; i <= x.size(); ++i) rval_nan(x(i), v);
 }
 
