@@ -30,16 +30,17 @@ class CondIndexTable {
   FMatrix<double, max_params + 1, max_params + 1> m_;
 };
 
-// The data set.
+// The data set. The row arrays the model evaluator reads and writes on every call start on a
+// 64-byte boundary, so that whole vectors of its kernels never straddle a cache line.
 inline int32_t nd = 0;                        // number of data rows, 1..1000
 inline int32_t nxd = 0;                       // number of independent variables, 1..3
 inline int32_t npr = 0;                       // number of model parameters, at most 8
-inline RowArray xd;                           // X1 column
-inline RowArray xd2;                          // X2 column
-inline RowArray xd3;                          // X3 column
-inline FMatrix<double, max_rows, max_x> xnx;  // X1, X2, X3 as columns 1..3
-inline RowArray yd;                           // observed y
-inline RowArray ysig;                         // per-row sigma (divisor of the residual)
+alignas(64) inline RowArray xd;               // X1 column
+alignas(64) inline RowArray xd2;              // X2 column
+alignas(64) inline RowArray xd3;              // X3 column
+alignas(64) inline FMatrix<double, max_rows, max_x> xnx;  // X1, X2, X3 as columns 1..3
+alignas(64) inline RowArray yd;               // observed y
+alignas(64) inline RowArray ysig;             // per-row sigma (divisor of the residual)
 inline int32_t ndwt = 0;                      // weighting mode of the model evaluator
 inline FArray<int32_t, max_rows> id2;         // data-set index of each row
 inline int32_t id2number = 0;                 // number of data sets, at most 999
@@ -53,8 +54,8 @@ inline int32_t ieqcns = 0;  // number of equality constraints
 inline int32_t nmod = 0;    // model switch of the constraint routine
 
 // Fit results.
-inline RowArray ydf;        // fitted y of the last evaluation
-inline RowArray yres;       // residuals of the last evaluation
+alignas(64) inline RowArray ydf;   // fitted y of the last evaluation
+alignas(64) inline RowArray yres;  // residuals of the last evaluation
 inline double fssqr = 0.0;  // weighted sum of squared residuals of the last evaluation
 inline ParamArray pfinal;   // parameter vector of the last evaluation
 inline RowArray ydr;        // studentized residuals

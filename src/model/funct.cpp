@@ -21,8 +21,8 @@ using common_data::max_x;
 
 // Work arrays of fun, sized once for the largest data set (fun allocates nothing).
 struct FunWork {
-  FArray<double, max_params> p;  // copy of the parameters
-  FArray<double, max_rows> yf;   // model values of the rows
+  FArray<double, max_params> p;              // copy of the parameters
+  alignas(64) FArray<double, max_rows> yf;   // model values of the rows (whole vectors)
   FArray<double, max_rows> r;    // residuals
   FArray<double, max_rows> s;    // sigmas
   FArray<double, max_rows> w;    // robust weights
