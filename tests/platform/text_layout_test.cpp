@@ -103,6 +103,37 @@ TEST(TextLayout, BlocksMeasureLineBreaksAndNoWrapping) {
   EXPECT_GT(measure_text(*font, u"&A").width, a);  // '&' is a character, not a prefix
 }
 
+// With tab stops a TAB moves the pen to the next stop of its line, a whole stop on from a pen
+// standing on one; without, it is a character like any other.
+TEST(TextLayout, TabsMoveToTheNextStopOfTheirLine) {
+  auto font = sans(12);
+  const int stop = tab_stop_width(*font), a = measure_text(*font, u"A").width;
+  EXPECT_EQ(stop, 8 * average_char_width(*font));
+  const std::u16string full(static_cast<size_t>(stop / a + 1), u'A');  // past the first stop
+  struct Case {
+    std::u16string text;
+    int width;
+  };
+  const Case cases[] = {{u"\t", stop},
+                        {u"\t\t", 2 * stop},
+                        {u"A\tA", stop + a},
+                        {full + u"\t", 2 * stop},
+                        {u"A\n\tA", stop + a}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.size());
+    EXPECT_EQ(measure_text(*font, c.text, stop).width, c.width);
+  }
+  EXPECT_EQ(measure_text(*font, u"\t").width, font->glyph(U'\t').advance);
+  // Drawn: the A after the TAB stands where an A drawn at the stop stands.
+  Page tabbed(300, 20), placed(300, 20);
+  tabbed.fill(kWhite);
+  placed.fill(kWhite);
+  draw_text(tabbed, *font, 7, 2, u"A\tA", {kBlue, 0, false}, {0, 0, 300, 20}, stop);
+  draw_text(placed, *font, 7, 2, u"A", {kBlue, 0, false}, {0, 0, 300, 20});
+  draw_text(placed, *font, 7 + stop, 2, u"A", {kBlue, 0, false}, {0, 0, 300, 20});
+  EXPECT_TRUE(std::equal(tabbed.data(), tabbed.data() + 300 * 20, placed.data()));
+}
+
 TEST(TextLayout, LargeFontsAddTheirExternalLeading) {
   auto font = sans(100);
   EXPECT_GT(font->external_leading(), 0);

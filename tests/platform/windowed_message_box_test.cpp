@@ -222,6 +222,49 @@ TEST_F(WindowedMessageBox, LongTextIsWrappedToHalfTheScreenAndItsLineBreaksKept)
   ASSERT_TRUE(finished(t));
 }
 
+// A blank-padded field (a file name in its 512-character field) takes no room in the box, and
+// a TAB moves the text on to the next tab stop instead of showing a missing-glyph box.
+TEST_F(WindowedMessageBox, TrailingBlanksTakeNoRoomAndTabsReachTheNextStop) {
+  struct Shown {
+    Page page;
+    Rect text;  // the text's control
+  };
+  auto show = [&](const std::string& text) {
+    Shown s;
+    auto t = ask([&] { dialogs.message_box(box(text, DialogButtons::Ok, DialogIcon::Error)); });
+    const Hwnd d = next_dialog();
+    EXPECT_NE(d, 0u);
+    if (d == 0) return s;
+    s.page = shown(d);
+    s.text = system.frame_rect(control(d, kClassStatic));
+    key(d, kVkEscape);
+    EXPECT_TRUE(finished(t));
+    return s;
+  };
+  const std::string head = "The data file\r\n", tail = "\r\ncannot be read.";
+  const Shown plain = show(head + "/data/short.dat" + tail);
+  const Shown padded = show(head + "/data/short.dat" + std::string(500, ' ') + tail);
+  ASSERT_EQ(padded.page.width(), plain.page.width());
+  ASSERT_EQ(padded.page.height(), plain.page.height());
+  EXPECT_TRUE(std::equal(plain.page.data(),
+                         plain.page.data() + plain.page.width() * plain.page.height(),
+                         padded.page.data()));
+
+  // The leftmost column holding ink in a rectangle of a page.
+  auto first_ink = [](const Page& p, const Rect& r) {
+    for (int x = r.left; x < r.right; ++x)
+      if (dark(p, Rect{x, r.top, x + 1, r.bottom}) > 0) return x;
+    return -1;
+  };
+  const int32_t tab = tab_stop_width(*DialogWindow::dialog_font());
+  const std::string word = "Wellington Wellington Wellington Wellington";  // wider than the buttons
+  const Shown at_margin = show(word);
+  const Shown tabbed = show("\t" + word);
+  EXPECT_EQ(tabbed.text.width(), at_margin.text.width() + tab);
+  EXPECT_EQ(first_ink(tabbed.page, tabbed.text), first_ink(at_margin.page, at_margin.text) + tab);
+  EXPECT_EQ(dark(tabbed.page, tabbed.text), dark(at_margin.page, at_margin.text));
+}
+
 // The pixels of each box: the icon's colours, the default button's thick border, its caption.
 TEST_F(WindowedMessageBox, DrawsTheIconDefaultButtonAndCaptions) {
   struct Case {

@@ -1,9 +1,10 @@
 // The "STATIC" class: a text label on the button face colour, left-aligned, centred or
-// right-aligned (kSsLeft, kSsCenter, kSsRight), starting at the top; CR LF starts a new line.
-// It takes no input.
+// right-aligned (kSsLeft, kSsCenter, kSsRight), starting at the top; CR LF starts a new line
+// and a TAB moves on to the next of the font's classic tab stops. It takes no input.
 #include "platform/controls/control_classes.hpp"
 #include "platform/controls/control_paint.hpp"
 #include "platform/text/text_convert.hpp"
+#include "platform/text/text_layout.hpp"
 
 namespace platform {
 namespace {
@@ -30,21 +31,29 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
   const Rect r = target.bounds;
   cp::fill(*target.surface, r, cp::kFace, target.clip);
   const std::u16string wide = utf8_to_utf16(system.text(window));
-  const TextExtent e = measure_text(*font, wide);
+  const int tab = tab_stop_width(*font);
+  const TextExtent e = measure_text(*font, wide, tab);
   int x = r.left;
   if (align == kSsCenter) x = r.left + (r.width() - e.width) / 2;
   if (align == kSsRight) x = r.right - e.width;
   const Rect box = intersect(r, target.clip);
   if (!enabled)
-    draw_text(
-        *target.surface, *font, x + 1, r.top + 1, wide, TextColours{cp::kHighlight, 0, false}, box);
+    draw_text(*target.surface,
+              *font,
+              x + 1,
+              r.top + 1,
+              wide,
+              TextColours{cp::kHighlight, 0, false},
+              box,
+              tab);
   draw_text(*target.surface,
             *font,
             x,
             r.top,
             wide,
             TextColours{enabled ? cp::kText : cp::kGreyText, 0, false},
-            box);
+            box,
+            tab);
 }
 
 }  // namespace

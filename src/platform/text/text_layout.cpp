@@ -22,10 +22,18 @@ void for_each_line(std::u16string_view text, Visit visit) {
   }
 }
 
-int line_width(const Font& font, std::u16string_view line) {
+// The pen after a TAB at `pen` pixels from the line's left edge.
+int next_tab_stop(int pen, int tab_stop) { return (pen / tab_stop + 1) * tab_stop; }
+
+bool is_tab(char32_t c, int tab_stop) { return c == U'\t' && tab_stop > 0; }
+
+int line_width(const Font& font, std::u16string_view line, int tab_stop) {
   int width = 0;
   size_t pos = 0;
-  while (pos < line.size()) width += font.glyph(next_code_point(line, pos)).advance;
+  while (pos < line.size()) {
+    const char32_t c = next_code_point(line, pos);
+    width = is_tab(c, tab_stop) ? next_tab_stop(width, tab_stop) : width + font.glyph(c).advance;
+  }
   return width;
 }
 
@@ -66,10 +74,17 @@ void draw_glyph(
 
 }  // namespace
 
-TextExtent measure_text(const Font& font, std::u16string_view text) {
+int average_char_width(const Font& font) {
+  const TextExtent e = measure_text(font, u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  return (e.width / 26 + 1) / 2;
+}
+
+int tab_stop_width(const Font& font) { return 8 * average_char_width(font); }
+
+TextExtent measure_text(const Font& font, std::u16string_view text, int tab_stop) {
   TextExtent extent;
   for_each_line(text, [&](std::u16string_view line) {
-    extent.width = std::max(extent.width, line_width(font, line));
+    extent.width = std::max(extent.width, line_width(font, line, tab_stop));
     extent.height += font.line_height();
   });
   return extent;
@@ -81,20 +96,26 @@ void draw_text(Page& page,
                int y,
                std::u16string_view text,
                const TextColours& colours,
-               const Rect& clip) {
+               const Rect& clip,
+               int tab_stop) {
   const Rect c = intersect(clip, {0, 0, page.width(), page.height()});
   if (c.left >= c.right || c.top >= c.bottom) return;
   int64_t top = y;
   for_each_line(text, [&](std::u16string_view line) {
     if (colours.opaque) {
-      const int width = line_width(font, line);
+      const int width = line_width(font, line, tab_stop);
       fill_box(page, c, x, top, int64_t{x} + width, top + font.line_height(), colours.background);
     }
     const int64_t baseline = top + font.ascent();
     int64_t pen = x;
     size_t pos = 0;
     while (pos < line.size()) {
-      const Glyph& g = font.glyph(next_code_point(line, pos));
+      const char32_t code = next_code_point(line, pos);
+      if (is_tab(code, tab_stop)) {
+        pen = x + next_tab_stop(static_cast<int>(pen - x), tab_stop);
+        continue;
+      }
+      const Glyph& g = font.glyph(code);
       draw_glyph(page, c, g, pen, baseline, colours.text);
       pen += g.advance;
     }

@@ -10,13 +10,6 @@
 namespace platform {
 namespace {
 
-// The classic average character width: the mean advance of the 52 Latin letters, rounded.
-int32_t average_width(const Font& font) {
-  const int width =
-      measure_text(font, u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz").width;
-  return (width / 26 + 1) / 2;
-}
-
 // value * numerator / denominator, rounded to the nearest integer (halves away from zero).
 int32_t scale(int32_t value, int32_t numerator, int32_t denominator) {
   const int64_t p = int64_t{value} * numerator;
@@ -53,7 +46,7 @@ struct DialogWindow::State {
   Hwnd last_focus = 0;  // the control of the dialog that had the focus last
 };
 
-DialogUnits::DialogUnits(const Font& font) : x(average_width(font)), y(font.height()) {}
+DialogUnits::DialogUnits(const Font& font) : x(average_char_width(font)), y(font.height()) {}
 
 Rect DialogUnits::to_pixels(const Rect& units) const {
   return Rect{scale(units.left, x, 4),

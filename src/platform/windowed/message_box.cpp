@@ -41,13 +41,17 @@ std::vector<ButtonSpec> buttons_of(DialogButtons buttons) {
   return {{"OK", DialogAnswer::Ok}};
 }
 
+bool blank(char16_t c) { return c == u' ' || c == u'\t'; }
+
 // The text as the box shows it: as given when no line needs wrapping, else cut into rows at
 // word boundaries (the rows of a text field), the blanks at each cut dropped, joined by line
-// feeds. `extent` receives its size.
+// feeds. `extent` receives its size, TABs at the static control's tab stops; the blanks that
+// end a row count for nothing, so a blank-padded field in a message does not widen the box.
 std::string shown_text(const Font& font,
                        const std::string& text,
                        int32_t width,
                        TextExtent& extent) {
+  const int tab = tab_stop_width(font);
   std::u16string wide = utf8_to_utf16(text);
   // The rows break at line feeds only: CR LF and CR become one.
   for (size_t i = 0; i < wide.size(); ++i)
@@ -57,20 +61,22 @@ std::string shown_text(const Font& font,
       else
         wide[i] = u'\n';
     }
-  const std::vector<edit_layout::Row> rows =
-      edit_layout::layout(wide, edit_layout::font_advance(font, wide), width);
+  // A TAB is wrapped as a whole tab stop wide, the most it can take.
+  const edit_layout::Advance glyphs = edit_layout::font_advance(font, wide);
+  const edit_layout::Advance advance = [&](int32_t i) {
+    return wide[i] == u'\t' ? tab : glyphs(i);
+  };
+  const std::vector<edit_layout::Row> rows = edit_layout::layout(wide, advance, width);
   std::u16string joined;
   bool wrapped = false;
   for (size_t r = 0; r < rows.size(); ++r) {
     int32_t end = rows[r].end;
-    if (rows[r].soft) {
-      while (end > rows[r].start && wide[end - 1] == u' ') --end;
-      wrapped = true;
-    }
+    while (end > rows[r].start && blank(wide[end - 1])) --end;
+    wrapped = wrapped || rows[r].soft;
     if (r > 0) joined += u'\n';
     joined += wide.substr(rows[r].start, end - rows[r].start);
   }
-  extent = measure_text(font, joined);
+  extent = measure_text(font, joined, tab);
   return wrapped ? utf16_to_utf8(joined) : text;
 }
 
