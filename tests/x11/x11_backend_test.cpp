@@ -1,5 +1,7 @@
 #include "platform/x11/x11_backend.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -78,7 +80,50 @@ TEST_F(X11Host, PopUpsDialogsAndFixedWindowsTellTheWindowManager) {
     const bool fixed = (hints.flags & PMinSize) && (hints.flags & PMaxSize) &&
                        hints.min_width == hints.max_width && hints.min_width == a.width;
     EXPECT_EQ(fixed, c.fixed_size);
+    // Managed windows take the keyboard when the window manager gives it and name the program.
+    XWMHints* wm = XGetWMHints(xd, w);
+    XClassHint names{};
+    Atom* protocols = nullptr;
+    int count = 0;
+    const Atom take_focus = XInternAtom(xd, "WM_TAKE_FOCUS", False);
+    const bool managed = wm != nullptr && (wm->flags & InputHint) && wm->input &&
+                         (wm->flags & StateHint) && wm->initial_state == NormalState &&
+                         XGetClassHint(xd, w, &names) && std::string(names.res_name) == "varqen" &&
+                         std::string(names.res_class) == "Varqen" &&
+                         XGetWMProtocols(xd, w, &protocols, &count) &&
+                         std::find(protocols, protocols + count, take_focus) != protocols + count;
+    EXPECT_EQ(managed, !c.override_redirect);
+    if (wm) XFree(wm);
+    if (names.res_name) XFree(names.res_name);
+    if (names.res_class) XFree(names.res_class);
+    if (protocols) XFree(protocols);
   }
+}
+
+// Activated before it is shown (a dialog activated by its owner's thread as it appears), a
+// window takes the keyboard once the server shows it.
+TEST_F(X11Host, AWindowActivatedBeforeItIsShownTakesTheKeyboardWhenShown) {
+  open_host(kFramed, Rect{20, 20, 420, 320});
+  std::atomic<Hwnd> made{0};
+  on_host_thread([&] {
+    CreateWindowParams p;
+    p.class_name = "host";
+    p.title = "late";
+    p.style = kStyleCaption | kStyleSysMenu;
+    p.frame = {150, 150, 350, 250};
+    made = system->create_window(p);
+    system->activate(made);
+    system->show_window(made, true);
+  });
+  ASSERT_NE(made.load(), 0u);
+  const Window late = static_cast<Window>(backend.x_window(made));
+  EXPECT_TRUE(eventually(xd, [&] {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(xd, &focus, &revert);
+    return focus == late;
+  }));
+  on_host_thread([&] { system->destroy_window(made); });
 }
 
 // A window manager raises and focuses a window the user clicks, even the disabled owner of a
@@ -112,18 +157,27 @@ TEST_F(X11Host, ADisabledOwnerRaisedAndFocusedByTheWindowManagerHandsBothToItsDi
     return dialog_at > owner_at && owner_at >= 0 && focus == dialog_x &&
            system->active_window() == dialog;
   };
+  // The window manager raises the owner in every case; then it focuses it, the user clicks it,
+  // or the window manager hands it the keyboard (WM_TAKE_FOCUS, the focus elsewhere).
+  enum class How { Focused, Clicked, TakeFocus };
   struct Case {
     const char* name;
-    bool click;  // else the window manager focuses the owner (it raised it in both)
+    How how;
   };
-  for (const Case& c : {Case{"focused by the window manager", false}, Case{"clicked", true}}) {
+  const Case cases[] = {{"focused by the window manager", How::Focused},
+                        {"clicked", How::Clicked},
+                        {"handed the keyboard", How::TakeFocus}};
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     XRaiseWindow(xd, owner_x);
-    if (c.click) {
+    if (c.how == How::Clicked) {
       click_at(xd, on_screen({10, 10}));  // beside the dialog
-    } else {
+    } else if (c.how == How::Focused) {
       XSetInputFocus(xd, owner_x, RevertToParent, CurrentTime);
       XSync(xd, False);
+    } else {
+      XSetInputFocus(xd, None, RevertToNone, CurrentTime);  // nobody has the keyboard
+      send_wm_protocol(xd, owner_x, "WM_TAKE_FOCUS");
     }
     EXPECT_TRUE(eventually(xd, dialog_in_front));
   }

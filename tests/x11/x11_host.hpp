@@ -78,17 +78,22 @@ inline void click_at(Display* xd, Point screen) {
   XSync(xd, False);
 }
 
-// Presses an X window's close box as the window manager does: a WM_DELETE_WINDOW message.
-inline void press_close_box(Display* xd, Window w) {
+// Sends an X window one of the window manager's protocol messages (WM_PROTOCOLS), as a window
+// manager does: WM_DELETE_WINDOW for its close box, WM_TAKE_FOCUS to hand it the keyboard.
+inline void send_wm_protocol(Display* xd, Window w, const char* protocol) {
   XEvent e{};
   e.xclient.type = ClientMessage;
   e.xclient.window = w;
   e.xclient.message_type = XInternAtom(xd, "WM_PROTOCOLS", False);
   e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(xd, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(xd, protocol, False));
+  e.xclient.data.l[1] = CurrentTime;
   XSendEvent(xd, w, False, 0, &e);
   XSync(xd, False);
 }
+
+// Presses an X window's close box as the window manager does.
+inline void press_close_box(Display* xd, Window w) { send_wm_protocol(xd, w, "WM_DELETE_WINDOW"); }
 
 class X11Host : public ::testing::Test {
  protected:

@@ -186,10 +186,12 @@ int32_t DialogWindow::run(int32_t focus_id) {
   // The owner takes no input while the dialog runs; one that was disabled already stays so.
   const bool owner_disabled = owner_ != 0 && system_.is_enabled(owner_);
   if (owner_disabled) system_.enable_window(owner_, false);
-  system_.show_window(window_, true);
-  system_.activate(window_);
+  // The focus is in place before the window is shown: a display may hand the window the
+  // keyboard the moment it is on the screen, and what the user types then belongs to it.
   const Hwnd focus_before = system_.focus();
   set_initial_focus(focus_id);
+  system_.show_window(window_, true);
+  system_.activate(window_);
   if (shown_) shown_(window_);
 
   std::optional<int32_t> quit;

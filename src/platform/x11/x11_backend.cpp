@@ -65,6 +65,20 @@ void set_size_hints(Display* d, Window w, const Rect& area, bool resizable) {
   XSetWMNormalHints(d, w, &hints);
 }
 
+// What a desktop program tells the window manager of each of its windows: it takes keyboard
+// input (without the hint a window manager may never give it the focus) and starts out
+// normal, not iconic; the program's instance and class names.
+void set_wm_hints(Display* d, Window w) {
+  XWMHints wm{};
+  wm.flags = InputHint | StateHint;
+  wm.input = True;
+  wm.initial_state = NormalState;
+  XSetWMHints(d, w, &wm);
+  char name[] = "varqen", cls[] = "Varqen";
+  XClassHint class_hint{name, cls};
+  XSetClassHint(d, w, &class_hint);
+}
+
 }  // namespace
 
 X11Backend::X11Backend(std::string display_name) : display_name_(std::move(display_name)) {}
@@ -90,6 +104,7 @@ bool X11Backend::open() {
   root_ = RootWindow(display_, screen);
   atoms_.wm_protocols = XInternAtom(display_, "WM_PROTOCOLS", False);
   atoms_.wm_delete = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+  atoms_.wm_take_focus = XInternAtom(display_, "WM_TAKE_FOCUS", False);
   atoms_.net_wm_name = XInternAtom(display_, "_NET_WM_NAME", False);
   atoms_.utf8 = XInternAtom(display_, "UTF8_STRING", False);
   atoms_.clipboard = XInternAtom(display_, "CLIPBOARD", False);
@@ -183,9 +198,10 @@ bool X11Backend::create_native(Hwnd window, const NativeWindow& params) {
                                     CWBackPixel | CWOverrideRedirect | CWEventMask,
                                     &attrs);
   if (xwin == 0) return false;
-  Atom protocols[] = {static_cast<Atom>(atoms_.wm_delete)};
-  XSetWMProtocols(display_, xwin, protocols, 1);
+  Atom protocols[] = {static_cast<Atom>(atoms_.wm_delete), static_cast<Atom>(atoms_.wm_take_focus)};
+  XSetWMProtocols(display_, xwin, protocols, 2);
   set_size_hints(display_, xwin, c, params.resizable);
+  if (!popup) set_wm_hints(display_, xwin);
   if (params.kind == NativeKind::Dialog) {
     if (Native* owner = native(params.owner)) XSetTransientForHint(display_, xwin, owner->xwin);
   }
@@ -215,6 +231,7 @@ void X11Backend::destroy_native(Hwnd window) {
   if (!n) return;
   XDestroyWindow(display_, n->xwin);
   natives_.erase(window);
+  if (focus_pending_ == window) focus_pending_ = 0;
   track_menu(window, false);
   sync();
 }
@@ -245,6 +262,7 @@ void X11Backend::show_native(Hwnd window, bool visible) {
     XMapRaised(display_, n->xwin);
   } else {
     XUnmapWindow(display_, n->xwin);
+    if (focus_pending_ == window) focus_pending_ = 0;
   }
   if (n->menu) track_menu(window, visible);
   sync();
@@ -323,13 +341,35 @@ void X11Backend::raise_native(Hwnd window) {
   }
 }
 
+// A window the server does not show yet cannot take the focus (an X error). Under a window
+// manager that is the normal case for a window just shown, whose mapping waits for the
+// manager; and a window may be asked to take the focus just before it is shown. The focus is
+// then remembered and given when the server shows the window. The last request wins: a later
+// focus on another window cancels a remembered one, and so does hiding the window.
 void X11Backend::focus_native(Hwnd window) {
   std::lock_guard<std::mutex> g(mutex_);
   Native* n = native(window);
-  // Focusing an unmapped window is an X error; the focus follows when it is shown.
-  if (!n || !n->mapped) return;
+  focus_pending_ = 0;
+  if (!n) return;
+  if (!n->mapped || !viewable(*n)) {
+    focus_pending_ = window;
+    return;
+  }
   XSetInputFocus(display_, n->xwin, RevertToParent, CurrentTime);
   sync();
+}
+
+bool X11Backend::viewable(const Native& n) {
+  XWindowAttributes a{};
+  return XGetWindowAttributes(display_, n.xwin, &a) != 0 && a.map_state == IsViewable;
+}
+
+void X11Backend::give_pending_focus(Hwnd window) {
+  if (focus_pending_ == 0 || focus_pending_ != window) return;
+  const Native* n = native(window);
+  if (!n || !viewable(*n)) return;  // mapped inside a frame not yet shown: wait for Expose
+  focus_pending_ = 0;
+  XSetInputFocus(display_, n->xwin, RevertToParent, CurrentTime);
 }
 
 void X11Backend::put(const Native& n, const Page& page, const Rect& area, int32_t top) {

@@ -10,6 +10,11 @@
 // by the window manager, focus) becomes platform input; the CLIPBOARD selection serves the
 // clipboard. An open menu holds the pointer, so a click anywhere else closes it.
 //
+// Under a window manager: every managed window says it takes keyboard input (WM_HINTS), names
+// its program (WM_CLASS) and answers WM_TAKE_FOCUS by taking the focus. Mapping a window waits
+// for the manager, so the focus asked for a window not yet on the screen is given to it as
+// soon as the server shows it.
+//
 // Threads: every Xlib call happens under `mutex_`, so one connection serves the pump thread
 // and the window threads. Input is translated under the lock but delivered after it is
 // released, so a sink that calls back into the backend cannot deadlock.
@@ -98,8 +103,8 @@ class X11Backend : public Backend {
   };
   // The atoms the backend speaks.
   struct Atoms {
-    XID wm_protocols = 0, wm_delete = 0, net_wm_name = 0, utf8 = 0, clipboard = 0, targets = 0,
-        string = 0, property = 0;
+    XID wm_protocols = 0, wm_delete = 0, wm_take_focus = 0, net_wm_name = 0, utf8 = 0,
+        clipboard = 0, targets = 0, string = 0, property = 0;
   };
   // A paste in progress: the thread asking waits until the pump sees the owner's answer.
   struct Paste {
@@ -123,6 +128,11 @@ class X11Backend : public Backend {
   void repaint(const Native& n, const Rect& area);
   // A menu shown or gone: the last menu still shown holds the pointer.
   void track_menu(Hwnd window, bool shown);
+  // Whether the server shows the X window (it and every ancestor mapped): only such a window
+  // can take the focus.
+  bool viewable(const Native& n);
+  // Gives the focus asked for before the window could take it, once the server shows it.
+  void give_pending_focus(Hwnd window);
   // x11_input.cpp: one X event to platform input (and Expose, configure and selection work).
   void handle_event(XEvent& event, std::vector<InputEvent>& input);
   void handle_configure(XEvent& event, std::vector<InputEvent>& input);
@@ -149,6 +159,7 @@ class X11Backend : public Backend {
   mutable std::mutex mutex_;  // guards every Xlib call and everything below
   std::map<Hwnd, Native> natives_;
   std::vector<Hwnd> menus_shown_;   // menus on the screen, the one opened last at the back
+  Hwnd focus_pending_ = 0;          // asked for the focus before the server showed it
   std::map<int32_t, XID> cursors_;  // by CursorShape
   std::string clipboard_;           // what we serve while we own CLIPBOARD
   Paste paste_;

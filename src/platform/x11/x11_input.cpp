@@ -192,6 +192,7 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
   e.window = hwnd;
   switch (event.type) {
     case Expose:
+      give_pending_focus(hwnd);
       repaint(*n,
               Rect{event.xexpose.x,
                    event.xexpose.y,
@@ -201,13 +202,21 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
     case ConfigureNotify:
       handle_configure(event, input);
       return;
-    case ClientMessage:
-      if (static_cast<XID>(event.xclient.message_type) == atoms_.wm_protocols &&
-          static_cast<XID>(event.xclient.data.l[0]) == atoms_.wm_delete) {
+    case ClientMessage: {
+      if (static_cast<XID>(event.xclient.message_type) != atoms_.wm_protocols) return;
+      const XID protocol = static_cast<XID>(event.xclient.data.l[0]);
+      if (protocol == atoms_.wm_delete) {
         e.kind = InputKind::CloseRequest;
         input.push_back(e);
+      } else if (protocol == atoms_.wm_take_focus && n->mapped) {
+        // The window manager hands the window the keyboard: it takes it, with the message's
+        // time as the rules ask. The FocusIn that follows activates it (and a disabled owner
+        // passes the activation on to its dialog).
+        XSetInputFocus(
+            display_, n->xwin, RevertToParent, static_cast<Time>(event.xclient.data.l[1]));
       }
       return;
+    }
     case ReparentNotify:
       n->framed = static_cast<XID>(event.xreparent.parent) != root_;
       return;
@@ -219,6 +228,7 @@ void X11Backend::handle_event(XEvent& event, std::vector<InputEvent>& input) {
       input.push_back(e);
       return;
     case MapNotify:
+      give_pending_focus(hwnd);
       if (!n->iconic) return;
       n->iconic = false;
       e.kind = InputKind::Restore;

@@ -1,0 +1,60 @@
+// The `varqen` program on a desktop: under a window manager its dialogs take what is typed.
+#include "x11/x11_program.hpp"
+
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.hpp"
+
+namespace x11_test {
+namespace {
+
+class X11Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Windows come and go while the test looks at them: a request naming one that went fails,
+    // which must not end the test.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    xd = XOpenDisplay(nullptr);
+    ASSERT_NE(xd, nullptr) << "no X display (run under scripts/with-xvfb)";
+  }
+  void TearDown() override {
+    if (xd) XCloseDisplay(xd);
+  }
+
+  // Starts the program in the test's folder.
+  std::unique_ptr<Process> start(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{VARQEN_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::vector<std::string> env{"VARQEN_TEST_NO_PAUSES=1", "VARQEN_HEADLESS=0"};
+    return std::make_unique<Process>(
+        argv, dir.path(), env, dir.file("out.txt"), dir.file("err.txt"));
+  }
+
+  Display* xd = nullptr;
+  testsupport::TempDir dir;
+};
+
+// With the pointer on the root window, nothing but the program itself gives its dialogs the
+// keyboard: the open-file dialog takes a typed name and Enter, the confirmation Enter (Yes).
+TEST_F(X11Program, UnderAWindowManagerTheDialogsTakeWhatIsTyped) {
+  const WindowManager twm(xd);
+  ASSERT_TRUE(twm.ready());
+  const Screen* screen = DefaultScreenOfDisplay(xd);
+  XTestFakeMotionEvent(xd, -1, screen->width - 2, screen->height - 2, CurrentTime);
+  std::filesystem::copy_file(std::string(VARQEN_SOURCE_DIR) + "/examples/michaelis-menten.dat",
+                             dir.path() / "mm.dat");
+  auto program = start({});
+  ASSERT_TRUE(program->started());
+
+  ASSERT_NE(focused_window(xd, "Open data file"), 0u) << dir.read("err.txt");
+  type(xd, {XK_m, XK_m, XK_period, XK_d, XK_a, XK_t, XK_Return});
+  ASSERT_NE(focused_window(xd, "Information"), 0u);
+  type(xd, {XK_Return});
+  EXPECT_EQ(program->wait(kProgramWaitMs), 0) << dir.read("err.txt");
+  EXPECT_NE(dir.read("out.txt").find("Saved in file: " + dir.file("mm.TXT")), std::string::npos)
+      << dir.read("out.txt");
+}
+
+}  // namespace
+}  // namespace x11_test
