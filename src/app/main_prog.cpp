@@ -8,6 +8,7 @@
 
 #include "common/globals.hpp"
 #include "engine/main_subs.hpp"
+#include "engine/sharc_cascade.hpp"
 #include "model/units.hpp"
 #include "numerics/stringlib.hpp"
 #include "numerics/sysclock.hpp"
@@ -88,6 +89,16 @@ int32_t fit(const Options& options) {
   return status;
 }
 
+// The window manager's close box on the main window, on the window's thread. The program's
+// one fit runs on the main thread meanwhile, so closing acts as the cascade's Cancel button
+// (the cascade ends as after Cancel, the report is written, no run-log line) and the program
+// ends with the fit. The window stays until then, showing the fit wind down: closed at once it
+// would leave the fit running on without a window for as long as its stage takes.
+int32_t close_main_window() {
+  sharc_mod::request_cancel();
+  return 0;
+}
+
 int32_t run_with(platform::WindowSystem& system, const Options& options) {
   gk::install_drawing();
   gk::install_text();
@@ -101,6 +112,7 @@ int32_t run_with(platform::WindowSystem& system, const Options& options) {
       return kExitUsage;
     }
     globals::gwinwidth = gk::getwindowwidth();
+    guikit::setwindowsystemclosecallback(close_main_window);
     set_window_colours();
     return fit(options);
   }();

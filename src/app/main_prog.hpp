@@ -9,6 +9,9 @@
 // the confirmation, the cascade's error path, a report that could not be written), 2 on a usage
 // error (or no file chosen).
 //
+// Closing the main window (the window manager's close box) while the fit runs acts as its
+// Cancel button; the program then ends with the fit.
+//
 // Backend: X11 when DISPLAY names a display and VARQEN_HEADLESS is not 1; the headless one
 // otherwise, or when the display cannot be used (one line on standard error). On X11 the
 // dialogs are windows the user answers; headless, they print their title and text on standard

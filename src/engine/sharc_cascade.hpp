@@ -92,4 +92,10 @@ void displaypar(VecView<const double> p, int32_t n, std::string& text, int32_t l
 // base and sets globals::bcancelrun. Pressing twice leaves the state of one press.
 void canceltest();
 
+// A Cancel asked for elsewhere than on the button (the main window's close box), from any
+// thread: a press of the Cancel button at once while a cascade shows it; otherwise kept and
+// taken as a press as soon as the next cascade shows its button. So a request that comes
+// between two passes, or before the first, is not lost as a press would be.
+void request_cancel();
+
 }  // namespace sharc_mod

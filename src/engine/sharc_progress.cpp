@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <utility>
 
 #include "common/globals.hpp"
 #include "engine/sharc_cascade.hpp"
@@ -20,6 +22,12 @@ constexpr int32_t kFrameColour = 12632256;  // light grey separator
 constexpr int32_t kTextColour = 8388608;    // dark blue (blue 128)
 constexpr int32_t kWhite = 16777215;
 const std::string kClearLine(80, ' ');
+
+// The Cancel requests of request_cancel: whether a cascade shows its button, and a request
+// kept for the next one.
+std::mutex cancel_lock;
+bool cancel_shown = false;
+bool cancel_requested = false;
 
 // "G16.8" of v written into a field of `field` characters, trimmed.
 std::string value_text(double v, int32_t field) {
@@ -90,11 +98,25 @@ void canceltest() {
   globals::bcancelrun.store(1);
 }
 
+void request_cancel() {
+  std::lock_guard<std::mutex> g(cancel_lock);
+  if (cancel_shown) {
+    canceltest();
+  } else {
+    cancel_requested = true;
+  }
+}
+
 void ProgressDisplay::start(VecView<const double> best) {
   guikit::clearviewport();
   guikit::settextstyle(1, 0, 14);
   button_ = guikit::createbutton(290, 125, 90, 20, "Cancel", canceltest);
   guikit::enablebutton(button_, true);
+  {
+    std::lock_guard<std::mutex> g(cancel_lock);
+    cancel_shown = true;
+    if (std::exchange(cancel_requested, false)) canceltest();
+  }
   guikit::settextstyle(6, 0, 15);
   update(best, 2);
   guikit::outtextxy(48, 25, "Wait, preprocessing..");
@@ -154,6 +176,10 @@ void ProgressDisplay::show_parameters(VecView<const double> best) {
 
 void ProgressDisplay::finish(bool closing_lines) {
   wait_one_second();
+  {
+    std::lock_guard<std::mutex> g(cancel_lock);
+    cancel_shown = false;
+  }
   guikit::removebutton(button_);
   guikit::clearviewport();
   if (closing_lines) {

@@ -54,6 +54,36 @@ TEST_F(MainSubTest, CancelInTheFirstPassRunsNoSecondPass) {
   }
 }
 
+// Closing the main window asks for Cancel whether or not a cascade shows its button: asked
+// before the fit, it is pressed as soon as the first pass shows the button; asked during a
+// pass, at once. The fit ends with its first pass either way, and the request is used up.
+TEST_F(MainSubTest, ARequestedCancelIsPressedAtOnceOrWhenTheButtonIsShown) {
+  dir.write("mm.dat", data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows()));
+  auto fit = [&](bool during, bool before) {
+    globals::iopt = 3;  // Difficult: two passes unless cancelled
+    globals::bcancelrun = 0;
+    int passes = 0;
+    StageRecorder recorder([&](sharc_mod::Stages& s) {
+      ++passes;
+      if (!during) return;
+      s.adam = [adam = s.adam](auto&&... a) {
+        std::thread close(sharc_mod::request_cancel);  // the close box, on the window's thread
+        close.join();
+        adam(a...);
+      };
+    });
+    if (before) sharc_mod::request_cancel();
+    run("mm.dat");
+    return passes;
+  };
+  EXPECT_EQ(fit(false, true), 1);
+  EXPECT_EQ(globals::bcancelrun.load(), 1);
+  EXPECT_EQ(fit(true, false), 1);
+  EXPECT_EQ(globals::bcancelrun.load(), 1);
+  EXPECT_EQ(fit(false, false), 2);
+  EXPECT_EQ(globals::bcancelrun.load(), 0);
+}
+
 TEST_F(MainSubTest, CancelEndsASeriesAtItsFile) {
   const std::string model = "Y=P1*X1/(P2+X1)";
   dir.write("run#1.dat", data_file(model, "100 2", "1 1", michaelis_rows(), "NEXT\n"));

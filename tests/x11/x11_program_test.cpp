@@ -1,13 +1,18 @@
-// The `varqen` program on a desktop: under a window manager its dialogs take what is typed.
+// The `varqen` program on a desktop: under a window manager its dialogs take what is typed, and
+// closing its window during a fit cancels the fit and ends the program.
 #include "x11/x11_program.hpp"
 
 #include <filesystem>
 #include <string>
 
+#include "support/nist_problem.hpp"
 #include "support/temp_dir.hpp"
 
 namespace x11_test {
 namespace {
+
+// The Cancel button of a running fit: a point of its face in the main window's client area.
+constexpr int kCancelX = 300, kCancelY = 140;
 
 class X11Program : public ::testing::Test {
  protected:
@@ -29,6 +34,25 @@ class X11Program : public ::testing::Test {
     const std::vector<std::string> env{"VARQEN_TEST_NO_PAUSES=1", "VARQEN_HEADLESS=0"};
     return std::make_unique<Process>(
         argv, dir.path(), env, dir.file("out.txt"), dir.file("err.txt"));
+  }
+
+  // A NIST problem whose fit at the level Difficult takes half a minute and more, in the test's
+  // folder.
+  void long_fit_file() {
+    testsupport::NistProblem pb;
+    ASSERT_TRUE(testsupport::load_nist("Gauss1", 1, pb));
+    std::filesystem::copy_file(pb.file, dir.path() / "gauss.dat");
+  }
+
+  // Answers the model's confirmation with Enter (its default, Yes) once it has the keyboard,
+  // and waits until the fit runs: the main window shows the cascade's Cancel button.
+  static bool confirm_and_wait_for_the_fit(Display* d) {
+    if (focused_window(d, "Information") == 0) return false;
+    type(d, {XK_Return});
+    return within(kProgramWaitMs, [&] {
+      const Window main = window_named(d, "Varqen");
+      return main != 0 && pixel_of(d, main, kCancelX, kCancelY) == platform::control_paint::kFace;
+    });
   }
 
   Display* xd = nullptr;
@@ -54,6 +78,21 @@ TEST_F(X11Program, UnderAWindowManagerTheDialogsTakeWhatIsTyped) {
   EXPECT_EQ(program->wait(kProgramWaitMs), 0) << dir.read("err.txt");
   EXPECT_NE(dir.read("out.txt").find("Saved in file: " + dir.file("mm.TXT")), std::string::npos)
       << dir.read("out.txt");
+}
+
+// The window manager's close box on the main window during a fit acts as Cancel: the fit ends
+// as after Cancel (its report written, no run-log line) and so does the program, long before
+// the fit would have.
+TEST_F(X11Program, ClosingTheMainWindowDuringAFitCancelsItAndEndsTheProgram) {
+  const WindowManager twm(xd);
+  ASSERT_TRUE(twm.ready());
+  long_fit_file();
+  auto program = start({"--level", "difficult", "gauss.dat"});
+  ASSERT_TRUE(confirm_and_wait_for_the_fit(xd)) << dir.read("err.txt");
+  press_close_box(xd, window_named(xd, "Varqen"));
+  EXPECT_EQ(program->wait(kProgramWaitMs), 0) << dir.read("err.txt");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "gauss.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "Varqen-runlog.txt"));
 }
 
 }  // namespace
