@@ -183,9 +183,20 @@ struct OpenedDisplay {
   bool desktop = false;  // a display someone looks at
 };
 
+// The X server went away under the program: nothing can be shown or answered any more, so the
+// program ends at once, whatever its threads are doing. A report being written is not left
+// half-written: it takes its name only once complete.
+[[noreturn]] void display_lost(const char* display) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "varqen: lost the connection to the display %s\n", display);
+  std::fflush(stderr);
+  std::_Exit(kExitDisplayLost);
+}
+
 OpenedDisplay open_display() {
   const char* display = std::getenv("DISPLAY");
   if (!env_is("VARQEN_HEADLESS", "1") && display != nullptr && *display != '\0') {
+    platform::X11Backend::on_connection_lost(display_lost);
     auto x11 = std::make_unique<platform::X11Backend>();
     if (x11->open()) return {std::move(x11), true};
     std::cerr << "varqen: cannot use the display " << display << "; running headless\n";

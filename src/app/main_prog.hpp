@@ -7,7 +7,8 @@
 // Without a file the open-file dialog asks for one. Exit status: 0 when every block's fit
 // completed and its report was written, 1 when a block ended otherwise (a data error, a No at
 // the confirmation, the cascade's error path, a report that could not be written), 2 on a usage
-// error (or no file chosen).
+// error (or no file chosen), 3 when the X display went away (the program ends at once, with one
+// line on standard error).
 //
 // Closing the main window (the window manager's close box) while the fit runs acts as its
 // Cancel button; the program then ends with the fit.
@@ -29,6 +30,7 @@ namespace main_prog {
 inline constexpr int32_t kExitReport = 0;
 inline constexpr int32_t kExitDataError = 1;
 inline constexpr int32_t kExitUsage = 2;
+inline constexpr int32_t kExitDisplayLost = 3;
 
 // Size of the main window in pixels (the cascade's Cancel button sits at 290..380 x 125..145).
 inline constexpr int32_t kMainWidth = 640;

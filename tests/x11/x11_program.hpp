@@ -1,7 +1,7 @@
 // The `varqen` program on an X display, used as a person would: the real binary started in a
 // temporary folder, its windows found on the screen by their titles, keys typed and the close
-// box pressed through a connection of the test's own, and a window manager (twm) started when
-// the test wants one.
+// box pressed through a connection of the test's own, a window manager (twm) started when the
+// test wants one, and a private X server that a test may take away.
 #pragma once
 
 #include <fcntl.h>
@@ -204,6 +204,53 @@ class WindowManager {
   Display* xd_;
   Process twm_;
   bool ready_ = false;
+};
+
+// An X server of the test's own (not the suite's), which the test may take away.
+class PrivateServer {
+ public:
+  PrivateServer() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    // The server's end goes to its fd 3 by a dup, which would keep close-on-exec were it 3.
+    if (fds[1] == 3) {
+      fds[1] = fcntl(3, F_DUPFD_CLOEXEC, 4);
+      close(3);
+    }
+    server_.emplace(std::vector<std::string>{"Xvfb",
+                                             "-displayfd",
+                                             "3",
+                                             "-screen",
+                                             "0",
+                                             "1024x768x24",
+                                             "-nolisten",
+                                             "tcp",
+                                             "-noreset"},
+                    std::filesystem::temp_directory_path(),
+                    std::vector<std::string>{},
+                    "/dev/null",
+                    "/dev/null",
+                    fds[1]);
+    close(fds[1]);
+    // The number and then a line end, in two writes: the server stops when it cannot write
+    // the second, so the pipe stays open until the line is whole.
+    std::string line;
+    pollfd p{fds[0], POLLIN, 0};
+    char c = 0;
+    while (line.size() < 16 && poll(&p, 1, kProgramWaitMs) == 1 && read(fds[0], &c, 1) == 1 &&
+           c != '\n')
+      line += c;
+    if (c == '\n') name_ = ":" + line;
+    close(fds[0]);
+  }
+  // The display's name (":N"), empty when the server did not start.
+  const std::string& name() const { return name_; }
+  // Takes the server away: it ends at once, closing every connection.
+  void kill() { server_->signal(SIGTERM); }
+
+ private:
+  std::optional<Process> server_;
+  std::string name_;
 };
 
 }  // namespace x11_test

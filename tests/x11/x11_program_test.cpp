@@ -1,5 +1,6 @@
-// The `varqen` program on a desktop: under a window manager its dialogs take what is typed, and
-// closing its window during a fit cancels the fit and ends the program.
+// The `varqen` program on a desktop: under a window manager its dialogs take what is typed,
+// closing its window during a fit cancels the fit and ends the program, and losing the display
+// ends it at once with a status of its own.
 #include "x11/x11_program.hpp"
 
 #include <filesystem>
@@ -27,11 +28,13 @@ class X11Program : public ::testing::Test {
     if (xd) XCloseDisplay(xd);
   }
 
-  // Starts the program in the test's folder.
-  std::unique_ptr<Process> start(const std::vector<std::string>& args) {
+  // Starts the program in the test's folder on `display` (empty: the suite's).
+  std::unique_ptr<Process> start(const std::vector<std::string>& args,
+                                 const std::string& display = "") {
     std::vector<std::string> argv{VARQEN_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    const std::vector<std::string> env{"VARQEN_TEST_NO_PAUSES=1", "VARQEN_HEADLESS=0"};
+    std::vector<std::string> env{"VARQEN_TEST_NO_PAUSES=1", "VARQEN_HEADLESS=0"};
+    if (!display.empty()) env.push_back("DISPLAY=" + display);
     return std::make_unique<Process>(
         argv, dir.path(), env, dir.file("out.txt"), dir.file("err.txt"));
   }
@@ -93,6 +96,27 @@ TEST_F(X11Program, ClosingTheMainWindowDuringAFitCancelsItAndEndsTheProgram) {
   EXPECT_EQ(program->wait(kProgramWaitMs), 0) << dir.read("err.txt");
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "gauss.TXT"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "Varqen-runlog.txt"));
+}
+
+// The X server going away during a fit ends the program at once, with status 3 and one line
+// naming the display.
+TEST_F(X11Program, LosingTheDisplayEndsTheProgramAtOnceWithItsOwnStatus) {
+  PrivateServer server;
+  ASSERT_FALSE(server.name().empty());
+  long_fit_file();
+  auto program = start({"--level", "difficult", "gauss.dat"}, server.name());
+  Display* own = XOpenDisplay(server.name().c_str());
+  ASSERT_NE(own, nullptr) << server.name();
+  const bool running = confirm_and_wait_for_the_fit(own);
+  XCloseDisplay(own);
+  ASSERT_TRUE(running) << dir.read("err.txt");
+  server.kill();
+  const auto killed = std::chrono::steady_clock::now();
+  EXPECT_EQ(program->wait(kProgramWaitMs), 3);
+  EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(2));
+  EXPECT_EQ(dir.read("err.txt"),
+            "varqen: lost the connection to the display " + server.name() + "\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "gauss.TXT"));
 }
 
 }  // namespace

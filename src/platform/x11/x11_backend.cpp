@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "platform/x11/xlib.hpp"
@@ -16,6 +17,16 @@ namespace {
 // Xlib's default error handler ends the process; a window that vanished under a request (the
 // window manager destroyed it, a focus on an unmapped window) must not.
 int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+// A broken connection: the program's handler, else the handler Xlib had (its message and exit).
+std::atomic<X11Backend::ConnectionLost> connection_lost{nullptr};
+std::atomic<XIOErrorHandler> xlib_io_handler{nullptr};
+
+int io_error(Display* display) {
+  if (const X11Backend::ConnectionLost lost = connection_lost.load()) lost(DisplayString(display));
+  const XIOErrorHandler previous = xlib_io_handler.load();
+  return previous ? previous(display) : 0;  // Xlib ends the process when this returns
+}
 
 unsigned int cursor_glyph(CursorShape shape) {
   switch (shape) {
@@ -81,6 +92,8 @@ void set_wm_hints(Display* d, Window w) {
 
 }  // namespace
 
+void X11Backend::on_connection_lost(ConnectionLost handler) { connection_lost.store(handler); }
+
 X11Backend::X11Backend(std::string display_name) : display_name_(std::move(display_name)) {}
 
 X11Backend::~X11Backend() { close(); }
@@ -89,6 +102,8 @@ bool X11Backend::open() {
   std::lock_guard<std::mutex> g(mutex_);
   if (display_) return true;
   XSetErrorHandler(ignore_x_error);
+  const XIOErrorHandler previous = XSetIOErrorHandler(io_error);
+  if (previous != io_error) xlib_io_handler.store(previous);
   display_ = XOpenDisplay(display_name_.empty() ? nullptr : display_name_.c_str());
   if (!display_) return false;
   const int screen = DefaultScreen(display_);

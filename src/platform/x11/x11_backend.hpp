@@ -73,6 +73,13 @@ class X11Backend : public Backend {
   // The X window showing a native window (0: none); for tests that drive the display.
   XID x_window(Hwnd window) const;
 
+  // What to do when the connection to a display breaks (the server went away): called with the
+  // display's name on the thread whose Xlib call found the break. It must not return: Xlib
+  // cannot go on without the connection and ends the process when it does. Process-wide, as
+  // Xlib's own handler is; none (the default): Xlib's message and exit.
+  using ConnectionLost = void (*)(const char* display_name);
+  static void on_connection_lost(ConnectionLost handler);
+
  private:
   // Outstanding placements kept per window. Echoes come back in order and confirm all older
   // requests, so the list grows only while the pump lags behind a burst of moves (or a window
