@@ -178,6 +178,8 @@ TEST_F(FparserRows, EveryOperationAndFunctionOnAwkwardRows) {
       "X1^2^X2",
       "EXP(X1)^3",
       "P8-X3",
+      "-0",
+      "(-0):X1-0*P1",
   };
   // At every vector level the processor has: the kernels of each level must agree with
   // themselves row by row, whatever the other lanes of a vector hold.
