@@ -16,8 +16,8 @@
 //
 // The bytecode, immediate and stack arrays of a compiled formula are 1-based. `evalf` runs a
 // program derived from the bytecode and allocates nothing. Its elementary functions are the
-// vector kernels of module `simd` (SLEEF, at the level the processor has), which evalf_rows runs
-// over blocks of rows: the two give the same bits for every row.
+// vector kernels of module `simd` (SLEEF, at the level the processor has), in which evalf_rows
+// runs the formula over tiles of rows: the two give the same bits for every row.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,21 @@
 
 namespace fparser {
 
+// A value of evalf_rows's pool that is computed from other pool values: pool[dst] = op of
+// pool[a] (a function code) or of pool[a] and pool[b] (an operator code), as evalf computes it.
+struct RowFold {
+  int32_t op = 0;
+  int32_t a = 0;
+  int32_t b = 0;
+  int32_t dst = 0;
+};
+
+// A pool entry of evalf_rows that holds the caller's constant k (0-based).
+struct RowConst {
+  int32_t pool = 0;
+  int32_t k = 0;
+};
+
 // One compiled formula.
 struct Tcomp {
   FVector<int32_t> bytecode;  // operation codes 1..bytecodesize
@@ -43,11 +58,19 @@ struct Tcomp {
   int32_t stackptr = 0;           // depth counter while compiling
   std::vector<Instr> program;     // what evalf runs; same values as running the bytecode
   std::vector<double> padded;     // the values for the names of the program, when fewer are given
-  std::vector<double> block;      // evalf_rows: stacksize + 1 row vectors of kBlockRows values
-  std::vector<Slot> slots;        // evalf_rows: the state of each of those entries
-  std::vector<uint8_t> stopped;   // evalf_rows: rows of the block that ASIN/ACOS stopped
-  std::vector<NameSource> names;  // evalf_rows: where each name of the program reads
-  std::vector<double> tail;       // evalf_rows: a short last block's columns, padded to kBlockRows
+  // evalf_rows: the row program for the layout of the names it last met (layout_consts of them
+  // the caller's constants, layout_cols columns), and what it runs the program with.
+  int32_t layout_consts = -1;
+  int32_t layout_cols = -1;
+  std::vector<RowInstr> rows;         // the row program
+  std::vector<RowFold> folds;         // what fills the pool's folded values, in order
+  std::vector<double> pool;           // the values that rows read from the pool
+  std::vector<RowConst> pool_consts;  // pool entries that take one of the caller's constants
+  std::vector<int32_t> col_src;       // the caller's column of each column the rows read
+  std::vector<const double*> col_at;  // the same columns' rows, for one call
+  std::vector<double*> tail_at;       // each one's padded last tile, in tail
+  std::vector<double> tail;           // col_src.size() tiles of kMaxTileRows values (+ 8)
+  std::vector<double> spill;          // stacksize + 1 tiles of kMaxTileRows values (+ 8)
   bool may_stop = false;          // the program holds ASIN or ACOS
 };
 
@@ -113,17 +136,20 @@ void prepare_program(Tcomp& c, bool fuse = true);
 // Runs the formula of slot i with values(1..) for the names; 0.0 when ASIN or ACOS stopped it.
 double evalf(int32_t i, std::span<const double> values);
 
-// evalf over many rows at once, each instruction applied to a block of rows in turn: out[r] is
-// bit for bit what evalf(i, values of row r) returns, for r = 0..count-1. The names of the
-// program read, in list order, first the values of `consts` (the same in every row: the
-// parameters), then column c of `cols` at row r (cols[c][r]: the x values); a name beyond them
-// takes the last one given, as in evalf. evalerrtype is left as evalf leaves it after the last
-// row. A slot without a compiled formula gives 0 in every row. Allocates nothing.
+// evalf over many rows at once: out[r] is bit for bit what evalf(i, values of row r) returns,
+// for r = 0..count-1. The names of the program read, in list order, first the values of
+// `consts` (the same in every row: the parameters), then column c of `cols` at row r
+// (cols[c][r]: the x values); a name beyond them takes the last one given, as in evalf.
+// evalerrtype is left as evalf leaves it after the last row. A slot without a compiled formula
+// gives 0 in every row. With a sink, out is not written: each row value goes through the
+// model evaluator's pass of unit sigmas instead (ResidualSink). Allocates only when a slot
+// meets a new layout of the names (how many constants, how many columns).
 void evalf_rows(int32_t i,
                 std::span<const double> consts,
                 std::span<const double* const> cols,
                 int32_t count,
-                double* out);
+                double* out,
+                ResidualSink* sink = nullptr);
 
 inline constexpr int32_t kEvalErrLen = 32;  // declared length of evalerrmsg's text
 

@@ -7,28 +7,17 @@
 // nothing and takes squares and cubes by multiplication.
 //
 // The elementary functions and their guards are the vector kernels of module `simd`: evalf
-// calls their one-value entries, evalf_rows runs the whole program in the kernels over blocks
-// of rows, and both therefore give the same bits for every row.
+// calls their one-value entries, evalf_rows (fparser_rows.cpp) runs a program derived from the
+// same one in the kernels over tiles of rows, and both therefore give the same bits for every
+// row.
 #include <algorithm>
 #include <cmath>
 
 #include "model/fparser.hpp"
-#include "model/omegawo.hpp"
+#include "model/fparser_scalar.hpp"
 #include "model/simd.hpp"
 
 namespace fparser {
-namespace {
-
-constexpr double kEps = 2.220446049250313e-16;
-
-// The first value of v on a 64-byte boundary (v has 8 values to spare): whole vectors of every
-// level then never straddle a cache line.
-double* aligned(double* v) {
-  const auto at = reinterpret_cast<uintptr_t>(v);
-  return v + ((64 - at % 64) % 64) / sizeof(double);
-}
-
-}  // namespace
 
 void prepare_program(Tcomp& c, bool fuse) {
   c.program.clear();
@@ -63,13 +52,12 @@ void prepare_program(Tcomp& c, bool fuse) {
     if (in.op == kAsin || in.op == kAcos) c.may_stop = true;
   }
   c.padded.assign(static_cast<size_t>(names), 0.0);
-  c.names.assign(static_cast<size_t>(names), NameSource{});
-  // One row vector per stack entry and one for the top.
-  // 8 more values than the entries need, so that they can start on a 64-byte boundary.
-  c.block.assign(static_cast<size_t>(c.stacksize + 1) * kBlockRows + 8, 0.0);
-  c.slots.assign(static_cast<size_t>(c.stacksize + 1), Slot{});
-  c.stopped.assign(c.may_stop ? kBlockRows : 0, 0);
-  c.tail.assign(static_cast<size_t>(names) * kBlockRows + 8, 0.0);
+  // The row program is built for the layout of the names that evalf_rows meets first.
+  c.layout_consts = -1;
+  c.layout_cols = -1;
+  // One tile per stack position (a spilled value waits at its own position), 8 values more
+  // than that so that the tiles can start on a 64-byte boundary.
+  c.spill.assign(static_cast<size_t>(c.stacksize + 1) * kMaxTileRows + 8, 0.0);
 }
 
 // Threaded dispatch (a jump to the next instruction's label at the end of each one) with the
@@ -95,6 +83,7 @@ double evalf(int32_t i, std::span<const double> values) {
   double* s = c.stack.data();
   int32_t sp = 0;
   double top = 0.0;
+  bool stop = false;  // ASIN or ACOS met an argument outside [-1, 1]
   // A name beyond the supplied values takes the last one (0 when none is given): such a call
   // reads a padded copy, so the instructions index without a check.
   const double* value = values.data();
@@ -128,94 +117,93 @@ op_immed:
   top = ip->v;
   VARQEN_NEXT;
 op_neg:
-  VARQEN_UNARY(-top);
+  VARQEN_UNARY(scalar::unary(kNeg, top, fn, stop));
 op_add:
-  VARQEN_BINARY(a + top);
+  VARQEN_BINARY(scalar::binary(kAdd, a, top, fn));
 op_sub:
-  VARQEN_BINARY(a - top);
+  VARQEN_BINARY(scalar::binary(kSub, a, top, fn));
 op_mul:
-  VARQEN_BINARY(a * top);
+  VARQEN_BINARY(scalar::binary(kMul, a, top, fn));
 op_div:
-  VARQEN_BINARY(a / (top == 0.0 ? 1e-9 : top));
+  VARQEN_BINARY(scalar::binary(kDiv, a, top, fn));
 op_pow:
-  VARQEN_BINARY(fn.pow(a, top));
+  VARQEN_BINARY(scalar::binary(kPow, a, top, fn));
 op_eq:
-  VARQEN_BINARY(a == top ? 1.0 : 0.0);
+  VARQEN_BINARY(scalar::binary(kEq, a, top, fn));
 op_ne:
-  VARQEN_BINARY(a == top ? 0.0 : 1.0);
+  VARQEN_BINARY(scalar::binary(kNe, a, top, fn));
 op_lt:
-  VARQEN_BINARY(a < top ? 1.0 : 0.0);
+  VARQEN_BINARY(scalar::binary(kLt, a, top, fn));
 op_le:
-  VARQEN_BINARY(a <= top ? 1.0 : 0.0);
+  VARQEN_BINARY(scalar::binary(kLe, a, top, fn));
 op_gt:
-  VARQEN_BINARY(a > top ? 1.0 : 0.0);
+  VARQEN_BINARY(scalar::binary(kGt, a, top, fn));
 op_ge:
-  VARQEN_BINARY(a >= top ? 1.0 : 0.0);
+  VARQEN_BINARY(scalar::binary(kGe, a, top, fn));
 op_min:
-  VARQEN_BINARY(top < a ? top : a);
+  VARQEN_BINARY(scalar::binary(kMin, a, top, fn));
 op_max:
-  VARQEN_BINARY(top > a ? top : a);
+  VARQEN_BINARY(scalar::binary(kMax, a, top, fn));
 op_abs:
-  VARQEN_UNARY(std::fabs(top));
+  VARQEN_UNARY(scalar::unary(kAbs, top, fn, stop));
 op_exp:
-  VARQEN_UNARY(fn.exp(top));
+  VARQEN_UNARY(scalar::unary(kExp, top, fn, stop));
 op_log10:
-  VARQEN_UNARY(fn.log10(top));
+  VARQEN_UNARY(scalar::unary(kLog10, top, fn, stop));
 op_log:
-  VARQEN_UNARY(fn.log(top));
+  VARQEN_UNARY(scalar::unary(kLog, top, fn, stop));
 op_sqrt:
-  VARQEN_UNARY(fn.sqrt(top));
+  VARQEN_UNARY(scalar::unary(kSqrt, top, fn, stop));
 op_sinh:
-  VARQEN_UNARY(fn.sinh(top));
+  VARQEN_UNARY(scalar::unary(kSinh, top, fn, stop));
 op_cosh:
-  VARQEN_UNARY(fn.cosh(top));
+  VARQEN_UNARY(scalar::unary(kCosh, top, fn, stop));
 op_tanh:
-  VARQEN_UNARY(fn.tanh(top));
+  VARQEN_UNARY(scalar::unary(kTanh, top, fn, stop));
 op_sin:
-  VARQEN_UNARY(fn.sin(top));
+  VARQEN_UNARY(scalar::unary(kSin, top, fn, stop));
 op_cos:
-  VARQEN_UNARY(fn.cos(top));
+  VARQEN_UNARY(scalar::unary(kCos, top, fn, stop));
 op_tan:
-  VARQEN_UNARY(fn.tan(top));
+  VARQEN_UNARY(scalar::unary(kTan, top, fn, stop));
 op_asin:
 op_acos:
-  if (top < -1.0 || top > 1.0) {
+  top = scalar::unary(ip->op, top, fn, stop);
+  if (stop) {
     evalerrtype = 4;
     return 0.0;
   }
-  VARQEN_UNARY(ip->op == kAsin ? fn.asin(top) : fn.acos(top));
+  VARQEN_NEXT;
 op_atan:
-  VARQEN_UNARY(fn.atan(top));
+  VARQEN_UNARY(scalar::unary(kAtan, top, fn, stop));
 op_rd:
-  VARQEN_UNARY(std::round(top));
+  VARQEN_UNARY(scalar::unary(kRd, top, fn, stop));
 op_omegw:
-  VARQEN_UNARY(omegawo(top));
+  VARQEN_UNARY(scalar::unary(kOmegw, top, fn, stop));
 op_add_var:
-  VARQEN_UNARY(top + value[ip->k]);
+  VARQEN_UNARY(scalar::binary(kAdd, top, value[ip->k], fn));
 op_sub_var:
-  VARQEN_UNARY(top - value[ip->k]);
+  VARQEN_UNARY(scalar::binary(kSub, top, value[ip->k], fn));
 op_mul_var:
-  VARQEN_UNARY(top * value[ip->k]);
-op_div_var : {
-  const double b = value[ip->k];
-  VARQEN_UNARY(top / (b == 0.0 ? 1e-9 : b));
-}
+  VARQEN_UNARY(scalar::binary(kMul, top, value[ip->k], fn));
+op_div_var:
+  VARQEN_UNARY(scalar::binary(kDiv, top, value[ip->k], fn));
 op_pow_var:
-  VARQEN_UNARY(fn.pow(top, value[ip->k]));
+  VARQEN_UNARY(scalar::binary(kPow, top, value[ip->k], fn));
 op_add_imm:
-  VARQEN_UNARY(top + ip->v);
+  VARQEN_UNARY(scalar::binary(kAdd, top, ip->v, fn));
 op_sub_imm:
-  VARQEN_UNARY(top - ip->v);
+  VARQEN_UNARY(scalar::binary(kSub, top, ip->v, fn));
 op_mul_imm:
-  VARQEN_UNARY(top * ip->v);
+  VARQEN_UNARY(scalar::binary(kMul, top, ip->v, fn));
 op_div_imm:
-  VARQEN_UNARY(top / (ip->v == 0.0 ? 1e-9 : ip->v));
+  VARQEN_UNARY(scalar::binary(kDiv, top, ip->v, fn));
 op_pow_imm:
-  VARQEN_UNARY(fn.pow(top, ip->v));
+  VARQEN_UNARY(scalar::binary(kPow, top, ip->v, fn));
 op_square:
-  VARQEN_UNARY(std::fabs(top) <= kEps ? kEps : top * top);
+  VARQEN_UNARY(scalar::unary(kSquare, top, fn, stop));
 op_cube:
-  VARQEN_UNARY(std::fabs(top) <= kEps ? kEps : top * top * top);
+  VARQEN_UNARY(scalar::unary(kCube, top, fn, stop));
 
 #undef VARQEN_UNARY
 #undef VARQEN_BINARY
@@ -223,64 +211,6 @@ op_cube:
 op_done:
   evalerrtype = 0;
   return top;
-}
-
-// --- Many rows per instruction ----------------------------------------------------------
-//
-// evalf_rows runs the same program with a stack of row vectors in the kernels of module simd:
-// every element goes through exactly the expression evalf applies to its top of stack, so each
-// row's value is identical. A row stopped by ASIN or ACOS is marked and gives 0 at the end,
-// however the later instructions treat its (then meaningless) values.
-
-void evalf_rows(int32_t i,
-                std::span<const double> consts,
-                std::span<const double* const> cols,
-                int32_t count,
-                double* out) {
-  Tcomp& c = comp(i);
-  if (c.program.empty()) {
-    std::fill(out, out + std::max(count, 0), 0.0);
-    return;
-  }
-  // Where each name of the program reads; a name beyond the supplied values takes the last
-  // one, and none given reads 0. The program reads at most as many names as padded holds.
-  const size_t nconst = consts.size();
-  const size_t total = nconst + cols.size();
-  const simd::Kernels& fn = *simd::active;
-  fparser::Block b;
-  b.program = c.program.data();
-  b.names = c.names.data();
-  b.stack = aligned(c.block.data());
-  b.slots = c.slots.data();
-  b.stopped = c.stopped.data();
-  b.may_stop = c.may_stop;
-  for (int32_t start = 0; start < count; start += kBlockRows) {
-    const int32_t n = std::min(kBlockRows, count - start);
-    // The kernels read whole vectors: a short block reads its columns from padded copies.
-    const bool short_block = n < kBlockRows;
-    for (size_t k = 0; k < c.names.size(); ++k) {
-      if (total == 0) {
-        c.names[k] = NameSource{};
-        continue;
-      }
-      const size_t src = std::min(k, total - 1);
-      if (src < nconst) {
-        c.names[k] = NameSource{nullptr, consts[src]};
-      } else if (short_block) {
-        double* pad = aligned(c.tail.data()) + k * kBlockRows;
-        std::copy(cols[src - nconst] + start, cols[src - nconst] + start + n, pad);
-        c.names[k] = NameSource{pad, 0.0};
-      } else {
-        c.names[k] = NameSource{cols[src - nconst] + start, 0.0};
-      }
-    }
-    b.n = n;
-    b.out = out + start;
-    fn.run_block(b);
-  }
-  if (count > 0)
-    evalerrtype =
-        c.may_stop && c.stopped[static_cast<size_t>((count - 1) % kBlockRows)] != 0 ? 4 : 0;
 }
 
 }  // namespace fparser

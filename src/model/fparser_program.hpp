@@ -1,6 +1,6 @@
-// The evaluator's program: the instructions that fparser::evalf and fparser::evalf_rows run,
-// derived from a formula's bytecode, and the block of rows that the vector kernels of module
-// `simd` run them over.
+// The evaluator's programs: the instructions that fparser::evalf runs, derived from a formula's
+// bytecode, and the row program that fparser::evalf_rows has the vector kernels of module
+// `simd` run over tiles of rows.
 //
 // Plain data only (no inline code): the kernels are compiled once per instruction-set level,
 // and a header they include must not bring in functions that the linker could merge across
@@ -23,9 +23,9 @@ inline constexpr int32_t kSinh = 21, kCosh = 22, kTanh = 23, kSin = 24, kCos = 2
 inline constexpr int32_t kAsin = 27, kAcos = 28, kAtan = 29, kRd = 30, kOmegw = 31;
 inline constexpr int32_t kVarBegin = 32;
 
-// Operations of the program: the bytecode's own codes 1..31, then a push of a name, the five
-// arithmetic operators with a name or a number as right operand, squares and cubes of the top,
-// and the end mark.
+// Operations of the program that evalf runs: the bytecode's own codes 1..31, then a push of a
+// name, the five arithmetic operators with a name or a number as right operand, squares and
+// cubes of the top, and the end mark.
 enum ProgramOp : int32_t {
   kDone = 0,
   kVar = kVarBegin,
@@ -52,40 +52,67 @@ struct Instr {
   double v = 0.0;  // the value a push of a number pushes
 };
 
-// Where a name of the program reads in evalf_rows: a value shared by all rows of the block, or
-// a column of row values.
-struct NameSource {
-  const double* column = nullptr;  // the block's row values, or nullptr
-  double value = 0.0;              // the shared value when column is nullptr
+// --- The row program of evalf_rows ------------------------------------------------------
+//
+// evalf_rows runs the program in the kernels of module `simd` on tiles of a few vectors of rows
+// (simd::Kernels::tile_rows), with the top of the stack held in registers. The program is
+// rewritten for that once per layout of the names (which are the caller's constants and which
+// its columns): what depends on constants alone is folded into a pool of values before the rows
+// are run, and each remaining operation names where its other operand lies. Every row value still
+// goes through exactly the operations evalf applies to it, in the same order.
+
+// Where the operand of a row instruction lies: a pool value (shared by all rows), a column of
+// the caller's (the tile's rows of it), or the tile that a spill put at a stack position.
+enum RowSource : int32_t { kFromPool = 0, kFromColumn = 1, kFromSpill = 2 };
+
+// Operations of the row program. R is the tile in registers, the top of the stack.
+enum RowOp : int32_t {
+  kRowDone = 0,  // R is the formula's value
+  kRowLoad,      // R := the operand (+ RowSource)
+  kRowSpill = kRowLoad + 3,  // the tile at stack position arg := R
+  kRowUnary,                 // R := f(R): kRowUnary + the bytecode's function code (kNeg .. kOmegw)
+  kRowSquare = kRowUnary + kVarBegin,  // R := R^2 with the guard of "^"
+  kRowCube,                            // R := R^3 with the guard of "^"
+  // R := R op operand (reversed 0) or operand op R (reversed 1), op = kAdd .. kMax:
+  // kRowBinary + ((op - kAdd) * 2 + reversed) * 3 + RowSource.
+  kRowBinary,
+  kRowOpCount = kRowBinary + (kMax - kAdd + 1) * 6
 };
 
-// Rows that evalf_rows runs each instruction over before it moves on: enough to spread the cost
-// of choosing the instruction over many vectors, few enough that the stack of row vectors
-// (2 KiB an entry) stays in the first-level cache for the formulas of the data files. A multiple
-// of every vector width, so a block's stack entries hold whole vectors.
-inline constexpr int32_t kBlockRows = 256;
-
-// One entry of a kernel's stack while it runs a block: the rows' values, or one value shared by
-// all rows (a number, a parameter, or what the program computed from such values alone), which
-// the kernel then never spreads into memory.
-struct Slot {
-  const double* rows = nullptr;  // the values of the rows (the entry's storage or a column)
-  double value = 0.0;            // the shared value when uniform
-  int32_t uniform = 0;           // 1: every row has `value`
+struct RowInstr {
+  int32_t op = kRowDone;  // RowOp
+  int32_t arg = 0;        // the pool index, dense column index or stack position of the operand
 };
 
-// One block of rows for a kernel. Every column of `names` and every stack entry can be read
-// for n rounded up to whole vectors (evalf_rows pads a short last block); only rows 0..n-1 of
-// out are written.
-struct Block {
-  const Instr* program = nullptr;    // ends with kDone
-  const NameSource* names = nullptr;  // where each name of the program reads
-  double* stack = nullptr;            // storage of stack entry k at stack + k * kBlockRows
-  Slot* slots = nullptr;              // one per stack entry
-  uint8_t* stopped = nullptr;         // per row: ASIN/ACOS stopped it (when may_stop)
-  bool may_stop = false;              // the program holds ASIN or ACOS
-  int32_t n = 0;                      // rows, 1..kBlockRows
-  double* out = nullptr;              // the rows' values; a stopped row gives 0
+// What fun needs from each row, computed where the row value is made: the model evaluator's
+// guards of the value, the residual against y and the stores of its shared state, with the sums
+// of r^2 and |r| kept as eight partial sums (row i into entry i mod 8, added in row order).
+struct ResidualSink {
+  const double* y = nullptr;  // observed values
+  double* yf = nullptr;       // guarded model values
+  double* ydf = nullptr;      // a second copy of them (the shared fitted values)
+  double* yres = nullptr;     // y - yf
+  double* ysig = nullptr;     // 1 for every row
+  double sq[8] = {};          // out: partial sums of r^2
+  double ab[8] = {};          // out: partial sums of |r|
 };
+
+// One run of the row program over rows 0..n-1 for a kernel.
+struct RowsJob {
+  const RowInstr* program = nullptr;    // ends with kRowDone
+  const double* pool = nullptr;         // values of kFromPool operands
+  const double* const* cols = nullptr;  // the used columns, row 0 of the run first
+  int32_t ncols = 0;
+  double* const* tail_cols = nullptr;  // ncols buffers of kMaxTileRows: the last tile's columns
+  double* spill = nullptr;  // 64 values per stack position, on a 64-byte boundary
+  int32_t n = 0;            // rows, >= 1
+  bool may_stop = false;    // the program holds ASIN or ACOS
+  double* out = nullptr;    // the row values (a stopped row gives 0), unless sink is set
+  ResidualSink* sink = nullptr;  // instead of out: the row values through fun's pass
+  bool last_stopped = false;     // out: ASIN or ACOS stopped row n-1
+};
+
+// Rows of the largest tile of any level: the size of each spill and tail entry.
+inline constexpr int32_t kMaxTileRows = 64;
 
 }  // namespace fparser

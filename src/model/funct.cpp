@@ -187,28 +187,47 @@ void fun(MatView<const double> x,
   common_data::nd = n;
   for (int32_t k = 1; k <= np; ++k) fw.p(k) = p(k);
   const VecView<const double> pw(fw.p.data(), np);
+  const bool weighted = mode >= 1 && mode <= 4;
+  // Every sigma is 1 without weighting and for a numbered model; the sum of (r / 1)^2 is then
+  // bit for bit the sum of r^2, so steps 3 to 7 can share one pass over the rows.
+  const bool unit_sigma = !weighted || globals::nmdl > 0;
+  const bool contiguous = y.stride() == 1 && yf.stride() == 1 && y.size() >= n && yf.size() >= n;
+  // With unit sigmas, contiguous arrays and the user formula, that pass is made where each
+  // row's value is computed (fparser::ResidualSink): the fitted value's guard, the residual,
+  // the stores of step 7 and the sums, in the fixed order of simd::Kernels::residuals.
+  fparser::ResidualSink sink;
+  const bool fused = unit_sigma && contiguous && n > 0 && globals::nmdl == 0;
+  if (fused) {
+    sink.y = y.data();
+    sink.yf = yf.data();
+    sink.ydf = common_data::ydf.data();
+    sink.yres = common_data::yres.data();
+    sink.ysig = common_data::ysig.data();
+  }
   // Step 2: the model at every row, many rows per instruction. A formula that cannot be
   // compiled would be retried, with its message and pause, at every row: the failure ends the
   // evaluation with the worst sum before any fitted value is written.
   // The front end's guard of each value is left to the pass of steps 2 and 3.
   if (n > 0) {
-    if (my_func::eval_func_rows(pw, np, x, nx, common_udf::cudf, n, fw.yf.view(n), false) != 0) {
+    if (my_func::eval_func_rows(
+            pw, np, x, nx, common_udf::cudf, n, fw.yf.view(n), false, fused ? &sink : nullptr) !=
+        0) {
       fval = kSumCap;
       return;
     }
   }
-  const bool weighted = mode >= 1 && mode <= 4;
-  // Every sigma is 1 without weighting and for a numbered model; the sum of (r / 1)^2 is then
-  // bit for bit the sum of r^2, so steps 3 to 7 can share one pass over the rows.
-  const bool unit_sigma = !weighted || globals::nmdl > 0;
   // Steps 2 and 3: the fitted value's guard, then the residual. When the residuals' mean
   // magnitude is below the floor (a perfect fit), each is scaled by a random factor in
   // [0.99, 1.01). With unit sigmas and contiguous arrays one vector pass also writes step 7 and
   // sums the squares (in the fixed order of simd::Kernels::residuals).
   double mean_abs = 0.0;
   double sum = 0.0;
-  const bool contiguous = y.stride() == 1 && yf.stride() == 1 && y.size() >= n && yf.size() >= n;
-  if (unit_sigma && contiguous && n > 0) {
+  if (fused) {
+    const double* s = sink.sq;
+    const double* a = sink.ab;
+    sum = ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
+    mean_abs = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+  } else if (unit_sigma && contiguous && n > 0) {
     sum = simd::active->residuals(fw.yf.data(),
                                   y.data(),
                                   n,

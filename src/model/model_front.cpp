@@ -274,7 +274,8 @@ int32_t fnparse2_rows(VecView<const double> params,
                       int32_t nfunc,
                       const std::string& formula,
                       int32_t n,
-                      double* results) {
+                      double* results,
+                      fparser::ResidualSink* sink) {
   if (n < 1) return 0;  // no row asks for a value, so nothing is compiled either
   if (const int32_t ierr = ensure_compiled(npar, nvar, nfunc, formula, 0.0); ierr != 0) {
     return ierr;
@@ -283,7 +284,7 @@ int32_t fnparse2_rows(VecView<const double> params,
   const double* cols[common_data::max_x] = {};
   const int32_t ncols = std::clamp(nvar, 0, common_data::max_x);
   for (int32_t j = 1; j <= ncols; ++j) cols[j - 1] = &x(1, j);
-  fparser::evalf_rows(nfunc, consts, std::span<const double* const>(cols, ncols), n, results);
+  fparser::evalf_rows(nfunc, consts, std::span<const double* const>(cols, ncols), n, results, sink);
   return 0;
 }
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "model/fparser_program.hpp"
 #include "numerics/farray.hpp"
 
 inline constexpr double kRecompile = 8888.0;  // result value that makes fnparse2 compile
@@ -70,6 +71,7 @@ int32_t fnparse2(VecView<const double> params,
 // dimension): results[r - 1] is bit for bit what fnparse2 gives for row r, compiling as it
 // would on its first call. Only the last compiled copy is evaluated: its value is the result.
 // Returns 0, or the syntax code as fnparse2 does (results untouched); n < 1 does nothing.
+// With a sink the values go through it instead of into results (fparser::evalf_rows).
 int32_t fnparse2_rows(VecView<const double> params,
                       MatView<const double> x,
                       int32_t npar,
@@ -77,7 +79,8 @@ int32_t fnparse2_rows(VecView<const double> params,
                       int32_t nfunc,
                       const std::string& formula,
                       int32_t n,
-                      double* results);
+                      double* results,
+                      fparser::ResidualSink* sink = nullptr);
 
 // Compiles nfunc copies of formula with the list names(1..nnames); ierr: 0, or the syntax code
 // (nothing is compiled then).

@@ -44,7 +44,8 @@ int32_t eval_func_rows(VecView<const double> p,
                        std::string& formula,
                        int32_t n,
                        VecView<double> values,
-                       bool limit) {
+                       bool limit,
+                       fparser::ResidualSink* sink) {
   if (n < 1) return 0;
   // Step 1, once for all rows.
   limits::set();
@@ -57,9 +58,11 @@ int32_t eval_func_rows(VecView<const double> p,
       const double x3 = nx >= 3 ? x(i, 3) : 0.0;
       values(i) = func2(x1, x2, x3, np);
     }
-  } else if (const int32_t status = fnparse2_rows(p, x, np, nx, 1, formula, n, &values(1));
+  } else if (const int32_t status = fnparse2_rows(p, x, np, nx, 1, formula, n, &values(1), sink);
              status != 0) {
     return status;
+  } else if (sink != nullptr) {
+    return 0;  // the sink applied the guard
   }
   // Step 3, per row, on the contiguous values: the same guard on vectors.
   if (limit) simd::active->limit_values(&values(1), n);

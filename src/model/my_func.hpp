@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "model/fparser_program.hpp"
 #include "numerics/farray.hpp"
 
 namespace my_func {
@@ -28,6 +29,9 @@ int32_t eval_func(VecView<const double> p,
 // row by row would report it at every row). n < 1 does nothing. With limit false the values
 // are left before the guard of step 3 (not-a-number substitute and clamp), for a caller that
 // applies it in a pass of its own (simd::Kernels::limit_values does exactly that guard).
+// A sink is taken for the user formula only (globals::nmdl == 0): each row value then goes
+// through the model evaluator's pass of unit sigmas (fparser::ResidualSink), which applies the
+// guard of step 3 itself, and values is not written.
 int32_t eval_func_rows(VecView<const double> p,
                        int32_t np,
                        MatView<const double> x,
@@ -35,6 +39,7 @@ int32_t eval_func_rows(VecView<const double> p,
                        std::string& formula,
                        int32_t n,
                        VecView<double> values,
-                       bool limit = true);
+                       bool limit = true,
+                       fparser::ResidualSink* sink = nullptr);
 
 }  // namespace my_func

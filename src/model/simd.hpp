@@ -9,8 +9,8 @@
 // values of SQRT and TANH, the special exponents of "^") around the library call, in vector form.
 //
 // Within one level every function is a pure function of each lane: the one-value entries
-// (used by fparser::evalf and operators::aln) run the same vector code as the block runner, so
-// one row evaluated alone and the same row inside a block give the same bits. Between levels the
+// (used by fparser::evalf and operators::aln) run the same vector code as the row runner, so
+// one row evaluated alone and the same row inside a tile give the same bits. Between levels the
 // library's results may differ in the last bit (SLEEF contracts with FMA where the processor has
 // it), always within its stated bound of 1 ulp of the exact value; the arithmetic operators are
 // plain IEEE operations and agree at every level.
@@ -31,7 +31,8 @@ enum class Level : int32_t { Sse2 = 0, Avx2 = 1, Avx512 = 2 };
 // their guards (fparser_eval.cpp documents each).
 struct Kernels {
   Level level;
-  int32_t lanes;  // doubles per vector
+  int32_t lanes;      // doubles per vector
+  int32_t tile_rows;  // rows the row program runs each instruction over (a multiple of 8)
   double (*exp)(double);
   double (*log)(double);    // LOG: ln|x| with the sign of x and its clamps
   double (*aln)(double);    // operators::aln: ln|x| with its clamps
@@ -47,8 +48,8 @@ struct Kernels {
   double (*asin)(double);  // the caller checks the range [-1, 1]
   double (*acos)(double);
   double (*atan)(double);
-  // Runs the program over one block of rows.
-  void (*run_block)(const fparser::Block& b);
+  // Runs a row program over job.n rows (fparser_program.hpp).
+  void (*run_rows)(fparser::RowsJob& job);
   // The model front end's guard of n row values (n >= 0), in place: a value that is not a
   // number or too large to hold a unit (v - 1 == v) becomes 4.440892098500626e-16, then the
   // value is clamped to +-2251799813685248 (limits::kNan, limits::kBound).

@@ -8,6 +8,7 @@
 #define SIMD_SQRT(x) _mm512_mask_sqrt_pd(x, 0xff, x)
 #define SIMD_MOVEMASK(m) _mm512_movepi64_mask((__m512i)(m))
 #define SIMD_SET1(x) _mm512_set1_pd(x)
+#define SIMD_T 8
 #define SIMD_LEVEL Level::Avx512
 #define SIMD_TABLE kAvx512
 #include "model/simd_kernels.inc"
