@@ -141,7 +141,7 @@ double evalf(int32_t i, std::span<const double> values);
 // `consts` (the same in every row: the parameters), then column c of `cols` at row r
 // (cols[c][r]: the x values); a name beyond them takes the last one given, as in evalf.
 // evalerrtype is left as evalf leaves it after the last row. A slot without a compiled formula
-// gives 0 in every row. With a sink, out is not written: each row value goes through the
+// gives 0 in every row. out must not overlap a column. With a sink, out is not written: each row value goes through the
 // model evaluator's pass of unit sigmas instead (ResidualSink). Allocates only when a slot
 // meets a new layout of the names (how many constants, how many columns).
 void evalf_rows(int32_t i,

@@ -76,12 +76,20 @@ enum RowOp : int32_t {
   // R := R op operand (reversed 0) or operand op R (reversed 1), op = kAdd .. kMax:
   // kRowBinary + ((op - kAdd) * 2 + reversed) * 3 + RowSource.
   kRowBinary,
-  kRowOpCount = kRowBinary + (kMax - kAdd + 1) * 6
+  // R := a op b for two operands that are not R, op = kAdd .. kDiv (a the left one, at arg; b at
+  // arg2): kRowBinary2 + (op - kAdd) * 9 + RowSource of a * 3 + RowSource of b.
+  kRowBinary2 = kRowBinary + (kMax - kAdd + 1) * 6,
+  // R := f(operand) for f = square, cube, negation, of an operand that is not R:
+  // kRowUnary2 + f * 3 + RowSource (f: 0 square, 1 cube, 2 negation).
+  kRowUnary2 = kRowBinary2 + (kDiv - kAdd + 1) * 9,
+  kRowOpCount = kRowUnary2 + 9
 };
 
 struct RowInstr {
   int32_t op = kRowDone;  // RowOp
   int32_t arg = 0;        // the pool index, dense column index or stack position of the operand
+  int32_t arg2 = 0;       // the same for the second operand of kRowBinary2
+  int32_t spill = -1;     // kRowBinary2, kRowUnary2: first R to the tile at this stack position
 };
 
 // What fun needs from each row, computed where the row value is made: the model evaluator's

@@ -71,7 +71,18 @@ class RowCompiler {
   }
 
  private:
-  void emit(int32_t op, int32_t arg) { c_.rows.push_back(RowInstr{op, arg}); }
+  void emit(int32_t op, int32_t arg, int32_t arg2 = 0, int32_t spill = -1) {
+    c_.rows.push_back(RowInstr{op, arg, arg2, spill});
+  }
+
+  // Frees R for a new value: the entry held there is to be spilled by the new value's own
+  // instruction; returns its stack position (-1: R holds nothing).
+  int32_t take_reg() {
+    const int32_t pos = reg_;
+    if (pos >= 0) stack_[static_cast<size_t>(pos)] = Entry{kFromSpill, pos};
+    reg_ = -1;
+    return pos;
+  }
 
   int32_t pool_value(double v) {
     c_.pool.push_back(v);
@@ -127,6 +138,16 @@ class RowCompiler {
       stack_.back().idx = fold(op, stack_.back().idx, 0);
       return;
     }
+    const int32_t f = op == kSquare ? 0 : op == kCube ? 1 : op == kNeg ? 2 : -1;
+    if (f >= 0 && stack_.back().at != kInReg) {
+      // One instruction loads and applies.
+      const Entry e = stack_.back();
+      const int32_t spill = take_reg();
+      emit(static_cast<int32_t>(kRowUnary2) + f * 3 + e.at, e.idx, 0, spill);
+      stack_.back() = Entry{kInReg, 0};
+      reg_ = top;
+      return;
+    }
     to_reg(top);
     emit(op == kSquare ? kRowSquare : op == kCube ? kRowCube : static_cast<int32_t>(kRowUnary) + op, 0);
   }
@@ -144,6 +165,10 @@ class RowCompiler {
     const int32_t first = static_cast<int32_t>(kRowBinary) + (op - kAdd) * 6;
     if (b.at == kInReg) {
       emit(first + 3 + a.at, a.idx);  // a op R
+    } else if (a.at != kInReg && op <= kDiv) {
+      // One instruction loads both operands.
+      const int32_t spill = take_reg();
+      emit(static_cast<int32_t>(kRowBinary2) + (op - kAdd) * 9 + a.at * 3 + b.at, a.idx, b.idx, spill);
     } else {
       to_reg(ia);
       emit(first + b.at, b.idx);  // R op b
@@ -161,7 +186,7 @@ class RowCompiler {
 };
 
 // The row program that gives 0 in every row (ASIN or ACOS of a shared value stopped them all).
-const RowInstr kZeroProgram[] = {{kRowLoad, 0}, {kRowDone, 0}};  // R := pool[0]
+const RowInstr kZeroProgram[] = {{kRowLoad, 0, 0, -1}, {kRowDone, 0, 0, -1}};  // R := pool[0]
 const double kZeroPool[] = {0.0};
 
 }  // namespace
