@@ -82,14 +82,22 @@ enum RowOp : int32_t {
   // R := f(operand) for f = square, cube, negation, of an operand that is not R:
   // kRowUnary2 + f * 3 + RowSource (f: 0 square, 1 cube, 2 negation).
   kRowUnary2 = kRowBinary2 + (kDiv - kAdd + 1) * 9,
-  kRowOpCount = kRowUnary2 + 9
+  // A term T of a column: f(x) for f = x, x^2, x^3 with the guard of "^" (f 0, 1, 2), times a
+  // pool value c as c * f(x) (form 1) or f(x) * c (form 2), or alone (form 0); x is column arg2
+  // and c pool[arg3]. R := A op T (reversed 0) or T op A (reversed 1) for op + or - and A in R,
+  // the pool or a spill tile (0, 1, 2; at arg):
+  // kRowTerm + (((A * 2 + (op is -)) * 2 + reversed) * 3 + f) * 3 + form.
+  kRowTerm = kRowUnary2 + 9,
+  kRowTermLoad = kRowTerm + 108,  // R := T: kRowTermLoad + f * 3 + form
+  kRowOpCount = kRowTermLoad + 9
 };
 
 struct RowInstr {
   int32_t op = kRowDone;  // RowOp
   int32_t arg = 0;        // the pool index, dense column index or stack position of the operand
-  int32_t arg2 = 0;       // the same for the second operand of kRowBinary2
-  int32_t spill = -1;     // kRowBinary2, kRowUnary2: first R to the tile at this stack position
+  int32_t arg2 = 0;       // the same for the second operand of kRowBinary2, kRowTerm
+  int32_t arg3 = 0;       // the pool index of a term's factor
+  int32_t spill = -1;     // kRowBinary2, kRowUnary2, kRowTerm..: first R to this stack position
 };
 
 // What fun needs from each row, computed where the row value is made: the model evaluator's

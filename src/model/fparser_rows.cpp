@@ -26,12 +26,18 @@ double* aligned(double* v) {
 }
 
 constexpr int32_t kInReg = 3;  // a stack entry held in R (after the three RowSource values)
+// A stack entry that is a term of a column (kRowTerm), not computed yet: the operation that
+// takes it computes it (as an operand of + or -, without a spill), or brings it into R first.
+constexpr int32_t kTerm = 4;
 
 // A stack entry while the row program is built: where its value lies, and the pool index,
-// column index or stack position there.
+// column index or stack position there; for a term its column, power and factor.
 struct Entry {
-  int32_t at = kFromPool;  // RowSource or kInReg
+  int32_t at = kFromPool;  // RowSource, kInReg or kTerm
   int32_t idx = 0;
+  int32_t f = 0;     // kTerm: 0 x, 1 x^2, 2 x^3
+  int32_t form = 0;  // kTerm: 0 f(x), 1 c * f(x), 2 f(x) * c
+  int32_t coef = 0;  // kTerm: the pool index of c
 };
 
 class RowCompiler {
@@ -71,8 +77,17 @@ class RowCompiler {
   }
 
  private:
-  void emit(int32_t op, int32_t arg, int32_t arg2 = 0, int32_t spill = -1) {
-    c_.rows.push_back(RowInstr{op, arg, arg2, spill});
+  void emit(int32_t op, int32_t arg, int32_t arg2 = 0, int32_t spill = -1, int32_t arg3 = 0) {
+    c_.rows.push_back(RowInstr{op, arg, arg2, arg3, spill});
+  }
+
+  // Computes the term at stack position pos into R.
+  void materialize(int32_t pos) {
+    const Entry e = stack_[static_cast<size_t>(pos)];
+    const int32_t spill = take_reg();
+    emit(static_cast<int32_t>(kRowTermLoad) + e.f * 3 + e.form, 0, e.idx, spill, e.coef);
+    stack_[static_cast<size_t>(pos)] = Entry{kInReg, 0};
+    reg_ = pos;
   }
 
   // Frees R for a new value: the entry held there is to be spilled by the new value's own
@@ -125,6 +140,7 @@ class RowCompiler {
   void to_reg(int32_t pos) {
     Entry& e = stack_[static_cast<size_t>(pos)];
     if (e.at == kInReg) return;
+    if (e.at == kTerm) return materialize(pos);
     const Entry was = e;
     free_reg();
     emit(static_cast<int32_t>(kRowLoad) + was.at, was.idx);
@@ -138,6 +154,11 @@ class RowCompiler {
       stack_.back().idx = fold(op, stack_.back().idx, 0);
       return;
     }
+    if ((op == kSquare || op == kCube) && stack_.back().at == kFromColumn) {
+      stack_.back() = Entry{kTerm, stack_.back().idx, op == kSquare ? 1 : 2, 0, 0};
+      return;
+    }
+    if (stack_.back().at == kTerm) materialize(top);
     const int32_t f = op == kSquare ? 0 : op == kCube ? 1 : op == kNeg ? 2 : -1;
     if (f >= 0 && stack_.back().at != kInReg) {
       // One instruction loads and applies.
@@ -155,13 +176,52 @@ class RowCompiler {
   // a op b, a below the top and b the top.
   void binary(int32_t op) {
     const int32_t ia = static_cast<int32_t>(stack_.size()) - 2;
-    const Entry b = stack_.back();
-    stack_.pop_back();
-    const Entry a = stack_[static_cast<size_t>(ia)];
+    const int32_t ib = ia + 1;
+    Entry a = stack_[static_cast<size_t>(ia)];
+    Entry b = stack_[static_cast<size_t>(ib)];
     if (a.at == kFromPool && b.at == kFromPool) {
+      stack_.pop_back();
       stack_[static_cast<size_t>(ia)].idx = fold(op, a.idx, b.idx);
       return;
     }
+    // A number or parameter times a bare power of a column stays a term.
+    const auto bare = [](const Entry& e) {
+      return e.at == kFromColumn || (e.at == kTerm && e.form == 0);
+    };
+    if (op == kMul && ((a.at == kFromPool && bare(b)) || (bare(a) && b.at == kFromPool))) {
+      const bool first = a.at == kFromPool;
+      const Entry& x = first ? b : a;
+      stack_.pop_back();
+      stack_[static_cast<size_t>(ia)] =
+          Entry{kTerm, x.idx, x.at == kTerm ? x.f : 0, first ? 1 : 2, first ? a.idx : b.idx};
+      return;
+    }
+    // A term added to or subtracted from a value in R, the pool or a spill tile (a term on the
+    // left of another is computed into R first).
+    if ((op == kAdd || op == kSub) && a.at == kTerm && b.at == kTerm) {
+      materialize(ia);
+      a = stack_[static_cast<size_t>(ia)];
+    }
+    const auto other = [](const Entry& e) { return e.at == kInReg || e.at == kFromPool || e.at == kFromSpill; };
+    if ((op == kAdd || op == kSub) && ((b.at == kTerm && other(a)) || (a.at == kTerm && other(b)))) {
+      const bool reversed = a.at == kTerm;
+      const Entry& t = reversed ? a : b;
+      const Entry& v = reversed ? b : a;
+      const int32_t place = v.at == kInReg ? 0 : v.at == kFromPool ? 1 : 2;
+      const int32_t spill = v.at == kInReg ? -1 : take_reg();
+      const int32_t code = (((place * 2 + (op == kSub ? 1 : 0)) * 2 + (reversed ? 1 : 0)) * 3 + t.f) * 3 + t.form;
+      emit(static_cast<int32_t>(kRowTerm) + code, v.idx, t.idx, spill, t.coef);
+      stack_.pop_back();
+      stack_[static_cast<size_t>(ia)] = Entry{kInReg, 0};
+      reg_ = ia;
+      return;
+    }
+    // Otherwise terms are computed first.
+    if (b.at == kTerm) materialize(ib);
+    if (stack_[static_cast<size_t>(ia)].at == kTerm) materialize(ia);
+    a = stack_[static_cast<size_t>(ia)];
+    b = stack_[static_cast<size_t>(ib)];
+    stack_.pop_back();
     const int32_t first = static_cast<int32_t>(kRowBinary) + (op - kAdd) * 6;
     if (b.at == kInReg) {
       emit(first + 3 + a.at, a.idx);  // a op R
@@ -186,7 +246,7 @@ class RowCompiler {
 };
 
 // The row program that gives 0 in every row (ASIN or ACOS of a shared value stopped them all).
-const RowInstr kZeroProgram[] = {{kRowLoad, 0, 0, -1}, {kRowDone, 0, 0, -1}};  // R := pool[0]
+const RowInstr kZeroProgram[] = {{kRowLoad, 0, 0, 0, -1}, {kRowDone, 0, 0, 0, -1}};  // R := pool[0]
 const double kZeroPool[] = {0.0};
 
 }  // namespace
