@@ -70,7 +70,7 @@ struct Tcomp {
   std::vector<const double*> col_at;  // the same columns' rows, for one call
   std::vector<double*> tail_at;       // each one's padded last tile, in tail
   std::vector<double> tail;           // col_src.size() tiles of kMaxTileRows values (+ 8)
-  std::vector<double> spill;          // stacksize + 1 tiles of kMaxTileRows values (+ 8)
+  std::vector<double> spill;          // tiles of kMaxTileRows values: stack positions, powers
   bool may_stop = false;          // the program holds ASIN or ACOS
 };
 

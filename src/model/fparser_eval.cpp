@@ -55,9 +55,6 @@ void prepare_program(Tcomp& c, bool fuse) {
   // The row program is built for the layout of the names that evalf_rows meets first.
   c.layout_consts = -1;
   c.layout_cols = -1;
-  // One tile per stack position (a spilled value waits at its own position), 8 values more
-  // than that so that the tiles can start on a 64-byte boundary.
-  c.spill.assign(static_cast<size_t>(c.stacksize + 1) * kMaxTileRows + 8, 0.0);
 }
 
 // Threaded dispatch (a jump to the next instruction's label at the end of each one) with the

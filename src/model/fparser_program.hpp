@@ -89,7 +89,11 @@ enum RowOp : int32_t {
   // kRowTerm + (((A * 2 + (op is -)) * 2 + reversed) * 3 + f) * 3 + form.
   kRowTerm = kRowUnary2 + 9,
   kRowTermLoad = kRowTerm + 108,  // R := T: kRowTermLoad + f * 3 + form
-  kRowOpCount = kRowTermLoad + 9
+  // The tiles at stack positions arg2 := x^2 (+ 0), arg3 := x^3 (+ 1), or both (+ 2), for x the
+  // tile's rows of column arg, with the guard of "^". A term whose column index is negative
+  // reads x from the tile at position -1 - index instead.
+  kRowPowers = kRowTermLoad + 9,
+  kRowOpCount = kRowPowers + 3
 };
 
 struct RowInstr {

@@ -52,6 +52,7 @@ class RowCompiler {
   }
 
   void build() {
+    cache_powers();
     for (const Instr& in : c_.program) {
       const int32_t op = in.op;
       if (op == kImmed) {
@@ -79,6 +80,39 @@ class RowCompiler {
  private:
   void emit(int32_t op, int32_t arg, int32_t arg2 = 0, int32_t spill = -1, int32_t arg3 = 0) {
     c_.rows.push_back(RowInstr{op, arg, arg2, arg3, spill});
+  }
+
+  // Squares and cubes of a column that the formula takes more than once are computed once, at
+  // the start of each tile, into tiles of their own after the stack's (kRowPowers), when the
+  // column's powers are taken at least three times (two squares alone cost less inline).
+  void cache_powers() {
+    const size_t ncols = c_.col_src.size() + c_.padded.size();  // enough for every column
+    std::vector<int32_t> uses(ncols * 3, 0);
+    for (size_t i = 0; i + 1 < c_.program.size(); ++i) {
+      const Instr& in = c_.program[i];
+      const int32_t next = c_.program[i + 1].op;
+      if (in.op != kVar || (next != kSquare && next != kCube)) continue;
+      const Entry e = name(in.k);
+      if (e.at == kFromColumn) ++uses[static_cast<size_t>(e.idx) * 3 + (next == kSquare ? 1 : 2)];
+    }
+    power_tile_.assign(ncols * 3, -1);
+    int32_t next_tile = c_.stacksize + 1;
+    for (size_t col = 0; col < ncols; ++col) {
+      // Worth a pass of its own from three uses of a column's powers on.
+      if (uses[col * 3 + 1] + uses[col * 3 + 2] < 3) continue;
+      const bool sq = uses[col * 3 + 1] >= 2;
+      const bool cu = uses[col * 3 + 2] >= 2;
+      if (!sq && !cu) continue;
+      if (sq) power_tile_[col * 3 + 1] = next_tile++;
+      if (cu) power_tile_[col * 3 + 2] = next_tile++;
+      emit(static_cast<int32_t>(kRowPowers) + (sq && cu ? 2 : cu ? 1 : 0),
+           static_cast<int32_t>(col),
+           sq ? power_tile_[col * 3 + 1] : 0,
+           -1,
+           cu ? power_tile_[col * 3 + 2] : 0);
+    }
+    // One tile per stack position and per power, 8 values more for the 64-byte boundary.
+    c_.spill.assign(static_cast<size_t>(next_tile) * kMaxTileRows + 8, 0.0);
   }
 
   // Computes the term at stack position pos into R.
@@ -155,7 +189,11 @@ class RowCompiler {
       return;
     }
     if ((op == kSquare || op == kCube) && stack_.back().at == kFromColumn) {
-      stack_.back() = Entry{kTerm, stack_.back().idx, op == kSquare ? 1 : 2, 0, 0};
+      const int32_t col = stack_.back().idx;
+      const int32_t f = op == kSquare ? 1 : 2;
+      const int32_t cached = power_tile_[static_cast<size_t>(col) * 3 + static_cast<size_t>(f)];
+      // A power the tile computed at its start is read from its tile (a term source < 0).
+      stack_.back() = cached >= 0 ? Entry{kTerm, -1 - cached, 0, 0, 0} : Entry{kTerm, col, f, 0, 0};
       return;
     }
     if (stack_.back().at == kTerm) materialize(top);
@@ -243,6 +281,7 @@ class RowCompiler {
   std::vector<int32_t> name_pool_;  // the pool entry of each name that is a constant, or -1
   std::vector<Entry> stack_;
   int32_t reg_ = -1;  // the stack position held in R, or -1
+  std::vector<int32_t> power_tile_;  // (column * 3 + power): its tile computed at a tile's start, or -1
 };
 
 // The row program that gives 0 in every row (ASIN or ACOS of a shared value stopped them all).

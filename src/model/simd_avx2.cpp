@@ -7,6 +7,8 @@
 #define SIMD_SQRT(x) _mm256_sqrt_pd(x)
 #define SIMD_MOVEMASK(m) _mm256_movemask_pd((__m256d)(m))
 #define SIMD_SET1(x) _mm256_set1_pd(x)
+#define SIMD_MAX(a, b) _mm256_max_pd(a, b)
+#define SIMD_MIN(a, b) _mm256_min_pd(a, b)
 #define SIMD_T 8
 #define SIMD_LEVEL Level::Avx2
 #define SIMD_TABLE kAvx2

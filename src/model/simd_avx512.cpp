@@ -4,10 +4,12 @@
 #define SIMD_W 8
 #define SIMD_VT __m512d
 #define SIMD_SLEEF(f) Sleef_##f##d8_u10avx512f
-// The masked form: GCC 12's unmasked one reads an uninitialised register in its header.
+// The masked forms: GCC 12's unmasked ones read an uninitialised register in its header.
 #define SIMD_SQRT(x) _mm512_mask_sqrt_pd(x, 0xff, x)
 #define SIMD_MOVEMASK(m) _mm512_movepi64_mask((__m512i)(m))
 #define SIMD_SET1(x) _mm512_set1_pd(x)
+#define SIMD_MAX(a, b) _mm512_mask_max_pd(a, 0xff, a, b)
+#define SIMD_MIN(a, b) _mm512_mask_min_pd(a, 0xff, a, b)
 #define SIMD_T 8
 #define SIMD_LEVEL Level::Avx512
 #define SIMD_TABLE kAvx512

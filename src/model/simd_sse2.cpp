@@ -6,6 +6,8 @@
 #define SIMD_SQRT(x) _mm_sqrt_pd(x)
 #define SIMD_MOVEMASK(m) _mm_movemask_pd((__m128d)(m))
 #define SIMD_SET1(x) _mm_set1_pd(x)
+#define SIMD_MAX(a, b) _mm_max_pd(a, b)
+#define SIMD_MIN(a, b) _mm_min_pd(a, b)
 #define SIMD_T 4
 #define SIMD_LEVEL Level::Sse2
 #define SIMD_TABLE kSse2
