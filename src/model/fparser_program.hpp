@@ -133,6 +133,6 @@ struct RowsJob {
 };
 
 // Rows of the largest tile of any level: the size of each spill and tail entry.
-inline constexpr int32_t kMaxTileRows = 64;
+inline constexpr int32_t kMaxTileRows = 128;
 
 }  // namespace fparser

@@ -10,7 +10,7 @@
 #define SIMD_SET1(x) _mm512_set1_pd(x)
 #define SIMD_MAX(a, b) _mm512_mask_max_pd(a, 0xff, a, b)
 #define SIMD_MIN(a, b) _mm512_mask_min_pd(a, 0xff, a, b)
-#define SIMD_T 8
+#define SIMD_T 16
 #define SIMD_LEVEL Level::Avx512
 #define SIMD_TABLE kAvx512
 #include "model/simd_kernels.inc"
