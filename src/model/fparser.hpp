@@ -53,11 +53,11 @@ struct Tcomp {
   int32_t bytecodesize = 0;
   FVector<double> immed;  // numbers and constants in the order the bytecode pushes them
   int32_t immedsize = 0;
-  FVector<double> stack;          // evaluation stack, stacksize values
-  int32_t stacksize = 0;          // deepest stack the formula needs
-  int32_t stackptr = 0;           // depth counter while compiling
-  std::vector<Instr> program;     // what evalf runs; same values as running the bytecode
-  std::vector<double> padded;     // the values for the names of the program, when fewer are given
+  FVector<double> stack;       // evaluation stack, stacksize values
+  int32_t stacksize = 0;       // deepest stack the formula needs
+  int32_t stackptr = 0;        // depth counter while compiling
+  std::vector<Instr> program;  // what evalf runs; same values as running the bytecode
+  std::vector<double> padded;  // the values for the names of the program, when fewer are given
   // evalf_rows: the row program for the layout of the names it last met (layout_consts of them
   // the caller's constants, layout_cols columns), and what it runs the program with.
   int32_t layout_consts = -1;
@@ -71,7 +71,7 @@ struct Tcomp {
   std::vector<double*> tail_at;       // each one's padded last tile, in tail
   std::vector<double> tail;           // col_src.size() tiles of kMaxTileRows values (+ 8)
   std::vector<double> spill;          // tiles of kMaxTileRows values: stack positions, powers
-  bool may_stop = false;          // the program holds ASIN or ACOS
+  bool may_stop = false;              // the program holds ASIN or ACOS
 };
 
 inline constexpr int32_t kMaxLen = 512;  // declared length of a formula text
@@ -141,9 +141,9 @@ double evalf(int32_t i, std::span<const double> values);
 // `consts` (the same in every row: the parameters), then column c of `cols` at row r
 // (cols[c][r]: the x values); a name beyond them takes the last one given, as in evalf.
 // evalerrtype is left as evalf leaves it after the last row. A slot without a compiled formula
-// gives 0 in every row. out must not overlap a column. With a sink, out is not written: each row value goes through the
-// model evaluator's pass of unit sigmas instead (ResidualSink). Allocates only when a slot
-// meets a new layout of the names (how many constants, how many columns).
+// gives 0 in every row. out must not overlap a column. With a sink, out is not written: each row
+// value goes through the model evaluator's pass of unit sigmas instead (ResidualSink). Allocates
+// only when a slot meets a new layout of the names (how many constants, how many columns).
 void evalf_rows(int32_t i,
                 std::span<const double> consts,
                 std::span<const double* const> cols,

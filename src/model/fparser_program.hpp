@@ -54,12 +54,13 @@ struct Instr {
 
 // --- The row program of evalf_rows ------------------------------------------------------
 //
-// evalf_rows runs the program in the kernels of module `simd` on tiles of a few vectors of rows
-// (simd::Kernels::tile_rows), with the top of the stack held in registers. The program is
-// rewritten for that once per layout of the names (which are the caller's constants and which
-// its columns): what depends on constants alone is folded into a pool of values before the rows
-// are run, and each remaining operation names where its other operand lies. Every row value still
-// goes through exactly the operations evalf applies to it, in the same order.
+// evalf_rows runs the program in the kernels of module `simd` on tiles of rows (8 or 16 vectors,
+// by level), with the top of the stack held in vector registers. The program is rewritten for
+// that once per layout of the names (which are the caller's constants and which its columns):
+// what depends on constants alone is folded into a pool of values before the rows are run, and
+// each remaining operation names where its operands lie. Every row value still goes through
+// exactly the operations evalf applies to it, in the same order (a power of a column taken
+// several times may be computed once: the same operations give the same bits).
 
 // Where the operand of a row instruction lies: a pool value (shared by all rows), a column of
 // the caller's (the tile's rows of it), or the tile that a spill put at a stack position.
@@ -67,8 +68,8 @@ enum RowSource : int32_t { kFromPool = 0, kFromColumn = 1, kFromSpill = 2 };
 
 // Operations of the row program. R is the tile in registers, the top of the stack.
 enum RowOp : int32_t {
-  kRowDone = 0,  // R is the formula's value
-  kRowLoad,      // R := the operand (+ RowSource)
+  kRowDone = 0,              // R is the formula's value
+  kRowLoad,                  // R := the operand (+ RowSource)
   kRowSpill = kRowLoad + 3,  // the tile at stack position arg := R
   kRowUnary,                 // R := f(R): kRowUnary + the bytecode's function code (kNeg .. kOmegw)
   kRowSquare = kRowUnary + kVarBegin,  // R := R^2 with the guard of "^"
@@ -124,12 +125,12 @@ struct RowsJob {
   const double* const* cols = nullptr;  // the used columns, row 0 of the run first
   int32_t ncols = 0;
   double* const* tail_cols = nullptr;  // ncols buffers of kMaxTileRows: the last tile's columns
-  double* spill = nullptr;  // 64 values per stack position, on a 64-byte boundary
-  int32_t n = 0;            // rows, >= 1
-  bool may_stop = false;    // the program holds ASIN or ACOS
-  double* out = nullptr;    // the row values (a stopped row gives 0), unless sink is set
-  ResidualSink* sink = nullptr;  // instead of out: the row values through fun's pass
-  bool last_stopped = false;     // out: ASIN or ACOS stopped row n-1
+  double* spill = nullptr;             // 64 values per stack position, on a 64-byte boundary
+  int32_t n = 0;                       // rows, >= 1
+  bool may_stop = false;               // the program holds ASIN or ACOS
+  double* out = nullptr;               // the row values (a stopped row gives 0), unless sink is set
+  ResidualSink* sink = nullptr;        // instead of out: the row values through fun's pass
+  bool last_stopped = false;           // out: ASIN or ACOS stopped row n-1
 };
 
 // Rows of the largest tile of any level: the size of each spill and tail entry.

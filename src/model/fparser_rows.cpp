@@ -105,7 +105,9 @@ class RowCompiler {
       if (!sq && !cu) continue;
       if (sq) power_tile_[col * 3 + 1] = next_tile++;
       if (cu) power_tile_[col * 3 + 2] = next_tile++;
-      emit(static_cast<int32_t>(kRowPowers) + (sq && cu ? 2 : cu ? 1 : 0),
+      emit(static_cast<int32_t>(kRowPowers) + (sq && cu ? 2
+                                               : cu     ? 1
+                                                        : 0),
            static_cast<int32_t>(col),
            sq ? power_tile_[col * 3 + 1] : 0,
            -1,
@@ -144,7 +146,8 @@ class RowCompiler {
     if (src >= nconst_) {
       const int32_t col = src - nconst_;
       const auto it = std::find(c_.col_src.begin(), c_.col_src.end(), col);
-      if (it != c_.col_src.end()) return Entry{kFromColumn, static_cast<int32_t>(it - c_.col_src.begin())};
+      if (it != c_.col_src.end())
+        return Entry{kFromColumn, static_cast<int32_t>(it - c_.col_src.begin())};
       c_.col_src.push_back(col);
       return Entry{kFromColumn, static_cast<int32_t>(c_.col_src.size()) - 1};
     }
@@ -208,7 +211,10 @@ class RowCompiler {
       return;
     }
     to_reg(top);
-    emit(op == kSquare ? kRowSquare : op == kCube ? kRowCube : static_cast<int32_t>(kRowUnary) + op, 0);
+    emit(op == kSquare ? kRowSquare
+         : op == kCube ? kRowCube
+                       : static_cast<int32_t>(kRowUnary) + op,
+         0);
   }
 
   // a op b, a below the top and b the top.
@@ -240,14 +246,18 @@ class RowCompiler {
       materialize(ia);
       a = stack_[static_cast<size_t>(ia)];
     }
-    const auto other = [](const Entry& e) { return e.at == kInReg || e.at == kFromPool || e.at == kFromSpill; };
-    if ((op == kAdd || op == kSub) && ((b.at == kTerm && other(a)) || (a.at == kTerm && other(b)))) {
+    const auto other = [](const Entry& e) {
+      return e.at == kInReg || e.at == kFromPool || e.at == kFromSpill;
+    };
+    if ((op == kAdd || op == kSub) &&
+        ((b.at == kTerm && other(a)) || (a.at == kTerm && other(b)))) {
       const bool reversed = a.at == kTerm;
       const Entry& t = reversed ? a : b;
       const Entry& v = reversed ? b : a;
       const int32_t place = v.at == kInReg ? 0 : v.at == kFromPool ? 1 : 2;
       const int32_t spill = v.at == kInReg ? -1 : take_reg();
-      const int32_t code = (((place * 2 + (op == kSub ? 1 : 0)) * 2 + (reversed ? 1 : 0)) * 3 + t.f) * 3 + t.form;
+      const int32_t code =
+          (((place * 2 + (op == kSub ? 1 : 0)) * 2 + (reversed ? 1 : 0)) * 3 + t.f) * 3 + t.form;
       emit(static_cast<int32_t>(kRowTerm) + code, v.idx, t.idx, spill, t.coef);
       stack_.pop_back();
       stack_[static_cast<size_t>(ia)] = Entry{kInReg, 0};
@@ -266,7 +276,10 @@ class RowCompiler {
     } else if (a.at != kInReg && op <= kDiv) {
       // One instruction loads both operands.
       const int32_t spill = take_reg();
-      emit(static_cast<int32_t>(kRowBinary2) + (op - kAdd) * 9 + a.at * 3 + b.at, a.idx, b.idx, spill);
+      emit(static_cast<int32_t>(kRowBinary2) + (op - kAdd) * 9 + a.at * 3 + b.at,
+           a.idx,
+           b.idx,
+           spill);
     } else {
       to_reg(ia);
       emit(first + b.at, b.idx);  // R op b
@@ -281,7 +294,8 @@ class RowCompiler {
   std::vector<int32_t> name_pool_;  // the pool entry of each name that is a constant, or -1
   std::vector<Entry> stack_;
   int32_t reg_ = -1;  // the stack position held in R, or -1
-  std::vector<int32_t> power_tile_;  // (column * 3 + power): its tile computed at a tile's start, or -1
+  std::vector<int32_t>
+      power_tile_;  // (column * 3 + power): its tile computed at a tile's start, or -1
 };
 
 // The row program that gives 0 in every row (ASIN or ACOS of a shared value stopped them all).
@@ -320,14 +334,17 @@ void evalf_rows(int32_t i,
       for (size_t k = 0; k < used; ++k) c.tail_at[k] = aligned(c.tail.data()) + k * kMaxTileRows;
     }
     // The pool for this call: the constants, then what is computed from them alone.
-    for (const RowConst& k : c.pool_consts) c.pool[static_cast<size_t>(k.pool)] = consts[static_cast<size_t>(k.k)];
+    for (const RowConst& k : c.pool_consts)
+      c.pool[static_cast<size_t>(k.pool)] = consts[static_cast<size_t>(k.k)];
     for (const RowFold& f : c.folds) {
       const double a = c.pool[static_cast<size_t>(f.a)];
       c.pool[static_cast<size_t>(f.dst)] =
-          f.op >= kAdd && f.op <= kMax ? scalar::binary(f.op, a, c.pool[static_cast<size_t>(f.b)], fn)
-                                       : scalar::unary(f.op, a, fn, stop);
+          f.op >= kAdd && f.op <= kMax
+              ? scalar::binary(f.op, a, c.pool[static_cast<size_t>(f.b)], fn)
+              : scalar::unary(f.op, a, fn, stop);
     }
-    for (size_t k = 0; k < c.col_src.size(); ++k) c.col_at[k] = cols[static_cast<size_t>(c.col_src[k])];
+    for (size_t k = 0; k < c.col_src.size(); ++k)
+      c.col_at[k] = cols[static_cast<size_t>(c.col_src[k])];
   }
   if (stop) {
     job.program = kZeroProgram;

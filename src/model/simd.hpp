@@ -31,8 +31,7 @@ enum class Level : int32_t { Sse2 = 0, Avx2 = 1, Avx512 = 2 };
 // their guards (fparser_eval.cpp documents each).
 struct Kernels {
   Level level;
-  int32_t lanes;      // doubles per vector
-  int32_t tile_rows;  // rows the row program runs each instruction over (a multiple of 8)
+  int32_t lanes;  // doubles per vector
   double (*exp)(double);
   double (*log)(double);    // LOG: ln|x| with the sign of x and its clamps
   double (*aln)(double);    // operators::aln: ln|x| with its clamps

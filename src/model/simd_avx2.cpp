@@ -9,6 +9,7 @@
 #define SIMD_SET1(x) _mm256_set1_pd(x)
 #define SIMD_MAX(a, b) _mm256_max_pd(a, b)
 #define SIMD_MIN(a, b) _mm256_min_pd(a, b)
+// Vectors per tile of the row program (simd_rows.inc).
 #define SIMD_T 8
 #define SIMD_LEVEL Level::Avx2
 #define SIMD_TABLE kAvx2

@@ -10,6 +10,7 @@
 #define SIMD_SET1(x) _mm512_set1_pd(x)
 #define SIMD_MAX(a, b) _mm512_mask_max_pd(a, 0xff, a, b)
 #define SIMD_MIN(a, b) _mm512_mask_min_pd(a, 0xff, a, b)
+// Vectors per tile of the row program (simd_rows.inc).
 #define SIMD_T 16
 #define SIMD_LEVEL Level::Avx512
 #define SIMD_TABLE kAvx512

@@ -8,7 +8,8 @@
 #define SIMD_SET1(x) _mm_set1_pd(x)
 #define SIMD_MAX(a, b) _mm_max_pd(a, b)
 #define SIMD_MIN(a, b) _mm_min_pd(a, b)
-#define SIMD_T 4
+// Vectors per tile of the row program (simd_rows.inc).
+#define SIMD_T 8
 #define SIMD_LEVEL Level::Sse2
 #define SIMD_TABLE kSse2
 #include "model/simd_kernels.inc"

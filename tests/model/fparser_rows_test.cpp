@@ -180,16 +180,25 @@ TEST_F(FparserRows, EveryOperationAndFunctionOnAwkwardRows) {
       "P8-X3",
       "-0",
       "(-0):X1-0*P1",
+      // Powers of a column times a number or parameter, on either side of + and -, inside
+      // other operations, and taken often enough to be computed once per tile.
+      "P1+P2*X1+P3*X1^2+P4*X1^3-X1^3*P5",
+      "X1^2-P1*X2-(P2-X1*P1)+(X2^3*P3-P4)",
+      "X1^3/P1-X1^2*X2+(X1^2)^2*P2-(-X2^2+P1)",
+      "X1^2+X1^2+X1^3+X1^3-P1*X1^2*X1^3+X2^3*2-X2^3",
+      "(X1+X2)*(X2-X3)/((X1-P1)*(X3+P2))-(P3*X1-X2*P4)*(X1^2+X2)",
+      "ASIN(P1)+X1-ACOS(P2*X2)",
   };
   // At every vector level the processor has: the kernels of each level must agree with
-  // themselves row by row, whatever the other lanes of a vector hold.
+  // themselves row by row, whatever the other lanes of a vector hold, over row counts below,
+  // at and beyond a tile of every level.
   for (simd::Level level : {simd::Level::Sse2, simd::Level::Avx2, simd::Level::Avx512}) {
     if (!simd::set_level(level)) continue;
     SCOPED_TRACE(simd::to_string(level));
     std::mt19937 rng(7);
     for (const char* text : formulas) {
       SCOPED_TRACE(text);
-      for (int32_t n : {1, 2, 127, 128, 129, 300}) {
+      for (int32_t n : {1, 2, 127, 128, 129, 250, 300}) {
         Rows rows = random_rows(rng, n);
         EXPECT_EQ(compare(text, rows), n) << n << " rows";
       }

@@ -205,54 +205,57 @@ TEST_F(Fun, TinyResidualsAreJitteredByAtMostOnePercent) {
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(common_data::yres(i), first[i - 1]);
 }
 
-// The vector pass of mode 0 and the row-by-row path (taken for strided arrays) write the same
-// values and give the same sum at every vector level, over a row count that leaves a tail: the
-// eight interleaved partial sums of funct::sum_squares.
+// The vector pass of mode 0 (made where the row values are) and the row-by-row path (taken for
+// strided arrays) write the same values and give the same sum at every vector level, over row
+// counts that leave a tail of a vector or of a tile: the eight interleaved partial sums of
+// funct::sum_squares.
 TEST_F(Fun, UnitSigmaSumIsTheSameAtEveryLevelAndOnEveryPath) {
-  const int32_t n = 37;
-  x_.clear();
-  y_.clear();
-  long double exact = 0.0L;
-  for (int32_t i = 1; i <= n; ++i) {
-    x_.push_back(i);
-    const double r = std::ldexp(1.0 + i / 7.0, (i * 13) % 40 - 20) * (i % 3 == 0 ? -1 : 1);
-    y_.push_back(1.0 + 2.0 * i + r);
-    const long double rr = static_cast<long double>(y_.back()) - (1.0L + 2.0L * i);
-    exact += rr * rr;
-  }
-  std::vector<double> strided_y(2 * n), strided_yf(2 * n, kNan);
-  for (int32_t i = 0; i < n; ++i) strided_y[2 * i] = y_[i];
-  double first = kNan;
-  for (simd::Level level : {simd::Level::Sse2, simd::Level::Avx2, simd::Level::Avx512}) {
-    if (!simd::set_level(level)) continue;
-    SCOPED_TRACE(simd::to_string(level));
-    const double fval = run(0);
-    if (first != first) first = fval;
-    EXPECT_EQ(fval, first);
-    EXPECT_EQ(fval, funct::sum_squares(common_data::yres.view(n), n));
-    EXPECT_NEAR(fval, static_cast<double>(exact), 1e-15 * static_cast<double>(exact));
+  for (const int32_t n : {37, 300}) {
+    SCOPED_TRACE(n);
+    x_.clear();
+    y_.clear();
+    long double exact = 0.0L;
     for (int32_t i = 1; i <= n; ++i) {
-      EXPECT_EQ(yf_[i - 1], 1.0 + 2.0 * i);
-      EXPECT_EQ(common_data::ydf(i), yf_[i - 1]);
-      EXPECT_EQ(common_data::yres(i), y_[i - 1] - yf_[i - 1]);
-      EXPECT_EQ(common_data::ysig(i), 1.0);
+      x_.push_back(i);
+      const double r = std::ldexp(1.0 + i / 7.0, (i * 13) % 40 - 20) * (i % 3 == 0 ? -1 : 1);
+      y_.push_back(1.0 + 2.0 * i + r);
+      const long double rr = static_cast<long double>(y_.back()) - (1.0L + 2.0L * i);
+      exact += rr * rr;
     }
-    double strided = kNan;
-    const std::vector<double> sig(n, 1.0);
-    funct::fun(MatView<const double>(x_.data(), n, 1, n),
-               VecView<const double>(strided_y.data(), n, 2),
-               VecView<const double>(p_.data(), 2),
-               2,
-               1,
-               n,
-               0,
-               VecView<double>(strided_yf.data(), n, 2),
-               VecView<const double>(sig.data(), n),
-               strided);
-    EXPECT_EQ(strided, fval);
-    EXPECT_EQ(strided_yf[2 * (n - 1)], yf_[n - 1]);
+    std::vector<double> strided_y(2 * n), strided_yf(2 * n, kNan);
+    for (int32_t i = 0; i < n; ++i) strided_y[2 * i] = y_[i];
+    double first = kNan;
+    for (simd::Level level : {simd::Level::Sse2, simd::Level::Avx2, simd::Level::Avx512}) {
+      if (!simd::set_level(level)) continue;
+      SCOPED_TRACE(simd::to_string(level));
+      const double fval = run(0);
+      if (first != first) first = fval;
+      EXPECT_EQ(fval, first);
+      EXPECT_EQ(fval, funct::sum_squares(common_data::yres.view(n), n));
+      EXPECT_NEAR(fval, static_cast<double>(exact), 1e-15 * static_cast<double>(exact));
+      for (int32_t i = 1; i <= n; ++i) {
+        EXPECT_EQ(yf_[i - 1], 1.0 + 2.0 * i);
+        EXPECT_EQ(common_data::ydf(i), yf_[i - 1]);
+        EXPECT_EQ(common_data::yres(i), y_[i - 1] - yf_[i - 1]);
+        EXPECT_EQ(common_data::ysig(i), 1.0);
+      }
+      double strided = kNan;
+      const std::vector<double> sig(n, 1.0);
+      funct::fun(MatView<const double>(x_.data(), n, 1, n),
+                 VecView<const double>(strided_y.data(), n, 2),
+                 VecView<const double>(p_.data(), 2),
+                 2,
+                 1,
+                 n,
+                 0,
+                 VecView<double>(strided_yf.data(), n, 2),
+                 VecView<const double>(sig.data(), n),
+                 strided);
+      EXPECT_EQ(strided, fval);
+      EXPECT_EQ(strided_yf[2 * (n - 1)], yf_[n - 1]);
+    }
+    simd::set_level(simd::best_level());
   }
-  simd::set_level(simd::best_level());
 }
 
 TEST_F(Fun, ObservationThatIsNotANumberGivesTheCapNeverTheFloor) {
