@@ -103,6 +103,7 @@ struct RowInstr {
   int32_t arg2 = 0;       // the same for the second operand of kRowBinary2, kRowTerm
   int32_t arg3 = 0;       // the pool index of a term's factor
   int32_t spill = -1;     // kRowBinary2, kRowUnary2, kRowTerm..: first R to this stack position
+  int32_t tee = -1;       // kRowTermLoad: then R to the tile at this position as well
 };
 
 // What fun needs from each row, computed where the row value is made: the model evaluator's

@@ -75,11 +75,19 @@ class RowCompiler {
     if (stack_.empty()) stack_.push_back(Entry{kFromPool, pool_value(0.0)});
     to_reg(0);
     emit(kRowDone, 0);
+    // One tile per stack position, power and kept power, 8 values more for the 64-byte
+    // boundary.
+    c_.spill.assign(static_cast<size_t>(next_tile_) * kMaxTileRows + 8, 0.0);
   }
 
  private:
-  void emit(int32_t op, int32_t arg, int32_t arg2 = 0, int32_t spill = -1, int32_t arg3 = 0) {
-    c_.rows.push_back(RowInstr{op, arg, arg2, arg3, spill});
+  void emit(int32_t op,
+            int32_t arg,
+            int32_t arg2 = 0,
+            int32_t spill = -1,
+            int32_t arg3 = 0,
+            int32_t tee = -1) {
+    c_.rows.push_back(RowInstr{op, arg, arg2, arg3, spill, tee});
   }
 
   // Squares and cubes of a column that the formula takes more than once are computed once, at
@@ -87,7 +95,8 @@ class RowCompiler {
   // column's powers are taken at least three times (two squares alone cost less inline).
   void cache_powers() {
     const size_t ncols = c_.col_src.size() + c_.padded.size();  // enough for every column
-    std::vector<int32_t> uses(ncols * 3, 0);
+    std::vector<int32_t>& uses = power_uses_;
+    uses.assign(ncols * 3, 0);
     for (size_t i = 0; i + 1 < c_.program.size(); ++i) {
       const Instr& in = c_.program[i];
       const int32_t next = c_.program[i + 1].op;
@@ -96,7 +105,9 @@ class RowCompiler {
       if (e.at == kFromColumn) ++uses[static_cast<size_t>(e.idx) * 3 + (next == kSquare ? 1 : 2)];
     }
     power_tile_.assign(ncols * 3, -1);
-    int32_t next_tile = c_.stacksize + 1;
+    tee_tile_.assign(ncols * 3, -1);
+    int32_t& next_tile = next_tile_;
+    next_tile = c_.stacksize + 1;
     for (size_t col = 0; col < ncols; ++col) {
       // Worth a pass of its own from three uses of a column's powers on.
       if (uses[col * 3 + 1] + uses[col * 3 + 2] < 3) continue;
@@ -113,15 +124,20 @@ class RowCompiler {
            -1,
            cu ? power_tile_[col * 3 + 2] : 0);
     }
-    // One tile per stack position and per power, 8 values more for the 64-byte boundary.
-    c_.spill.assign(static_cast<size_t>(next_tile) * kMaxTileRows + 8, 0.0);
   }
 
-  // Computes the term at stack position pos into R.
+  // Computes the term at stack position pos into R. A bare square or cube of a column that the
+  // formula takes again later is also kept in a tile of its own, which the later terms read.
   void materialize(int32_t pos) {
     const Entry e = stack_[static_cast<size_t>(pos)];
     const int32_t spill = take_reg();
-    emit(static_cast<int32_t>(kRowTermLoad) + e.f * 3 + e.form, 0, e.idx, spill, e.coef);
+    int32_t tee = -1;
+    const size_t key = static_cast<size_t>(e.idx) * 3 + static_cast<size_t>(e.f);
+    if (e.idx >= 0 && e.form == 0 && e.f > 0 && power_uses_[key] > 0 && tee_tile_[key] < 0) {
+      tee = next_tile_++;
+      tee_tile_[key] = tee;
+    }
+    emit(static_cast<int32_t>(kRowTermLoad) + e.f * 3 + e.form, 0, e.idx, spill, e.coef, tee);
     stack_[static_cast<size_t>(pos)] = Entry{kInReg, 0};
     reg_ = pos;
   }
@@ -194,7 +210,9 @@ class RowCompiler {
     if ((op == kSquare || op == kCube) && stack_.back().at == kFromColumn) {
       const int32_t col = stack_.back().idx;
       const int32_t f = op == kSquare ? 1 : 2;
-      const int32_t cached = power_tile_[static_cast<size_t>(col) * 3 + static_cast<size_t>(f)];
+      const size_t key = static_cast<size_t>(col) * 3 + static_cast<size_t>(f);
+      const int32_t cached = power_tile_[key] >= 0 ? power_tile_[key] : tee_tile_[key];
+      --power_uses_[key];  // the uses still to come
       // A power the tile computed at its start is read from its tile (a term source < 0).
       stack_.back() = cached >= 0 ? Entry{kTerm, -1 - cached, 0, 0, 0} : Entry{kTerm, col, f, 0, 0};
       return;
@@ -293,13 +311,16 @@ class RowCompiler {
   int32_t total_;
   std::vector<int32_t> name_pool_;  // the pool entry of each name that is a constant, or -1
   std::vector<Entry> stack_;
-  int32_t reg_ = -1;  // the stack position held in R, or -1
-  std::vector<int32_t>
-      power_tile_;  // (column * 3 + power): its tile computed at a tile's start, or -1
+  int32_t reg_ = -1;                 // the stack position held in R, or -1
+  std::vector<int32_t> power_uses_;  // (column * 3 + power): how often the rest takes it
+  std::vector<int32_t> tee_tile_;    // (column * 3 + power): the tile a term load kept it in, or -1
+  int32_t next_tile_ = 0;            // the first tile after the stack's, powers' and kept powers'
+  std::vector<int32_t> power_tile_;  // (column * 3 + power): its tile from a tile's start, or -1
 };
 
 // The row program that gives 0 in every row (ASIN or ACOS of a shared value stopped them all).
-const RowInstr kZeroProgram[] = {{kRowLoad, 0, 0, 0, -1}, {kRowDone, 0, 0, 0, -1}};  // R := pool[0]
+const RowInstr kZeroProgram[] = {{kRowLoad, 0, 0, 0, -1, -1},
+                                 {kRowDone, 0, 0, 0, -1, -1}};  // R := pool[0]
 const double kZeroPool[] = {0.0};
 
 }  // namespace
