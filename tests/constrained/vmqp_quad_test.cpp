@@ -102,7 +102,9 @@ TEST(VmqpQuad, SolvesProgrammesWithKnownSolutions) {
     EXPECT_NEAR(delta(1), k.d1, 1e-12);
     EXPECT_NEAR(delta(2), k.d2, 1e-12);
     EXPECT_NEAR(delta(3), 1.0, 1e-12);  // xi at its upper bound
-    if (k.m == 1) EXPECT_NEAR(multiplier(1), k.lambda, 1e-12);
+    if (k.m == 1) {
+      EXPECT_NEAR(multiplier(1), k.lambda, 1e-12);
+    }
     bool xi_bound = false;
     for (int32_t r = 1; r <= nc; ++r) xi_bound = xi_bound || ibasis(r) == nvar2;
     EXPECT_TRUE(xi_bound);
