@@ -9,6 +9,9 @@
 #define SIMD_SET1(x) _mm256_set1_pd(x)
 #define SIMD_MAX(a, b) _mm256_max_pd(a, b)
 #define SIMD_MIN(a, b) _mm256_min_pd(a, b)
+#define SIMD_FIRST_MASK(k) _mm256_cmpgt_epi64(_mm256_set1_epi64x(k), _mm256_setr_epi64x(0, 1, 2, 3))
+#define SIMD_LOAD_FIRST(p, k) _mm256_maskload_pd(p, SIMD_FIRST_MASK(k))
+#define SIMD_STORE_FIRST(p, v, k) _mm256_maskstore_pd(p, SIMD_FIRST_MASK(k), v)
 // Vectors per tile of the row program (simd_rows.inc).
 #define SIMD_T 8
 #define SIMD_LEVEL Level::Avx2

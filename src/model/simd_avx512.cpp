@@ -10,6 +10,8 @@
 #define SIMD_SET1(x) _mm512_set1_pd(x)
 #define SIMD_MAX(a, b) _mm512_mask_max_pd(a, 0xff, a, b)
 #define SIMD_MIN(a, b) _mm512_mask_min_pd(a, 0xff, a, b)
+#define SIMD_LOAD_FIRST(p, k) _mm512_maskz_loadu_pd((__mmask8)((1u << (k)) - 1u), p)
+#define SIMD_STORE_FIRST(p, v, k) _mm512_mask_storeu_pd(p, (__mmask8)((1u << (k)) - 1u), v)
 // Vectors per tile of the row program (simd_rows.inc).
 #define SIMD_T 16
 #define SIMD_LEVEL Level::Avx512

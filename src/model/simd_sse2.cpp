@@ -8,6 +8,9 @@
 #define SIMD_SET1(x) _mm_set1_pd(x)
 #define SIMD_MAX(a, b) _mm_max_pd(a, b)
 #define SIMD_MIN(a, b) _mm_min_pd(a, b)
+// Lane 0 alone: a part of a vector of two is one value.
+#define SIMD_LOAD_FIRST(p, k) _mm_load_sd(p)
+#define SIMD_STORE_FIRST(p, v, k) _mm_store_sd(p, v)
 // Vectors per tile of the row program (simd_rows.inc).
 #define SIMD_T 8
 #define SIMD_LEVEL Level::Sse2

@@ -207,10 +207,11 @@ TEST_F(Fun, TinyResidualsAreJitteredByAtMostOnePercent) {
 
 // The vector pass of mode 0 (made where the row values are) and the row-by-row path (taken for
 // strided arrays) write the same values and give the same sum at every vector level, over row
-// counts that leave a tail of a vector or of a tile: the eight interleaved partial sums of
-// funct::sum_squares.
+// counts that leave a tail of a vector or of a tile (126: a last large tile, padded, ending in
+// part of a vector): the eight interleaved partial sums of funct::sum_squares. A shared sigma
+// that is not 1 before the call is 1 after it.
 TEST_F(Fun, UnitSigmaSumIsTheSameAtEveryLevelAndOnEveryPath) {
-  for (const int32_t n : {37, 300}) {
+  for (const int32_t n : {37, 126, 300}) {
     SCOPED_TRACE(n);
     x_.clear();
     y_.clear();
@@ -228,7 +229,15 @@ TEST_F(Fun, UnitSigmaSumIsTheSameAtEveryLevelAndOnEveryPath) {
     for (simd::Level level : {simd::Level::Sse2, simd::Level::Avx2, simd::Level::Avx512}) {
       if (!simd::set_level(level)) continue;
       SCOPED_TRACE(simd::to_string(level));
+      common_data::ysig(n / 2) = -3.0;
+      common_data::ysig(n) = 0.0;
+      for (auto* shared : {&common_data::ydf, &common_data::yres, &common_data::ysig}) {
+        (*shared)(n + 1) = -7.0;  // the row after the last stays as it is
+      }
       const double fval = run(0);
+      for (auto* shared : {&common_data::ydf, &common_data::yres, &common_data::ysig}) {
+        EXPECT_EQ((*shared)(n + 1), -7.0);
+      }
       if (first != first) first = fval;
       EXPECT_EQ(fval, first);
       EXPECT_EQ(fval, funct::sum_squares(common_data::yres.view(n), n));
