@@ -233,6 +233,32 @@ Dib ChangeDIBFormat(const PackedDib& dib, int32_t bits, int32_t compression) {
   return out;
 }
 
+Dib ChangeBitmapFormat(const platform::Page& bitmap, int32_t bits, int32_t compression) {
+  const Dib dib = BitmapToDIB(bitmap);
+  return dib ? ChangeDIBFormat(*dib, bits, compression) : nullptr;
+}
+
+std::optional<Palette> CreateDIBPalette(const PackedDib& dib) {
+  const uint32_t header = get32(dib.bytes, 0);
+  if (header != kInfoHeader && header != kCoreHeader) return std::nullopt;
+  const uint64_t entry = core(dib) ? 3 : 4;
+  const auto colours = static_cast<uint32_t>(DIBNumColors(dib));
+  // A forged colours-used field must not read past the block.
+  if (colours == 0 || header + colours * entry > dib.bytes.size()) return std::nullopt;
+  Palette palette;
+  palette.entries.resize(colours);
+  for (uint32_t i = 0; i < colours; ++i) {
+    const uint8_t* bgr = dib.bytes.data() + header + i * entry;
+    palette.entries[i] = platform::Pixel{bgr[2]} << 16 | platform::Pixel{bgr[1]} << 8 | bgr[0];
+  }
+  return palette;
+}
+
+int32_t PalEntriesOnDevice(const platform::DeviceContext& /*dc*/) {
+  constexpr int32_t kPlanes = 1;
+  return int32_t{1} << (platform::kPageDepth * kPlanes);
+}
+
 Dib CreateDIB(int32_t width, int32_t height, int32_t bits) {
   if (width <= 0 || height <= 0 || int64_t{width} * height > platform::kMaxBmpPixels) {
     return nullptr;

@@ -14,6 +14,11 @@
 #include <vector>
 
 #include "platform/gfx/page.hpp"
+#include "platform/image/bmp_rle.hpp"
+
+namespace platform {
+class DeviceContext;
+}
 
 namespace gk {
 
@@ -42,8 +47,24 @@ int32_t PaletteSize(const PackedDib& dib);
 
 // Compression values of a packed bitmap's header: none, 8-bit and 4-bit run lengths.
 inline constexpr int32_t kBiRgb = 0;
-inline constexpr int32_t kBiRle8 = 1;
-inline constexpr int32_t kBiRle4 = 2;
+inline constexpr int32_t kBiRle8 = platform::kBmpRle8;
+inline constexpr int32_t kBiRle4 = platform::kBmpRle4;
+
+// A logical palette: its version and its colours as page pixels (0x00RRGGBB).
+struct Palette {
+  static constexpr uint16_t kVersion = 0x300;
+  uint16_t version = kVersion;
+  std::vector<platform::Pixel> entries;
+};
+
+// The palette of a packed bitmap's colour table (DIBNumColors entries: blue, green, red and a
+// spare byte under a 40-byte header, blue, green, red under a 12-byte one). Nothing when it has
+// no colour table (24 bits without colours used), another header size, or a table that runs
+// past the block.
+std::optional<Palette> CreateDIBPalette(const PackedDib& dib);
+// Palette entries of a device: 2 ^ (bits per pixel x planes). Every device context draws on a
+// page of kPageDepth bits in one plane, so every device has 2 ^ 24.
+int32_t PalEntriesOnDevice(const platform::DeviceContext& dc);
 
 // A zeroed packed bitmap for the format `header` describes (a 40-byte info header: width,
 // height, 1, 4, 8 or 24 bits per pixel, uncompressed, or run lengths with 8 bits (RLE8) or 4
@@ -62,10 +83,14 @@ Dib AllocRoomForDIB(std::span<const uint8_t> header, const platform::Page& bitma
 // (8 bits). Run lengths are written as runs of one colour (encoded mode), each row ended by an
 // end-of-line mark and the image by an end-of-bitmap mark.
 Dib ChangeDIBFormat(const PackedDib& dib, int32_t bits, int32_t compression);
+// The same for a page: ChangeDIBFormat of its BitmapToDIB. A page holds colours, not palette
+// indices, so no palette takes part (as in BitmapToDIB).
+Dib ChangeBitmapFormat(const platform::Page& bitmap, int32_t bits, int32_t compression);
 
 // The 24-bit packed bitmap of a page; null for an empty page.
 Dib BitmapToDIB(const platform::Page& bitmap);
-// The page of a packed bitmap; nothing when it is not a valid one.
+// The page of a packed bitmap, uncompressed or run-length compressed; nothing when it is not a
+// valid one.
 std::optional<platform::Page> DIBToBitmap(const PackedDib& dib);
 // Writes the packed bitmap as a bitmap file; a partly written file is removed.
 int32_t SaveDIB(const PackedDib* dib, const std::string& filename);

@@ -247,6 +247,81 @@ TEST(Bmp, PackedBitmapOfAFileKeepsOnlyWhatThePixelsUse) {
   EXPECT_FALSE(dib_of_file(file).has_value());
 }
 
+// Run-length files of 3 x 2 pixels (unless said) with the colours black, blue, green and red:
+// what each code draws, and streams that break off or do not fit their header.
+TEST(Bmp, RunLengthImagesDecodeAndMalformedOnesAreRefused) {
+  constexpr Pixel K = 0, B = 0x0000FF, G = 0x00FF00, R = 0xFF0000;
+  const std::vector<uint32_t> table = {K, B, G, R};
+  struct Case {
+    const char* name;
+    uint16_t bits;
+    uint32_t compression;
+    std::vector<uint8_t> stream;
+    BmpError expected;
+    std::vector<Pixel> top, bottom;
+    int32_t height = 2;
+    int64_t size_field = -1;  // the header's image size; -1: the stream's length
+  };
+  const std::vector<uint8_t> runs = {3, 3, 0, 0, 2, 1, 1, 2, 0, 0, 0, 1};
+  // clang-format off
+  const Case cases[] = {
+      {"RLE8 runs", 8, 1, runs, BmpError::None, {B, B, G}, {R, R, R}},
+      {"RLE8 image size 0: to the end", 8, 1, runs, BmpError::None, {B, B, G}, {R, R, R}, 2, 0},
+      {"RLE8 absolute mode, padded",
+       8, 1, {0, 3, 1, 2, 3, 0, 0, 0, 3, 2, 0, 1}, BmpError::None, {G, G, G}, {B, G, R}},
+      {"RLE8 delta skips pixels",
+       8, 1, {1, 3, 0, 2, 1, 1, 1, 2, 0, 1}, BmpError::None, {K, K, G}, {R, K, K}},
+      {"RLE8 pixels past the right edge are dropped",
+       8, 1, {5, 1, 0, 0, 0, 4, 2, 2, 2, 2, 0, 1}, BmpError::None, {G, G, G}, {B, B, B}},
+      {"RLE8 codes above the top are dropped",
+       8, 1, {3, 1, 0, 2, 0, 5, 3, 3, 0, 1}, BmpError::None, {K, K, K}, {B, B, B}},
+      {"RLE8 index beyond the table",
+       8, 1, {3, 200, 0, 0, 3, 3, 0, 1}, BmpError::None, {R, R, R}, {K, K, K}},
+      {"RLE4 runs alternate halves",
+       4, 2, {3, 0x12, 0, 0, 2, 0x33, 0, 1}, BmpError::None, {R, R, K}, {B, G, B}},
+      {"RLE4 absolute mode, padded",
+       4, 2, {0, 3, 0x12, 0x30, 0, 0, 0, 5, 0x32, 0x11, 0x10, 0, 0, 1}, BmpError::None,
+       {R, G, B}, {B, G, R}},
+      {"no end-of-bitmap mark", 8, 1, {3, 3, 0, 0}, BmpError::Truncated, {}, {}},
+      {"ends inside a delta", 8, 1, {0, 2, 1}, BmpError::Truncated, {}, {}},
+      {"ends inside absolute data", 8, 1, {0, 5, 1, 2}, BmpError::Truncated, {}, {}},
+      {"absolute data without its pad byte", 8, 1, {0, 3, 1, 2, 3}, BmpError::Truncated, {}, {}},
+      {"RLE4 absolute data cut short", 4, 2, {0, 5, 0x12, 0x30}, BmpError::Truncated, {}, {}},
+      {"a lone byte", 8, 1, {3}, BmpError::Truncated, {}, {}},
+      {"empty", 8, 1, {}, BmpError::Truncated, {}, {}},
+      {"image size past the file", 8, 1, runs, BmpError::Truncated, {}, {}, 2, 13},
+      {"RLE8 with 4 bits", 4, 1, runs, BmpError::Unsupported, {}, {}},
+      {"RLE4 with 8 bits", 8, 2, runs, BmpError::Unsupported, {}, {}},
+      {"top-down", 8, 1, runs, BmpError::Unsupported, {}, {}, -2},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> file = make_bmp(3, c.height, c.bits, table, c.stream);
+    set32(file, 30, c.compression);
+    set32(file, 34, static_cast<uint32_t>(c.size_field < 0 ? c.stream.size() : c.size_field));
+    BmpError error = BmpError::TooLarge;
+    const auto page = decode_bmp(file, &error);
+    EXPECT_EQ(error, c.expected) << to_string(error);
+    const auto dib = dib_of_file(file);
+    if (c.expected != BmpError::None) {
+      EXPECT_FALSE(page.has_value());
+      EXPECT_FALSE(dib.has_value());
+      continue;
+    }
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(std::vector<Pixel>(page->row(0), page->row(0) + 3), c.top);
+    EXPECT_EQ(std::vector<Pixel>(page->row(1), page->row(1) + 3), c.bottom);
+    // The packed bitmap keeps the run lengths and reads as the same picture.
+    ASSERT_TRUE(dib.has_value());
+    EXPECT_EQ(le32(*dib, 16), c.compression);
+    EXPECT_EQ(le32(*dib, 20), c.stream.size());
+    const auto again = decode_dib(*dib);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_TRUE(std::equal(page->data(), page->data() + 6, again->data()));
+  }
+}
+
 TEST(Picture, ReadsBitmapsAndRefusesUnknownBytes) {
   const Page page = pattern_page(9, 4);
   const auto back = decode_picture(encode_bmp24(page));

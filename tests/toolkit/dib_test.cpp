@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gfx/device_context.hpp"
 #include "platform/image/bmp.hpp"
 #include "support/temp_dir.hpp"
 
@@ -118,8 +119,8 @@ uint32_t field32(const PackedDib& dib, size_t at) {
   return dib.bytes[at] | dib.bytes[at + 1] << 8 | dib.bytes[at + 2] << 16 | dib.bytes[at + 3] << 24;
 }
 
-// Each format's header, colour table and pixels: uncompressed ones read back as the nearest
-// palette colours; the run-length images are checked byte for byte (runs bottom row first,
+// Each format's header, colour table and pixels: every one reads back as the nearest palette
+// colours; the run-length images are also checked byte for byte (runs bottom row first,
 // end-of-line 0 0, end-of-bitmap 0 1).
 TEST(Dib, ChangeDIBFormatConvertsToEachFormat) {
   platform::Page page = flag();
@@ -128,7 +129,7 @@ TEST(Dib, ChangeDIBFormatConvertsToEachFormat) {
   struct Case {
     int32_t bits, compression;
     uint32_t table;               // colour-table bytes
-    std::vector<uint8_t> pixels;  // the run-length image; empty: decode and compare
+    std::vector<uint8_t> pixels;  // the run-length image; empty: not compared
   };
   const Case cases[] = {
       {24, kBiRgb, 0, {}},
@@ -146,20 +147,19 @@ TEST(Dib, ChangeDIBFormatConvertsToEachFormat) {
     EXPECT_EQ(field32(*dib, 16), static_cast<uint32_t>(c.compression));
     EXPECT_EQ(static_cast<uint32_t>(PaletteSize(*dib)), c.table);
     EXPECT_EQ(FindDIBBits(*dib) + field32(*dib, 20), dib->bytes.size());
-    if (c.pixels.empty()) {
-      const auto back = DIBToBitmap(*dib);
-      ASSERT_TRUE(back.has_value());
-      for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 4; ++x) {
-          // One bit keeps white; red and blue are nearer to black.
-          const platform::Pixel want =
-              c.bits == 1 ? (page.at(x, y) == 0xFFFFFF ? 0xFFFFFF : 0) : page.at(x, y);
-          EXPECT_EQ(back->at(x, y), want) << x << "," << y;
-        }
-      }
-    } else {
+    if (!c.pixels.empty()) {
       EXPECT_EQ(std::vector<uint8_t>(dib->bytes.begin() + FindDIBBits(*dib), dib->bytes.end()),
                 c.pixels);
+    }
+    const auto back = DIBToBitmap(*dib);
+    ASSERT_TRUE(back.has_value());
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        // One bit keeps white; red and blue are nearer to black.
+        const platform::Pixel want =
+            c.bits == 1 ? (page.at(x, y) == 0xFFFFFF ? 0xFFFFFF : 0) : page.at(x, y);
+        EXPECT_EQ(back->at(x, y), want) << x << "," << y;
+      }
     }
   }
   // Nearest colours: mid grey goes to the VGA palette's 808080, to black or white by distance,
@@ -184,6 +184,73 @@ TEST(Dib, ChangeDIBFormatConvertsToEachFormat) {
     EXPECT_EQ(ChangeDIBFormat(*source, bits, compression), nullptr) << bits << "/" << compression;
   }
   EXPECT_EQ(ChangeDIBFormat(PackedDib{std::vector<uint8_t>(40, 0)}, 8, kBiRgb), nullptr);
+}
+
+// Pages of palette colours, with runs longer than one code holds (255) and an odd width, come
+// back pixel for pixel through the run lengths of their own bits, and convert again.
+TEST(Dib, RunLengthRoundTripsArePixelExact) {
+  const std::pair<int32_t, int32_t> formats[] = {{8, kBiRle8}, {4, kBiRle4}};
+  for (const auto& [bits, rle] : formats) {
+    SCOPED_TRACE(bits);
+    const auto palette = CreateDIBPalette(*ChangeBitmapFormat(platform::Page(1, 1), bits, kBiRgb));
+    ASSERT_TRUE(palette.has_value());
+    const std::vector<platform::Pixel>& colours = palette->entries;
+    platform::Page page(301, 4);
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 301; ++x) {
+        const int run = 1 + y * y * 3;  // 1, 4, 13, 28 pixels of one colour; row 0 varies
+        page.at(x, y) = colours[y == 3 ? 5 : (x / run * 7 + y) % colours.size()];
+      }
+    }
+    const Dib plain = ChangeBitmapFormat(page, bits, kBiRgb);
+    const Dib packed = ChangeBitmapFormat(page, bits, rle);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(packed, nullptr);
+    EXPECT_EQ(ChangeDIBFormat(*plain, bits, rle)->bytes, packed->bytes);
+    const auto back = DIBToBitmap(*packed);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(std::equal(page.data(), page.data() + 301 * 4, back->data()));
+    const Dib wide = ChangeDIBFormat(*packed, 24, kBiRgb);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->bytes, BitmapToDIB(page)->bytes);
+  }
+}
+
+// Palettes copy 4-byte entries under a 40-byte header and 3-byte ones under a 12-byte header;
+// a device has the colours of the page depth.
+TEST(Dib, PalettesOfColourTablesAndDevices) {
+  std::vector<uint8_t> info(40 + 8, 0);
+  info[0] = 40, info[4] = 1, info[8] = 1, info[12] = 1, info[14] = 4, info[32] = 2;
+  for (int i = 0; i < 8; ++i) info[40 + i] = static_cast<uint8_t>(0x11 * (i + 1));
+  std::vector<uint8_t> core(12 + 6, 0);
+  core[0] = 12, core[4] = 1, core[6] = 1, core[8] = 1, core[10] = 1;
+  for (int i = 0; i < 6; ++i) core[12 + i] = static_cast<uint8_t>(i + 1);
+  std::vector<uint8_t> forged = info;
+  forged[32] = 3;  // one colour more than the block holds
+  std::vector<uint8_t> v4 = info;
+  v4[0] = 108;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    std::vector<platform::Pixel> entries;  // empty: no palette
+  };
+  const Case cases[] = {
+      {"40-byte header, 2 colours used", info, {0x332211, 0x776655}},
+      {"12-byte header", core, {0x030201, 0x060504}},
+      {"24 bits", BitmapToDIB(platform::Page(2, 2))->bytes, {}},
+      {"colours past the block", forged, {}},
+      {"108-byte header", v4, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto palette = CreateDIBPalette(PackedDib{c.bytes});
+    ASSERT_EQ(palette.has_value(), !c.entries.empty());
+    if (!palette) continue;
+    EXPECT_EQ(palette->version, 0x300);
+    EXPECT_EQ(palette->entries, c.entries);
+  }
+  platform::Page page(1, 1);
+  EXPECT_EQ(PalEntriesOnDevice(platform::DeviceContext(page)), 16777216);
 }
 
 TEST(Dib, AllocRoomForDIBSizesHeaderTableAndImage) {

@@ -15,6 +15,10 @@ namespace platform {
 using Pixel = uint32_t;  // 0x00RRGGBB
 using Color = uint32_t;  // toolkit colour value: R + 256 G + 65536 B
 
+// Colour bits of a page pixel, in one plane: 8 each of red, green and blue (the top byte of the
+// 32-bit pixel is unused). Displays show pages only at this depth.
+inline constexpr int kPageDepth = 24;
+
 // What a colour query answers for a pixel outside the page or the clip region.
 constexpr Color kInvalidColor = 0xFFFFFFFFu;
 

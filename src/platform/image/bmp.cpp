@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/image/bmp_rle.hpp"
+
 namespace platform {
 namespace {
 
@@ -37,6 +39,8 @@ struct Header {
   uint32_t colours = 0;  // colour-table entries used for lookup
   size_t palette_at = 0;
   uint64_t pixels_at = 0;
+  uint32_t compression = 0;  // 0, or kBmpRle8 / kBmpRle4 (colour masks are read as 0)
+  uint64_t image_bytes = 0;  // bytes of pixels from pixels_at
 };
 
 BmpError fail(BmpError* error, BmpError why) {
@@ -77,6 +81,10 @@ BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset,
         get32(b, info_at + 48) != 0xFF) {
       return BmpError::Unsupported;
     }
+  } else if (compression == kBmpRle8 || compression == kBmpRle4) {
+    // Run lengths come with their own bits per pixel and only bottom-up.
+    if (h.bits != (compression == kBmpRle8 ? 8u : 4u) || h.top_down) return BmpError::Unsupported;
+    h.compression = compression;
   } else if (compression != 0) {
     return BmpError::Unsupported;
   }
@@ -95,8 +103,20 @@ BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset,
   if (table_end > b.size()) return BmpError::Truncated;
   h.pixels_at = offset != 0 ? offset : table_end;
   if (h.pixels_at < table_end) return BmpError::BadOffset;
-  const uint64_t image_bytes = static_cast<uint64_t>(stride_of(h.bits, h.width) * h.height);
-  if (h.pixels_at + image_bytes > b.size()) return BmpError::Truncated;
+  if (h.pixels_at > b.size()) return BmpError::Truncated;
+  if (h.compression == 0) {
+    h.image_bytes = static_cast<uint64_t>(stride_of(h.bits, h.width) * h.height);
+  } else {
+    // A compressed image has the length its header gives, or runs to the end when that is 0.
+    const uint32_t given = get32(b, info_at + 20);
+    h.image_bytes = given != 0 ? given : b.size() - h.pixels_at;
+  }
+  if (h.pixels_at + h.image_bytes > b.size()) return BmpError::Truncated;
+  // Streams are walked before any page is made, so a broken one costs no page memory.
+  if (h.compression != 0 &&
+      !decode_rle(b.subspan(h.pixels_at, h.image_bytes), h.compression, {}, nullptr)) {
+    return BmpError::Truncated;
+  }
   return BmpError::None;
 }
 
@@ -134,6 +154,12 @@ void decode_row(std::span<const uint8_t> b, const Header& h, const uint8_t* row,
 
 Page decode_pixels(std::span<const uint8_t> bytes, const Header& h) {
   Page page(static_cast<int>(h.width), static_cast<int>(h.height));
+  if (h.compression != 0) {
+    std::vector<Pixel> colours(h.colours);
+    for (uint32_t i = 0; i < h.colours; ++i) colours[i] = palette_pixel(bytes, h, i);
+    decode_rle(bytes.subspan(h.pixels_at, h.image_bytes), h.compression, colours, &page);
+    return page;
+  }
   const int64_t stride = stride_of(h.bits, h.width);
   for (int64_t r = 0; r < h.height; ++r) {
     const uint8_t* row = bytes.data() + h.pixels_at + r * stride;
@@ -239,10 +265,10 @@ std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes, 
   if (fail(error, parse_file(bytes, h)) != BmpError::None) return std::nullopt;
   const size_t table_end = h.palette_at + 4 * size_t{h.colours};
   std::vector<uint8_t> dib(bytes.begin() + kFileHeaderSize, bytes.begin() + table_end);
-  const size_t image = static_cast<size_t>(stride_of(h.bits, h.width) * h.height);
+  const auto image = static_cast<size_t>(h.image_bytes);
   set32(dib, 0, kInfoHeaderSize);  // later header versions are cut to the common part
   dib.erase(dib.begin() + kInfoHeaderSize, dib.begin() + (h.palette_at - kFileHeaderSize));
-  set32(dib, 16, 0);  // masks of the usual layout describe plain uncompressed pixels
+  set32(dib, 16, h.compression);  // run lengths stay; usual masks mean plain pixels (0)
   set32(dib, 20, static_cast<uint32_t>(image));
   set32(dib, 32, h.colours);
   dib.insert(dib.end(), bytes.begin() + h.pixels_at, bytes.begin() + h.pixels_at + image);

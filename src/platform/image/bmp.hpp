@@ -6,10 +6,11 @@
 // counts.
 //
 // The reader takes 1, 4, 8, 24 and 32 bits per pixel, uncompressed (32 bits also with colour
-// masks of the usual byte layout), stored bottom-up or top-down, with a 40-byte or later (52, 56,
-// 108, 124) info header. It refuses any file whose header sizes, colour count, pixel offset or
-// image size do not fit inside the file, and any image larger than kMaxBmpPixels; palette indices
-// beyond the colour table read as black.
+// masks of the usual byte layout), stored bottom-up or top-down, and 8 and 4 bits run-length
+// compressed (RLE8, RLE4; bottom-up, see bmp_rle.hpp), with a 40-byte or later (52, 56, 108, 124)
+// info header. It refuses any file whose header sizes, colour count, pixel offset or image size
+// do not fit inside the file, a run-length stream that ends before its end-of-bitmap mark, and
+// any image larger than kMaxBmpPixels; palette indices beyond the colour table read as black.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +54,8 @@ std::optional<Page> decode_bmp(std::span<const uint8_t> bytes, BmpError* error =
 // A packed bitmap (info header, colour table, pixels) read the same way.
 std::optional<Page> decode_dib(std::span<const uint8_t> dib, BmpError* error = nullptr);
 // The packed bitmap of a valid file: a 40-byte info header with its image size and colour
-// count filled in, the colour table the pixels use, and the pixels.
+// count filled in, the colour table the pixels use, and the pixels (run lengths kept as they
+// are).
 std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes,
                                                 BmpError* error = nullptr);
 std::optional<Page> read_bmp(const std::string& path, BmpError* error = nullptr);

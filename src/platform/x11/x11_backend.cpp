@@ -109,7 +109,7 @@ bool X11Backend::open() {
   const int screen = DefaultScreen(display_);
   Visual* visual = DefaultVisual(display_, screen);
   // Pages are shown without conversion: only 24-bit TrueColor with 0x00RRGGBB pixels fits.
-  if (DefaultDepth(display_, screen) != 24 || visual->red_mask != 0xFF0000 ||
+  if (DefaultDepth(display_, screen) != kPageDepth || visual->red_mask != 0xFF0000 ||
       visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF ||
       ImageByteOrder(display_) != LSBFirst || pipe2(wake_pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
     XCloseDisplay(display_);
