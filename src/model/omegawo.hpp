@@ -9,12 +9,13 @@
 #pragma once
 
 // 0 for x <= 0 except -1 at x = -1/e; fixed values at 1, e and x >= 3e45; otherwise an initial
-// value, three simple steps and one Fritsch step.
+// value (below 1e-3 the series of W at 0), three simple steps and one Fritsch step.
 double omegawo(double x);
 
 // W(x) for x > 0; 0 for x <= 0 and not-a-number, +infinity for +infinity. The initial value
 // 1.4586887 ln(1.2x / ln(2.4x / ln(1 + 2.4x))) - 0.4586887 ln(2x / ln(1 + 2x)) (replaced by
-// x/(1 + x) + ln(1 + x/8) when not a positive finite number), up to three Fritsch steps
+// x/(1 + x) + ln(1 + x/8) when not a positive finite number; below 1e-3, where its logarithms
+// lose their digits, the series x - x^2 + 3/2 x^3 - ... of W), up to three Fritsch steps
 // (leaving when the relative correction is below 1e-10 x), then up to three Halley steps
 // (leaving when a step is at most 2.220446049250313e-16 |w|).
 double omegaw(double x);

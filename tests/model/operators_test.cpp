@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "model/fparser.hpp"
-#include "model/omegawo.hpp"
 #include "support/close.hpp"
 
 namespace {
@@ -163,22 +162,6 @@ TEST(Sqroot, SignedRootWithTinyOffset) {
   EXPECT_NEAR_REL(operators::sqroot(1e-30), std::sqrt(1e-30 + 4.930380658e-32), 1e-15);
 }
 
-TEST(Omegawo, LambertWAndItsFixedValues) {
-  EXPECT_EQ(omegawo(1.0), 0.5671432904097838);
-  EXPECT_EQ(omegawo(2.718281828459045), 1.0);
-  EXPECT_EQ(omegawo(-0.2), 0.0);
-  EXPECT_EQ(omegawo(-0.5), 0.0);
-  EXPECT_EQ(omegawo(-0.36787944117144233), -1.0);
-  EXPECT_EQ(omegawo(5e45), 100.0);
-  EXPECT_NEAR(omegawo(10.0), 1.7455280027, 5e-11);
-  // W(x) e^W(x) = x across the range.
-  for (double x : {1e-6, 0.01, 0.5, 3.0, 100.0, 1e6, 1e20}) {
-    SCOPED_TRACE(x);
-    const double w = omegawo(x);
-    EXPECT_NEAR_REL(w * std::exp(w), x, 1e-12);
-  }
-}
-
 // Each variant's values, from hand computation or the library function it protects; rtol 0
 // means bit for bit. The exponentials are built from a table and squarings: 1e-11 covers their
 // rounding; aexp's single Newton step leaves up to 1e-10; dpwr inherits qexp's 1e-9; lln's
@@ -251,37 +234,6 @@ TEST(Operators, ProtectedVariants) {
     }
   }
   EXPECT_TRUE(std::isnan(operators::rpwrr(-2.0, 0.5)));  // as the library power
-}
-
-// The variants of the Lambert W source: W(x) e^W(x) = x wherever they iterate to the end, and
-// their own cut-offs and caps.
-TEST(Omegawo, Variants) {
-  for (double x : {1e-300, 1e-10, 1e-6, 0.01, 1.0, 10.0, 1e5, 1e10, 1e100, 1e300}) {
-    SCOPED_TRACE(x);
-    const double lx = std::log(x);
-    for (double v : {omegaw(x), w(x), wtwo(x)}) {
-      if (x < 9.999779838528536e-07 && v != omegaw(x)) {
-        EXPECT_EQ(v, 0.999998 * x);  // the small-x cut-off of w and wtwo
-        continue;
-      }
-      EXPECT_TRUE(testsupport::near_rel(v + std::log(v), lx, 1e-14, 1e-15));  // ln(w e^w) = ln x
-    }
-    if (x >= 0.01) {
-      EXPECT_NEAR_REL(omgaw(x), omegaw(x), 1e-2);  // only the initial value
-    }
-  }
-  EXPECT_EQ(omegaw(1.0), operators::omega_w(1.0));
-  for (double v : {omegaw(0.0), omegaw(-3.0), omegaw(kNaN), w(-1.0), wtwo(-1.0), omgaw(-2.0)}) {
-    EXPECT_EQ(v, 0.0);
-  }
-  EXPECT_EQ(omegaw(kInf), kInf);
-  // omagaw: x raised to 1e-8 |x|, NaN taken as 1e-8, the cap 1.01 * 65.
-  EXPECT_NEAR_REL(omagaw(-1.0), 1e-8 - 1e-16, 1e-12);
-  EXPECT_NEAR_REL(omagaw(kNaN), 1e-8 - 1e-16, 1e-12);
-  EXPECT_EQ(omagaw(0.0), 0.0);
-  EXPECT_NEAR_REL(omagaw(10.0), 1.7455280027406994, 1e-15);
-  EXPECT_EQ(omagaw(1e40), 1.01 * 65.0);
-  EXPECT_EQ(operators::omega_w(1e40), 1.01 * 65.0);
 }
 
 }  // namespace
