@@ -165,14 +165,16 @@ int32_t readline(const LineSource& source, std::string& line);
 int32_t intstr(int32_t value, int32_t ndigits, std::string& text);
 // A short text of value, blank-padded to len_string_result: an integral value within the
 // 32-bit range digit by digit; otherwise its "(G15.7)" form without leading blanks, trailing
-// zeros of the mantissa and leading zeros of the exponent (0.1500000E+11 gives 0.15E+11).
+// zeros of the mantissa and leading zeros of the exponent (0.1500000E+11 gives 0.15E+11,
+// 0.1000000-299, the form of a three-digit exponent, gives 0.1-299).
 std::string real2str(double value);
 void real2strng(double value, std::string& text);  // the same into text (padded or cut)
 // Trailing zeros of the digits after a point (one is kept right behind the point): "2.500"
 // gives "2.5", "3.000" "3.0"; text without a point, or with other characters after it, stays.
 void s_trim_zeros(std::string& s);
-// The same for the mantissa before an exponent letter (E, e, D, d), the exponent moving left:
-// "1.2500E+03" gives "1.25E+03"; without an exponent as s_trim_zeros.
+// The same for the mantissa before an exponent (a letter E, e, D, d, or the sign that starts a
+// three-digit exponent), the exponent moving left: "1.2500E+03" gives "1.25E+03",
+// "0.1500-304" "0.15-304"; without an exponent as s_trim_zeros.
 void s_trim_zero(std::string& s);
 // Leading zeros of the number (after leading blanks and a sign) that stand before another
 // digit: "007" gives "7", "-0012.5" "-12.5", "0.5" stays.

@@ -82,9 +82,11 @@ void s_trim_zeros(std::string& s) { trim_fraction_zeros(s, 0, s_len_trim(s)); }
 void s_trim_zero(std::string& s) {
   const size_t lt = s_len_trim(s);
   size_t mantissa_end = lt;
-  // The exponent letter is the first one after a digit or a point.
+  // The exponent starts at the first letter, or sign, after a digit or a point: an exponent of
+  // three digits is written without its letter ("0.1000000-299").
   for (size_t i = 1; i < lt; ++i) {
-    if (is_exponent_letter(s[i]) && (ch_is_digit(s[i - 1]) || s[i - 1] == '.')) {
+    const bool starts = is_exponent_letter(s[i]) || s[i] == '+' || s[i] == '-';
+    if (starts && (ch_is_digit(s[i - 1]) || s[i - 1] == '.')) {
       mantissa_end = i;
       break;
     }

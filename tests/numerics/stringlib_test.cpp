@@ -489,13 +489,23 @@ TEST(Stringlib, IntegerAndRealToShortText) {
     EXPECT_EQ(stringlib::intstr(c.value, c.ndigits, text), c.status);
     EXPECT_EQ(text, c.text);
   }
+  // An exponent of three digits is written without its letter, and its mantissa is trimmed as
+  // a two-digit exponent's is.
   const std::pair<double, const char*> reals[] = {{3.0, "3"},
                                                   {-12.0, "-12"},
                                                   {0.5, "0.5"},
                                                   {1234.5678, "1234.568"},
                                                   {1.5e10, "0.15E+11"},
                                                   {1.25e-5, "0.125E-4"},
-                                                  {-0.1, "-0.1"}};
+                                                  {-0.1, "-0.1"},
+                                                  {1e-100, "0.1E-99"},
+                                                  {1.5e98, "0.15E+99"},
+                                                  {-1.5e99, "-0.15+100"},
+                                                  {1e-300, "0.1-299"},
+                                                  {-1e-300, "-0.1-299"},
+                                                  {1e300, "0.1+301"},
+                                                  {-2.5e-120, "-0.25-119"},
+                                                  {1.7976931348623157e308, "0.1797693+309"}};
   for (const auto& [v, text] : reals) {
     EXPECT_EQ(stringlib::real2str(v), fixed(text, 30)) << v;
   }
@@ -517,6 +527,7 @@ TEST(Stringlib, TrimZerosOfNumberTexts) {
       {stringlib::s_trim_zero, "1.2500E+03", "1.25E+03  "},
       {stringlib::s_trim_zero, "2.000D-01", "2.0D-01  "},
       {stringlib::s_trim_zero, "0.500", "0.5  "},
+      {stringlib::s_trim_zero, "-0.1500-304", "-0.15-304  "},
       {stringlib::s_trim_prezeros, "007", "7  "},
       {stringlib::s_trim_prezeros, "-0012.5", "-12.5  "},
       {stringlib::s_trim_prezeros, "0.5", "0.5"},
