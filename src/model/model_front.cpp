@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <iostream>
 #include <span>
 #include <string_view>
@@ -46,7 +47,6 @@ std::string marker_at(int32_t l, int32_t i) {
   m.replace(static_cast<size_t>(i), 3, "\\*/");
   return m;
 }
-
 
 // A "0" before a bare decimal point that starts an exponent: the first of "^(.", "^(-.",
 // "^(+.", "^." found gets one. iexpzero then records that no further "^" needs a look.
@@ -322,6 +322,36 @@ double func2(double /*x1*/, double /*x2*/, double /*x3*/, int32_t /*n*/) {
   double value = 0.0;
   nrutil::rval_nan(value, limits::vnan);
   return std::clamp(value, -limits::bound, limits::bound);
+}
+
+int32_t front_eval_func(VecView<const double> params,
+                        int32_t npar,
+                        VecView<const double> xvalues,
+                        int32_t nvar,
+                        std::string& formula,
+                        double& result) {
+  limits::set();
+  stringlib::s_adjustl(formula);
+  result = 0.0;
+  int32_t status = 0;
+  if (globals::nmdl != 0) {
+    double x[3] = {};
+    for (int32_t k = 1; k <= std::min(nvar, 3); ++k) x[k - 1] = xvalues(k);
+    result = func2(x[0], x[1], x[2], npar);
+  } else {
+    status = fnparse2(params, xvalues, npar, nvar, 1, formula, result);
+  }
+  nrutil::rval_nan(result, limits::vnan);
+  result = std::clamp(result, -limits::bound, limits::bound);
+  return status;
+}
+
+double front_minmax(double x, double y) {
+  if (x != x) return y;
+  const double ax = std::fabs(x);
+  if (ax <= limits::kNan) return std::copysign(std::fabs(y), x);
+  if (ax >= limits::kBound) return std::copysign(std::fabs(1.0 / y), x);
+  return x;
 }
 
 void fnparse2_reset() {

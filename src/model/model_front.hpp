@@ -97,5 +97,25 @@ void calc_func(int32_t nfunc, const double* values, int32_t nvalues, double* res
 // The numbered-model function: 0.0 for every input, guarded and clamped by `limits`.
 double func2(double x1, double x2, double x3, int32_t n);
 
+// The front end's own model value of one row, kept beside my_func::eval_func (the one the fit
+// uses): sets `limits` to (2^51, 2^-51) and left-adjusts formula (in/out); with a numbered model
+// chosen (globals::nmdl not 0) result := func2 of xvalues(1..min(nvar, 3)), else the formula at
+// params(1..npar), xvalues(1..nvar) by fnparse2 with one copy and the result slot at 0.0 (so the
+// formula is compiled on the first call only). A value that is not a number (or so large that
+// subtracting 1 leaves it unchanged) becomes limits::vnan; the rest is clamped to
+// [-limits::bound, limits::bound]. Returns 0, or the syntax code of a formula that cannot be
+// compiled (result is then 0).
+int32_t front_eval_func(VecView<const double> params,
+                        int32_t npar,
+                        VecView<const double> xvalues,
+                        int32_t nvar,
+                        std::string& formula,
+                        double& result);
+
+// The front end's clamp of x into the magnitudes 2^-51 .. 2^51, apart from the engine's own
+// minmax: x when 2^-51 < |x| < 2^51; |y| with the sign of x when |x| <= 2^-51; |1/y| with the
+// sign of x when |x| >= 2^51 (infinite x included); y when x is not a number.
+double front_minmax(double x, double y);
+
 // Forgets the compiled formula, so the next fnparse2 compiles (tests).
 void fnparse2_reset();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -237,6 +238,84 @@ TEST_F(ModelFrontTest, Fnparse2UsesFunctionNamesAndTheLastOfSeveralCopies) {
 TEST_F(ModelFrontTest, Func2IsZero) {
   limits::set();
   EXPECT_EQ(func2(1.0, 2.0, 3.0, 4), 0.0);
+}
+
+TEST_F(ModelFrontTest, FrontEvalFuncGuardsTheFormulaOrTakesTheNumberedModel) {
+  const double kBound = 2251799813685248.0;     // 2^51
+  const double kSubst = 4.440892098500626e-16;  // 2^-51
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<double> x = {1.0};
+  struct Case {
+    double p1;
+    int32_t nmdl;
+    double expected;
+  } const cases[] = {
+      {1.5, 0, 1.5},
+      {kSubst, 0, kSubst},
+      {kBound, 0, kBound},
+      {kBound + 2.0, 0, kBound},
+      {-5e15, 0, -kBound},
+      {std::nan(""), 0, kSubst},
+      {1e300, 0, kSubst},  // so large that subtracting 1 leaves it: taken as not a number
+      {-inf, 0, kSubst},
+      {1.5, 3, 0.0},  // the numbered model, not the formula
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.p1);
+    globals::nmdl = c.nmdl;
+    limits::reset();
+    const std::vector<double> p = {c.p1};
+    std::string formula = stringlib::fixed("  P1*X1", 512);
+    double result = -7.0;
+    EXPECT_EQ(front_eval_func(VecView<const double>(p.data(), 1),
+                              1,
+                              VecView<const double>(x.data(), 1),
+                              1,
+                              formula,
+                              result),
+              0);
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(formula, stringlib::fixed("P1*X1", 512));
+    EXPECT_EQ(limits::bound, kBound);
+    EXPECT_EQ(limits::vnan, kSubst);
+  }
+  // The result slot is 0.0, not 8888.0: the formula compiled first stays.
+  const std::vector<double> p = {2.0};
+  std::string other = "P1+X1";
+  double result = 0.0;
+  globals::nmdl = 0;
+  front_eval_func(
+      VecView<const double>(p.data(), 1), 1, VecView<const double>(x.data(), 1), 1, other, result);
+  EXPECT_EQ(result, 2.0);
+}
+
+TEST_F(ModelFrontTest, FrontMinmaxKeepsMagnitudesBetween2To51And2ToMinus51) {
+  const double hi = 2251799813685248.0;     // 2^51
+  const double lo = 4.440892098500626e-16;  // 2^-51
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double x, y, expected;
+  } const cases[] = {
+      {2.5, 4.0, 2.5},
+      {std::nextafter(lo, 1.0), 4.0, std::nextafter(lo, 1.0)},
+      {std::nextafter(hi, 0.0), 4.0, std::nextafter(hi, 0.0)},
+      {lo, 4.0, 4.0},
+      {-lo, 4.0, -4.0},
+      {1e-300, -4.0, 4.0},
+      {0.0, 4.0, 4.0},
+      {-0.0, 4.0, -4.0},
+      {hi, 4.0, 0.25},
+      {-hi, -4.0, -0.25},
+      {inf, 4.0, 0.25},
+      {-1e300, 0.5, -2.0},
+      {std::nan(""), -4.0, -4.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    const double got = front_minmax(c.x, c.y);
+    EXPECT_EQ(got, c.expected);
+    EXPECT_EQ(std::signbit(got), std::signbit(c.expected));
+  }
 }
 
 }  // namespace
