@@ -64,8 +64,11 @@ void final_statistics(const Arguments& a,
   }
   bool any_nan = false;
   for (int32_t i = 1; i <= a.np; ++i) any_nan = any_nan || se(i) != se(i);
-  // The residual degrees of freedom of the standard errors, n - (np - fixed).
-  const double t = tval95(std::max(3, a.n - free));
+  // t of the residual degrees of freedom of the standard errors, n - (np - fixed), however few:
+  // with one or two of them t is 12.711 or 4.308, and a t of three would make the limits
+  // 4 times or 26 % too narrow. Without any (n = free) the standard errors stay 0, and so do
+  // the half-widths.
+  const double t = tval95(std::max(1, a.n - free));
   for (int32_t i = 1; i <= a.np; ++i) {
     a.se(i) = any_nan ? 9999.0 : se(i);
     a.cl(i) = t * se(i);

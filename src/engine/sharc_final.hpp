@@ -58,7 +58,7 @@ void publish_data(const Arguments& a);
 
 // Standard errors into se (9999.0 throughout when one is NaN; weighted by the rows' weights in
 // the fit's weighting mode at best), 95 % half-widths t * se into cl with t for the
-// n - (np - nfixed) residual degrees of freedom (at least 3),
+// n - (np - nfixed) residual degrees of freedom (at least 1),
 // the correlation results into stats, the condition indices of the correlation matrix into
 // common_data::cimat, and one last publication of `best` (sum of squares final_sum).
 void final_statistics(const Arguments& a,

@@ -541,6 +541,49 @@ TEST_F(CascadeTest, WeightedStandardErrorsAreThoseOfWeightedLeastSquares) {
   }
 }
 
+// The 95 % half-widths are t times the standard errors, with t of the n - (np - fixed)
+// residual degrees of freedom down to one of them (the t values are those of tval95).
+TEST_F(CascadeTest, ConfidenceHalfWidthsUseTOfTheResidualDegreesOfFreedom) {
+  const struct {
+    int32_t rows;
+    std::vector<int32_t> mask;
+    float t;
+  } cases[] = {{3, {1, 1, 0}, 12.711f},
+               {4, {1, 1, 0}, 4.308f},
+               {5, {1, 1, 0}, 3.183f},
+               {4, {1, 1, 1}, 12.711f},
+               {8, {1, 1, 1}, 2.573f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rows << " rows, P3 free " << c.mask[2]);
+    reset_all();
+    StageRecorder rec;
+    Pass pass;
+    common_udf::cudf = stringlib::fixed("P1*EXP(P2*X1)+P3", common_udf::len_text);
+    pass.x.resize(size_t(c.rows));
+    pass.y.resize(size_t(c.rows));
+    pass.yf.assign(size_t(c.rows), 0.0);
+    pass.sig.assign(size_t(c.rows), 1.0);
+    for (int32_t i = 1; i <= c.rows; ++i) pass.y[size_t(i - 1)] += i % 2 == 0 ? 0.05 : -0.05;
+    pass.n = c.rows;
+    pass.np = 3;
+    pass.p = {1.5, 0.25, 0.0};
+    pass.mask = c.mask;
+    pass.lo = {0.01, 0.001, -1.0};
+    pass.hi = {100.0, 10.0, 1.0};
+    pass.se.assign(3, 0.0);
+    pass.cl.assign(3, 0.0);
+    pass.res17.assign(3, 0.0);
+    globals::iopt = 1;
+    pass.run();
+    for (size_t k = 0; k < 3; ++k) {
+      SCOPED_TRACE(k + 1);
+      if (pass.mask[k] == 0) continue;
+      EXPECT_GT(pass.se[k], 0.0);
+      EXPECT_EQ(pass.cl[k], double(c.t) * pass.se[k]);
+    }
+  }
+}
+
 TEST_F(CascadeTest, ReturnedSumIsUnweightedResidualSumOfFinalVector) {
   for (bool cancel : {false, true}) {
     SCOPED_TRACE(cancel ? "after Cancel" : "plain");
