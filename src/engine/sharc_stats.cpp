@@ -357,7 +357,10 @@ void stderr_corr(MatView<const double> x,
   double tau = 0.0;
   taure(n, n - f, 0.05, tau);
   // Step 13: leverages, the diagonal of the hat matrix W^1/2 J C J' W^1/2 (W = I for an
-  // unweighted fit), and studentized residuals.
+  // unweighted fit), and studentized residuals. A weighted fit studentizes its weighted
+  // residuals sqrt(w) r, with their sum of squares as v, so that residuals, scale and
+  // leverages belong to the same fit: a row that the weights discount is not marked for a
+  // residual that is large only unweighted.
   const int32_t qdf = n - f <= 1 ? 1 : n - f - 1;
   FVector<double> h(n);
   for (int32_t i = 1; i <= n; ++i) {
@@ -367,8 +370,18 @@ void stderr_corr(MatView<const double> x,
     }
     h(i) = std::fmax(std::fabs(w(i) * sum), 1e-8);
   }
+  bool weighted = false;
+  for (int32_t i = 1; i <= n; ++i) weighted = weighted || w(i) != 1.0;
+  double vs = v;
+  if (weighted) {
+    vs = 0.0;
+    for (int32_t i = 1; i <= n; ++i) {
+      r(i) *= std::sqrt(w(i));
+      vs += r(i) * r(i);
+    }
+  }
   FVector<double> t(n);
-  studentize(r, h, n, std::sqrt(v / qdf), v, tau, t);
+  studentize(r, h, n, std::sqrt(vs / qdf), vs, tau, t);
   for (int32_t i = 1; i <= n; ++i) studres(i) = t(i);
 }
 

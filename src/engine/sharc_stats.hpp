@@ -10,7 +10,9 @@
 //   R(j,k)  = C(j,k) / sqrt(C(j,j) C(k,k))          the correlation matrix of the f free
 //                                                    parameters, with its eigen-analysis
 //   h(i)    = |w(i) J(i,:) C J(i,:)'|                the leverage of row i
-//   t(i)    = r(i) / (s sqrt(1 - h(i)))              the studentized residual, s^2 = v/(n-f-1)
+//   t(i)    = r(i) / (s sqrt(1 - h(i)))              the studentized residual, s^2 = v/(n-f-1),
+//                                                    with r := sqrt(w) r, v := sum w r^2 when
+//                                                    weighted (v: the unweighted sum at p else)
 // A normal matrix that cannot be inverted (singular to working precision) is regularised
 // instead: its diagonal raised by a ridge and inverted by LU, with Kaiser's regularised
 // inverse as the fallback, twice, the second ridge scaled to the largest eigenvalue of the
@@ -44,7 +46,8 @@ namespace sharc_mod {
 //   resid    out  residuals y - yfit (scaled by one common random factor in [0.99, 1.01) when
 //                 their mean magnitude is below 2.2204460492503132e-20)
 //   runs     out  the runs test of resid
-//   studres  out  studentized residuals
+//   studres  out  studentized residuals (of the weighted residuals sqrt(w) r when any w is
+//                 not 1)
 // Needs 1 <= f < n and n <= common_data::max_rows (the fit run guarantees n >= 3 and
 // 2 <= f < n). Evaluates the model with funct::fun, which leaves the state of its last
 // evaluation (at p, unweighted) in common_data. Writes "MATRIX INVERSE 2 - Fatal error!" to

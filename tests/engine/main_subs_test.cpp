@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/main_subs_fixture.hpp"
 #include "model/funct.hpp"
+#include "support/nist_problem.hpp"
 
 namespace {
 
@@ -181,6 +184,82 @@ TEST_F(MainSubTest, WeightedFitsOfTheExampleEndAtTheMinimumOfTheirOwnObjective) 
       EXPECT_NEAR(p2, 3.9801, 4e-4);
       EXPECT_NEAR(f, 36.5794, 2e-3);
     }
+  }
+}
+
+// 3x3 inverse by cofactors.
+std::array<std::array<double, 3>, 3> inverse3(const std::array<std::array<double, 3>, 3>& a) {
+  std::array<std::array<double, 3>, 3> c{};
+  for (int j = 0; j < 3; ++j) {
+    for (int k = 0; k < 3; ++k) {
+      const int j1 = (j + 1) % 3, j2 = (j + 2) % 3, k1 = (k + 1) % 3, k2 = (k + 2) % 3;
+      c[k][j] = a[j1][k1] * a[j2][k2] - a[j1][k2] * a[j2][k1];  // transposed cofactor
+    }
+  }
+  const double det = a[0][0] * c[0][0] + a[0][1] * c[1][0] + a[0][2] * c[2][0];
+  for (auto& row : c) {
+    for (double& v : row) v /= det;
+  }
+  return c;
+}
+
+// Chwirut2 weighted 1/Y^2: the rows of large Y, which the weights discount, are studentized as
+// weighted residuals r_w = (y - f) / f with the leverages h of the weighted hat matrix
+// W^1/2 J inv(J'WJ) J' W^1/2, computed here from the analytic Jacobian of
+// exp(-P1 x) / (P2 + P3 x) at the fit's vector: t = r_w / (s sqrt(1 - h)), s^2 = sum r_w^2 /
+// (n - 4), about 0.80 and 1.49 for rows 1 and 2. The listing takes the first row without its
+// leverage and the last as the mean of the last two residuals, and centres each row on the
+// mean of the rows as they stand (those before it centred already) over sqrt(1 - 1/n). Rows 1 and 2 are no longer "[Suspect]" (2.65 and 2.95 when the
+// residuals were the unweighted ones).
+TEST_F(MainSubTest, AWeightedFitListsTheStudentizedResidualsOfItsWeightedResiduals) {
+  std::filesystem::copy_file(testsupport::nist_dir() + "/dat/Chwirut2-start1.dat",
+                             dir.path() / "c2.dat");
+  globals::iwt = 3;
+  run("c2.dat");
+  ASSERT_TRUE(main_subs::every_block_reported);
+  const int32_t n = common_data::nd;
+  const double p1 = common_data::pfinal(1), p2 = common_data::pfinal(2),
+               p3 = common_data::pfinal(3);
+  std::vector<std::array<double, 3>> jw(size_t(n) + 1);
+  std::vector<double> rw(size_t(n) + 1), h(size_t(n) + 1), t(size_t(n) + 1);
+  std::array<std::array<double, 3>, 3> a{};
+  double v = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    const double x = common_data::xd(i), d = p2 + p3 * x, f = std::exp(-p1 * x) / d;
+    jw[size_t(i)] = {-x, -1.0 / d, -x / d};  // sqrt(w) J with w = 1 / f^2
+    rw[size_t(i)] = (common_data::yd(i) - f) / f;
+    v += rw[size_t(i)] * rw[size_t(i)];
+    for (int j = 0; j < 3; ++j) {
+      for (int k = 0; k < 3; ++k) a[j][k] += jw[size_t(i)][j] * jw[size_t(i)][k];
+    }
+  }
+  const auto c = inverse3(a);
+  const double s = std::sqrt(v / (n - 4));
+  for (int32_t i = 1; i <= n; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      for (int k = 0; k < 3; ++k) h[size_t(i)] += jw[size_t(i)][j] * c[j][k] * jw[size_t(i)][k];
+    }
+    t[size_t(i)] = rw[size_t(i)] / (s * std::sqrt(1.0 - h[size_t(i)]));
+  }
+  EXPECT_NEAR(t[1], 0.80, 0.01);
+  EXPECT_NEAR(t[2], 1.49, 0.01);
+  t[1] = rw[1] / s;
+  t[size_t(n)] = (rw[size_t(n - 1)] + rw[size_t(n)]) / 2 / (s * std::sqrt(1.0 - h[size_t(n - 1)]));
+  double mean = 0.0;
+  for (int32_t i = 1; i <= n; ++i) mean += t[size_t(i)] / n;
+  const std::string report = dir.read("c2.TXT");
+  const size_t listing = report.find("Ycalc");
+  ASSERT_NE(listing, std::string::npos);
+  std::istringstream rows(report.substr(listing));
+  std::string line;
+  std::getline(rows, line);
+  for (int32_t i = 1; i <= 2; ++i) {
+    SCOPED_TRACE(i);
+    const double listed = t[size_t(i)] / std::sqrt(1.0 - 1.0 / n) - mean;
+    EXPECT_NEAR(common_data::ydr(i), listed, 1e-6);
+    mean += (listed - t[size_t(i)]) / n;  // the mean as it stands for the next row
+    std::getline(rows, line);
+    EXPECT_EQ(line.find("[Suspect]"), std::string::npos) << line;
   }
 }
 

@@ -210,6 +210,40 @@ TEST_F(StderrCorr, MatchesTheCertifiedStandardErrorsOfEveryNistProblem) {
   }
 }
 
+// Weighted least squares with weights w = 1 / X1^2 is unweighted least squares of the rows
+// scaled by sqrt(w) = 1 / X1: y / X1 against P1 / X1 + P2. Both have the same normal matrix,
+// leverages, weighted residuals and scale, so their statistics must agree row by row.
+TEST_F(StderrCorr, AWeightedFitHasTheStatisticsOfItsRowsScaledBySqrtW) {
+  std::vector<double> y, y_scaled;
+  for (size_t i = 0; i < kX.size(); ++i) {
+    y.push_back(kY[i] * kX[i] * (1.0 + 0.1 * ((i * 7) % 5)));  // spread grows with X1
+    y_scaled.push_back(y.back() / kX[i]);
+  }
+  const std::vector<double> p = {0.4, 0.8};
+  double wss = 0.0;
+  for (size_t i = 0; i < kX.size(); ++i) {
+    const double r = (y[i] - p[0] - p[1] * kX[i]) / kX[i];
+    wss += r * r;
+  }
+  use_formula("P1+P2*X1");
+  use_data(kX, y, 2);
+  Stats weighted(n, 2, 2);
+  for (int32_t i = 1; i <= n; ++i) weighted.w(i) = 1.0 / (kX[size_t(i - 1)] * kX[size_t(i - 1)]);
+  run_stderr_corr(xview(), yview(), 1, n, p, wss, weighted);
+  use_formula("P1/X1+P2");
+  use_data(kX, y_scaled, 2);
+  Stats scaled(n, 2, 2);
+  run_stderr_corr(xview(), yview(), 1, n, p, wss, scaled);
+  for (int32_t k = 1; k <= 2; ++k) EXPECT_NEAR_REL(weighted.se(k), scaled.se(k), 1e-8);
+  EXPECT_NEAR_REL(weighted.correl(1, 2), scaled.correl(1, 2), 1e-8);
+  for (int32_t i = 1; i <= n; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_NEAR(weighted.studres(i), scaled.studres(i), 1e-8);
+    // The residuals of the report stay those of the data as given.
+    EXPECT_NEAR(weighted.resid(i), scaled.resid(i) * kX[size_t(i - 1)], 1e-12);
+  }
+}
+
 TEST_F(StderrCorr, EndRowsAreBoundedByTauAndKeepTheirSign) {
   use_formula("P1+P2*X1");
   std::vector<double> x, y;
