@@ -31,11 +31,6 @@ enum class BlockEnd {
   Reported,   // fitted and reported
 };
 
-// The first line of a report whose pass took the cascade's error path.
-constexpr const char* kErrorPathReport =
-    "MainRegression: ERROR! A parameter may be NaN or the standard error of regression may "
-    "have exceeded the 1.0E+16 limit.";
-
 constexpr int32_t kStageCode = 91;
 constexpr double kHitnrunOffset = 1e-9;
 constexpr double kTinyStart = 1e-16;  // a free parameter given as exactly 0 starts here
@@ -188,8 +183,8 @@ sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   globals::bpostrun = 0;
   f.sse = common_data::fssqr;
   sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
-  const sharc_mod::ReportStatus report =
-      sharc_mod::results_report(f, stats, sharc_mod::error_path_taken ? kErrorPathReport : "");
+  const sharc_mod::ReportStatus report = sharc_mod::results_report(
+      f, stats, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
   sharc_mod::runlog_summary(f.sse, stats.mic, texts);
   return report;
 }

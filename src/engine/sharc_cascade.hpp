@@ -30,10 +30,12 @@ inline std::atomic<int32_t> stage_count{1};    // raised as the cascade passes i
 inline std::atomic<int32_t> stage_limit{101};  // stage code - 1 (101 without a stage code)
 inline constexpr int32_t progress_base = 1;
 inline int32_t ny = 0;  // saved third argument of the Marquardt call: 1 after a final stage
-// Set when a pass takes the error path (NaN parameters or a best sum above 1e16), which also
-// sets globals::bcancelrun; the fit run clears it for each block, so that it can tell that
-// error from a Cancel press. Main thread only.
+// Set when a pass takes the error path (NaN parameters or a best sum above 1e16, or a model
+// that no free parameter moves at the final vector), which also sets globals::bcancelrun; the
+// fit run clears it for each block, so that it can tell that error from a Cancel press. The
+// reason is what the run's report says after " RUN ENDED IN ERROR: ". Main thread only.
 inline bool error_path_taken = false;
+inline std::string error_path_reason;
 
 // Seconds of time-limit margin: the cycle loop ends when the clock + this exceeds timemax.
 inline constexpr double kTimeMargin = 100.0;

@@ -25,18 +25,26 @@ const char* const kErrorText =
     " and reduce the Y data values by\r\n"
     " factors of 10. Then rerun the model.\r\n"
     " The run has ended...";
+const char* const kErrorReport =
+    "MainRegression: ERROR! A parameter may be NaN or the standard error of regression may "
+    "have exceeded the 1.0E+16 limit.";
 
 }  // namespace
+
+void Cascade::take_error_path(const std::string& dialog, const std::string& reason) {
+  guikit::dlgmessage(3, dialog);
+  globals::bcancelrun.store(1);
+  error_path_ = true;
+  error_path_taken = true;
+  error_path_reason = reason;
+}
 
 // Step 5.4 and the error path (step 7): NaN parameters or a best sum above 1e16.
 bool Cascade::error_check() {
   bool bad = !(best_sum_ <= kErrorSum);
   for (int32_t i = 1; i <= np_; ++i) bad = bad || best_(i) != best_(i);
   if (!bad) return false;
-  guikit::dlgmessage(3, kErrorText);
-  globals::bcancelrun.store(1);
-  error_path_ = true;
-  error_path_taken = true;
+  take_error_path(kErrorText, kErrorReport);
   return true;
 }
 

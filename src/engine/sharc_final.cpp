@@ -8,8 +8,11 @@
 #include "engine/sharc_pass.hpp"
 #include "engine/sharc_stats.hpp"
 #include "engine/sharc_tval.hpp"
+#include "model/fparser.hpp"
 #include "model/funct.hpp"
+#include "model/my_func.hpp"
 #include "numerics/eigen_cond_index.hpp"
+#include "numerics/stringlib.hpp"
 
 namespace sharc_mod {
 
@@ -28,11 +31,12 @@ void publish_data(const Arguments& a) {
   }
 }
 
-void final_statistics(const Arguments& a,
+bool final_statistics(const Arguments& a,
                       VecView<const double> best,
                       int32_t nfixed,
                       double final_sum) {
   const int32_t free = a.np - nfixed;
+  bool moves = true;
   const MatView<const double> x(a.x.data(), a.n, a.nx, a.x.ld());
   // The statistics need more rows than free parameters (the fit run guarantees it); without
   // them the standard errors stay 0 rather than being divided by n - f <= 0.
@@ -45,22 +49,22 @@ void final_statistics(const Arguments& a,
     funct::fun(x, cview(a.y), best, a.np, a.nx, a.n, a.mode, a.yf, cview(a.sig), weighted_sum);
     funct::row_weights(a.n, w.view());
     const bool weighted = a.mode >= 1 && a.mode <= 4;
-    stderr_corr(x,
-                cview(a.y),
-                a.nx,
-                a.n,
-                a.yf,
-                best,
-                a.np,
-                weighted ? weighted_sum : final_sum,
-                VecView<const double>(w.data(), a.n),
-                se.view(),
-                a.stats.correl,
-                a.stats.eigval,
-                a.stats.pcmp,
-                a.stats.resid,
-                a.stats.runs,
-                a.stats.studres);
+    moves = stderr_corr(x,
+                        cview(a.y),
+                        a.nx,
+                        a.n,
+                        a.yf,
+                        best,
+                        a.np,
+                        weighted ? weighted_sum : final_sum,
+                        VecView<const double>(w.data(), a.n),
+                        se.view(),
+                        a.stats.correl,
+                        a.stats.eigval,
+                        a.stats.pcmp,
+                        a.stats.resid,
+                        a.stats.runs,
+                        a.stats.studres);
   }
   bool any_nan = false;
   for (int32_t i = 1; i <= a.np; ++i) any_nan = any_nan || se(i) != se(i);
@@ -79,6 +83,28 @@ void final_statistics(const Arguments& a,
   }
   double f = 0.0;
   funcs(x, cview(a.y), a.yf, cview(a.sig), a.nx, a.n, a.mode, best, a.np, f);
+  return moves;
+}
+
+// A model whose fitted values no free parameter moves at the final vector determines nothing:
+// its parameters are wherever the searches left them on a flat sum. The run ends on the error
+// path, naming the fault the formula meets there when the evaluator finds one.
+void Cascade::flat_model_error() {
+  const MatView<const double> x(a_.x.data(), n_, a_.nx, a_.x.ld());
+  const bool fault = my_func::formula_fault(cv(best_), np_, x, a_.nx, n_) != 0;
+  const std::string cause = stringlib::trim(fparser::evalerrmsg());
+  std::string dialog =
+      "MainRegression: ERROR!\r\n"
+      " The model does not depend on its\r\n"
+      " parameters at these data: no free\r\n"
+      " parameter changes any fitted value.\r\n";
+  if (fault) dialog += " Cause: " + cause + "\r\n";
+  dialog += " The run has ended...";
+  std::string reason =
+      "The model does not depend on its parameters at these data: no free parameter changes "
+      "any fitted value";
+  reason += fault ? " (" + cause + ")." : ".";
+  take_error_path(dialog, reason);
 }
 
 // ---- 6. final stage ----------------------------------------------------------------------
@@ -185,7 +211,8 @@ void Cascade::final_stage(FinalEntry entry) {
   const bool first_pass_difficult = globals::iopt == 3 && globals::iopt2 != -1 && a_.bpostrun == 0;
   display_.finish(!first_pass_difficult);
   // 6.7
-  final_statistics(a_, cv(best_), nfixed_, final_sum);
+  // A pass on the error path already has its reason (a NaN vector moves nothing either).
+  if (!final_statistics(a_, cv(best_), nfixed_, final_sum) && !error_path_) flat_model_error();
   // 6.8
   a_.ssq = final_sum;
   common_data::fssqr = final_sum;

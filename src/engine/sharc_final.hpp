@@ -60,8 +60,9 @@ void publish_data(const Arguments& a);
 // the fit's weighting mode at best), 95 % half-widths t * se into cl with t for the
 // n - (np - nfixed) residual degrees of freedom (at least 1),
 // the correlation results into stats, the condition indices of the correlation matrix into
-// common_data::cimat, and one last publication of `best` (sum of squares final_sum).
-void final_statistics(const Arguments& a,
+// common_data::cimat, and one last publication of `best` (sum of squares final_sum). Returns
+// false when the statistics find that no free parameter moves any fitted value at `best`.
+bool final_statistics(const Arguments& a,
                       VecView<const double> best,
                       int32_t nfixed,
                       double final_sum);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "engine/sharc_final.hpp"
 #include "engine/sharc_objective.hpp"
@@ -141,6 +142,10 @@ class Cascade {
   FinalEntry opening_and_loop();
   FinalEntry cycle_loop();
   bool error_check();
+  // The error path: the Error dialog with `dialog`, globals::bcancelrun := 1, and `reason` for
+  // the run's report.
+  void take_error_path(const std::string& dialog, const std::string& reason);
+  void flat_model_error();
   void update(int32_t appends, int32_t stage_rise = 0) {
     percent_ = display_.update(cv(best_), appends, stage_rise);
   }

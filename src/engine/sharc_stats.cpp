@@ -51,7 +51,10 @@ struct Model {
 // Steps 2 and 3: the packed Jacobian of the free parameters (n x f) by central differences.
 // The fitted values of every row come from the same two evaluations of the model per
 // parameter, so the model is evaluated 2f times, not 2nf: each row's value is the same.
-void jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
+// Returns false when no difference quotient is nonzero: no free parameter moves any fitted
+// value (the entries are then the stand-ins for flat derivatives, 1e-8).
+bool jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
+  bool moves = false;
   FVector<double> q(m.np);
   for (int32_t k = 1; k <= m.np; ++k) q(k) = p(k);
   FVector<double> f1(m.n), f2(m.n);
@@ -70,6 +73,7 @@ void jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
     for (int32_t i = 1; i <= m.n; ++i) {
       // Divided by 2h with its sign: the derivative itself, also for a negative parameter.
       double d = (f2(i) - f1(i)) / (2.0 * h);
+      moves = moves || d != 0.0;
       if (std::isnan(d)) {
         d = 1e-8;  // a derivative that cannot be computed counts as flat
       } else if (std::fabs(d) <= kTinyStep) {
@@ -80,6 +84,7 @@ void jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
       jac(i, col) = d;
     }
   }
+  return moves;
 }
 
 // Steps 4 and 5: A = J'WJ with the row weights w of the fit, tiny entries raised, made
@@ -282,7 +287,7 @@ void studentize(const FVector<double>& r,
 
 }  // namespace
 
-void stderr_corr(MatView<const double> x,
+bool stderr_corr(MatView<const double> x,
                  VecView<const double> y,
                  int32_t nx,
                  int32_t n,
@@ -308,7 +313,7 @@ void stderr_corr(MatView<const double> x,
   // Steps 2 and 3, then the evaluation at the unchanged parameters: the fitted values and
   // their unweighted sum of squares v (step 12).
   FMatrixD<double> jac(n, f);
-  jacobian(model, p, jac);
+  const bool moves = jacobian(model, p, jac);
   FVector<double> q(np);
   for (int32_t k = 1; k <= np; ++k) q(k) = p(k);
   const double v = model.eval(q, yfit);
@@ -383,6 +388,7 @@ void stderr_corr(MatView<const double> x,
   FVector<double> t(n);
   studentize(r, h, n, std::sqrt(vs / qdf), vs, tau, t);
   for (int32_t i = 1; i <= n; ++i) studres(i) = t(i);
+  return moves;
 }
 
 }  // namespace sharc_mod

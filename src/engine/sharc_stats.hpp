@@ -52,8 +52,9 @@ namespace sharc_mod {
 // 2 <= f < n). Evaluates the model with funct::fun, which leaves the state of its last
 // evaluation (at p, unweighted) in common_data. Writes "MATRIX INVERSE 2 - Fatal error!" to
 // the standard output when the regularised matrix defeats both the LU and Kaiser's inverse,
-// and goes on.
-void stderr_corr(MatView<const double> x,
+// and goes on. Returns false when no free parameter moves any fitted value (every central
+// difference is 0, so that the statistics stand on the stand-in derivatives 1e-8 alone).
+bool stderr_corr(MatView<const double> x,
                  VecView<const double> y,
                  int32_t nx,
                  int32_t n,

@@ -136,6 +136,12 @@ void prepare_program(Tcomp& c, bool fuse = true);
 // Runs the formula of slot i with values(1..) for the names; 0.0 when ASIN or ACOS stopped it.
 double evalf(int32_t i, std::span<const double> values);
 
+// Runs the formula of slot i with values(1..) as evalf does and names the fault it meets, as an
+// evalerrtype code: 4 when ASIN or ACOS stopped it, else 1 when it divided by zero (which evalf
+// passes over, dividing by 1e-9), else 0. Leaves evalerrtype at that code, for evalerrmsg. For
+// explaining a result after a fit: it allocates its stack and keeps no program of its own.
+int32_t evalf_fault(int32_t i, std::span<const double> values);
+
 // evalf over many rows at once: out[r] is bit for bit what evalf(i, values of row r) returns,
 // for r = 0..count-1. The names of the program read, in list order, first the values of
 // `consts` (the same in every row: the parameters), then column c of `cols` at row r

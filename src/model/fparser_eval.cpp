@@ -12,6 +12,7 @@
 // row.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "model/fparser.hpp"
 #include "model/fparser_scalar.hpp"
@@ -208,6 +209,44 @@ op_cube:
 op_done:
   evalerrtype = 0;
   return top;
+}
+
+int32_t evalf_fault(int32_t i, std::span<const double> values) {
+  evalerrtype = 0;
+  const Tcomp& c = comp(i);
+  const simd::Kernels& fn = *simd::active;
+  // A name beyond the supplied values takes the last one (0 when none is given), as in evalf.
+  auto value = [&](int32_t k) {
+    return values.empty() ? 0.0 : values[std::min(size_t(k), values.size() - 1)];
+  };
+  std::vector<double> stack;
+  bool stop = false;
+  for (const Instr& in : c.program) {
+    double b = 0.0;  // right operand of a binary operator
+    int32_t op = in.op;
+    if (op == kDone) break;
+    if (op == kImmed || op == kVar) {
+      stack.push_back(op == kImmed ? in.v : value(in.k));
+      continue;
+    }
+    if (op >= kAdd && op <= kMax) {
+      b = stack.back();
+      stack.pop_back();
+    } else if (op >= kAddVar && op <= kPowVar) {
+      b = value(in.k);
+      op = kAdd + (op - kAddVar);
+    } else if (op >= kAddImm && op <= kPowImm) {
+      b = in.v;
+      op = kAdd + (op - kAddImm);
+    } else {  // a function, the sign, a square or a cube of the top
+      stack.back() = scalar::unary(op, stack.back(), fn, stop);
+      if (stop) return evalerrtype = 4;
+      continue;
+    }
+    if (op == kDiv && b == 0.0) evalerrtype = 1;
+    stack.back() = scalar::binary(op, stack.back(), b, fn);
+  }
+  return evalerrtype;
 }
 
 }  // namespace fparser

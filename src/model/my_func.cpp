@@ -1,6 +1,10 @@
 #include "model/my_func.hpp"
 
+#include <algorithm>
+#include <vector>
+
 #include "common/globals.hpp"
+#include "model/fparser.hpp"
 #include "model/limits.hpp"
 #include "model/model_front.hpp"
 #include "model/simd.hpp"
@@ -66,6 +70,19 @@ int32_t eval_func_rows(VecView<const double> p,
   }
   // Step 3, per row, on the contiguous values: the same guard on vectors.
   if (limit) simd::active->limit_values(&values(1), n);
+  return 0;
+}
+
+int32_t formula_fault(
+    VecView<const double> p, int32_t np, MatView<const double> x, int32_t nx, int32_t n) {
+  fparser::evalerrtype = 0;
+  if (globals::nmdl != 0 || fparser::comp.size() < 1) return 0;
+  std::vector<double> values(size_t(std::max(np, 0) + std::max(nx, 0)));
+  for (int32_t k = 1; k <= np; ++k) values[size_t(k - 1)] = p(k);
+  for (int32_t i = 1; i <= n; ++i) {
+    for (int32_t k = 1; k <= nx; ++k) values[size_t(np + k - 1)] = x(i, k);
+    if (const int32_t fault = fparser::evalf_fault(1, values); fault != 0) return fault;
+  }
   return 0;
 }
 

@@ -42,4 +42,11 @@ int32_t eval_func_rows(VecView<const double> p,
                        bool limit = true,
                        fparser::ResidualSink* sink = nullptr);
 
+// The fault that the user formula (compiled by eval_func or eval_func_rows) meets at p(1..np)
+// in the first of rows 1..n of x (n rows by nx columns) that meets one, as fparser::evalf_fault
+// names it: 4 ASIN or ACOS outside [-1, 1], 1 a division by zero; 0 when no row meets one, and
+// for a numbered model. fparser::evalerrtype is left at that code, for fparser::evalerrmsg.
+int32_t formula_fault(
+    VecView<const double> p, int32_t np, MatView<const double> x, int32_t nx, int32_t n);
+
 }  // namespace my_func

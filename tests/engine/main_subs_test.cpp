@@ -263,6 +263,38 @@ TEST_F(MainSubTest, AWeightedFitListsTheStudentizedResidualsOfItsWeightedResidua
   }
 }
 
+// A model whose fitted values no parameter moves at the final vector determines nothing: the
+// guarded division by zero drives the values beyond the evaluator's bound, which turns them
+// all into one substitute; ASIN(2) stops every evaluation at 0. The run ends on the error path
+// (Error dialog, a report that says so first, no run-log line, not reported) with the cause
+// that the formula meets there; a model whose parameters only cancel out has none.
+TEST_F(MainSubTest, AModelThatNoParameterMovesEndsOnTheErrorPath) {
+  const struct {
+    const char* model;
+    const char* cause;
+  } cases[] = {{"Y=P1*X1/0+P2", "Division by zero"},
+               {"Y=P1*ASIN(2)+P2*X1", "Argument of ASIN or ACOS illegal"},
+               {"Y=(P1-P1)*X1+P2*0", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    dialogs.clear();
+    std::filesystem::remove(dir.path() / "Varqen-runlog.txt");
+    dir.write("flat.dat", data_file(c.model, "1 2", "1 1", michaelis_rows()));
+    run("flat.dat");
+    EXPECT_FALSE(main_subs::every_block_reported);
+    const std::string cause = c.cause == nullptr ? "" : c.cause;
+    EXPECT_EQ(last_text(),
+              "MainRegression: ERROR!\r\n The model does not depend on its\r\n parameters at "
+              "these data: no free\r\n parameter changes any fitted value.\r\n" +
+                  (cause.empty() ? "" : " Cause: " + cause + "\r\n") + " The run has ended...");
+    EXPECT_EQ(dir.read("flat.TXT").substr(0, dir.read("flat.TXT").find('\n')),
+              " RUN ENDED IN ERROR: The model does not depend on its parameters at these data: "
+              "no free parameter changes any fitted value" +
+                  (cause.empty() ? "." : " (" + cause + ")."));
+    EXPECT_FALSE(exists("Varqen-runlog.txt"));
+  }
+}
+
 TEST(MainSubReweight, GivesTheSmallestResidualWeightOneAndClampsAtTen) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const struct {

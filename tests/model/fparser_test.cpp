@@ -257,6 +257,33 @@ TEST_F(FparserTest, SlotsAreIndependentAndFreedByEndf) {
   EXPECT_EQ(fparser::comp.size(), 0);
 }
 
+// Division by zero, which evaluation passes over, and ASIN or ACOS outside [-1, 1], which stops
+// it, are found in any operand form: a name, a number or a computed value as the divisor.
+TEST_F(FparserTest, EvalfFaultNamesTheFaultTheEvaluationMeets) {
+  const struct {
+    const char* text;
+    std::vector<double> values;  // P1, P2, P3, X1
+    int32_t fault;
+  } cases[] = {
+      {"P1*X1/0+P2", {1, 2, 0, 3}, 1},
+      {"X1/P3", {1, 2, 0, 3}, 1},
+      {"X1/(P1-P2)", {2, 2, 0, 3}, 1},
+      {"X1/(P1-P2)", {2, 1, 0, 3}, 0},
+      {"P1*ASIN(2)+P2*X1", {1, 2, 0, 3}, 4},
+      {"ACOS(X1)/0", {0, 0, 0, -1.5}, 4},
+      {"ASIN(X1)+P1/P2", {1, 0, 0, 0.5}, 1},
+      {"SQRT(P1)+LOG(X1)", {-1, 0, 0, -1}, 0},
+      {"P1*X1^2+P2", {1, 2, 0, 3}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.text << " at P1 = " << c.values[0]);
+    ASSERT_EQ(compile(c.text), 0);
+    fparser::evalerrtype = 9;
+    EXPECT_EQ(fparser::evalf_fault(1, c.values), c.fault);
+    EXPECT_EQ(fparser::evalerrtype, c.fault);
+  }
+}
+
 TEST_F(FparserTest, EvalErrMsgNamesTheErrorTypeIn32Characters) {
   const std::pair<int32_t, std::string> cases[] = {{1, "Division by zero"},
                                                    {2, "Argument of SQRT negative"},
