@@ -119,6 +119,7 @@ void cascade(Block& b, int32_t& level, int32_t& first_pass) {
                    b.ssq, f.ase.view(), f.pcl.view(), b.res17.view(), stats, &code, offset,
                    &first_pass, globals::bpostrun);
   f.runs = stats.runs;
+  f.sse_floor = stats.sse_floor;
 }
 
 // Step 10 and the weighting and level set-up between the passes.

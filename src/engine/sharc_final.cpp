@@ -1,6 +1,7 @@
 #include "engine/sharc_final.hpp"
 
 #include <algorithm>
+#include <limits>
 
 #include "common/common_data.hpp"
 #include "common/globals.hpp"
@@ -36,7 +37,7 @@ bool final_statistics(const Arguments& a,
                       int32_t nfixed,
                       double final_sum) {
   const int32_t free = a.np - nfixed;
-  bool moves = true;
+  FitCheck check{true, std::numeric_limits<double>::quiet_NaN()};
   const MatView<const double> x(a.x.data(), a.n, a.nx, a.x.ld());
   // The statistics need more rows than free parameters (the fit run guarantees it); without
   // them the standard errors stay 0 rather than being divided by n - f <= 0.
@@ -49,7 +50,7 @@ bool final_statistics(const Arguments& a,
     funct::fun(x, cview(a.y), best, a.np, a.nx, a.n, a.mode, a.yf, cview(a.sig), weighted_sum);
     funct::row_weights(a.n, w.view());
     const bool weighted = a.mode >= 1 && a.mode <= 4;
-    moves = stderr_corr(x,
+    check = stderr_corr(x,
                         cview(a.y),
                         a.nx,
                         a.n,
@@ -83,7 +84,8 @@ bool final_statistics(const Arguments& a,
   }
   double f = 0.0;
   funcs(x, cview(a.y), a.yf, cview(a.sig), a.nx, a.n, a.mode, best, a.np, f);
-  return moves;
+  a.stats.sse_floor = check.sse_floor;
+  return check.moves;
 }
 
 // A model whose fitted values no free parameter moves at the final vector determines nothing:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "engine/sharc_cascade.hpp"
 #include "engine/sharc_runs.hpp"
@@ -19,6 +20,9 @@ struct StatsOut {
   VecView<double> resid;    // n residuals of the final vector
   RunsTest runs;            // runs test of the residuals
   VecView<double> studres;  // n studentized residuals
+  // The sum of squares that no change of the free parameters removes (FitCheck); NaN when the
+  // statistics were not computed.
+  double sse_floor = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The cascade's 32 arguments, gathered (see sharc()).

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "engine/sharc_runs.hpp"
@@ -37,6 +38,9 @@ struct FitResult {
   FMatrixD<double> pcmp;    // m x m percentage table of the loadings
   RunsTest runs;            // runs test of the residuals
   double sse = 0.0;         // sum of squares of the final evaluation
+  // The sum of squares that no change of the free parameters removes, to first order
+  // (stderr_corr); NaN when not computed.
+  double sse_floor = std::numeric_limits<double>::quiet_NaN();
 
   // Sizes every array for n rows, npr parameters (m of them free) and nx x variables.
   void resize(int32_t rows, int32_t params, int32_t free, int32_t xvars);
@@ -68,9 +72,12 @@ PostFit postfit_statistics(FitResult& fit);
 // Peirce flag is set, else empty.
 std::string row_mark(double studres, double tau, int32_t pidx);
 
-// Step 12: a fit whose residuals leave nothing to test (tau within 0.001 of 1 or MIC not above
-// -40, with n - npr + fixed <= 2 and a residual sum of squares below 1e-20).
-bool degenerate_fit(const FitResult& fit, const PostFit& stats);
+// Step 12: a fit whose residuals leave nothing to test: an exact fit with n - npr + fixed <= 2.
+// The fit is exact when the sum of squares that no change of its parameters removes,
+// fit.sse_floor, is at most (1e-12)^2 times the sum of the squared observed and fitted values:
+// the residuals lie below the twelfth significant digit of the data whatever last digits the
+// searches left in the parameters. A fit whose statistics were not computed is not exact.
+bool degenerate_fit(const FitResult& fit);
 
 // Step 13: the data set for the result windows (common_data::nd, xd, yd, ydf, xdl, xmin0).
 void hand_over(const FitResult& fit);

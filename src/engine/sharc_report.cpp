@@ -364,7 +364,7 @@ ReportStatus results_report(const FitResult& fit,
                             const PostFit& stats,
                             std::string_view run_error) {
   if (fit.sse < 0) return ReportStatus::NotWritten;
-  const bool degenerate = degenerate_fit(fit, stats);
+  const bool degenerate = degenerate_fit(fit);
   ReportText text = report_text(fit, stats, !degenerate);
   // A report of a run that ended in error says so before anything else.
   const std::string_view error = degenerate ? kDegenerateError : run_error;

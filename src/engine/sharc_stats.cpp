@@ -73,7 +73,7 @@ bool jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
     for (int32_t i = 1; i <= m.n; ++i) {
       // Divided by 2h with its sign: the derivative itself, also for a negative parameter.
       double d = (f2(i) - f1(i)) / (2.0 * h);
-      moves = moves || d != 0.0;
+      moves = moves || (d != 0.0 && !std::isnan(d));
       if (std::isnan(d)) {
         d = 1e-8;  // a derivative that cannot be computed counts as flat
       } else if (std::fabs(d) <= kTinyStep) {
@@ -222,6 +222,31 @@ void correlate(int32_t f, Pass& out) {
                      out.pctvar.view());
 }
 
+// The sum of squares of r - J delta, delta = C J'W r: the residuals r = y - yfit less what the
+// Gauss-Newton step from the final vector removes (C = inv(J'WJ)).
+double floor_sum(const FMatrixD<double>& jac,
+                 const FMatrixD<double>& c,
+                 VecView<const double> w,
+                 VecView<const double> y,
+                 VecView<const double> yfit,
+                 int32_t n,
+                 int32_t f) {
+  FVector<double> g(f, 0.0), delta(f, 0.0);
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t i = 1; i <= n; ++i) g(j) += jac(i, j) * w(i) * (y(i) - yfit(i));
+  }
+  for (int32_t j = 1; j <= f; ++j) {
+    for (int32_t k = 1; k <= f; ++k) delta(j) += c(j, k) * g(k);
+  }
+  double sum = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    double ri = y(i) - yfit(i);
+    for (int32_t j = 1; j <= f; ++j) ri -= jac(i, j) * delta(j);
+    sum += ri * ri;
+  }
+  return sum;
+}
+
 // Step 11: residuals; an exact fit gets one common factor in [0.99, 1.01).
 void residuals(VecView<const double> y, VecView<double> yfit, int32_t n, FVector<double>& resid) {
   double mean_abs = 0.0;
@@ -287,22 +312,22 @@ void studentize(const FVector<double>& r,
 
 }  // namespace
 
-bool stderr_corr(MatView<const double> x,
-                 VecView<const double> y,
-                 int32_t nx,
-                 int32_t n,
-                 VecView<double> yfit,
-                 VecView<const double> p,
-                 int32_t np,
-                 double sse,
-                 VecView<const double> w,
-                 VecView<double> se,
-                 MatView<double> correl,
-                 VecView<double> eigval,
-                 MatView<double> pcmp,
-                 VecView<double> resid,
-                 RunsTest& runs,
-                 VecView<double> studres) {
+FitCheck stderr_corr(MatView<const double> x,
+                     VecView<const double> y,
+                     int32_t nx,
+                     int32_t n,
+                     VecView<double> yfit,
+                     VecView<const double> p,
+                     int32_t np,
+                     double sse,
+                     VecView<const double> w,
+                     VecView<double> se,
+                     MatView<double> correl,
+                     VecView<double> eigval,
+                     MatView<double> pcmp,
+                     VecView<double> resid,
+                     RunsTest& runs,
+                     VecView<double> studres) {
   // Step 1.
   int32_t fixed = 0;
   for (int32_t k = 1; k <= np; ++k) {
@@ -313,7 +338,8 @@ bool stderr_corr(MatView<const double> x,
   // Steps 2 and 3, then the evaluation at the unchanged parameters: the fitted values and
   // their unweighted sum of squares v (step 12).
   FMatrixD<double> jac(n, f);
-  const bool moves = jacobian(model, p, jac);
+  FitCheck check;
+  check.moves = jacobian(model, p, jac);
   FVector<double> q(np);
   for (int32_t k = 1; k <= np; ++k) q(k) = p(k);
   const double v = model.eval(q, yfit);
@@ -349,6 +375,7 @@ bool stderr_corr(MatView<const double> x,
       pcmp(j, k) = pass.pctvar(j, k);
     }
   }
+  check.sse_floor = floor_sum(jac, pass.c, w, y, VecView<const double>(yfit.data(), n), n, f);
   // Step 10.
   const double s = std::sqrt(sse / (n - f));
   for (int32_t k = 1, col = 0; k <= np; ++k) {
@@ -388,7 +415,7 @@ bool stderr_corr(MatView<const double> x,
   FVector<double> t(n);
   studentize(r, h, n, std::sqrt(vs / qdf), vs, tau, t);
   for (int32_t i = 1; i <= n; ++i) studres(i) = t(i);
-  return moves;
+  return check;
 }
 
 }  // namespace sharc_mod

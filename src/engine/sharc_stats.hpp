@@ -31,6 +31,15 @@
 
 namespace sharc_mod {
 
+// What the final statistics find about the fit as a whole.
+struct FitCheck {
+  bool moves = false;  // some free parameter moves some fitted value at p
+  // The sum of squares that no change of the free parameters removes, to first order: that of
+  // the residuals after one Gauss-Newton step from p, r - J C J'W r. It does not depend on how
+  // close to the least-squares vector the searches stopped, only on the data and the model.
+  double sse_floor = 0.0;
+};
+
 // Final statistics of the parameters p(1..np) fitted to rows 1..n.
 //   x        in   n rows by nx columns: X1..Xnx of each row
 //   y        in   observed values
@@ -52,23 +61,23 @@ namespace sharc_mod {
 // 2 <= f < n). Evaluates the model with funct::fun, which leaves the state of its last
 // evaluation (at p, unweighted) in common_data. Writes "MATRIX INVERSE 2 - Fatal error!" to
 // the standard output when the regularised matrix defeats both the LU and Kaiser's inverse,
-// and goes on. Returns false when no free parameter moves any fitted value (every central
-// difference is 0, so that the statistics stand on the stand-in derivatives 1e-8 alone).
-bool stderr_corr(MatView<const double> x,
-                 VecView<const double> y,
-                 int32_t nx,
-                 int32_t n,
-                 VecView<double> yfit,
-                 VecView<const double> p,
-                 int32_t np,
-                 double sse,
-                 VecView<const double> w,
-                 VecView<double> se,
-                 MatView<double> correl,
-                 VecView<double> eigval,
-                 MatView<double> pcmp,
-                 VecView<double> resid,
-                 RunsTest& runs,
-                 VecView<double> studres);
+// and goes on. Returns the check of the fit: `moves` is false when every central difference is
+// 0 (the statistics then stand on the stand-in derivatives 1e-8 alone).
+FitCheck stderr_corr(MatView<const double> x,
+                     VecView<const double> y,
+                     int32_t nx,
+                     int32_t n,
+                     VecView<double> yfit,
+                     VecView<const double> p,
+                     int32_t np,
+                     double sse,
+                     VecView<const double> w,
+                     VecView<double> se,
+                     MatView<double> correl,
+                     VecView<double> eigval,
+                     MatView<double> pcmp,
+                     VecView<double> resid,
+                     RunsTest& runs,
+                     VecView<double> studres);
 
 }  // namespace sharc_mod

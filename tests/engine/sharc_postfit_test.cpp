@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "common/common_data.hpp"
@@ -159,27 +160,36 @@ TEST(RowMark, InfluentialBeforeSuspect) {
   }
 }
 
+// Exact is judged by the sum that no change of the parameters removes, relative to the size of
+// the values: residuals that the searches' last digits leave (a sum of 3e-20 here) do not
+// count, noise in the ninth digit does.
 TEST_F(PostFit, ADegenerateFitNeedsAnExactFitWithoutDegreesOfFreedom) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   const struct {
     const char* name;
     int32_t n, npr, fixed;
-    double offset, tau, mic;
+    double offset, floor_rel;  // y - yfit; sse_floor over the sum of y^2 + yfit^2
     bool degenerate;
   } cases[] = {
-      {"exact, MIC at its floor", 4, 3, 1, 0.0, 2.0, -4.5e19, true},
-      {"exact, tau near 1", 3, 3, 0, 0.0, 1.0005, 5.0, true},
-      {"exact but tau and MIC fine", 3, 3, 0, 0.0, 1.5, 5.0, false},
-      {"three degrees of freedom", 6, 3, 0, 0.0, 1.0, -4.5e19, false},
-      {"residuals left", 3, 3, 0, 1e-9, 1.0, -4.5e19, false},
+      {"exact, one degree of freedom", 3, 2, 0, 0.0, 0.0, true},
+      {"exact to rounding", 3, 2, 0, 0.0, 1e-32, true},
+      {"last digits of the searches", 3, 2, 0, 1e-10, 1e-32, true},
+      {"exact, two with one fixed", 4, 3, 1, 0.0, 1e-30, true},
+      {"exact, three degrees of freedom", 5, 2, 0, 0.0, 0.0, false},
+      {"noise in the ninth digit", 3, 2, 0, 1e-9, 1e-18, false},
+      {"noise at the limit", 3, 2, 0, 1e-12, 1.01e-24, false},
+      {"statistics not computed", 3, 2, 0, 0.0, nan, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     make_fit(c.n, c.npr, c.fixed);
-    for (int32_t i = 1; i <= c.n; ++i) fit.y(i) = fit.yfit(i) + c.offset;
-    sharc_mod::PostFit st;
-    st.tau = c.tau;
-    st.mic = c.mic;
-    EXPECT_EQ(sharc_mod::degenerate_fit(fit, st), c.degenerate);
+    double scale = 0.0;
+    for (int32_t i = 1; i <= c.n; ++i) {
+      fit.y(i) = fit.yfit(i) + c.offset;
+      scale += fit.y(i) * fit.y(i) + fit.yfit(i) * fit.yfit(i);
+    }
+    fit.sse_floor = c.floor_rel * scale;
+    EXPECT_EQ(sharc_mod::degenerate_fit(fit), c.degenerate);
   }
 }
 

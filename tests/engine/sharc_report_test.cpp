@@ -302,6 +302,7 @@ TEST_F(ReportRun, ADegenerateFitIsRefusedAfterTheListingAndTheScratchFileIsDelet
     fit.y(i) = fit.yfit(i) = 2.0 * i;
     fit.a(i) = 1.0;
   }
+  fit.sse_floor = 0.0;
   st.mic = -4.503599727262001e19;
   st.pidx = FVector<int32_t>(3, 0);
   st.ismall = 1;

@@ -34,29 +34,29 @@ struct Stats {
   FVector<double> w;  // unit row weights
 };
 
-void run_stderr_corr(MatView<const double> x,
-                     VecView<const double> y,
-                     int32_t nx,
-                     int32_t n,
-                     std::vector<double> p,
-                     double sse,
-                     Stats& s) {
-  sharc_mod::stderr_corr(x,
-                         y,
-                         nx,
-                         n,
-                         s.yfit.view(),
-                         VecView<const double>(p.data(), long(p.size())),
-                         int32_t(p.size()),
-                         sse,
-                         VecView<const double>(s.w.data(), n),
-                         s.se.view(),
-                         s.correl.view(),
-                         s.eigval.view(),
-                         s.pcmp.view(),
-                         s.resid.view(),
-                         s.runs,
-                         s.studres.view());
+sharc_mod::FitCheck run_stderr_corr(MatView<const double> x,
+                                    VecView<const double> y,
+                                    int32_t nx,
+                                    int32_t n,
+                                    std::vector<double> p,
+                                    double sse,
+                                    Stats& s) {
+  return sharc_mod::stderr_corr(x,
+                                y,
+                                nx,
+                                n,
+                                s.yfit.view(),
+                                VecView<const double>(p.data(), long(p.size())),
+                                int32_t(p.size()),
+                                sse,
+                                VecView<const double>(s.w.data(), n),
+                                s.se.view(),
+                                s.correl.view(),
+                                s.eigval.view(),
+                                s.pcmp.view(),
+                                s.resid.view(),
+                                s.runs,
+                                s.studres.view());
 }
 
 // Least-squares line through (x, y) and its analytic statistics.
@@ -241,6 +241,41 @@ TEST_F(StderrCorr, AWeightedFitHasTheStatisticsOfItsRowsScaledBySqrtW) {
     EXPECT_NEAR(weighted.studres(i), scaled.studres(i), 1e-8);
     // The residuals of the report stay those of the data as given.
     EXPECT_NEAR(weighted.resid(i), scaled.resid(i) * kX[size_t(i - 1)], 1e-12);
+  }
+}
+
+// The sum that no change of the parameters removes is the least-squares sum of the data,
+// wherever near the solution the vector lies: rounding for rows exactly on a line, the
+// analytic minimum for noisy rows (a straight line is linear, so one Gauss-Newton step is
+// exact); weighting does not change it for rows on the line.
+TEST_F(StderrCorr, TheSumNoParameterChangeRemovesIsTheLeastSquaresSum) {
+  use_formula("P1+P2*X1");
+  std::vector<double> exact;
+  for (double xi : kX) exact.push_back(0.994 + 2.2 * xi);
+  const struct {
+    const char* name;
+    const std::vector<double>& y;
+    double shift;  // of both parameters from the least-squares vector, relative
+    double w10;    // weight of row 10
+  } cases[] = {{"exact, at the solution", exact, 0.0, 1.0},
+               {"exact, off by 1e-9", exact, 1e-9, 1.0},
+               {"exact, off by 1e-6, weighted", exact, 1e-6, 4.0},
+               {"noisy, at the solution", kY, 0.0, 1.0},
+               {"noisy, off by 1e-6", kY, 1e-6, 1.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    use_data(kX, c.y, 2);
+    const Line l = fit_line(kX, c.y);
+    Stats s(n, 2, 2);
+    s.w(n) = c.w10;
+    const sharc_mod::FitCheck check =
+        run_stderr_corr(xview(), yview(), 1, n, {l.a * (1 + c.shift), l.b * (1 - c.shift)}, 1, s);
+    EXPECT_TRUE(check.moves);
+    if (&c.y == &exact) {
+      EXPECT_LE(check.sse_floor, 1e-28);
+    } else {
+      EXPECT_NEAR_REL(check.sse_floor, l.sse, 1e-6);
+    }
   }
 }
 
