@@ -2,7 +2,8 @@
 // counts, is written as a data file and every reader, counter, check and line explanation runs
 // on it. Faults are crashes, sanitizer reports, out-of-range array writes (bounds-checked in
 // this build), files left open, a model line cut to the field, an explanation naming another
-// line, and a mask read error that does not zero the mask.
+// line or holding a character it does not show, and a mask read error that does not zero the
+// mask.
 #include <unistd.h>
 
 #include <algorithm>
@@ -99,13 +100,25 @@ void run_readers(const std::string& path, int32_t n, int32_t m) {
   checkdata::checkparsestr2real(path, m, errline, ierr);
   require(errline >= 0 && errline <= checkdata::last_checked_line, "data check line");
 
-  // The explanation of a line names it, whatever the line holds.
+  // The explanation of a line names it, whatever the line holds, and shows every character
+  // of it: no control character but its CR LF line breaks, no byte that is not UTF-8 text.
+  const auto shown = [](const std::string& fault) {
+    std::string text = fault;
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+      text.replace(at, 2, " ");
+    return readwrite::visible(text) == text;
+  };
   for (int32_t l = 1; l <= 7; ++l) {
+    const std::string chars = readwrite::character_fault(path, l);
+    require(chars.empty() || chars.rfind("Line " + std::to_string(l), 0) == 0,
+            "character fault of another line");
+    require(shown(chars), "character fault not shown as it stands");
     for (const int32_t want : {0, n, m}) {
       for (const auto kind : {readwrite::ValueKind::Real, readwrite::ValueKind::Integer}) {
         const std::string fault = readwrite::line_fault(path, l, want, kind);
         require(fault.empty() || fault.rfind("Line " + std::to_string(l), 0) == 0,
                 "line fault of another line");
+        require(shown(fault), "line fault not shown as it stands");
       }
     }
   }

@@ -28,8 +28,10 @@ std::string lines(std::initializer_list<std::string> parts) {
 
 using readwrite::ValueKind;
 
-// What the column counters saw on line L, added to a refusal of a count.
-std::string fields_reason(int32_t line, int32_t count) {
+// What the column counters saw on line L, added to a refusal of a count. They read a character
+// no value holds as a blank, so such a character, where there is one, is named instead.
+std::string fields_reason(const Block& b, int32_t line, int32_t count) {
+  if (std::string fault = readwrite::character_fault(b.file, line); !fault.empty()) return fault;
   return "Line " + std::to_string(line) + " holds " + std::to_string(count) +
          (count == 1 ? " field" : " fields") + " separated by blanks.";
 }
@@ -57,7 +59,7 @@ bool columns_match(Status (*counter)(int32_t&, std::string_view),
              "",
              "The function suggests a total of " + nnn(b.npar) + "P parameters, but the",
              last}),
-      fields_reason(line, count)));
+      fields_reason(b, line, count)));
   return false;
 }
 
@@ -172,7 +174,7 @@ bool shape_checks(Block& b) {
   int32_t columns = 0;
   if (!opened(readwrite::rxycols(columns, b.file), b)) return false;
   if (columns != b.nvar + 1) {
-    columns_message(b, fields_reason(readwrite::header_lines + 1, columns));
+    columns_message(b, fields_reason(b, readwrite::header_lines + 1, columns));
     return false;
   }
   // Check 5.

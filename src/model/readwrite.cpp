@@ -1,5 +1,7 @@
 #include "model/readwrite.hpp"
 
+#include <algorithm>
+#include <optional>
 #include <ostream>
 
 #include "common/globals.hpp"
@@ -139,14 +141,18 @@ Status a_row_count(std::string_view file_name, int32_t& count) {
   units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
   if (!file.ok()) return Status::OpenFailed;
   count = 0;
-  std::string line;
+  std::string raw;
   ReadStatus rs = ReadStatus::Ok;
-  while ((rs = read_text(file, line)) == ReadStatus::Ok) {
+  while ((rs = file.read_line(raw)) == ReadStatus::Ok) {
+    std::string line = fixed(raw, len_line);
     stringlib::s_tab_blank(line);
     stringlib::s_adjustl(line);
     const RowLine kind = classify_row_line(line);
     if (kind == RowLine::EndsAtNext) globals::bnext = 1;
     if (kind != RowLine::Counts) break;
+    // A NUL is never text: the file is UTF-16 or binary, and with its NULs blanked (as the
+    // model line and the column counters blank them) it would be read as other text.
+    if (raw.find('\0') != std::string::npos) return Status::ReadError;
     ++count;
   }
   if (rs != ReadStatus::Ok && rs != ReadStatus::End) return read_failure(rs);
@@ -261,14 +267,93 @@ std::string plural(int32_t k, const char* word) {
   return std::to_string(k) + " " + word + (k == 1 ? "" : "s");
 }
 
-// The first control character (other than TAB) before any "!"; 0 when there is none.
-int32_t control_character(const std::string& text) {
-  for (const char c : text) {
-    if (c == '!') break;
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 32 && c != '\t') return u;
+// One character of a line as the refusals see it.
+enum class CharKind { Text, Tab, Control, NotUtf8 };
+struct LineChar {
+  CharKind kind;
+  int32_t code;  // the code point; for NotUtf8 the byte
+};
+
+// The character at text[i] (i moves past it): UTF-8 decoded, C0 and C1 controls and DEL as
+// Control, a byte that starts no well-formed UTF-8 sequence as NotUtf8 (one byte at a time).
+LineChar next_char(std::string_view text, size_t& i) {
+  const auto byte = [&text](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char b = byte(i++);
+  if (b < 0x80) {
+    if (b == '\t') return {CharKind::Tab, b};
+    return {b < 32 || b == 127 ? CharKind::Control : CharKind::Text, b};
   }
-  return 0;
+  // Lead byte: the number of continuation bytes and the range of the first of them, which
+  // rules out overlong forms, surrogates and code points above U+10FFFF.
+  int32_t more = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    more = 1;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    more = 2;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    more = 3;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return {CharKind::NotUtf8, b};
+  }
+  int32_t code = b & (0x3F >> more);
+  for (int32_t k = 0; k < more; ++k) {
+    const size_t at = i + static_cast<size_t>(k);
+    const unsigned char c = at < text.size() ? byte(at) : 0;
+    if (c < (k == 0 ? lo : 0x80) || c > (k == 0 ? hi : 0xBF)) return {CharKind::NotUtf8, b};
+    code = (code << 6) | (c & 0x3F);
+  }
+  i += static_cast<size_t>(more);
+  return {code <= 0x9F ? CharKind::Control : CharKind::Text, code};
+}
+
+// Most bytes of a line a refusal quotes, and how many of them stand before the character it
+// names when the line is cut: enough to recognise the place in the file.
+constexpr size_t kQuoteBytes = 60;
+constexpr size_t kQuoteLead = 20;
+
+// The line as a refusal quotes it: trimmed of blanks and TABs, at most kQuoteBytes bytes of it
+// around byte `at` (cuts marked "..."), made visible.
+std::string quoted_line(std::string_view text, size_t at) {
+  const size_t first = text.find_first_not_of(" \t");
+  const size_t last = text.find_last_not_of(" \t");
+  if (first == std::string_view::npos) return "\"\"";
+  text = text.substr(first, last - first + 1);
+  at = at > first ? at - first : 0;
+  size_t begin = 0, end = text.size();
+  if (text.size() > kQuoteBytes) {
+    begin = std::min(at > kQuoteLead ? at - kQuoteLead : 0, text.size() - kQuoteBytes);
+    end = begin + kQuoteBytes;
+    // Cut between characters, not inside one.
+    const auto continuation = [&text](size_t k) {
+      return (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80;
+    };
+    for (int32_t k = 0; k < 3 && begin > 0 && begin < at && continuation(begin); ++k) ++begin;
+    for (int32_t k = 0; k < 3 && end < text.size() && continuation(end); ++k) --end;
+  }
+  return "\"" + std::string(begin > 0 ? "..." : "") + visible(text.substr(begin, end - begin)) +
+         (end < text.size() ? "..." : "") + "\"";
+}
+
+// The sentences naming the first character of `text` that no value holds, looking before any
+// "!" only when `values` is set (a comment may hold anything); empty when there is none.
+std::string character_sentence(const std::string& at, std::string_view text, bool values) {
+  const std::string_view scanned = values ? text.substr(0, text.find('!')) : text;
+  for (size_t i = 0; i < scanned.size();) {
+    const size_t start = i;
+    const LineChar c = next_char(scanned, i);
+    if (c.kind != CharKind::Control && c.kind != CharKind::NotUtf8) continue;
+    return at + " holds " +
+           (c.kind == CharKind::Control ? "a control character" : "a byte that is not UTF-8 text") +
+           " (code " + std::to_string(c.code) + ")" +
+           (values ? "; values are separated by blanks, TABs or commas." : ".") + "\r\n" + at +
+           " reads " + quoted_line(text, start) + ".";
+  }
+  return "";
 }
 
 // What keeps the values of a line from being read: a value that is no number of the kind, an
@@ -306,24 +391,58 @@ std::string value_fault(const std::string& at,
   return "";
 }
 
-}  // namespace
-
-std::string line_fault(std::string_view file_name, int32_t line, int32_t want, ValueKind kind) {
+// Reads line `line` of the file into text: "" when it is there, else the sentence saying why
+// not; nullopt when the file cannot be opened or a line before it cannot be read.
+std::optional<std::string> read_line_at(std::string_view file_name,
+                                        int32_t line,
+                                        std::string& text) {
   units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
-  if (!file.ok() || line < 1) return "";
+  if (!file.ok() || line < 1) return std::nullopt;
   const std::string at = "Line " + std::to_string(line);
-  std::string text;
   for (int32_t l = 1; l <= line; ++l) {
     const ReadStatus rs = file.read_line(text);
     if (rs == ReadStatus::TooLong) {
-      return l == line
-                 ? at + " is longer than " + std::to_string(units::max_line_length) + " characters."
-                 : "";
+      if (l < line) return std::nullopt;
+      return at + " is longer than " + std::to_string(units::max_line_length) + " characters.";
     }
     if (rs != ReadStatus::Ok) {
       return at + " is missing: the file ends at line " + std::to_string(l - 1) + ".";
     }
   }
+  return "";
+}
+
+}  // namespace
+
+std::string visible(std::string_view text) {
+  std::string shown;
+  for (size_t i = 0; i < text.size();) {
+    const size_t start = i;
+    const LineChar c = next_char(text, i);
+    if (c.kind == CharKind::Tab) {
+      shown += ' ';
+    } else if (c.kind == CharKind::Text) {
+      shown += text.substr(start, i - start);
+    } else {
+      shown += "<" + std::to_string(c.code) + ">";
+    }
+  }
+  return shown;
+}
+
+std::string character_fault(std::string_view file_name, int32_t line) {
+  std::string text;
+  const std::optional<std::string> why_not = read_line_at(file_name, line, text);
+  if (!why_not || !why_not->empty()) return "";
+  return character_sentence("Line " + std::to_string(line), text, true);
+}
+
+std::string line_fault(std::string_view file_name, int32_t line, int32_t want, ValueKind kind) {
+  std::string text;
+  const std::optional<std::string> why_not = read_line_at(file_name, line, text);
+  if (!why_not) return "";
+  if (!why_not->empty()) return *why_not;
+  const std::string at = "Line " + std::to_string(line);
   std::string probe = text;
   stringlib::s_tab_blank(probe);
   stringlib::s_adjustl(probe);
@@ -331,7 +450,7 @@ std::string line_fault(std::string_view file_name, int32_t line, int32_t want, V
   if (want <= 0) {
     // The header lines must not end the block.
     const RowLine kind_of_line = classify_row_line(probe);
-    if (kind_of_line == RowLine::Counts) return "";
+    if (kind_of_line == RowLine::Counts) return character_sentence(at, text, false);
     if (probe[0] == 'E' || probe[0] == 'N') {
       return at + " begins with \"" + probe.substr(0, 1) + "\", which ends the block.";
     }
@@ -339,10 +458,7 @@ std::string line_fault(std::string_view file_name, int32_t line, int32_t want, V
     return at + " holds " + (stringlib::s_indexi(head, "END") > 0 ? "END" : "NEXT") +
            ", which ends the block.";
   }
-  if (const int32_t code = control_character(text); code != 0) {
-    return at + " holds a control character (code " + std::to_string(code) +
-           "); values are separated by blanks, TABs or commas.";
-  }
+  if (std::string fault = character_sentence(at, text, true); !fault.empty()) return fault;
   return value_fault(at, text, want, kind);
 }
 

@@ -42,7 +42,8 @@ enum class Status : int32_t {
 // of the file). Sets globals::bnext to 1 when the block ended at NEXT. The data rows number
 // count - 5; more than max_data_rows of them cannot be fitted: then the status is TooManyRows
 // (count and bnext set all the same). A line too long to read ends the count before it with
-// LineTooLong (so the long line is line count + 1). On OpenFailed the count is left as it was.
+// LineTooLong (so the long line is line count + 1), a counted line holding a NUL (a UTF-16 or
+// binary file) with ReadError. On OpenFailed the count is left as it was.
 Status a_row_count(std::string_view file_name, int32_t& count);
 
 // The first non-blank line among the first 1000 lines, control characters blanked and
@@ -89,12 +90,27 @@ Status rxy(MatView<double> data,
 enum class ValueKind { Real, Integer };
 
 // What is wrong with line `line` (from the top of the file) for a reader that wants `want`
-// values of `kind` standing on that line alone; want 0 asks only whether the line is there and
-// keeps the block going (the header lines 1 to 5). Empty when nothing is wrong (or the file
+// values of `kind` standing on that line alone; want 0 asks only whether the line is there
+// and keeps the block going, and whether it holds a character no value holds (anywhere in the
+// line: a_row_count refuses a NUL even in a comment). Empty when nothing is wrong (or the file
 // cannot be opened), else one sentence naming the line, for instance
 //   Line 3 begins with "N", which ends the block.       Line 5: "1.0" is not a whole number.
 //   Line 4 is missing: the file ends at line 3.          Line 8 holds 3 values; 2 are needed.
+// or the two of character_fault, which come before a value's fault.
 std::string line_fault(std::string_view file_name, int32_t line, int32_t want, ValueKind kind);
+
+// The first character before any "!" of line `line` that no value holds, a control character
+// (codes 0 to 31 but TAB, 127 to 159) or a byte that is not part of UTF-8 text, named by its
+// code, then the line as `visible` shows it (at most 60 bytes of it, around the character):
+//   Line 6 holds a control character (code 16); values are separated by blanks, TABs or commas.
+//   Line 6 reads "1<16>5 2".
+// joined by CR LF. Empty when there is none, or the file or the line cannot be read.
+std::string character_fault(std::string_view file_name, int32_t line);
+
+// `text` as the refusals quote it: TABs as blanks, and every control character and every byte
+// that is not part of UTF-8 text as its code between "<" and ">", so that nothing in it is
+// unseen or ends a C string.
+std::string visible(std::string_view text);
 
 // Older readers and writers, which the program does not call (readwrite_older.cpp). Their
 // files: line 1 of an "older layout" file holds the model formula between double quotes, line

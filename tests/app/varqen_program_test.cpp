@@ -149,6 +149,9 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
   dir.write("syntax.dat", "Y=P1*X1+P3\n1 2\n0 0\n9 9\n1 1\n1 2\n2 3\n3 4\nEND\n");
   dir.write("short.dat", head + "1 2\n2 3\n3\n4 5\nEND\n");
   dir.write("many.dat", head + many + "END\n");
+  std::string utf16 = "\xff\xfe";
+  for (const char c : head + "1 2\n2 3\n3 4\nEND\n") utf16 += std::string{c, '\0'};
+  dir.write("utf16.dat", utf16);
   std::string long_path;
   while (long_path.size() <= 512) long_path += "./";
   long_path += "short.dat";
@@ -164,6 +167,11 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
        "Line 8 holds 1 value; 2 are needed.\r\n\r\n" +
            kAborted},
       {"many.dat", "Error: The data file contains more than 1000 data points."},
+      // Every character of the line shown, the dialog's end included.
+      {"utf16.dat",
+       "cannot be read.\r\nLine 1 holds a byte that is not UTF-8 text (code 255).\r\n"
+       "Line 1 reads \"<255><254>Y<0>=<0>P<0>1<0>*<0>X<0>1<0>+<0>P<0>2<0>\".\r\n\r\n" +
+           kAborted},
       // A device without line ends is refused at its first line, not read into memory.
       {"/dev/zero",
        "Error: The data file\r\n/dev/zero\r\ncannot be read.\r\n"

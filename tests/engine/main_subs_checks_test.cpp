@@ -123,6 +123,16 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
   const std::string rows4 = "1 2\n2 3\n3 4\n4 5\n";
   std::string many;
   for (int i = 1; i <= 1001; ++i) many += std::to_string(i) + " " + std::to_string(2 * i) + "\n";
+  const std::string kRow8Syntax =
+      "A numeric syntax error was identified in the X vs Y data file: " +
+      stringlib::fixed(mainsubtest::upper(dir.file("a.dat")), 512) +
+      "\r\nA number in row 8is not a valid numeric value.\r\n";
+  const std::string kTwoColumns =
+      "The number of X...,Y data columns in the data file does\r\n"
+      "not equal the number of X1... plus Y variables in the model function.\r\n\r\n"
+      "The function suggests a total of 2  X plus Y variables,\r\n"
+      "but the data file doesn't contain that number of X and Y data columns.\r\n";
+  const std::string kSeparated = "; values are separated by blanks, TABs or commas.\r\n";
   const struct {
     const char* what;
     std::string file;
@@ -195,22 +205,28 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
            "\r\nA number in row 8is not a valid numeric value.\r\nLine 8: \"x4\" is not a number."},
       {"form feed between values",
        data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3\f4\n4 5\n"),
-       "A numeric syntax error was identified in the X vs Y data file: " +
-           stringlib::fixed(mainsubtest::upper(dir.file("a.dat")), 512) +
-           "\r\nA number in row 8is not a valid numeric value.\r\n"
-           "Line 8 holds a control character (code 12); values are separated by blanks, TABs "
-           "or commas."},
+       kRow8Syntax + "Line 8 holds a control character (code 12)" + kSeparated +
+           "Line 8 reads \"3<12>4\"."},
+      {"byte not UTF-8 in a value",
+       data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3\xff 4\n4 5\n"),
+       kRow8Syntax + "Line 8 holds a byte that is not UTF-8 text (code 255)" + kSeparated +
+           "Line 8 reads \"3<255> 4\"."},
+      // The column counters read the character as a blank: the message names it instead.
+      {"control character splitting a value of line 6",
+       data_file("Y=P1*X1+P2", "1 2", "1 1", "1\0205 2\n2 3\n3 4\n4 5\n"),
+       kTwoColumns + "Line 6 holds a control character (code 16)" + kSeparated +
+           "Line 6 reads \"1<16>5 2\"."},
+      {"control character splitting a mask",
+       "Y=P1*X1+P2\n1 2\n0 0\n9 9\n1\0011 1\n" + rows4 + "END\n",
+       kMaskCount + "Line 5 holds a control character (code 1)" + kSeparated +
+           "Line 5 reads \"1<1>1 1\"."},
       {"short data row",
        data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3\n4 5\n"),
        "A numeric syntax error was identified in the data file.\r\n"
        "A number in row 8  is not a valid numeric value.\r\nLine 8 holds 1 value; 2 are needed."},
       {"a value more than the model needs",
        data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3 4 5 ! c\n4 5\n"),
-       "The number of X...,Y data columns in the data file does\r\n"
-       "not equal the number of X1... plus Y variables in the model function.\r\n\r\n"
-       "The function suggests a total of 2  X plus Y variables,\r\n"
-       "but the data file doesn't contain that number of X and Y data columns.\r\n"
-       "Line 8 holds 3 values; 2 are needed."},
+       kTwoColumns + "Line 8 holds 3 values; 2 are needed."},
       {"file ends in the header",
        "Y=P1*X1+P2\n1 2\n0 0\n",
        kHeader + "Line 4 is missing: the file ends at line 3."},
@@ -244,6 +260,40 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
     EXPECT_EQ(globals::bnext, 0);  // a header line read as NEXT starts no series
     EXPECT_FALSE(main_subs::every_block_reported);
     EXPECT_FALSE(exists("a.TXT"));
+    EXPECT_FALSE(exists("Varqen-runlog.txt"));
+  }
+}
+
+// A NUL is never text (a UTF-16 file holds one in every other byte): the file is refused at
+// its line before a model read from it is shown for confirmation.
+TEST_F(MainSubTest, RefusesAFileHoldingNulAtItsLineBeforeTheConfirmation) {
+  using namespace std::string_literals;
+  std::string utf16 = "\xff\xfe";
+  for (const char c : data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3 4\n4 5\n")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  const struct {
+    std::string file;
+    std::string fault;
+  } cases[] = {
+      {"Y=P1*X1+P2\n100\0, 2\n0 0\n9 9\n1 1\n1 2\n2 3\n3 4\nEND\n"s,
+       "Line 2 holds a control character (code 0).\r\nLine 2 reads \"100<0>, 2\"."},
+      {utf16,
+       "Line 1 holds a byte that is not UTF-8 text (code 255).\r\n"
+       "Line 1 reads \"<255><254>Y<0>=<0>P<0>1<0>*<0>X<0>1<0>+<0>P<0>2<0>\"."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    dialogs.clear();
+    dir.write("a.dat", c.file);
+    run("a.dat");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].title, "Error");
+    EXPECT_EQ(
+        boxes()[0].text,
+        "The data file\r\n" + dir.file("a.dat") + "\r\ncannot be read.\r\n" + c.fault + kAborted);
+    EXPECT_EQ(globals::bdataerror, 1);
     EXPECT_FALSE(exists("Varqen-runlog.txt"));
   }
 }

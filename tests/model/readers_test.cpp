@@ -51,6 +51,27 @@ TEST_F(Readers, RowCountStopsAtTheLineThatEndsTheBlock) {
   }
 }
 
+// A NUL is never text: the file is UTF-16 or binary, and blanking would read it as other text.
+TEST_F(Readers, RowCountStopsBeforeALineHoldingNul) {
+  using namespace std::string_literals;
+  const struct {
+    std::string text;
+    Status status;
+    int32_t count;
+  } cases[] = {
+      {"\xff\xfeY\0=\0P\0001\0\n"s, Status::ReadError, 0},
+      {"Y=P1*X1\n100\0, 2\n0\n"s, Status::ReadError, 1},
+      {"Y=P1*X1\n1\n0\n9\n1\n1 2 ! \0\n"s, Status::ReadError, 5},
+      {"Y=P1*X1\n1\n0\n9\n1\n1 2\nEND\0\n\0\n"s, Status::Ok, 6},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    int32_t count = -1;
+    EXPECT_EQ(readwrite::a_row_count(file(c.text), count), c.status);
+    EXPECT_EQ(count, c.count);
+  }
+}
+
 TEST_F(Readers, RowCountOfModelLineStartingWithE) {
   int32_t count = -1;
   EXPECT_EQ(readwrite::a_row_count(file("EXP(P1*X1)\n1\n0\n9\n1\n1 2\nEND\n"), count), Status::Ok);
@@ -129,18 +150,48 @@ TEST_F(Readers, LineFaultNamesTheLineAndWhatIsWrongThere) {
       {"Y\n1 2 3\n", 2, 2, ValueKind::Real, "Line 2 holds 3 values; 2 are needed."},
       {"Y\n2*1 3\n", 2, 2, ValueKind::Real, "Line 2 holds 3 values; 2 are needed."},
       {"Y\n1,,2\n", 2, 2, ValueKind::Real, "Line 2: \",\" leaves a value empty."},
-      {"Y\n0.5\f13.4\n",
-       2,
-       2,
-       ValueKind::Real,
-       "Line 2 holds a control character (code 12); values are separated by blanks, TABs or "
-       "commas."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
     EXPECT_EQ(readwrite::line_fault(file(c.text), c.line, c.want, c.kind), c.fault);
   }
   EXPECT_EQ(readwrite::line_fault(missing(), 2, 0, ValueKind::Real), "");
+}
+
+// A character no value holds is named by its code, and the line shown with it made visible.
+TEST_F(Readers, LineFaultNamesACharacterNoValueHoldsByItsCode) {
+  using namespace std::string_literals;
+  const std::string kControl = "a control character (code ";
+  const std::string kByte = "a byte that is not UTF-8 text (code ";
+  struct Case {
+    std::string line;  // line 2 of the file
+    int32_t want;      // values asked for; 0: a line of the block a_row_count counts
+    std::string what, shown;
+  } const cases[] = {
+      {"0.5\f13.4", 2, kControl + "12", "0.5<12>13.4"},
+      {"100\0, 2 ! ok"s, 2, kControl + "0", "100<0>, 2 ! ok"},
+      {"\t1\x10 2\x7f", 2, kControl + "16", "1<16> 2<127>"},
+      {"1 \xc2\x85", 2, kControl + "133", "1 <133>"},
+      {"2.5\xb5 \xce\xbc \xe2\x82", 2, kByte + "181", "2.5<181> \xce\xbc <226><130>"},
+      // Of a long line, the part around the character.
+      {std::string(70, '1') + "\x01" + std::string(70, '2'),
+       2,
+       kControl + "1",
+       "..." + std::string(20, '1') + "<1>" + std::string(39, '2') + "..."},
+      // In a line of the block a NUL counts wherever it stands.
+      {"1 2 ! \0"s, 0, kControl + "0", "1 2 ! <0>"},
+      {"\xff\xfeY\0=\0P\0001\0"s, 0, kByte + "255", "<255><254>Y<0>=<0>P<0>1<0>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const std::string path = file("Y\n" + c.line + "\n");
+    EXPECT_EQ(readwrite::line_fault(path, 2, c.want, readwrite::ValueKind::Real),
+              "Line 2 holds " + c.what + ")" +
+                  (c.want > 0 ? "; values are separated by blanks, TABs or commas." : ".") +
+                  "\r\nLine 2 reads \"" + c.shown + "\".");
+  }
+  // Only the values' part of a line is looked at: a comment may hold anything.
+  EXPECT_EQ(readwrite::line_fault(file("Y\n1 2 ! \x01\n"), 2, 2, readwrite::ValueKind::Real), "");
 }
 
 TEST_F(Readers, ModelLineOpenFailureIsReported) {
