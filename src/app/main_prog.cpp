@@ -9,6 +9,7 @@
 #include "common/globals.hpp"
 #include "engine/main_subs.hpp"
 #include "engine/sharc_cascade.hpp"
+#include "engine/sharc_report.hpp"
 #include "model/units.hpp"
 #include "numerics/stringlib.hpp"
 #include "numerics/sysclock.hpp"
@@ -185,8 +186,10 @@ struct OpenedDisplay {
 
 // The X server went away under the program: nothing can be shown or answered any more, so the
 // program ends at once, whatever its threads are doing. A report being written is not left
-// half-written: it takes its name only once complete.
+// half-written: it takes its name only once complete, and the run's files of reports not yet
+// done are removed.
 [[noreturn]] void display_lost(const char* display) {
+  sharc_mod::remove_unfinished_reports();
   std::fflush(stdout);
   std::fprintf(stderr, "varqen: lost the connection to the display %s\n", display);
   std::fflush(stderr);

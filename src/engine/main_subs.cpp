@@ -54,6 +54,19 @@ bool count_block(Block& b) {
   return true;
 }
 
+// The report's files, made before the confirmation: a folder that cannot take the report (one
+// that is read-only or not the user's, a full disk, a folder in the report's place) refuses the
+// data file now rather than after the fit.
+bool make_report_files(Block& b) {
+  const int err = b.report.create(globals::input_file_name, b.lines - readwrite::header_lines);
+  if (err == 0) return true;
+  sharc_mod::abort_run(sharc_mod::file_error_text(
+      "The report of the data file\r\n" + b.file + "\r\ncannot be written beside it:",
+      b.report.failed(),
+      err));
+  return false;
+}
+
 // Step 7: the starting vector, from the previous run on a Restart.
 void starting_values(Block& b) {
   VecView<double> a = b.fit.a.view();
@@ -167,7 +180,8 @@ void passes(Block& b, int32_t formula_flag) {
   common_data::fssqr = b.ssq;
 }
 
-// Step 11: final evaluation, statistics, report and run-log line.
+// Step 11: final evaluation, statistics, report and run-log line; a run whose report was not
+// written adds no line.
 sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   sharc_mod::FitResult& f = b.fit;
   for (int32_t i = 1; i <= b.npar; ++i) f.a(i) = common_data::pfinal(i);
@@ -185,8 +199,11 @@ sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   f.sse = common_data::fssqr;
   sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
-      f, stats, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
-  sharc_mod::runlog_summary(f.sse, stats.mic, texts);
+      f, stats, b.report, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
+  if (report == sharc_mod::ReportStatus::Written ||
+      report == sharc_mod::ReportStatus::WrittenInError) {
+    sharc_mod::runlog_summary(f.sse, stats.mic, texts);
+  }
   return report;
 }
 
@@ -195,7 +212,7 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   Block b;
   sharc_mod::error_path_taken = false;
   // Step 2.
-  if (!count_block(b)) return BlockEnd::DataError;
+  if (!count_block(b) || !make_report_files(b)) return BlockEnd::DataError;
   if (globals::bpostrun == 0) {
     switch (model_line(b)) {
       case ModelLine::Rejected: return BlockEnd::Rejected;
@@ -239,7 +256,7 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
 
 // Step 13, first part: the Information dialog between the files of a series.
 void series_message(const sharc_mod::RunlogTexts& texts) {
-  const std::string name = shown_name(globals::input_file_name);
+  const std::string name = stringlib::trim(globals::input_file_name);
   size_t cut = name.find_last_of("/\\");
   if (cut == std::string::npos) cut = name.find_last_of(':');
   const std::string part = cut == std::string::npos ? name : name.substr(cut + 1);
@@ -288,12 +305,6 @@ void data_sets(MatView<const double> x, int32_t n, int32_t m) {
   if (grouped) return;
   for (int32_t i = 1; i <= n; ++i) common_data::id2(i) = 1;
   common_data::id2number = 1;
-}
-
-std::string shown_name(const std::string& name) {
-  std::string up;
-  stringlib::s_cap_string(name, up);
-  return stringlib::trim(up);
 }
 
 bool set_input_file(std::string_view path) {

@@ -2,7 +2,9 @@
 // results report and the run-log line, and on to the next file of a numbered series.
 //
 // A block (the top of one data file) goes through these steps:
-//   2   row count, model line and its confirmation (fresh run) or the previous model (Restart)
+//   2   row count, the report's files beside the data file (a folder that cannot take them
+//       refuses the file before anything is asked or fitted), model line and its confirmation
+//       (fresh run) or the previous model (Restart)
 //   3-6 model-number refusal, shape checks and loading of the data file
 //   7-9 starting values, data set-up (x columns, data-set index), weights, compilation
 //   10  one or two passes of the optimiser cascade (a second one for the weighting
@@ -12,8 +14,8 @@
 // Everything passes through globals, common_data, common_udf and nrtype. Every refusal shows an
 // Error dialog, sets globals::bdataerror and ends the block; nothing ends the program.
 //
-// File names: the data file is opened by the name as given (the file system is
-// case-sensitive); the upper-cased name is what the run shows and logs.
+// File names: the data file is opened, shown and logged by the name as given: the file system
+// is case-sensitive, and an upper-cased name would name another file, or none.
 #pragma once
 
 #include <cstdint>
@@ -57,8 +59,5 @@ void data_sets(MatView<const double> x, int32_t n, int32_t m);
 // counter becomes k + 1. When the name holds the mark "#k", it is replaced by "#k+1" in front of
 // ".DAT" and the result is true; otherwise the name is left alone and the result is false.
 bool next_series_name(std::string& name, int32_t& counter);
-
-// The upper-cased, trimmed file name the run shows.
-std::string shown_name(const std::string& name);
 
 }  // namespace main_subs

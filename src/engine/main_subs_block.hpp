@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/sharc_postfit.hpp"
+#include "engine/sharc_report.hpp"
 #include "numerics/farray.hpp"
 
 namespace main_subs {
@@ -32,6 +33,7 @@ struct Block {
   FVector<double> resid;   // residuals of the cascade's final vector
   FVector<double> res17;   // Marquardt results handed through the cascade
   double ssq = 0.0;        // in/out sum of squares of the cascade
+  sharc_mod::ReportFiles report;  // the report's files, made before the confirmation
 };
 
 // Outcome of the model line step.

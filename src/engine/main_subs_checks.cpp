@@ -216,13 +216,12 @@ bool load_values(Block& b) {
   b.fit.resize(b.rows, n, b.nfree, m);
   b.resid.resize(b.rows);
   b.res17.resize(n);
-  // Check 10: the message names the data file in its full field.
+  // Check 10; the data file is named as given (upper-cased it would name another file).
   int32_t errline = 0, ierr = 0;
   if (!opened(checkdata::checkparsestr2real(b.file, m + 1, errline, ierr), b)) return false;
   if (ierr != 0) {
     sharc_mod::abort_run(with_reason(
-        lines({"A numeric syntax error was identified in the X vs Y data file: " +
-                   stringlib::fixed(shown_name(globals::input_file_name), globals::len_file_name),
+        lines({"A numeric syntax error was identified in the X vs Y data file: " + b.file,
                "A number in row " + std::to_string(errline) + "is not a valid numeric value."}),
         readwrite::line_fault(b.file, errline, m + 1, ValueKind::Real)));
     return false;

@@ -1,12 +1,17 @@
 #include "engine/sharc_report.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 #include <ostream>
 #include <system_error>
+#include <tuple>
 
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
@@ -228,6 +233,12 @@ void write_listing(Writer& w, const FitResult& fit, const PostFit& st) {
 
 // --- Files ----------------------------------------------------------------------------------
 
+// Room reserved for each file of a report before the fit: the sections above the listing (at
+// most 8 parameters, under 4 KiB) and a listing row of at most 3 x values, y, Ycalc, the
+// residual (14 columns each) and a row mark.
+constexpr uintmax_t kReportHead = 8192;
+constexpr uintmax_t kReportRow = 100;
+
 // The fatal line of a file that failed, on the standard output.
 void fatal_line(std::string_view fmt, std::string_view text) {
   units::console() << editfmt::format(fmt, {std::string(text)}) << '\n';
@@ -251,22 +262,43 @@ int write_file(const std::filesystem::path& path, const std::vector<std::string>
   return units::flush(unit.unit()) ? 0 : failure();
 }
 
-// Writes the lines to a new file of a name of its own (prefix, six random characters, suffix)
-// in folder, so that runs at once never share it; 0 or the error number. `path` is the new
-// file, or, after a failure (which leaves no file behind), the file or folder that failed.
-int write_new_file(const std::filesystem::path& folder,
-                   std::string_view prefix,
-                   std::string_view suffix,
-                   const std::vector<std::string>& lines,
-                   std::filesystem::path& path) {
-  path = units::create_unique(folder, prefix, suffix);
-  if (path.empty()) {
-    path = units::resolve(folder.string());
-    return failure();
-  }
-  const int err = write_file(path, lines);
-  if (err != 0) remove_file(path);
+// Takes `bytes` of the disk for the file at path: a disk already full, a quota or a file size
+// limit shows now, not after the fit. 0 or the error number; a file system that cannot
+// reserve room is taken at its word (the report's own writes still check every line).
+int reserve(const std::filesystem::path& path, uintmax_t bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return errno != 0 ? errno : EIO;
+  int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+  if (err == EOPNOTSUPP || err == EINVAL) err = 0;
+  ::close(fd);
   return err;
+}
+
+// A path as messages name it: where it is, without "." and ".." ("work/../data" is "data").
+std::filesystem::path located(const std::filesystem::path& p) {
+  std::error_code ec;
+  std::filesystem::path found = std::filesystem::weakly_canonical(p, ec);
+  return ec ? p : found;
+}
+
+// The files of reports not yet done, for remove_unfinished_reports.
+std::mutex unfinished_lock;
+std::vector<std::filesystem::path> unfinished;
+
+void track(const std::filesystem::path& p) {
+  std::lock_guard<std::mutex> hold(unfinished_lock);
+  unfinished.push_back(p);
+}
+
+// Removes the file (when there is one) and forgets it.
+void drop(std::filesystem::path& p) {
+  if (p.empty()) return;
+  {
+    std::lock_guard<std::mutex> hold(unfinished_lock);
+    std::erase(unfinished, p);
+  }
+  remove_file(p);
+  p.clear();
 }
 
 }  // namespace
@@ -360,8 +392,64 @@ std::string file_error_text(std::string_view message, const std::filesystem::pat
   return text;
 }
 
+int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
+  remove();
+  failed_.clear();
+  results_ = units::resolve(results_file_name(input_file_name));
+  const std::filesystem::path folder = results_.parent_path();
+  std::error_code ec;
+  // A folder in the report's place would make the last step, the rename, fail.
+  if (std::filesystem::is_directory(results_, ec)) {
+    failed_ = located(results_);
+    return EISDIR;
+  }
+  const uintmax_t room = kReportHead + kReportRow * uintmax_t(std::max(rows, 0));
+  for (auto [file, prefix, suffix] : {std::tuple{&scratch_, kScratchPrefix, kScratchSuffix},
+                                      std::tuple{&partial_, kPartialPrefix, kPartialSuffix}}) {
+    *file = units::create_unique(folder, prefix, suffix);
+    int err = file->empty() ? failure() : 0;
+    if (err == 0) {
+      track(*file);
+      err = reserve(*file, room);
+    }
+    if (err != 0) {
+      failed_ = located(folder);
+      remove();
+      return err;
+    }
+  }
+  return 0;
+}
+
+int ReportFiles::commit() {
+  std::error_code ec;
+  std::filesystem::rename(partial_, results_, ec);
+  if (ec) {
+    drop(partial_);
+    return ec.value();
+  }
+  std::lock_guard<std::mutex> hold(unfinished_lock);
+  std::erase(unfinished, partial_);
+  partial_.clear();
+  return 0;
+}
+
+void ReportFiles::remove_scratch() { drop(scratch_); }
+
+void ReportFiles::remove() {
+  drop(scratch_);
+  drop(partial_);
+}
+
+void remove_unfinished_reports() {
+  std::lock_guard<std::mutex> hold(unfinished_lock);
+  for (const std::filesystem::path& p : unfinished) ::unlink(p.c_str());
+  unfinished.clear();
+}
+
 ReportStatus results_report(const FitResult& fit,
                             const PostFit& stats,
+                            ReportFiles& files,
                             std::string_view run_error) {
   if (fit.sse < 0) return ReportStatus::NotWritten;
   const bool degenerate = degenerate_fit(fit);
@@ -371,33 +459,24 @@ ReportStatus results_report(const FitResult& fit,
   if (!error.empty()) {
     text.results.insert(text.results.begin(), " RUN ENDED IN ERROR: " + std::string(error));
   }
-  // Both files lie in the report's folder: the working directory need not be writable.
-  const std::string results_name = results_file_name(globals::input_file_name);
-  const std::filesystem::path results = units::resolve(results_name);
-  const std::filesystem::path folder = results.parent_path();
-  std::filesystem::path scratch;
   // A scratch copy that cannot be written leaves the previous results file's name in place.
-  if (const int err = write_new_file(folder, kScratchPrefix, kScratchSuffix, text.scratch, scratch);
-      err != 0) {
+  if (const int err = write_file(files.scratch(), text.scratch); err != 0) {
     fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
-    abort_run(file_error_text("There is an error in writing to data file #1.", scratch, err));
+    abort_run(
+        file_error_text("The scratch file of the report cannot be written.", files.scratch(), err));
+    files.remove();
     return ReportStatus::Failed;
   }
-  globals::output_file_name = stringlib::fixed(results_name, globals::len_file_name);
+  globals::output_file_name =
+      stringlib::fixed(results_file_name(globals::input_file_name), globals::len_file_name);
   // The results file is written under a name of its own and renamed over the old report only
   // when complete: of runs at once, the last to finish wins, and none sees another's half file.
-  std::filesystem::path partial;
-  int err = write_new_file(folder, kPartialPrefix, kPartialSuffix, text.results, partial);
-  if (err == 0) {
-    std::error_code ec;
-    std::filesystem::rename(partial, results, ec);
-    err = ec.value();
-    if (err != 0) remove_file(partial);
-  }
+  int err = write_file(files.partial(), text.results);
+  if (err == 0) err = files.commit();
   if (err != 0) {
     fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
-    remove_file(scratch);
-    abort_run(file_error_text("There is an error in writing to data file #2.", results, err));
+    files.remove();
+    abort_run(file_error_text("The report cannot be written.", files.results(), err));
     return ReportStatus::Failed;
   }
   // The listing's x columns also become the shared x columns, once both files hold it.
@@ -407,20 +486,21 @@ ReportStatus results_report(const FitResult& fit,
     if (fit.nx >= 3) common_data::xd3(i) = fit.x(i, 3);
   }
   if (degenerate) {
-    remove_file(scratch);
+    files.remove_scratch();
     abort_run(std::string(kDegenerateError) +
               "\r\nThe data lacks randomness and the\r\n"
               "number of data points minus number of parameters < 3.\r\n\r\n"
               "Add more X,Y data points and rerun.");
-    return ReportStatus::Failed;
+    return ReportStatus::WrittenInError;
   }
   hand_over(fit);
+  const std::filesystem::path scratch = files.scratch();
   const bool read = report_read_back(scratch, stats.date);
-  remove_file(scratch);
+  files.remove_scratch();
   if (!read) {
     fatal_line("(/1x, A30)", "INPUT DATA FILE - Fatal error!");
-    abort_run(file_error_text("There is an error in reading results data file.", scratch, 0));
-    return ReportStatus::Failed;
+    abort_run(file_error_text("The scratch file of the report cannot be read back.", scratch, 0));
+    return ReportStatus::WrittenInError;
   }
   return ReportStatus::Written;
 }

@@ -13,10 +13,15 @@
 // be writable. The results file replaces an earlier report of its name by a rename once it is
 // complete; of runs at once, the last to finish wins.
 //
+// Both files are made before the fit (ReportFiles), so that a folder which cannot take the
+// report refuses the data file at once rather than after minutes of fitting; they live until
+// the report is done and are removed on every other way out of the block.
+//
 // Failures show an Error dialog naming the file and the system's reason, set
 // globals::bdataerror and end the report.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -27,10 +32,53 @@
 namespace sharc_mod {
 
 enum class ReportStatus {
-  Written,     // both files written, the scratch copy read back and deleted
-  NotWritten,  // the sum of squares is negative: no report
-  Failed,      // an Error dialog was shown and globals::bdataerror set
+  Written,         // both files written, the scratch copy read back and deleted
+  NotWritten,      // the sum of squares is negative: no report
+  WrittenInError,  // the results file was written, then an Error dialog ended the report
+                   // (a degenerate fit, a scratch copy that could not be read back)
+  Failed,          // no results file: an Error dialog was shown and globals::bdataerror set
 };
+
+// The run's own files of one report, in the report's folder: the scratch copy and the results
+// file while it is written. Made before the fit and kept until the report is written; whatever
+// is left of them goes with the object (and with remove_unfinished_reports).
+class ReportFiles {
+ public:
+  ReportFiles() = default;
+  ~ReportFiles() { remove(); }
+  ReportFiles(const ReportFiles&) = delete;
+  ReportFiles& operator=(const ReportFiles&) = delete;
+
+  // Makes both files beside the report of the data file `input_file_name` (results_file_name)
+  // and reserves in each the room a report of `rows` data rows takes, so that a folder that is
+  // read-only, not the user's, or on a full disk, and a report name held by a folder, show
+  // before the fit. Returns 0, or the system's error number with failed() naming the folder or
+  // file that failed; nothing is left behind then.
+  int create(std::string_view input_file_name, int32_t rows);
+
+  bool ready() const { return !partial_.empty(); }
+  const std::filesystem::path& results() const { return results_; }
+  const std::filesystem::path& scratch() const { return scratch_; }
+  const std::filesystem::path& partial() const { return partial_; }
+  const std::filesystem::path& failed() const { return failed_; }
+
+  // Renames the written results file over the report's name: 0, or the error number (the
+  // results file of the run is then removed and an earlier report stands).
+  int commit();
+  // Removes the scratch copy; remove() removes both (what is left of them).
+  void remove_scratch();
+  void remove();
+
+ private:
+  std::filesystem::path results_;  // the report's own name
+  std::filesystem::path scratch_;  // the scratch copy, while it exists
+  std::filesystem::path partial_;  // the results file while it is written
+  std::filesystem::path failed_;   // what create could not make
+};
+
+// Removes the files of every report not yet done, for a program that ends at once (the display
+// went away) without leaving them in the data files' folders. Safe from any thread.
+void remove_unfinished_reports();
 
 // The lines of both layouts (results file R, scratch file S).
 struct ReportText {
@@ -66,15 +114,15 @@ void abort_run(std::string_view message, int32_t blanks = 30);
 // device").
 std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err);
 
-// The whole report of one fit, after postfit_statistics: both files, the check of a
-// degenerate fit, the hand-over to the result windows, the read-back into globals and the
-// deletion of the scratch copy (also after a failure). Sets globals::output_file_name and
-// copies the x columns into common_data::xd, xd2 and xd3. Both files lie in the folder of the
-// data file globals::input_file_name. A run that ended in error but still has its report
-// written (`run_error` not empty, or a degenerate fit) gets the first line
-// " RUN ENDED IN ERROR: " and the reason.
+// The whole report of one fit, after postfit_statistics, into the files made by
+// files.create: both files, the check of a degenerate fit, the hand-over to the result windows,
+// the read-back into globals and the deletion of the scratch copy (also after a failure). Sets
+// globals::output_file_name and copies the x columns into common_data::xd, xd2 and xd3. A run
+// that ended in error but still has its report written (`run_error` not empty, or a degenerate
+// fit) gets the first line " RUN ENDED IN ERROR: " and the reason.
 ReportStatus results_report(const FitResult& fit,
                             const PostFit& stats,
+                            ReportFiles& files,
                             std::string_view run_error = {});
 
 }  // namespace sharc_mod

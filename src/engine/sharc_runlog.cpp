@@ -18,12 +18,11 @@ bool runlog_summary(double sse, double& mic, RunlogTexts& texts) {
   // The MIC text goes in whole, trailing blanks and all.
   const std::string message = stringlib::fixed(
       "SSQR= " + stringlib::trim(texts.sse_text) + " : MIC= " + texts.mic_text, 80);
-  // The data file is opened by the name as given; the log shows it upper-cased.
-  std::string routine;
-  stringlib::s_cap_string(globals::input_file_name, routine);
-  routine = stringlib::fixed(routine, 80);
-  error_handler::display_message(
-      routine, message, 1, stringlib::fixed(error_handler::runlog_file_name, 80));
+  // The data file's name as given: upper-cased it would name another file.
+  error_handler::display_message(stringlib::fixed(globals::input_file_name, 80),
+                                 message,
+                                 1,
+                                 stringlib::fixed(error_handler::runlog_file_name, 80));
   return true;
 }
 

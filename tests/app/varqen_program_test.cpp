@@ -4,6 +4,7 @@
 // against the dialogs the program prints and its exit status.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -31,12 +32,14 @@ struct Outcome {
   std::string output;  // standard output and standard error
 };
 
-// Starts the program in `dir`; finish() waits for it. Several may run at once.
-FILE* start_varqen(const std::filesystem::path& dir, const std::string& args) {
+// Starts the program in `dir`, through `runner` when one is given (a command that runs it as
+// another user); finish() waits for it. Several may run at once.
+FILE* start_varqen(const std::filesystem::path& dir,
+                   const std::string& args,
+                   const std::string& runner = "") {
   const std::string command = "cd '" + dir.string() +
-                              "' && VARQEN_HEADLESS=1 VARQEN_TEST_NO_PAUSES=1 '" VARQEN_BINARY
-                              "' " +
-                              args + " 2>&1";
+                              "' && VARQEN_HEADLESS=1 VARQEN_TEST_NO_PAUSES=1 " + runner +
+                              " '" VARQEN_BINARY "' " + args + " 2>&1";
   return popen(command.c_str(), "r");
 }
 
@@ -50,18 +53,10 @@ Outcome finish(FILE* pipe) {
   return out;
 }
 
-Outcome run_varqen(const std::filesystem::path& dir, const std::string& args) {
-  return finish(start_varqen(dir, args));
-}
-
-// The names in a folder, sorted.
-std::vector<std::string> names_in(const std::filesystem::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) {
-    names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+Outcome run_varqen(const std::filesystem::path& dir,
+                   const std::string& args,
+                   const std::string& runner = "") {
+  return finish(start_varqen(dir, args, runner));
 }
 
 // A data file of y = p1 x / (4 + x) at eight x values, exact to the digits written.
@@ -112,7 +107,7 @@ TEST_P(VarqenNist, ModerateFitReachesTheCertifiedValues) {
   EXPECT_GE(worst, kParamLreFloor) << report;
   EXPECT_GE(ssr_lre, kSsrLreFloor) << report;
   // One run-log line for the fit.
-  EXPECT_NE(dir.read("Varqen-runlog.txt").find("PROBLEM.DAT : SSQR= "), std::string::npos);
+  EXPECT_NE(dir.read("Varqen-runlog.txt").find(" problem.dat : SSQR= "), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Nist,
@@ -159,26 +154,26 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
     std::string file;
     std::string says;
   } cases[] = {
-      {"missing.dat", "Error: The data file\r\nmissing.dat\r\ncannot be opened"},
+      {"missing.dat", "Error: The data file\nmissing.dat\ncannot be opened"},
       {"syntax.dat", "Error: Model function syntax error number 12"},
       {"short.dat",
-       "Error: A numeric syntax error was identified in the data file.\r\n"
-       "A number in row 8  is not a valid numeric value.\r\n"
-       "Line 8 holds 1 value; 2 are needed.\r\n\r\n" +
+       "Error: A numeric syntax error was identified in the data file.\n"
+       "A number in row 8  is not a valid numeric value.\n"
+       "Line 8 holds 1 value; 2 are needed.\n\n" +
            kAborted},
       {"many.dat", "Error: The data file contains more than 1000 data points."},
       // Every character of the line shown, the dialog's end included.
       {"utf16.dat",
-       "cannot be read.\r\nLine 1 holds a byte that is not UTF-8 text (code 255).\r\n"
-       "Line 1 reads \"<255><254>Y<0>=<0>P<0>1<0>*<0>X<0>1<0>+<0>P<0>2<0>\".\r\n\r\n" +
+       "cannot be read.\nLine 1 holds a byte that is not UTF-8 text (code 255).\n"
+       "Line 1 reads \"<255><254>Y<0>=<0>P<0>1<0>*<0>X<0>1<0>+<0>P<0>2<0>\".\n\n" +
            kAborted},
       // A device without line ends is refused at its first line, not read into memory.
       {"/dev/zero",
-       "Error: The data file\r\n/dev/zero\r\ncannot be read.\r\n"
+       "Error: The data file\n/dev/zero\ncannot be read.\n"
        "Line 1 is longer than 1048576 characters."},
       {long_path,
        "Error: The path of the data file is " + std::to_string(long_path.size()) +
-           " characters long;\r\n"
+           " characters long;\n"
            "at most 512 fit in the file name field."},
   };
   for (const auto& c : cases) {
@@ -186,6 +181,7 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
     const Outcome out = run_varqen(dir.path(), c.file);
     EXPECT_EQ(out.status, 1);
     EXPECT_NE(out.output.find(c.says), std::string::npos) << out.output;
+    EXPECT_EQ(out.output.find('\r'), std::string::npos);  // lines end with LF alone
   }
   // A data error writes no run-log line and no report.
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "Varqen-runlog.txt"));
@@ -228,17 +224,17 @@ TEST(Varqen, ExitsWithZeroOnlyWhenEveryBlockIsReported) {
        true},
       {"series#1.dat",
        1,
-       "Error: The data file\r\nseries#2.dat\r\ncannot be opened",
+       "Error: The data file\nseries#2.dat\ncannot be opened",
        "series#1.TXT",
        " DATE: ",
        true},
       {"blocked.dat",
        1,
-       "Error: There is an error in writing to data file #2.\r\n" + dir.file("blocked.TXT") +
-           ": Is a directory",
+       "Error: The report of the data file\nblocked.dat\ncannot be written beside it:\n" +
+           dir.file("blocked.TXT") + ": Is a directory",
        nullptr,
        "",
-       true},
+       false},
       {"good.dat", 0, "Saved in file: good.TXT", "good.TXT", " DATE: ", true},
   };
   for (const auto& c : cases) {
@@ -252,6 +248,47 @@ TEST(Varqen, ExitsWithZeroOnlyWhenEveryBlockIsReported) {
     }
     EXPECT_EQ(dir.read("Varqen-runlog.txt").size() > log_before.size(), c.logged);
   }
+  // Whichever way a run ended, no file of its report's making is left.
+  std::vector<std::string> expected = {"Varqen-runlog.txt", "blocked.TXT"};
+  for (const auto& c : cases) expected.push_back(c.file);
+  for (const auto& c : cases) {
+    if (c.report != nullptr) expected.push_back(c.report);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.names(), expected);
+}
+
+// A folder the user cannot write in refuses the data file before the model is confirmed, and
+// so before a fit that would take minutes: the message names the folder and the reason, and
+// the run adds no run-log line. The run is another user's (root writes in any folder).
+TEST(Varqen, AFolderThatCannotTakeTheReportIsRefusedBeforeTheFit) {
+  testsupport::NistProblem pb;
+  ASSERT_TRUE(testsupport::load_nist("Gauss1", 1, pb));
+  testsupport::TempDir dir;
+  const std::filesystem::path data = dir.path() / "data";
+  const std::filesystem::path work = dir.path() / "work";  // the working folder, writable by all
+  std::filesystem::create_directories(data);
+  std::filesystem::create_directories(work);
+  std::filesystem::copy_file(pb.file, data / "gauss.dat");
+  using std::filesystem::perm_options;
+  using std::filesystem::perms;
+  const perms others = perms::others_read | perms::others_exec;
+  std::filesystem::permissions(dir.path(), others, perm_options::add);
+  std::filesystem::permissions(data / "gauss.dat", perms::others_read, perm_options::add);
+  std::filesystem::permissions(work, perms::all);
+  const bool root = geteuid() == 0;
+  if (!root) std::filesystem::permissions(data, perms::owner_write, perm_options::remove);
+  const Outcome out = run_varqen(work,
+                                 "--level difficult '" + (data / "gauss.dat").string() + "'",
+                                 root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "");
+  if (!root) std::filesystem::permissions(data, perms::owner_write, perm_options::add);
+  EXPECT_EQ(out.status, 1) << out.output;
+  EXPECT_EQ(out.output,
+            "Error: The report of the data file\n" + (data / "gauss.dat").string() +
+                "\ncannot be written beside it:\n" + data.string() + ": Permission denied\n\n" +
+                kAborted + "\n");
+  EXPECT_TRUE(testsupport::names_in(work).empty());
+  EXPECT_EQ(testsupport::names_in(data), std::vector<std::string>{"gauss.dat"});
 }
 
 // The report and its scratch copy lie beside the data file: the working directory may be one
@@ -282,7 +319,7 @@ TEST(Varqen, WritesReportsBesideTheirDataFilesOnly) {
     expected.push_back(c.report);
   }
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(names_in(dir.path()), expected);
+  EXPECT_EQ(dir.names(), expected);
 }
 
 // Runs at once in one folder, on one data file and on several, each with its own results.
@@ -315,7 +352,7 @@ TEST(Varqen, ConcurrentRunsInOneFolderKeepTheirOwnResults) {
   // Every run logged its line whole, and no scratch or partial file is left.
   const std::string log = dir.read("Varqen-runlog.txt");
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 * kRuns);
-  EXPECT_EQ(names_in(dir.path()),
+  EXPECT_EQ(dir.names(),
             (std::vector<std::string>{"Varqen-runlog.txt",
                                       "own0.TXT",
                                       "own0.dat",

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/main_subs_fixture.hpp"
 
@@ -51,6 +52,8 @@ TEST_F(MainSubTest, CancelInTheFirstPassRunsNoSecondPass) {
     EXPECT_EQ(run_with_cancel.passes, 1);
     EXPECT_EQ(globals::bcancelrun.load(), 1);
     EXPECT_EQ(globals::iopt, 3);
+    // The report, and no run-log line or file of the report's making.
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"mm.TXT", "mm.dat"}));
   }
 }
 

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,11 +22,6 @@ namespace mainsubtest {
 // y = 120 x / (4 + x) with small alternating disturbances, at eight x values.
 inline std::string michaelis_rows() {
   return "0.5 13.4\n1 24.1\n2 39.9\n3 51.6\n5 66.5\n8 80.3\n12 89.7\n20 100.2\n";
-}
-
-inline std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
 }
 
 // A data file: the model line, lines 2 to 5, the rows and the closing line.

@@ -9,12 +9,14 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/main_subs_fixture.hpp"
 #include "model/funct.hpp"
+#include "support/file_size_limit.hpp"
 #include "support/nist_problem.hpp"
 
 namespace {
@@ -67,15 +69,66 @@ TEST_F(MainSubTest, FitsTheFileAndWritesTheReportAndTheRunLogLine) {
   EXPECT_NE(report.find("y = P1*X1/(P2+X1)"), std::string::npos);
   EXPECT_GT(globals::nlines3, 5);
   const std::string log = dir.read("Varqen-runlog.txt");
-  EXPECT_EQ(log.rfind(" " + mainsubtest::upper(dir.file("mm.dat")) + " : SSQR= ", 0), 0u) << log;
+  EXPECT_EQ(log.rfind(" " + dir.file("mm.dat") + " : SSQR= ", 0), 0u) << log;
   EXPECT_TRUE(main_subs::every_block_reported);
   // No scratch or partial file is left behind.
-  std::vector<std::string> left;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
-    left.push_back(e.path().filename().string());
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"Varqen-runlog.txt", "mm.TXT", "mm.dat"}));
+}
+
+// The report's files are made before the confirmation and go with the block however it ends: a
+// folder that cannot take the report refuses the file before anything is asked or fitted, and
+// no other way out leaves a file of the report behind.
+TEST_F(MainSubTest, AFolderThatCannotTakeTheReportRefusesTheFileBeforeTheConfirmation) {
+  const std::string model = "Y=P1*X1/(P2+X1)";
+  const std::string good = data_file(model, "100 2", "1 1", michaelis_rows());
+  const std::string refused = "The report of the data file\r\n" + dir.file("mm.dat") +
+                              "\r\ncannot be written beside it:\r\n";
+  const std::string aborted = "\r\n\r\n" + std::string(30, ' ') + "*** RUN ABORTED! ***";
+  const struct {
+    const char* what;
+    std::string file;
+    bool folder_in_place;  // a folder named as the report
+    rlim_t limit;          // a file size limit: no room for the report (0: none)
+    bool no;               // the confirmation is answered No
+    std::vector<std::string> titles;
+    std::string error;  // the Error dialog's text, when checked
+    std::vector<std::string> left;
+  } cases[] = {
+      // clang-format off
+      {"a folder in the report's place", good, true, 0, false, {"Error"},
+       refused + dir.file("mm.TXT") + ": Is a directory" + aborted, {"mm.TXT", "mm.dat"}},
+      {"no room for the report", good, false, 4096, false, {"Error"},
+       refused + dir.path().string() + ": File too large" + aborted, {"mm.dat"}},
+      {"No at the confirmation", good, false, 0, true, {"Information"}, "", {"mm.dat"}},
+      {"a data error after the confirmation", data_file(model, "100 2", "1 1", "1 2\n2 x\n3 4\n"),
+       false, 0, false, {"Information", "Error"}, "", {"mm.dat"}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(dir.path());
+    std::filesystem::create_directory(dir.path());
+    dir.write("mm.dat", c.file);
+    if (c.folder_in_place) std::filesystem::create_directory(dir.path() / "mm.TXT");
+    dialogs.clear();
+    if (c.no) no();
+    globals::bdataerror = 0;
+    Passes passes;
+    {
+      std::optional<testsupport::FileSizeLimit> limit;
+      if (c.limit != 0) limit.emplace(c.limit);
+      run("mm.dat");
+    }
+    std::vector<std::string> titles;
+    for (const auto& b : boxes()) titles.push_back(b.title);
+    EXPECT_EQ(titles, c.titles);
+    if (!c.error.empty()) {
+      EXPECT_EQ(last_text(), c.error);
+    }
+    EXPECT_TRUE(passes.starts.empty());
+    EXPECT_FALSE(main_subs::every_block_reported);
+    EXPECT_EQ(dir.names(), c.left);  // no run-log line either
   }
-  std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"Varqen-runlog.txt", "mm.TXT", "mm.dat"}));
 }
 
 TEST_F(MainSubTest, StartsFreeZerosAtATinyValueAndKeepsFixedOnes) {
@@ -399,12 +452,15 @@ TEST_F(MainSubTest, GoesOnWithTheNextFileOfASeriesAfterNext) {
   ASSERT_EQ(b.size(), 3u);
   EXPECT_EQ(b[0].title, "Information");  // confirmation of run#1
   EXPECT_EQ(b[1].title, "Information");
-  EXPECT_EQ(b[1].text.rfind("RUN#1.DAT : SSQR= ", 0), 0u) << b[1].text;
+  EXPECT_EQ(b[1].text.rfind("run#1.dat : SSQR= ", 0), 0u) << b[1].text;
   EXPECT_NE(b[1].text.find(" : MIC= "), std::string::npos);
   EXPECT_NE(b[2].text.find("Is this the correct data file?"), std::string::npos);
   EXPECT_EQ(passes.starts.size(), 2u);
   EXPECT_TRUE(exists("run#1.TXT"));
   EXPECT_TRUE(exists("run#2.TXT"));
+  EXPECT_EQ(dir.names(),
+            (std::vector<std::string>{
+                "Varqen-runlog.txt", "run#1.TXT", "run#1.dat", "run#2.TXT", "run#2.dat"}));
   EXPECT_EQ(stringlib::trim(globals::input_file_name), dir.file("run#2.dat"));
   EXPECT_EQ(main_subs::block_counter, 1);
   EXPECT_EQ(globals::bnext, 0);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "platform/headless/headless_dialogs.hpp"
 #include "platform/window_system.hpp"
 #include "stats_fixture.hpp"
+#include "support/file_size_limit.hpp"
 #include "toolkit/gk_window.hpp"
 
 namespace {
@@ -107,9 +110,8 @@ TEST(FileErrorText, NamesThePathAndTheSystemsReason) {
                {0, "/d/a.TXT"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.err);
-    EXPECT_EQ(sharc_mod::file_error_text(
-                  "There is an error in writing to data file #2.", "/d/a.TXT", c.err),
-              std::string("There is an error in writing to data file #2.\r\n") + c.tail);
+    EXPECT_EQ(sharc_mod::file_error_text("The report cannot be written.", "/d/a.TXT", c.err),
+              std::string("The report cannot be written.\r\n") + c.tail);
   }
 }
 
@@ -184,6 +186,7 @@ class ReportRun : public enginetest::StatsFixture {
     gk::attach(&system);
     fixed_fit(fit, st);
     globals::input_file_name = stringlib::fixed(dir.file("Decay.Dat"), globals::len_file_name);
+    ASSERT_EQ(files.create(globals::input_file_name, fit.n), 0);
   }
   void TearDown() override {
     gk::reset();
@@ -200,7 +203,7 @@ class ReportRun : public enginetest::StatsFixture {
   void expect_failure(const std::string& message, const std::string& fatal) {
     std::ostringstream console;
     units::set_console(&console);
-    EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Failed);
+    EXPECT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::Failed);
     EXPECT_EQ(globals::bdataerror, 1);
     EXPECT_EQ(dialog_texts(), std::vector<std::string>{"Error: " + message + kAborted});
     EXPECT_NE(console.str().find(fatal), std::string::npos) << console.str();
@@ -211,11 +214,12 @@ class ReportRun : public enginetest::StatsFixture {
   platform::WindowSystem system{backend, dialogs};
   sharc_mod::FitResult fit;
   sharc_mod::PostFit st;
+  sharc_mod::ReportFiles files;
 };
 
 TEST_F(ReportRun, WritesTheResultsFileReadsTheScratchCopyBackAndDeletesIt) {
   common_data::nd = 0;
-  ASSERT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Written);
+  ASSERT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::Written);
   EXPECT_TRUE(dialogs.shown().empty());
   EXPECT_EQ(stringlib::trim(globals::output_file_name), results_path());
   std::ifstream in(results_path());
@@ -258,38 +262,75 @@ TEST_F(ReportRun, WritesTheResultsFileReadsTheScratchCopyBackAndDeletesIt) {
   EXPECT_DOUBLE_EQ(common_data::xdl(2), std::log10(2.0));
 }
 
-TEST_F(ReportRun, AFolderThatCannotTakeTheScratchCopyEndsTheRunAndKeepsTheOldState) {
+TEST_F(ReportRun, AFolderThatCannotTakeTheReportIsFoundBeforeTheFitAndKeepsNothing) {
+  files.remove();
+  const struct {
+    const char* what;
+    const char* data_file;
+    const char* made;    // a folder made first
+    rlim_t limit;        // a file size limit (0: none)
+    const char* failed;  // what failed, in dir
+    int err;
+  } cases[] = {
+      {"missing folder", "gone/Decay.DAT", nullptr, 0, "gone", ENOENT},
+      {"a folder in the report's place", "Decay.Dat", "Decay.TXT", 0, "Decay.TXT", EISDIR},
+      {"no room for the report", "Decay.Dat", nullptr, 4096, "", EFBIG},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.made != nullptr) std::filesystem::create_directory(dir.path() / c.made);
+    sharc_mod::ReportFiles refused;
+    {
+      std::optional<testsupport::FileSizeLimit> limit;
+      if (c.limit != 0) limit.emplace(c.limit);
+      EXPECT_EQ(refused.create(dir.file(c.data_file), 1000), c.err);
+    }
+    EXPECT_EQ(refused.failed(), *c.failed ? dir.path() / c.failed : dir.path());
+    EXPECT_FALSE(refused.ready());
+    EXPECT_EQ(dir.names(),
+              c.made ? std::vector<std::string>{c.made} : std::vector<std::string>{});
+    if (c.made != nullptr) std::filesystem::remove(dir.path() / c.made);
+  }
+}
+
+TEST_F(ReportRun, AReportThatCannotBeWrittenAfterTheFitLeavesTheEarlierOneAndNoFileOfTheRun) {
+  std::ofstream(results_path()) << "old report\n";
   globals::output_file_name = stringlib::fixed("/r/Previous.TXT", globals::len_file_name);
   common_data::xd(1) = -7.0;
-  globals::input_file_name = stringlib::fixed(dir.file("gone/Decay.DAT"), globals::len_file_name);
-  expect_failure("There is an error in writing to data file #1.\r\n" + dir.file("gone") +
-                     ": No such file or directory",
-                 "TEMPORARY DATA FILE - Fatal error!");
+  const std::string scratch = files.scratch().string();
+  {
+    // The disk fills during the fit: the reserved room is no guarantee.
+    testsupport::FileSizeLimit limit(1024);
+    expect_failure(
+        "The scratch file of the report cannot be written.\r\n" + scratch + ": File too large",
+        "TEMPORARY DATA FILE - Fatal error!");
+  }
+  EXPECT_EQ(dir.read("Decay.TXT"), "old report\n");
+  EXPECT_TRUE(only_results_file_left(dir.path()));
   EXPECT_EQ(stringlib::trim(globals::output_file_name), "/r/Previous.TXT");
   EXPECT_EQ(common_data::xd(1), -7.0);
   EXPECT_EQ(globals::nlines3, 0);  // the buffers are not touched
 }
 
 TEST_F(ReportRun, AResultsFileThatCannotReplaceTheOldOneLeavesNoFileOfTheRun) {
-  std::filesystem::create_directory(results_path());  // a folder where the report would go
-  expect_failure(
-      "There is an error in writing to data file #2.\r\n" + results_path() + ": Is a directory",
-      "OUTPUT DATA FILE - Fatal error!");
+  std::filesystem::create_directory(results_path());  // made in the report's place during the fit
+  expect_failure("The report cannot be written.\r\n" + results_path() + ": Is a directory",
+                 "OUTPUT DATA FILE - Fatal error!");
   EXPECT_TRUE(std::filesystem::is_directory(results_path()));
   std::filesystem::remove(results_path());
-  EXPECT_TRUE(only_results_file_left(dir.path()));
+  EXPECT_TRUE(dir.names().empty());
 }
 
 TEST_F(ReportRun, TheWorkingDirectoryNeedNotBeWritable) {
   globals::cwd = stringlib::fixed(dir.file("missing") + "/", globals::len_dir);
   std::ofstream(results_path()) << "old report\n";
-  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Written);
+  EXPECT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::Written);
   EXPECT_NE(dir.read("Decay.TXT"), "old report\n");
   EXPECT_TRUE(only_results_file_left(dir.path()));
 }
 
 TEST_F(ReportRun, AReportOfARunThatEndedInErrorSaysSoFirst) {
-  ASSERT_EQ(sharc_mod::results_report(fit, st, "the cascade failed."),
+  ASSERT_EQ(sharc_mod::results_report(fit, st, files, "the cascade failed."),
             sharc_mod::ReportStatus::Written);
   EXPECT_EQ(lines_of(dir.read("Decay.TXT")).front(), " RUN ENDED IN ERROR: the cascade failed.");
 }
@@ -306,7 +347,7 @@ TEST_F(ReportRun, ADegenerateFitIsRefusedAfterTheListingAndTheScratchFileIsDelet
   st.mic = -4.503599727262001e19;
   st.pidx = FVector<int32_t>(3, 0);
   st.ismall = 1;
-  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::Failed);
+  EXPECT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::WrittenInError);
   EXPECT_EQ(globals::bdataerror, 1);
   EXPECT_EQ(dialog_texts(),
             std::vector<std::string>{"Error: There was an error in calculating the results.\r\n"
@@ -330,7 +371,7 @@ TEST_F(ReportRun, ADegenerateFitIsRefusedAfterTheListingAndTheScratchFileIsDelet
 TEST_F(ReportRun, ANegativeSumOfSquaresWritesNoReport) {
   fit.sse = -1.0;
   globals::nlines3 = 7;
-  EXPECT_EQ(sharc_mod::results_report(fit, st), sharc_mod::ReportStatus::NotWritten);
+  EXPECT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::NotWritten);
   EXPECT_FALSE(std::filesystem::exists(results_path()));
   EXPECT_EQ(globals::nlines3, 7);
   EXPECT_TRUE(dialogs.shown().empty());

@@ -30,17 +30,17 @@ class RunlogSummary : public enginetest::StatsFixture {
   std::string log() { return dir.read("Varqen-runlog.txt"); }
 };
 
-TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheUpperCasedDataFile) {
+TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheDataFileAsNamed) {
   const struct {
     double sse, mic;
     const char* line;
   } cases[] = {
       {1.2345678e-3,
        -3.4567,
-       " /DATA/RUN1.DAT : SSQR= 1.23457E-03 : MIC= -3.457 : Date Mon Dec  7 04:21:58 2026\n"},
+       " /data/Run1.DAT : SSQR= 1.23457E-03 : MIC= -3.457 : Date Mon Dec  7 04:21:58 2026\n"},
       {1234.5,
        -4.503599727262001e19,
-       " /DATA/RUN1.DAT : SSQR=  1234.5 : MIC= -.4504E+20 : Date Mon Dec  7 04:21:58 2026\n"},
+       " /data/Run1.DAT : SSQR=  1234.5 : MIC= -.4504E+20 : Date Mon Dec  7 04:21:58 2026\n"},
   };
   std::string expected;
   for (const auto& c : cases) {
@@ -63,7 +63,7 @@ TEST_F(RunlogSummary, ALongPathIsCutTo80Characters) {
   sharc_mod::RunlogTexts texts;
   sharc_mod::runlog_summary(2.0, mic, texts);
   EXPECT_EQ(log(),
-            " /" + std::string(80 - 1, 'D') +
+            " /" + std::string(80 - 1, 'd') +
                 " : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
 }
 

@@ -5,11 +5,23 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace testsupport {
+
+// The names in a folder, sorted.
+inline std::vector<std::string> names_in(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 class TempDir {
  public:
@@ -34,6 +46,7 @@ class TempDir {
     std::ofstream(p, std::ios::binary) << bytes;
     return p.string();
   }
+  std::vector<std::string> names() const { return names_in(path_); }
   std::string read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

@@ -3,6 +3,24 @@
 #include <cstdio>
 
 namespace platform {
+namespace {
+
+// Prints "title: text" as one record of the program's output: the texts of the dialogs break
+// their lines with CR LF, the output with LF alone, as every other line of it.
+void print_box(const std::string& title, const std::string& text) {
+  std::string out = title + ": ";
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else if (i + 1 == text.size() || text[i + 1] != '\n') {
+      out += '\n';  // a CR alone ends a line too
+    }
+  }
+  out += '\n';
+  std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+}  // namespace
 
 DialogAnswer HeadlessDialogs::message_box(const MessageBoxRequest& request) {
   std::lock_guard<std::mutex> g(mutex_);
@@ -13,7 +31,7 @@ DialogAnswer HeadlessDialogs::message_box(const MessageBoxRequest& request) {
     return a;
   }
   const DialogAnswer answer = default_answer(request.buttons);
-  std::printf("%s: %s\n", request.title.c_str(), request.text.c_str());
+  print_box(request.title, request.text);
   // A question's answer follows it, so that a log of the run reads as it went.
   if (request.buttons != DialogButtons::Ok) {
     std::printf("-> %s\n", answer == DialogAnswer::Yes ? "Yes" : "OK");
@@ -92,7 +110,7 @@ namespace {
 
 // What a batch run shows of a dialog nobody answers.
 void print_unanswered(const std::string& title, const std::string& prompt) {
-  std::printf("%s: %s\n", title.c_str(), prompt.c_str());
+  print_box(title, prompt);
   std::fflush(stdout);
 }
 

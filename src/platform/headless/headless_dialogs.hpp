@@ -3,9 +3,10 @@
 //
 // Answers come from a script the scripted user fills (one answer per box, in order); with no
 // scripted answer left, the box gets its default answer (the first button: OK or Yes) and its
-// title and text are printed to standard output, followed for a question by the answer taken
-// ("-> Yes"), so a batch run shows what it would have asked and how it went on. File and print
-// dialogs are answered from scripts of their own and cancelled when none is left.
+// title and text are printed to standard output (the text's CR LF line breaks as LF), followed
+// for a question by the answer taken ("-> Yes"), so a batch run shows what it would have asked
+// and how it went on. File and print dialogs are answered from scripts of their own and
+// cancelled when none is left.
 #pragma once
 
 #include <deque>
