@@ -1,5 +1,6 @@
 #include "app/main_prog.hpp"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -196,6 +197,21 @@ struct OpenedDisplay {
   std::_Exit(kExitDisplayLost);
 }
 
+// An interrupt, termination or hang-up ends the program as the signal would, but first removes
+// the files of a report not yet done, which lie in the data file's folder from before the
+// model's confirmation on. A signal ignored at start (nohup) stays ignored.
+void end_on_signal(int sig) {
+  sharc_mod::remove_unfinished_reports();
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+void remove_reports_on_signals() {
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    if (std::signal(sig, end_on_signal) == SIG_IGN) std::signal(sig, SIG_IGN);
+  }
+}
+
 OpenedDisplay open_display() {
   const char* display = std::getenv("DISPLAY");
   if (!env_is("VARQEN_HEADLESS", "1") && display != nullptr && *display != '\0') {
@@ -222,6 +238,7 @@ int32_t main_program(int argc, char** argv) {
     return 0;
   }
   if (env_is("VARQEN_TEST_NO_PAUSES", "1")) sysclock::set_sleeper([](int32_t) {});
+  remove_reports_on_signals();
   // Relative names (the run log, a data file given without a folder) lie in the directory the
   // program starts in; the report and its scratch copy lie beside the data file.
   std::error_code ec;

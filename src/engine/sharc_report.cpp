@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <ostream>
 #include <system_error>
 #include <tuple>
@@ -281,22 +283,43 @@ std::filesystem::path located(const std::filesystem::path& p) {
   return ec ? p : found;
 }
 
-// The files of reports not yet done, for remove_unfinished_reports.
-std::mutex unfinished_lock;
-std::vector<std::filesystem::path> unfinished;
+// The files of reports not yet done, for remove_unfinished_reports, which may run in a signal
+// handler: fixed slots of plain characters and lock-free flags, no allocation and no lock. A
+// slot is claimed, filled, then marked live; a file that finds no slot free (or whose path
+// does not fit) is still removed by its ReportFiles, only not on an abrupt end.
+struct Unfinished {
+  std::atomic<bool> claimed{false};
+  std::atomic<bool> live{false};
+  char path[4096] = {};
+};
+static_assert(std::atomic<bool>::is_always_lock_free, "flags read in a signal handler");
+std::array<Unfinished, 8> unfinished;
 
 void track(const std::filesystem::path& p) {
-  std::lock_guard<std::mutex> hold(unfinished_lock);
-  unfinished.push_back(p);
+  const std::string& name = p.native();
+  if (name.size() >= sizeof(Unfinished::path)) return;
+  for (Unfinished& u : unfinished) {
+    if (u.claimed.exchange(true)) continue;
+    std::memcpy(u.path, name.c_str(), name.size() + 1);
+    u.live.store(true, std::memory_order_release);
+    return;
+  }
+}
+
+void untrack(const std::filesystem::path& p) {
+  for (Unfinished& u : unfinished) {
+    if (u.live.load(std::memory_order_acquire) && p.native() == u.path) {
+      u.live.store(false);
+      u.claimed.store(false);
+      return;
+    }
+  }
 }
 
 // Removes the file (when there is one) and forgets it.
 void drop(std::filesystem::path& p) {
   if (p.empty()) return;
-  {
-    std::lock_guard<std::mutex> hold(unfinished_lock);
-    std::erase(unfinished, p);
-  }
+  untrack(p);
   remove_file(p);
   p.clear();
 }
@@ -428,8 +451,7 @@ int ReportFiles::commit() {
     drop(partial_);
     return ec.value();
   }
-  std::lock_guard<std::mutex> hold(unfinished_lock);
-  std::erase(unfinished, partial_);
+  untrack(partial_);
   partial_.clear();
   return 0;
 }
@@ -442,9 +464,9 @@ void ReportFiles::remove() {
 }
 
 void remove_unfinished_reports() {
-  std::lock_guard<std::mutex> hold(unfinished_lock);
-  for (const std::filesystem::path& p : unfinished) ::unlink(p.c_str());
-  unfinished.clear();
+  for (Unfinished& u : unfinished) {
+    if (u.live.load(std::memory_order_acquire)) ::unlink(u.path);
+  }
 }
 
 ReportStatus results_report(const FitResult& fit,

@@ -77,7 +77,8 @@ class ReportFiles {
 };
 
 // Removes the files of every report not yet done, for a program that ends at once (the display
-// went away) without leaving them in the data files' folders. Safe from any thread.
+// went away, an interrupt or termination signal) without leaving them in the data files'
+// folders. Safe from any thread and in a signal handler.
 void remove_unfinished_reports();
 
 // The lines of both layouts (results file R, scratch file S).

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -362,6 +363,38 @@ TEST(Varqen, ConcurrentRunsInOneFolderKeepTheirOwnResults) {
                                       "own2.dat",
                                       "same.TXT",
                                       "same.dat"}));
+}
+
+// A run ended by a signal during its fit ends as the signal ends it, without a report and
+// without the report's working files, which lie beside the data file from before the model's
+// confirmation on.
+TEST(Varqen, ARunEndedByASignalLeavesNoFileOfItsReport) {
+  testsupport::NistProblem pb;
+  ASSERT_TRUE(testsupport::load_nist("Gauss1", 1, pb));
+  testsupport::TempDir dir;
+  std::filesystem::copy_file(pb.file, dir.path() / "gauss.dat");
+  // The shell starts the program, prints its process id and waits for it.
+  FILE* pipe = popen(("cd '" + dir.path().string() +
+                      "' && { VARQEN_HEADLESS=1 VARQEN_TEST_NO_PAUSES=1 '" VARQEN_BINARY
+                      "' --level difficult gauss.dat 2>&1 & echo $!; wait $!; }")
+                         .c_str(),
+                     "r");
+  ASSERT_NE(pipe, nullptr);
+  pid_t pid = 0;
+  bool confirmed = false;
+  char line[4096];
+  while ((pid == 0 || !confirmed) && std::fgets(line, sizeof line, pipe) != nullptr) {
+    const std::string text(line);
+    if (text.size() > 1 && text.find_first_not_of("0123456789\n") == std::string::npos) {
+      pid = std::stoi(text);
+    }
+    confirmed = confirmed || text == "-> Yes\n";
+  }
+  ASSERT_TRUE(pid > 0 && confirmed);
+  kill(pid, SIGTERM);
+  const Outcome out = finish(pipe);
+  EXPECT_EQ(out.status, 128 + SIGTERM) << out.output;
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"gauss.dat"});
 }
 
 TEST(Varqen, UsageErrorsExitWithTwoAndHelpNamesTheOptions) {

@@ -287,8 +287,7 @@ TEST_F(ReportRun, AFolderThatCannotTakeTheReportIsFoundBeforeTheFitAndKeepsNothi
     }
     EXPECT_EQ(refused.failed(), *c.failed ? dir.path() / c.failed : dir.path());
     EXPECT_FALSE(refused.ready());
-    EXPECT_EQ(dir.names(),
-              c.made ? std::vector<std::string>{c.made} : std::vector<std::string>{});
+    EXPECT_EQ(dir.names(), c.made ? std::vector<std::string>{c.made} : std::vector<std::string>{});
     if (c.made != nullptr) std::filesystem::remove(dir.path() / c.made);
   }
 }
