@@ -48,16 +48,6 @@ double clamp_keep_nan(double v, double lo, double hi) {
   return v;
 }
 
-// sum (r(i) / s(i))^2 over rows 1..n in the order of sum_squares.
-double weighted_sum_squares(int32_t n, const double* r, const double* s) {
-  double part[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-  for (int32_t i = 0; i < n; ++i) {
-    const double q = r[i] / s[i];
-    part[i % 8] += q * q;
-  }
-  return ((part[0] + part[1]) + (part[2] + part[3])) + ((part[4] + part[5]) + (part[6] + part[7]));
-}
-
 // Step 4 of fun: the sigma of every row for the weighting mode, into fw.s.
 void choose_sigma(int32_t n, int32_t mode, VecView<const double> yf, VecView<const double> sig) {
   switch (mode) {
@@ -81,12 +71,10 @@ void choose_sigma(int32_t n, int32_t mode, VecView<const double> yf, VecView<con
       double sd = 0.0;
       nrutil::rvec_stdev1(n, VecView<const double>(fw.r.data(), n), sd);
       if (sd < 1e-6 || sd > 1e6) sd = 1.0;
-      for (int32_t i = 1; i <= n; ++i) {
-        fw.s(i) = std::sqrt(std::fabs(fw.r(i)) / sd);
-        const double a = std::fabs(fw.s(i));
-        if (a < 1e-6 || a > 1e6) fw.s(i) = 1.0;
-      }
-      break;
+      // s(i) = sqrt(|r(i)| / sd), 1 beyond [1e-6, 1e6] in magnitude. Step 5 leaves these
+      // sigmas as they are (none is 0 or below 1e-15 in magnitude).
+      if (n > 0) simd::active->stdev_sigmas(fw.r.data(), n, sd, fw.s.data());
+      return;
     }
     default:
       for (int32_t i = 1; i <= n; ++i) fw.s(i) = 1.0;
@@ -236,6 +224,12 @@ void fun(MatView<const double> x,
                                   common_data::yres.data(),
                                   common_data::ysig.data(),
                                   mean_abs);
+  } else if (contiguous && n > 0) {
+    // Weighted: the same pass, its residuals into the work array and its unit sigmas into the
+    // sigma work array (the caller's sig may be ysig, which is read later), and the fitted
+    // values stored once more at step 7.
+    simd::active->residuals(
+        fw.yf.data(), y.data(), n, yf.data(), yf.data(), fw.r.data(), fw.s.data(), mean_abs);
   } else {
     if (n > 0) simd::active->limit_values(fw.yf.data(), n);
     double abs_part[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
@@ -253,7 +247,7 @@ void fun(MatView<const double> x,
     }
     mean_abs = ((abs_part[0] + abs_part[1]) + (abs_part[2] + abs_part[3])) +
                ((abs_part[4] + abs_part[5]) + (abs_part[6] + abs_part[7]));
-    sum = sum_squares(VecView<const double>(fw.r.data(), n), n);
+    if (unit_sigma) sum = sum_squares(VecView<const double>(fw.r.data(), n), n);
   }
   const bool jitter = n > 0 && mean_abs / n < kSumFloor;
   if (jitter && unit_sigma && contiguous) {
@@ -265,20 +259,22 @@ void fun(MatView<const double> x,
     }
   }
   if (!unit_sigma || jitter) {
-    for (int32_t i = 1; i <= n; ++i) common_data::yres(i) = fw.r(i);
+    std::copy_n(fw.r.data(), n, common_data::yres.data());
     // Steps 4 and 5: sigmas; sig is read here, before ysig is overwritten in step 7.
     if (unit_sigma) {
       for (int32_t i = 1; i <= n; ++i) fw.s(i) = 1.0;
     } else {
-      choose_sigma(n, mode, VecView<const double>(yf.data(), n), sig);
+      choose_sigma(n, mode, VecView<const double>(yf.data(), n, yf.stride()), sig);
     }
-    // Step 6.
-    sum = weighted_sum_squares(n, fw.r.data(), fw.s.data());
+    // Step 6, in the order of sum_squares.
+    sum = n > 0 ? simd::active->weighted_squares(fw.r.data(), fw.s.data(), n) : 0.0;
     // Step 7.
-    for (int32_t i = 1; i <= n; ++i) {
-      common_data::ydf(i) = yf(i);
-      common_data::ysig(i) = fw.s(i);
+    if (contiguous) {
+      if (yf.data() != common_data::ydf.data()) std::copy_n(yf.data(), n, common_data::ydf.data());
+    } else {
+      for (int32_t i = 1; i <= n; ++i) common_data::ydf(i) = yf(i);
     }
+    std::copy_n(fw.s.data(), n, common_data::ysig.data());
   }
   if (!weighted) mode = 0;
   sum = n > 0 ? clamp_keep_nan(sum, kSumFloor, kSumCap) : kSumFloor;

@@ -3,17 +3,20 @@
 //
 // The functions come from SLEEF [1] (its 1.0-ulp variants), one build per level: SSE2 (the
 // x86-64 baseline; 2 lanes, no fused multiply-add), AVX2 with FMA (4 lanes) and AVX-512
-// (8 lanes). Each level is a table of kernels compiled for it alone (simd_<level>.cpp); the
-// program itself stays built for the baseline. The protected functions of the formula language
-// keep their guards (the e^80 bounds of EXP, the clamps of LOG and LOG10, the small-argument
-// values of SQRT and TANH, the special exponents of "^") around the library call, in vector form.
+// (8 lanes). At the SSE2 level LOG, "^", the trigonometric functions and their inverses come
+// from the platform's libm instead, one lane at a time: there SLEEF's two-lane forms cost more
+// than two scalar calls (simd_sse2.cpp). Each level is a table of kernels compiled for it alone
+// (simd_<level>.cpp); the program itself stays built for the baseline. The protected functions of
+// the formula language keep their guards (the e^80 bounds of EXP, the clamps of LOG and LOG10, the
+// small-argument values of SQRT and TANH, the special exponents of "^") around the library call,
+// in vector form.
 //
 // Within one level every function is a pure function of each lane: the one-value entries
 // (used by fparser::evalf and operators::aln) run the same vector code as the row runner, so
 // one row evaluated alone and the same row inside a tile give the same bits. Between levels the
 // library's results may differ in the last bit (SLEEF contracts with FMA where the processor has
-// it), always within its stated bound of 1 ulp of the exact value; the arithmetic operators are
-// plain IEEE operations and agree at every level.
+// it; libm has its own algorithms), always within 1 ulp of the exact value; the arithmetic
+// operators are plain IEEE operations and agree at every level.
 //
 // [1] N. Shibata, F. Petrogalli, "SLEEF: A Portable Vectorized Library of C Standard
 //     Mathematical Functions", IEEE TPDS 31(6), 2020.
@@ -67,6 +70,12 @@ struct Kernels {
                       double* yres,
                       double* ysig,
                       double& abs_sum);
+  // The sigmas of weighting mode 4 (StdDev / Residual) of the n residuals r, sd their
+  // standard deviation (> 0): s(i) = sqrt(|r(i)| / sd), and 1 where that lies below 1e-6 or
+  // above 1e6 in magnitude (a not-a-number stays).
+  void (*stdev_sigmas)(const double* r, int32_t n, double sd, double* s);
+  // sum (r(i) / s(i))^2 over n rows, in the partial sums and order of residuals.
+  double (*weighted_squares)(const double* r, const double* s, int32_t n);
 };
 
 // The tables of the three levels (defined in simd_sse2.cpp, simd_avx2.cpp, simd_avx512.cpp).

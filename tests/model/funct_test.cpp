@@ -267,6 +267,86 @@ TEST_F(Fun, UnitSigmaSumIsTheSameAtEveryLevelAndOnEveryPath) {
   }
 }
 
+// The weighted modes at every vector level and on both paths (contiguous arrays, and strided
+// ones taken row by row) against a straightforward computation of steps 3 to 7 here: modes 1,
+// 2 and 4 bit for bit (the sum in the eight interleaved partial sums of sum_squares, the
+// standard deviation of mode 4 in row order with divisor n - 1), mode 3 the same on every path
+// and level. Rows include a fitted value of 0 (sigma 1 in mode 2), a residual of 0 (sigma 1 in
+// mode 4), and sigmas of 0 and 1e-20 (1 and 1e-8 in mode 1); row counts leave tails of a
+// vector and of the eight partial sums. The strided path reads the fitted values of mode 2
+// with their stride.
+TEST_F(Fun, WeightedSumsAreTheSameAtEveryLevelAndOnEveryPath) {
+  auto squares = [](const std::vector<double>& r, const std::vector<double>& s) {
+    double part[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    for (size_t i = 0; i < r.size(); ++i) part[i % 8] += (r[i] / s[i]) * (r[i] / s[i]);
+    return ((part[0] + part[1]) + (part[2] + part[3])) +
+           ((part[4] + part[5]) + (part[6] + part[7]));
+  };
+  auto guard = [](double s) { return s == 0.0 ? 1.0 : std::fabs(s) < 1e-15 ? 1e-8 : s; };
+  for (const int32_t n : {5, 37, 126}) {
+    x_.clear();
+    y_.clear();
+    std::vector<double> sig, yf, r;
+    for (int32_t i = 1; i <= n; ++i) {
+      x_.push_back(i == 2 ? -0.5 : i);  // P1 + P2 X1 = 0 at X1 = -0.5
+      yf.push_back(1.0 + 2.0 * x_.back());
+      r.push_back(i == 3 ? 0.0 : std::ldexp(1.0 + i / 7.0, i % 9 - 4) * (i % 3 == 0 ? -1 : 1));
+      y_.push_back(yf.back() + r.back());
+      r.back() = y_.back() - yf.back();
+      sig.push_back(i == 1 ? 0.0 : i == 3 ? 1e-20 : 0.5 + i / 8.0);
+    }
+    double mean = 0.0, ss = 0.0;
+    for (double v : r) mean += v;
+    mean /= n;
+    for (double v : r) ss += (v - mean) * (v - mean);
+    double sd = std::sqrt(ss / (n - 1));
+    if (sd < 1e-6 || sd > 1e6) sd = 1.0;
+    std::vector<std::vector<double>> sigma(5, std::vector<double>(n));
+    for (int32_t i = 0; i < n; ++i) {
+      sigma[1][i] = guard(sig[i] == 0.0 ? 1.0 : sig[i]);
+      sigma[2][i] = guard(yf[i] == 0.0 ? 1.0 : yf[i]);
+      const double s4 = std::sqrt(std::fabs(r[i]) / sd);
+      sigma[4][i] = guard(std::fabs(s4) < 1e-6 || std::fabs(s4) > 1e6 ? 1.0 : s4);
+    }
+    std::vector<double> strided_y(2 * n), strided_yf(2 * n);
+    for (int32_t i = 0; i < n; ++i) strided_y[2 * i] = y_[i];
+    for (int32_t mode = 1; mode <= 4; ++mode) {
+      SCOPED_TRACE(testing::Message() << n << " rows, mode " << mode);
+      double first = kNan;
+      for (simd::Level level : {simd::Level::Sse2, simd::Level::Avx2, simd::Level::Avx512}) {
+        if (!simd::set_level(level)) continue;
+        SCOPED_TRACE(simd::to_string(level));
+        const double fval = run(mode, sig);
+        if (mode != 3) {
+          EXPECT_EQ(fval, squares(r, sigma[mode]));
+        }
+        if (first != first) first = fval;
+        EXPECT_EQ(fval, first);
+        int32_t differ = 0;
+        for (int32_t i = 0; i < n; ++i) {
+          differ += yf_[i] != yf[i] || common_data::ydf(i + 1) != yf[i] ||
+                    common_data::yres(i + 1) != r[i] ||
+                    (mode != 3 && common_data::ysig(i + 1) != sigma[mode][i]);
+        }
+        EXPECT_EQ(differ, 0);
+        double strided = kNan;
+        funct::fun(MatView<const double>(x_.data(), n, 1, n),
+                   VecView<const double>(strided_y.data(), n, 2),
+                   VecView<const double>(p_.data(), 2),
+                   2,
+                   1,
+                   n,
+                   mode,
+                   VecView<double>(strided_yf.data(), n, 2),
+                   VecView<const double>(sig.data(), n),
+                   strided);
+        EXPECT_EQ(strided, fval);
+      }
+    }
+  }
+  simd::set_level(simd::best_level());
+}
+
 TEST_F(Fun, ObservationThatIsNotANumberGivesTheCapNeverTheFloor) {
   y_ = {3, kNan, 8};
   for (int32_t mode = 0; mode <= 4; ++mode) {

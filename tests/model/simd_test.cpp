@@ -232,6 +232,53 @@ TEST_F(Simd, EveryFunctionIsWithinOneUlpOfLibmAtEveryLevel) {
   }
 }
 
+// At the SSE2 level LOG, "^", SIN, COS, TAN, ASIN, ACOS and ATAN are libm's own functions (there
+// SLEEF's two-lane forms are the slower ones), in evalf and evalf_rows alike; EXP stays with
+// SLEEF. Arguments where no guard applies.
+TEST_F(Simd, Sse2TakesTheSlowerFunctionsFromLibm) {
+  // clang-format off
+  const struct {
+    const char* formula;
+    double (*libm)(double, double);
+    double lo, hi;
+  } cases[] = {
+      {"LOG(X1)", [](double x, double) { return std::log(x); }, 1e-3, 1e3},
+      {"X1^X2", [](double a, double b) { return std::pow(a, b); }, 0.5, 50.0},
+      {"SIN(X1)", [](double x, double) { return std::sin(x); }, -20.0, 20.0},
+      {"COS(X1)", [](double x, double) { return std::cos(x); }, -20.0, 20.0},
+      {"TAN(X1)", [](double x, double) { return std::tan(x); }, -20.0, 20.0},
+      {"ASIN(X1)", [](double x, double) { return std::asin(x); }, -1.0, 1.0},
+      {"ACOS(X1)", [](double x, double) { return std::acos(x); }, -1.0, 1.0},
+      {"ATAN(X1)", [](double x, double) { return std::atan(x); }, -20.0, 20.0},
+  };
+  // clang-format on
+  ASSERT_TRUE(simd::set_level(simd::Level::Sse2));
+  constexpr int32_t kCount = 4096;
+  std::mt19937_64 rng(41);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.formula);
+    std::uniform_real_distribution<double> first(c.lo, c.hi), exponent(-3.0, 3.0);
+    std::vector<double> x1(kCount), x2(kCount), got(kCount);
+    for (int32_t i = 0; i < kCount; ++i) {
+      x1[i] = first(rng);
+      x2[i] = exponent(rng);
+    }
+    fparser::initf(1);
+    int32_t ierr = -1;
+    fparser::parsef(1, c.formula, kNames, &ierr, 0);
+    ASSERT_EQ(ierr, 0);
+    const double* cols[2] = {x1.data(), x2.data()};
+    fparser::evalf_rows(1, {}, cols, kCount, got.data());
+    int32_t differ = 0;
+    for (int32_t i = 0; i < kCount; ++i) {
+      const double want = c.libm(x1[i], x2[i]);
+      const double values[2] = {x1[i], x2[i]};
+      differ += got[i] != want || fparser::evalf(1, values) != want;
+    }
+    EXPECT_EQ(differ, 0);
+  }
+}
+
 // operators::aln is the kernel of LOG (and so within 1 ulp of libm's logarithm).
 TEST_F(Simd, AlnKeepsItsClampsAndUsesTheVectorLogarithm) {
   const double args[] = {kNan, kInf, -kInf, 0.0, 2.22e-16, -2.2e-16, 4.5e15, -1e300, 0.5, -3.0};
