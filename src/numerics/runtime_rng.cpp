@@ -36,6 +36,22 @@ State repeatable_state() { return scramble({0x5EED5EED5EED5EEDull, 1, 2, 3}); }
 
 State state = repeatable_state();  // guarded by rng_mutex
 
+// The processor-chosen seed words: one 64-bit key read from the processor's entropy device at
+// first use, then the splitmix64 sequence from that key, one step per seed. Reading the device
+// costs about half a microsecond and the differential-evolution search re-seeds before every
+// number it draws; the sequence costs a few nanoseconds. The key is unknown to the program, so
+// the words are unpredictable, and splitmix64 maps the 2^64 successive steps one-to-one, so no
+// two seeds of a process are equal. Called with rng_mutex held.
+uint64_t processor_word() {
+  static const uint64_t key = [] {
+    std::random_device device;
+    return (static_cast<uint64_t>(device()) << 32) | device();
+  }();
+  static uint64_t step = 0;
+  uint64_t x = key + step++ * 0x9E3779B97F4A7C15ull;
+  return splitmix64(x);
+}
+
 uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
 uint64_t next_locked() {
@@ -55,9 +71,16 @@ uint64_t next() {
   return next_locked();
 }
 
+double to_uniform(uint64_t r) { return static_cast<double>(r >> 11) * 0x1.0p-53; }
+
 }  // namespace
 
-double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+double uniform() { return to_uniform(next()); }
+
+void uniforms(std::span<double> out) {
+  std::lock_guard<std::mutex> lock(rng_mutex);
+  for (double& u : out) u = to_uniform(next_locked());
+}
 
 float uniform_float() { return static_cast<float>(next() >> 40) * 0x1.0p-24f; }
 
@@ -93,20 +116,14 @@ void seed_processor() {
   EntropySource source;
   {
     std::lock_guard<std::mutex> lock(rng_mutex);
-    source = entropy_source;
+    if (!entropy_source) {
+      state = scramble({processor_word(), 0, 0, 0});
+      return;
+    }
+    source = entropy_source;  // called outside the lock: it is the test's code
   }
   std::array<uint64_t, 4> words{};
-  if (source) {
-    for (auto& w : words) w = source();
-  } else {
-    // One device for the process, and one 64-bit word from it per seed (scramble spreads it
-    // over the state): constructing a random_device, and each read of it, costs far more than
-    // drawing numbers, and the differential-evolution search re-seeds on every draw.
-    static std::mutex device_mutex;
-    static std::random_device device;
-    std::lock_guard<std::mutex> lock(device_mutex);
-    words[0] = (static_cast<uint64_t>(device()) << 32) | device();
-  }
+  for (auto& w : words) w = source();
   const State s = scramble(words);
   std::lock_guard<std::mutex> lock(rng_mutex);
   state = s;

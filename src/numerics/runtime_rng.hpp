@@ -4,8 +4,10 @@
 //
 // The generator is xoshiro256** [1]. An array seed is packed into the four 64-bit state words
 // and scrambled with splitmix64, so any eight values (all zeros included) give a valid state.
-// The processor-chosen seed comes from std::random_device unless a test installs its own entropy
-// source, which makes every draw deterministic.
+// The processor-chosen seed is the next word of a splitmix64 sequence keyed by one read of
+// std::random_device at first use: unpredictable, and different at every re-seed. A test may
+// install its own entropy source instead (four words per seed), which makes every draw
+// deterministic.
 //
 // [1] D. Blackman, S. Vigna, "Scrambled linear pseudorandom number generators", ACM TOMS 47
 //     (2021), the xoshiro256** generator.
@@ -14,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 
 namespace runtime_rng {
 
@@ -23,6 +26,9 @@ using EntropySource = std::function<uint64_t()>;
 
 // Uniform double in [0, 1) with 53 random bits.
 double uniform();
+// out[k] := the next uniform() numbers, in order, drawn under one lock of the stream (no other
+// thread's draw comes between them).
+void uniforms(std::span<double> out);
 // Uniform single-precision number in [0, 1) with 24 random bits.
 float uniform_float();
 // Uniform integer in [lo, hi] (inclusive, unbiased); returns lo when hi <= lo.
@@ -32,10 +38,10 @@ int32_t integer(int32_t lo, int32_t hi);
 void seed_array(const SeedArray& seed);
 // Re-seeds the stream to the fixed repeatable seed (the state at program start).
 void seed_repeatable();
-// Re-seeds the stream from the entropy source.
+// Re-seeds the stream from a processor-chosen seed (or from the test's entropy source).
 void seed_processor();
 
-// Test seam: replaces the entropy source behind seed_processor; empty restores random_device.
+// Test seam: replaces the entropy source behind seed_processor; empty restores the processor's.
 void set_entropy_source(EntropySource source);
 
 // Back to the repeatable seed and the real entropy source (for tests).

@@ -279,7 +279,7 @@ class Search {
 void randomu(double& u) {
   runtime_rng::seed_processor();
   double draws[11];
-  for (double& v : draws) v = runtime_rng::uniform();
+  runtime_rng::uniforms(draws);
   int32_t s = 0;
   for (int32_t k = 1; k <= 10; ++k) s += static_cast<int32_t>((k - 6) * draws[k - 1]);
   u = draws[std::abs(s)];  // |s| <= 10: one of the 11 draws

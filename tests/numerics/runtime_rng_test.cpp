@@ -58,6 +58,28 @@ TEST_F(RuntimeRng, ProcessorSeedFollowsTheInjectedEntropy) {
   EXPECT_NE(draws(6), first);
 }
 
+TEST_F(RuntimeRng, ProcessorSeedsDifferAtEveryReseed) {
+  // The real source: every re-seed starts a stream of its own (two equal first draws among
+  // 4096 streams have a probability of about 1e-9).
+  std::set<double> first;
+  const int count = 4096;
+  for (int k = 0; k < count; ++k) {
+    runtime_rng::seed_processor();
+    first.insert(runtime_rng::uniform());
+  }
+  EXPECT_EQ(first.size(), static_cast<size_t>(count));
+}
+
+TEST_F(RuntimeRng, UniformsAreTheNextDrawsOfTheStream) {
+  runtime_rng::seed_array({1, 2, 3, 4, 5, 6, 7, 8});
+  const auto expected = draws(12);
+  runtime_rng::seed_array({1, 2, 3, 4, 5, 6, 7, 8});
+  std::vector<double> got(11);
+  runtime_rng::uniforms(got);
+  EXPECT_EQ(got, std::vector<double>(expected.begin(), expected.begin() + 11));
+  EXPECT_EQ(runtime_rng::uniform(), expected[11]);  // the stream goes on after them
+}
+
 TEST_F(RuntimeRng, DrawsStayInTheirRangesAndCoverThem) {
   double sum = 0.0;
   double lo = 1.0;
