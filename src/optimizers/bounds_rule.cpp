@@ -14,6 +14,38 @@ double mag(double v) { return std::pow(10.0, std::log10(std::fabs(v))); }
 // Half the square root of s, through the logarithm, with s floored at 1e-15.
 double reset_point(double s) { return 0.5 * std::pow(10.0, 0.5 * std::log10(std::max(1e-15, s))); }
 
+// The tests compare mag(v) with a threshold t. mag(v) is |v| up to the rounding of log10 and
+// pow: an error of k ulps in log10(a) (|log10 a| < 309) moves 10^log10(a) by at most
+// k * 2^-44 * ln 10 relative, and pow adds under one ulp. So while a = |v| is a normal number
+// away from the ends of the range, mag(v) lies within a * (1 -+ kSlack) for libraries far
+// worse than a few ulps (glibc's stays within 2^-43 of a); a threshold outside that band is
+// decided by a alone, and only one inside it (or a value near the ends of the range) takes the
+// logarithms. The outcome is that of comparing the recomputed value itself, at a fraction of
+// the cost.
+constexpr double kSlack = 0x1.0p-30;
+constexpr double kLeast = 0x1.0p-1000;  // a in [kLeast, kMost]: a * (1 -+ kSlack) is exact
+constexpr double kMost = 0x1.0p+1000;   // enough and neither overflows nor underflows
+
+// mag(v) > t, for v not 0 or NaN.
+bool mag_above(double v, double t) {
+  const double a = std::fabs(v);
+  if (a >= kLeast && a <= kMost) {
+    if (a * (1.0 - kSlack) > t) return true;
+    if (a * (1.0 + kSlack) <= t) return false;
+  }
+  return mag(v) > t;
+}
+
+// mag(v) < t, for v not 0 or NaN.
+bool mag_below(double v, double t) {
+  const double a = std::fabs(v);
+  if (a >= kLeast && a <= kMost) {
+    if (a * (1.0 + kSlack) < t) return true;
+    if (a * (1.0 - kSlack) >= t) return false;
+  }
+  return mag(v) < t;
+}
+
 }  // namespace
 
 double apply(double v, double lo, double hi, bool& moved) {
@@ -21,7 +53,7 @@ double apply(double v, double lo, double hi, bool& moved) {
 
   // Step 2: upper test on the sign of v (zero compares as +100).
   if (v > 0.0) {
-    if (mag(v) > 0.95 * hi) {
+    if (mag_above(v, 0.95 * hi)) {
       v = 0.5 * hi;
       moved = true;
     }
@@ -30,7 +62,7 @@ double apply(double v, double lo, double hi, bool& moved) {
       v = 0.5 * hi;
       moved = true;
     }
-  } else if (-mag(v) > 1.05 * hi) {
+  } else if (mag_below(v, -(1.05 * hi))) {  // -mag(v) > 1.05*hi
     v = 1.5 * hi;
     moved = true;
   }
@@ -38,7 +70,7 @@ double apply(double v, double lo, double hi, bool& moved) {
   // Step 3: lower test on the value step 2 left (zero compares as -100).
   const double w = v;
   if (w > 0.0) {
-    if (mag(w) < 1.05 * lo) {
+    if (mag_below(w, 1.05 * lo)) {
       v = reset_point(std::fabs(hi - lo));
       moved = true;
     }
@@ -47,7 +79,7 @@ double apply(double v, double lo, double hi, bool& moved) {
       v = reset_point(std::fabs(hi + lo));
       moved = true;
     }
-  } else if (-mag(w) < 0.95 * lo) {
+  } else if (mag_above(w, -(0.95 * lo))) {  // -mag(w) < 0.95*lo
     v = reset_point(std::fabs(hi + lo));
     moved = true;
   }

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "common/common_data.hpp"
 #include "optimizers/optim_support.hpp"
@@ -104,6 +109,98 @@ TEST_F(BoundsRule, SumDoublesOnceWhenSeveralMove) {
   EXPECT_EQ(x[1], 5.0);
   EXPECT_EQ(x[2], 5.0);
   EXPECT_EQ(ssq, 4.0);
+}
+
+// The rule exactly as stated, every magnitude recomputed through log10 and pow: the oracle for
+// apply, which reaches the same decisions without the logarithms where it can.
+double stated_rule(double v, double lo, double hi, bool& moved) {
+  auto mag = [](double x) { return std::pow(10.0, std::log10(std::fabs(x))); };
+  auto reset = [](double s) {
+    return 0.5 * std::pow(10.0, 0.5 * std::log10(std::max(1e-15, s)));
+  };
+  if (std::isnan(v)) return v;
+  bool upper = v > 0.0 ? mag(v) > 0.95 * hi : v == 0.0 ? 100.0 > 0.95 * hi : -mag(v) > 1.05 * hi;
+  if (upper) v = v < 0.0 ? 1.5 * hi : 0.5 * hi;
+  const double w = v;
+  bool lower = w > 0.0 ? mag(w) < 1.05 * lo : w == 0.0 ? 0.95 * lo > -100.0 : -mag(w) < 0.95 * lo;
+  if (lower) v = reset(std::fabs(w > 0.0 ? hi - lo : hi + lo));
+  moved = upper || lower;
+  return v;
+}
+
+// Runs apply and the oracle on v against bounds whose four thresholds (0.95 hi, 1.05 lo for
+// v > 0; 1.05 hi, 0.95 lo for v < 0) fall on the recomputed magnitude of v and on the doubles
+// next to it, where a shortcut would first go wrong; returns the number of disagreements (the
+// first few are reported).
+int compare_at_thresholds(double v, int& reported) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double m = std::pow(10.0, std::log10(std::fabs(v)));
+  // Bound pairs (lo, hi): one test at a threshold, the other switched off by an infinite bound.
+  std::vector<std::pair<double, double>> bounds;
+  for (double b : {m / 0.95, m / 1.05, -m / 1.05, -m / 0.95}) {
+    double x = std::nextafter(std::nextafter(b, -inf), -inf);
+    for (int k = 0; k < 5; ++k, x = std::nextafter(x, inf)) {  // b and two doubles each side
+      bounds.push_back({-inf, x});
+      bounds.push_back({x, inf});
+    }
+    bounds.push_back({b, b});
+  }
+  int wrong = 0;
+  for (const auto& [lo, hi] : bounds) {
+    for (double x : {v, -v}) {
+      bool moved = false, stated_moved = false;
+      const double got = bounds_rule::apply(x, lo, hi, moved);
+      const double want = stated_rule(x, lo, hi, stated_moved);
+      if (std::bit_cast<uint64_t>(got) == std::bit_cast<uint64_t>(want) && moved == stated_moved) {
+        continue;
+      }
+      ++wrong;
+      if (++reported <= 5) {
+        ADD_FAILURE() << std::hexfloat << "v " << x << " lo " << lo << " hi " << hi << ": " << got
+                      << " moved " << moved << ", stated " << want << " moved " << stated_moved;
+      }
+    }
+  }
+  return wrong;
+}
+
+TEST_F(BoundsRule, DecidesAsTheRecomputedMagnitudesDoAtEveryPowerOfTenAndElsewhere) {
+  std::vector<double> values;
+  // Every power of ten of the double range (with 1e-324 and 1e309: 0 and infinity) and the
+  // four doubles around each.
+  for (int k = -324; k <= 309; ++k) {
+    const double p = std::strtod(("1e" + std::to_string(k)).c_str(), nullptr);
+    double below = p, above = p;
+    values.push_back(p);
+    for (int step = 0; step < 2; ++step) {
+      below = std::nextafter(below, 0.0);
+      above = std::nextafter(above, HUGE_VAL);
+      values.push_back(below);
+      values.push_back(above);
+    }
+  }
+  // The ends of the range and of the normal numbers, and the largest and smallest magnitudes
+  // a shortcut might take.
+  const double ends[] = {std::numeric_limits<double>::denorm_min(),
+                         std::numeric_limits<double>::min(),
+                         std::numeric_limits<double>::max(),
+                         std::numeric_limits<double>::quiet_NaN(),
+                         0x1.0p-1000,
+                         0x1.0p-1022,
+                         0x1.0p+1000,
+                         0x1.0p+1023};
+  for (double e : ends) {
+    values.push_back(e);
+    values.push_back(std::nextafter(e, 0.0));
+    values.push_back(std::nextafter(e, HUGE_VAL));
+  }
+  // Random doubles of every exponent (subnormals, infinities and NaNs among them).
+  std::mt19937_64 bits(20240607);
+  for (int k = 0; k < 2000; ++k) values.push_back(std::bit_cast<double>(bits()));
+
+  int reported = 0, wrong = 0;
+  for (double v : values) wrong += compare_at_thresholds(v, reported);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(OptimSupport, ClampTurnsNanIntoItsReplacement) {
