@@ -140,7 +140,6 @@ RunState::RunState(MatView<const double> x,
     : mode(mode),
       first_pass(first_pass),
       x_(x),
-      y_(y),
       yf_(yf),
       sig_(sig),
       nx_(nx),
@@ -148,11 +147,14 @@ RunState::RunState(MatView<const double> x,
       np_(np < 0 ? 0 : (np > max_params ? max_params : np)),
       bpostrun_(bpostrun),
       hit_offset_(hit_offset),
-      ywork_(n) {
+      yguard_(n) {
   for (int32_t i = 1; i <= np_; ++i) {
     lo(i) = lower(i);
     hi(i) = upper(i);
   }
+  // Steps 1 and 2 of func, once: the observations do not change while the state lives.
+  for (int32_t i = 1; i <= n_; ++i) yguard_(i) = y(i);
+  nrutil::rvec_nan(yguard_.view(), kClampLimit);
 }
 
 void RunState::func(VecView<double> p, int32_t np, double& fval) {
@@ -161,10 +163,8 @@ void RunState::func(VecView<double> p, int32_t np, double& fval) {
     fval = kClampLimit;
     return;
   }
-  // Steps 1 and 2: the observations as this evaluation sees them. (x is read only; it needs
-  // no copy.)
-  for (int32_t i = 1; i <= n_; ++i) ywork_(i) = y_(i);
-  nrutil::rvec_nan(ywork_.view(), kClampLimit);
+  // Steps 1 and 2: the guarded observations were prepared with the state. (x is read only; it
+  // needs no copy.)
   FArray<double, max_params> pc;
   for (int32_t i = 1; i <= np; ++i) pc(i) = p(i);
 
@@ -180,7 +180,7 @@ void RunState::func(VecView<double> p, int32_t np, double& fval) {
 
   // Steps 4 to 6.
   funcs(x_,
-        VecView<const double>(ywork_.data(), n_),
+        VecView<const double>(yguard_.data(), n_),
         yf_,
         sig_,
         nx_,

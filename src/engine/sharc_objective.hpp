@@ -68,7 +68,8 @@ void pbounds3(
 // closures refer to it).
 class RunState {
  public:
-  // x: n rows by nx columns; y, yf, sig: n rows; np parameters with working bounds lower,
+  // x: n rows by nx columns; y, yf, sig: n rows (y is read here, once: a run with other
+  // observations builds a new state); np parameters with working bounds lower,
   // upper (copied); mode: the working weighting mode; first_pass: the cascade's first-pass flag;
   // bpostrun: the post-run flag as the cascade receives it (read at every evaluation);
   // hit_offset: the offset e of the hit-and-run index formula.
@@ -116,7 +117,6 @@ class RunState {
 
  private:
   MatView<const double> x_;
-  VecView<const double> y_;
   VecView<double> yf_;
   VecView<const double> sig_;
   int32_t nx_;
@@ -124,7 +124,9 @@ class RunState {
   int32_t np_;
   const int32_t& bpostrun_;
   double hit_offset_;
-  FVector<double> ywork_;  // func's guarded copy of y, sized once (n rows)
+  // The observations as func evaluates them (rows 1..n, NaN and lost-precision values as L),
+  // prepared at construction: the data of a run do not change while its state lives.
+  FVector<double> yguard_;
 };
 
 }  // namespace sharc_mod

@@ -127,6 +127,7 @@ TEST_F(SharcObjective, NanAndOverflowNeverLeaveTheChain) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     y_[4] = c.y5;
+    make_state(1);  // a state reads the observations once, when it is built
     std::vector<double> p = {3.0, 0.4};
     double f = kNan;
     state_->func(VecView<double>(p.data(), 2), 2, f);
