@@ -14,25 +14,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/common_data.hpp"
-#include "common/globals.hpp"
 #include "engine/main_subs.hpp"
+#include "fit_run.hpp"
 #include "model/funct.hpp"
 #include "model/units.hpp"
-#include "numerics/stringlib.hpp"
 #include "numerics/sysclock.hpp"
-#include "platform/headless/headless_backend.hpp"
-#include "platform/headless/headless_dialogs.hpp"
-#include "platform/window_system.hpp"
 #include "support/nist_problem.hpp"
 #include "support/temp_dir.hpp"
-#include "toolkit/drawing_state.hpp"
-#include "toolkit/gk_window.hpp"
-#include "toolkit/text.hpp"
 
 namespace {
 
@@ -43,18 +35,11 @@ struct Fit {
 std::vector<Fit> fits;
 
 void BM_Fit(benchmark::State& state, const std::string& name, int32_t start) {
-  platform::HeadlessBackend backend;
-  platform::HeadlessDialogs dialogs;
-  platform::WindowSystem system{backend, dialogs};
-  gk::reset();
-  gk::install_drawing();
-  gk::install_text();
-  gk::attach(&system);
-  if (gk::initwindow(640, 200, "Varqen", 0, 0, 0, 0) < 0) {
+  fitrun::MainWindow window;
+  if (!window.open()) {
     state.SkipWithError("no headless window");
     return;
   }
-  globals::gwinwidth = gk::getwindowwidth();
   sysclock::set_sleeper([](int32_t) {});
   testsupport::TempDir dir;
   testsupport::NistProblem pb;
@@ -65,14 +50,7 @@ void BM_Fit(benchmark::State& state, const std::string& name, int32_t start) {
       state.SkipWithError("reference file not found");
       break;
     }
-    const std::filesystem::path file = dir.path() / "problem.dat";
-    std::filesystem::copy_file(pb.file, file, std::filesystem::copy_options::overwrite_existing);
-    units::set_start_directory(dir.path());
-    globals::cwd = stringlib::fixed((dir.path() / "").string(), globals::len_dir);
-    globals::input_file_name = stringlib::fixed(file.string(), globals::len_file_name);
-    globals::iopt = 2;
-    globals::iwt = 1;
-    dialogs.script_answer(platform::DialogAnswer::Yes);  // the confirmation, silently
+    fitrun::prepare(pb, dir.path(), window.dialogs);
     const auto t0 = std::chrono::steady_clock::now();
     main_subs::main_sub();
     const std::chrono::duration<double> dt = std::chrono::steady_clock::now() - t0;
@@ -89,7 +67,6 @@ void BM_Fit(benchmark::State& state, const std::string& name, int32_t start) {
   state.counters["lre_ssr"] = lre_ssr;
   sysclock::set_sleeper(nullptr);
   units::reset();
-  gk::reset();
 }
 
 void register_all() {
