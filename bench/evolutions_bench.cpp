@@ -21,6 +21,7 @@
 #include "model/vmfun.hpp"
 #include "numerics/stringlib.hpp"
 #include "optimizers/evolutions.hpp"
+#include "support/nist_problem.hpp"
 
 namespace {
 
@@ -39,8 +40,7 @@ std::vector<double> numbers(const std::string& line) {
 
 // A data file of one x column: model, start, lower and upper bounds, mask, rows "x y", END.
 Problem read_problem(const std::string& name) {
-  const char* env = std::getenv("VARQEN_SHARED_DIR");
-  std::ifstream in(std::string(env != nullptr ? env : VARQEN_SHARED_DIR) + "/nist/dat/" + name);
+  std::ifstream in(testsupport::nist_dir() + "/dat/" + name);
   Problem pb;
   std::string line;
   if (!std::getline(in, line) || line.rfind("Y=", 0) != 0) return pb;

@@ -22,6 +22,7 @@
 #include "formula_native.hpp"
 #include "model/fparser.hpp"
 #include "model/simd.hpp"
+#include "support/nist_problem.hpp"
 
 #ifdef VARQEN_HAVE_MUPARSER
 #include <muParser.h>
@@ -41,12 +42,8 @@ struct Problem {
 };
 
 // Reads line 1 (the model), line 2 (start values) and the rows "x y" up to END.
-// The shared folder is VARQEN_SHARED_DIR, or the environment variable of that name when set
-// (a checkout elsewhere than beside the shared folder).
 bool read_problem(Problem& pr) {
-  const char* env = std::getenv("VARQEN_SHARED_DIR");
-  const std::string shared = env != nullptr ? env : VARQEN_SHARED_DIR;
-  std::ifstream in(shared + "/nist/dat/" + pr.name + "-start1.dat");
+  std::ifstream in(testsupport::nist_dir() + "/dat/" + pr.name + "-start1.dat");
   std::string line;
   if (!std::getline(in, line) || line.rfind("Y=", 0) != 0) return false;
   pr.model = line.substr(2);

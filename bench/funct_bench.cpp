@@ -26,6 +26,7 @@
 #include "model/model_front.hpp"
 #include "model/my_func.hpp"
 #include "numerics/stringlib.hpp"
+#include "support/nist_problem.hpp"
 
 namespace {
 
@@ -38,9 +39,7 @@ struct Data {
 
 // Line 1 the model, line 2 the start values, lines 3-5 bounds and mask, rows "x y" up to END.
 Data read_thurber() {
-  const char* env = std::getenv("VARQEN_SHARED_DIR");
-  const std::string shared = env != nullptr ? env : VARQEN_SHARED_DIR;
-  std::ifstream in(shared + "/nist/dat/Thurber-start1.dat");
+  std::ifstream in(testsupport::nist_dir() + "/dat/Thurber-start1.dat");
   Data d;
   std::string line;
   if (!std::getline(in, line) || line.rfind("Y=", 0) != 0) return d;

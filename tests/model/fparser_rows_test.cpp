@@ -20,6 +20,7 @@
 #include "model/model_front.hpp"
 #include "model/my_func.hpp"
 #include "model/simd.hpp"
+#include "support/nist_problem.hpp"
 
 namespace {
 
@@ -132,7 +133,7 @@ class FparserRows : public ::testing::Test {
 };
 
 TEST_F(FparserRows, ReferenceModelsOnTheirDataAndOnAwkwardRows) {
-  const std::filesystem::path dir = std::filesystem::path(VARQEN_SHARED_DIR) / "nist" / "dat";
+  const std::filesystem::path dir = std::filesystem::path(testsupport::nist_dir()) / "dat";
   std::mt19937 rng(2026);
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {

@@ -17,6 +17,7 @@
 #include "model/simd.hpp"
 #include "numerics/runtime_rng.hpp"
 #include "support/close.hpp"
+#include "support/nist_problem.hpp"
 #include "support/scoped_clock.hpp"
 
 namespace {
@@ -728,9 +729,7 @@ class FunNist : public modeltest::ModelFixture {
  protected:
   // Reads line 1 (the model), skips lines 2-5 and loads the rows "x y" into the shared data.
   bool load(const std::string& name) {
-    const char* env = std::getenv("VARQEN_SHARED_DIR");
-    const std::string shared = env != nullptr ? env : VARQEN_SHARED_DIR;
-    std::ifstream in(shared + "/nist/dat/" + name + "-start1.dat");
+    std::ifstream in(testsupport::nist_dir() + "/dat/" + name + "-start1.dat");
     std::string line;
     if (!std::getline(in, line) || line.rfind("Y=", 0) != 0) return false;
     use_formula(line.substr(2));

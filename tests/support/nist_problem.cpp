@@ -162,8 +162,8 @@ void reset_shared_state() {
 }
 
 std::string nist_dir() {
-  const char* env = std::getenv("VARQEN_SHARED_DIR");
-  return std::string(env != nullptr ? env : VARQEN_SHARED_DIR) + "/nist";
+  const char* env = std::getenv("VARQEN_NIST_DIR");
+  return env != nullptr && *env != '\0' ? env : VARQEN_NIST_DIR;
 }
 
 std::vector<std::string> nist_problem_names() {

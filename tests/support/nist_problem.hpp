@@ -12,8 +12,8 @@
 //   EXPECT_GE(pb.params_lre(x), 6.0);
 //   EXPECT_LE(evals.count(), 500);
 //
-// The reference files live in <shared>/nist (see its README): <shared> is the environment
-// variable VARQEN_SHARED_DIR when set, else the folder the build found beside the checkout.
+// The reference files live in tests/data/nist (see its README); the environment variable
+// VARQEN_NIST_DIR, when set and not empty, names another copy instead.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,7 +25,8 @@
 
 namespace testsupport {
 
-// <shared>/nist.
+// The folder of the reference files: VARQEN_NIST_DIR when set and not empty, else the tree's
+// tests/data/nist.
 std::string nist_dir();
 
 // The problems of certified_ssr.csv, in file order (26 names; ENSO is not among them).
@@ -63,7 +64,7 @@ double lre(double value, double certified);
 // model evaluator and compiled formula, the runtime generator, the clock of the time limit).
 void reset_shared_state();
 
-// reset_shared_state(), then reads <shared>/nist/dat/<name>-start<start>.dat as the fit run does:
+// reset_shared_state(), then reads nist_dir()/dat/<name>-start<start>.dat as the fit run does:
 // row count, model line normalised and compiled, shape and numeric checks, values, bounds and mask;
 // a free start value of exactly 0 becomes 1e-16. It then sets up common_data as the cascade does
 // before its first stage: x columns (xd, xd2, xd3, xnx), yd, ysig = 1, weighting mode 0
