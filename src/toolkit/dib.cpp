@@ -259,6 +259,13 @@ int32_t PalEntriesOnDevice(const platform::DeviceContext& /*dc*/) {
   return int32_t{1} << (platform::kPageDepth * kPlanes);
 }
 
+std::optional<Palette> GetSystemPalette() {
+  constexpr int kLargestPaletteDepth = 8;  // deeper displays show colours, not palette indices
+  static_assert(platform::kPageDepth > kLargestPaletteDepth,
+                "a palette-based page needs its system palette entries copied here");
+  return std::nullopt;
+}
+
 Dib CreateDIB(int32_t width, int32_t height, int32_t bits) {
   if (width <= 0 || height <= 0 || int64_t{width} * height > platform::kMaxBmpPixels) {
     return nullptr;

@@ -65,6 +65,10 @@ std::optional<Palette> CreateDIBPalette(const PackedDib& dib);
 // Palette entries of a device: 2 ^ (bits per pixel x planes). Every device context draws on a
 // page of kPageDepth bits in one plane, so every device has 2 ^ 24.
 int32_t PalEntriesOnDevice(const platform::DeviceContext& dc);
+// The logical palette copied from the display's system palette. Only a palette-based display
+// (8 bits per pixel or fewer) has system palette entries; pages hold kPageDepth-bit colours,
+// so there are none to copy and the result is nothing.
+std::optional<Palette> GetSystemPalette();
 
 // A zeroed packed bitmap for the format `header` describes (a 40-byte info header: width,
 // height, 1, 4, 8 or 24 bits per pixel, uncompressed, or run lengths with 8 bits (RLE8) or 4

@@ -251,6 +251,7 @@ TEST(Dib, PalettesOfColourTablesAndDevices) {
   }
   platform::Page page(1, 1);
   EXPECT_EQ(PalEntriesOnDevice(platform::DeviceContext(page)), 16777216);
+  EXPECT_FALSE(GetSystemPalette().has_value());  // a true-colour display has no system palette
 }
 
 TEST(Dib, AllocRoomForDIBSizesHeaderTableAndImage) {
