@@ -57,7 +57,9 @@ enum : uint32_t {
   kMsgSysCommand     = 0x0112,  // wparam: kSc*
   kMsgHScroll        = 0x0114,
   kMsgVScroll        = 0x0115,
-  kMsgCtlColorStatic = 0x0138,
+  kMsgCtlColorStatic = 0x0138,  // wparam: DeviceContext* of the control's paint, lparam: the
+                                // control; a const Brush* the parent keeps through the paint
+                                // (0: the face colour); see parent_background.hpp
   kMsgSbmSetPos      = 0x00E0,  // scroll bar: wparam position, lparam redraw
   kMsgSbmGetPos      = 0x00E1,
   kMsgSbmSetRange    = 0x00E2,  // wparam minimum, lparam maximum

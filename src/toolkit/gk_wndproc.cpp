@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/gfx/brush.hpp"
+#include "platform/gfx/device_context.hpp"
 #include "toolkit/gk_callbacks.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/scrollbars.hpp"
@@ -96,6 +98,18 @@ int64_t on_close(WindowData& rec, Hwnd window) {
   if (closing) closing();
   rec.idle_event.set();
   return window_system->default_window_proc(window, kMsgClose, 0, 0);
+}
+
+// A static control, check box, radio button, group box or read-only or disabled text box asks
+// for its background: transparent text on the window's background brush. The brush is read
+// and kept under the DC lock, which the window's paint holds while its controls paint, so
+// setbkcolor cannot replace (and free) it before the control has filled with it.
+int64_t on_ctl_color_static(WindowData& rec, uint64_t wparam) {
+  std::lock_guard<CriticalSection> g(rec.dc_lock);
+  auto* dc = reinterpret_cast<DeviceContext*>(wparam);
+  if (dc) dc->set_bk_mode(BkMode::Transparent);  // a request without a context just gets the brush
+  if (!rec.background_brush) rec.background_brush = Brush::solid(rec.background_color);
+  return reinterpret_cast<int64_t>(rec.background_brush.get());
 }
 
 int64_t on_sys_command(WindowData& rec, Hwnd window, uint64_t wparam, int64_t lparam) {
@@ -365,6 +379,8 @@ int64_t WndProc(Hwnd window, uint32_t message, uint64_t wparam, int64_t lparam) 
       if (cls_OnCommandSimpleGeneric(rec, static_cast<Hwnd>(lparam), &WindowData::text_boxes))
         return 1;
       break;
+    case kMsgCtlColorStatic:
+      return on_ctl_color_static(*rec, wparam);
     case kMsgHScroll:
     case kMsgVScroll:
       if (on_control_scroll(rec, wparam, static_cast<Hwnd>(lparam))) return 0;

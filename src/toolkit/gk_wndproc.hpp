@@ -3,8 +3,10 @@
 // Each window is created by a thread of its own (`GK__ThreadInitWindow`), which then runs the
 // window's message loop until the window is torn down. `WndProc` paints the window from its
 // visual page, queues keys, runs the close, system-close and resize callbacks on this thread,
-// and starts a callback thread for every control and menu command (gk_callbacks.hpp). Other
-// threads reach the window only with the messages below.
+// starts a callback thread for every control and menu command (gk_callbacks.hpp), and has its
+// static controls, check boxes, radio buttons, group boxes and read-only or disabled text boxes
+// drawn on the window's background brush with transparent text. Other threads reach the
+// window only with the messages below.
 //
 // The modules of pages, fonts, controls, text boxes, menus and the mouse plug into the
 // window's life through `hooks`: each module has its own slots, optional, filled once before

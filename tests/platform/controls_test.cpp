@@ -1,9 +1,12 @@
 // The built-in controls: how they are drawn, how they take the mouse and the keys, what they
 // tell their parent.
+#include <algorithm>
 #include <cstdlib>
+#include <mutex>
 
 #include "controls_fixture.hpp"
 #include "gfx_pages.hpp"
+#include "platform/gfx/device_context.hpp"
 #include "platform/image/bmp.hpp"
 #include "support/temp_dir.hpp"
 
@@ -284,6 +287,61 @@ TEST_F(ControlClasses, StaticTextAndTheSetFontMessage) {
   ASSERT_TRUE(big);
   system.send_message(label, kMsgSetFont, reinterpret_cast<uint64_t>(&big), 1);
   EXPECT_GT(count(shown(), area, kBlack), 2 * small);
+}
+
+TEST_F(ControlClasses, ControlsTheUserCannotTypeInAskTheirParentForTheirBackground) {
+  // The parent answers a brush and leaves the context opaque with a colour of its own, so the
+  // fill and the boxes behind the text show that the control used what it was given.
+  constexpr Pixel kBrush = 0x4080A0, kCell = 0xF0E000;
+  const BrushRef brush = Brush::solid(to_colorref(kBrush));
+  std::mutex lock;
+  std::vector<Hwnd> asked;
+  WindowProc host;
+  on_window_thread([&] {
+    host = system.set_window_proc(hwnd_, [&](Hwnd h, uint32_t m, uint64_t w, int64_t l) {
+      if (m != kMsgCtlColorStatic) return host(h, m, w, l);
+      std::lock_guard<std::mutex> g(lock);
+      asked.push_back(static_cast<Hwnd>(l));
+      reinterpret_cast<DeviceContext*>(w)->set_bk_color(to_colorref(kCell));
+      return reinterpret_cast<int64_t>(brush.get());
+    });
+  });
+  struct Case {
+    const char* what;
+    const char* cls;
+    uint32_t style;
+    Pixel background;  // near the lower right corner; kBrush when it asks
+  };
+  const Case cases[] = {
+      {"label", kClassStatic, kSsLeft, kBrush},
+      {"check box", kClassButton, kBsAutoCheckBox, kBrush},
+      {"radio button", kClassButton, kBsAutoRadioButton, kBrush},
+      {"group box", kClassButton, kBsGroupBox, kBrush},
+      {"read-only field", kClassEdit, kEsReadOnly, kBrush},
+      {"read-only multi-line field", kClassEdit, kEsReadOnly | kEsMultiline, kBrush},
+      {"disabled field", kClassEdit, kStyleDisabled, kBrush},
+      {"field", kClassEdit, 0, kWhite},
+      {"push button", kClassButton, kBsPushButton, kFace},
+  };
+  std::vector<Hwnd> made;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const int x = 10 + 150 * static_cast<int>(i % 2), y = 10 + 30 * static_cast<int>(i / 2);
+    made.push_back(make(cases[i].cls, "Text", cases[i].style, {x, y, x + 140, y + 24}));
+  }
+  const Page p = shown();
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.what);
+    const Rect f = system.frame_rect(made[i]);
+    const bool asks = c.background == kBrush;
+    {
+      std::lock_guard<std::mutex> g(lock);
+      EXPECT_EQ(std::count(asked.begin(), asked.end(), made[i]) > 0, asks);
+    }
+    EXPECT_EQ(p.at(f.right - 6, f.bottom - 6), c.background);
+    EXPECT_EQ(count(p, f, kCell) > 0, asks);  // opaque text on the context's colour
+  }
+  on_window_thread([&] { system.set_window_proc(hwnd_, host); });
 }
 
 TEST_F(ControlClasses, ListBoxTellsADoubleClickOnAnEntryAfterItsSelection) {

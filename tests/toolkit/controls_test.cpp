@@ -6,6 +6,7 @@
 
 #include "controls_fixture.hpp"
 #include "platform/thread_id.hpp"
+#include "static_background_scene.hpp"
 #include "toolkit/buttons.hpp"
 #include "toolkit/gk_wndproc.hpp"
 #include "toolkit/scrollbars.hpp"
@@ -163,6 +164,16 @@ TEST_F(Controls, RadioGroupsFollowCreationOrder) {
   EXPECT_EQ(gk::radiobuttonischecked(a), 1);
   EXPECT_EQ(gk::radiobuttonischecked(b), 1);
   EXPECT_EQ(gk::radiobuttonischecked(c), 1);
+}
+
+TEST_F(Controls, LabelsCheckBoxesAndGroupBoxesShowTheirParentsBackground) {
+  const auto cases = toolkit_test::make_static_background_scene(system, rec_);
+  ASSERT_TRUE(user.settle(h_));
+  const platform::Page shown = user.shown(h_);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(toolkit_test::static_background_fault(shown, c), "");
+  }
 }
 
 TEST_F(Controls, EnableVisibilityAndCaptionReachThePlatform) {

@@ -12,6 +12,7 @@
 #include "toolkit/gk_wndproc.hpp"
 #include "toolkit/guikit.hpp"
 #include "toolkit/menus.hpp"
+#include "toolkit/static_background_scene.hpp"
 #include "toolkit/text.hpp"
 #include "toolkit/textboxes.hpp"
 #include "x11/x11_host.hpp"
@@ -82,6 +83,18 @@ TEST_F(X11Toolkit, TheEnginesDrawingShowsAsOnTheSurface) {
     const Page s = system.surface(h);
     return s.width() > 0 && to_colorref(s.at(10, 10)) == 8388608u && screen_is_surface();
   }));
+}
+
+TEST_F(X11Toolkit, LabelsCheckBoxesAndGroupBoxesShowTheirParentsBackground) {
+  const auto cases =
+      toolkit_test::make_static_background_scene(system, gk::GK__GetWindowDataPtrOrNull(0));
+  ASSERT_TRUE(system.flush(h, kWaitMs));
+  ASSERT_TRUE(eventually(xd, [&] { return screen_is_surface(); }));
+  const Page shown = shown_by_x(xd, backend.x_window(h));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(toolkit_test::static_background_fault(shown, c), "");
+  }
 }
 
 TEST_F(X11Toolkit, AnXClickOnTheCancelButtonRunsItsCallback) {

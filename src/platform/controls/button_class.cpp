@@ -1,4 +1,6 @@
 // The "BUTTON" class: push buttons (default or not), check boxes, radio buttons, group boxes.
+// Check boxes, radio buttons and group boxes paint on the background their parent gives
+// (parent_background.hpp); push buttons on the button face.
 //
 // A press captures the mouse; the button shows pressed while the pointer is over it and
 // clicks when the button is released over it. Space (on release) or Enter clicks a focused
@@ -10,6 +12,7 @@
 
 #include "platform/controls/control_classes.hpp"
 #include "platform/controls/control_paint.hpp"
+#include "platform/controls/parent_background.hpp"
 
 namespace platform {
 namespace {
@@ -147,7 +150,8 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
   switch (kind_of(style)) {
     case kBsGroupBox: {
       const int half = font->height() / 2;
-      cp::fill(page, r, cp::kFace, clip);
+      ParentBackground background(system, window, target);
+      background.fill(r);
       const Rect line{r.left, r.top + half, r.right, r.bottom};
       cp::frame(page, line, cp::kShadow, cp::kHighlight, clip);
       cp::frame(page,
@@ -158,14 +162,15 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
       if (!text.empty()) {
         const TextExtent e = cp::text_extent(*font, text);
         const Rect label{r.left + 8, r.top, r.left + 12 + e.width, r.top + font->height()};
-        cp::fill(page, label, cp::kFace, clip);
+        background.fill(label);
         cp::caption(page,
                     *font,
                     text,
                     Rect{label.left + 2, label.top, label.right, label.bottom},
                     0,
                     enabled,
-                    clip);
+                    clip,
+                    background.text());
       }
       return;
     }
@@ -173,12 +178,13 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
     case kBsAutoCheckBox:
     case kBsRadioButton:
     case kBsAutoRadioButton: {
-      cp::fill(page, r, cp::kFace, clip);
+      ParentBackground background(system, window, target);
+      background.fill(r);
       const int top = r.top + (r.height() - kBoxSize) / 2;
       const Rect box{r.left, top, r.left + kBoxSize, top + kBoxSize};
       paint_box(page, box, is_radio(style), s->check == kBstChecked, enabled, s->pushed, clip);
       const Rect label{box.right + 4, r.top, r.right, r.bottom};
-      cp::caption(page, *font, text, label, 0, enabled, clip);
+      cp::caption(page, *font, text, label, 0, enabled, clip, background.text());
       if (s->focused) {
         const TextExtent e = cp::text_extent(*font, text);
         const int ty = r.top + (r.height() - e.height) / 2;

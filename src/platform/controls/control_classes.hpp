@@ -6,7 +6,9 @@
 // window), draws them in the one classic style when their top-level window paints, and tells
 // the parent what the user did: kMsgCommand with a notification code for buttons, kMsgHScroll
 // or kMsgVScroll with a scroll request for scroll bars. A pressed control captures the mouse
-// until the button is released. Disabled controls are drawn greyed and take no input.
+// until the button is released. Disabled controls are drawn greyed and take no input. Static
+// text, check boxes, radio buttons, group boxes and read-only or disabled text fields ask their
+// parent for their background as they paint (parent_background.hpp).
 //
 // Every WindowSystem registers these classes when it is made.
 #pragma once

@@ -46,13 +46,18 @@ void focus_rect(Page& page, const Rect& r, const Rect& clip) {
   }
 }
 
+TextColours text_on(Pixel ink, const TextBackground& background) {
+  return TextColours{ink, background.colour, background.opaque};
+}
+
 void caption(Page& page,
              const Font& font,
              const std::string& text,
              const Rect& r,
              int horizontal,
              bool enabled,
-             const Rect& clip) {
+             const Rect& clip,
+             const TextBackground& background) {
   const std::u16string wide = utf8_to_utf16(text);
   const TextExtent e = measure_text(font, wide);
   int x = r.left;
@@ -61,10 +66,10 @@ void caption(Page& page,
   const int y = r.top + (r.height() - e.height) / 2;
   const Rect box = intersect(r, clip);
   if (enabled) {
-    draw_text(page, font, x, y, wide, TextColours{kText, 0, false}, box);
+    draw_text(page, font, x, y, wide, text_on(kText, background), box);
     return;
   }
-  draw_text(page, font, x + 1, y + 1, wide, TextColours{kHighlight, 0, false}, box);
+  draw_text(page, font, x + 1, y + 1, wide, text_on(kHighlight, background), box);
   draw_text(page, font, x, y, wide, TextColours{kGreyText, 0, false}, box);
 }
 

@@ -29,15 +29,24 @@ void frame(Page& page, const Rect& r, Pixel top_left, Pixel bottom_right, const 
 void raised_box(Page& page, const Rect& r, bool pressed, const Rect& clip);
 // A dotted focus rectangle inside r.
 void focus_rect(Page& page, const Rect& r, const Rect& clip);
+// What text is drawn on: transparent, or opaque with each line's box filled with `colour`.
+struct TextBackground {
+  Pixel colour = 0;
+  bool opaque = false;
+};
+TextColours text_on(Pixel ink, const TextBackground& background);
+
 // Caption text (UTF-8) in the font, inside r; horizontal 0 left, 1 centre, 2 right, vertically
-// centred. Disabled text is drawn etched (white, then grey one pixel up-left).
+// centred. Disabled text is drawn etched (white, then grey one pixel up-left); the background
+// applies to the first text drawn.
 void caption(Page& page,
              const Font& font,
              const std::string& text,
              const Rect& r,
              int horizontal,
              bool enabled,
-             const Rect& clip);
+             const Rect& clip,
+             const TextBackground& background = {});
 
 // The sunken frame of text fields and lists, two pixels wide, drawn inside r; the area
 // within it filled white (disabled: face).

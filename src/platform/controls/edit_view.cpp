@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/controls/control_paint.hpp"
+#include "platform/controls/parent_background.hpp"
 #include "platform/text/text_convert.hpp"
 #include "platform/text/text_layout.hpp"
 
@@ -36,7 +37,8 @@ void paint_row(WindowSystem& system,
                const Row& row,
                const Rect& area,
                int32_t y,
-               const Rect& box) {
+               const Rect& box,
+               const cp::TextBackground& background) {
   const auto font = cp::font_or_default(s.font);
   const bool enabled = system.is_enabled(window);
   const bool password = (system.style(window) & kEsPassword) != 0;
@@ -61,7 +63,7 @@ void paint_row(WindowSystem& system,
             x_at(lo),
             y,
             shown(lo, hi),
-            TextColours{enabled ? cp::kText : cp::kGreyText, 0, false},
+            cp::text_on(enabled ? cp::kText : cp::kGreyText, background),
             box);
   const int32_t from = std::min(s.anchor, s.caret), to = std::max(s.anchor, s.caret);
   const int32_t a = std::max(from, row.start), b = std::min(to, row.end);
@@ -234,14 +236,21 @@ void paint(WindowSystem& system, Hwnd window, EditState& s, const ChildPaint& ta
   const Rect& clip = target.clip;
   const bool enabled = system.is_enabled(window);
   cp::sunken_field(page, r, enabled && !s.read_only, clip);
-  sync_bars(system, window, s);
   const Point o = cp::client_on_page(system, window, r);
+  // A field the user cannot type in is drawn on the background its parent gives.
+  cp::TextBackground background;
+  if (!enabled || s.read_only) {
+    ParentBackground asked(system, window, target);
+    asked.fill(inside(system, window).translated(o.x, o.y));
+    background = asked.text();
+  }
+  sync_bars(system, window, s);
   s.bars.paint(page, inside(system, window).translated(o.x, o.y), enabled, clip);
   const auto font = cp::font_or_default(s.font);
   const Rect area = text_area(system, window, s).translated(o.x, o.y);
   const Rect box = intersect(area, clip);
   if (s.text.empty() && !s.focused && !s.cue.empty()) {
-    draw_text(page, *font, area.left, area.top, s.cue, TextColours{cp::kGreyText, 0, false}, box);
+    draw_text(page, *font, area.left, area.top, s.cue, cp::text_on(cp::kGreyText, background), box);
     return;
   }
   const std::vector<Row>& rows = rows_of(system, window, s);
@@ -249,7 +258,7 @@ void paint(WindowSystem& system, Hwnd window, EditState& s, const ChildPaint& ta
   for (int32_t line = first; line < static_cast<int32_t>(rows.size()); ++line) {
     const int32_t y = area.top + (line - first) * font->height();
     if (y >= area.bottom) break;
-    paint_row(system, window, s, page, rows[line], area, y, box);
+    paint_row(system, window, s, page, rows[line], area, y, box, background);
   }
   const int32_t line = caret_row(system, window, s);
   if (s.focused && s.anchor == s.caret && line >= first) {

@@ -5,7 +5,8 @@
 // Positions count UTF-16 units. A multi-line field without kEsAutoHScroll and kStyleHScroll
 // wraps its lines at word boundaries to the width of its text area (edit_layout); other fields
 // cut rows only at line breaks and scroll sideways by pixels. Rectangles are in the field's
-// client coordinates.
+// client coordinates. A read-only or disabled field is drawn on the background its parent gives
+// (parent_background.hpp).
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,10 @@
-// The "STATIC" class: a text label on the button face colour, left-aligned, centred or
-// right-aligned (kSsLeft, kSsCenter, kSsRight), starting at the top; CR LF starts a new line
-// and a TAB moves on to the next of the font's classic tab stops. It takes no input.
+// The "STATIC" class: a text label on the background its parent gives (parent_background.hpp;
+// the button face colour by default), left-aligned, centred or right-aligned (kSsLeft,
+// kSsCenter, kSsRight), starting at the top; CR LF starts a new line and a TAB moves on to the
+// next of the font's classic tab stops. It takes no input.
 #include "platform/controls/control_classes.hpp"
 #include "platform/controls/control_paint.hpp"
+#include "platform/controls/parent_background.hpp"
 #include "platform/text/text_convert.hpp"
 #include "platform/text/text_layout.hpp"
 
@@ -29,7 +31,8 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
   const uint32_t align = system.style(window) & 0x3;
   const bool enabled = system.is_enabled(window);
   const Rect r = target.bounds;
-  cp::fill(*target.surface, r, cp::kFace, target.clip);
+  ParentBackground background(system, window, target);
+  background.fill(r);
   const std::u16string wide = utf8_to_utf16(system.text(window));
   const int tab = tab_stop_width(*font);
   const TextExtent e = measure_text(*font, wide, tab);
@@ -43,17 +46,13 @@ void paint(WindowSystem& system, Hwnd window, const ChildPaint& target) {
               x + 1,
               r.top + 1,
               wide,
-              TextColours{cp::kHighlight, 0, false},
+              cp::text_on(cp::kHighlight, background.text()),
               box,
               tab);
-  draw_text(*target.surface,
-            *font,
-            x,
-            r.top,
-            wide,
-            TextColours{enabled ? cp::kText : cp::kGreyText, 0, false},
-            box,
-            tab);
+  // Disabled text is etched: its grey lies over the white drawn on the background.
+  const TextColours ink =
+      enabled ? cp::text_on(cp::kText, background.text()) : TextColours{cp::kGreyText, 0, false};
+  draw_text(*target.surface, *font, x, r.top, wide, ink, box, tab);
 }
 
 }  // namespace
