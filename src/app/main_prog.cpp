@@ -1,5 +1,7 @@
 #include "app/main_prog.hpp"
 
+#include <signal.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -197,19 +199,54 @@ struct OpenedDisplay {
   std::_Exit(kExitDisplayLost);
 }
 
-// An interrupt, termination or hang-up ends the program as the signal would, but first removes
-// the files of a report not yet done, which lie in the data file's folder from before the
-// model's confirmation on. A signal ignored at start (nohup) stays ignored.
+// A signal from outside that ends the program ends it as the signal would, but first removes
+// the working files of a report not yet done, which lie in the data file's folder from before
+// the model's confirmation on.
 void end_on_signal(int sig) {
   sharc_mod::remove_unfinished_reports();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
 
-void remove_reports_on_signals() {
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
-    if (std::signal(sig, end_on_signal) == SIG_IGN) std::signal(sig, SIG_IGN);
-  }
+// A closed standard output (the reader of a pipe gone) or a file size limit: the write that
+// met it fails instead, with EPIPE or EFBIG, and the run goes on or refuses the file with
+// "File too large". A handler that does nothing rather than SIG_IGN, so that programs the
+// window system starts (the print spooler) begin with the default action.
+void on_failed_write(int) {}
+
+// The signals handled: every one whose default action ends the program and that comes from
+// outside it (an interrupt, termination, hang-up, the quit key, timers, the user's signals, a
+// CPU time limit, power failure, the real-time signals). Left to their default are those of
+// the program's own faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGSYS, SIGTRAP, SIGABRT): after
+// them nothing of the program's state can be trusted, and debuggers and sanitizers own them.
+// A signal ignored or handled at start (nohup) keeps what it had.
+void handle_signals() {
+  std::vector<int> ending = {SIGHUP,
+                             SIGINT,
+                             SIGQUIT,
+                             SIGTERM,
+                             SIGALRM,
+                             SIGUSR1,
+                             SIGUSR2,
+                             SIGVTALRM,
+                             SIGPROF,
+                             SIGXCPU,
+                             SIGIO,
+                             SIGPWR,
+                             SIGSTKFLT};
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) ending.push_back(sig);
+  const auto install = [](int sig, void (*handler)(int)) {
+    struct sigaction action = {};
+    struct sigaction previous = {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(sig, &action, &previous) == 0 && previous.sa_handler != SIG_DFL) {
+      sigaction(sig, &previous, nullptr);
+    }
+  };
+  for (const int sig : ending) install(sig, end_on_signal);
+  for (const int sig : {SIGPIPE, SIGXFSZ}) install(sig, on_failed_write);
 }
 
 OpenedDisplay open_display() {
@@ -238,7 +275,7 @@ int32_t main_program(int argc, char** argv) {
     return 0;
   }
   if (env_is("VARQEN_TEST_NO_PAUSES", "1")) sysclock::set_sleeper([](int32_t) {});
-  remove_reports_on_signals();
+  handle_signals();
   // Relative names (the run log, a data file given without a folder) lie in the directory the
   // program starts in; the report and its scratch copy lie beside the data file.
   std::error_code ec;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -367,34 +368,81 @@ TEST(Varqen, ConcurrentRunsInOneFolderKeepTheirOwnResults) {
 
 // A run ended by a signal during its fit ends as the signal ends it, without a report and
 // without the report's working files, which lie beside the data file from before the model's
-// confirmation on.
+// confirmation on: whoever sends the signal, and a CPU time limit (a soft one: at a hard limit
+// the system kills the program outright).
 TEST(Varqen, ARunEndedByASignalLeavesNoFileOfItsReport) {
   testsupport::NistProblem pb;
   ASSERT_TRUE(testsupport::load_nist("Gauss1", 1, pb));
   testsupport::TempDir dir;
   std::filesystem::copy_file(pb.file, dir.path() / "gauss.dat");
-  // The shell starts the program, prints its process id and waits for it.
-  FILE* pipe = popen(("cd '" + dir.path().string() +
-                      "' && { VARQEN_HEADLESS=1 VARQEN_TEST_NO_PAUSES=1 '" VARQEN_BINARY
-                      "' --level difficult gauss.dat 2>&1 & echo $!; wait $!; }")
-                         .c_str(),
-                     "r");
-  ASSERT_NE(pipe, nullptr);
-  pid_t pid = 0;
-  bool confirmed = false;
-  char line[4096];
-  while ((pid == 0 || !confirmed) && std::fgets(line, sizeof line, pipe) != nullptr) {
-    const std::string text(line);
-    if (text.size() > 1 && text.find_first_not_of("0123456789\n") == std::string::npos) {
-      pid = std::stoi(text);
+  const struct {
+    int sig;
+    const char* limit;  // a limit the run starts with; no signal is sent then
+  } cases[] = {
+      {SIGTERM, ""},
+      {SIGUSR1, ""},
+      {SIGALRM, ""},
+      {SIGXCPU, ""},
+      {SIGXCPU, "ulimit -S -t 1;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.sig)) + " " + c.limit);
+    // The shell starts the program, prints its process id and waits for it.
+    FILE* pipe = popen(("cd '" + dir.path().string() + "' && ulimit -c 0 && " + c.limit +
+                        " { VARQEN_HEADLESS=1 VARQEN_TEST_NO_PAUSES=1 '" VARQEN_BINARY
+                        "' --level difficult gauss.dat 2>&1 & echo $!; wait $!; }")
+                           .c_str(),
+                       "r");
+    ASSERT_NE(pipe, nullptr);
+    pid_t pid = 0;
+    bool confirmed = false;
+    char line[4096];
+    while ((pid == 0 || !confirmed) && std::fgets(line, sizeof line, pipe) != nullptr) {
+      const std::string text(line);
+      if (text.size() > 1 && text.find_first_not_of("0123456789\n") == std::string::npos) {
+        pid = std::stoi(text);
+      }
+      confirmed = confirmed || text == "-> Yes\n";
     }
-    confirmed = confirmed || text == "-> Yes\n";
+    ASSERT_TRUE(pid > 0 && confirmed);
+    if (*c.limit == '\0') kill(pid, c.sig);
+    const Outcome out = finish(pipe);
+    EXPECT_EQ(out.status, 128 + c.sig) << out.output;
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"gauss.dat"});
   }
-  ASSERT_TRUE(pid > 0 && confirmed);
-  kill(pid, SIGTERM);
-  const Outcome out = finish(pipe);
-  EXPECT_EQ(out.status, 128 + SIGTERM) << out.output;
-  EXPECT_EQ(dir.names(), std::vector<std::string>{"gauss.dat"});
+}
+
+// A closed standard output (the reader of a pipe gone) never ends a run: it goes on and writes
+// its report. A file size limit refuses the file as a full disk does. Neither leaves a working
+// file. The shell writes the run's status last on the output read here.
+TEST(Varqen, AClosedOutputOrAFileSizeLimitEndsNoRunAbruptly) {
+  testsupport::TempDir dir;
+  // A line with one y of 1e200: the cascade writes a warning line after line.
+  std::string loud = "Y=P1*X1+P2\n1 1\n-1e300 -1e300\n1e300 1e300\n1 1\n";
+  for (int x = 1; x <= 20; ++x) loud += std::to_string(x) + (x == 7 ? " 1e200\n" : " 3\n");
+  dir.write("loud.dat", loud + "END\n");
+  dir.write("mm.dat", michaelis_file(120.0));
+  const struct {
+    const char* command;  // $VARQEN is the program; the output read here is descriptor 3
+    std::string output;
+  } cases[] = {
+      {"( $VARQEN loud.dat; echo $? >&3 ) | head -1 >/dev/null", "1\n"},
+      {"( ulimit -f 4; $VARQEN mm.dat >&3; echo $? >&3 )",
+       "Error: The report of the data file\nmm.dat\ncannot be written beside it:\n" +
+           dir.path().string() + ": File too large\n\n" + kAborted + "\n1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const Outcome out = finish(popen(("cd '" + dir.path().string() +
+                                      "' && export VARQEN_HEADLESS=1 VARQEN_TEST_NO_PAUSES=1 && "
+                                      "VARQEN='" VARQEN_BINARY "' && { " +
+                                      c.command + "; } 3>&1")
+                                         .c_str(),
+                                     "r"));
+    EXPECT_EQ(out.output, c.output);
+  }
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"loud.TXT", "loud.dat", "mm.dat"}));
+  EXPECT_EQ(dir.read("loud.TXT").rfind(" RUN ENDED IN ERROR: MainRegression: ERROR!", 0), 0u);
 }
 
 TEST(Varqen, UsageErrorsExitWithTwoAndHelpNamesTheOptions) {
