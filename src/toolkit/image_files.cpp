@@ -1,6 +1,5 @@
 #include "toolkit/image_files.hpp"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -8,11 +7,9 @@
 #include <new>
 #include <vector>
 
-#include "platform/gfx/blit.hpp"
 #include "platform/gfx/device_context.hpp"
 #include "platform/image/bmp.hpp"
 #include "platform/image/picture.hpp"
-#include "platform/image/scale.hpp"
 #include "platform/windowed/file_choice.hpp"
 #include "toolkit/dib.hpp"
 #include "toolkit/drawing_state.hpp"
@@ -128,7 +125,7 @@ int32_t printimage(const char* title,
   return printer->end_document() ? 1 : 0;
 }
 
-std::optional<platform::Page> readipicture(const char* filename) {
+std::optional<platform::Picture> readipicture(const char* filename) {
   // No picture the decoders accept is larger than a 32-bit bitmap of the largest page, with
   // room for its headers and colour table; a larger file is not read into memory at all.
   constexpr uintmax_t kMaxPictureBytes =
@@ -174,32 +171,9 @@ void readimagefile(const char* filename, int32_t left, int32_t top, int32_t righ
   const int64_t width = right == kOwnSize ? picture->width() : std::abs(int64_t{right} - left) + 1;
   const int64_t height =
       bottom == kOwnSize ? picture->height() : std::abs(int64_t{bottom} - top) + 1;
-  if (width > kOwnSize || height > kOwnSize) return;  // wider than any page can show
   DcLease lease = GK__GetFoundDC(rec);
   if (!lease) return;
-  // Only the part of the stretched picture that lands on the page is made, so a rectangle
-  // far larger than the page costs no more than the page.
-  const platform::Point origin = lease.dc().to_device({0, 0});
-  const int64_t x = int64_t{left} + origin.x, y = int64_t{top} + origin.y;
-  const platform::Rect clip = lease.dc().drawable();
-  auto cut = [](int64_t v, int64_t size) {
-    return static_cast<int>(std::clamp<int64_t>(v, 0, size));
-  };
-  const platform::Rect part{cut(clip.left - x, width),
-                            cut(clip.top - y, height),
-                            cut(clip.right - x, width),
-                            cut(clip.bottom - y, height)};
-  const platform::Page scaled =
-      platform::scale_page(*picture, static_cast<int>(width), static_cast<int>(height), part);
-  platform::bit_blt(lease.dc(),
-                    static_cast<int>(int64_t{left} + part.left),
-                    static_cast<int>(int64_t{top} + part.top),
-                    scaled.width(),
-                    scaled.height(),
-                    scaled,
-                    0,
-                    0,
-                    platform::RasterOp::Copy);
+  picture->render(lease.dc(), {left, top, width, height});
   refresh_drawn(*rec, nullptr);
 }
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/gfx/page.hpp"
+#include "platform/image/picture.hpp"
 
 namespace gk {
 
@@ -33,11 +33,12 @@ int32_t printimage(const char* title,
                    int32_t bottom,
                    int32_t activeflag);
 // Draws a picture file scaled into the rectangle of the active page; a right or bottom of
-// 2147483647 stands for the picture's own width or height.
+// 2147483647 stands for the picture's own width or height. Transparent parts of the picture
+// (icons) leave the page's pixels as they were.
 void readimagefile(const char* filename, int32_t left, int32_t top, int32_t right, int32_t bottom);
 // The picture of a file; nothing when it cannot be read. When the file's bytes cannot be had in
 // memory (the file is missing or unreadable, or larger than any picture the decoders accept)
 // an error box says "Insufficient memory to read image" first.
-std::optional<platform::Page> readipicture(const char* filename);
+std::optional<platform::Picture> readipicture(const char* filename);
 
 }  // namespace gk

@@ -98,8 +98,12 @@ std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* he
   if (!picture) return {};
   const std::optional<int64_t> size = bytes_for(picture->width(), picture->height());
   if (!size) return {};
+  // Drawn on a new (black) page: transparent parts of the picture stay black.
+  platform::Page page(picture->width(), picture->height());
+  platform::DeviceContext dc(page);
+  picture->render(dc, {0, 0, page.width(), page.height()});
   std::vector<uint8_t> image(static_cast<size_t>(*size));
-  store_image(*picture, image);
+  store_image(page, image);
   if (width) *width = picture->width();
   if (height) *height = picture->height();
   return image;

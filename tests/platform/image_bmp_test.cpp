@@ -322,11 +322,19 @@ TEST(Bmp, RunLengthImagesDecodeAndMalformedOnesAreRefused) {
   }
 }
 
+// A picture drawn at its own size onto a new page.
+Page drawn(const Picture& picture) {
+  Page page(picture.width(), picture.height());
+  DeviceContext dc(page);
+  picture.render(dc, {0, 0, page.width(), page.height()});
+  return page;
+}
+
 TEST(Picture, ReadsBitmapsAndRefusesUnknownBytes) {
   const Page page = pattern_page(9, 4);
   const auto back = decode_picture(encode_bmp24(page));
   ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(back->at(8, 3), page.at(8, 3));
+  EXPECT_EQ(drawn(*back).at(8, 3), page.at(8, 3));
   const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'};
   EXPECT_FALSE(decode_picture(junk).has_value());
   EXPECT_FALSE(decode_picture({}).has_value());
@@ -340,12 +348,13 @@ TEST(Picture, DecodesPng) {
       0x00, 0x7B, 0x40, 0xE8, 0xDD, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x44, 0x41, 0x54, 0x78,
       0x9C, 0x63, 0xF8, 0xCF, 0x00, 0x04, 0xFF, 0x01, 0x07, 0x00, 0x01, 0xFF, 0xE2, 0x23,
       0x9E, 0x59, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
-  const auto page = decode_picture(png);
-  ASSERT_TRUE(page.has_value());
-  ASSERT_EQ(page->width(), 2);
-  ASSERT_EQ(page->height(), 1);
-  EXPECT_EQ(page->at(0, 0), 0xFF0000u);
-  EXPECT_EQ(page->at(1, 0), 0x0000FFu);
+  const auto picture = decode_picture(png);
+  ASSERT_TRUE(picture.has_value());
+  ASSERT_EQ(picture->width(), 2);
+  ASSERT_EQ(picture->height(), 1);
+  const Page page = drawn(*picture);
+  EXPECT_EQ(page.at(0, 0), 0xFF0000u);
+  EXPECT_EQ(page.at(1, 0), 0x0000FFu);
 }
 
 TEST(Scale, AveragesTheCoveredArea) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/image/bmp.hpp"
+#include "support/icon_file.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/images.hpp"
@@ -221,6 +222,81 @@ TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
   for (const auto& box : boxes) {
     EXPECT_EQ(box.title, "Error");
     EXPECT_EQ(box.text, "Insufficient memory to read image");
+  }
+}
+
+// 4 x 2 icons of every depth, drawn at their own size and doubled: (3, 0) is transparent and,
+// in the pictures with alpha, (3, 1) is white at half opacity; loadimage makes them black.
+TEST_F(ImageFiles, IconsOfEveryDepthDrawWithTheirTransparency) {
+  using testsupport::icon_dib;
+  constexpr Pixel R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, Y = 0xFFFF00, W = 0xFFFFFF;
+  constexpr Pixel kKept = 0xFF000000, kHalf = 0xFE000000;  // markers: the page's, half white
+  constexpr uint32_t O = 0xFF000000, H = 0x80000000;  // alpha bytes: opaque, half
+  std::vector<uint32_t> table(256, 0);
+  table[0] = R, table[1] = G, table[2] = B, table[3] = Y;
+  const auto first = [&](size_t n) {
+    return std::vector<uint32_t>(table.begin(), table.begin() + n);
+  };
+  const std::vector<uint32_t> indices = {0, 1, 2, 3, 3, 2, 1, 0};
+  const std::vector<uint32_t> colours = {R, G, B, Y, Y, B, G, R};
+  // clang-format off
+  const std::vector<uint32_t> with_alpha = {R | O, G | O, B | O, Y, Y | O, B | O, G | O, W | H};
+  const std::vector<bool> mask = {false, false, false, true, false, false, false, false};
+  const std::vector<bool> all_set(8, true);  // ignored where the alpha bytes say more
+  const std::vector<Pixel> masked = {R, G, B, kKept, Y, B, G, R};
+  const std::vector<Pixel> blended = {R, G, B, kKept, Y, B, G, kHalf};
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> image;
+    std::vector<Pixel> expected;  // row by row from the top
+  };
+  const Case cases[] = {
+      {"1 bit", icon_dib(4, 2, 1, first(2), {0, 1, 0, 1, 1, 0, 1, 0}, mask),
+       {R, G, R, kKept, G, R, G, R}},
+      {"4 bits", icon_dib(4, 2, 4, first(16), indices, mask), masked},
+      {"8 bits", icon_dib(4, 2, 8, table, indices, mask), masked},
+      {"24 bits", icon_dib(4, 2, 24, {}, colours, mask), masked},
+      {"32 bits, no alpha", icon_dib(4, 2, 32, {}, colours, mask), masked},
+      {"32 bits with alpha", icon_dib(4, 2, 32, {}, with_alpha, all_set), blended},
+      {"PNG", testsupport::png_rgba(4, 2, with_alpha), blended},
+  };
+  // clang-format on
+  const Page before = page();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+      page() = before;
+    }
+    const std::string file = dir.write(
+        "icon.ico", testsupport::as_string(testsupport::icon_file({{4, 2, 32, c.image}})));
+    readimagefile(file.c_str(), 10, 20, INT_MAX, INT_MAX);
+    readimagefile(file.c_str(), 10, 40, 17, 43);  // doubled
+    int32_t width = 0, height = 0;
+    const auto loaded = image_page(loadimage(file.c_str(), &width, &height));
+    ASSERT_TRUE(loaded.has_value());
+    ASSERT_EQ(width, 4);
+    ASSERT_EQ(height, 2);
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        SCOPED_TRACE(testing::Message() << "at " << x << ", " << y);
+        const Pixel want = c.expected[size_t(y) * 4 + x];
+        if (want == kHalf) {
+          // Half of white over the page's (13, 34, 13): 128 + round(d * 127 / 255) each.
+          EXPECT_EQ(page().at(13, 21), 0x869186u);
+          EXPECT_EQ(loaded->at(x, y), 0x808080u);
+          continue;
+        }
+        EXPECT_EQ(page().at(10 + x, 20 + y), want == kKept ? before.at(10 + x, 20 + y) : want);
+        EXPECT_EQ(loaded->at(x, y), want == kKept ? 0u : want);
+        for (int dy = 0; dy < 2; ++dy) {
+          for (int dx = 0; dx < 2; ++dx) {
+            const int px = 10 + 2 * x + dx, py = 40 + 2 * y + dy;
+            EXPECT_EQ(page().at(px, py), want == kKept ? before.at(px, py) : want);
+          }
+        }
+      }
+    }
   }
 }
 

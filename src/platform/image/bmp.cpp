@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "platform/image/bmp_rle.hpp"
+#include "platform/image/le_bytes.hpp"
 
 namespace platform {
 namespace {
@@ -23,10 +24,6 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
 }
 void set32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t get16(std::span<const uint8_t> b, size_t at) { return b[at] | (b[at + 1] << 8); }
-uint32_t get32(std::span<const uint8_t> b, size_t at) {
-  return get16(b, at) | (get16(b, at + 2) << 16);
 }
 
 int64_t stride_of(int64_t bits, int64_t width) { return ((bits * width + 31) / 32) * 4; }
@@ -49,8 +46,10 @@ BmpError fail(BmpError* error, BmpError why) {
 }
 
 // Parses the info header at `info_at` with its colour table; the pixels start at `offset`
-// bytes from the buffer's start, or right after the table when it is 0.
-BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset, Header& h) {
+// bytes from the buffer's start, or right after the table when it is 0. The header height of a
+// masked bitmap (an icon's image) counts its colour rows and the 1-bit mask rows after them.
+BmpError parse_info(
+    std::span<const uint8_t> b, size_t info_at, uint32_t offset, Header& h, bool masked = false) {
   if (b.size() < info_at + 4) return BmpError::Truncated;
   const uint32_t header_size = get32(b, info_at);
   if (header_size != 40 && header_size != 52 && header_size != 56 && header_size != 108 &&
@@ -64,8 +63,10 @@ BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset,
   if (width <= 0 || height == 0 || height == INT32_MIN || get16(b, info_at + 12) != 1) {
     return BmpError::BadHeader;
   }
+  // A mask row for every colour row, both bottom-up.
+  if (masked && (height < 0 || height % 2 != 0)) return BmpError::BadHeader;
   h.width = width;
-  h.height = height < 0 ? -int64_t{height} : height;
+  h.height = height < 0 ? -int64_t{height} : masked ? height / 2 : height;
   h.top_down = height < 0;
   h.bits = get16(b, info_at + 14);
   if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24 && h.bits != 32) {
@@ -81,7 +82,7 @@ BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset,
         get32(b, info_at + 48) != 0xFF) {
       return BmpError::Unsupported;
     }
-  } else if (compression == kBmpRle8 || compression == kBmpRle4) {
+  } else if (!masked && (compression == kBmpRle8 || compression == kBmpRle4)) {
     // Run lengths come with their own bits per pixel and only bottom-up.
     if (h.bits != (compression == kBmpRle8 ? 8u : 4u) || h.top_down) return BmpError::Unsupported;
     h.compression = compression;
@@ -106,6 +107,7 @@ BmpError parse_info(std::span<const uint8_t> b, size_t info_at, uint32_t offset,
   if (h.pixels_at > b.size()) return BmpError::Truncated;
   if (h.compression == 0) {
     h.image_bytes = static_cast<uint64_t>(stride_of(h.bits, h.width) * h.height);
+    if (masked) h.image_bytes += static_cast<uint64_t>(stride_of(1, h.width) * h.height);
   } else {
     // A compressed image has the length its header gives, or runs to the end when that is 0.
     const uint32_t given = get32(b, info_at + 20);
@@ -167,6 +169,38 @@ Page decode_pixels(std::span<const uint8_t> bytes, const Header& h) {
     decode_row(bytes, h, row, page.row(static_cast<int>(y)));
   }
   return page;
+}
+
+// The alpha bytes of 32-bit pixels as a grey page; nothing when every one is 0 (the pixels
+// then carry no alpha).
+std::optional<Page> alpha_of(std::span<const uint8_t> b, const Header& h) {
+  const uint8_t* pixels = b.data() + h.pixels_at;
+  const size_t count = static_cast<size_t>(h.width * h.height);
+  bool any = false;
+  for (size_t i = 0; i < count && !any; ++i) any = pixels[4 * i + 3] != 0;
+  if (!any) return std::nullopt;
+  Page alpha(static_cast<int>(h.width), static_cast<int>(h.height));
+  for (int64_t r = 0; r < h.height; ++r) {
+    const uint8_t* row = pixels + 4 * r * h.width;
+    Pixel* out = alpha.row(static_cast<int>(h.height - 1 - r));
+    for (int64_t x = 0; x < h.width; ++x) out[x] = Pixel{row[4 * x + 3]} * 0x010101u;
+  }
+  return alpha;
+}
+
+// The 1-bit mask after the colour rows as a grey page: a set bit is transparent (black).
+Page mask_of(std::span<const uint8_t> b, const Header& h) {
+  const int64_t stride = stride_of(1, h.width);
+  const uint8_t* mask = b.data() + h.pixels_at + stride_of(h.bits, h.width) * h.height;
+  Page opacity(static_cast<int>(h.width), static_cast<int>(h.height));
+  for (int64_t r = 0; r < h.height; ++r) {
+    const uint8_t* row = mask + r * stride;
+    Pixel* out = opacity.row(static_cast<int>(h.height - 1 - r));
+    for (int64_t x = 0; x < h.width; ++x) {
+      out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? 0 : 0xFFFFFFu;
+    }
+  }
+  return opacity;
 }
 
 }  // namespace
@@ -257,6 +291,16 @@ std::optional<Page> decode_bmp(std::span<const uint8_t> bytes, BmpError* error) 
 std::optional<Page> decode_dib(std::span<const uint8_t> dib, BmpError* error) {
   Header h;
   if (fail(error, parse_info(dib, 0, 0, h)) != BmpError::None) return std::nullopt;
+  return decode_pixels(dib, h);
+}
+
+std::optional<Page> decode_masked_dib(std::span<const uint8_t> dib,
+                                      Page& opacity,
+                                      BmpError* error) {
+  Header h;
+  if (fail(error, parse_info(dib, 0, 0, h, true)) != BmpError::None) return std::nullopt;
+  std::optional<Page> alpha = h.bits == 32 ? alpha_of(dib, h) : std::nullopt;
+  opacity = alpha ? std::move(*alpha) : mask_of(dib, h);
   return decode_pixels(dib, h);
 }
 

@@ -11,6 +11,7 @@
 // info header. It refuses any file whose header sizes, colour count, pixel offset or image size
 // do not fit inside the file, a run-length stream that ends before its end-of-bitmap mark, and
 // any image larger than kMaxBmpPixels; palette indices beyond the colour table read as black.
+// Icons' images are read by the same code, with their mask (decode_masked_dib).
 #pragma once
 
 #include <cstdint>
@@ -53,6 +54,14 @@ bool write_bmp24(const std::string& path, const Page& page);
 std::optional<Page> decode_bmp(std::span<const uint8_t> bytes, BmpError* error = nullptr);
 // A packed bitmap (info header, colour table, pixels) read the same way.
 std::optional<Page> decode_dib(std::span<const uint8_t> dib, BmpError* error = nullptr);
+// The packed bitmap of an icon's image: uncompressed and bottom-up, its header height twice the
+// image's, the colour rows followed by as many rows of a 1-bit mask (rows padded to 4 bytes).
+// Returns the colours and sets `opacity` to a grey page of the same size, 0 transparent to
+// 0xFFFFFF opaque: the alpha bytes of 32-bit pixels when any is not 0, else the mask (a set bit
+// is transparent). `opacity` is left unchanged on failure.
+std::optional<Page> decode_masked_dib(std::span<const uint8_t> dib,
+                                      Page& opacity,
+                                      BmpError* error = nullptr);
 // The packed bitmap of a valid file: a 40-byte info header with its image size and colour
 // count filled in, the colour table the pixels use, and the pixels (run lengths kept as they
 // are).

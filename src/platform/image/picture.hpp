@@ -1,18 +1,66 @@
-// Picture files decoded into pages: Windows bitmaps through the bitmap reader, PNG, JPEG and
-// GIF (its first frame) through stb_image. Transparency is dropped; icons and metafiles are
-// not read. Pictures above kMaxBmpPixels are refused before any pixel is decoded.
+// Pictures read from files and drawn into a rectangle of a device context.
+//
+// Files: Windows bitmaps (bmp.hpp), icons and cursors (icon.hpp), PNG, JPEG and GIF (its first
+// frame, stb_decode.hpp). Icons keep their transparency; the other files are opaque (the alpha
+// of PNG and GIF files is dropped). Pictures above kMaxBmpPixels are refused before any pixel
+// is decoded.
+//
+// A picture is drawn scaled into its destination: a raster picture stretched by area averaging
+// (scale.hpp), its transparent parts leaving the page's pixels as they were and partly
+// transparent ones blended with them. Only the part that lands inside the page and the clip
+// region is computed, so a destination far larger than the page costs no more than the page.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <variant>
 
+#include "platform/gfx/device_context.hpp"
 #include "platform/gfx/page.hpp"
 
 namespace platform {
 
-std::optional<Page> decode_picture(std::span<const uint8_t> bytes);
-std::optional<Page> load_picture(const std::string& path);
+// Where a picture is drawn: the logical position of its top-left corner and its size in
+// pixels, in 64 bits so that a rectangle spanning the whole 32-bit range does not overflow.
+// A size that is not positive or above 2^31 - 1 draws nothing.
+struct PictureRect {
+  int64_t left = 0;
+  int64_t top = 0;
+  int64_t width = 0;
+  int64_t height = 0;
+};
+
+// Pixels and, for a picture with transparent parts, the opacity of each.
+struct RasterPicture {
+  Page pixels;  // colours multiplied by their opacity: fully transparent pixels are black
+  std::optional<Page> opacity;  // grey, 0 transparent to 0xFFFFFF opaque; none: all opaque
+
+  int width() const { return pixels.width(); }
+  int height() const { return pixels.height(); }
+  void render(DeviceContext& dc, const PictureRect& dest) const;
+};
+
+// A raster picture of colours with their opacity (a grey page of the same size).
+RasterPicture transparent_picture(const Page& colours, Page opacity);
+
+class Picture {
+ public:
+  using Content = std::variant<RasterPicture>;
+  explicit Picture(Content content) : content_(std::move(content)) {}
+
+  // Size in pixels.
+  int width() const;
+  int height() const;
+  // Draws the whole picture scaled into `dest`.
+  void render(DeviceContext& dc, const PictureRect& dest) const;
+
+ private:
+  Content content_;
+};
+
+std::optional<Picture> decode_picture(std::span<const uint8_t> bytes);
+std::optional<Picture> load_picture(const std::string& path);
 
 }  // namespace platform
