@@ -1,7 +1,7 @@
 // Model line recognition and confirmation of the fit run: line 1 of the data file becomes the
-// model text common_udf::cudf (upper case, without blanks, control characters and "Y="); a
-// line naming a built-in model ("MODEL" or "#" and a number) or holding no "X" is refused;
-// a formula is shown for confirmation and, on Yes, checked.
+// model text common_udf::cudf (upper case, without blanks, TABs and "Y="); a line holding a
+// character no formula holds, naming a built-in model ("MODEL" or "#" and a number) or
+// holding no "X" is refused; a formula is shown for confirmation and, on Yes, checked.
 #include <string>
 
 #include "common/common_udf.hpp"
@@ -29,7 +29,7 @@ void normalise(std::string& text) {
 }
 
 // Line 1 of the file, normalised, into cudf; false after an Error dialog when the file cannot
-// be opened or its model line does not fit the model field.
+// be opened, its model line does not fit the model field or holds a character no formula holds.
 bool read_model_text(Block& b) {
   std::string line;
   std::string name = b.file;
@@ -46,6 +46,12 @@ bool read_model_text(Block& b) {
   }
   if (s != readwrite::Status::Ok) {
     missing_file_message(b.file);
+    return false;
+  }
+  // A character no formula holds would be blanked and deleted with the blanks, and another
+  // formula fitted ("X1^1·5" as "X1^15"): refused, named at its line.
+  if (std::string fault = readwrite::model_character_fault(b.file); !fault.empty()) {
+    unreadable_file_message(b.file, fault);
     return false;
   }
   common_udf::cudf = stringlib::fixed(line, common_udf::len_text);

@@ -51,6 +51,21 @@ RowLine classify_row_line(const std::string& line) {
   return RowLine::Counts;
 }
 
+// Reads up to the model line, the first line that is not blank (TABs counting as blanks) among
+// the first max_model_line_reads lines, or the last of them, into text; number is its line.
+ReadStatus first_model_line(const units::ScopedUnit& file, std::string& text, int32_t& number) {
+  ReadStatus rs = ReadStatus::Ok;
+  for (number = 1; number <= max_model_line_reads; ++number) {
+    rs = file.read_line(text);
+    if (rs != ReadStatus::Ok) break;
+    std::string probe = text;
+    stringlib::s_tab_blank(probe);  // a line of TABs is as blank as one of blanks
+    if (stringlib::s_len_trim(probe) > 0) break;
+  }
+  number = std::min(number, max_model_line_reads);
+  return rs;
+}
+
 Status model_line(std::string& file_name, std::string& line, std::string_view code) {
   stringlib::s_adjustl(file_name);
   const std::string name = stringlib::trim(file_name);
@@ -66,14 +81,8 @@ Status model_line(std::string& file_name, std::string& line, std::string_view co
   }
   // The line is read whole: a model cut at len_line characters would be another formula.
   std::string text;
-  ReadStatus rs = ReadStatus::Ok;
-  for (int32_t i = 1; i <= max_model_line_reads; ++i) {
-    rs = file.read_line(text);
-    if (rs != ReadStatus::Ok) break;
-    std::string probe = text;
-    stringlib::s_tab_blank(probe);  // a line of TABs is as blank as one of blanks
-    if (stringlib::s_len_trim(probe) > 0) break;
-  }
+  int32_t number = 0;
+  const ReadStatus rs = first_model_line(file, text, number);
   if (rs != ReadStatus::Ok) text.clear();
   stringlib::s_control_blank(text);
   stringlib::s_whitespace_blank(text);
@@ -339,19 +348,30 @@ std::string quoted_line(std::string_view text, size_t at) {
          (end < text.size() ? "..." : "") + "\"";
 }
 
-// The sentences naming the first character of `text` that no value holds, looking before any
-// "!" only when `values` is set (a comment may hold anything); empty when there is none.
-std::string character_sentence(const std::string& at, std::string_view text, bool values) {
-  const std::string_view scanned = values ? text.substr(0, text.find('!')) : text;
+// What a line is scanned for: a line of values (before any "!": a comment may hold anything),
+// any line of the block (all of it), or the model line (all of it, and ASCII alone: the
+// formula's names, numbers and operators are ASCII, and a character read as a blank would
+// join its neighbours into another formula).
+enum class Scan { Values, Line, Formula };
+
+// The UTF-8 byte order mark an editor may write before the first line: not part of the text.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The sentences naming the first character of `text` that `scan` refuses; empty when there is
+// none.
+std::string character_sentence(const std::string& at, std::string_view text, Scan scan) {
+  const std::string_view scanned = scan == Scan::Values ? text.substr(0, text.find('!')) : text;
   for (size_t i = 0; i < scanned.size();) {
     const size_t start = i;
     const LineChar c = next_char(scanned, i);
-    if (c.kind != CharKind::Control && c.kind != CharKind::NotUtf8) continue;
-    return at + " holds " +
-           (c.kind == CharKind::Control ? "a control character" : "a byte that is not UTF-8 text") +
-           " (code " + std::to_string(c.code) + ")" +
-           (values ? "; values are separated by blanks, TABs or commas." : ".") + "\r\n" + at +
-           " reads " + quoted_line(text, start) + ".";
+    const char* what = c.kind == CharKind::Control             ? "a control character"
+                       : c.kind == CharKind::NotUtf8           ? "a byte that is not UTF-8 text"
+                       : scan == Scan::Formula && c.code > 127 ? "a character that no formula holds"
+                                                               : nullptr;
+    if (what == nullptr) continue;
+    return at + " holds " + what + " (code " + std::to_string(c.code) + ")" +
+           (scan == Scan::Values ? "; values are separated by blanks, TABs or commas." : ".") +
+           "\r\n" + at + " reads " + quoted_line(text, start) + ".";
   }
   return "";
 }
@@ -434,7 +454,17 @@ std::string character_fault(std::string_view file_name, int32_t line) {
   std::string text;
   const std::optional<std::string> why_not = read_line_at(file_name, line, text);
   if (!why_not || !why_not->empty()) return "";
-  return character_sentence("Line " + std::to_string(line), text, true);
+  return character_sentence("Line " + std::to_string(line), text, Scan::Values);
+}
+
+std::string model_character_fault(std::string_view file_name) {
+  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  if (!file.ok()) return "";
+  std::string text;
+  int32_t number = 0;
+  if (first_model_line(file, text, number) != ReadStatus::Ok) return "";
+  if (number == 1 && text.starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
+  return character_sentence("Line " + std::to_string(number), text, Scan::Formula);
 }
 
 std::string line_fault(std::string_view file_name, int32_t line, int32_t want, ValueKind kind) {
@@ -450,7 +480,7 @@ std::string line_fault(std::string_view file_name, int32_t line, int32_t want, V
   if (want <= 0) {
     // The header lines must not end the block.
     const RowLine kind_of_line = classify_row_line(probe);
-    if (kind_of_line == RowLine::Counts) return character_sentence(at, text, false);
+    if (kind_of_line == RowLine::Counts) return character_sentence(at, text, Scan::Line);
     if (probe[0] == 'E' || probe[0] == 'N') {
       return at + " begins with \"" + probe.substr(0, 1) + "\", which ends the block.";
     }
@@ -458,7 +488,7 @@ std::string line_fault(std::string_view file_name, int32_t line, int32_t want, V
     return at + " holds " + (stringlib::s_indexi(head, "END") > 0 ? "END" : "NEXT") +
            ", which ends the block.";
   }
-  if (std::string fault = character_sentence(at, text, true); !fault.empty()) return fault;
+  if (std::string fault = character_sentence(at, text, Scan::Values); !fault.empty()) return fault;
   return value_fault(at, text, want, kind);
 }
 

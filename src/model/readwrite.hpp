@@ -107,6 +107,16 @@ std::string line_fault(std::string_view file_name, int32_t line, int32_t want, V
 // joined by CR LF. Empty when there is none, or the file or the line cannot be read.
 std::string character_fault(std::string_view file_name, int32_t line);
 
+// The first character of the model line (the line a_model_line reads) that no formula holds,
+// in the words of character_fault: a control character (TAB aside), a byte that is not part
+// of UTF-8 text, or any other character outside ASCII, which the readers would blank and the
+// fit run then delete, fitting another formula ("X1^1·5" as "X1^15"):
+//   Line 1 holds a character that no formula holds (code 183).
+//   Line 1 reads "Y=P1*X1^1·5+P2".
+// A UTF-8 byte order mark before line 1 is not part of the line. Empty when there is no such
+// character, or the file or its model line cannot be read.
+std::string model_character_fault(std::string_view file_name);
+
 // `text` as the refusals quote it: TABs as blanks, and every control character and every byte
 // that is not part of UTF-8 text as its code between "<" and ">", so that nothing in it is
 // unseen or ends a C string.

@@ -261,9 +261,10 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
   }
 }
 
-// A NUL is never text (a UTF-16 file holds one in every other byte): the file is refused at
-// its line before a model read from it is shown for confirmation.
-TEST_F(MainSubTest, RefusesAFileHoldingNulAtItsLineBeforeTheConfirmation) {
+// A NUL is never text (a UTF-16 file holds one in every other byte), and a character of the
+// model line outside ASCII would be deleted with the blanks, leaving another formula (X1^15):
+// the file is refused at its line before a model read from it is shown for confirmation.
+TEST_F(MainSubTest, RefusesACharacterNoLineOrFormulaHoldsBeforeTheConfirmation) {
   using namespace std::string_literals;
   std::string utf16 = "\xff\xfe";
   for (const char c : data_file("Y=P1*X1+P2", "1 2", "1 1", "1 2\n2 3\n3 4\n4 5\n")) {
@@ -279,6 +280,14 @@ TEST_F(MainSubTest, RefusesAFileHoldingNulAtItsLineBeforeTheConfirmation) {
       {utf16,
        "Line 1 holds a byte that is not UTF-8 text (code 255).\r\n"
        "Line 1 reads \"<255><254>Y<0>=<0>P<0>1<0>*<0>X<0>1<0>+<0>P<0>2<0>\"."},
+      {data_file("Y=P1*X1^1\2675+P2", "1 2", "1 1", michaelis_rows()),
+       "Line 1 holds a byte that is not UTF-8 text (code 183).\r\n"
+       "Line 1 reads \"Y=P1*X1^1<183>5+P2\"."},
+      {data_file("Y=P1*X1\x1b+P2", "1 2", "1 1", michaelis_rows()),
+       "Line 1 holds a control character (code 27).\r\nLine 1 reads \"Y=P1*X1<27>+P2\"."},
+      {data_file("Y=P1*X1^1·5+P2", "1 2", "1 1", michaelis_rows()),
+       "Line 1 holds a character that no formula holds (code 183).\r\n"
+       "Line 1 reads \"Y=P1*X1^1·5+P2\"."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
@@ -291,6 +300,7 @@ TEST_F(MainSubTest, RefusesAFileHoldingNulAtItsLineBeforeTheConfirmation) {
         boxes()[0].text,
         "The data file\r\n" + dir.file("a.dat") + "\r\ncannot be read.\r\n" + c.fault + kAborted);
     EXPECT_EQ(globals::bdataerror, 1);
+    EXPECT_FALSE(exists("a.TXT"));
     EXPECT_FALSE(exists("Varqen-runlog.txt"));
   }
 }

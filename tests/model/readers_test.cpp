@@ -194,6 +194,38 @@ TEST_F(Readers, LineFaultNamesACharacterNoValueHoldsByItsCode) {
   EXPECT_EQ(readwrite::line_fault(file("Y\n1 2 ! \x01\n"), 2, 2, readwrite::ValueKind::Real), "");
 }
 
+// The readers blank what the model line holds outside ASCII and the fit run deletes the
+// blanks: each character below would change the formula without a word.
+TEST_F(Readers, ModelCharacterFaultNamesACharacterNoFormulaHolds) {
+  const std::string kControl = "a control character (code ";
+  const std::string kByte = "a byte that is not UTF-8 text (code ";
+  const std::string kOther = "a character that no formula holds (code ";
+  struct Case {
+    std::string text;  // the file
+    std::string what, shown;
+    int32_t line;
+  } const cases[] = {
+      {"Y=P1*X1^1\2675+P2\n1 2\n", kByte + "183", "Y=P1*X1^1<183>5+P2", 1},
+      {"Y=P1*X1^1\xc3+P2\n", kByte + "195", "Y=P1*X1^1<195>+P2", 1},
+      {"Y=P1*X1\x1b+P2\n", kControl + "27", "Y=P1*X1<27>+P2", 1},
+      {"Y = P1\f* X1\r\n", kControl + "12", "Y = P1<12>* X1", 1},
+      {"\n \t\nY=P1*X1\x7f\n", kControl + "127", "Y=P1*X1<127>", 3},
+      {"Y=P1*X1^1·5+P2\n", kOther + "183", "Y=P1*X1^1·5+P2", 1},
+      {"\xef\xbb\xbfY=µ*X1\n", kOther + "181", "Y=µ*X1", 1},
+      // Blanks, TABs, line ends and a byte order mark before line 1 leave the formula alone.
+      {"\xef\xbb\xbf  Y = P1 *\tX1 \t\r\n1\x01\n", "", "", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const std::string at = "Line " + std::to_string(c.line);
+    EXPECT_EQ(readwrite::model_character_fault(file(c.text)),
+              c.what.empty()
+                  ? ""
+                  : at + " holds " + c.what + ").\r\n" + at + " reads \"" + c.shown + "\".");
+  }
+  EXPECT_EQ(readwrite::model_character_fault(missing()), "");
+}
+
 TEST_F(Readers, ModelLineOpenFailureIsReported) {
   std::string name = missing() + "   ";
   std::string line = "kept";
