@@ -97,12 +97,21 @@ class Writer {
   editfmt::RecordWriter s_;
 };
 
+// Section 3's format. Spearman r is written G12.6 under the 1p of the sum of squares; a
+// negative r that G writes in exponent form (|r| < 0.1) takes 13 columns, its sign one more
+// than a positive r, and G12.6 would fill the field with asterisks: such an r is written with
+// one significant digit fewer, G12.5, in the same 12 columns. Every other r keeps G12.6.
+std::string_view sse_spearman_format(double spearman) {
+  const bool fits = editfmt::format_real("1p,G12.6", spearman).find('*') == std::string::npos;
+  return fits ? "(1x, 1pE14.6, 3x, G12.6)" : "(1x, 1pE14.6, 3x, G12.5)";
+}
+
 // Sections 1 to 6: date, sum of squares, Spearman r, MIC and the model.
 void write_summary(Writer& w, const FitResult& fit, const PostFit& st) {
   w.r("(1X, A5, 1x, A30)", {"DATE:", st.date});
   w.r("(/1x, A15, 10x, A11)", {"Unweighted SSE:", "Spearman r:"});
   w.s("(/1x, A15, 7x, A11)", {"Unweighted SSE:", "Spearman r:"});
-  w.both("(1x, 1pE14.6, 3x, G12.6)", {fit.sse, st.spearman});
+  w.both(sse_spearman_format(st.spearman), {fit.sse, st.spearman});
   w.r("(/1x, A34)", {"Model Information Criterion (MIC):"});
   w.s("(1x, A34)", {"Model Information Criterion (MIC):"});
   w.both("(1x, 1p,E14.4)", {st.mic});

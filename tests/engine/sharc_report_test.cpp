@@ -160,6 +160,33 @@ TEST_F(Report, RunsRowsAppearOnlyForLengthsThatOccur) {
             (std::vector<std::string>{"      1                 3.", "      3                 1."}));
 }
 
+// A negative r in exponent form is one column wider than a positive one: it loses a digit
+// rather than the field. Every other r keeps its six digits.
+TEST_F(Report, SpearmanRShowsInItsTwelveColumnsWhateverItsSign) {
+  const struct {
+    double r;
+    const char* shown;
+  } cases[] = {
+      {-0.0839160839160839, "-8.39161E-02"},
+      {-1e-5, "-1.00000E-05"},
+      {-0.0999999, "-0.10000    "},  // five digits round it up to the fixed-point form
+      {0.0839160839160839, "8.391608E-02"},
+      {-0.5, "-.500000    "},
+      {-1.0, "-1.00000    "},
+  };
+  sharc_mod::FitResult fit;
+  sharc_mod::PostFit st;
+  fixed_fit(fit, st);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.r);
+    st.spearman = c.r;
+    const sharc_mod::ReportText text = sharc_mod::report_text(fit, st, true);
+    const std::string line = "   1.234568E-02   " + std::string(c.shown);
+    EXPECT_EQ(text.results[3], line);
+    EXPECT_EQ(text.scratch[2], line);
+  }
+}
+
 TEST_F(Report, ANumberedModelPrintsItsOwnText) {
   globals::nmdl = 4;
   common_udf::cmdl = stringlib::fixed("  y = a + b*exp(-c*x)", common_udf::len_text);
