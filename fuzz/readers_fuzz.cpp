@@ -108,6 +108,9 @@ void run_readers(const std::string& path, int32_t n, int32_t m) {
       text.replace(at, 2, " ");
     return readwrite::visible(text) == text;
   };
+  const std::string formula = readwrite::model_character_fault(path);
+  require(formula.empty() || formula.rfind("Line ", 0) == 0, "model character fault without line");
+  require(shown(formula), "model character fault not shown as it stands");
   for (int32_t l = 1; l <= 7; ++l) {
     const std::string chars = readwrite::character_fault(path, l);
     require(chars.empty() || chars.rfind("Line " + std::to_string(l), 0) == 0,
