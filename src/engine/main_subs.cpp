@@ -133,6 +133,7 @@ void cascade(Block& b, int32_t& level, int32_t& first_pass) {
                    &first_pass, globals::bpostrun);
   f.runs = stats.runs;
   f.sse_floor = stats.sse_floor;
+  f.undetermined = stats.undetermined;
 }
 
 // Step 10 and the weighting and level set-up between the passes.

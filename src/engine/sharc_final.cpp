@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "common/common_data.hpp"
 #include "common/globals.hpp"
@@ -36,8 +37,8 @@ bool final_statistics(const Arguments& a,
                       VecView<const double> best,
                       int32_t nfixed,
                       double final_sum) {
-  const int32_t free = a.np - nfixed;
-  FitCheck check{true, std::numeric_limits<double>::quiet_NaN()};
+  int32_t free = a.np - nfixed;
+  FitCheck check{true, std::numeric_limits<double>::quiet_NaN(), FVector<int32_t>(a.np, 0)};
   const MatView<const double> x(a.x.data(), a.n, a.nx, a.x.ld());
   // The statistics need more rows than free parameters (the fit run guarantees it); without
   // them the standard errors stay 0 rather than being divided by n - f <= 0.
@@ -67,15 +68,22 @@ bool final_statistics(const Arguments& a,
                         a.stats.runs,
                         a.stats.studres);
   }
+  // An undetermined parameter's standard error is NaN by intent: it takes no part below.
   bool any_nan = false;
-  for (int32_t i = 1; i <= a.np; ++i) any_nan = any_nan || se(i) != se(i);
-  // t of the residual degrees of freedom of the standard errors, n - (np - fixed), however few:
+  for (int32_t i = 1; i <= a.np; ++i) {
+    if (check.undetermined(i) != 0) {
+      --free;
+    } else {
+      any_nan = any_nan || se(i) != se(i);
+    }
+  }
+  // t of the residual degrees of freedom of the standard errors, n - f, however few:
   // with one or two of them t is 12.711 or 4.308, and a t of three would make the limits
   // 4 times or 26 % too narrow. Without any (n = free) the standard errors stay 0, and so do
   // the half-widths.
   const double t = tval95(std::max(1, a.n - free));
   for (int32_t i = 1; i <= a.np; ++i) {
-    a.se(i) = any_nan ? 9999.0 : se(i);
+    a.se(i) = any_nan && check.undetermined(i) == 0 ? 9999.0 : se(i);
     a.cl(i) = t * se(i);
   }
   if (free >= 1 && a.stats.correl.rows() >= free) {
@@ -85,6 +93,7 @@ bool final_statistics(const Arguments& a,
   double f = 0.0;
   funcs(x, cview(a.y), a.yf, cview(a.sig), a.nx, a.n, a.mode, best, a.np, f);
   a.stats.sse_floor = check.sse_floor;
+  a.stats.undetermined = std::move(check.undetermined);
   return check.moves;
 }
 

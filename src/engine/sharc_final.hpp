@@ -23,6 +23,9 @@ struct StatsOut {
   // The sum of squares that no change of the free parameters removes (FitCheck); NaN when the
   // statistics were not computed.
   double sse_floor = std::numeric_limits<double>::quiet_NaN();
+  // Per parameter: 1 for a free parameter that moves no fitted value at the final vector
+  // (FitCheck), left out of the statistics above.
+  FVector<int32_t> undetermined{};
 };
 
 // The cascade's 32 arguments, gathered (see sharc()).
@@ -62,10 +65,11 @@ void publish_data(const Arguments& a);
 
 // Standard errors into se (9999.0 throughout when one is NaN; weighted by the rows' weights in
 // the fit's weighting mode at best), 95 % half-widths t * se into cl with t for the
-// n - (np - nfixed) residual degrees of freedom (at least 1),
-// the correlation results into stats, the condition indices of the correlation matrix into
-// common_data::cimat, and one last publication of `best` (sum of squares final_sum). Returns
-// false when the statistics find that no free parameter moves any fitted value at `best`.
+// n - f residual degrees of freedom (at least 1), f the number of determined free parameters,
+// the correlation results and the undetermined parameters into stats (whose se and cl are NaN),
+// the condition indices of the correlation matrix into common_data::cimat, and one last
+// publication of `best` (sum of squares final_sum). Returns false when the statistics find that
+// no free parameter moves any fitted value at `best`.
 bool final_statistics(const Arguments& a,
                       VecView<const double> best,
                       int32_t nfixed,

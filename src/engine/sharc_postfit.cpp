@@ -21,10 +21,11 @@ constexpr double kCap = 4.503599727262001e19;
 void penalty_counts(FitResult& fit, PostFit& st) {
   const int32_t fixed = fit.fixed();
   const int32_t free = fit.npr - fixed;
+  const int32_t determined = fit.determined_count();
   st.k = 0;
   for (int32_t i = 1; i <= fit.npr; ++i) {
     int32_t flag = 0;
-    ppval(fit.pval(i), flag, free, fit.n, fit.a(i), fit.ase(i));
+    ppval(fit.pval(i), flag, determined, fit.n, fit.a(i), fit.ase(i));
     if (fit.mask(i) != 0 && fit.pval(i) > 0.05) ++st.k;
   }
   st.kprime = std::max(0, std::min(st.k, fit.n - free - 3));
@@ -52,10 +53,12 @@ double model_information_criterion(FitResult& fit, const PostFit& st) {
   return std::copysign(std::clamp(std::fabs(mic), kTiny, kCap), mic);
 }
 
-// Step 7: the eigenvalue threshold and the first index of the smallest magnitude.
+// Step 7: the eigenvalue threshold and the first index of the smallest magnitude. The
+// eigenvalues are those of the m determined free parameters, and so is the count in the
+// threshold, v = 0.01 sqrt(SSE / (n + m)): n + npr - fixed when every free one is determined.
 void eigen_summary(const FitResult& fit, PostFit& st) {
-  const int32_t m = int32_t(fit.dcorr.size());
-  st.eigen_threshold = 0.01 * std::sqrt(fit.sse / (fit.n + fit.npr - fit.fixed()));
+  const int32_t m = fit.determined_count();
+  st.eigen_threshold = 0.01 * std::sqrt(fit.sse / (fit.n + m));
   st.ismall = 0;
   for (int32_t k = 1; k <= m; ++k) {
     const double v = std::fabs(fit.dcorr(k));
@@ -118,6 +121,7 @@ void FitResult::resize(int32_t rows, int32_t params, int32_t free, int32_t xvars
   pcl.resize(params);
   pval.resize(params);
   mask.resize(params, 1);
+  undetermined.resize(params, 0);
   correl = FMatrixD<double>(free, free);
   dcorr.resize(free);
   pcmp = FMatrixD<double>(free, free);
@@ -127,6 +131,12 @@ int32_t FitResult::fixed() const {
   int32_t f = 0;
   for (int32_t i = 1; i <= npr; ++i) f += mask(i) == 0 ? 1 : 0;
   return f;
+}
+
+int32_t FitResult::determined_count() const {
+  int32_t d = 0;
+  for (int32_t i = 1; i <= npr; ++i) d += determined(i) ? 1 : 0;
+  return d;
 }
 
 PostFit postfit_statistics(FitResult& fit) {

@@ -7,6 +7,11 @@
 //   A = n + npr - fixed + k',   B = n - npr - fixed - k' - 2   (each at least 1)
 // where k' counts the free parameters whose p-value exceeds 0.05 (at most n - free - 3). The
 // mean's divisor n, the quotient A / B and Peirce's n - 1 are single precision.
+//
+// The p-values test the determined free parameters with n - d degrees of freedom, d the number
+// of them, as their standard errors are computed. An undetermined parameter has no standard
+// error (NaN) and gets the p-value 1; it still counts among the free parameters and in k, so
+// the MIC keeps penalising a parameter that the data do not determine.
 #pragma once
 
 #include <cstdint>
@@ -29,13 +34,16 @@ struct FitResult {
   FVector<double> studres;  // studentized residuals (stderr_corr)
   FVector<double> sigy;     // weights of the final evaluation (1, or 1..10 when re-weighted)
   FVector<double> a;        // final parameters
-  FVector<double> ase;      // standard errors (0 for a fixed parameter)
+  FVector<double> ase;      // standard errors (0 for a fixed parameter, NaN undetermined)
   FVector<double> pcl;      // 95% confidence half-widths
   FVector<double> pval;     // p-values
   FVector<int32_t> mask;    // 0 = fixed, anything else = free
-  FMatrixD<double> correl;  // m x m correlation matrix of the free parameters
-  FVector<double> dcorr;    // its m eigenvalues
-  FMatrixD<double> pcmp;    // m x m percentage table of the loadings
+  // 1 for a free parameter that moves no fitted value at the final parameters: the data do not
+  // determine it, and the statistics leave it out as if it were fixed (stderr_corr).
+  FVector<int32_t> undetermined;
+  FMatrixD<double> correl;  // d x d correlation matrix of the d determined free parameters
+  FVector<double> dcorr;    // its d eigenvalues (sized for m; entries d + 1..m unused)
+  FMatrixD<double> pcmp;    // d x d percentage table of the loadings
   RunsTest runs;            // runs test of the residuals
   double sse = 0.0;         // sum of squares of the final evaluation
   // The sum of squares that no change of the free parameters removes, to first order
@@ -45,6 +53,9 @@ struct FitResult {
   // Sizes every array for n rows, npr parameters (m of them free) and nx x variables.
   void resize(int32_t rows, int32_t params, int32_t free, int32_t xvars);
   int32_t fixed() const;  // mask entries equal to 0
+  // Free and not undetermined: a parameter of the statistics.
+  bool determined(int32_t i) const { return mask(i) != 0 && undetermined(i) == 0; }
+  int32_t determined_count() const;
 };
 
 // What the statistics give the report and the run-log line.

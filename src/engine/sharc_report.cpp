@@ -39,19 +39,35 @@ constexpr std::string_view kPartialSuffix = ".part";
 constexpr std::string_view kDegenerateError = "There was an error in calculating the results.";
 constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: passes
 
-// The formats of one parameter cell of sections 10 to 12 in each file.
+// The formats of one parameter cell of sections 10 to 12 in each file: a determined free
+// parameter's value, a fixed parameter's "[Masked]" and an undetermined one's "[Undetermined]",
+// as wide as the value's cell.
 struct CellLayout {
   const char* r_free;
   const char* s_free;
   const char* r_fixed;
   const char* s_fixed;
+  const char* r_undetermined;
+  const char* s_undetermined;
 };
-constexpr CellLayout kStdErrCell = {
-    "(5X,1p,G10.4,2X$)", "(3X,1p,E10.3,16X$)", "(5X,A8,4X$)", "(5X,A8,8X$)"};
-constexpr CellLayout kLimitCell = {
-    "(4X,1p,G11.3,2X$)", "(2X,1p,E11.3,16X$)", "(4X,A8,4X$)", "(4X,A8,8X$)"};
-constexpr CellLayout kPValueCell = {
-    "(4X,1p,G10.3,2X$)", "(3X,1p,E10.3,16X$)", "(5X,A8,4X$)", "(4X,A8,8X$)"};
+constexpr CellLayout kStdErrCell = {"(5X,1p,G10.4,2X$)",
+                                    "(3X,1p,E10.3,16X$)",
+                                    "(5X,A8,4X$)",
+                                    "(5X,A8,8X$)",
+                                    "(3X,A14$)",
+                                    "(3X,A14,12X$)"};
+constexpr CellLayout kLimitCell = {"(4X,1p,G11.3,2X$)",
+                                   "(2X,1p,E11.3,16X$)",
+                                   "(4X,A8,4X$)",
+                                   "(4X,A8,8X$)",
+                                   "(3X,A14$)",
+                                   "(2X,A14,13X$)"};
+constexpr CellLayout kPValueCell = {"(4X,1p,G10.3,2X$)",
+                                    "(3X,1p,E10.3,16X$)",
+                                    "(5X,A8,4X$)",
+                                    "(4X,A8,8X$)",
+                                    "(2X,A14$)",
+                                    "(3X,A14,12X$)"};
 
 // The two layouts written side by side; `both` writes the same format to each.
 class Writer {
@@ -70,14 +86,18 @@ class Writer {
     r_.write(fmt, v);
     s_.write(fmt, v);
   }
-  // One parameter's cell: its value when free, "[Masked]" when fixed.
-  void value(bool free, const CellLayout& layout, double x) {
-    if (free) {
+  // Parameter i's cell: its value x when determined, else the mark of a fixed or an
+  // undetermined parameter.
+  void value(const FitResult& fit, int32_t i, const CellLayout& layout, double x) {
+    if (fit.determined(i)) {
       r(layout.r_free, {x});
       s(layout.s_free, {x});
-    } else {
+    } else if (fit.mask(i) == 0) {
       r(layout.r_fixed, {"[Masked]"});
       s(layout.s_fixed, {"[Masked]"});
+    } else {
+      r(layout.r_undetermined, {"[Undetermined]"});
+      s(layout.s_undetermined, {"[Undetermined]"});
     }
   }
   // Records of nrutil::vecprn, to both files.
@@ -139,38 +159,51 @@ void write_parameters(Writer& w, const FitResult& fit) {
   w.both("(//1x,A)", {"Parameter Standard Errors:"});
   names("(7x,A2,I1,A5$)", "(7x,A2,I1,A3$)", "SE", " ", " ");
   for (int32_t i = 1; i <= npr; ++i) {
-    w.value(fit.mask(i) != 0, kStdErrCell, fit.ase(i));
+    w.value(fit, i, kStdErrCell, fit.ase(i));
   }
   w.both("(//1x,A)", {"Parameter 95% Confidence Limits:"});
   names("(7x,A2,I1,A5$)", "(6x,A2,I1,A4$)", "CL", "     ", "    ");
   for (int32_t side : {-1, 1}) {
     if (side == 1) w.both("(A1)", {" "});
     for (int32_t i = 1; i <= npr; ++i) {
-      w.value(fit.mask(i) != 0, kLimitCell, fit.a(i) + side * fit.pcl(i));
+      w.value(fit, i, kLimitCell, fit.a(i) + side * fit.pcl(i));
     }
   }
   w.both("(//1x,A)", {"Parameter Significance (p-value < 5.E-02):"});
   names("(5x,A7,I1,A1$)", "(4x,A7,I1,A1$)", "p-value", "", " ");
-  const int32_t free = npr - fit.fixed();
+  const int32_t determined = fit.determined_count();
   for (int32_t i = 1; i <= npr; ++i) {
     double p = 0.0, se = fit.ase(i);
     int32_t flag = 0;
-    ppval(p, flag, free, fit.n, fit.a(i), se);
-    w.value(fit.mask(i) != 0, kPValueCell, p);
+    ppval(p, flag, determined, fit.n, fit.a(i), se);
+    w.value(fit, i, kPValueCell, p);
   }
 }
 
-// Free-parameter names of sections 13 and 15, ended by an empty text.
+// The parameters that the data do not determine, named on a line of their own below the
+// p-values (left open like a value line), so that the summary says why their cells are empty.
+void write_undetermined(Writer& w, const FitResult& fit) {
+  std::string names;
+  for (int32_t i = 1; i <= fit.npr; ++i) {
+    if (fit.mask(i) == 0 || fit.undetermined(i) == 0) continue;
+    names += (names.empty() ? "P" : ", P") + std::to_string(i);
+  }
+  if (names.empty()) return;
+  w.both("(//1x,A$)",
+         {"Undetermined (changes no fitted value; left out of the statistics): " + names});
+}
+
+// The names of the determined free parameters for sections 13 and 15, ended by an empty text.
 void free_names(Writer& w, const FitResult& fit, const char* fmt, const std::string& tail) {
   for (int32_t i = 1; i <= fit.npr; ++i) {
-    if (fit.mask(i) != 0) w.both(fmt, {"P", i, tail});
+    if (fit.determined(i)) w.both(fmt, {"P", i, tail});
   }
   w.both("(A1)", {""});
 }
 
 // Sections 13 to 15: correlation triangle, eigenvalues and the principal component.
 void write_collinearity(Writer& w, const FitResult& fit, const PostFit& st) {
-  const int32_t m = int32_t(fit.dcorr.size());
+  const int32_t m = fit.determined_count();
   w.both("(//1x,A)", {"Correlation Matrix:"});
   free_names(w, fit, "(7x,A1,I1,A2$)", " ");
   std::vector<Value> row;
@@ -404,6 +437,7 @@ ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete
   Writer w;
   write_summary(w, fit, stats);
   write_parameters(w, fit);
+  write_undetermined(w, fit);
   write_collinearity(w, fit, stats);
   if (fit.npr - fit.fixed() >= 1) write_runs(w, fit.runs);
   write_listing(w, fit, stats);

@@ -51,10 +51,13 @@ struct Model {
 // Steps 2 and 3: the packed Jacobian of the free parameters (n x f) by central differences.
 // The fitted values of every row come from the same two evaluations of the model per
 // parameter, so the model is evaluated 2f times, not 2nf: each row's value is the same.
-// Returns false when no difference quotient is nonzero: no free parameter moves any fitted
-// value (the entries are then the stand-ins for flat derivatives, 1e-8).
-bool jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
-  bool moves = false;
+// moved(col) is 1 when some difference quotient of the column is nonzero, 0 when the
+// parameter moves no fitted value (the column then holds the stand-ins for flat derivatives,
+// 1e-8).
+void jacobian(const Model& m,
+              VecView<const double> p,
+              FMatrixD<double>& jac,
+              FVector<int32_t>& moved) {
   FVector<double> q(m.np);
   for (int32_t k = 1; k <= m.np; ++k) q(k) = p(k);
   FVector<double> f1(m.n), f2(m.n);
@@ -70,10 +73,11 @@ bool jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
     q(j) = pj + h;
     m.eval(q, f2.view());
     q(j) = pj;
+    moved(col) = 0;
     for (int32_t i = 1; i <= m.n; ++i) {
       // Divided by 2h with its sign: the derivative itself, also for a negative parameter.
       double d = (f2(i) - f1(i)) / (2.0 * h);
-      moves = moves || (d != 0.0 && !std::isnan(d));
+      if (d != 0.0 && !std::isnan(d)) moved(col) = 1;
       if (std::isnan(d)) {
         d = 1e-8;  // a derivative that cannot be computed counts as flat
       } else if (std::fabs(d) <= kTinyStep) {
@@ -84,7 +88,34 @@ bool jacobian(const Model& m, VecView<const double> p, FMatrixD<double>& jac) {
       jac(i, col) = d;
     }
   }
-  return moves;
+}
+
+// Moves the columns of the parameters that move some fitted value to the front of jac, in
+// index order, and marks the free parameters left behind in undetermined(1..np). Returns the
+// number of columns kept: f, with nothing marked, when every column moves or none does (a
+// model that no parameter moves keeps its statistics on the stand-ins; the fit run takes the
+// error path). A column of stand-ins left in would enter the normal matrix as a parameter of
+// derivative 1e-8 everywhere: an intercept of its own, with a standard error and correlations
+// that the data do not give.
+int32_t keep_determined(const FVector<int32_t>& moved,
+                        int32_t n,
+                        int32_t np,
+                        FMatrixD<double>& jac,
+                        FVector<int32_t>& undetermined) {
+  const int32_t f = int32_t(moved.size());
+  int32_t kept = 0;
+  for (int32_t col = 1; col <= f; ++col) kept += moved(col);
+  if (kept == 0 || kept == f) return f;
+  for (int32_t j = 1, col = 0, to = 0; j <= np; ++j) {
+    if (common_data::pmask(j) == 0) continue;
+    if (moved(++col) == 0) {
+      undetermined(j) = 1;
+      continue;
+    }
+    ++to;
+    for (int32_t i = 1; i <= n; ++i) jac(i, to) = jac(i, col);
+  }
+  return kept;
 }
 
 // Steps 4 and 5: A = J'WJ with the row weights w of the fit, tiny entries raised, made
@@ -333,13 +364,17 @@ FitCheck stderr_corr(MatView<const double> x,
   for (int32_t k = 1; k <= np; ++k) {
     if (common_data::pmask(k) == 0) ++fixed;
   }
-  const int32_t f = np - fixed;
   const Model model{x, y, nx, n, np, FVector<double>(n, 1.0)};
   // Steps 2 and 3, then the evaluation at the unchanged parameters: the fitted values and
-  // their unweighted sum of squares v (step 12).
-  FMatrixD<double> jac(n, f);
+  // their unweighted sum of squares v (step 12). From here on f counts the determined free
+  // parameters, and jac holds their columns.
+  FMatrixD<double> jac(n, np - fixed);
+  FVector<int32_t> moved(np - fixed);
+  jacobian(model, p, jac, moved);
   FitCheck check;
-  check.moves = jacobian(model, p, jac);
+  check.undetermined = FVector<int32_t>(np, 0);
+  const int32_t f = keep_determined(moved, n, np, jac, check.undetermined);
+  for (int32_t col = 1; col <= moved.size(); ++col) check.moves = check.moves || moved(col) != 0;
   FVector<double> q(np);
   for (int32_t k = 1; k <= np; ++k) q(k) = p(k);
   const double v = model.eval(q, yfit);
@@ -379,7 +414,13 @@ FitCheck stderr_corr(MatView<const double> x,
   // Step 10.
   const double s = std::sqrt(sse / (n - f));
   for (int32_t k = 1, col = 0; k <= np; ++k) {
-    se(k) = common_data::pmask(k) == 0 ? 0.0 : pass.d(++col) * s;
+    if (common_data::pmask(k) == 0) {
+      se(k) = 0.0;
+    } else if (check.undetermined(k) != 0) {
+      se(k) = std::numeric_limits<double>::quiet_NaN();  // not computed: no data bear on it
+    } else {
+      se(k) = pass.d(++col) * s;
+    }
   }
   // Steps 11 and 12.
   FVector<double> r(n);

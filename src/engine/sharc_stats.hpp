@@ -21,7 +21,12 @@
 // rows, to the outlier threshold tau.
 //
 // Fixed parameters (common_data::pmask 0) are left out of J, A, C and R in index order; their
-// standard error is 0.
+// standard error is 0. A free parameter whose every central difference is 0 is left out too: it
+// moves no fitted value, the data say nothing about it, and its column would only carry the
+// stand-in derivatives into A. Everything above is then computed from the determined columns
+// alone, as if it were held fixed (f counts the determined parameters), and its standard error
+// is NaN: not computed. When no free parameter moves any fitted value, all columns are kept as
+// they are (the fit run ends such a fit on its error path).
 #pragma once
 
 #include <cstdint>
@@ -38,6 +43,8 @@ struct FitCheck {
   // the residuals after one Gauss-Newton step from p, r - J C J'W r. It does not depend on how
   // close to the least-squares vector the searches stopped, only on the data and the model.
   double sse_floor = 0.0;
+  // Per parameter 1..np: 1 for a free parameter left out as undetermined, else 0.
+  FVector<int32_t> undetermined;
 };
 
 // Final statistics of the parameters p(1..np) fitted to rows 1..n.
@@ -48,8 +55,9 @@ struct FitCheck {
 //   sse      in   sum of squares of the fit, for the standard errors: the weighted sum
 //                 sum w(i) r(i)^2 of a weighted fit
 //   w        in   w(1..n): the row weights of the fit, 1 / sigma^2 (all 1 when unweighted)
-//   se       out  se(1..np): standard errors, 0 for a fixed parameter
-//   correl   out  f x f correlation matrix of the free parameters
+//   se       out  se(1..np): standard errors, 0 for a fixed parameter, NaN for an
+//                 undetermined one
+//   correl   out  f x f correlation matrix of the determined free parameters
 //   eigval   out  its f eigenvalues, descending
 //   pcmp     out  f x f percentage table of the loadings (column k belongs to eigval(k))
 //   resid    out  residuals y - yfit (scaled by one common random factor in [0.99, 1.01) when

@@ -12,10 +12,12 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/main_subs_fixture.hpp"
 #include "model/funct.hpp"
+#include "support/close.hpp"
 #include "support/file_size_limit.hpp"
 #include "support/nist_problem.hpp"
 
@@ -345,6 +347,103 @@ TEST_F(MainSubTest, AModelThatNoParameterMovesEndsOnTheErrorPath) {
               "no free parameter changes any fitted value" +
                   (cause.empty() ? "." : " (" + cause + ")."));
     EXPECT_FALSE(exists("Varqen-runlog.txt"));
+  }
+}
+
+// The numbers of the R report's lines that follow a heading and its names line: the values
+// of `lines` lines, an undetermined parameter's cell counted apart.
+struct Cells {
+  std::vector<double> values;
+  int32_t undetermined = 0;
+};
+Cells report_cells(const std::string& report, const std::string& heading, int32_t lines) {
+  Cells cells;
+  std::istringstream in(report.substr(report.find(heading)));
+  std::string line;
+  std::getline(in, line);
+  std::getline(in, line);
+  for (int32_t k = 1; k <= lines && std::getline(in, line); ++k) {
+    std::istringstream cell(line);
+    for (std::string word; cell >> word;) {
+      if (word == "[Undetermined]") {
+        ++cells.undetermined;
+      } else {
+        cells.values.push_back(std::stod(word));
+      }
+    }
+  }
+  return cells;
+}
+
+// A free parameter that moves no fitted value is reported as undetermined, whatever the
+// parameter count and its place: its standard error, limits and p-value read "[Undetermined]",
+// a summary line names it, and the other parameters get the standard errors, limits and
+// p-values of the fit without it (to the digits printed). The fit completes (exit status 0).
+// The program fits no model of one free parameter, so the two-parameter case is checked against
+// the slope through the origin: se^2 = (SSE / (n - 1)) / sum x^2.
+TEST_F(MainSubTest, AParameterThatMovesNoFittedValueIsReportedAsUndetermined) {
+  const std::vector<double> x = {1, 2, 3, 4, 5, 6, 7, 8};
+  // 5 + 2 x + 0.1 x^2 and noise: every least-squares vector lies inside the bounds [0, 1000].
+  const std::vector<double> y = {7.2, 9.25, 12.02, 14.52, 17.55, 20.49, 23.99, 27.34};
+  std::string rows;
+  double sxx = 0, sxy = 0, sse = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    rows += std::to_string(x[i]) + " " + std::to_string(y[i]) + "\n";
+    sxx += x[i] * x[i];
+    sxy += x[i] * y[i];
+  }
+  for (size_t i = 0; i < x.size(); ++i) sse += std::pow(y[i] - sxy / sxx * x[i], 2);
+  const double slope_se = std::sqrt(sse / double(x.size() - 1) / sxx);
+  const struct {
+    const char* model;
+    const char* ones;     // start values and mask: all 1
+    const char* reduced;  // the model without the undetermined parameter
+    const char* named;
+  } cases[] = {{"Y=P1*0+P2*X1", "1 1", nullptr, "P1"},
+               {"Y=P1+P2*X1+P3*0", "1 1 1", "Y=P1+P2*X1", "P3"},
+               {"Y=P1*0+P2+P3*X1", "1 1 1", "Y=P1+P2*X1", "P1"},
+               {"Y=P1+P2*X1+P3*0+P4*X1^2", "1 1 1 1", "Y=P1+P2*X1+P3*X1^2", "P3"}};
+  const std::string note = "Undetermined (changes no fitted value; left out of the statistics): ";
+  constexpr double kPrinted = 1e-3;  // half a unit of the fourth digit the report prints
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    const std::string ones = c.ones, fewer = ones.substr(0, ones.size() - 2);
+    dir.write("full.dat", data_file(c.model, ones, ones, rows));
+    run("full.dat");
+    EXPECT_TRUE(main_subs::every_block_reported);
+    bool summary_names_it = false;
+    for (int32_t k = 1; k <= globals::nlines3; ++k) {
+      summary_names_it = summary_names_it || globals::sline3(k).find(note + c.named) == 1;
+    }
+    EXPECT_TRUE(summary_names_it);
+    const std::string full = dir.read("full.TXT");
+    EXPECT_NE(full.find("\n " + note + c.named + "\n"), std::string::npos) << full;
+    if (c.reduced == nullptr) {
+      const Cells f = report_cells(full, "Parameter Standard Errors:", 1);
+      EXPECT_EQ(f.undetermined, 1);
+      ASSERT_EQ(f.values.size(), 1u);
+      EXPECT_NEAR_REL(f.values[0], slope_se, kPrinted);
+      continue;
+    }
+    dir.write("reduced.dat", data_file(c.reduced, fewer, fewer, rows));
+    run("reduced.dat");
+    const std::string reduced = dir.read("reduced.TXT");
+    // The eigenvalues, and their threshold on the heading line, are the reduced fit's too.
+    const std::string eigen = "Eigenvalues values < ";
+    EXPECT_EQ(full.substr(full.find(eigen), 30), reduced.substr(reduced.find(eigen), 30));
+    for (auto [heading, lines, marked] : {std::tuple{"Parameter Standard Errors:", 1, true},
+                                          std::tuple{"Parameter 95% Confidence Limits:", 2, true},
+                                          std::tuple{"Parameter Significance", 1, true},
+                                          std::tuple{eigen.c_str(), 1, false}}) {
+      SCOPED_TRACE(heading);
+      const Cells f = report_cells(full, heading, lines), r = report_cells(reduced, heading, lines);
+      EXPECT_EQ(f.undetermined, marked ? lines : 0);
+      EXPECT_EQ(r.undetermined, 0);
+      ASSERT_EQ(f.values.size(), r.values.size());
+      for (size_t k = 0; k < f.values.size(); ++k) {
+        EXPECT_NEAR_REL(f.values[k], r.values[k], kPrinted);
+      }
+    }
   }
 }
 

@@ -156,6 +156,48 @@ TEST_F(StderrCorr, AFixedParameterHasNoStandardErrorAndStaysOutOfTheMatrices) {
   EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kLineTol);
 }
 
+// A free parameter that moves no fitted value (every central difference 0) is left out of the
+// statistics as if it were fixed: the others get exactly the statistics of the model without
+// it, here the analytic straight line, and it gets no standard error. Left in, its column of
+// stand-in derivatives acted as a second intercept and gave it a standard error of its own.
+TEST_F(StderrCorr, AParameterThatMovesNoFittedValueIsLeftOutAsIfFixed) {
+  const Line l = fit_line(kX, kY);
+  use_formula("P1+P2*X1");
+  use_data(kX, kY, 2);
+  Stats line(n, 2, 2);
+  run_stderr_corr(xview(), yview(), 1, n, {l.a, l.b}, l.sse, line);
+  const struct {
+    const char* model;
+    int32_t np, at_a, at_b;  // parameter count; the indexes of intercept and slope
+  } cases[] = {{"P1*0+P2+P3*X1", 3, 2, 3},
+               {"P1+P2*0+P3*X1", 3, 1, 3},
+               {"P1+P2*X1+P3*0", 3, 1, 2},
+               {"P1*0+P2+P3*0+P4*X1", 4, 2, 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    use_formula(c.model);
+    use_data(kX, kY, c.np);
+    std::vector<double> p(size_t(c.np), 1.0);
+    p[size_t(c.at_a - 1)] = l.a;
+    p[size_t(c.at_b - 1)] = l.b;
+    Stats s(n, c.np, c.np);
+    const sharc_mod::FitCheck check = run_stderr_corr(xview(), yview(), 1, n, p, l.sse, s);
+    EXPECT_TRUE(check.moves);
+    for (int32_t k = 1; k <= c.np; ++k) {
+      SCOPED_TRACE(k);
+      const bool determined = k == c.at_a || k == c.at_b;
+      EXPECT_EQ(check.undetermined(k), determined ? 0 : 1);
+      EXPECT_EQ(std::isnan(s.se(k)), !determined);
+    }
+    EXPECT_NEAR_REL(s.se(c.at_a), l.se_a, kLineTol);
+    EXPECT_NEAR_REL(s.se(c.at_b), l.se_b, kLineTol);
+    EXPECT_NEAR_REL(s.correl(1, 2), l.corr, kLineTol);
+    EXPECT_NEAR_REL(s.eigval(2), line.eigval(2), kLineTol);
+    EXPECT_NEAR_REL(check.sse_floor, l.sse, 1e-6);
+    for (int32_t i = 1; i <= n; ++i) EXPECT_NEAR(s.studres(i), line.studres(i), 1e-12) << i;
+  }
+}
+
 // Two parameters that act alike make the normal matrix singular: it is regularised by its ridges
 // instead, and gives finite standard errors and a correlation just above -1.
 TEST_F(StderrCorr, ASingularNormalMatrixIsRegularised) {
