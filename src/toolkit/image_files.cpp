@@ -126,8 +126,9 @@ int32_t printimage(const char* title,
 }
 
 std::optional<platform::Picture> readipicture(const char* filename) {
-  // No picture the decoders accept is larger than a 32-bit bitmap of the largest page, with
-  // room for its headers and colour table; a larger file is not read into memory at all.
+  // No bitmap, PNG, JPEG or GIF file the decoders accept is larger than a 32-bit bitmap of the
+  // largest page, with room for its headers and colour table; icon files, whose images are far
+  // smaller in practice, are held to the same size. A larger file is not read into memory.
   constexpr uintmax_t kMaxPictureBytes =
       4 * static_cast<uintmax_t>(platform::kMaxBmpPixels) + (1u << 20);
   std::optional<std::vector<uint8_t>> bytes;

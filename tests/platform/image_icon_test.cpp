@@ -36,6 +36,11 @@ TEST(Icon, ReadsTheLargestImageThenTheDeepest) {
   ASSERT_EQ(page->height(), 2);
   EXPECT_EQ(page->at(1, 1), 0x00FF00u);
   EXPECT_EQ(opacity.at(1, 1), 0xFFFFFFu);
+  std::vector<uint8_t> cursor = file;
+  cursor[2] = 2;  // the same images as a cursor
+  const auto same = decode_icon(cursor, opacity);
+  ASSERT_TRUE(same.has_value());
+  EXPECT_EQ(same->at(1, 1), 0x00FF00u);
 }
 
 TEST(Icon, RefusesMalformedFiles) {
