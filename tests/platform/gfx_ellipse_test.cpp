@@ -178,6 +178,96 @@ TEST(GfxEllipse, PieOutlineEnclosesItsFill) {
         }
 }
 
+TEST(GfxEllipse, ChordsSplitTheEllipseAndStayInsideTheirOutline) {
+  // The chords of the two arcs between the same rays part the ellipse along the line: every
+  // pixel of the ellipse is in one of them, only the line's pixels in both. A chord narrower
+  // than a half turn lies within its pie. With a pen, no filled pixel touches one outside.
+  const Rect box{10, 12, 51, 49};
+  for (int start = 0; start < 360; start += 45)
+    for (const int sweep : {30, 90, 180, 270}) {
+      SCOPED_TRACE(testing::Message() << "angles " << start << "+" << sweep);
+      const auto point = [](int degrees) {
+        const double a = degrees * std::numbers::pi / 180.0;
+        return Point{30 + static_cast<int>(std::lround(40 * std::cos(a))),
+                     30 - static_cast<int>(std::lround(40 * std::sin(a)))};
+      };
+      const Point from = point(start), to = point(start + sweep);
+      Canvas one(60, 60), other(60, 60), whole(60, 60), pie(60, 60), outlined(60, 60);
+      for (Canvas* c : {&one, &other, &whole, &pie}) c->dc.select_pen(Pen::null());
+      one.dc.chord(box, from, to);
+      other.dc.chord(box, to, from);
+      whole.dc.ellipse(box);
+      pie.dc.pie(box, from, to);
+      outlined.dc.chord(box, from, to);
+      const Rows a = one.rows(), b = other.rows(), e = whole.rows(), p = pie.rows();
+      const Rows o = outlined.rows();
+      int both = 0;
+      for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+          const bool in_a = a[y][x] == 'b', in_b = b[y][x] == 'b';
+          ASSERT_EQ(in_a || in_b, e[y][x] == 'b') << x << "," << y;
+          both += in_a && in_b;
+          if (sweep < 180 && in_a) {
+            ASSERT_EQ(p[y][x], 'b') << x << "," << y;
+          }
+          if (o[y][x] != 'b') continue;
+          ASSERT_NE(o[y][x - 1], '.') << x << "," << y;
+          ASSERT_NE(o[y][x + 1], '.') << x << "," << y;
+          ASSERT_NE(o[y - 1][x], '.') << x << "," << y;
+          ASSERT_NE(o[y + 1][x], '.') << x << "," << y;
+        }
+      EXPECT_LE(both, 2 * 41);
+    }
+  // The upper half: the chord is the horizontal diameter.
+  Canvas c(21, 21);
+  c.dc.chord({0, 0, 21, 21}, {21, 10}, {0, 10});
+  const Rows rows = c.rows();
+  for (int x = 0; x < 21; ++x)
+    for (int y = 12; y < 21; ++y) EXPECT_EQ(rows[y][x], '.') << x << "," << y;
+  EXPECT_EQ(rows[5][10], 'b');
+  EXPECT_EQ(rows[10][10], '#');  // the chord
+  // Rays in the same direction: the whole ellipse.
+  Canvas whole(10, 10), same(10, 10);
+  whole.dc.ellipse({0, 0, 10, 10});
+  same.dc.chord({0, 0, 10, 10}, {10, 2}, {15, -1});
+  EXPECT_EQ(same.rows(), whole.rows());
+}
+
+TEST(GfxEllipse, RoundRectCornersAreQuartersOfTheCornerEllipse) {
+  // Each corner is the matching quarter of the corner ellipse drawn alone; between the
+  // corners the edges run straight.
+  Canvas rr(30, 20), corner(30, 20);
+  rr.dc.round_rect({0, 0, 30, 20}, 12, 8);
+  const Rows r = rr.rows();
+  const Rect boxes[] = {{0, 0, 12, 8}, {18, 0, 30, 8}, {0, 12, 12, 20}, {18, 12, 30, 20}};
+  for (const Rect& box : boxes) {
+    SCOPED_TRACE(testing::Message() << "corner at " << box.left << "," << box.top);
+    Canvas e(30, 20);
+    e.dc.ellipse(box);
+    const Rows q = e.rows();
+    const int x0 = box.left == 0 ? 0 : 24, y0 = box.top == 0 ? 0 : 16;
+    for (int y = y0; y < y0 + 4; ++y) EXPECT_EQ(r[y].substr(x0, 6), q[y].substr(x0, 6)) << y;
+  }
+  EXPECT_EQ(r[0].substr(6, 18), std::string(18, '#'));
+  EXPECT_EQ(r[10], "#" + std::string(28, 'b') + "#");
+  // A zero corner is the rectangle; a corner as large as the box is the ellipse.
+  struct Case {
+    int w, h;
+    bool as_ellipse;
+  };
+  for (const Case k :
+       {Case{0, 5, false}, Case{7, 0, false}, Case{16, 12, true}, Case{99, -99, true}}) {
+    SCOPED_TRACE(testing::Message() << k.w << " x " << k.h);
+    Canvas rr(20, 14), plain(20, 14);
+    rr.dc.round_rect({2, 1, 18, 13}, k.w, k.h);
+    if (k.as_ellipse)
+      plain.dc.ellipse({2, 1, 18, 13});
+    else
+      plain.dc.rectangle({2, 1, 18, 13});
+    EXPECT_EQ(rr.rows(), plain.rows());
+  }
+}
+
 TEST(GfxEllipse, ClippingRemovesDashesWithoutShiftingThem) {
   const Rect clips[] = {{0, 0, 20, 40}, {0, 21, 40, 40}, {25, 0, 40, 12}};
   const platform::PenRef dashed = Pen::create(1, 0xFFFFFF, {3, 4});

@@ -120,6 +120,58 @@ TEST(GfxFill, PolygonUsesTheEvenOddRule) {
   EXPECT_EQ(square.at(9, 9), 0xFFFFFFu);
 }
 
+TEST(GfxFill, PolyPolygonFillsItsRingsTogether) {
+  Page page(16, 12);
+  DeviceContext dc(page);
+  dc.select_pen(Pen::null());
+  dc.select_brush(Brush::solid(0xFFFFFF));
+  // A square with a square hole, a separate triangle, and a count past the points left.
+  const Point points[] = {{0, 0},
+                          {10, 0},
+                          {10, 10},
+                          {0, 10},
+                          {3, 3},
+                          {7, 3},
+                          {7, 7},
+                          {3, 7},
+                          {12, 0},
+                          {15, 0},
+                          {12, 4}};
+  const int counts[] = {4, 4, 99};
+  dc.poly_polygon(points, counts);
+  EXPECT_EQ(picture(page, 0, 0, 16, 11),
+            (Rows{"##########..###.",
+                  "##########..###.",
+                  "##########..##..",
+                  "###....###..#...",
+                  "###....###......",
+                  "###....###......",
+                  "###....###......",
+                  "##########......",
+                  "##########......",
+                  "##########......",
+                  "................"}));
+  // With the pen each ring has its own closed outline.
+  Page outlined(12, 12);
+  DeviceContext dc2(outlined);
+  dc2.select_pen(platform::stock_white_pen());
+  dc2.select_brush(platform::stock_null_brush());
+  dc2.poly_polygon(std::span(points, 8), std::span(counts, 2));
+  EXPECT_EQ(picture(outlined, 0, 0, 12, 12),
+            (Rows{"###########.",
+                  "#.........#.",
+                  "#.........#.",
+                  "#..#####..#.",
+                  "#..#...#..#.",
+                  "#..#...#..#.",
+                  "#..#...#..#.",
+                  "#..#####..#.",
+                  "#.........#.",
+                  "#.........#.",
+                  "###########.",
+                  "............"}));
+}
+
 TEST(GfxFill, PolygonsSharingAnEdgeShareNoPixel) {
   Page page(20, 12);
   DeviceContext dc(page);
@@ -150,6 +202,10 @@ TEST(GfxFill, OutlinedShapesInkEachPixelOnceUnderXor) {
     dc.rectangle({3, 3, 30, 30});
     dc.ellipse({10, 10, 50, 40});
     dc.pie({0, 0, 60, 50}, {60, 10}, {0, 45});
+    dc.chord({2, 4, 58, 48}, {0, 0}, {60, 30});
+    dc.round_rect({8, 6, 52, 44}, 20, 12);
+    const int counts[] = {3, 3};
+    dc.poly_polygon(std::span(hexagon, 6), counts);
   }
   EXPECT_TRUE(std::equal(page.data(), page.data() + 60 * 50, before.data()));
 }

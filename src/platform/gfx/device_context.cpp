@@ -143,6 +143,26 @@ void DeviceContext::polygon(std::span<const Point> points) {
   fill_and_outline(std::move(area), outline);
 }
 
+void DeviceContext::poly_polygon(std::span<const Point> points, std::span<const int> counts) {
+  std::vector<Point64> pts;
+  pts.reserve(points.size());
+  for (const Point& p : points) pts.push_back(device(p));
+  raster::Coverage area = raster::fill_polygons(pts, counts, drawable());
+  raster::Spine outline;
+  std::vector<Point64> ring;
+  size_t at = 0;
+  for (const int count : counts) {
+    const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), pts.size() - at);
+    if (n >= 2) {
+      ring.assign(pts.begin() + at, pts.begin() + at + n);
+      ring.push_back(ring.front());
+      raster::trace_polyline(ring, trace_bounds(), outline);
+    }
+    at += n;
+  }
+  fill_and_outline(std::move(area), outline);
+}
+
 void DeviceContext::rectangle(const Rect& r) {
   const Rect s = sorted(r);
   if (s.empty()) return;
@@ -162,6 +182,12 @@ raster::Box64 box64(const Rect& box, Point origin) {
 
 }  // namespace
 
+void DeviceContext::round_rect(const Rect& box, int corner_w, int corner_h) {
+  const raster::Box64 b = box64(box, origin_);
+  fill_and_outline(raster::fill_round_rect(b, corner_w, corner_h, drawable()),
+                   raster::round_rect_spine(b, corner_w, corner_h, trace_bounds()));
+}
+
 void DeviceContext::ellipse(const Rect& box) {
   const raster::Box64 b = box64(box, origin_);
   fill_and_outline(raster::fill_ellipse(b, drawable()), raster::ellipse_spine(b, trace_bounds()));
@@ -176,6 +202,12 @@ void DeviceContext::pie(const Rect& box, Point start, Point end) {
   const raster::Box64 b = box64(box, origin_);
   fill_and_outline(raster::fill_sector(b, device(start), device(end), drawable()),
                    raster::pie_spine(b, device(start), device(end), trace_bounds()));
+}
+
+void DeviceContext::chord(const Rect& box, Point start, Point end) {
+  const raster::Box64 b = box64(box, origin_);
+  fill_and_outline(raster::fill_chord(b, device(start), device(end), drawable()),
+                   raster::chord_spine(b, device(start), device(end), trace_bounds()));
 }
 
 bool DeviceContext::flood_fill(Point seed, Color border) {

@@ -86,13 +86,21 @@ class DeviceContext {
   void poly_bezier(std::span<const Point> points);
   // Closed polygon: interior by the even-odd rule, filled with the brush, outlined by the pen.
   void polygon(std::span<const Point> points);
+  // Several closed polygons filled together by the even-odd rule, so a ring inside another is
+  // a hole, each ring outlined by the pen. `counts` gives the points of each ring in turn; a
+  // count past the points left is cut to them.
+  void poly_polygon(std::span<const Point> points, std::span<const int> counts);
   // Rectangle: outline through the corners (left, top) and (right - 1, bottom - 1), interior
   // inside it; with the null pen the interior alone covers left..right-2, top..bottom-2.
   void rectangle(const Rect& r);
-  // Ellipse, arc and pie inscribed in `box` (see raster_ellipse.hpp).
+  // Rectangle with rounded corners: quarters of a corner_w x corner_h ellipse (see
+  // raster_ellipse.hpp); the box is covered like an ellipse's.
+  void round_rect(const Rect& box, int corner_w, int corner_h);
+  // Ellipse, arc, pie and chord inscribed in `box` (see raster_ellipse.hpp).
   void ellipse(const Rect& box);
   void arc(const Rect& box, Point start, Point end);
   void pie(const Rect& box, Point start, Point end);
+  void chord(const Rect& box, Point start, Point end);
   // Fills the region around `seed` bounded by `border` with the brush; false when the seed is
   // outside the page or clip region or has the border colour.
   bool flood_fill(Point seed, Color border);

@@ -71,15 +71,21 @@ Sweep sweep_of(const Ellipse& e, Point64 start, Point64 end) {
   return Sweep{e.cx, e.cy, a0, std::min(span, kTwoPi)};
 }
 
-// Border pixels of the area inside bounds, unordered.
-std::vector<std::pair<int, int>> border_pixels(const Ellipse& e, const Rect& bounds) {
+// Border pixels inside bounds, unordered, of an area made of one span per row: `row(y)`
+// gives the span of row y, for rows top..bottom-1.
+template <class Row>
+std::vector<std::pair<int, int>> border_pixels(const Row& row,
+                                               int64_t top,
+                                               int64_t bottom,
+                                               const Rect& bounds) {
   std::vector<std::pair<int, int>> out;
-  const int64_t y0 = std::max<int64_t>(e.top, bounds.top);
-  const int64_t y1 = std::min<int64_t>(e.bottom, bounds.bottom);
+  const int64_t y0 = std::max<int64_t>(top, bounds.top);
+  const int64_t y1 = std::min<int64_t>(bottom, bounds.bottom);
   for (int64_t y = y0; y < y1; ++y) {
-    const RowSpan s = row_span(e, y);
+    const RowSpan s = row(y);
     if (s.empty()) continue;
-    const RowSpan up = row_span(e, y - 1), down = row_span(e, y + 1);
+    const RowSpan up = y > top ? row(y - 1) : RowSpan{};
+    const RowSpan down = y + 1 < bottom ? row(y + 1) : RowSpan{};
     // Interior: pixels with all four neighbours in the area.
     RowSpan in{std::max({s.x0 + 1, up.x0, down.x0}), std::min({s.x1 - 1, up.x1, down.x1})};
     if (up.empty() || down.empty() || in.empty()) in = {s.x1, s.x1};
@@ -89,6 +95,20 @@ std::vector<std::pair<int, int>> border_pixels(const Ellipse& e, const Rect& bou
         out.emplace_back(static_cast<int>(x), static_cast<int>(y));
     }
   }
+  return out;
+}
+
+std::vector<std::pair<int, int>> border_pixels(const Ellipse& e, const Rect& bounds) {
+  return border_pixels([&e](int64_t y) { return row_span(e, y); }, e.top, e.bottom, bounds);
+}
+
+// The pixels of `area` that keep(x, y) holds.
+template <class Keep>
+Coverage kept(const Coverage& area, const Keep& keep) {
+  Coverage out;
+  for (const Span& s : area.spans())
+    for (int x = s.x0; x < s.x1; ++x)
+      if (keep(x, s.y)) out.add_pixel(x, s.y);
   return out;
 }
 
@@ -112,15 +132,20 @@ Rect numbered_area(const Ellipse& e, const Rect& bounds) {
               near(static_cast<double>(e.bottom))};
 }
 
-// The border pixels the sweep holds inside bounds, ordered along it and numbered from the
-// sweep's start; `length` receives the number of steps the whole sweep takes.
-Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t& length) {
+// The pixels of `border` the sweep holds, ordered along it and numbered from the sweep's
+// start, those inside bounds kept; `length` receives the number of steps the whole sweep
+// takes. Along the border of a convex area the angle from its centre grows steadily, so the
+// angle orders the pixels along the curve.
+Spine ordered_border(const std::vector<std::pair<int, int>>& border,
+                     const Sweep& sw,
+                     const Rect& bounds,
+                     int64_t& length) {
   struct Keyed {
     double angle;
     int x, y;
   };
   std::vector<Keyed> keyed;
-  for (const auto& [x, y] : border_pixels(e, numbered_area(e, bounds))) {
+  for (const auto& [x, y] : border) {
     const double a = sw.past_start(x, y);
     if (a <= sw.span) keyed.push_back({a, x, y});
   }
@@ -132,6 +157,10 @@ Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t
       out.push_back({keyed[i].x, keyed[i].y, static_cast<int64_t>(i)});
   length = static_cast<int64_t>(keyed.size());
   return out;
+}
+
+Spine ordered_arc(const Ellipse& e, const Sweep& sw, const Rect& bounds, int64_t& length) {
+  return ordered_border(border_pixels(e, numbered_area(e, bounds)), sw, bounds, length);
 }
 
 // Appends the pixels of the ray from the centre toward p, out to the ellipse, that lie in the
@@ -176,6 +205,107 @@ int64_t trace_ray(
   return n;
 }
 
+// The point where the ray from the centre in direction (ux, uy) meets the ellipse.
+std::pair<double, double> on_ellipse(const Ellipse& e, double ux, double uy) {
+  const double reach = 1.0 / std::hypot(ux / e.rx, uy / e.ry);
+  return {e.cx + reach * ux, e.cy + reach * uy};
+}
+
+// The line joining the ends of an arc and the side of it the arc lies on.
+struct ChordLine {
+  double x0, y0;  // the arc's start on the ellipse
+  double dx, dy;  // from the start to the arc's end
+  double side;    // sign of cross() for the arc's middle; 0 when the arc is the whole ellipse
+  double cross(double x, double y) const { return dx * (y - y0) - dy * (x - x0); }
+  // Pixel centres on the line count as inside, like the rays of a pie. "On" allows for the
+  // rounding of the ends, a millionth of a pixel, so that the chords of the two arcs between
+  // the same rays both take the pixels their line passes through.
+  bool holds(int x, int y) const {
+    const double c = cross(x + 0.5, y + 0.5);
+    return c * side >= 0 || std::fabs(c) <= 1e-6 * std::hypot(dx, dy);
+  }
+};
+
+ChordLine chord_of(const Ellipse& e, Point64 start, Point64 end) {
+  const Sweep sw = sweep_of(e, start, end);
+  auto point_at = [&e](double angle) { return on_ellipse(e, std::cos(angle), -std::sin(angle)); };
+  const auto [x0, y0] = point_at(sw.start);
+  const auto [x1, y1] = point_at(sw.start + sw.span);
+  ChordLine c{x0, y0, x1 - x0, y1 - y0, 0.0};
+  if (sw.span < kTwoPi) {
+    const auto [mx, my] = point_at(sw.start + sw.span / 2);
+    c.side = c.cross(mx, my) < 0 ? -1.0 : 1.0;
+  }
+  return c;
+}
+
+// Appends the pixels of the chord from the arc's end back to its start that lie in the area
+// and in bounds: in each column (each row, for a steep chord) whose pixel centre lies between
+// the ends, the pixel holding the chord there. Like a pie's rays, they part every two
+// neighbours on either side of the line, so the outline closes around the chord's area.
+// Steps are numbered from first_step at the arc's end, whatever the bounds.
+void trace_chord(
+    const Ellipse& e, const ChordLine& line, const Rect& bounds, int64_t first_step, Spine& out) {
+  const double ax = line.x0 + line.dx, ay = line.y0 + line.dy;
+  const bool x_major = std::fabs(line.dx) >= std::fabs(line.dy);
+  const double run = x_major ? line.dx : line.dy;  // from the start to the end
+  if (run == 0) return;
+  const double a_major = x_major ? ax : ay, a_minor = x_major ? ay : ax;
+  const double slope = (x_major ? line.dy : line.dx) / run;
+  const double lo_end = std::min(a_major, a_major - run), hi_end = std::max(a_major, a_major - run);
+  const int64_t lo = static_cast<int64_t>(std::ceil(lo_end - 0.5));
+  const int64_t hi = static_cast<int64_t>(std::floor(hi_end - 0.5));
+  const int64_t first = run > 0 ? hi : lo;  // nearest the arc's end
+  const int64_t dir = run > 0 ? -1 : 1;
+  const int64_t b_lo = x_major ? bounds.left : bounds.top;
+  const int64_t b_hi = (x_major ? bounds.right : bounds.bottom) - 1;
+  for (int64_t m = std::max(lo, b_lo); m <= std::min(hi, b_hi); ++m) {
+    const int64_t minor = static_cast<int64_t>(
+        std::floor(a_minor + (static_cast<double>(m) + 0.5 - a_major) * slope));
+    const int64_t x = x_major ? m : minor, y = x_major ? minor : m;
+    const RowSpan row = row_span(e, y);
+    // Compared in 64 bits: a far-away pixel must not wrap into the bounds.
+    if (x < row.x0 || x >= row.x1 || x < bounds.left || x >= bounds.right || y < bounds.top ||
+        y >= bounds.bottom)
+      continue;
+    out.push_back({static_cast<int>(x), static_cast<int>(y), first_step + (m - first) * dir});
+  }
+}
+
+// A rectangle with rounded corners: each corner is a quarter of the ellipse of the corner's
+// size placed in that corner of the box.
+struct RoundRect {
+  int64_t left, top, right, bottom;
+  bool square;  // no rounding: a corner size is 0
+  Ellipse top_left, top_right, bottom_left, bottom_right;
+
+  RowSpan row(int64_t y) const {
+    if (y < top || y >= bottom) return {};
+    const double c = static_cast<double>(y) + 0.5;
+    if (!square && c < top_left.cy) return {row_span(top_left, y).x0, row_span(top_right, y).x1};
+    if (!square && c > bottom_left.cy)
+      return {row_span(bottom_left, y).x0, row_span(bottom_right, y).x1};
+    return {left, right};
+  }
+};
+
+RoundRect round_rect_of(const Box64& box, int64_t corner_w, int64_t corner_h) {
+  const int64_t l = std::min(box.left, box.right), r = std::max(box.left, box.right);
+  const int64_t t = std::min(box.top, box.bottom), b = std::max(box.top, box.bottom);
+  // Corners larger than the box are cut to it, leaving an ellipse.
+  const int64_t w = std::min(corner_w < 0 ? -corner_w : corner_w, r - l);
+  const int64_t h = std::min(corner_h < 0 ? -corner_h : corner_h, b - t);
+  return RoundRect{l,
+                   t,
+                   r,
+                   b,
+                   w == 0 || h == 0,
+                   ellipse_of({l, t, l + w, t + h}),
+                   ellipse_of({r - w, t, r, t + h}),
+                   ellipse_of({l, b - h, l + w, b}),
+                   ellipse_of({r - w, b - h, r, b})};
+}
+
 }  // namespace
 
 Coverage fill_ellipse(const Box64& box, const Rect& bounds) {
@@ -205,12 +335,7 @@ Spine arc_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds
 Coverage fill_sector(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
   const Ellipse e = ellipse_of(box);
   const Sweep sw = sweep_of(e, start, end);
-  Coverage area = fill_ellipse(box, bounds);
-  Coverage out;
-  for (const Span& s : area.spans())
-    for (int x = s.x0; x < s.x1; ++x)
-      if (sw.holds(x, s.y)) out.add_pixel(x, s.y);
-  return out;
+  return kept(fill_ellipse(box, bounds), [&sw](int x, int y) { return sw.holds(x, y); });
 }
 
 Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
@@ -222,6 +347,47 @@ Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds
   step += trace_ray(e, end, true, bounds, step, out);
   trace_ray(e, start, false, bounds, step, out);
   return out;
+}
+
+Coverage fill_chord(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
+  const Ellipse e = ellipse_of(box);
+  if (e.rx <= 0 || e.ry <= 0) return {};
+  const ChordLine line = chord_of(e, start, end);
+  return kept(fill_ellipse(box, bounds), [&line](int x, int y) { return line.holds(x, y); });
+}
+
+Spine chord_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
+  const Ellipse e = ellipse_of(box);
+  if (e.rx <= 0 || e.ry <= 0) return {};
+  const Sweep sw = sweep_of(e, start, end);
+  int64_t step = 0;
+  Spine out = ordered_arc(e, sw, bounds, step);
+  trace_chord(e, chord_of(e, start, end), bounds, step, out);
+  return out;
+}
+
+Coverage fill_round_rect(const Box64& box, int64_t corner_w, int64_t corner_h, const Rect& bounds) {
+  const RoundRect rr = round_rect_of(box, corner_w, corner_h);
+  Coverage out;
+  const int64_t y0 = std::max<int64_t>(rr.top, bounds.top);
+  const int64_t y1 = std::min<int64_t>(rr.bottom, bounds.bottom);
+  for (int64_t y = y0; y < y1; ++y) {
+    const RowSpan c = clipped(rr.row(y), bounds);
+    out.add_span(static_cast<int>(y), static_cast<int>(c.x0), static_cast<int>(c.x1));
+  }
+  return out;
+}
+
+Spine round_rect_spine(const Box64& box, int64_t corner_w, int64_t corner_h, const Rect& bounds) {
+  const RoundRect rr = round_rect_of(box, corner_w, corner_h);
+  const Ellipse whole = ellipse_of(box);  // the box's centre orders the border
+  const Rect area = numbered_area(whole, bounds);
+  int64_t length = 0;
+  return ordered_border(
+      border_pixels([&rr](int64_t y) { return rr.row(y); }, rr.top, rr.bottom, area),
+      Sweep{whole.cx, whole.cy, 0.0, kTwoPi},
+      bounds,
+      length);
 }
 
 }  // namespace platform::raster

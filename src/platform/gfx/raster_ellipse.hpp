@@ -1,4 +1,5 @@
-// Ellipses, arcs and pies inscribed in a bounding box.
+// Ellipses, arcs, pies and chords inscribed in a bounding box, and rectangles with elliptic
+// corners.
 //
 // The ellipse of the box (l, t, r, b) has centre ((l + r) / 2, (t + b) / 2) and radii
 // ((r - l) / 2, (b - t) / 2). Its area is the pixels whose centres lie inside or on it, so
@@ -11,6 +12,12 @@
 // centre to its centre lies in that angular range. Spines come ordered counter-clockwise, so
 // a dashed pen's pattern runs along the curve, with steps counted from the start of the whole
 // curve: clipping removes dashes but never shifts them.
+//
+// A chord is the part of the ellipse cut off by the line joining the arc's two ends (the
+// points where the rays meet the ellipse), on the arc's side. A rounded rectangle covers its
+// box like a rectangle, less the corners outside the quarter ellipses of the corner size
+// placed in each corner (a corner size is cut to the box; 0 gives the plain rectangle); its
+// outline is its border, like an ellipse's.
 #pragma once
 
 #include "platform/gfx/coverage.hpp"
@@ -37,5 +44,12 @@ Coverage fill_sector(const Box64& box, Point64 start, Point64 end, const Rect& b
 // ray from the centre out to the ellipse. A ray's pixels are those nearest it, so the outline
 // closes around the sector that `fill_sector` gives.
 Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds);
+// Area of the chord, and its outline: the arc, then the line from its end back to its start.
+Coverage fill_chord(const Box64& box, Point64 start, Point64 end, const Rect& bounds);
+Spine chord_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds);
+// Area and outline (counter-clockwise from the positive x axis) of the rounded rectangle whose
+// corners are quarters of a corner_w x corner_h ellipse.
+Coverage fill_round_rect(const Box64& box, int64_t corner_w, int64_t corner_h, const Rect& bounds);
+Spine round_rect_spine(const Box64& box, int64_t corner_w, int64_t corner_h, const Rect& bounds);
 
 }  // namespace platform::raster

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace platform::raster {
@@ -15,9 +16,8 @@ struct Edge {
   double slope;    // dx / dy
 };
 
-std::vector<Edge> edges_of(std::span<const Point64> points) {
-  std::vector<Edge> edges;
-  edges.reserve(points.size());
+// Appends the edges of the closed ring through `points`.
+void add_edges(std::span<const Point64> points, std::vector<Edge>& edges) {
   for (size_t i = 0; i < points.size(); ++i) {
     const Point64& p = points[i];
     const Point64& q = points[(i + 1) % points.size()];
@@ -29,9 +29,6 @@ std::vector<Edge> edges_of(std::span<const Point64> points) {
                      static_cast<double>(lo.x),
                      static_cast<double>(hi.x - lo.x) / static_cast<double>(hi.y - lo.y)});
   }
-  std::sort(
-      edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y_lo < b.y_lo; });
-  return edges;
 }
 
 // First pixel whose centre is at or right of x, kept within a little of the bounds so that a
@@ -44,10 +41,27 @@ int first_pixel_from(double x, const Rect& bounds) {
 }  // namespace
 
 Coverage fill_polygon(std::span<const Point64> points, const Rect& bounds) {
+  const int count =
+      static_cast<int>(std::min<size_t>(points.size(), std::numeric_limits<int>::max()));
+  return fill_polygons(points, std::span<const int>(&count, 1), bounds);
+}
+
+Coverage fill_polygons(std::span<const Point64> points,
+                       std::span<const int> counts,
+                       const Rect& bounds) {
   Coverage out;
-  if (points.size() < 3 || bounds.empty()) return out;
-  const std::vector<Edge> edges = edges_of(points);
+  if (bounds.empty()) return out;
+  std::vector<Edge> edges;
+  edges.reserve(points.size());
+  size_t at = 0;
+  for (const int count : counts) {
+    const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), points.size() - at);
+    if (n >= 3) add_edges(points.subspan(at, n), edges);
+    at += n;
+  }
   if (edges.empty()) return out;
+  std::sort(
+      edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y_lo < b.y_lo; });
   double y_min = edges.front().y_lo;
   double y_max = y_min;
   for (const Edge& e : edges) y_max = std::max(y_max, e.y_hi);

@@ -18,4 +18,11 @@ namespace platform::raster {
 // Interior pixels of the polygon through `points` (closed automatically) inside `bounds`.
 Coverage fill_polygon(std::span<const Point64> points, const Rect& bounds);
 
+// Interior pixels of several closed polygons taken together: `counts` splits `points` into
+// consecutive rings (a count past the points left is cut to them). The even-odd rule counts
+// the crossings of all rings at once, so a ring inside another cuts a hole in it.
+Coverage fill_polygons(std::span<const Point64> points,
+                       std::span<const int> counts,
+                       const Rect& bounds);
+
 }  // namespace platform::raster
