@@ -243,7 +243,7 @@ Drawn render(const Bytes& file, int page_w, int page_h, const Rect& dest) {
   if (!m) return d;
   DeviceContext dc(d.page);
   const PenRef pen = dc.pen();
-  m->render(dc, dest);
+  m->render(dc, {dest.left, dest.top, dest.width(), dest.height()});
   EXPECT_EQ(dc.pen(), pen);  // the context's state is left as it was
   return d;
 }
@@ -329,12 +329,29 @@ TEST(Metafile, MappingModesPlaceLogicalPoints) {
     EXPECT_EQ(d.page.at(k.expected.x, k.expected.y), kRed);
     EXPECT_EQ(gfx_test::count(d.page, kRed), 1);
   }
-  // A Windows metafile's window records move the window over its fixed viewport.
-  WmfWriter w;
-  w.record(kWSetWindowExt, {200, 200}).record(kWSetPixel, {kRefRed, 0, 40, 60});
-  const Drawn d = render(w.file(1, {0, 0, 100, 100}, 1440), 100, 100, {0, 0, 100, 100});
-  ASSERT_TRUE(d.decoded);
-  EXPECT_EQ(d.page.at(30, 20), kRed);
+  // A Windows metafile's window records move the window over its fixed viewport, the
+  // destination; its isotropic mode keeps the aspect on the destination.
+  struct WmfCase {
+    const char* name;
+    int mode, window_ext;
+    Rect dest;
+    Point expected;
+  };
+  const WmfCase wmf_cases[] = {
+      {"window moved", 8, 200, {0, 0, 100, 100}, {30, 20}},
+      {"stretched", 8, 100, {0, 0, 200, 100}, {120, 40}},
+      {"isotropic", 7, 100, {0, 0, 200, 100}, {60, 40}},
+  };
+  for (const WmfCase& k : wmf_cases) {
+    SCOPED_TRACE(k.name);
+    WmfWriter w;
+    w.record(kWSetMapMode, {k.mode})
+        .record(kWSetWindowExt, {k.window_ext, k.window_ext})
+        .record(kWSetPixel, {kRefRed, 0, 40, 60});
+    const Drawn d = render(w.file(1, {0, 0, 100, 100}, 1440), 200, 100, k.dest);
+    ASSERT_TRUE(d.decoded);
+    EXPECT_EQ(d.page.at(k.expected.x, k.expected.y), kRed);
+  }
 }
 
 TEST(Metafile, BitmapSourcesCountFromTheirOrigin) {
@@ -591,21 +608,31 @@ TEST(Metafile, CurvesPastTheirBoundAreSkipped) {
 }
 
 TEST(Metafile, SizeComesFromTheFrame) {
+  // Sizes in 0.01 mm, and in pixels at 96 per inch (rounded, at least 1).
   struct Case {
     const char* name;
     Bytes file;
-    int32_t width, height;  // 0.01 mm
+    int32_t width, height;
+    int width_px, height_px;
   };
   WmfWriter w;
   w.record(kWSetWindowExt, {48, 96});
   EmfWriter e;
   const Case cases[] = {
-      {"placeable: 1440 units per inch", WmfWriter().file(1, {0, 0, 1440, 720}, 1440), 2540, 1270},
-      {"plain: 96 units per inch", w.file(1), 2540, 1270},
+      {"placeable: 1440 units per inch",
+       WmfWriter().file(1, {0, 0, 1440, 720}, 1440),
+       2540,
+       1270,
+       96,
+       48},
+      {"plain: 96 units per inch", w.file(1), 2540, 1270, 96, 48},
       {"enhanced: the frame",
        e.file({100, 200, 2100, 1200}, {1000, 1000}, {100, 100}, 1),
        2000,
-       1000},
+       1000,
+       76,
+       38},
+      {"enhanced: a tiny frame", e.file({0, 0, 1, 1}, {1000, 1000}, {100, 100}, 1), 1, 1, 1, 1},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -613,6 +640,8 @@ TEST(Metafile, SizeComesFromTheFrame) {
     ASSERT_TRUE(m.has_value());
     EXPECT_EQ(m->width_himetric(), k.width);
     EXPECT_EQ(m->height_himetric(), k.height);
+    EXPECT_EQ(m->width(), k.width_px);
+    EXPECT_EQ(m->height(), k.height_px);
   }
 }
 

@@ -8,7 +8,12 @@ namespace platform {
 namespace {
 
 constexpr int64_t kHimetricPerInch = 2540;
-constexpr int64_t kScreenUnitsPerInch = 96;  // a Windows metafile without a placeable header
+
+// Pixels at kDpi of a length in 0.01 mm, rounded, at least 1.
+int pixels(int32_t himetric) {
+  return static_cast<int>(std::max<int64_t>(
+      1, (int64_t{himetric} * Metafile::kDpi + kHimetricPerInch / 2) / kHimetricPerInch));
+}
 
 int32_t clamp32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
@@ -23,7 +28,7 @@ int32_t himetric(const Layout& layout, bool across) {
   }
   const auto& wmf = std::get<metafile::WmfLayout>(layout);
   const int64_t units = std::abs(across ? int64_t{wmf.frame.width()} : int64_t{wmf.frame.height()});
-  const int64_t per_inch = wmf.units_per_inch != 0 ? wmf.units_per_inch : kScreenUnitsPerInch;
+  const int64_t per_inch = wmf.units_per_inch != 0 ? wmf.units_per_inch : Metafile::kDpi;
   return clamp32(units * kHimetricPerInch / per_inch);
 }
 
@@ -40,7 +45,13 @@ std::optional<Metafile> Metafile::decode(std::span<const uint8_t> bytes) {
 int32_t Metafile::width_himetric() const { return himetric(layout_, true); }
 int32_t Metafile::height_himetric() const { return himetric(layout_, false); }
 
-void Metafile::render(DeviceContext& dc, const Rect& dest) const {
+int Metafile::width() const { return pixels(width_himetric()); }
+int Metafile::height() const { return pixels(height_himetric()); }
+
+void Metafile::render(DeviceContext& dc, const metafile::Destination& dest) const {
+  constexpr int64_t kMaxSide = std::numeric_limits<int32_t>::max();
+  if (dest.width <= 0 || dest.height <= 0 || dest.width > kMaxSide || dest.height > kMaxSide)
+    return;
   if (const auto* emf = std::get_if<metafile::EmfLayout>(&layout_))
     metafile::play_emf(bytes_, *emf, dc, dest);
   else

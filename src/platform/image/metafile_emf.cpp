@@ -343,22 +343,17 @@ std::optional<EmfLayout> check_emf(std::span<const uint8_t> bytes) {
 void play_emf(std::span<const uint8_t> bytes,
               const EmfLayout& layout,
               DeviceContext& dc,
-              const Rect& dest) {
+              const Destination& dest) {
   Placement placement;
-  placement.clip = dest;
+  placement.clip = clip_of(dest);
   placement.object_slots = layout.object_slots;
   placement.pixels_per_mm_x = static_cast<double>(layout.device_pixels.x) / layout.device_mm.x;
   placement.pixels_per_mm_y = static_cast<double>(layout.device_pixels.y) / layout.device_mm.y;
   // The frame in reference pixels (0.01 mm * pixels per mm / 100) onto the destination.
-  auto axis = [](double frame_lo, double frame_hi, double per_mm, int dest_lo, int dest_hi) {
-    const double lo = frame_lo * per_mm / 100.0, hi = frame_hi * per_mm / 100.0;
-    const double scale = (static_cast<double>(dest_hi) - dest_lo) / (hi - lo);
-    return Axis{scale, dest_lo - lo * scale};
-  };
-  placement.x =
-      axis(layout.frame.left, layout.frame.right, placement.pixels_per_mm_x, dest.left, dest.right);
-  placement.y =
-      axis(layout.frame.top, layout.frame.bottom, placement.pixels_per_mm_y, dest.top, dest.bottom);
+  const Rect& f = layout.frame;
+  const double per_x = placement.pixels_per_mm_x / 100.0, per_y = placement.pixels_per_mm_y / 100.0;
+  placement.x = axis_onto(f.left * per_x, f.right * per_x, dest.left, dest.width);
+  placement.y = axis_onto(f.top * per_y, f.bottom * per_y, dest.top, dest.height);
   Player player(dc, placement, Mapping{});
   walk_records(bytes, [&player](uint32_t type, const Fields& r) { play_record(type, r, player); });
 }

@@ -25,6 +25,7 @@
 #include <span>
 
 #include "platform/gfx/device_context.hpp"
+#include "platform/image/metafile_player.hpp"
 
 namespace platform::metafile {
 
@@ -41,6 +42,6 @@ std::optional<EmfLayout> check_emf(std::span<const uint8_t> bytes);
 void play_emf(std::span<const uint8_t> bytes,
               const EmfLayout& layout,
               DeviceContext& dc,
-              const Rect& dest);
+              const Destination& dest);
 
 }  // namespace platform::metafile

@@ -52,6 +52,18 @@ double units_per_mm(MapMode mode) {
 
 }  // namespace
 
+Axis axis_onto(double lo, double hi, int64_t dest_lo, int64_t dest_size) {
+  const double scale = static_cast<double>(dest_size) / (hi - lo);
+  return Axis{scale, static_cast<double>(dest_lo) - lo * scale};
+}
+
+Rect clip_of(const Destination& dest) {
+  return Rect{clamp_int(dest.left),
+              clamp_int(dest.top),
+              clamp_int(dest.left + dest.width),
+              clamp_int(dest.top + dest.height)};
+}
+
 Player::Player(DeviceContext& dc, const Placement& placement, const Mapping& mapping)
     : dc_(dc),
       placement_(placement),
@@ -100,9 +112,14 @@ void Player::update_axes() {
       sx = static_cast<double>(m.viewport_ext.x) / m.window_ext.x;
       sy = static_cast<double>(m.viewport_ext.y) / m.window_ext.y;
       if (m.mode == MapMode::Isotropic) {
-        const double s = std::min(std::fabs(sx), std::fabs(sy));
-        sx = std::copysign(s, sx);
-        sy = std::copysign(s, sy);
+        // The smaller scale on both axes, measured on the page or on the device context.
+        const bool device =
+            placement_.isotropic_on_device && placement_.x.scale != 0 && placement_.y.scale != 0;
+        const double kx = device ? std::fabs(placement_.x.scale) : 1.0;
+        const double ky = device ? std::fabs(placement_.y.scale) : 1.0;
+        const double s = std::min(std::fabs(sx) * kx, std::fabs(sy) * ky);
+        sx = std::copysign(s / kx, sx);
+        sy = std::copysign(s / ky, sy);
       }
       break;
     default:
@@ -310,14 +327,14 @@ void Player::arc(const Rect& r, Point start, Point end) {
 
 void Player::chord(const Rect& r, Point start, Point end) {
   const Rect box = map_rect(r);
-  if (!curve_budget(box)) return;
+  if (!curve_budget(box) || !sector_budget(box)) return;
   prepare();
   dc_.chord(box, map(start), map(end));
 }
 
 void Player::pie(const Rect& r, Point start, Point end) {
   const Rect box = map_rect(r);
-  if (!curve_budget(box)) return;
+  if (!curve_budget(box) || !sector_budget(box)) return;
   prepare();
   dc_.pie(box, map(start), map(end));
 }
@@ -346,6 +363,15 @@ bool Player::curve_budget(std::span<const Point> bezier) {
   }
   if (cost > curve_pixels_left_) return false;
   curve_pixels_left_ -= cost;
+  return true;
+}
+
+bool Player::sector_budget(const Rect& box) {
+  const Rect seen = intersect(sorted(box), placement_.clip);
+  const int64_t cost =
+      seen.empty() ? 0 : (int64_t{seen.right} - seen.left) * (int64_t{seen.bottom} - seen.top);
+  if (cost > sector_pixels_left_) return false;
+  sector_pixels_left_ -= cost;
   return true;
 }
 

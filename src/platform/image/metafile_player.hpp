@@ -40,7 +40,9 @@
 // and height of an ellipse's box (each side counted up to 2^16 pixels, beyond which the
 // rasteriser traces only the visible part), and a Bezier piece's control polygon (up to 2^16,
 // the most pieces it is cut into); so a file cannot make the player trace or hold more than
-// that, however large its shapes.
+// that, however large its shapes. Pies and chords, whose areas are decided pixel by pixel,
+// are also charged the part of their box inside the clip rectangle, at most
+// kMaxSectorPixels in one playing.
 //
 // Nothing is drawn outside the clip rectangle given to the player. The device context's own
 // state (pen, brush, font, colours, modes, position, clip) is restored when the player ends.
@@ -80,14 +82,30 @@ struct Axis {
   double at(double v) const { return scale * v + offset; }
 };
 
+// Where a picture is played: the rectangle of the device context (logical coordinates) that
+// its frame fills, in 64 bits so that one spanning the whole 32-bit range cannot overflow.
+struct Destination {
+  int64_t left = 0;
+  int64_t top = 0;
+  int64_t width = 0;
+  int64_t height = 0;
+};
+
 // Where the picture's page lands on the device context.
 struct Placement {
   Axis x, y;                     // page -> device context logical coordinates
   Rect clip;                     // device context logical coordinates; nothing drawn outside
   double pixels_per_mm_x = 1.0;  // page pixels per millimetre, for the metric modes
   double pixels_per_mm_y = 1.0;
+  // The isotropic mode equalizes the scales of the whole mapping onto the device context
+  // rather than those of the page transform alone.
+  bool isotropic_on_device = false;
   size_t object_slots = 0;
 };
+
+// The placement of page coordinates lo..hi onto `dest`: both axes, and the clip.
+Axis axis_onto(double lo, double hi, int64_t dest_lo, int64_t dest_size);
+Rect clip_of(const Destination& dest);
 
 // The page transform's state.
 struct Mapping {
@@ -126,6 +144,7 @@ class Player {
  public:
   inline static constexpr size_t kMaxSavedStates = 1024;
   inline static constexpr int64_t kMaxCurvePixels = int64_t{1} << 24;
+  inline static constexpr int64_t kMaxSectorPixels = int64_t{1} << 28;
 
   Player(DeviceContext& dc, const Placement& placement, const Mapping& mapping);
   ~Player();
@@ -202,6 +221,8 @@ class Player {
   // Bezier pieces through `points`; false when the playing has no more to give.
   bool curve_budget(const Rect& box);
   bool curve_budget(std::span<const Point> bezier);
+  // Charges the part of a pie's or chord's box inside the clip rectangle.
+  bool sector_budget(const Rect& box);
 
   DeviceContext& dc_;
   Placement placement_;
@@ -212,6 +233,7 @@ class Player {
   FontCache fonts_;
   int64_t bitmap_pixels_left_;
   int64_t curve_pixels_left_ = kMaxCurvePixels;
+  int64_t sector_pixels_left_ = kMaxSectorPixels;
 
   // The device context's state on entry, restored on exit.
   PenRef old_pen_;

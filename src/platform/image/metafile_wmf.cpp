@@ -314,16 +314,20 @@ std::optional<WmfLayout> check_wmf(std::span<const uint8_t> bytes) {
 void play_wmf(std::span<const uint8_t> bytes,
               const WmfLayout& layout,
               DeviceContext& dc,
-              const Rect& dest) {
+              const Destination& dest) {
+  // The frame is the window over a page of its own size, placed onto the destination.
+  const Rect& f = layout.frame;
   Placement placement;
-  placement.clip = dest;
+  placement.clip = clip_of(dest);
   placement.object_slots = layout.object_slots;
+  placement.isotropic_on_device = true;
+  placement.x = axis_onto(0, f.width(), dest.left, dest.width);
+  placement.y = axis_onto(0, f.height(), dest.top, dest.height);
   Mapping mapping;
   mapping.mode = MapMode::Anisotropic;
-  mapping.window_org = {layout.frame.left, layout.frame.top};
-  mapping.window_ext = {layout.frame.width(), layout.frame.height()};
-  mapping.viewport_org = {dest.left, dest.top};
-  mapping.viewport_ext = {dest.width(), dest.height()};
+  mapping.window_org = {f.left, f.top};
+  mapping.window_ext = {f.width(), f.height()};
+  mapping.viewport_ext = mapping.window_ext;
   Player player(dc, placement, mapping);
   walk_records(bytes, layout.records_at, [&player](uint16_t function, const Fields& r) {
     play_record(function, r, player);

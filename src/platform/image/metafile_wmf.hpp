@@ -13,8 +13,9 @@
 // records. The frame is mapped onto the destination rectangle: the player starts in the
 // anisotropic mode with the frame as its window and the destination as its viewport. Window
 // records move the window as they would on the device; viewport records are ignored, since
-// the destination owns the viewport; every mapping mode but the isotropic one plays as the
-// anisotropic one, so that the picture fills the rectangle however it was recorded.
+// the destination owns the viewport; every mapping mode but the isotropic one (which keeps
+// the aspect on the destination) plays as the anisotropic one, so that the picture fills the
+// rectangle however it was recorded.
 //
 // A file is refused when a header is short or not one of these, its frame has a zero width or
 // height (or a placeable header gives 0 units per inch), or a record's size is below 3 words
@@ -28,6 +29,7 @@
 #include <span>
 
 #include "platform/gfx/device_context.hpp"
+#include "platform/image/metafile_player.hpp"
 
 namespace platform::metafile {
 
@@ -44,6 +46,6 @@ std::optional<WmfLayout> check_wmf(std::span<const uint8_t> bytes);
 void play_wmf(std::span<const uint8_t> bytes,
               const WmfLayout& layout,
               DeviceContext& dc,
-              const Rect& dest);
+              const Destination& dest);
 
 }  // namespace platform::metafile
