@@ -10,6 +10,7 @@
 
 #include "platform/image/bmp.hpp"
 #include "support/icon_file.hpp"
+#include "support/metafile_writer.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/images.hpp"
@@ -231,7 +232,7 @@ TEST_F(ImageFiles, IconsOfEveryDepthDrawWithTheirTransparency) {
   using testsupport::icon_dib;
   constexpr Pixel R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, Y = 0xFFFF00, W = 0xFFFFFF;
   constexpr Pixel kKept = 0xFF000000, kHalf = 0xFE000000;  // markers: the page's, half white
-  constexpr uint32_t O = 0xFF000000, H = 0x80000000;  // alpha bytes: opaque, half
+  constexpr uint32_t O = 0xFF000000, H = 0x80000000;       // alpha bytes: opaque, half
   std::vector<uint32_t> table(256, 0);
   table[0] = R, table[1] = G, table[2] = B, table[3] = Y;
   const auto first = [&](size_t n) {
@@ -297,6 +298,67 @@ TEST_F(ImageFiles, IconsOfEveryDepthDrawWithTheirTransparency) {
         }
       }
     }
+  }
+}
+
+// A metafile of each kind whose frame is red on its left half and blue on its right, drawn
+// into a rectangle and at its own size (the frame at 96 dots per inch).
+TEST_F(ImageFiles, MetafilesArePlayedIntoTheRectangle) {
+  using testsupport::put16;
+  using testsupport::put32;
+  constexpr uint32_t kRefRed = 0x0000FF, kRefBlue = 0xFF0000;
+  const int left[] = {0, 0, 50, 0, 50, 100, 0, 100}, right[] = {50, 0, 100, 0, 100, 100, 50, 100};
+  testsupport::WmfWriter w;
+  w.record(0x02FA, {5, 0, 0, 0, 0})  // null pen in slot 0, red and blue brushes in 1 and 2
+      .record(0x02FC, {0, kRefRed, 0, 0})
+      .record(0x02FC, {0, 0, kRefBlue >> 16, 0})
+      .record(0x012D, {0});
+  testsupport::EmfWriter e;
+  e.record(37, {0x80000008}).record(39, {1, 0, kRefRed, 0}).record(39, {2, 0, kRefBlue, 0});
+  for (int half = 0; half < 2; ++half) {
+    std::vector<uint8_t> wmf_points, emf_points;
+    put16(wmf_points, 4);
+    for (int i = 0; i < 4; ++i) put32(emf_points, 0);  // bounds
+    put32(emf_points, 4);
+    for (const int v : half == 0 ? left : right) {
+      put16(wmf_points, static_cast<uint32_t>(v));
+      put16(emf_points, static_cast<uint32_t>(v));
+    }
+    w.record(0x012D, {1 + half}).record_bytes(0x0324, wmf_points);
+    e.record(37, {1 + half}).record_bytes(86, emf_points);
+  }
+  testsupport::WmfWriter plain = w;
+  plain.record(0x020C, {100, 100});  // the frame: 100 units, counted at 96 per inch
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    int own_size;  // pixels
+  };
+  const Case cases[] = {
+      {"placeable wmf", w.file(3, {0, 0, 100, 100}, 100), 96},
+      {"plain wmf", plain.file(3), 100},
+      {"emf", e.file({0, 0, 2540, 2540}, {1000, 1000}, {254, 254}, 3), 96},  // 100 pixels
+  };
+  const Page before = page();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      std::lock_guard<platform::CriticalSection> g(rec->dc_lock);
+      page() = before;
+    }
+    const std::string file = dir.write("picture.wmf", testsupport::as_string(c.file));
+    readimagefile(file.c_str(), 120, 10, 179, 49);  // 60 x 40
+    EXPECT_EQ(page().at(120, 10), 0xFF0000u);
+    EXPECT_EQ(page().at(149, 49), 0xFF0000u);
+    EXPECT_EQ(page().at(150, 10), 0x0000FFu);
+    EXPECT_EQ(page().at(179, 49), 0x0000FFu);
+    for (const auto& [x, y] : {std::pair{119, 30}, {180, 30}, {150, 9}, {150, 50}})
+      EXPECT_EQ(page().at(x, y), before.at(x, y)) << x << "," << y;
+    readimagefile(file.c_str(), 0, 0, INT_MAX, INT_MAX);
+    const int half = c.own_size / 2;
+    EXPECT_EQ(page().at(half - 1, 60), 0xFF0000u);
+    EXPECT_EQ(page().at(half, 60), 0x0000FFu);
+    EXPECT_EQ(page().at(c.own_size, 60), before.at(c.own_size, 60));
   }
 }
 

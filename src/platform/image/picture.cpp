@@ -90,6 +90,10 @@ RasterPicture transparent_picture(const Page& colours, Page opacity) {
   return RasterPicture{std::move(pixels), std::move(opacity)};
 }
 
+void MetafilePicture::render(DeviceContext& dc, const PictureRect& dest) const {
+  metafile.render(dc, {dest.left, dest.top, dest.width, dest.height});
+}
+
 int Picture::width() const {
   return std::visit([](const auto& c) { return c.width(); }, content_);
 }
@@ -109,6 +113,10 @@ std::optional<Picture> decode_picture(std::span<const uint8_t> bytes) {
     const std::optional<Page> colours = decode_icon(bytes, opacity);
     if (!colours) return std::nullopt;
     return Picture(transparent_picture(*colours, std::move(opacity)));
+  }
+  if (std::optional<Metafile> metafile = Metafile::decode(bytes)) {
+    if (int64_t{metafile->width()} * metafile->height() > kMaxBmpPixels) return std::nullopt;
+    return Picture(MetafilePicture{std::move(*metafile)});
   }
   return opaque(decode_stb(bytes));
 }

@@ -1,14 +1,16 @@
 // Pictures read from files and drawn into a rectangle of a device context.
 //
 // Files: Windows bitmaps (bmp.hpp), icons and cursors (icon.hpp), PNG, JPEG and GIF (its first
-// frame, stb_decode.hpp). Icons keep their transparency; the other files are opaque (the alpha
-// of PNG and GIF files is dropped). Pictures above kMaxBmpPixels are refused before any pixel
-// is decoded.
+// frame, stb_decode.hpp), and Windows and enhanced metafiles (metafile.hpp). Icons keep their
+// transparency; the other raster files are opaque (the alpha of PNG and GIF files is
+// dropped); a metafile draws only what its records draw. Pictures above kMaxBmpPixels are
+// refused before any pixel is decoded; a metafile's size is its frame at Metafile::kDpi.
 //
 // A picture is drawn scaled into its destination: a raster picture stretched by area averaging
 // (scale.hpp), its transparent parts leaving the page's pixels as they were and partly
-// transparent ones blended with them. Only the part that lands inside the page and the clip
-// region is computed, so a destination far larger than the page costs no more than the page.
+// transparent ones blended with them; a metafile by playing its records with its frame mapped
+// onto the destination. Only the part that lands inside the page and the clip region is
+// computed, so a destination far larger than the page costs no more than the page.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,7 @@
 
 #include "platform/gfx/device_context.hpp"
 #include "platform/gfx/page.hpp"
+#include "platform/image/metafile.hpp"
 
 namespace platform {
 
@@ -45,9 +48,18 @@ struct RasterPicture {
 // A raster picture of colours with their opacity (a grey page of the same size).
 RasterPicture transparent_picture(const Page& colours, Page opacity);
 
+// A metafile, played into its destination.
+struct MetafilePicture {
+  Metafile metafile;
+
+  int width() const { return metafile.width(); }
+  int height() const { return metafile.height(); }
+  void render(DeviceContext& dc, const PictureRect& dest) const;
+};
+
 class Picture {
  public:
-  using Content = std::variant<RasterPicture>;
+  using Content = std::variant<RasterPicture, MetafilePicture>;
   explicit Picture(Content content) : content_(std::move(content)) {}
 
   // Size in pixels.
