@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
+#include <system_error>
 
+#include "model/readwrite.hpp"
 #include "model/units.hpp"
 #include "numerics/stringlib.hpp"
 
@@ -47,6 +49,21 @@ std::string dated_line(std::string_view routine,
   line += " : Date ";
   line += date_text(local_now());
   return line;
+}
+
+// The FAILURE line of a log file that cannot be used, naming the file where it lies and the
+// system's reason (the working folder may be read-only, or gone), with every character shown.
+void log_failure(std::string_view what, std::string_view log_file, int err) {
+  std::filesystem::path where = units::resolve(stringlib::trim(log_file));
+  if (where.is_relative()) {
+    // The working folder: the system still says where it was when it is gone ("... (deleted)").
+    std::error_code ec;
+    const std::filesystem::path cwd = std::filesystem::read_symlink("/proc/self/cwd", ec);
+    if (!ec) where = cwd / where;
+  }
+  std::string message = std::string(what) + " " + readwrite::visible(where.string());
+  if (err != 0) message += ": " + std::generic_category().message(err);
+  display_message("Display_Message", message, 3);
 }
 
 }  // namespace
@@ -98,9 +115,9 @@ void display_message(std::string_view routine,
       units::close(unit);
       if (written) return;
       // A full disk takes the open but not the line: the line is not lost without a word.
-      display_message("Display_Message", "Error writing message log file", 3);
+      log_failure("Error writing message log file", *log_file, units::last_error());
     } else {
-      display_message("Display_Message", "Error opening message log file", 3);
+      log_failure("Error opening message log file", *log_file, units::last_error());
     }
   }
   units::console() << dated_line(routine, message, state, true) << '\n';

@@ -42,7 +42,8 @@ int32_t open_message_log(std::string_view log_file, int32_t& unit);
 
 // Writes one dated line: appended to log_file when it is given and opens, else to standard
 // output (after a FAILURE line saying the log could not be opened, or, when the line could not
-// be written to it, as on a full disk, could not be written).
+// be written to it, as on a full disk, could not be written; the line names the log's path and
+// the system's reason).
 void display_message(std::string_view routine,
                      std::string_view message,
                      int32_t state,

@@ -77,16 +77,25 @@ TEST_F(ErrorHandler, WithoutLogFileStateOneShowsInformation) {
 TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
   std::filesystem::create_symlink("/dev/full", dir_.path() / "full.txt");
   const struct {
-    const char* log;
-    const char* failure;
-  } cases[] = {{"no-such-folder/log.txt", "Error opening message log file"},
-               {"full.txt", "Error writing message log file"}};
+    std::string log;
+    std::string failure;
+  } cases[] = {
+      {"no-such-folder/log.txt",
+       "Error opening message log file " + dir_.file("no-such-folder/log.txt") +
+           ": No such file or directory"},
+      {"full.txt",
+       "Error writing message log file " + dir_.file("full.txt") + ": No space left on device"},
+      // A control character of the path is shown by its code: the failure stays one line.
+      {"new\nline/log.txt",
+       "Error opening message log file " + dir_.file("new<10>line/log.txt") +
+           ": No such file or directory"},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.log);
     console_.str("");
     error_handler::display_message("FitRun", "done", 2, c.log);
     EXPECT_EQ(console_.str(),
-              std::string(" Display_Message(FAILURE) : ") + c.failure +
+              " Display_Message(FAILURE) : " + c.failure +
                   " : Date Mon Dec  7 04:21:58 2026\n"
                   " FitRun(WARNING) : done : Date Mon Dec  7 04:21:58 2026\n");
   }
