@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "platform/window_system.hpp"
 #include "platform/windowed/windowed_dialogs.hpp"
 #include "platform/x11/x11_backend.hpp"
+#include "toolkit/dialogs.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/guikit.hpp"
@@ -58,14 +60,6 @@ bool parse_weighting(const std::string& text, int32_t& weighting) {
   if (text.size() != 1 || text[0] < '1' || text[0] > '5') return false;
   weighting = text[0] - '0';
   return true;
-}
-
-// The data file: the one given, or the open-file dialog's choice (empty when cancelled).
-std::string data_file(const Options& options) {
-  if (!options.file.empty()) return options.file;
-  std::string name(globals::len_file_name, ' ');
-  if (!guikit::dlgopenfile(name, "Data files", "*.dat", "Open data file")) return "";
-  return stringlib::trim(name);
 }
 
 // The fit of one data file in the main window, as the Run request does it.
@@ -125,6 +119,17 @@ int32_t run_with(platform::WindowSystem& system, const Options& options) {
 }
 
 }  // namespace
+
+std::string data_file(const Options& options) {
+  if (!options.file.empty()) return options.file;
+  // The toolkit's own dialog hands the chosen path back whole; the binding layer's would pad it
+  // with blanks, and lose the blanks a name ends with.
+  std::string name(size_t(globals::len_file_name) + 1, '\0');
+  const int32_t size = int32_t(name.size());
+  if (gk::dlgopenfile("Open data file", name.data(), size, "Data files", "*.dat") != 1) return "";
+  name.resize(std::strlen(name.c_str()));
+  return name;
+}
 
 void set_window_colours() {
   globals::gwincolor1 = gk::creatergb(242, 245, 250);

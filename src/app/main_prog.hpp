@@ -49,6 +49,10 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
 // The --help text: the options with the levels' and weightings' own names.
 std::string usage();
 
+// The data file: the one given, or the one chosen in the open-file dialog, as given or chosen
+// (blanks and all: "z.dat " is not z.dat); empty when the dialog was cancelled.
+std::string data_file(const Options& options);
+
 // The exit status after main_sub: 0 when every block's fit completed and its report was
 // written; 1 when a block ended with a data error, a No, the cascade's error path or a report
 // that failed.

@@ -35,10 +35,9 @@ constexpr int32_t kStageCode = 91;
 constexpr double kHitnrunOffset = 1e-9;
 constexpr double kTinyStart = 1e-16;  // a free parameter given as exactly 0 starts here
 
-// Step 2, first half: the file name left-adjusted and the block's lines counted.
+// Step 2, first half: the file's name as given and the block's lines counted.
 bool count_block(Block& b) {
-  stringlib::s_adjustl(globals::input_file_name);
-  b.file = stringlib::trim(globals::input_file_name);
+  b.file = data_file_name();
   const readwrite::Status s = readwrite::a_row_count(b.file, b.lines);
   if (s == readwrite::Status::OpenFailed) {
     missing_file_message(b.file);
@@ -58,7 +57,7 @@ bool count_block(Block& b) {
 // that is read-only or not the user's, a full disk, a folder in the report's place) refuses the
 // data file now rather than after the fit.
 bool make_report_files(Block& b) {
-  const int err = b.report.create(globals::input_file_name, b.lines - readwrite::header_lines);
+  const int err = b.report.create(b.file, b.lines - readwrite::header_lines);
   if (err == 0) return true;
   sharc_mod::abort_run(sharc_mod::file_error_text(
       "The report of the data file\r\n" + b.file + "\r\ncannot be written beside it:",
@@ -257,7 +256,7 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
 
 // Step 13, first part: the Information dialog between the files of a series.
 void series_message(const sharc_mod::RunlogTexts& texts) {
-  const std::string name = stringlib::trim(globals::input_file_name);
+  const std::string name = data_file_name();
   size_t cut = name.find_last_of("/\\");
   if (cut == std::string::npos) cut = name.find_last_of(':');
   const std::string part = cut == std::string::npos ? name : name.substr(cut + 1);
@@ -317,8 +316,18 @@ bool set_input_file(std::string_view path) {
                          "...");
     return false;
   }
+  input_file = path;
   globals::input_file_name = stringlib::fixed(path, globals::len_file_name);
   return true;
+}
+
+std::string data_file_name() {
+  if (stringlib::fixed(input_file, globals::len_file_name) == globals::input_file_name) {
+    return input_file;
+  }
+  std::string field = globals::input_file_name;
+  stringlib::s_adjustl(field);
+  return stringlib::trim(field);
 }
 
 bool next_series_name(std::string& name, int32_t& counter) {
@@ -330,11 +339,11 @@ bool next_series_name(std::string& name, int32_t& counter) {
   }
   counter = k + 1;
   const std::string mark = series_mark(k);
-  if (stringlib::s_indexi(name, mark) == 0) return false;
-  stringlib::delsubstr(name, mark);
-  stringlib::s_adjustl(name);
-  stringlib::insertstr(name, series_mark(k + 1), stringlib::s_indexi(name, ".DAT"));
-  stringlib::s_adjustl(name);
+  const int32_t at = stringlib::s_indexi(name, mark);
+  if (at == 0) return false;
+  name.erase(static_cast<size_t>(at - 1), mark.size());
+  const int32_t before = stringlib::s_indexi(name, ".DAT");
+  if (before > 0) name.insert(static_cast<size_t>(before - 1), series_mark(k + 1));
   return true;
 }
 
@@ -353,9 +362,10 @@ void main_sub() {
     // Step 13.
     series_message(texts);
     globals::bnext = 0;
-    std::string name = stringlib::fixed(globals::input_file_name, globals::len_file_name);
+    std::string name = data_file_name();
     if (!next_series_name(name, block_counter)) break;
-    globals::input_file_name = name;
+    // A name grown past the field by its mark is refused, not cut.
+    if (!set_input_file(name)) break;
   }
   block_counter = 1;
   globals::bnext = 0;

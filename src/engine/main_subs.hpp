@@ -15,7 +15,8 @@
 // Error dialog, sets globals::bdataerror and ends the block; nothing ends the program.
 //
 // File names: the data file is opened, shown and logged by the name as given: the file system
-// is case-sensitive, and an upper-cased name would name another file, or none.
+// is case-sensitive, and an upper-cased or trimmed name would name another file, or none
+// ("z.dat " is not z.dat).
 #pragma once
 
 #include <cstdint>
@@ -35,10 +36,19 @@ inline int32_t block_counter = 1;
 // The program's exit status follows it.
 inline bool every_block_reported = false;
 
-// Takes `path` as the data file of the next run (globals::input_file_name). A path longer than
-// the name field (globals::len_file_name characters) would be cut to another name: it is
-// refused with an Error dialog saying so, globals::bdataerror is set and the result is false.
+// The data file's name as given. globals::input_file_name holds it blank-padded to its field,
+// where "z.dat " and z.dat look alike; set_input_file and the series step set both.
+inline std::string input_file;
+
+// Takes `path` as the data file of the next run (input_file and globals::input_file_name). A
+// path longer than the name field (globals::len_file_name characters) would be cut to another
+// name: it is refused with an Error dialog saying so, globals::bdataerror is set and the result
+// is false.
 bool set_input_file(std::string_view path);
+
+// The name of the data file the run opens: input_file while globals::input_file_name still
+// holds it, else the field's text left-adjusted and trimmed (a caller that filled the field).
+std::string data_file_name();
 
 // One fit run (all blocks of a series). Callers clear globals::bdataerror and
 // globals::bcancelrun before, and read the run flags and report buffers after.
@@ -54,10 +64,11 @@ void reweight(VecView<const double> r, int32_t n, VecView<double> w);
 // first value below an earlier maximum); then, and with m = 1, every row is in set 1.
 void data_sets(MatView<const double> x, int32_t n, int32_t m);
 
-// The series step of a file name (blank-padded, as in globals::input_file_name): the block
-// number k is the digit before the first ".DAT" (any case) when counter is 1, else counter;
-// counter becomes k + 1. When the name holds the mark "#k", it is replaced by "#k+1" in front of
-// ".DAT" and the result is true; otherwise the name is left alone and the result is false.
+// The series step of a file name as given: the block number k is the digit before the first
+// ".DAT" (any case) when counter is 1, else counter; counter becomes k + 1. When the name holds
+// the mark "#k", the mark is removed and "#k+1" put in front of the first ".DAT" left (no mark
+// without one), and the result is true; otherwise the name is left alone and the result is
+// false. Every other character, blanks included, stays.
 bool next_series_name(std::string& name, int32_t& counter);
 
 }  // namespace main_subs

@@ -15,7 +15,7 @@ namespace main_subs {
 
 // Work arrays and counts of one block; allocated for the block and released when it ends.
 struct Block {
-  std::string file;        // trimmed name the readers open, as the user gave it
+  std::string file;        // name the readers open, as the user gave it
   int32_t lines = 0;       // lines of the block counted by a_row_count
   bool too_many = false;   // the block holds more data rows than the shared arrays
   int32_t npar = 0;        // parameters P1..Pn of the formula
@@ -54,7 +54,8 @@ void syntax_error_message(int32_t ierr,
                           std::string_view formula,
                           std::string_view marker);
 
-// The Error dialog of a data file that cannot be opened.
+// The Error dialog of a data file that cannot be opened (the reader's open has just failed on
+// this thread: units::last_error tells a file that is not a regular one).
 void missing_file_message(std::string_view file);
 // The Error dialog of a data file that cannot be read, with the line and what is wrong there
 // (`fault`, a sentence of readwrite::line_fault; may be empty).

@@ -97,8 +97,12 @@ void syntax_error_message(int32_t ierr,
 }
 
 void missing_file_message(std::string_view file) {
+  // The units refused the file just now, on this thread, when it is no file of data.
+  const bool not_regular = units::last_error() == units::not_regular_file;
   sharc_mod::abort_run(std::string("The data file") + kCrlf + std::string(file) + kCrlf +
-                       "cannot be opened: it is missing or unreadable.");
+                       (not_regular ? "cannot be opened: it is not a regular file "
+                                      "(a FIFO, a device or a socket)."
+                                    : "cannot be opened: it is missing or unreadable."));
 }
 
 void unreadable_file_message(std::string_view file, std::string_view fault) {

@@ -1,19 +1,12 @@
 #include "engine/sharc_report.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <system_error>
-#include <tuple>
 
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
@@ -30,12 +23,6 @@ namespace {
 
 using editfmt::Value;
 
-// Names of the scratch copy and of the results file while it is written: a prefix, six random
-// characters and a suffix, short enough for any folder that holds the report.
-constexpr std::string_view kScratchPrefix = "tempor-";
-constexpr std::string_view kScratchSuffix = ".txt";
-constexpr std::string_view kPartialPrefix = ".varqen-";
-constexpr std::string_view kPartialSuffix = ".part";
 constexpr std::string_view kDegenerateError = "There was an error in calculating the results.";
 constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: passes
 
@@ -277,28 +264,18 @@ void write_listing(Writer& w, const FitResult& fit, const PostFit& st) {
 
 // --- Files ----------------------------------------------------------------------------------
 
-// Room reserved for each file of a report before the fit: the sections above the listing (at
-// most 8 parameters, under 4 KiB) and a listing row of at most 3 x values, y, Ycalc, the
-// residual (14 columns each) and a row mark.
-constexpr uintmax_t kReportHead = 8192;
-constexpr uintmax_t kReportRow = 100;
-
 // The fatal line of a file that failed, on the standard output.
 void fatal_line(std::string_view fmt, std::string_view text) {
   units::console() << editfmt::format(fmt, {std::string(text)}) << '\n';
 }
 
-void remove_file(const std::filesystem::path& p) {
-  std::error_code ec;
-  std::filesystem::remove(p, ec);
-}
-
 // The error number of a failure the units just reported (EIO when the system gave none).
 int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
 
-// Writes the lines to the file at path; 0, or the error number of what failed.
-int write_file(const std::filesystem::path& path, const std::vector<std::string>& lines) {
-  units::ScopedUnit unit(path.string(), units::Mode::Write);
+// Writes the lines to the file `name` of the folder `dir`; 0, or the error number of what
+// failed.
+int write_file(int dir, const std::string& name, const std::vector<std::string>& lines) {
+  units::ScopedUnit unit(dir, name, units::Mode::Write);
   if (!unit.ok()) return failure();
   for (const std::string& l : lines) {
     if (!units::write_line(unit.unit(), l)) return failure();
@@ -306,70 +283,10 @@ int write_file(const std::filesystem::path& path, const std::vector<std::string>
   return units::flush(unit.unit()) ? 0 : failure();
 }
 
-// Takes `bytes` of the disk for the file at path: a disk already full, a quota or a file size
-// limit shows now, not after the fit. 0 or the error number; a file system that cannot
-// reserve room is taken at its word (the report's own writes still check every line).
-int reserve(const std::filesystem::path& path, uintmax_t bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return errno != 0 ? errno : EIO;
-  int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
-  if (err == EOPNOTSUPP || err == EINVAL) err = 0;
-  ::close(fd);
-  return err;
-}
-
-// A path as messages name it: where it is, without "." and ".." ("work/../data" is "data").
-std::filesystem::path located(const std::filesystem::path& p) {
-  std::error_code ec;
-  std::filesystem::path found = std::filesystem::weakly_canonical(p, ec);
-  return ec ? p : found;
-}
-
-// The files of reports not yet done, for remove_unfinished_reports, which may run in a signal
-// handler: fixed slots of plain characters and lock-free flags, no allocation and no lock. A
-// slot is claimed, filled, then marked live; a file that finds no slot free (or whose path
-// does not fit) is still removed by its ReportFiles, only not on an abrupt end.
-struct Unfinished {
-  std::atomic<bool> claimed{false};
-  std::atomic<bool> live{false};
-  char path[4096] = {};
-};
-static_assert(std::atomic<bool>::is_always_lock_free, "flags read in a signal handler");
-std::array<Unfinished, 8> unfinished;
-
-void track(const std::filesystem::path& p) {
-  const std::string& name = p.native();
-  if (name.size() >= sizeof(Unfinished::path)) return;
-  for (Unfinished& u : unfinished) {
-    if (u.claimed.exchange(true)) continue;
-    std::memcpy(u.path, name.c_str(), name.size() + 1);
-    u.live.store(true, std::memory_order_release);
-    return;
-  }
-}
-
-void untrack(const std::filesystem::path& p) {
-  for (Unfinished& u : unfinished) {
-    if (u.live.load(std::memory_order_acquire) && p.native() == u.path) {
-      u.live.store(false);
-      u.claimed.store(false);
-      return;
-    }
-  }
-}
-
-// Removes the file (when there is one) and forgets it.
-void drop(std::filesystem::path& p) {
-  if (p.empty()) return;
-  untrack(p);
-  remove_file(p);
-  p.clear();
-}
-
 }  // namespace
 
-bool report_read_back(const std::filesystem::path& path, const std::string& date) {
-  units::ScopedUnit unit(path.string(), units::Mode::Read);
+bool report_read_back(int dir, std::string_view name, const std::string& date) {
+  units::ScopedUnit unit(dir, name, units::Mode::Read);
   if (!unit.ok()) return false;
   // Lines are read as 220-character records (longer ones cut).
   std::string line;
@@ -458,60 +375,6 @@ std::string file_error_text(std::string_view message, const std::filesystem::pat
   return text;
 }
 
-int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
-  remove();
-  failed_.clear();
-  results_ = units::resolve(results_file_name(input_file_name));
-  const std::filesystem::path folder = results_.parent_path();
-  std::error_code ec;
-  // A folder in the report's place would make the last step, the rename, fail.
-  if (std::filesystem::is_directory(results_, ec)) {
-    failed_ = located(results_);
-    return EISDIR;
-  }
-  const uintmax_t room = kReportHead + kReportRow * uintmax_t(std::max(rows, 0));
-  for (auto [file, prefix, suffix] : {std::tuple{&scratch_, kScratchPrefix, kScratchSuffix},
-                                      std::tuple{&partial_, kPartialPrefix, kPartialSuffix}}) {
-    *file = units::create_unique(folder, prefix, suffix);
-    int err = file->empty() ? failure() : 0;
-    if (err == 0) {
-      track(*file);
-      err = reserve(*file, room);
-    }
-    if (err != 0) {
-      failed_ = located(folder);
-      remove();
-      return err;
-    }
-  }
-  return 0;
-}
-
-int ReportFiles::commit() {
-  std::error_code ec;
-  std::filesystem::rename(partial_, results_, ec);
-  if (ec) {
-    drop(partial_);
-    return ec.value();
-  }
-  untrack(partial_);
-  partial_.clear();
-  return 0;
-}
-
-void ReportFiles::remove_scratch() { drop(scratch_); }
-
-void ReportFiles::remove() {
-  drop(scratch_);
-  drop(partial_);
-}
-
-void remove_unfinished_reports() {
-  for (Unfinished& u : unfinished) {
-    if (u.live.load(std::memory_order_acquire)) ::unlink(u.path);
-  }
-}
-
 ReportStatus results_report(const FitResult& fit,
                             const PostFit& stats,
                             ReportFiles& files,
@@ -525,18 +388,17 @@ ReportStatus results_report(const FitResult& fit,
     text.results.insert(text.results.begin(), " RUN ENDED IN ERROR: " + std::string(error));
   }
   // A scratch copy that cannot be written leaves the previous results file's name in place.
-  if (const int err = write_file(files.scratch(), text.scratch); err != 0) {
+  if (const int err = write_file(files.folder(), files.scratch_name(), text.scratch); err != 0) {
     fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
     abort_run(
         file_error_text("The scratch file of the report cannot be written.", files.scratch(), err));
     files.remove();
     return ReportStatus::Failed;
   }
-  globals::output_file_name =
-      stringlib::fixed(results_file_name(globals::input_file_name), globals::len_file_name);
+  globals::output_file_name = stringlib::fixed(files.report_name(), globals::len_file_name);
   // The results file is written under a name of its own and renamed over the old report only
   // when complete: of runs at once, the last to finish wins, and none sees another's half file.
-  int err = write_file(files.partial(), text.results);
+  int err = write_file(files.folder(), files.partial_name(), text.results);
   if (err == 0) err = files.commit();
   if (err != 0) {
     fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
@@ -560,7 +422,7 @@ ReportStatus results_report(const FitResult& fit,
   }
   hand_over(fit);
   const std::filesystem::path scratch = files.scratch();
-  const bool read = report_read_back(scratch, stats.date);
+  const bool read = report_read_back(files.folder(), files.scratch_name(), stats.date);
   files.remove_scratch();
   if (!read) {
     fatal_line("(/1x, A30)", "INPUT DATA FILE - Fatal error!");

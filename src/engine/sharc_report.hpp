@@ -7,15 +7,10 @@
 // sline3/nlines3 (the summary) and sline5/nlines5 (the listing) and deleted.
 //
 // Several runs may work in one folder at once, on one data file or on several: the scratch copy
-// ("tempor-" and six random characters, ".txt") and the results file while it is written
-// (".varqen-" and six random characters, ".part") get names of their own, created exclusively
-// in the report's folder, so no run reads another's results and the working directory need not
-// be writable. The results file replaces an earlier report of its name by a rename once it is
-// complete; of runs at once, the last to finish wins.
-//
-// Both files are made before the fit (ReportFiles), so that a folder which cannot take the
-// report refuses the data file at once rather than after minutes of fitting; they live until
-// the report is done and are removed on every other way out of the block.
+// and the results file while it is written get names of their own, created exclusively in the
+// report's folder (sharc_report_files.hpp), so no run reads another's results and the working
+// directory need not be writable. The results file replaces an earlier report of its name by a
+// rename once it is complete; of runs at once, the last to finish wins.
 //
 // Failures show an Error dialog naming the file and the system's reason, set
 // globals::bdataerror and end the report.
@@ -28,6 +23,7 @@
 #include <vector>
 
 #include "engine/sharc_postfit.hpp"
+#include "engine/sharc_report_files.hpp"
 
 namespace sharc_mod {
 
@@ -38,48 +34,6 @@ enum class ReportStatus {
                    // (a degenerate fit, a scratch copy that could not be read back)
   Failed,          // no results file: an Error dialog was shown and globals::bdataerror set
 };
-
-// The run's own files of one report, in the report's folder: the scratch copy and the results
-// file while it is written. Made before the fit and kept until the report is written; whatever
-// is left of them goes with the object (and with remove_unfinished_reports).
-class ReportFiles {
- public:
-  ReportFiles() = default;
-  ~ReportFiles() { remove(); }
-  ReportFiles(const ReportFiles&) = delete;
-  ReportFiles& operator=(const ReportFiles&) = delete;
-
-  // Makes both files beside the report of the data file `input_file_name` (results_file_name)
-  // and reserves in each the room a report of `rows` data rows takes, so that a folder that is
-  // read-only, not the user's, or on a full disk, and a report name held by a folder, show
-  // before the fit. Returns 0, or the system's error number with failed() naming the folder or
-  // file that failed; nothing is left behind then.
-  int create(std::string_view input_file_name, int32_t rows);
-
-  bool ready() const { return !partial_.empty(); }
-  const std::filesystem::path& results() const { return results_; }
-  const std::filesystem::path& scratch() const { return scratch_; }
-  const std::filesystem::path& partial() const { return partial_; }
-  const std::filesystem::path& failed() const { return failed_; }
-
-  // Renames the written results file over the report's name: 0, or the error number (the
-  // results file of the run is then removed and an earlier report stands).
-  int commit();
-  // Removes the scratch copy; remove() removes both (what is left of them).
-  void remove_scratch();
-  void remove();
-
- private:
-  std::filesystem::path results_;  // the report's own name
-  std::filesystem::path scratch_;  // the scratch copy, while it exists
-  std::filesystem::path partial_;  // the results file while it is written
-  std::filesystem::path failed_;   // what create could not make
-};
-
-// Removes the files of every report not yet done, for a program that ends at once (the display
-// went away, an interrupt or termination signal) without leaving them in the data files'
-// folders. Safe from any thread and in a signal handler.
-void remove_unfinished_reports();
 
 // The lines of both layouts (results file R, scratch file S).
 struct ReportText {
@@ -99,12 +53,13 @@ std::string report_model_text();
 // `complete` (a degenerate fit is refused before it). The p-values are computed anew here.
 ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete);
 
-// Reads the scratch copy at `path` back into the report buffers: globals::msge, the summary in
-// sline3/nlines3 (its lines up to the first residual-sign count, at most 59, then "Saved in
-// file: ...", a blank line and "Date Saved: " with `date`) and the listing in sline5/nlines5
-// (the lines after its title). Every buffer starts blank. False, with the report buffers
-// untouched, when the file cannot be opened or holds no summary line.
-bool report_read_back(const std::filesystem::path& path, const std::string& date);
+// Reads the scratch copy `name` of the folder held open as `dir` (AT_FDCWD: the path as it
+// says) back into the report buffers: globals::msge, the summary in sline3/nlines3 (its lines
+// up to the first residual-sign count, at most 59, then "Saved in file: ...", a blank line and
+// "Date Saved: " with `date`) and the listing in sline5/nlines5 (the lines after its title).
+// Every buffer starts blank. False, with the report buffers untouched, when the file cannot be
+// opened or holds no summary line.
+bool report_read_back(int dir, std::string_view name, const std::string& date);
 
 // The Error dialog that ends a run: message, a blank line, `blanks` blanks and
 // "*** RUN ABORTED! ***" (lines joined by CR LF); sets globals::bdataerror.

@@ -1,7 +1,9 @@
 #include "engine/sharc_runlog.hpp"
 
 #include "common/globals.hpp"
+#include "engine/main_subs.hpp"
 #include "model/error_handler.hpp"
+#include "model/readwrite.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 
@@ -18,11 +20,13 @@ bool runlog_summary(double sse, double& mic, RunlogTexts& texts) {
   // The MIC text goes in whole, trailing blanks and all.
   const std::string message = stringlib::fixed(
       "SSQR= " + stringlib::trim(texts.sse_text) + " : MIC= " + texts.mic_text, 80);
-  // The data file's name as given: upper-cased it would name another file.
-  error_handler::display_message(stringlib::fixed(globals::input_file_name, 80),
-                                 message,
-                                 1,
-                                 stringlib::fixed(error_handler::runlog_file_name, 80));
+  // The data file's name as given (upper-cased it would name another file), every character
+  // shown: a line feed in it would split the run's line in two.
+  error_handler::display_message(
+      stringlib::fixed(readwrite::visible(main_subs::data_file_name()), 80),
+      message,
+      1,
+      stringlib::fixed(error_handler::runlog_file_name, 80));
   return true;
 }
 

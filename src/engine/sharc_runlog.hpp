@@ -16,8 +16,10 @@ struct RunlogTexts {
 
 // When globals::bcancelrun is 0 and globals::bcorrectmdl is not 0: builds the texts and
 // appends "SSQR= <sse> : MIC= <mic>" (80 characters at most) with the first 80 characters of
-// globals::input_file_name as the routine and state 1; returns true. Otherwise writes nothing,
-// sets mic to 0 and returns false. The fit run calls it only for a run whose report was written.
+// the data file's name (main_subs::data_file_name, with readwrite::visible's codes for the
+// characters that cannot be shown) as the routine and state 1; returns true. Otherwise writes
+// nothing, sets mic to 0 and returns false. The fit run calls it only for a run whose report was
+// written.
 bool runlog_summary(double sse, double& mic, RunlogTexts& texts);
 
 }  // namespace sharc_mod

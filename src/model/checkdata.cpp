@@ -67,7 +67,7 @@ Status check_lines(
     std::string_view file_name, int32_t last, int32_t& errline, int32_t& ierr, Check check) {
   errline = 0;
   ierr = 0;
-  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  units::ScopedUnit file(file_name, units::Mode::Read);
   if (!file.ok()) {
     units::console() << "INPUT DATA FILE - Fatal error!\n";
     ierr = 1;

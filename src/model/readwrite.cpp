@@ -66,9 +66,7 @@ ReadStatus first_model_line(const units::ScopedUnit& file, std::string& text, in
   return rs;
 }
 
-Status model_line(std::string& file_name, std::string& line, std::string_view code) {
-  stringlib::s_adjustl(file_name);
-  const std::string name = stringlib::trim(file_name);
+Status model_line(std::string_view name, std::string& line, std::string_view code) {
   units::ScopedUnit file(name, units::Mode::Read);
   if (!file.ok()) {
     int32_t unit = 0;
@@ -97,7 +95,7 @@ Status model_line(std::string& file_name, std::string& line, std::string_view co
 
 // Field count of line k.
 Status col_count(int32_t k, int32_t& count, std::string_view file_name) {
-  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  units::ScopedUnit file(file_name, units::Mode::Read);
   if (!file.ok()) {
     units::console() << kInputFatal << "\n";
     return Status::OpenFailed;
@@ -118,7 +116,7 @@ Status col_count(int32_t k, int32_t& count, std::string_view file_name) {
 // reads the values and returns the status.
 template <typename Read>
 Status read_values(std::string_view file_name, int32_t skip, Read read) {
-  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  units::ScopedUnit file(file_name, units::Mode::Read);
   if (!file.ok()) {
     units::console() << kInputFatal << "\n";
     return Status::OpenFailed;
@@ -147,7 +145,7 @@ Status read_reals_from(int32_t skip,
 
 Status a_row_count(std::string_view file_name, int32_t& count) {
   globals::bnext = 0;
-  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  units::ScopedUnit file(file_name, units::Mode::Read);
   if (!file.ok()) return Status::OpenFailed;
   count = 0;
   std::string raw;
@@ -168,11 +166,11 @@ Status a_row_count(std::string_view file_name, int32_t& count) {
   return count - header_lines > max_data_rows ? Status::TooManyRows : Status::Ok;
 }
 
-Status a_model_line(std::string& file_name, std::string& line) {
+Status a_model_line(std::string_view file_name, std::string& line) {
   return model_line(file_name, line, "3A");
 }
 
-Status a_function_line(std::string& file_name, std::string& line) {
+Status a_function_line(std::string_view file_name, std::string& line) {
   return model_line(file_name, line, "3B");
 }
 
@@ -416,7 +414,7 @@ std::string value_fault(const std::string& at,
 std::optional<std::string> read_line_at(std::string_view file_name,
                                         int32_t line,
                                         std::string& text) {
-  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  units::ScopedUnit file(file_name, units::Mode::Read);
   if (!file.ok() || line < 1) return std::nullopt;
   const std::string at = "Line " + std::to_string(line);
   for (int32_t l = 1; l <= line; ++l) {
@@ -458,7 +456,7 @@ std::string character_fault(std::string_view file_name, int32_t line) {
 }
 
 std::string model_character_fault(std::string_view file_name) {
-  units::ScopedUnit file(stringlib::trim(file_name), units::Mode::Read);
+  units::ScopedUnit file(file_name, units::Mode::Read);
   if (!file.ok()) return "";
   std::string text;
   int32_t number = 0;

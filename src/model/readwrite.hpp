@@ -6,10 +6,11 @@
 // then y); then END (last block) or NEXT (another block follows). "!" starts a comment.
 //
 // Every routine takes the file by name, opens it on a free unit, reads from its first line and
-// closes it before it returns. No routine ends the program or reads standard input: an open
-// failure or a value that cannot be read comes back as a Status (with the line number where
-// the routine has one), and the caller turns it into its message. CR LF line ends read like LF
-// and TABs like blanks.
+// closes it before it returns. The name is opened as given, blanks and all ("z.dat " is not
+// z.dat), and only a regular file is read (units). No routine ends the program or reads standard
+// input: an open failure or a value that cannot be read comes back as a Status (with the line
+// number where the routine has one), and the caller turns it into its message. CR LF line ends read
+// like LF and TABs like blanks.
 #pragma once
 
 #include <cstdint>
@@ -47,12 +48,12 @@ enum class Status : int32_t {
 Status a_row_count(std::string_view file_name, int32_t& count);
 
 // The first non-blank line among the first 1000 lines, control characters blanked and
-// left-adjusted, as a len_line text. file_name is left-adjusted in place. On OpenFailed a
+// left-adjusted, as a len_line text. On OpenFailed a
 // message goes to standard output ("#3A", or "#3B" for a_function_line) and line is unchanged.
 // A model line whose trimmed text is longer than len_line is never cut: ModelTooLong, with the
 // whole cleaned line in `line` (its length tells by how much); LineTooLong leaves line blank.
-Status a_model_line(std::string& file_name, std::string& line);
-Status a_function_line(std::string& file_name, std::string& line);
+Status a_model_line(std::string_view file_name, std::string& line);
+Status a_function_line(std::string_view file_name, std::string& line);
 
 // Number of blank-separated fields of line 2, 3, 4, 5 or 6 (s_col_count); a missing line has
 // none. On OpenFailed the count is left as it was.

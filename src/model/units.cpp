@@ -1,11 +1,12 @@
 #include "model/units.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <fstream>
+#include <ext/stdio_filebuf.h>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -14,8 +15,24 @@
 namespace units {
 namespace {
 
+std::ios::openmode open_mode(Mode mode) {
+  switch (mode) {
+    case Mode::Read:
+      return std::ios::in | std::ios::binary;
+    case Mode::Write:
+      return std::ios::out | std::ios::trunc | std::ios::binary;
+    case Mode::Append:
+      return std::ios::out | std::ios::app | std::ios::binary;
+  }
+  return std::ios::in;
+}
+
+// A file opened by its descriptor (opened without blocking and looked at first), read and
+// written through a stream buffer that owns and closes the descriptor.
 struct Unit {
-  std::fstream stream;
+  explicit Unit(int fd, Mode mode) : buffer(fd, open_mode(mode)), stream(&buffer), mode(mode) {}
+  __gnu_cxx::stdio_filebuf<char> buffer;
+  std::iostream stream;
   Mode mode = Mode::Read;
   std::filesystem::path file;  // the file's full name, for unit_of
 };
@@ -46,18 +63,6 @@ int32_t first_free(const Table& t, int32_t first) {
   return 0;
 }
 
-std::ios::openmode open_mode(Mode mode) {
-  switch (mode) {
-    case Mode::Read:
-      return std::ios::in | std::ios::binary;
-    case Mode::Write:
-      return std::ios::out | std::ios::trunc | std::ios::binary;
-    case Mode::Append:
-      return std::ios::out | std::ios::app | std::ios::binary;
-  }
-  return std::ios::in;
-}
-
 std::filesystem::path resolve_locked(const Table& t, std::string_view path) {
   const std::filesystem::path p(path);
   return t.start_dir.empty() || p.is_absolute() ? p : t.start_dir / p;
@@ -70,26 +75,95 @@ std::filesystem::path full_name(const std::filesystem::path& p) {
   return ec ? std::filesystem::absolute(p, ec) : full;
 }
 
-// Opens the file on unit u of the locked table; 0 or 2.
-int32_t open_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
-  const std::filesystem::path p = resolve_locked(t, path);
-  std::error_code ec;
-  // A folder opens as a stream on some systems and then fails every read.
-  if (path.empty() || std::filesystem::is_directory(p, ec)) {
-    tls_last_error = path.empty() ? ENOENT : EISDIR;
-    return 2;
+int open_flags(Mode mode) {
+  switch (mode) {
+    case Mode::Read:
+      return O_RDONLY;
+    case Mode::Write:
+      return O_WRONLY | O_CREAT | O_TRUNC;
+    case Mode::Append:
+      return O_WRONLY | O_CREAT | O_APPEND;
   }
-  auto unit = std::make_unique<Unit>();
-  unit->mode = mode;
+  return O_RDONLY;
+}
+
+// The descriptor of the file `path` in `dir` (AT_FDCWD: as the path says), opened without
+// blocking (a FIFO without a writer, a device) and checked on the file opened, so that nothing
+// can take its place between a look and the open: a folder, and for reading anything but a
+// regular file, is refused. -1 with tls_last_error set on failure.
+int open_descriptor(int dir, const std::filesystem::path& path, Mode mode) {
+  struct stat st {};
+  // Opening a device can act on it; one that is a device already is not opened at all.
+  if (mode == Mode::Read && ::fstatat(dir, path.c_str(), &st, 0) == 0 && !S_ISREG(st.st_mode) &&
+      !S_ISDIR(st.st_mode)) {
+    tls_last_error = not_regular_file;
+    return -1;
+  }
   errno = 0;
-  unit->stream.open(p, open_mode(mode));
-  if (!unit->stream.is_open()) {
-    note_failure();
+  const int fd = ::openat(dir, path.c_str(), open_flags(mode) | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    note_failure(EIO);
+    return -1;
+  }
+  int refused = 0;
+  if (::fstat(fd, &st) != 0) {
+    refused = errno != 0 ? errno : EIO;
+  } else if (S_ISDIR(st.st_mode)) {
+    refused = EISDIR;  // a folder opens for reading and then fails every read
+  } else if (mode == Mode::Read && !S_ISREG(st.st_mode)) {
+    refused = not_regular_file;
+  } else {
+    // Reads and writes wait as usual (a FIFO taking the run log).
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
+  if (refused != 0) {
+    ::close(fd);
+    tls_last_error = refused;
+    return -1;
+  }
+  return fd;
+}
+
+// Opens the file on unit u of the locked table; 0 or 2.
+int32_t open_locked(Table& t, int32_t u, int dir, const std::filesystem::path& path, Mode mode) {
+  if (path.empty()) {
+    tls_last_error = ENOENT;
     return 2;
   }
-  unit->file = full_name(p);
+  const int fd = open_descriptor(dir, path, mode);
+  if (fd < 0) return 2;
+  auto unit = std::make_unique<Unit>(fd, mode);
+  if (!unit->buffer.is_open()) {  // the stream could not take the descriptor: no memory
+    ::close(fd);
+    tls_last_error = ENOMEM;
+    return 2;
+  }
   t.units[u] = std::move(unit);
   return 0;
+}
+
+// Opens `path` (relative names in the start directory) on unit u of the locked table.
+int32_t open_named_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
+  const std::filesystem::path p = path.empty() ? std::filesystem::path() : resolve_locked(t, path);
+  const int32_t status = open_locked(t, u, AT_FDCWD, p, mode);
+  if (status == 0) t.units[u]->file = full_name(p);
+  return status;
+}
+
+// Takes the first free unit from `first` upward and opens the file on it with open(t, u).
+template <class Open>
+int32_t open_first_free(int32_t& unit, int32_t first, Open open) {
+  Table& t = table();
+  std::lock_guard<std::mutex> hold(t.lock);
+  unit = 0;
+  const int32_t u = first_free(t, first);
+  if (u == 0) {
+    tls_last_error = EMFILE;  // every unit is in use
+    return 3;
+  }
+  const int32_t status = open(t, u);
+  if (status == 0) unit = u;
+  return status;
 }
 
 }  // namespace
@@ -104,21 +178,20 @@ int32_t open(int32_t unit, std::string_view path, Mode mode) {
   Table& t = table();
   std::lock_guard<std::mutex> hold(t.lock);
   if (unit < 1 || unit > max_unit || unit == 5 || unit == 6 || t.units[unit]) return 1;
-  return open_locked(t, unit, path, mode);
+  return open_named_locked(t, unit, path, mode);
 }
 
 int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first) {
-  Table& t = table();
-  std::lock_guard<std::mutex> hold(t.lock);
-  unit = 0;
-  const int32_t u = first_free(t, first);
-  if (u == 0) {
-    tls_last_error = EMFILE;  // every unit is in use
-    return 3;
-  }
-  const int32_t status = open_locked(t, u, path, mode);
-  if (status == 0) unit = u;
-  return status;
+  return open_first_free(
+      unit, first, [&](Table& t, int32_t u) { return open_named_locked(t, u, path, mode); });
+}
+
+int32_t open_free_at(int32_t& unit, int dir, std::string_view name, Mode mode) {
+  return open_first_free(unit, 1, [&](Table& t, int32_t u) {
+    const int32_t status = open_locked(t, u, dir, std::filesystem::path(name), mode);
+    if (status == 0) t.units[u]->file = descriptor_path(t.units[u]->buffer.fd());
+    return status;
+  });
 }
 
 void close(int32_t unit) {
@@ -150,7 +223,7 @@ ReadStatus read_line(int32_t unit, std::string& line) {
   if (unit < 1 || unit > max_unit || !t.units[unit] || t.units[unit]->mode != Mode::Read) {
     return ReadStatus::Error;
   }
-  std::fstream& in = t.units[unit]->stream;
+  std::iostream& in = t.units[unit]->stream;
   std::streambuf& buf = *in.rdbuf();
   using traits = std::char_traits<char>;
   line.clear();
@@ -174,7 +247,7 @@ bool write_line(int32_t unit, std::string_view text) {
   if (unit < 1 || unit > max_unit || !t.units[unit] || t.units[unit]->mode == Mode::Read) {
     return false;
   }
-  std::fstream& out = t.units[unit]->stream;
+  std::iostream& out = t.units[unit]->stream;
   errno = 0;
   out << text << '\n';
   if (!out) note_failure(EIO);
@@ -187,7 +260,7 @@ bool flush(int32_t unit) {
   if (unit < 1 || unit > max_unit || !t.units[unit] || t.units[unit]->mode == Mode::Read) {
     return false;
   }
-  std::fstream& out = t.units[unit]->stream;
+  std::iostream& out = t.units[unit]->stream;
   errno = 0;
   out.flush();
   if (!out) note_failure(EIO);
@@ -196,26 +269,29 @@ bool flush(int32_t unit) {
 
 int last_error() { return tls_last_error; }
 
-std::filesystem::path create_unique(const std::filesystem::path& dir,
-                                    std::string_view prefix,
-                                    std::string_view suffix) {
+std::filesystem::path descriptor_path(int fd) {
+  std::error_code ec;
+  std::filesystem::path p =
+      std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+  return ec ? std::filesystem::path() : p;
+}
+
+std::string create_unique(int dir, std::string_view prefix, std::string_view suffix) {
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   // Its own generator: the program's random streams must not move when a file is named.
   thread_local std::mt19937_64 pick{std::random_device{}() ^
                                     (static_cast<uint64_t>(getpid()) << 32)};
-  const std::filesystem::path folder = resolve(dir.string());
   constexpr int kTries = 100;  // a clash needs 62^6 names to meet; 100 is never reached
   for (int k = 0; k < kTries; ++k) {
     std::string name(prefix);
     for (int i = 0; i < 6; ++i) name += kLetters[pick() % (sizeof kLetters - 1)];
     name += suffix;
-    const std::filesystem::path p = folder / name;
     // 0666 less the umask: what any other new file of the program gets.
-    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       ::close(fd);
-      return p;
+      return name;
     }
     if (errno != EEXIST) {
       note_failure(EIO);

@@ -9,6 +9,10 @@
 //
 // A failed open, write or flush leaves the system's error number for the calling thread in
 // last_error(), so that messages can say why a file could not be written.
+//
+// Opening never blocks: a FIFO without a writer, or a device, would hold the program forever
+// in the open. Files are opened without waiting and the opened file itself is looked at; for
+// reading only a regular file is taken (a FIFO, device or socket is no file of data).
 #pragma once
 
 #include <cstdint>
@@ -41,15 +45,22 @@ enum class ReadStatus {
 // The number is not reserved: open it at once (or use open_free).
 void get_unit(int32_t& unit);
 
+// last_error() of a file refused for reading because it is not a regular file (a FIFO, a
+// device, a socket); not a number of the system's.
+inline constexpr int not_regular_file = -1;
+
 // Connects unit to the file. Returns 0 on success; 1 when the unit is outside 1..99, is 5 or 6,
-// or is already connected; 2 when the file cannot be opened (missing for Read, a folder, no
-// permission). The unit stays unconnected on failure.
+// or is already connected; 2 when the file cannot be opened (missing for Read, a folder, not a
+// regular file for Read, no permission). The unit stays unconnected on failure.
 int32_t open(int32_t unit, std::string_view path, Mode mode);
 
 // Takes the first free unit from `first` upward (skipping 5, 6 and 9) and opens the file on it,
 // as one step. Returns 0 and the unit, or 3 and unit 0 when no unit is free, or 2 and unit 0
 // when the file cannot be opened.
 int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first = 1);
+// open_free for the file `name` in the folder held open as the descriptor `dir` (as openat
+// takes it): the file is found there even when the folder has been moved since it was opened.
+int32_t open_free_at(int32_t& unit, int dir, std::string_view name, Mode mode);
 
 // Disconnects the unit (flushing what was written); an unconnected unit is left alone.
 void close(int32_t unit);
@@ -69,16 +80,19 @@ bool write_line(int32_t unit, std::string_view text);
 // the file refused it (a full disk shows here, not at close).
 bool flush(int32_t unit);
 
-// The system's error number (errno) of the calling thread's last failed open, write or flush;
-// 0 when it gave none.
+// The system's error number (errno) of the calling thread's last failed open, write or flush
+// (or not_regular_file); 0 when it gave none.
 int last_error();
 
-// Creates a new empty file named prefix + 6 random letters and digits + suffix in dir, never
-// taking an existing name (exclusive creation), with the permissions of an ordinary new file.
-// Returns its path, or an empty path with last_error() set. Two runs at once get two files.
-std::filesystem::path create_unique(const std::filesystem::path& dir,
-                                    std::string_view prefix,
-                                    std::string_view suffix);
+// Creates a new empty file named prefix + 6 random letters and digits + suffix in the folder
+// held open as the descriptor `dir` (as openat takes it), never taking an existing name
+// (exclusive creation), with the permissions of an ordinary new file. Returns its name, or an
+// empty name with last_error() set. Two runs at once get two files.
+std::string create_unique(int dir, std::string_view prefix, std::string_view suffix);
+
+// The path of the file or folder behind a descriptor, where it is now (moved since it was
+// opened, or with " (deleted)" when it was removed); empty when the system does not say.
+std::filesystem::path descriptor_path(int fd);
 
 // Folder in which relative file names are opened; empty (the default) is the process's working
 // directory at the time of the open.
@@ -93,6 +107,9 @@ void set_console(std::ostream* out);
 class ScopedUnit {
  public:
   ScopedUnit(std::string_view path, Mode mode) { status_ = open_free(unit_, path, mode); }
+  ScopedUnit(int dir, std::string_view name, Mode mode) {
+    status_ = open_free_at(unit_, dir, name, mode);
+  }
   ~ScopedUnit() { close(unit_); }
   ScopedUnit(const ScopedUnit&) = delete;
   ScopedUnit& operator=(const ScopedUnit&) = delete;

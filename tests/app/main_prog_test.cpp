@@ -36,4 +36,17 @@ TEST_F(MainProg, WindowColoursClearTheMainWindowToTheFirstColour) {
   }
 }
 
+// The open-file dialog's choice is the data file as chosen, blanks and all.
+TEST_F(MainProg, TheDataFileChosenInTheDialogKeepsItsBlanks) {
+  ASSERT_GE(gk::initwindow(200, 100, "main", 0, 0, 0, 0), 0);
+  for (const char* chosen : {"/d/z.dat ", " /d/z.dat"}) {
+    SCOPED_TRACE(chosen);
+    dialogs.script_file(std::string(chosen));
+    EXPECT_EQ(main_prog::data_file({}), chosen);
+  }
+  dialogs.script_file(std::nullopt);
+  EXPECT_EQ(main_prog::data_file({}), "");
+  EXPECT_EQ(main_prog::data_file({.file = "a.dat "}), "a.dat ");
+}
+
 }  // namespace

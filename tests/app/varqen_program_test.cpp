@@ -2,7 +2,13 @@
 // with every pause made instantaneous (VARQEN_TEST_NO_PAUSES=1). Whole fits of NIST reference
 // problems at the level Moderate are checked against the certified values; refused files
 // against the dialogs the program prints and its exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +16,11 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -152,6 +161,15 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
   std::string long_path;
   while (long_path.size() <= 512) long_path += "./";
   long_path += "short.dat";
+  // A FIFO without a writer held the program in its open for ever; a socket is no file either.
+  ASSERT_EQ(mkfifo(dir.file("fifo.dat").c_str(), 0600), 0);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  dir.file("sock.dat").copy(addr.sun_path, sizeof addr.sun_path - 1);
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const std::string not_regular =
+      "cannot be opened: it is not a regular file (a FIFO, a device or a socket).";
   const struct {
     std::string file;
     std::string says;
@@ -169,10 +187,9 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
        "cannot be read.\nLine 1 holds a byte that is not UTF-8 text (code 255).\n"
        "Line 1 reads \"<255><254>Y<0>=<0>P<0>1<0>*<0>X<0>1<0>+<0>P<0>2<0>\".\n\n" +
            kAborted},
-      // A device without line ends is refused at its first line, not read into memory.
-      {"/dev/zero",
-       "Error: The data file\n/dev/zero\ncannot be read.\n"
-       "Line 1 is longer than 1048576 characters."},
+      {"fifo.dat", "Error: The data file\nfifo.dat\n" + not_regular},
+      {"sock.dat", "Error: The data file\nsock.dat\n" + not_regular},
+      {"/dev/zero", "Error: The data file\n/dev/zero\n" + not_regular},
       {long_path,
        "Error: The path of the data file is " + std::to_string(long_path.size()) +
            " characters long;\n"
@@ -180,7 +197,7 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.substr(0, 40));
-    const Outcome out = run_varqen(dir.path(), c.file);
+    const Outcome out = run_varqen(dir.path(), c.file, "timeout -s KILL 60");
     EXPECT_EQ(out.status, 1);
     EXPECT_NE(out.output.find(c.says), std::string::npos) << out.output;
     EXPECT_EQ(out.output.find('\r'), std::string::npos);  // lines end with LF alone
@@ -188,6 +205,7 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
   // A data error writes no run-log line and no report.
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "Varqen-runlog.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "short.TXT"));
+  close(sock);
 }
 
 // Exit status 0 only when every block's fit completed and its report was written. A run that
@@ -364,6 +382,132 @@ TEST(Varqen, ConcurrentRunsInOneFolderKeepTheirOwnResults) {
                                       "own2.dat",
                                       "same.TXT",
                                       "same.dat"}));
+}
+
+// The data file is the one named, blanks and all ("z.dat " is neither z.dat nor " z.dat"), and
+// a numbered series goes on with the next name as given.
+TEST(Varqen, TheDataFileIsTheOneNamedBlanksAndAll) {
+  testsupport::TempDir dir;
+  dir.write("z.dat", michaelis_file(300.0));
+  dir.write("z.dat ", michaelis_file(120.0));
+  dir.write(" z.dat", michaelis_file(200.0));
+  dir.write("s#1.dat ", michaelis_file(150.0, "NEXT"));
+  dir.write("s#2.dat ", michaelis_file(250.0));
+  const struct {
+    const char* arg;
+    double p1;  // of the last block fitted
+    const char* says;
+  } cases[] = {
+      {"'z.dat '", 120.0, "Saved in file: z.TXT\n"},
+      {"' z.dat'", 200.0, "Saved in file:  z.TXT\n"},
+      {"z.dat", 300.0, "Saved in file: z.TXT\n"},
+      {"'s#1.dat '", 250.0, "Information: s#1.dat  : SSQR= "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arg);
+    const Outcome out = run_varqen(dir.path(), c.arg);
+    EXPECT_EQ(out.status, 0) << out.output;
+    EXPECT_NE(out.output.find(c.says), std::string::npos) << out.output;
+    const std::vector<double> p = values_after(out.output, "Final Parameter Values:", true);
+    ASSERT_FALSE(p.empty()) << out.output;
+    EXPECT_NEAR(p[0], c.p1, 1e-3 * c.p1);
+  }
+}
+
+// An earlier report that the run could not replace refuses the data file before the fit, like a
+// folder that cannot take the report: another user's report in a sticky folder (as /tmp), an
+// immutable one. The run is another user's, or the flag is set, by root only.
+TEST(Varqen, AnEarlierReportThatCannotBeReplacedIsRefusedBeforeTheFit) {
+  if (geteuid() != 0) GTEST_SKIP() << "another user's run and the immutable flag need root";
+  testsupport::NistProblem pb;
+  ASSERT_TRUE(testsupport::load_nist("Gauss1", 1, pb));
+  testsupport::TempDir dir;
+  const std::filesystem::path sticky = dir.path() / "sticky";
+  std::filesystem::create_directory(sticky);
+  using std::filesystem::perm_options;
+  using std::filesystem::perms;
+  std::filesystem::permissions(sticky, perms::all | perms::sticky_bit);
+  std::filesystem::permissions(dir.path(), perms::others_exec, perm_options::add);
+  std::filesystem::copy_file(pb.file, sticky / "gauss.dat");
+  std::filesystem::permissions(sticky / "gauss.dat", perms::others_read, perm_options::add);
+  const std::string report = (sticky / "gauss.TXT").string();
+  std::ofstream(report) << "old\n";
+  const struct {
+    const char* what;
+    const char* runner;
+    bool immutable;
+  } cases[] = {
+      {"another user's report", "setpriv --reuid=65534 --regid=65534 --clear-groups", false},
+      {"an immutable report", "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int fd = open(report.c_str(), O_RDONLY);
+    int flags = 0;
+    const bool set = c.immutable && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                     (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (c.immutable && !set) {
+      close(fd);
+      std::cout << "skipped: the file system keeps no immutable flag\n";
+      continue;
+    }
+    const Outcome out = run_varqen(sticky, "--level difficult gauss.dat", c.runner);
+    if (set) {
+      flags &= ~FS_IMMUTABLE_FL;
+      ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    close(fd);
+    EXPECT_EQ(out.status, 1) << out.output;
+    EXPECT_EQ(out.output,
+              "Error: The report of the data file\ngauss.dat\ncannot be written beside it:\n" +
+                  report + ": Operation not permitted\n\n" + kAborted + "\n");
+    EXPECT_EQ(testsupport::names_in(sticky), (std::vector<std::string>{"gauss.TXT", "gauss.dat"}));
+    EXPECT_EQ(dir.read("sticky/gauss.TXT"), "old\n");
+  }
+}
+
+// A run log that cannot be opened, in a read-only working folder or one that is gone, is named
+// with the system's reason; the run goes on, and the line it would have logged is printed.
+TEST(Varqen, ARunLogThatCannotBeOpenedIsNamedWithTheReason) {
+  testsupport::TempDir dir;
+  const std::filesystem::path data = dir.path() / "data";
+  const std::filesystem::path ro = dir.path() / "ro";
+  const std::filesystem::path gone = dir.path() / "gone";
+  for (const auto& folder : {data, ro, gone}) std::filesystem::create_directory(folder);
+  using std::filesystem::perm_options;
+  using std::filesystem::perms;
+  std::filesystem::permissions(data, perms::all);
+  std::filesystem::permissions(dir.path(), perms::others_exec, perm_options::add);
+  dir.write("data/mm.dat", michaelis_file(120.0));
+  std::filesystem::permissions(data / "mm.dat", perms::others_read, perm_options::add);
+  const bool root = geteuid() == 0;
+  // Root writes in any folder: the run is then another user's.
+  if (!root) std::filesystem::permissions(ro, perms::owner_write, perm_options::remove);
+  const struct {
+    std::filesystem::path folder;
+    std::string runner;
+    std::string failure;
+  } cases[] = {
+      {ro,
+       root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "",
+       (ro / "Varqen-runlog.txt").string() + ": Permission denied"},
+      {gone,
+       "sh -c 'rmdir \"$PWD\" && exec \"$0\" \"$@\"'",
+       gone.string() + " (deleted)/Varqen-runlog.txt: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder.filename().string());
+    const Outcome out = run_varqen(c.folder, "'" + (data / "mm.dat").string() + "'", c.runner);
+    EXPECT_EQ(out.status, 0) << out.output;
+    EXPECT_NE(out.output.find(" Display_Message(FAILURE) : Error opening message log file " +
+                              c.failure + " : Date "),
+              std::string::npos)
+        << out.output;
+    EXPECT_NE(out.output.find(" " + (data / "mm.dat").string() + "(INFORMATION) : SSQR= "),
+              std::string::npos);
+  }
+  if (!root) std::filesystem::permissions(ro, perms::owner_write, perm_options::add);
+  EXPECT_EQ(testsupport::names_in(data), (std::vector<std::string>{"mm.TXT", "mm.dat"}));
 }
 
 // A run ended by a signal during its fit ends as the signal ends it, without a report and

@@ -49,6 +49,7 @@ class MainSubTest : public cascadetest::CascadeTest {
     globals::iopt = 1;
     globals::iwt = 1;
     main_subs::block_counter = 1;
+    main_subs::input_file.clear();
   }
   void TearDown() override {
     error_handler::set_clock(nullptr);

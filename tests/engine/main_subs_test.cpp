@@ -133,6 +133,21 @@ TEST_F(MainSubTest, AFolderThatCannotTakeTheReportRefusesTheFileBeforeTheConfirm
   }
 }
 
+// The data folder moved during the fit: the report and the working files go along, and the
+// report lands beside the data file in the folder's new place, which the run names.
+TEST_F(MainSubTest, AFolderMovedDuringTheFitTakesTheReportAlong) {
+  std::filesystem::create_directory(dir.path() / "data");
+  dir.write("data/mm.dat", data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows()));
+  const std::filesystem::path moved = dir.path() / "moved";
+  StageRecorder mover([&](sharc_mod::Stages&) {
+    if (!std::filesystem::exists(moved)) std::filesystem::rename(dir.path() / "data", moved);
+  });
+  run("data/mm.dat");
+  EXPECT_TRUE(main_subs::every_block_reported);
+  EXPECT_EQ(stringlib::trim(globals::output_file_name), (moved / "mm.TXT").string());
+  EXPECT_EQ(testsupport::names_in(moved), (std::vector<std::string>{"mm.TXT", "mm.dat"}));
+}
+
 TEST_F(MainSubTest, StartsFreeZerosAtATinyValueAndKeepsFixedOnes) {
   Passes passes;
   dir.write("z.dat", data_file("Y=P1*X1/(P2+X1)+P3", "0.0 2 0.0", "1 1 0", michaelis_rows()));
@@ -530,13 +545,15 @@ TEST(MainSubSeries, NamesTheNextFileOfASeries) {
       {"/d/RUN#12.DAT", 1, false, "/d/RUN#12.DAT", 3},
       {"/d/RUN.DAT", 1, false, "/d/RUN.DAT", 1},
       {"/d/RUN#0X.DAT", 1, true, "/d/RUNX#1.DAT", 1},  // k = 0: only a #0 changes
+      {" /d/r#1.dat ", 1, true, " /d/r#2.dat ", 2},    // the name as given, blanks and all
+      {"/d/r#3", 3, true, "/d/r", 4},                  // no ".DAT" to put the next mark before
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string name = stringlib::fixed(c.name, globals::len_file_name);
+    std::string name = c.name;
     int32_t counter = c.counter;
     EXPECT_EQ(main_subs::next_series_name(name, counter), c.changed);
-    EXPECT_EQ(stringlib::trim(name), c.next);
+    EXPECT_EQ(name, c.next);
     EXPECT_EQ(counter, c.counter_after);
   }
 }

@@ -1,5 +1,6 @@
 #include "engine/sharc_report.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -319,6 +320,29 @@ TEST_F(ReportRun, AFolderThatCannotTakeTheReportIsFoundBeforeTheFitAndKeepsNothi
   }
 }
 
+// The working files are removed where they are when their folder was moved: at the block's
+// end and at an abrupt end of the program alike.
+TEST_F(ReportRun, WorkingFilesAreRemovedWhereTheirFolderWent) {
+  const std::filesystem::path data = dir.path() / "data";
+  const std::filesystem::path moved = dir.path() / "moved";
+  std::filesystem::create_directory(data);
+  for (const bool abrupt : {false, true}) {
+    SCOPED_TRACE(abrupt);
+    sharc_mod::ReportFiles run;
+    ASSERT_EQ(run.create((data / "Run.dat").string(), 10), 0);
+    std::filesystem::rename(data, moved);
+    EXPECT_EQ(run.scratch().parent_path(), moved);
+    EXPECT_EQ(testsupport::names_in(moved).size(), 2u);
+    if (abrupt) {
+      sharc_mod::remove_unfinished_reports();
+    } else {
+      run.remove();
+    }
+    EXPECT_TRUE(testsupport::names_in(moved).empty());
+    std::filesystem::rename(moved, data);
+  }
+}
+
 TEST_F(ReportRun, AReportThatCannotBeWrittenAfterTheFitLeavesTheEarlierOneAndNoFileOfTheRun) {
   std::ofstream(results_path()) << "old report\n";
   globals::output_file_name = stringlib::fixed("/r/Previous.TXT", globals::len_file_name);
@@ -409,7 +433,7 @@ namespace {
 
 class ReadBack : public enginetest::StatsFixture {
  protected:
-  std::filesystem::path scratch(const std::vector<std::string>& lines) {
+  std::string scratch(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& l : lines) text += l + "\n";
     return dir.write("tempor.txt", text);
@@ -419,9 +443,10 @@ class ReadBack : public enginetest::StatsFixture {
 TEST_F(ReadBack, AScratchCopyWithoutSummaryLeavesTheBuffersAsTheyWere) {
   globals::nlines3 = 5;
   globals::sline3(1) = "kept";
-  EXPECT_FALSE(sharc_mod::report_read_back(dir.file("tempor.txt"), "d"));
-  EXPECT_FALSE(sharc_mod::report_read_back(scratch({}), "d"));
-  EXPECT_FALSE(sharc_mod::report_read_back(scratch({"", " NUMBER OF POSITIVE RESIDUALS"}), "d"));
+  EXPECT_FALSE(sharc_mod::report_read_back(AT_FDCWD, dir.file("tempor.txt"), "d"));
+  EXPECT_FALSE(sharc_mod::report_read_back(AT_FDCWD, scratch({}), "d"));
+  EXPECT_FALSE(
+      sharc_mod::report_read_back(AT_FDCWD, scratch({"", " NUMBER OF POSITIVE RESIDUALS"}), "d"));
   EXPECT_EQ(globals::nlines3, 5);
   EXPECT_EQ(globals::sline3(1), "kept");
 }
@@ -434,7 +459,7 @@ TEST_F(ReadBack, ALongSummaryIsCutSoThatTheClosingLinesFit) {
   lines.push_back("  X, Y, YCALC, Residual Results:");
   lines.push_back(" header");
   globals::sline5.fill("old");
-  ASSERT_TRUE(sharc_mod::report_read_back(scratch(lines), "Mon Dec  7 06:53:13 2026"));
+  ASSERT_TRUE(sharc_mod::report_read_back(AT_FDCWD, scratch(lines), "Mon Dec  7 06:53:13 2026"));
   ASSERT_EQ(globals::nlines3, globals::max_lines);
   EXPECT_EQ(globals::sline3(59), stringlib::fixed(lines[59], globals::len_line));  // cut to 220
   EXPECT_EQ(stringlib::trim(globals::sline3(60)), "Saved in file: /r/Run.TXT");
@@ -449,7 +474,8 @@ TEST_F(ReadBack, ALongSummaryIsCutSoThatTheClosingLinesFit) {
 
 TEST_F(ReadBack, TheSummaryStopsAtTheFirstCountLineInAnyCase) {
   globals::output_file_name = stringlib::fixed("/r/Run.TXT", globals::len_file_name);
-  ASSERT_TRUE(sharc_mod::report_read_back(scratch({"",
+  ASSERT_TRUE(sharc_mod::report_read_back(AT_FDCWD,
+                                          scratch({"",
                                                    " first",
                                                    " second",
                                                    " number of positive residuals = 3",

@@ -67,6 +67,16 @@ TEST_F(RunlogSummary, ALongPathIsCutTo80Characters) {
                 " : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
 }
 
+// A character of the name that cannot be shown is written by its code: one run, one line.
+TEST_F(RunlogSummary, ACharacterOfTheNameThatCannotBeShownIsWrittenByItsCode) {
+  globals::input_file_name = stringlib::fixed("/data/a\nb\x01.DAT", globals::len_file_name);
+  double mic = 1.5;
+  sharc_mod::RunlogTexts texts;
+  sharc_mod::runlog_summary(2.0, mic, texts);
+  EXPECT_EQ(log(),
+            " /data/a<10>b<1>.DAT : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
+}
+
 TEST_F(RunlogSummary, CancelledOrRejectedRunsWriteNoLineAndZeroTheMic) {
   for (int32_t cancel : {1, 0}) {
     SCOPED_TRACE(cancel);

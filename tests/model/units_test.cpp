@@ -1,6 +1,11 @@
 #include "model/units.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -95,10 +100,54 @@ TEST_F(Units, ALineBeyondTheCapIsTooLongAndNeverGrowsTheBuffer) {
   EXPECT_EQ(units::read_line(u, line), units::ReadStatus::TooLong);
   EXPECT_EQ(line.size(), cap);
   units::close(u);
-  // A device without line ends.
-  ASSERT_EQ(units::open_free(u, "/dev/zero", units::Mode::Read), 0);
-  EXPECT_EQ(units::read_line(u, line), units::ReadStatus::TooLong);
+}
+
+// Only a regular file is read: a FIFO without a writer would hold the open (or the first read)
+// forever, a device may never end a line. The refusal comes at once, for every way of opening.
+TEST_F(Units, ReadingTakesOnlyARegularFileAndNeverWaits) {
+  ASSERT_EQ(mkfifo((dir_.path() / "fifo").c_str(), 0600), 0);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string sock_path = dir_.file("sock");
+  ASSERT_LT(sock_path.size(), sizeof addr.sun_path);
+  sock_path.copy(addr.sun_path, sock_path.size());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  dir_.write("f.txt", "x\n");
+  std::filesystem::create_symlink(dir_.path() / "fifo", dir_.path() / "link");
+  const int folder = ::open(dir_.path().c_str(), O_PATH | O_DIRECTORY);
+  const struct {
+    const char* path;
+    int error;  // 0: opened
+  } cases[] = {
+      {"fifo", units::not_regular_file},
+      {"link", units::not_regular_file},
+      {"sock", units::not_regular_file},
+      {"/dev/zero", units::not_regular_file},
+      {"/dev/null", units::not_regular_file},
+      {".", EISDIR},
+      {"f.txt", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    int32_t u = 0;
+    EXPECT_EQ(units::open_free(u, c.path, units::Mode::Read), c.error == 0 ? 0 : 2);
+    if (c.error != 0) {
+      EXPECT_EQ(units::last_error(), c.error);
+    }
+    units::close(u);
+    EXPECT_EQ(units::open_free_at(u, folder, c.path, units::Mode::Read), c.error == 0 ? 0 : 2);
+    units::close(u);
+  }
+  // Writing may go to a device or to a FIFO that someone reads; with nobody reading a FIFO the
+  // open fails rather than waits.
+  int32_t u = 0;
+  EXPECT_EQ(units::open_free(u, "/dev/null", units::Mode::Append), 0);
   units::close(u);
+  EXPECT_EQ(units::open_free(u, "fifo", units::Mode::Append), 2);
+  EXPECT_EQ(units::last_error(), ENXIO);
+  ::close(folder);
+  ::close(sock);
 }
 
 TEST_F(Units, FailuresLeaveTheSystemsReason) {
@@ -118,22 +167,28 @@ TEST_F(Units, FailuresLeaveTheSystemsReason) {
 
 TEST_F(Units, UniqueFilesAreNewEachTime) {
   std::set<std::string> names;
+  const int folder = ::open(dir_.path().c_str(), O_PATH | O_DIRECTORY);
   for (int k = 0; k < 50; ++k) {
-    const std::filesystem::path p = units::create_unique(dir_.path(), ".t-", ".part");
-    ASSERT_FALSE(p.empty());
-    EXPECT_EQ(p.parent_path(), dir_.path());
-    const std::string name = p.filename().string();
+    const std::string name = units::create_unique(folder, ".t-", ".part");
     EXPECT_EQ(name.size(), 3u + 6u + 5u);
     EXPECT_EQ(name.substr(0, 3), ".t-");
-    EXPECT_TRUE(std::filesystem::is_regular_file(p));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir_.path() / name));
     names.insert(name);
   }
   EXPECT_EQ(names.size(), 50u);
-  // Relative folders lie in the start directory.
-  const std::filesystem::path rel = units::create_unique("", "r", ".txt");
-  EXPECT_EQ(rel.parent_path(), dir_.path());
-  EXPECT_TRUE(units::create_unique(dir_.path() / "missing", "t", "").empty());
+  // The folder is the one held, wherever it is now; one that is gone takes no file.
+  std::filesystem::rename(dir_.path(), dir_.path().string() + "-moved");
+  const std::string moved = units::create_unique(folder, "m", "");
+  EXPECT_TRUE(std::filesystem::exists(dir_.path().string() + "-moved/" + moved));
+  std::filesystem::rename(dir_.path().string() + "-moved", dir_.path());
+  const std::filesystem::path other = dir_.path() / "other";
+  std::filesystem::create_directory(other);
+  const int removed = ::open(other.c_str(), O_PATH | O_DIRECTORY);
+  std::filesystem::remove(other);
+  EXPECT_TRUE(units::create_unique(removed, "t", "").empty());
   EXPECT_EQ(units::last_error(), ENOENT);
+  ::close(removed);
+  ::close(folder);
 }
 
 TEST_F(Units, AppendKeepsEarlierLines) {

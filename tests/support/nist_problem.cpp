@@ -212,7 +212,7 @@ AssertionResult load_nist(const std::string& name, int32_t start, NistProblem& p
   pb.file = nist_dir() + "/dat/" + name + "-start" + std::to_string(start) + ".dat";
   if (AssertionResult r = read_certified(pb); !r) return r;
 
-  std::string file = stringlib::fixed(pb.file, globals::len_file_name);
+  std::string file = pb.file;
   int32_t lines = 0;
   if (readwrite::a_row_count(file, lines) != readwrite::Status::Ok) {
     return AssertionFailure() << "cannot read " << pb.file;

@@ -1,0 +1,232 @@
+#include "engine/sharc_report_files.hpp"
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <tuple>
+
+#include "engine/sharc_report.hpp"
+#include "model/units.hpp"
+
+namespace sharc_mod {
+namespace {
+
+constexpr std::string_view kScratchPrefix = "tempor-";
+constexpr std::string_view kScratchSuffix = ".txt";
+constexpr std::string_view kPartialPrefix = ".varqen-";
+constexpr std::string_view kPartialSuffix = ".part";
+
+// Room reserved for each file of a report before the fit: the sections above the listing (at
+// most 8 parameters, under 4 KiB) and a listing row of at most 3 x values, y, Ycalc, the
+// residual (14 columns each) and a row mark.
+constexpr uintmax_t kReportHead = 8192;
+constexpr uintmax_t kReportRow = 100;
+
+// The error number of a failure the units just reported (EIO when the system gave none).
+int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
+
+// Takes `bytes` of the disk for the file `name` in the folder: a disk already full, a quota or
+// a file size limit shows now, not after the fit. 0 or the error number; a file system that
+// cannot reserve room is taken at its word (the report's own writes still check every line).
+int reserve(int folder, const std::string& name, uintmax_t bytes) {
+  const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return errno != 0 ? errno : EIO;
+  int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+  if (err == EOPNOTSUPP || err == EINVAL) err = 0;
+  ::close(fd);
+  return err;
+}
+
+// A path as messages name it: where it is, without "." and ".." ("work/../data" is "data").
+std::filesystem::path located(const std::filesystem::path& p) {
+  std::error_code ec;
+  std::filesystem::path found = std::filesystem::weakly_canonical(p, ec);
+  return ec ? p : found;
+}
+
+// Whether the process may replace another user's file in a sticky folder (CAP_FOWNER, which
+// root holds unless it was dropped).
+bool may_replace_any_file() {
+  __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+  std::array<__user_cap_data_struct, _LINUX_CAPABILITY_U32S_3> data{};
+  if (::syscall(SYS_capget, &head, data.data()) != 0) return ::geteuid() == 0;
+  return ((data[CAP_FOWNER / 32].effective >> (CAP_FOWNER % 32)) & 1u) != 0;
+}
+
+// The working files of reports not yet done, for remove_unfinished_reports, which may run in a
+// signal handler: fixed slots of the held folder and a plain name, lock-free flags, no
+// allocation and no lock. A slot is claimed, filled, then marked live; a file that finds no
+// slot free is still removed by its ReportFiles, only not on an abrupt end.
+struct Unfinished {
+  std::atomic<bool> claimed{false};
+  std::atomic<bool> live{false};
+  int folder = -1;
+  char name[64] = {};
+};
+static_assert(std::atomic<bool>::is_always_lock_free, "flags read in a signal handler");
+std::array<Unfinished, 8> unfinished;
+
+void track(int folder, const std::string& name) {
+  if (name.size() >= sizeof(Unfinished::name)) return;
+  for (Unfinished& u : unfinished) {
+    if (u.claimed.exchange(true)) continue;
+    u.folder = folder;
+    std::memcpy(u.name, name.c_str(), name.size() + 1);
+    u.live.store(true, std::memory_order_release);
+    return;
+  }
+}
+
+void untrack(int folder, const std::string& name) {
+  for (Unfinished& u : unfinished) {
+    if (u.live.load(std::memory_order_acquire) && u.folder == folder && name == u.name) {
+      u.live.store(false);
+      u.claimed.store(false);
+      return;
+    }
+  }
+}
+
+// Removes the file `name` of the folder (when there is one) and forgets it.
+void drop(int folder, std::string& name) {
+  if (name.empty()) return;
+  untrack(folder, name);
+  ::unlinkat(folder, name.c_str(), 0);
+  name.clear();
+}
+
+}  // namespace
+
+int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
+  release();
+  failed_.clear();
+  given_ = results_file_name(input_file_name);
+  const std::filesystem::path results = units::resolve(given_.string());
+  const std::filesystem::path folder = results.parent_path();
+  name_ = results.filename().string();
+  folder_ = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folder_ < 0) {
+    const int err = errno != 0 ? errno : EIO;
+    failed_ = located(folder);
+    return err;
+  }
+  // An old report that the last step, the rename, could not replace is found now.
+  if (const int err = replaceable(); err != 0) {
+    failed_ = located(results);
+    release();
+    return err;
+  }
+  const uintmax_t room = kReportHead + kReportRow * uintmax_t(std::max(rows, 0));
+  for (auto [file, prefix, suffix] : {std::tuple{&scratch_, kScratchPrefix, kScratchSuffix},
+                                      std::tuple{&partial_, kPartialPrefix, kPartialSuffix}}) {
+    *file = units::create_unique(folder_, prefix, suffix);
+    int err = file->empty() ? failure() : 0;
+    if (err == 0) {
+      track(folder_, *file);
+      err = reserve(folder_, *file, room);
+    }
+    if (err != 0) {
+      failed_ = located(folder);
+      release();
+      return err;
+    }
+  }
+  return 0;
+}
+
+// 0 when the report's name can take the new report: no file by that name, or one this process
+// may replace. Else the error number the rename would meet: EISDIR for a folder, EPERM for an
+// immutable or append-only file, or for another user's file in a sticky folder that is not
+// the user's either (the system's rule for removing a name there).
+int ReportFiles::replaceable() const {
+  struct stat old {};
+  if (::fstatat(folder_, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+  if (S_ISDIR(old.st_mode)) return EISDIR;
+  struct statx attributes {};
+  constexpr uint64_t kFixed = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
+  if (::statx(folder_, name_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &attributes) == 0 &&
+      (attributes.stx_attributes & attributes.stx_attributes_mask & kFixed) != 0) {
+    return EPERM;
+  }
+  struct stat dir {};
+  const uid_t user = ::geteuid();
+  if (::fstat(folder_, &dir) == 0 && (dir.st_mode & S_ISVTX) != 0 && old.st_uid != user &&
+      dir.st_uid != user && !may_replace_any_file()) {
+    return EPERM;
+  }
+  return 0;
+}
+
+// Where the report's folder is now: as the data file's name gives it while that name still
+// leads to the held folder, else where the system finds the held folder (moved during the fit;
+// with " (deleted)" when it was removed).
+std::filesystem::path ReportFiles::folder_now() const {
+  const std::filesystem::path given = units::resolve(given_.string()).parent_path();
+  struct stat held {
+  }, named{};
+  if (folder_ < 0 || ::fstat(folder_, &held) != 0 ||
+      (::stat(given.empty() ? "." : given.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+       named.st_ino == held.st_ino)) {
+    return given;
+  }
+  const std::filesystem::path now = units::descriptor_path(folder_);
+  return now.empty() ? given : now;
+}
+
+std::filesystem::path ReportFiles::results() const { return folder_now() / name_; }
+
+std::filesystem::path ReportFiles::scratch() const {
+  return scratch_.empty() ? std::filesystem::path() : folder_now() / scratch_;
+}
+
+std::filesystem::path ReportFiles::partial() const {
+  return partial_.empty() ? std::filesystem::path() : folder_now() / partial_;
+}
+
+std::string ReportFiles::report_name() const {
+  const std::filesystem::path now = folder_now();
+  return now == units::resolve(given_.string()).parent_path() ? given_.string()
+                                                              : (now / name_).string();
+}
+
+int ReportFiles::commit() {
+  if (::renameat(folder_, partial_.c_str(), folder_, name_.c_str()) != 0) {
+    const int err = errno != 0 ? errno : EIO;
+    drop(folder_, partial_);
+    return err;
+  }
+  untrack(folder_, partial_);
+  partial_.clear();
+  return 0;
+}
+
+void ReportFiles::remove_scratch() { drop(folder_, scratch_); }
+
+void ReportFiles::remove() {
+  drop(folder_, scratch_);
+  drop(folder_, partial_);
+}
+
+// Removes what is left and lets the folder go.
+void ReportFiles::release() {
+  remove();
+  if (folder_ >= 0) ::close(folder_);
+  folder_ = -1;
+}
+
+void remove_unfinished_reports() {
+  for (Unfinished& u : unfinished) {
+    if (u.live.load(std::memory_order_acquire)) ::unlinkat(u.folder, u.name, 0);
+  }
+}
+
+}  // namespace sharc_mod

@@ -1,0 +1,79 @@
+// The working files of the results report (module sharc_mod, files of the report): the scratch
+// copy ("tempor-" and six random characters, ".txt") and the results file while it is written
+// (".varqen-" and six random characters, ".part"), made in the report's folder before the fit
+// and kept until the report is written.
+//
+// The report's folder is held open from then on and every file of the report is made, written,
+// renamed and removed relative to it: a folder moved or renamed during the fit takes the report
+// and its working files along, and they are removed where they are. The report then lies beside
+// the data file in the folder's new place, and messages name that place.
+//
+// Whatever is left of the working files goes with the object, and with
+// remove_unfinished_reports when the program ends at once (a signal, a lost display).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace sharc_mod {
+
+class ReportFiles {
+ public:
+  ReportFiles() = default;
+  ~ReportFiles() { release(); }
+  ReportFiles(const ReportFiles&) = delete;
+  ReportFiles& operator=(const ReportFiles&) = delete;
+
+  // Holds the folder of the report of the data file `input_file_name` (results_file_name) open,
+  // makes both working files in it and reserves in each the room a report of `rows` data rows
+  // takes, so that a folder that is read-only, not the user's, or on a full disk, a report name
+  // held by a folder and an earlier report this user may not replace (another user's in a
+  // sticky folder such as /tmp, an immutable or append-only one) show before the fit. Returns
+  // 0, or the system's error number with failed() naming the folder or file that failed;
+  // nothing is left behind then.
+  int create(std::string_view input_file_name, int32_t rows);
+
+  bool ready() const { return !partial_.empty(); }
+  // The report's folder, held open (a descriptor for the units' *_at calls), and the working
+  // files' names in it.
+  int folder() const { return folder_; }
+  const std::string& scratch_name() const { return scratch_; }
+  const std::string& partial_name() const { return partial_; }
+  // Paths of the report and its working files where the folder is now (empty for a working
+  // file that does not exist).
+  std::filesystem::path results() const;
+  std::filesystem::path scratch() const;
+  std::filesystem::path partial() const;
+  const std::filesystem::path& failed() const { return failed_; }
+  // The report's name as globals::output_file_name gives it: results_file_name of the data file
+  // while its folder is still where that name says, else results().
+  std::string report_name() const;
+
+  // Renames the written results file over the report's name: 0, or the error number (the
+  // results file of the run is then removed and an earlier report stands).
+  int commit();
+  // Removes the scratch copy; remove() removes both (what is left of them).
+  void remove_scratch();
+  void remove();
+
+ private:
+  std::filesystem::path folder_now() const;
+  int replaceable() const;
+  void release();
+
+  int folder_ = -1;               // the report's folder, held open
+  std::filesystem::path given_;   // the report's path as the data file's name gives it
+  std::string name_;              // the report's name in the folder
+  std::string scratch_;           // the scratch copy's name, while it exists
+  std::string partial_;           // the results file's name while it is written
+  std::filesystem::path failed_;  // what create could not make
+};
+
+// Removes the working files of every report not yet done, for a program that ends at once (the
+// display went away, a signal that ends it) without leaving them in the data files' folders.
+// Safe from any thread and in a signal handler.
+void remove_unfinished_reports();
+
+}  // namespace sharc_mod
