@@ -1,6 +1,8 @@
 #include "app/main_prog.hpp"
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <csignal>
 #include <cstdio>
@@ -219,6 +221,30 @@ void end_on_signal(int sig) {
 // window system starts (the print spooler) begin with the default action.
 void on_failed_write(int) {}
 
+// A CPU time limit whose soft value is its hard one (as `ulimit -t` sets it) ends the program
+// with SIGKILL, which no program can catch, instead of SIGXCPU: a timer on the process's CPU
+// clock sends SIGXCPU a tenth of a second of CPU time before, so that such a run, too, ends
+// without leaving its working files. (A run that reaches it could not finish anyway.)
+void signal_before_the_cpu_limit() {
+  constexpr int64_t kMarginNs = 100'000'000;
+  rlimit cpu{};
+  if (getrlimit(RLIMIT_CPU, &cpu) != 0 || cpu.rlim_max == RLIM_INFINITY ||
+      cpu.rlim_cur < cpu.rlim_max) {
+    return;
+  }
+  sigevent event{};
+  event.sigev_notify = SIGEV_SIGNAL;
+  event.sigev_signo = SIGXCPU;
+  timer_t timer{};
+  if (timer_create(CLOCK_PROCESS_CPUTIME_ID, &event, &timer) != 0) return;
+  // The limit counts the process's whole CPU time, as this clock does: an absolute time.
+  const int64_t at = int64_t(cpu.rlim_max) * 1'000'000'000 - kMarginNs;
+  itimerspec when{};
+  when.it_value.tv_sec = time_t(at / 1'000'000'000);
+  when.it_value.tv_nsec = long(at % 1'000'000'000);
+  timer_settime(timer, TIMER_ABSTIME, &when, nullptr);
+}
+
 // The signals handled: every one whose default action ends the program and that comes from
 // outside it (an interrupt, termination, hang-up, the quit key, timers, the user's signals, a
 // CPU time limit, power failure, the real-time signals). Left to their default are those of
@@ -240,17 +266,21 @@ void handle_signals() {
                              SIGPWR,
                              SIGSTKFLT};
   for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) ending.push_back(sig);
+  // True when the handler took the signal's default action's place.
   const auto install = [](int sig, void (*handler)(int)) {
     struct sigaction action = {};
     struct sigaction previous = {};
     action.sa_handler = handler;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    if (sigaction(sig, &action, &previous) == 0 && previous.sa_handler != SIG_DFL) {
-      sigaction(sig, &previous, nullptr);
-    }
+    if (sigaction(sig, &action, &previous) != 0) return false;
+    if (previous.sa_handler == SIG_DFL) return true;
+    sigaction(sig, &previous, nullptr);
+    return false;
   };
-  for (const int sig : ending) install(sig, end_on_signal);
+  for (const int sig : ending) {
+    if (install(sig, end_on_signal) && sig == SIGXCPU) signal_before_the_cpu_limit();
+  }
   for (const int sig : {SIGPIPE, SIGXFSZ}) install(sig, on_failed_write);
 }
 

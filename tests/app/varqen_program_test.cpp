@@ -512,8 +512,8 @@ TEST(Varqen, ARunLogThatCannotBeOpenedIsNamedWithTheReason) {
 
 // A run ended by a signal during its fit ends as the signal ends it, without a report and
 // without the report's working files, which lie beside the data file from before the model's
-// confirmation on: whoever sends the signal, and a CPU time limit (a soft one: at a hard limit
-// the system kills the program outright).
+// confirmation on: whoever sends the signal, and a CPU time limit (at which the system would
+// kill the program outright).
 TEST(Varqen, ARunEndedByASignalLeavesNoFileOfItsReport) {
   testsupport::NistProblem pb;
   ASSERT_TRUE(testsupport::load_nist("Gauss1", 1, pb));
@@ -527,7 +527,7 @@ TEST(Varqen, ARunEndedByASignalLeavesNoFileOfItsReport) {
       {SIGUSR1, ""},
       {SIGALRM, ""},
       {SIGXCPU, ""},
-      {SIGXCPU, "ulimit -S -t 1;"},
+      {SIGXCPU, "ulimit -t 1;"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(strsignal(c.sig)) + " " + c.limit);
