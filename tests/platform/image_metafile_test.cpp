@@ -35,6 +35,7 @@ enum : uint16_t {
   kWSetTextAlign = 0x012E,
   kWSaveDc = 0x001E,
   kWRestoreDc = 0x0127,
+  kWSetBkColor = 0x0201,
   kWSetTextColor = 0x0209,
   kWSetWindowOrg = 0x020B,
   kWSetWindowExt = 0x020C,
@@ -54,6 +55,8 @@ enum : uint16_t {
   kWCreatePen = 0x02FA,
   kWCreateFont = 0x02FB,
   kWCreateBrush = 0x02FC,
+  kWPatBlt = 0x061D,
+  kWDibBitBlt = 0x0940,
 };
 enum : uint32_t {
   kEPolyline = 4,
@@ -75,6 +78,7 @@ enum : uint32_t {
   kEEllipse = 42,
   kERectangle = 43,
   kELineTo = 54,
+  kEBitBlt = 76,
   kEStretchBlt = 77,
   kEStretchDibits = 81,
   kECreateFont = 82,
@@ -356,7 +360,8 @@ TEST(Metafile, MappingModesPlaceLogicalPoints) {
 
 TEST(Metafile, BitmapSourcesCountFromTheirOrigin) {
   // DIB-to-device records count the source from a bottom-up bitmap's bottom row, block
-  // transfers from its top; a negative size mirrors the block.
+  // transfers from its top; a negative size mirrors the block. Each case shows its pixel at
+  // (2, 5) of the 10 x 10 frame drawn 1:1.
   auto wmf = [](uint16_t function, int dest_w, int sx, int sy, int sw, int sh) {
     Bytes b;
     put32(b, kSrcCopy);
@@ -369,11 +374,29 @@ TEST(Metafile, BitmapSourcesCountFromTheirOrigin) {
     w.record_bytes(function, b);
     return w.file(1, {0, 0, 10, 10}, 1440);
   };
-  auto emf_blt = [](int sx, int sy, int sw, int sh) {
+  // DIB bit-blt: the 1 x 1 block at (sx, sy) onto (2, 5); pat-blt: the whole frame.
+  auto wmf_blt = [](uint16_t function, uint32_t rop, int sx, int sy) {
+    Bytes b;
+    put32(b, rop);
+    const std::vector<int> fields = function == kWDibBitBlt ? std::vector<int>{sy, sx, 1, 1, 5, 2}
+                                                            : std::vector<int>{10, 10, 0, 0};
+    for (const int v : fields) put16(b, static_cast<uint32_t>(v));
+    if (function == kWDibBitBlt) {
+      const Bytes dib = quad_dib();
+      b.insert(b.end(), dib.begin(), dib.end());
+    }
+    WmfWriter w;
+    w.record_bytes(function, b);
+    return w.file(1, {0, 0, 10, 10}, 1440);
+  };
+  // Stretch-blt of (sx, sy, sw, sh) onto the frame, or bit-blt of (sx, sy) onto (2, 5).
+  auto emf_blt = [](bool stretch, int sx, int sy, int sw, int sh) {
     const Bytes dib = quad_dib();
+    const uint32_t fields_end = stretch ? 108 : 100;
     Bytes b;
     for (int i = 0; i < 4; ++i) put32(b, 0);
-    for (const int v : {0, 0, 10, 10}) put32(b, static_cast<uint32_t>(v));
+    for (const int v : stretch ? std::vector<int>{0, 0, 10, 10} : std::vector<int>{2, 5, 1, 1})
+      put32(b, static_cast<uint32_t>(v));
     put32(b, kSrcCopy), put32(b, static_cast<uint32_t>(sx)), put32(b, static_cast<uint32_t>(sy));
     const float identity[] = {1, 0, 0, 1, 0, 0};
     for (const float f : identity) {
@@ -381,12 +404,12 @@ TEST(Metafile, BitmapSourcesCountFromTheirOrigin) {
       std::memcpy(&u, &f, 4);
       put32(b, u);
     }
-    put32(b, 0), put32(b, 0), put32(b, 108), put32(b, 40), put32(b, 148);
+    put32(b, 0), put32(b, 0), put32(b, fields_end), put32(b, 40), put32(b, fields_end + 40);
     put32(b, static_cast<uint32_t>(dib.size() - 40));
-    put32(b, static_cast<uint32_t>(sw)), put32(b, static_cast<uint32_t>(sh));
+    if (stretch) put32(b, static_cast<uint32_t>(sw)), put32(b, static_cast<uint32_t>(sh));
     b.insert(b.end(), dib.begin(), dib.end());
     EmfWriter e;
-    e.record_bytes(kEStretchBlt, b);
+    e.record_bytes(stretch ? kEStretchBlt : kEBitBlt, b);
     return e.file({0, 0, 100, 100}, {1000, 1000}, {100, 100}, 1);
   };
   auto emf_dibits = [](int w, int sx, int sy) {
@@ -406,16 +429,34 @@ TEST(Metafile, BitmapSourcesCountFromTheirOrigin) {
       {"wmf stretch-dib mirrored", wmf(kWStretchDib, -10, 0, 1, 2, 1), kGreen},
       {"emf stretch-dibits, bottom left", emf_dibits(10, 0, 0), kBlue},
       {"emf stretch-dibits, top right", emf_dibits(10, 1, 1), kGreen},
-      {"emf stretch-blt, top left", emf_blt(0, 0, 1, 1), kRed},
-      {"emf stretch-blt, mirrored source", emf_blt(2, 1, -2, 1), kWhite},
+      {"wmf dib bit-blt, from the top", wmf_blt(kWDibBitBlt, kSrcCopy, 0, 1), kBlue},
+      {"wmf pat-blt, blackness", wmf_blt(kWPatBlt, 0x00000042, 0, 0), kBlack},
+      {"emf stretch-blt, top left", emf_blt(true, 0, 0, 1, 1), kRed},
+      {"emf stretch-blt, mirrored source", emf_blt(true, 2, 1, -2, 1), kWhite},
+      {"emf bit-blt, from the top", emf_blt(false, 1, 0, 0, 0), kGreen},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     const Drawn d = render(k.file, 10, 10, {0, 0, 10, 10});
     ASSERT_TRUE(d.decoded);
-    // The left half of the block shows the expected source pixel.
     EXPECT_EQ(d.page.at(2, 5), k.expected);
   }
+}
+
+TEST(Metafile, ExtendedTextFillsAndClipsToItsRectangle) {
+  // "WW" at (2, 1) in the default font runs past x = 10; the options fill the rectangle
+  // (0, 0, 10, 8) with the blue background and clip the text to it.
+  Bytes t;
+  for (const int v : {1, 2, 2, 6, 0, 0, 10, 8}) put16(t, static_cast<uint32_t>(v));
+  WmfWriter::put_text(t, "WW");
+  WmfWriter w;
+  w.record(kWSetBkColor, {kRefBlue & 0xFFFF, kRefBlue >> 16}).record_bytes(kWExtTextOut, t);
+  const Drawn d = render(w.file(1, {0, 0, 30, 20}, 1440), 30, 20, {0, 0, 30, 20});
+  ASSERT_TRUE(d.decoded);
+  EXPECT_EQ(gfx_test::count(d.page, {0, 0, 10, 8}, kGrey), 0);
+  EXPECT_GT(gfx_test::count(d.page, {0, 0, 10, 8}, kBlue), 0);
+  EXPECT_LT(gfx_test::count(d.page, {0, 0, 10, 8}, kBlue), 80);  // some text drawn
+  EXPECT_EQ(gfx_test::count(d.page, kGrey), 30 * 20 - 80);
 }
 
 // Small valid files to break.
