@@ -348,13 +348,22 @@ TEST(Picture, DecodesPng) {
       0x00, 0x7B, 0x40, 0xE8, 0xDD, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x44, 0x41, 0x54, 0x78,
       0x9C, 0x63, 0xF8, 0xCF, 0x00, 0x04, 0xFF, 0x01, 0x07, 0x00, 0x01, 0xFF, 0xE2, 0x23,
       0x9E, 0x59, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
-  const auto picture = decode_picture(png);
-  ASSERT_TRUE(picture.has_value());
-  ASSERT_EQ(picture->width(), 2);
-  ASSERT_EQ(picture->height(), 1);
-  const Page page = drawn(*picture);
-  EXPECT_EQ(page.at(0, 0), 0xFF0000u);
-  EXPECT_EQ(page.at(1, 0), 0x0000FFu);
+  // Empty data chunks are allowed anywhere among the data; one before it is where the decoder
+  // would otherwise copy through a null buffer.
+  const std::vector<uint8_t> empty = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+  std::vector<uint8_t> padded = png;
+  padded.insert(padded.begin() + 58, empty.begin(), empty.end());  // after the data
+  padded.insert(padded.begin() + 33, empty.begin(), empty.end());  // after the header
+  padded.insert(padded.begin() + 33, empty.begin(), empty.end());
+  for (const auto& bytes : {png, padded}) {
+    const auto picture = decode_picture(bytes);
+    ASSERT_TRUE(picture.has_value());
+    ASSERT_EQ(picture->width(), 2);
+    ASSERT_EQ(picture->height(), 1);
+    const Page page = drawn(*picture);
+    EXPECT_EQ(page.at(0, 0), 0xFF0000u);
+    EXPECT_EQ(page.at(1, 0), 0x0000FFu);
+  }
 }
 
 TEST(Scale, AveragesTheCoveredArea) {

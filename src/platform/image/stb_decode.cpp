@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <vector>
 
 #include "platform/image/bmp.hpp"
 
@@ -24,7 +25,43 @@ bool is_png(std::span<const uint8_t> bytes) {
          std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
 }
 
+namespace {
+
+uint32_t get32be(std::span<const uint8_t> b, size_t at) {
+  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
+         b[at + 3];
+}
+
+// stb_image copies an empty first IDAT chunk through a null buffer, which is undefined. Such
+// chunks carry no data, so the PNG is read the same without them: `kept` receives the file
+// without its empty IDAT chunks, and the result says whether there were any. Chunks that run
+// past the file end the walk; stb_image refuses those itself.
+bool drop_empty_png_data(std::span<const uint8_t> png, std::vector<uint8_t>& kept) {
+  constexpr size_t kFrame = 12;  // length, type and CRC around the chunk's data
+  bool dropped = false;
+  size_t copied = 0;
+  for (size_t at = 8; png.size() - at >= kFrame;) {
+    const uint32_t length = get32be(png, at);
+    if (length > png.size() - at - kFrame) break;
+    const bool empty_data = length == 0 && std::equal(png.begin() + at + 4,
+                                                      png.begin() + at + 8,
+                                                      std::begin("IDAT"));
+    if (empty_data) {
+      kept.insert(kept.end(), png.begin() + copied, png.begin() + at);
+      copied = at + kFrame;
+      dropped = true;
+    }
+    at += kFrame + length;
+  }
+  if (dropped) kept.insert(kept.end(), png.begin() + copied, png.end());
+  return dropped;
+}
+
+}  // namespace
+
 std::optional<Page> decode_stb(std::span<const uint8_t> bytes, Page* opacity) {
+  std::vector<uint8_t> repaired;
+  if (is_png(bytes) && drop_empty_png_data(bytes, repaired)) bytes = repaired;
   if (bytes.empty() || bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
     return std::nullopt;
   }
