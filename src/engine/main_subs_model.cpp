@@ -2,6 +2,7 @@
 // model text common_udf::cudf (upper case, without blanks, TABs and "Y="); a line holding a
 // character no formula holds, naming a built-in model ("MODEL" or "#" and a number) or
 // holding no "X" is refused; a formula is shown for confirmation and, on Yes, checked.
+#include <cerrno>
 #include <string>
 
 #include "common/common_udf.hpp"
@@ -98,11 +99,12 @@ void syntax_error_message(int32_t ierr,
 
 void missing_file_message(std::string_view file) {
   // The units refused the file just now, on this thread, when it is no file of data.
-  const bool not_regular = units::last_error() == units::not_regular_file;
-  sharc_mod::abort_run(std::string("The data file") + kCrlf + std::string(file) + kCrlf +
-                       (not_regular ? "cannot be opened: it is not a regular file "
-                                      "(a FIFO, a device or a socket)."
-                                    : "cannot be opened: it is missing or unreadable."));
+  const int fault = units::last_error();
+  const char* why = fault == units::not_regular_file
+                        ? "cannot be opened: it is not a regular file (a FIFO, a device or a socket)."
+                    : fault == EISDIR ? "cannot be opened: it is a folder."
+                                      : "cannot be opened: it is missing or unreadable.";
+  sharc_mod::abort_run(std::string("The data file") + kCrlf + std::string(file) + kCrlf + why);
 }
 
 void unreadable_file_message(std::string_view file, std::string_view fault) {

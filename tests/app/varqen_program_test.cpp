@@ -163,6 +163,7 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
   long_path += "short.dat";
   // A FIFO without a writer held the program in its open for ever; a socket is no file either.
   ASSERT_EQ(mkfifo(dir.file("fifo.dat").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.file("folder.dat"));
   const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
@@ -190,6 +191,7 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
       {"fifo.dat", "Error: The data file\nfifo.dat\n" + not_regular},
       {"sock.dat", "Error: The data file\nsock.dat\n" + not_regular},
       {"/dev/zero", "Error: The data file\n/dev/zero\n" + not_regular},
+      {"folder.dat", "Error: The data file\nfolder.dat\ncannot be opened: it is a folder."},
       {long_path,
        "Error: The path of the data file is " + std::to_string(long_path.size()) +
            " characters long;\n"
