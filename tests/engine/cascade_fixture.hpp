@@ -18,6 +18,7 @@
 #include "engine/sharc_stages.hpp"
 #include "model/funct.hpp"
 #include "model/model_front.hpp"
+#include "numerics/randomize.hpp"
 #include "numerics/runtime_rng.hpp"
 #include "numerics/stringlib.hpp"
 #include "numerics/timeit_mod.hpp"
@@ -314,6 +315,7 @@ class CascadeTest : public toolkit_test::HeadlessToolkit {
     funct::reset();
     fnparse2_reset();
     runtime_rng::reset();
+    randomize::reset();
     timeit_mod::reset();
     sharc_mod::stage_seam = nullptr;
     sharc_mod::stage_count.store(1);
