@@ -54,6 +54,9 @@ struct FileDialogRequest {
   bool file_must_exist = false;
 };
 
+// The dialog's title: the one asked for, else "Open" or "Save As".
+std::string file_dialog_title(const FileDialogRequest& request);
+
 // A one-line text entry with "Ok" and "Cancel": the title, a prompt above the field (none when
 // `has_prompt` is false) and the field holding `initial`, its text hidden for a password.
 struct TextEntryRequest {

@@ -28,6 +28,11 @@ Rect unite(const Rect& a, const Rect& b) {
           std::max(a.bottom, b.bottom)};
 }
 
+std::string file_dialog_title(const FileDialogRequest& request) {
+  if (!request.title.empty()) return request.title;
+  return request.save ? "Save As" : "Open";
+}
+
 DialogAnswer default_answer(DialogButtons buttons) {
   switch (buttons) {
     case DialogButtons::Ok:

@@ -578,4 +578,22 @@ TEST_F(WindowSystemTest, DialogsAnswerFromTheScriptThenByDefault) {
   EXPECT_EQ(dialogs.shown().size(), 3u);
 }
 
+TEST_F(WindowSystemTest, UnscriptedFileAndPrintDialogsArePrintedAsCancelled) {
+  dialogs.script_file(std::string("a.dat"));
+  FileDialogRequest open;
+  open.filters = {{"Data files", "*.dat"}, {"", "*.*"}};
+  FileDialogRequest save;
+  save.save = true;
+  save.title = "Save report";
+  save.initial_name = "a.TXT";
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(dialogs.file_dialog(open), "a.dat");  // scripted: silent
+  EXPECT_EQ(dialogs.file_dialog(open), std::nullopt);
+  EXPECT_EQ(dialogs.file_dialog(save), std::nullopt);
+  EXPECT_EQ(dialogs.print_dialog(PrintDialogRequest{}), std::nullopt);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Open: Data files; *.*\n-> Cancel\nSave report: a.TXT\n-> Cancel\n"
+            "Print: no printer configured\n-> Cancel\n");
+}
+
 }  // namespace

@@ -20,6 +20,24 @@ void print_box(const std::string& title, const std::string& text) {
   std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
+// A file or print dialog nobody answers is cancelled, and says so.
+void print_cancelled(const std::string& title, const std::string& text) {
+  print_box(title, text);
+  std::printf("-> Cancel\n");
+  std::fflush(stdout);
+}
+
+// What a file dialog offers: its filters' names, else its starting place.
+std::string file_offer(const FileDialogRequest& request) {
+  std::string offer;
+  for (const FileFilter& f : request.filters) {
+    if (!offer.empty()) offer += "; ";
+    offer += f.name.empty() ? f.pattern : f.name;
+  }
+  if (offer.empty()) offer = request.initial_folder + request.initial_name;
+  return offer;
+}
+
 }  // namespace
 
 DialogAnswer HeadlessDialogs::message_box(const MessageBoxRequest& request) {
@@ -68,7 +86,10 @@ std::optional<std::string> HeadlessDialogs::file_dialog(const FileDialogRequest&
   std::lock_guard<std::mutex> g(mutex_);
   shown_files_.push_back(request);
   file_threads_.push_back(current_thread_id());
-  if (file_script_.empty()) return std::nullopt;
+  if (file_script_.empty()) {
+    print_cancelled(file_dialog_title(request), file_offer(request));
+    return std::nullopt;
+  }
   std::optional<std::string> answer = std::move(file_script_.front());
   file_script_.pop_front();
   return answer;
@@ -77,7 +98,10 @@ std::optional<std::string> HeadlessDialogs::file_dialog(const FileDialogRequest&
 std::optional<PrintDialogAnswer> HeadlessDialogs::print_dialog(const PrintDialogRequest& request) {
   std::lock_guard<std::mutex> g(mutex_);
   shown_prints_.push_back(request);
-  if (print_script_.empty()) return std::nullopt;
+  if (print_script_.empty()) {
+    print_cancelled("Print", request.printer.empty() ? "no printer configured" : request.printer);
+    return std::nullopt;
+  }
   std::optional<PrintDialogAnswer> answer = std::move(print_script_.front());
   print_script_.pop_front();
   return answer;

@@ -5,8 +5,8 @@
 // scripted answer left, the box gets its default answer (the first button: OK or Yes) and its
 // title and text are printed to standard output (the text's CR LF line breaks as LF), followed
 // for a question by the answer taken ("-> Yes"), so a batch run shows what it would have asked
-// and how it went on. File and print dialogs are answered from scripts of their own and
-// cancelled when none is left.
+// and how it went on. File and print dialogs are answered from scripts of their own; with none
+// left they are cancelled, printed the same way with "-> Cancel".
 #pragma once
 
 #include <deque>

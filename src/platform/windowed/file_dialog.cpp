@@ -64,11 +64,6 @@ DialogFrame frame_of(const FileDialogRequest& request,
   return DialogFrame{request.owner, title, {client.width(), client.height()}, {}, shown};
 }
 
-std::string title_of(const FileDialogRequest& request) {
-  if (!request.title.empty()) return request.title;
-  return request.save ? "Save As" : "Open";
-}
-
 class FileDialog {
  public:
   FileDialog(WindowSystem& system,
@@ -76,7 +71,7 @@ class FileDialog {
              const std::function<void(Hwnd)>& shown)
       : system_(system),
         request_(request),
-        title_(title_of(request)),
+        title_(file_dialog_title(request)),
         dialog_(system, frame_of(request, title_, shown)) {
     const Start start = start_of(request);
     add_controls(start.name);
