@@ -74,6 +74,21 @@ TEST(GfxPen, DashContinuesAcrossPolylineVertices) {
       (std::vector<std::string>{"####...", ".......", ".....#.", ".....#.", ".....#.", "......."}));
 }
 
+TEST(GfxPen, DashesRunOnAlongPathsLongerThanOnePieceOfTracing) {
+  // 10 segments of 10,000 pixels: the path is gathered a piece at a time, and the dash
+  // pattern (4 on, 3 off) continues across the pieces.
+  Page page(100'001, 1);
+  DeviceContext dc(page);
+  dc.select_pen(Pen::create(1, 0xFFFFFF, {3, 4}));
+  dc.set_bk_mode(BkMode::Transparent);
+  std::vector<platform::Point> path;
+  for (int x = 0; x <= 100'000; x += 10'000) path.push_back({x, 0});
+  dc.polyline(path);
+  int wrong = 0;
+  for (int x = 0; x < 100'000; ++x) wrong += (page.at(x, 0) == 0xFFFFFF) != (x % 7 < 4);
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST(GfxPen, ThickPenStampsASquareOnEachSpinePixel) {
   Page page(12, 7);
   DeviceContext dc(page);

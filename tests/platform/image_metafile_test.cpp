@@ -67,6 +67,7 @@ enum : uint32_t {
   kESetPixel = 15,
   kESetMapMode = 17,
   kESetBkMode = 18,
+  kESetBkColor = 25,
   kESetTextAlign = 22,
   kESetTextColor = 24,
   kEMoveTo = 27,
@@ -75,6 +76,7 @@ enum : uint32_t {
   kESelectObject = 37,
   kECreatePen = 38,
   kECreateBrush = 39,
+  kEDeleteObject = 40,
   kEEllipse = 42,
   kERectangle = 43,
   kELineTo = 54,
@@ -646,6 +648,91 @@ TEST(Metafile, CurvesPastTheirBoundAreSkipped) {
     EXPECT_EQ(d.page.at(5, 5), count <= 64 ? kBlue : kWhite);
     EXPECT_EQ(d.page.at(1, 1), kRed);
   }
+}
+
+// A 10 x 10 picture (one logical unit a pixel) of `records`, drawn onto a grey page.
+Drawn render_small(const EmfWriter& e) {
+  return render(e.file({0, 0, 100, 100}, {1000, 1000}, {100, 100}, 4), 10, 10, {0, 0, 10, 10});
+}
+
+TEST(Metafile, StrokesPastTheirBoundAreSkipped) {
+  // A path of segments 10,000 pixels long across the page is charged 10 + 2 w steps a segment
+  // (the page and the pen's reach on both sides) times w + kStepPixels: with a 1024-pixel pen
+  // 15 segments fit in the kMaxStrokePixels a playing may stroke, 16 do not; with a 1-pixel
+  // pen they do. A black line drawn after it shows that the playing goes on.
+  struct Case {
+    int segments, pen;
+    bool drawn;
+  };
+  for (const Case& c : {Case{15, 1024, true}, Case{16, 1024, false}, Case{16, 1, true}}) {
+    SCOPED_TRACE(testing::Message() << c.segments << " segments, pen " << c.pen);
+    Bytes path;
+    for (int i = 0; i < 4; ++i) put32(path, 0);
+    put32(path, static_cast<uint32_t>(c.segments + 1));
+    for (int i = 0; i <= c.segments; ++i) {
+      put32(path, static_cast<uint32_t>(i % 2 ? 5000 : -5000));
+      put32(path, 5);
+    }
+    EmfWriter e;
+    e.record(kECreatePen, {1, 0, c.pen, 0, kRefBlue})
+        .record(kESelectObject, {1})
+        .record_bytes(kEPolyline, path)
+        .record(kESelectObject, {0x80000007})  // stock black pen
+        .record(kEMoveTo, {0, 8})
+        .record(kELineTo, {10, 8});
+    const Drawn d = render_small(e);
+    ASSERT_TRUE(d.decoded);
+    EXPECT_EQ(d.page.at(5, 5), c.drawn ? kBlue : kGrey);
+    EXPECT_EQ(d.page.at(5, 8), kBlack);
+  }
+}
+
+// The font of slot 1 at `height` logical units, selected, and transparent black text.
+EmfWriter& select_font(EmfWriter& e, int height) {
+  Bytes font;
+  put32(font, 1);
+  put32(font, static_cast<uint32_t>(height));
+  for (int i = 0; i < 3; ++i) put32(font, 0);
+  put32(font, 400);
+  for (int i = 0; i < 8; ++i) font.push_back(i == 7 ? 0x20 : 0);
+  font.resize(font.size() + 64);
+  return e.record(kEDeleteObject, {1})
+      .record_bytes(kECreateFont, font)
+      .record(kESelectObject, {1})
+      .record(kESetTextColor, {0})
+      .record(kESetBkMode, {1});
+}
+
+TEST(Metafile, TextPastTheGlyphBoundDrawsNothing) {
+  // 200 distinct characters at the largest font size, far off the page, are rendered all the
+  // same and spend the FontCache::kMaxGlyphPixels a playing may render; an "H" drawn on the
+  // page after them is laid out but not drawn.
+  std::u16string spend;
+  for (char16_t c = 0x100; c < 0x100 + 200; ++c) spend.push_back(c);
+  for (const bool spent : {false, true}) {
+    SCOPED_TRACE(spent ? "after the bound is spent" : "alone");
+    EmfWriter e;
+    if (spent) select_font(e, -2048).record_bytes(kETextOutW, emf_text(100000, 0, spend));
+    select_font(e, -10).record_bytes(kETextOutW, emf_text(0, 0, u"H"));
+    const Drawn d = render_small(e);
+    ASSERT_TRUE(d.decoded);
+    EXPECT_EQ(gfx_test::count(d.page, {0, 0, 10, 10}, kGrey) < 100, !spent);
+  }
+}
+
+TEST(Metafile, TextWiderThanTheIntRangeFillsToThePageEdge) {
+  // 1.2 million W at the largest font size are wider than 2^31 pixels: the opaque box from the
+  // reference point runs to the right edge of the page, and nothing is drawn left of it.
+  EmfWriter e;
+  select_font(e, -2048)
+      .record(kESetBkMode, {2})
+      .record(kESetBkColor, {kRefRed})
+      .record(kESetTextColor, {kRefRed})
+      .record_bytes(kETextOutW, emf_text(3, 0, std::u16string(1'200'000, u'W')));
+  const Drawn d = render_small(e);
+  ASSERT_TRUE(d.decoded);
+  EXPECT_EQ(gfx_test::count(d.page, {0, 0, 3, 10}, kGrey), 30);
+  EXPECT_EQ(gfx_test::count(d.page, {3, 0, 10, 10}, kRed), 70);
 }
 
 TEST(Metafile, SizeComesFromTheFrame) {

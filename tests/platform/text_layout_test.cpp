@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -81,6 +83,30 @@ TEST(Font, DefaultGuiFontIsASansFontOfItsDocumentedEm) {
   EXPECT_EQ(font->request().height, kDefaultGuiFontHeight);
   EXPECT_EQ(font, Font::default_gui());
   EXPECT_EQ(font->family_name(), "Liberation Sans");
+}
+
+TEST(Font, AnAllowanceBoundsTheGlyphsRendered) {
+  // The first glyph spends the whole allowance; the glyphs after it, of either font sharing
+  // it, keep their advances but have no coverage. Glyphs rendered before stay.
+  const FontRequest request{-40, 400, FontFamily::Swiss, "", false};
+  const auto free_font = Font::create(request);
+  const auto allowance = std::make_shared<GlyphAllowance>(1);
+  const auto bounded = Font::create(request, allowance);
+  const auto other = Font::create({-30, 400, FontFamily::Swiss, "", false}, allowance);
+  ASSERT_TRUE(free_font && bounded && other);
+  EXPECT_FALSE(bounded->glyph(U'A').coverage.empty());
+  EXPECT_TRUE(allowance->spent());
+  for (const char32_t c : {U'B', U'C'}) {
+    EXPECT_TRUE(bounded->glyph(c).coverage.empty());
+    EXPECT_EQ(bounded->glyph(c).advance, free_font->glyph(c).advance);
+  }
+  EXPECT_TRUE(other->glyph(U'A').coverage.empty());
+  EXPECT_EQ(bounded->glyph(U'A').coverage, free_font->glyph(U'A').coverage);
+}
+
+TEST(TextLayout, WidthsBeyondTheIntRangeAreTheLargestInt) {
+  const std::u16string wide(1'200'000, u'W');  // about 2.3e9 pixels at this size
+  EXPECT_EQ(measure_text(*sans(-kMaxFontHeight), wide).width, std::numeric_limits<int>::max());
 }
 
 TEST(TextLayout, BlocksMeasureLineBreaksAndNoWrapping) {

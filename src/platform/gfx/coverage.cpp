@@ -1,6 +1,8 @@
 #include "platform/gfx/coverage.hpp"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 
 namespace platform::raster {
 
@@ -82,19 +84,51 @@ void Coverage::clip(const Rect& bounds) {
   spans_.resize(out);
 }
 
+// A square is a row's span widened by before + after pixels and repeated on the rows from
+// `before` above to `after` below. Each output row is the union of the widened spans of the
+// source rows within reach of it, so the mask never holds more than the rows it ends with,
+// however many pixels the squares cover.
 void Coverage::dilate(int before_px, int after_px, const Rect& bounds) {
-  std::vector<Span> source;
-  source.swap(spans_);
-  normalized_ = true;
-  for (const Span& s : source) {
+  normalize();
+  std::vector<Span> wide;
+  wide.reserve(spans_.size());
+  std::vector<size_t> row_starts;  // index into `wide` where each source row begins
+  for (const Span& s : spans_) {
     const int x0 = std::max(s.x0 - before_px, bounds.left);
     const int x1 = std::min(s.x1 + after_px, bounds.right);
-    if (x0 >= x1) continue;
-    const int y0 = std::max(s.y - before_px, bounds.top);
-    const int y1 = std::min(s.y + after_px + 1, bounds.bottom);
-    for (int y = y0; y < y1; ++y) add_span(y, x0, x1);
+    if (x0 >= x1 || s.y + after_px < bounds.top || s.y - before_px >= bounds.bottom) continue;
+    if (!wide.empty() && wide.back().y == s.y && x0 <= wide.back().x1) {
+      wide.back().x1 = std::max(wide.back().x1, x1);
+      continue;
+    }
+    if (wide.empty() || wide.back().y != s.y) row_starts.push_back(wide.size());
+    wide.push_back({s.y, x0, x1});
   }
-  normalize();
+  row_starts.push_back(wide.size());
+  spans_.clear();
+  normalized_ = true;
+  if (wide.empty()) return;
+  const size_t rows = row_starts.size() - 1;
+  const auto row_y = [&](size_t r) { return wide[row_starts[r]].y; };
+  std::vector<Span> gathered;
+  size_t lo = 0, hi = 0;  // source rows lo..hi-1 reach the current output row
+  const int64_t first = std::max<int64_t>(int64_t{row_y(0)} - before_px, bounds.top);
+  const int64_t last = std::min<int64_t>(int64_t{row_y(rows - 1)} + after_px, bounds.bottom - 1);
+  for (int64_t y = first; y <= last; ++y) {
+    while (hi < rows && row_y(hi) <= y + before_px) ++hi;
+    while (lo < hi && row_y(lo) + after_px < y) ++lo;
+    if (lo == hi) {  // no source row within reach: go on at the next one's first output row
+      if (hi == rows) break;
+      y = std::max<int64_t>(y, int64_t{row_y(hi)} - before_px - 1);
+      continue;
+    }
+    gathered.assign(wide.begin() + static_cast<ptrdiff_t>(row_starts[lo]),
+                    wide.begin() + static_cast<ptrdiff_t>(row_starts[hi]));
+    if (hi - lo > 1) std::sort(gathered.begin(), gathered.end(), [](const Span& a, const Span& b) {
+      return a.x0 < b.x0;
+    });
+    for (const Span& g : gathered) add_span(static_cast<int>(y), g.x0, g.x1);
+  }
 }
 
 bool Coverage::contains(int x, int y) const {

@@ -88,21 +88,25 @@ void DeviceContext::paint_fill(const raster::Coverage& area) {
       *page_, area, drawable(), brush_ink(*brush_, bk_mode_ == BkMode::Opaque), mix_mode_);
 }
 
-void DeviceContext::stroke_and_paint(const raster::Spine& spine) {
-  raster::Stroke s = raster::stroke(spine, *pen_, drawable());
+void DeviceContext::paint_stroke(const raster::Stroke& s) {
   raster::paint(*page_, s.ink, drawable(), raster::Ink::solid(pen_->color()), mix_mode_);
   if (bk_mode_ == BkMode::Opaque)
     raster::paint(*page_, s.gaps, drawable(), raster::Ink::solid(bk_color_), mix_mode_);
 }
 
-void DeviceContext::fill_and_outline(raster::Coverage area, const raster::Spine& outline) {
-  raster::Stroke s = raster::stroke(outline, *pen_, drawable());
-  area.subtract(s.ink);
-  if (bk_mode_ == BkMode::Opaque) area.subtract(s.gaps);
+void DeviceContext::stroke_and_paint(const raster::Spine& spine) {
+  paint_stroke(raster::stroke(spine, *pen_, drawable()));
+}
+
+void DeviceContext::fill_and_outline(raster::Coverage area, raster::Stroke outline) {
+  area.subtract(outline.ink);
+  if (bk_mode_ == BkMode::Opaque) area.subtract(outline.gaps);
   paint_fill(area);
-  raster::paint(*page_, s.ink, drawable(), raster::Ink::solid(pen_->color()), mix_mode_);
-  if (bk_mode_ == BkMode::Opaque)
-    raster::paint(*page_, s.gaps, drawable(), raster::Ink::solid(bk_color_), mix_mode_);
+  paint_stroke(outline);
+}
+
+void DeviceContext::fill_and_outline(raster::Coverage area, const raster::Spine& outline) {
+  fill_and_outline(std::move(area), raster::stroke(outline, *pen_, drawable()));
 }
 
 void DeviceContext::line_to(Point p) {
@@ -112,43 +116,39 @@ void DeviceContext::line_to(Point p) {
   position_ = p;
 }
 
-void DeviceContext::polyline(std::span<const Point> points) {
+std::vector<Point64> DeviceContext::device_points(std::span<const Point> points) const {
   std::vector<Point64> pts;
-  pts.reserve(points.size());
+  pts.reserve(points.size() + 1);
   for (const Point& p : points) pts.push_back(device(p));
-  raster::Spine spine;
-  raster::trace_polyline(pts, trace_bounds(), spine);
-  stroke_and_paint(spine);
+  return pts;
+}
+
+void DeviceContext::polyline(std::span<const Point> points) {
+  raster::StrokeBuilder builder(*pen_);
+  builder.add_polyline(device_points(points), trace_bounds());
+  paint_stroke(builder.finish(drawable()));
 }
 
 void DeviceContext::poly_bezier(std::span<const Point> points) {
-  std::vector<Point64> pts;
-  pts.reserve(points.size());
-  for (const Point& p : points) pts.push_back(device(p));
-  const std::vector<Point64> flat = raster::flatten_bezier(pts);
-  raster::Spine spine;
-  raster::trace_polyline(flat, trace_bounds(), spine);
-  stroke_and_paint(spine);
+  raster::StrokeBuilder builder(*pen_);
+  builder.add_polyline(raster::flatten_bezier(device_points(points)), trace_bounds());
+  paint_stroke(builder.finish(drawable()));
 }
 
 void DeviceContext::polygon(std::span<const Point> points) {
   if (points.size() < 2) return;
-  std::vector<Point64> pts;
-  pts.reserve(points.size() + 1);
-  for (const Point& p : points) pts.push_back(device(p));
+  std::vector<Point64> pts = device_points(points);
   raster::Coverage area = raster::fill_polygon(pts, drawable());
   pts.push_back(pts.front());
-  raster::Spine outline;
-  raster::trace_polyline(pts, trace_bounds(), outline);
-  fill_and_outline(std::move(area), outline);
+  raster::StrokeBuilder outline(*pen_);
+  outline.add_polyline(pts, trace_bounds());
+  fill_and_outline(std::move(area), outline.finish(drawable()));
 }
 
 void DeviceContext::poly_polygon(std::span<const Point> points, std::span<const int> counts) {
-  std::vector<Point64> pts;
-  pts.reserve(points.size());
-  for (const Point& p : points) pts.push_back(device(p));
+  const std::vector<Point64> pts = device_points(points);
   raster::Coverage area = raster::fill_polygons(pts, counts, drawable());
-  raster::Spine outline;
+  raster::StrokeBuilder outline(*pen_);
   std::vector<Point64> ring;
   size_t at = 0;
   for (const int count : counts) {
@@ -156,11 +156,11 @@ void DeviceContext::poly_polygon(std::span<const Point> points, std::span<const 
     if (n >= 2) {
       ring.assign(pts.begin() + at, pts.begin() + at + n);
       ring.push_back(ring.front());
-      raster::trace_polyline(ring, trace_bounds(), outline);
+      outline.add_polyline(ring, trace_bounds());
     }
     at += n;
   }
-  fill_and_outline(std::move(area), outline);
+  fill_and_outline(std::move(area), outline.finish(drawable()));
 }
 
 void DeviceContext::rectangle(const Rect& r) {

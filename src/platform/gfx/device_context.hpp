@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "platform/gfx/brush.hpp"
 #include "platform/gfx/geometry.hpp"
@@ -26,6 +27,7 @@
 #include "platform/gfx/paint.hpp"
 #include "platform/gfx/pen.hpp"
 #include "platform/gfx/raster_line.hpp"
+#include "platform/gfx/stroke.hpp"
 
 namespace platform {
 
@@ -117,7 +119,10 @@ class DeviceContext {
   Rect trace_bounds() const;  // drawable() widened by the pen's reach
   raster::Ink brush_ink(const Brush& brush, bool opaque) const;
   void paint_fill(const raster::Coverage& area);
+  std::vector<Point64> device_points(std::span<const Point> points) const;
+  void paint_stroke(const raster::Stroke& s);
   void stroke_and_paint(const raster::Spine& spine);
+  void fill_and_outline(raster::Coverage area, raster::Stroke outline);
   void fill_and_outline(raster::Coverage area, const raster::Spine& outline);
 
   Page* page_;

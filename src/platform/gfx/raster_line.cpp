@@ -54,10 +54,4 @@ int64_t trace_segment(Point64 a, Point64 b, const Rect& bounds, int64_t first_st
   return n;
 }
 
-void trace_polyline(std::span<const Point64> points, const Rect& bounds, Spine& out) {
-  int64_t step = 0;
-  for (size_t i = 1; i < points.size(); ++i)
-    step += trace_segment(points[i - 1], points[i], bounds, step, out);
-}
-
 }  // namespace platform::raster

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <vector>
 
 #include "platform/gfx/geometry.hpp"
@@ -28,8 +27,5 @@ using Spine = std::vector<SpinePixel>;
 // Appends the pixels of segment a -> b inside `bounds`, numbered from `first_step`.
 // Returns the segment's step count n (0 for a == b, which draws nothing).
 int64_t trace_segment(Point64 a, Point64 b, const Rect& bounds, int64_t first_step, Spine& out);
-
-// Appends an open polyline through `points`; steps continue across the vertices.
-void trace_polyline(std::span<const Point64> points, const Rect& bounds, Spine& out);
 
 }  // namespace platform::raster

@@ -157,7 +157,7 @@ std::shared_ptr<const Font> FontCache::font(const FontRequest& request) {
   for (const auto& [made, font] : fonts_)
     if (same_request(made, request)) return font;
   if (fonts_.size() >= kMaxFonts) return fonts_.back().second;
-  fonts_.emplace_back(request, Font::create(request));
+  fonts_.emplace_back(request, Font::create(request, allowance_));
   return fonts_.back().second;
 }
 

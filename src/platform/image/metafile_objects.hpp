@@ -78,15 +78,18 @@ class ObjectTable {
 };
 
 // Fonts made while one metafile plays, one per distinct request. Each costs a face lookup, so
-// past kMaxFonts a request gets the last font made.
+// past kMaxFonts a request gets the last font made. Together they render at most
+// kMaxGlyphPixels glyph pixels (GlyphAllowance); text past that lays out but draws nothing.
 class FontCache {
  public:
   static constexpr size_t kMaxFonts = 32;
+  static constexpr int64_t kMaxGlyphPixels = int64_t{1} << 26;
   // Null when no face can be loaded.
   std::shared_ptr<const Font> font(const FontRequest& request);
 
  private:
   std::vector<std::pair<FontRequest, std::shared_ptr<const Font>>> fonts_;
+  std::shared_ptr<GlyphAllowance> allowance_ = std::make_shared<GlyphAllowance>(kMaxGlyphPixels);
 };
 
 }  // namespace platform::metafile

@@ -151,9 +151,12 @@ std::vector<Point> Player::map_all(std::span<const Point> points) const {
   return out;
 }
 
+int Player::pen_width() const {
+  return state_.pen.width == 0 ? 1 : to_int(std::fabs(state_.pen.width * x_.scale));
+}
+
 void Player::prepare() {
-  dc_.select_pen(realize_pen(
-      state_.pen, state_.pen.width == 0 ? 1 : to_int(std::fabs(state_.pen.width * x_.scale))));
+  dc_.select_pen(realize_pen(state_.pen, pen_width()));
   dc_.select_brush(realize_brush(state_.brush));
   dc_.set_bk_mode(state_.opaque ? BkMode::Opaque : BkMode::Transparent);
   dc_.set_bk_color(state_.bk_color);
@@ -242,15 +245,19 @@ void Player::delete_object(size_t slot) { objects_.erase(slot); }
 void Player::move_to(Point p) { state_.position = p; }
 
 void Player::line_to(Point p) {
-  prepare();
-  dc_.move_to(map(state_.position));
-  dc_.line_to(map(p));
+  const Point ends[] = {map(state_.position), map(p)};
   state_.position = p;
+  if (!stroke_budget(path_length(ends))) return;
+  prepare();
+  dc_.move_to(ends[0]);
+  dc_.line_to(ends[1]);
 }
 
 void Player::polyline(std::span<const Point> points) {
+  const std::vector<Point> mapped = map_all(points);
+  if (!stroke_budget(path_length(mapped))) return;
   prepare();
-  dc_.polyline(map_all(points));
+  dc_.polyline(mapped);
 }
 
 void Player::polyline_to(std::span<const Point> points) {
@@ -262,8 +269,9 @@ void Player::polyline_to(std::span<const Point> points) {
 }
 
 void Player::poly_polyline(std::span<const Point> points, std::span<const int> counts) {
-  prepare();
   const std::vector<Point> mapped = map_all(points);
+  if (!stroke_budget(path_length(mapped))) return;
+  prepare();
   size_t at = 0;
   for (const int count : counts) {
     const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), mapped.size() - at);
@@ -273,13 +281,17 @@ void Player::poly_polyline(std::span<const Point> points, std::span<const int> c
 }
 
 void Player::polygon(std::span<const Point> points) {
+  const std::vector<Point> mapped = map_all(points);
+  if (!stroke_budget(path_length(mapped, true))) return;
   prepare();
-  dc_.polygon(map_all(points));
+  dc_.polygon(mapped);
 }
 
 void Player::poly_polygon(std::span<const Point> points, std::span<const int> counts) {
+  const std::vector<Point> mapped = map_all(points);
+  if (!stroke_budget(path_length(mapped, true))) return;
   prepare();
-  dc_.poly_polygon(map_all(points), counts);
+  dc_.poly_polygon(mapped, counts);
 }
 
 void Player::poly_bezier(std::span<const Point> points) {
@@ -299,8 +311,12 @@ void Player::poly_bezier_to(std::span<const Point> points) {
 }
 
 void Player::rectangle(const Rect& r) {
+  const Rect box = map_rect(r);
+  const Point corners[] = {
+      {box.left, box.top}, {box.right, box.top}, {box.right, box.bottom}, {box.left, box.bottom}};
+  if (!stroke_budget(path_length(corners, true))) return;
   prepare();
-  dc_.rectangle(map_rect(r));
+  dc_.rectangle(box);
 }
 
 void Player::round_rect(const Rect& r, Point corner) {
@@ -345,10 +361,7 @@ bool Player::curve_budget(const Rect& box) {
   constexpr int64_t kSide = int64_t{1} << 16;
   const int64_t w = std::abs(int64_t{box.right} - box.left);
   const int64_t h = std::abs(int64_t{box.bottom} - box.top);
-  const int64_t cost = 2 * (std::min(w, kSide) + std::min(h, kSide));
-  if (cost > curve_pixels_left_) return false;
-  curve_pixels_left_ -= cost;
-  return true;
+  return charge_curve(2 * (std::min(w, kSide) + std::min(h, kSide)));
 }
 
 bool Player::curve_budget(std::span<const Point> bezier) {
@@ -361,8 +374,37 @@ bool Player::curve_budget(std::span<const Point> bezier) {
                 std::abs(int64_t{bezier[j + 1].y} - bezier[j].y);
     cost += std::min(length, kPieces);
   }
-  if (cost > curve_pixels_left_) return false;
-  curve_pixels_left_ -= cost;
+  return charge_curve(cost);
+}
+
+bool Player::charge_curve(int64_t pixels) {
+  if (pixels > curve_pixels_left_ || !stroke_budget(pixels)) return false;
+  curve_pixels_left_ -= pixels;
+  return true;
+}
+
+int64_t Player::path_length(std::span<const Point> points, bool closed) const {
+  // A segment is traced only along the part of its major axis inside the drawable part of
+  // the page, widened by the pen's reach on both sides.
+  const Rect c = dc_.drawable();
+  const int64_t reach = 2 * int64_t{std::clamp(pen_width(), 1, Pen::kMaxWidth)};
+  const int64_t span_x = std::abs(int64_t{c.right} - c.left) + reach;
+  const int64_t span_y = std::abs(int64_t{c.bottom} - c.top) + reach;
+  const auto segment = [&](Point a, Point b) {
+    const int64_t dx = std::abs(int64_t{b.x} - a.x), dy = std::abs(int64_t{b.y} - a.y);
+    return dx >= dy ? std::min(dx, span_x) : std::min(dy, span_y);
+  };
+  int64_t length = 0;
+  for (size_t i = 1; i < points.size(); ++i) length += segment(points[i - 1], points[i]);
+  if (closed && points.size() > 1) length += segment(points.back(), points.front());
+  return length;
+}
+
+bool Player::stroke_budget(int64_t length) {
+  if ((state_.pen.style & 0x0F) == kPenNull) return true;
+  const int64_t cost = length * (std::clamp(pen_width(), 1, Pen::kMaxWidth) + kStepPixels);
+  if (cost > stroke_pixels_left_) return false;
+  stroke_pixels_left_ -= cost;
   return true;
 }
 

@@ -143,7 +143,8 @@ void copy_bitmap(const FT_Bitmap& bitmap, Glyph& glyph) {
 
 }  // namespace
 
-std::shared_ptr<const Font> Font::create(const FontRequest& asked) {
+std::shared_ptr<const Font> Font::create(const FontRequest& asked,
+                                         std::shared_ptr<GlyphAllowance> allowance) {
   FontRequest request = asked;
   request.height = std::clamp(request.height, -kMaxFontHeight, kMaxFontHeight);
   MatchedFile file;
@@ -157,7 +158,7 @@ std::shared_ptr<const Font> Font::create(const FontRequest& asked) {
   if (FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) {
     FT_Select_Charmap(face->face, FT_ENCODING_MS_SYMBOL);
   }
-  auto font = std::shared_ptr<Font>(new Font(request, std::move(face)));
+  auto font = std::shared_ptr<Font>(new Font(request, std::move(face), std::move(allowance)));
   font->family_name_ = file.family;
   return font;
 }
@@ -168,8 +169,10 @@ std::shared_ptr<const Font> Font::default_gui() {
   return font;
 }
 
-Font::Font(const FontRequest& request, std::unique_ptr<Face> face)
-    : request_(request), face_(std::move(face)) {
+Font::Font(const FontRequest& request,
+           std::unique_ptr<Face> face,
+           std::shared_ptr<GlyphAllowance> allowance)
+    : request_(request), face_(std::move(face)), allowance_(std::move(allowance)) {
   FT_Face f = face_->face;
   const VerticalMetrics m = vertical_metrics(f);
   const double units = f->units_per_EM;
@@ -192,23 +195,28 @@ Font::~Font() = default;
 
 const Glyph& Font::glyph(char32_t code_point) const {
   std::lock_guard lock(mutex_);
-  auto it = cache_.find(code_point);
-  if (it != cache_.end()) return it->second;
-  Glyph glyph;
   FT_Face f = face_->face;
   FT_UInt index = FT_Get_Char_Index(f, code_point);
   if (index == 0 && f->charmap && f->charmap->encoding == FT_ENCODING_MS_SYMBOL &&
       code_point < 0x100) {
     index = FT_Get_Char_Index(f, 0xF000 + code_point);
   }
-  if (FT_Load_Glyph(f, index, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) == 0) {
+  auto it = cache_.find(index);
+  if (it != cache_.end()) return it->second;
+  Glyph glyph;
+  const bool render = !allowance_ || !allowance_->spent();
+  const FT_Int32 flags = FT_LOAD_TARGET_NORMAL | (render ? FT_LOAD_RENDER : 0);
+  if (FT_Load_Glyph(f, index, flags) == 0) {
     const FT_GlyphSlot slot = f->glyph;
-    glyph.left = slot->bitmap_left;
-    glyph.top = slot->bitmap_top;
     glyph.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-    copy_bitmap(slot->bitmap, glyph);
+    if (render) {
+      glyph.left = slot->bitmap_left;
+      glyph.top = slot->bitmap_top;
+      copy_bitmap(slot->bitmap, glyph);
+      if (allowance_) allowance_->charge(static_cast<int64_t>(glyph.coverage.size()));
+    }
   }
-  return cache_.emplace(code_point, std::move(glyph)).first->second;
+  return cache_.emplace(index, std::move(glyph)).first->second;
 }
 
 }  // namespace platform

@@ -10,9 +10,11 @@
 // is installed at all.
 //
 // A Font is immutable to its users and safe to share between threads; rendered glyphs are
-// cached under an internal lock.
+// cached by glyph index under an internal lock, so a font holds at most one rendering of each
+// glyph of its face. Fonts made with a GlyphAllowance render glyphs only while it lasts.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -49,10 +51,27 @@ struct Glyph {
   std::vector<uint8_t> coverage;  // rows * width, 0 = none, 255 = full
 };
 
+// Glyph pixels that the fonts sharing it may still render, for text whose source is not
+// trusted (a picture file's). Each glyph rendered is charged its coverage map plus
+// kPerGlyph for the work around it; once the allowance is spent, glyphs not yet rendered
+// come without coverage, their advances kept, so text still lays out as before.
+class GlyphAllowance {
+ public:
+  static constexpr int64_t kPerGlyph = 1024;
+  explicit GlyphAllowance(int64_t pixels) : left_(pixels) {}
+  bool spent() const { return left_.load() <= 0; }
+  void charge(int64_t pixels) { left_ -= pixels + kPerGlyph; }
+
+ private:
+  std::atomic<int64_t> left_;
+};
+
 class Font {
  public:
-  // A font for the request, or null when no face can be loaded.
-  static std::shared_ptr<const Font> create(const FontRequest& request);
+  // A font for the request, or null when no face can be loaded. Without an allowance it
+  // renders every glyph asked for.
+  static std::shared_ptr<const Font> create(const FontRequest& request,
+                                            std::shared_ptr<GlyphAllowance> allowance = nullptr);
   // The process-wide default GUI font (created once, never released).
   static std::shared_ptr<const Font> default_gui();
 
@@ -75,7 +94,9 @@ class Font {
 
  private:
   struct Face;
-  Font(const FontRequest& request, std::unique_ptr<Face> face);
+  Font(const FontRequest& request,
+       std::unique_ptr<Face> face,
+       std::shared_ptr<GlyphAllowance> allowance);
 
   FontRequest request_;
   std::string family_name_;
@@ -83,8 +104,9 @@ class Font {
   int descent_ = 0;
   int external_leading_ = 0;
   std::unique_ptr<Face> face_;
+  std::shared_ptr<GlyphAllowance> allowance_;  // null: unbounded
   mutable std::mutex mutex_;  // guards face_ (FreeType faces are not thread-safe) and cache_
-  mutable std::unordered_map<char32_t, Glyph> cache_;
+  mutable std::unordered_map<uint32_t, Glyph> cache_;  // by glyph index
 };
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #include "platform/text/text_layout.hpp"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "platform/text/text_convert.hpp"
 
@@ -23,12 +25,13 @@ void for_each_line(std::u16string_view text, Visit visit) {
 }
 
 // The pen after a TAB at `pen` pixels from the line's left edge.
-int next_tab_stop(int pen, int tab_stop) { return (pen / tab_stop + 1) * tab_stop; }
+int64_t next_tab_stop(int64_t pen, int tab_stop) { return (pen / tab_stop + 1) * tab_stop; }
 
 bool is_tab(char32_t c, int tab_stop) { return c == U'\t' && tab_stop > 0; }
 
-int line_width(const Font& font, std::u16string_view line, int tab_stop) {
-  int width = 0;
+// In 64 bits: a line of a few million wide glyphs is wider than the int range.
+int64_t line_width(const Font& font, std::u16string_view line, int tab_stop) {
+  int64_t width = 0;
   size_t pos = 0;
   while (pos < line.size()) {
     const char32_t c = next_code_point(line, pos);
@@ -82,12 +85,13 @@ int average_char_width(const Font& font) {
 int tab_stop_width(const Font& font) { return 8 * average_char_width(font); }
 
 TextExtent measure_text(const Font& font, std::u16string_view text, int tab_stop) {
-  TextExtent extent;
+  int64_t width = 0, height = 0;
   for_each_line(text, [&](std::u16string_view line) {
-    extent.width = std::max(extent.width, line_width(font, line, tab_stop));
-    extent.height += font.line_height();
+    width = std::max(width, line_width(font, line, tab_stop));
+    height += font.line_height();
   });
-  return extent;
+  constexpr int64_t kMax = std::numeric_limits<int>::max();
+  return TextExtent{static_cast<int>(std::min(width, kMax)), static_cast<int>(std::min(height, kMax))};
 }
 
 void draw_text(Page& page,
@@ -103,8 +107,8 @@ void draw_text(Page& page,
   int64_t top = y;
   for_each_line(text, [&](std::u16string_view line) {
     if (colours.opaque) {
-      const int width = line_width(font, line, tab_stop);
-      fill_box(page, c, x, top, int64_t{x} + width, top + font.line_height(), colours.background);
+      const int64_t width = line_width(font, line, tab_stop);
+      fill_box(page, c, x, top, x + width, top + font.line_height(), colours.background);
     }
     const int64_t baseline = top + font.ascent();
     int64_t pen = x;
@@ -112,7 +116,7 @@ void draw_text(Page& page,
     while (pos < line.size()) {
       const char32_t code = next_code_point(line, pos);
       if (is_tab(code, tab_stop)) {
-        pen = x + next_tab_stop(static_cast<int>(pen - x), tab_stop);
+        pen = x + next_tab_stop(pen - x, tab_stop);
         continue;
       }
       const Glyph& g = font.glyph(code);

@@ -4,7 +4,8 @@
 // '&' included, is drawn as itself, except that with tab stops a TAB moves the pen to the next
 // stop. Each line is one line height of the font high (cell plus external leading); a block of
 // n line breaks has n + 1 lines, so the empty text is one line high and 0 wide. A line is as
-// wide as the sum of its glyph advances (and tab gaps).
+// wide as the sum of its glyph advances (and tab gaps). Widths are summed in 64 bits; an extent
+// beyond the int range is given as the largest int.
 #pragma once
 
 #include <string_view>
