@@ -209,20 +209,24 @@ TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
   EXPECT_EQ(dialogs.shown_files().at(0).filters.at(0).pattern,
             "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF");
   EXPECT_TRUE(dialogs.shown().empty());
-  // A file whose bytes cannot be had says so in an error box; one that is no picture draws
-  // nothing quietly. Neither draws.
+  // A file whose bytes cannot be had is named in an error box with the reason; one that is no
+  // picture draws nothing quietly. None draws.
   // 258 MiB (sparse): beyond a 32-bit bitmap of the largest page with its headers.
   std::filesystem::resize_file(dir.write("huge.bmp", "BM"), std::uintmax_t{258} << 20);
   dir.write("text.bmp", "not a picture");
-  for (const char* name : {"missing.bmp", "huge.bmp", "text.bmp"}) {
+  std::filesystem::create_directory(path("folder.bmp"));
+  for (const char* name : {"missing.bmp", "huge.bmp", "folder.bmp", "text.bmp"}) {
     readimagefile(path(name).c_str(), 0, 0, 9, 9);
   }
   EXPECT_EQ(page().at(0, 0), before);
   const auto boxes = dialogs.shown();
-  ASSERT_EQ(boxes.size(), 2u);
-  for (const auto& box : boxes) {
-    EXPECT_EQ(box.title, "Error");
-    EXPECT_EQ(box.text, "Insufficient memory to read image");
+  ASSERT_EQ(boxes.size(), 3u);
+  const std::string reasons[] = {"missing.bmp: No such file or directory",
+                                 "huge.bmp: larger than any picture that can be read",
+                                 "folder.bmp: Is a directory"};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(boxes[i].title, "Error");
+    EXPECT_EQ(boxes[i].text, "Cannot read image " + path("") + reasons[i]);
   }
 }
 
