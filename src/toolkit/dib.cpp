@@ -5,6 +5,7 @@
 
 #include "platform/image/bmp.hpp"
 #include "toolkit/gk_window.hpp"
+#include "toolkit/mouse.hpp"
 
 namespace gk {
 namespace {
@@ -356,12 +357,13 @@ Dib ReadDIBFile(std::span<const uint8_t> file) {
 }
 
 Dib LoadDIB(const char* filename) {
-  const auto bytes = filename ? platform::read_file_bytes(filename) : std::nullopt;
-  if (!bytes) {
-    showerrorbox("File not found");
-    return nullptr;
+  {
+    const WaitCursor wait;
+    const auto bytes = filename ? platform::read_file_bytes(filename) : std::nullopt;
+    if (bytes) return ReadDIBFile(*bytes);
   }
-  return ReadDIBFile(*bytes);
+  showerrorbox("File not found");
+  return nullptr;
 }
 
 }  // namespace gk

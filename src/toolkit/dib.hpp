@@ -102,7 +102,8 @@ void DestroyDIB(Dib& dib);
 // The packed bitmap of a bitmap file's bytes; null when the file is not a valid one.
 Dib ReadDIBFile(std::span<const uint8_t> file);
 // The packed bitmap of a bitmap file; null when it cannot be read ("File not found" in an
-// error box when it cannot be opened).
+// error box when it cannot be opened). The wait cursor shows over the current window while the
+// file is opened and read; the cursor shown before comes back before any error box.
 Dib LoadDIB(const char* filename);
 
 }  // namespace gk

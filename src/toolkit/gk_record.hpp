@@ -186,6 +186,7 @@ struct WindowData {
 
   // Further mouse state.
   std::array<uint64_t, kCursorShapes> cursor_cache{};
+  std::atomic<int32_t> cursor_shape{0};  // the cursor shown over the window (setcursor's number)
 
   // Guards callbacks, thread list, menu lists and the flags above set from other threads.
   mutable std::mutex state_lock;

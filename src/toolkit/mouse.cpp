@@ -75,6 +75,16 @@ CursorShape shape_of(int32_t shape) {
   return shape >= 0 && shape < kCursorShapes ? kShapes[shape] : CursorShape::Arrow;
 }
 
+constexpr int32_t kWaitCursor = 5;
+
+// Shows the cursor and returns the one shown before (as setcursor numbers).
+int32_t show_cursor(WindowData& rec, int32_t shape) {
+  if (shape < 0 || shape >= kCursorShapes) shape = 0;
+  const int32_t before = rec.cursor_shape.exchange(shape);
+  window_system->send_message(rec.hwnd, kMsgSetCursor, static_cast<uint64_t>(shape_of(shape)));
+  return before;
+}
+
 }  // namespace
 
 int32_t ismouseclick(int32_t kind) {
@@ -153,9 +163,15 @@ void registermousehandler_ptr(int32_t kind, const MouseHandlerRef* handler) {
 }
 
 void setcursor(int32_t shape) {
-  on_current([&](WindowData& rec) {
-    window_system->send_message(rec.hwnd, kMsgSetCursor, static_cast<uint64_t>(shape_of(shape)));
-  });
+  on_current([&](WindowData& rec) { show_cursor(rec, shape); });
+}
+
+WaitCursor::WaitCursor() : window_(GK__GetWindowDataPtrOrNull(0)) {
+  if (window_) previous_ = show_cursor(*window_, kWaitCursor);
+}
+
+WaitCursor::~WaitCursor() {
+  if (window_) show_cursor(*window_, previous_);
 }
 
 void install_mouse() { hooks.mouse = on_mouse; }

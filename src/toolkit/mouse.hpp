@@ -40,6 +40,19 @@ void registermousehandler_ptr(int32_t kind, const MouseHandlerRef* handler);
 // south-west arrows; any other shape the arrow.
 void setcursor(int32_t shape);
 
+// Shows the wait cursor over the current window while it lives, then the cursor shown before.
+class WaitCursor {
+ public:
+  WaitCursor();
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  WindowRef window_;  // null: no current window
+  int32_t previous_ = 0;
+};
+
 // Plugs the mouse module into the window procedure; call before the first window.
 void install_mouse();
 
