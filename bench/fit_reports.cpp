@@ -64,7 +64,6 @@ std::string fit(const std::string& name, int32_t start, const fs::path& out) {
   sysclock::set_local_time_source([] { return sysclock::LocalTime{testsupport::fixed_time(), 0}; });
   sysclock::set_cpu_time_source([] { return 1.0; });
   error_handler::set_clock(testsupport::fixed_time);
-  main_subs::block_counter = 1;
 
   testsupport::TempDir dir;
   testsupport::NistProblem pb;

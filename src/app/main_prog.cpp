@@ -142,10 +142,19 @@ void set_window_colours() {
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& why) {
   Options o;
+  bool options = true;  // until "--": every argument after it is a file name ("-x.dat")
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool has_value = i + 1 < args.size();
-    if (a == "--help" || a == "-h") {
+    if (!options || !a.starts_with("-") || a == "-") {
+      if (!o.file.empty()) {
+        why = "only one data file, please";
+        return std::nullopt;
+      }
+      o.file = a;
+    } else if (a == "--") {
+      options = false;
+    } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--level") {
       if (!has_value || !parse_level(args[++i], o.level)) {
@@ -157,13 +166,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
         why = "--weighting wants a number from 1 to 5";
         return std::nullopt;
       }
-    } else if (a.starts_with("-") && a != "-") {
-      why = "unknown option " + a;
-      return std::nullopt;
-    } else if (o.file.empty()) {
-      o.file = a;
     } else {
-      why = "only one data file, please";
+      why = "unknown option " + a;
       return std::nullopt;
     }
   }
@@ -172,7 +176,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
 
 std::string usage() {
   std::string text =
-      "usage: varqen [--level easy|moderate|difficult] [--weighting N] [FILE.dat]\n"
+      "usage: varqen [--level easy|moderate|difficult] [--weighting N] [--] [FILE.dat]\n"
       "Fits the model of FILE.dat (asks for a file when none is given) and writes the\n"
       "results report beside it.\n"
       "  --level L      level of difficulty: easy, moderate (default) or difficult\n"
@@ -180,7 +184,8 @@ std::string usage() {
   for (int32_t k = 1; k <= 5; ++k) {
     text += "                   " + std::to_string(k) + " " + kWeightings[k - 1] + "\n";
   }
-  text += "  --help         this text\n";
+  text += "  --help         this text\n"
+          "  --             ends the options (for a FILE.dat that begins with -)\n";
   return text;
 }
 

@@ -2,6 +2,7 @@
 // run-log line. The steps are tagged as main_subs.hpp numbers them.
 #include "engine/main_subs.hpp"
 
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -264,11 +265,13 @@ void series_message(const sharc_mod::RunlogTexts& texts) {
                                         " : MIC= " + texts.mic_text));
 }
 
-// "#" and k written with I2, left-adjusted.
-std::string series_mark(int32_t k) {
-  std::string digits(2, ' ');
-  stringlib::write_di(k, digits, "I2");
-  return "#" + stringlib::trim(digits);
+// Step 13 when the name gives no next file: the block asked for one, and the run says why
+// none follows instead of ending as after END.
+void no_next_file_message(const std::string& file) {
+  sharc_mod::abort_run("The data file\r\n" + file +
+                       "\r\nends its block at NEXT, but its name gives no next file:\r\n"
+                       "a series is named with \"#\" and a number just before \".DAT\"\r\n"
+                       "(run#1.dat, run#2.dat, ...).");
 }
 
 }  // namespace
@@ -330,20 +333,22 @@ std::string data_file_name() {
   return stringlib::trim(field);
 }
 
-bool next_series_name(std::string& name, int32_t& counter) {
-  const int32_t dat = stringlib::s_indexi(name, ".DAT");
-  int32_t k = counter;
-  if (counter == 1) {
-    const char c = dat > 1 ? name[static_cast<size_t>(dat - 2)] : ' ';
-    k = c >= '0' && c <= '9' ? c - '0' : 0;
+bool next_series_name(std::string& name) {
+  const size_t base = name.find_last_of('/') + 1;  // the file's own name
+  const int32_t dat = stringlib::s_indexi(std::string_view(name).substr(base), ".DAT");
+  if (dat == 0) return false;
+  const size_t end = base + size_t(dat - 1);
+  size_t first = end;
+  while (first > base && std::isdigit(static_cast<unsigned char>(name[first - 1])) != 0) --first;
+  if (first == end || first == base || name[first - 1] != '#') return false;
+  // Counted on in its own digits, a carry widening the number: #9 to #10, #099 to #100.
+  size_t at = end;
+  while (at > first && name[at - 1] == '9') name[--at] = '0';
+  if (at == first) {
+    name.insert(first, 1, '1');
+  } else {
+    ++name[at - 1];
   }
-  counter = k + 1;
-  const std::string mark = series_mark(k);
-  const int32_t at = stringlib::s_indexi(name, mark);
-  if (at == 0) return false;
-  name.erase(static_cast<size_t>(at - 1), mark.size());
-  const int32_t before = stringlib::s_indexi(name, ".DAT");
-  if (before > 0) name.insert(static_cast<size_t>(before - 1), series_mark(k + 1));
   return true;
 }
 
@@ -363,11 +368,14 @@ void main_sub() {
     series_message(texts);
     globals::bnext = 0;
     std::string name = data_file_name();
-    if (!next_series_name(name, block_counter)) break;
+    if (!next_series_name(name)) {
+      no_next_file_message(readwrite::visible(name));
+      every_block_reported = false;
+      break;
+    }
     // A name grown past the field by its mark is refused, not cut.
     if (!set_input_file(name)) break;
   }
-  block_counter = 1;
   globals::bnext = 0;
 }
 

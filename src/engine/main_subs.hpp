@@ -10,7 +10,8 @@
 //   10  one or two passes of the optimiser cascade (a second one for the weighting
 //       "1/Reweight^2" and for the level Difficult)
 //   11  final evaluation, post-fit statistics, report and run-log line
-//   12  end of block; 13 next file of a series ("#k" before ".DAT" becomes "#k+1")
+//   12  end of block; 13 next file of a series ("#k" before ".DAT" becomes "#k+1"; a name
+//       without such a number ends the run with an Error dialog saying no next file follows)
 // Everything passes through globals, common_data, common_udf and nrtype. Every refusal shows an
 // Error dialog, sets globals::bdataerror and ends the block; nothing ends the program.
 //
@@ -27,12 +28,10 @@
 
 namespace main_subs {
 
-// Number of the current file of a numbered series; 1 whenever main_sub returns.
-inline int32_t block_counter = 1;
-
 // Whether every block of the last main_sub call completed its fit and had its report written:
-// false after a data error (a next file of a series that is missing included), a No in the
-// confirmation, the cascade's error path or a report that failed, and before the first call.
+// false after a data error (a next file of a series that is missing or cannot be named
+// included), a No in the confirmation, the cascade's error path or a report that failed, and
+// before the first call.
 // The program's exit status follows it.
 inline bool every_block_reported = false;
 
@@ -64,11 +63,11 @@ void reweight(VecView<const double> r, int32_t n, VecView<double> w);
 // first value below an earlier maximum); then, and with m = 1, every row is in set 1.
 void data_sets(MatView<const double> x, int32_t n, int32_t m);
 
-// The series step of a file name as given: the block number k is the digit before the first
-// ".DAT" (any case) when counter is 1, else counter; counter becomes k + 1. When the name holds
-// the mark "#k", the mark is removed and "#k+1" put in front of the first ".DAT" left (no mark
-// without one), and the result is true; otherwise the name is left alone and the result is
-// false. Every other character, blanks included, stays.
-bool next_series_name(std::string& name, int32_t& counter);
+// The series step of a file name as given: the number after "#" just before the first ".DAT"
+// (any case) of the file's own name grows by 1 in place, in as many digits as it has or one
+// more on a carry (run#1.dat to run#2.dat, g#99.DAT to g#100.DAT, r#09.dat to r#10.dat), and the
+// result is true. A name without such a number is left alone and the result is false. Every
+// other character, blanks included, stays.
+bool next_series_name(std::string& name);
 
 }  // namespace main_subs

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <filesystem>
 #include <ostream>
-#include <system_error>
 
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
+#include "model/readwrite.hpp"
 #include "model/units.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/nrutil.hpp"
@@ -311,7 +311,10 @@ bool report_read_back(int dir, std::string_view name, const std::string& date) {
   globals::sline5.fill(blank);
   globals::nlines3 = int32_t(summary.size());
   for (int32_t k = 1; k <= globals::nlines3; ++k) globals::sline3(k) = summary[size_t(k - 1)];
-  const std::string saved = "Saved in file: " + stringlib::trim(globals::output_file_name);
+  // The name shown with every character visible: an ESC or a line feed in it would act on the
+  // terminal or split the line.
+  const std::string saved =
+      "Saved in file: " + readwrite::visible(stringlib::trim(globals::output_file_name));
   globals::msge = stringlib::fixed(msge + "\n" + saved, globals::len_message);
   globals::sline3(globals::nlines3 + 1) = stringlib::fixed(saved, globals::len_line);
   globals::sline3(globals::nlines3 + 3) =
@@ -330,14 +333,18 @@ bool report_read_back(int dir, std::string_view name, const std::string& date) {
   return true;
 }
 
-std::string results_file_name(std::string_view input_file_name) {
-  const std::string name = stringlib::trim(input_file_name);
-  std::string upper = name;
-  for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
-  const int32_t at = stringlib::s_index_last(upper, ".DAT");
-  // Without ".DAT" the report still goes beside its data file, never to a ".TXT" shared by all.
-  if (at == 0) return name + ".TXT";
-  return stringlib::trim(name.substr(0, size_t(at - 1))) + ".TXT";
+std::string results_file_name(std::string_view data_file) {
+  // Only the file's own name counts: a ".DAT" in a folder's name, inside the name ("x.dat.old")
+  // or before blanks ("x.dat ") would give two data files one report, or put it elsewhere.
+  const std::string_view name = data_file.substr(data_file.find_last_of('/') + 1);
+  constexpr std::string_view kDat = ".DAT";
+  const bool ends_in_dat =
+      name.size() >= kDat.size() &&
+      std::equal(kDat.begin(), kDat.end(), name.end() - kDat.size(), [](char d, char c) {
+        return d == std::toupper(static_cast<unsigned char>(c));
+      });
+  return std::string(data_file.substr(0, data_file.size() - (ends_in_dat ? kDat.size() : 0))) +
+         ".TXT";
 }
 
 std::string report_model_text() {
@@ -371,7 +378,7 @@ void abort_run(std::string_view message, int32_t blanks) {
 
 std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err) {
   std::string text = std::string(message) + "\r\n" + path.string();
-  if (err != 0) text += ": " + std::generic_category().message(err);
+  if (err != 0) text += ": " + failure_text(err);
   return text;
 }
 

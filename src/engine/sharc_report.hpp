@@ -41,9 +41,11 @@ struct ReportText {
   std::vector<std::string> scratch;
 };
 
-// The results file's name for a data file: trim(name) with its last ".DAT" (any case) replaced
-// by ".TXT"; trim(name) followed by ".TXT" when the name holds no ".DAT".
-std::string results_file_name(std::string_view input_file_name);
+// The results file's path for the data file `data_file` (its path as given): in the same
+// folder, the file's name with a ".DAT" (any case) that ends it replaced by ".TXT", else
+// followed by ".TXT"; every other character, blanks included, stays. So distinct data files of
+// one folder have distinct reports.
+std::string results_file_name(std::string_view data_file);
 
 // The model line of the report: common_udf::cmdl for a numbered model (globals::nmdl > 0),
 // else "y = " followed by the trimmed common_udf::cudf.
@@ -55,8 +57,8 @@ ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete
 
 // Reads the scratch copy `name` of the folder held open as `dir` (AT_FDCWD: the path as it
 // says) back into the report buffers: globals::msge, the summary in sline3/nlines3 (its lines
-// up to the first residual-sign count, at most 59, then "Saved in file: ...", a blank line and
-// "Date Saved: " with `date`) and the listing in sline5/nlines5 (the lines after its title).
+// up to the first residual-sign count, at most 59, then "Saved in file: " with the report's
+// name as readwrite::visible shows it, a blank line and "Date Saved: " with `date`) and the listing in sline5/nlines5 (the lines after its title).
 // Every buffer starts blank. False, with the report buffers untouched, when the file cannot be
 // opened or holds no summary line.
 bool report_read_back(int dir, std::string_view name, const std::string& date);
@@ -66,8 +68,7 @@ bool report_read_back(int dir, std::string_view name, const std::string& date);
 void abort_run(std::string_view message, int32_t blanks = 30);
 
 // The text of an Error dialog about a file: the message, a line break, the file's path and, when
-// err is not 0, ": " and the system's reason for the error number err ("No space left on
-// device").
+// err is not 0, ": " and failure_text of err ("No space left on device").
 std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err);
 
 // The whole report of one fit, after postfit_statistics, into the files made by

@@ -119,8 +119,11 @@ int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
     failed_ = located(folder);
     return err;
   }
-  // An old report that the last step, the rename, could not replace is found now.
-  if (const int err = replaceable(); err != 0) {
+  // An old report that the last step, the rename, could not replace is found now, and so is a
+  // report name that leads to the data file itself (a link to it, or the file it links to).
+  int err = replaceable();
+  if (err == 0 && is_file(units::resolve(input_file_name))) err = report_is_data_file;
+  if (err != 0) {
     failed_ = located(results);
     release();
     return err;
@@ -129,7 +132,9 @@ int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
   for (auto [file, prefix, suffix] : {std::tuple{&scratch_, kScratchPrefix, kScratchSuffix},
                                       std::tuple{&partial_, kPartialPrefix, kPartialSuffix}}) {
     *file = units::create_unique(folder_, prefix, suffix);
-    int err = file->empty() ? failure() : 0;
+    err = file->empty() ? failure() : 0;
+    // The folder is held, so it exists: "no such file" means it makes no new files (as /proc).
+    if (err == ENOENT) err = folder_makes_no_files;
     if (err == 0) {
       track(folder_, *file);
       err = reserve(folder_, *file, room);
@@ -149,7 +154,10 @@ int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
 // the user's either (the system's rule for removing a name there).
 int ReportFiles::replaceable() const {
   struct stat old {};
-  if (::fstatat(folder_, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+  // A name the folder cannot hold (longer than the system's limit) shows now, not at the rename.
+  if (::fstatat(folder_, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? 0 : errno;
+  }
   if (S_ISDIR(old.st_mode)) return EISDIR;
   struct statx attributes {};
   constexpr uint64_t kFixed = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
@@ -164,6 +172,13 @@ int ReportFiles::replaceable() const {
     return EPERM;
   }
   return 0;
+}
+
+// Whether the report's name, links followed, leads to the file `path` names.
+bool ReportFiles::is_file(const std::filesystem::path& path) const {
+  struct stat report {}, file{};
+  return ::fstatat(folder_, name_.c_str(), &report, 0) == 0 && ::stat(path.c_str(), &file) == 0 &&
+         report.st_dev == file.st_dev && report.st_ino == file.st_ino;
 }
 
 // Where the report's folder is now: as the data file's name gives it while that name still
@@ -221,6 +236,14 @@ void ReportFiles::release() {
   remove();
   if (folder_ >= 0) ::close(folder_);
   folder_ = -1;
+}
+
+std::string failure_text(int err) {
+  switch (err) {
+    case report_is_data_file: return "the data file itself, which a run never replaces";
+    case folder_makes_no_files: return "no file can be made in this folder";
+    default: return std::generic_category().message(err);
+  }
 }
 
 void remove_unfinished_reports() {

@@ -19,6 +19,14 @@
 
 namespace sharc_mod {
 
+// Failures of ReportFiles::create that are no error number of the system's: the report's name
+// leads to the data file itself (a link); the report's folder makes no new files (as /proc).
+inline constexpr int report_is_data_file = -1;
+inline constexpr int folder_makes_no_files = -2;
+
+// What an error number of create (or of the system) says, as a message gives it after the path.
+std::string failure_text(int err);
+
 class ReportFiles {
  public:
   ReportFiles() = default;
@@ -28,11 +36,12 @@ class ReportFiles {
 
   // Holds the folder of the report of the data file `input_file_name` (results_file_name) open,
   // makes both working files in it and reserves in each the room a report of `rows` data rows
-  // takes, so that a folder that is read-only, not the user's, or on a full disk, a report name
-  // held by a folder and an earlier report this user may not replace (another user's in a
-  // sticky folder such as /tmp, an immutable or append-only one) show before the fit. Returns
-  // 0, or the system's error number with failed() naming the folder or file that failed;
-  // nothing is left behind then.
+  // takes, so that a folder that is read-only, not the user's, on a full disk or making no
+  // files, a report name held by a folder, too long for the folder or leading to the data file,
+  // and an earlier report this user may not replace (another user's in a sticky folder such as
+  // /tmp, an immutable or append-only one) show before the fit. Returns 0, or the system's
+  // error number (or one of the two above) with failed() naming the folder or file that
+  // failed; nothing is left behind then.
   int create(std::string_view input_file_name, int32_t rows);
 
   bool ready() const { return !partial_.empty(); }
@@ -61,6 +70,7 @@ class ReportFiles {
  private:
   std::filesystem::path folder_now() const;
   int replaceable() const;
+  bool is_file(const std::filesystem::path& path) const;
   void release();
 
   int folder_ = -1;               // the report's folder, held open

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -314,12 +315,19 @@ TEST(Varqen, AFolderThatCannotTakeTheReportIsRefusedBeforeTheFit) {
 }
 
 // The report and its scratch copy lie beside the data file: the working directory may be one
-// that nobody can write in (as /proc), and a name without ".DAT" keeps a report of its own.
+// that nobody can write in (as /proc). The report's name comes from the file's own name, so
+// every data file of a folder keeps a report of its own, and another file is never replaced.
 TEST(Varqen, WritesReportsBesideTheirDataFilesOnly) {
   testsupport::TempDir dir;
   const std::string longest = std::string(251, 'n') + ".dat";  // 255 bytes, the most a name has
   std::string cr_only = michaelis_file(120.0);
   std::replace(cr_only.begin(), cr_only.end(), '\n', '\r');
+  dir.write("notes.TXT", "NOTES\n");
+  std::set<std::string> expected = {"notes.TXT"};
+  for (const char* folder : {"notes.dat.d", "k.dat.d"}) {
+    std::filesystem::create_directory(dir.path() / folder);
+    expected.insert(folder);
+  }
   const struct {
     std::string file;
     std::string text;
@@ -329,19 +337,69 @@ TEST(Varqen, WritesReportsBesideTheirDataFilesOnly) {
       {"notes.txt", michaelis_file(120.0), "notes.txt.TXT"},
       {longest, michaelis_file(120.0), std::string(251, 'n') + ".TXT"},
       {"cr-only.dat", cr_only, "cr-only.TXT"},
+      {"notes.dat.d/run1", michaelis_file(120.0), "notes.dat.d/run1.TXT"},
+      {"k.dat.d/../k.TXT", michaelis_file(120.0), "k.dat.d/../k.TXT.TXT"},
+      {"x.dat", michaelis_file(120.0), "x.TXT"},
+      {"x.dat.old", michaelis_file(120.0), "x.dat.old.TXT"},
+      {"x.data", michaelis_file(120.0), "x.data.TXT"},
+      {"x  .dat", michaelis_file(120.0), "x  .TXT"},
+      {"x.dat ", michaelis_file(120.0), "x.dat .TXT"},
   };
-  std::vector<std::string> expected;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     dir.write(c.file, c.text);
     const Outcome out = run_varqen("/proc", "'" + dir.file(c.file) + "'");
     EXPECT_EQ(out.status, 0) << out.output;
-    EXPECT_NE(out.output.find("Saved in file: "), std::string::npos) << out.output;
-    expected.push_back(c.file);
-    expected.push_back(c.report);
+    // The line as the main window keeps it: 220 characters at most.
+    const std::string saved = ("Saved in file: " + dir.file(c.report)).substr(0, 220);
+    EXPECT_NE(out.output.find(saved + "\n"), std::string::npos) << out.output;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / c.report));
+    EXPECT_EQ(dir.read(c.file), c.text);
+    for (const std::string& name : {c.file, c.report}) {
+      expected.insert(std::filesystem::path(name).lexically_normal().begin()->string());
+    }
   }
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(dir.names(), expected);
+  EXPECT_EQ(dir.read("notes.TXT"), "NOTES\n");
+  EXPECT_EQ(dir.names(), std::vector<std::string>(expected.begin(), expected.end()));
+}
+
+// A report that cannot be made under its name is refused before the model is confirmed, and so
+// before the fit, with the path and what is wrong with it: a name that leads to the data file
+// itself (a run never replaces its data), a name too long for the folder, a folder that makes
+// no files. The data file stays as it was, and no file is left.
+TEST(Varqen, AReportNameThatCannotBeMadeIsRefusedBeforeTheFit) {
+  testsupport::TempDir dir;
+  const std::string data = michaelis_file(120.0);
+  dir.write("link.TXT", data);
+  std::filesystem::create_symlink("link.TXT", dir.path() / "link.dat");
+  dir.write("hard.dat", data);
+  std::filesystem::create_hard_link(dir.path() / "hard.dat", dir.path() / "hard.TXT");
+  const std::string name252(252, 'n'), name255(255, 'n');
+  dir.write(name252, data);
+  dir.write(name255, data);
+  const std::string itself = ": the data file itself, which a run never replaces";
+  const struct {
+    std::string file;
+    std::string failed;  // path and reason
+  } cases[] = {
+      {"link.dat", dir.file("link.TXT") + itself},
+      {"hard.dat", dir.file("hard.TXT") + itself},
+      {name252, dir.file(name252 + ".TXT") + ": File name too long"},
+      {name255, dir.file(name255 + ".TXT") + ": File name too long"},
+      {"/proc/cpuinfo", "/proc: no file can be made in this folder"},
+  };
+  const std::vector<std::string> names = dir.names();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.substr(0, 40));
+    const Outcome out = run_varqen(dir.path(), c.file);
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(out.output,
+              "Error: The report of the data file\n" + c.file + "\ncannot be written beside it:\n" +
+                  c.failed + "\n\n" + kAborted + "\n");
+  }
+  EXPECT_EQ(dir.names(), names);
+  EXPECT_EQ(dir.read("link.TXT"), data);
+  EXPECT_EQ(dir.read("hard.TXT"), data);
 }
 
 // Runs at once in one folder, on one data file and on several, each with its own results.
@@ -386,8 +444,9 @@ TEST(Varqen, ConcurrentRunsInOneFolderKeepTheirOwnResults) {
                                       "same.dat"}));
 }
 
-// The data file is the one named, blanks and all ("z.dat " is neither z.dat nor " z.dat"), and
-// a numbered series goes on with the next name as given.
+// The data file is the one named, blanks and all ("z.dat " is neither z.dat nor " z.dat"), a
+// numbered series goes on with the next name as given, and the report's name is printed with
+// every character visible.
 TEST(Varqen, TheDataFileIsTheOneNamedBlanksAndAll) {
   testsupport::TempDir dir;
   dir.write("z.dat", michaelis_file(300.0));
@@ -395,21 +454,30 @@ TEST(Varqen, TheDataFileIsTheOneNamedBlanksAndAll) {
   dir.write(" z.dat", michaelis_file(200.0));
   dir.write("s#1.dat ", michaelis_file(150.0, "NEXT"));
   dir.write("s#2.dat ", michaelis_file(250.0));
+  dir.write("g#99.DAT", michaelis_file(150.0, "NEXT"));
+  dir.write("g#100.DAT", michaelis_file(350.0));
+  dir.write("e\033.dat", michaelis_file(130.0));
+  dir.write("l\nf.dat", michaelis_file(140.0));
   const struct {
     const char* arg;
     double p1;  // of the last block fitted
     const char* says;
   } cases[] = {
-      {"'z.dat '", 120.0, "Saved in file: z.TXT\n"},
+      {"'z.dat '", 120.0, "Saved in file: z.dat .TXT\n"},
       {"' z.dat'", 200.0, "Saved in file:  z.TXT\n"},
       {"z.dat", 300.0, "Saved in file: z.TXT\n"},
       {"'s#1.dat '", 250.0, "Information: s#1.dat  : SSQR= "},
+      {"'g#99.DAT'", 350.0, "Saved in file: g#100.TXT\n"},
+      // Control characters shown by their codes, as the run log shows them.
+      {"\"$(printf 'e\\033.dat')\"", 130.0, "Saved in file: e<27>.TXT\n"},
+      {"\"$(printf 'l\\nf.dat')\"", 140.0, "Saved in file: l<10>f.TXT\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arg);
     const Outcome out = run_varqen(dir.path(), c.arg);
     EXPECT_EQ(out.status, 0) << out.output;
     EXPECT_NE(out.output.find(c.says), std::string::npos) << out.output;
+    EXPECT_EQ(out.output.find('\033'), std::string::npos);
     const std::vector<double> p = values_after(out.output, "Final Parameter Values:", true);
     ASSERT_FALSE(p.empty()) << out.output;
     EXPECT_NEAR(p[0], c.p1, 1e-3 * c.p1);
@@ -593,7 +661,12 @@ TEST(Varqen, AClosedOutputOrAFileSizeLimitEndsNoRunAbruptly) {
 
 TEST(Varqen, UsageErrorsExitWithTwoAndHelpNamesTheOptions) {
   testsupport::TempDir dir;
-  for (const char* args : {"--level hard a.dat", "--weighting 6 a.dat", "--bogus", "a.dat b.dat"}) {
+  for (const char* args : {"--level hard a.dat",
+                           "--weighting 6 a.dat",
+                           "--bogus",
+                           "a.dat b.dat",
+                           "-x.dat",
+                           "-- a.dat b.dat"}) {
     SCOPED_TRACE(args);
     const Outcome out = run_varqen(dir.path(), args);
     EXPECT_EQ(out.status, 2);
@@ -606,6 +679,11 @@ TEST(Varqen, UsageErrorsExitWithTwoAndHelpNamesTheOptions) {
         "StdDev / Residual"}) {
     EXPECT_NE(help.output.find(name), std::string::npos) << name;
   }
+  // "--" ends the options: a data file may begin with "-".
+  dir.write("-x.dat", michaelis_file(120.0));
+  const Outcome dashed = run_varqen(dir.path(), "-- -x.dat");
+  EXPECT_EQ(dashed.status, 0) << dashed.output;
+  EXPECT_NE(dashed.output.find("Saved in file: -x.TXT\n"), std::string::npos) << dashed.output;
   // Without a file the open-file dialog asks; the headless one is cancelled.
   EXPECT_EQ(run_varqen(dir.path(), "").status, 2);
 }

@@ -48,13 +48,11 @@ class MainSubTest : public cascadetest::CascadeTest {
     error_handler::set_clock(testsupport::fixed_time);
     globals::iopt = 1;
     globals::iwt = 1;
-    main_subs::block_counter = 1;
     main_subs::input_file.clear();
   }
   void TearDown() override {
     error_handler::set_clock(nullptr);
     units::reset();
-    main_subs::block_counter = 1;
     CascadeTest::TearDown();
   }
 

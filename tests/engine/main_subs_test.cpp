@@ -530,31 +530,30 @@ TEST(MainSubDataSets, NumbersTheSetsOfX2OnlyWhenTheyNeverComeBack) {
   }
 }
 
-TEST(MainSubSeries, NamesTheNextFileOfASeries) {
+TEST(MainSubSeries, CountsOnTheNumberBeforeDatWhateverItsDigits) {
   const struct {
     const char* name;
-    int32_t counter;
-    bool changed;
-    const char* next;
-    int32_t counter_after;
+    const char* next;  // nullptr: no next name
   } cases[] = {
-      {"/d/RUN#1.DAT", 1, true, "/d/RUN#2.DAT", 2},
-      {"/d/run#1.dat", 1, true, "/d/run#2.dat", 2},
-      {"/d/RUN#9.DAT", 9, true, "/d/RUN#10.DAT", 10},
-      {"/d/RUN#4.DAT", 1, true, "/d/RUN#5.DAT", 5},
-      {"/d/RUN#12.DAT", 1, false, "/d/RUN#12.DAT", 3},
-      {"/d/RUN.DAT", 1, false, "/d/RUN.DAT", 1},
-      {"/d/RUN#0X.DAT", 1, true, "/d/RUNX#1.DAT", 1},  // k = 0: only a #0 changes
-      {" /d/r#1.dat ", 1, true, " /d/r#2.dat ", 2},    // the name as given, blanks and all
-      {"/d/r#3", 3, true, "/d/r", 4},                  // no ".DAT" to put the next mark before
+      {"/d/RUN#1.DAT", "/d/RUN#2.DAT"},
+      {"/d/run#9.dat", "/d/run#10.dat"},
+      {"/d/c#12.DAT", "/d/c#13.DAT"},
+      {"/d/g#99.DAT", "/d/g#100.DAT"},
+      {"/d/r#09.dat", "/d/r#10.dat"},
+      {"/d/r#1.dat.old", "/d/r#2.dat.old"},  // the first ".DAT"
+      {" /d/r#1.dat ", " /d/r#2.dat "},      // the name as given, blanks and all
+      {"/d#1.dat/r#1.dat", "/d#1.dat/r#2.dat"},
+      {"/d/RUN.DAT", nullptr},
+      {"/d/RUN12.DAT", nullptr},
+      {"/d/RUN#0X.DAT", nullptr},
+      {"/d/r#3", nullptr},
+      {"/d#1.dat/r", nullptr},  // the folder's name is no series
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string name = c.name;
-    int32_t counter = c.counter;
-    EXPECT_EQ(main_subs::next_series_name(name, counter), c.changed);
-    EXPECT_EQ(name, c.next);
-    EXPECT_EQ(counter, c.counter_after);
+    EXPECT_EQ(main_subs::next_series_name(name), c.next != nullptr);
+    EXPECT_EQ(name, c.next != nullptr ? c.next : c.name);
   }
 }
 
@@ -578,7 +577,6 @@ TEST_F(MainSubTest, GoesOnWithTheNextFileOfASeriesAfterNext) {
             (std::vector<std::string>{
                 "Varqen-runlog.txt", "run#1.TXT", "run#1.dat", "run#2.TXT", "run#2.dat"}));
   EXPECT_EQ(stringlib::trim(globals::input_file_name), dir.file("run#2.dat"));
-  EXPECT_EQ(main_subs::block_counter, 1);
   EXPECT_EQ(globals::bnext, 0);
   EXPECT_TRUE(main_subs::every_block_reported);
 }
@@ -612,15 +610,21 @@ TEST_F(MainSubTest, AMissingNextFileEndsTheSeriesAsADataError) {
   EXPECT_FALSE(main_subs::every_block_reported);
 }
 
-TEST_F(MainSubTest, NextWithoutASeriesMarkEndsTheRunAsAfterEnd) {
+TEST_F(MainSubTest, NextInAFileWithoutASeriesNumberSaysNoNextFileFollows) {
   Passes passes;
   dir.write("plain.dat",
             data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
   run("plain.dat");
-  EXPECT_EQ(boxes().size(), 2u);  // the confirmation and the Information between blocks
+  const auto b = boxes();
+  ASSERT_EQ(b.size(), 3u);  // the confirmation, the Information between blocks, the refusal
+  EXPECT_EQ(b[2].title, "Error");
+  EXPECT_NE(b[2].text.find(dir.file("plain.dat") + "\r\nends its block at NEXT"),
+            std::string::npos)
+      << b[2].text;
   EXPECT_EQ(passes.starts.size(), 1u);
-  EXPECT_EQ(globals::bdataerror, 0);
+  EXPECT_TRUE(exists("plain.TXT"));  // the block's own report stands
   EXPECT_EQ(globals::bnext, 0);
+  EXPECT_FALSE(main_subs::every_block_reported);
 }
 
 }  // namespace

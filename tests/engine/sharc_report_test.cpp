@@ -116,16 +116,21 @@ TEST(FileErrorText, NamesThePathAndTheSystemsReason) {
   }
 }
 
-TEST(ResultsFileName, ReplacesTheLastDatInAnyCaseAndKeepsTheRest) {
+TEST(ResultsFileName, ReplacesADatEndingTheFilesOwnNameElseAddsTxt) {
   const struct {
     const char* input;
     const char* expected;
   } cases[] = {{"C:\\DATA\\RUN1.DAT", "C:\\DATA\\RUN1.TXT"},
                {"A.DAT.DAT", "A.DAT.TXT"},
-               {"/home/Ann/Runs/Decay#1.dat   ", "/home/Ann/Runs/Decay#1.TXT"},
                {"/data/x.Dat", "/data/x.TXT"},
-               {"/data/nodat", "/data/nodat.TXT"},  // beside it, never a shared ".TXT"
-               {"run.txt", "run.txt.TXT"},
+               {"run#1.DAT", "run#1.TXT"},
+               {"notes.dat.d/run1", "notes.dat.d/run1.TXT"},  // never a folder's ".DAT"
+               {"x.dat.old", "x.dat.old.TXT"},
+               {"x.data", "x.data.TXT"},
+               {"x  .dat", "x  .TXT"},  // blanks kept: no other file's report
+               {"x.dat ", "x.dat .TXT"},
+               {"/data/nodat", "/data/nodat.TXT"},
+               {"k.dat.d/../k.TXT", "k.dat.d/../k.TXT.TXT"},
                {"", ".TXT"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
@@ -214,7 +219,7 @@ class ReportRun : public enginetest::StatsFixture {
     gk::attach(&system);
     fixed_fit(fit, st);
     globals::input_file_name = stringlib::fixed(dir.file("Decay.Dat"), globals::len_file_name);
-    ASSERT_EQ(files.create(globals::input_file_name, fit.n), 0);
+    ASSERT_EQ(files.create(dir.file("Decay.Dat"), fit.n), 0);
   }
   void TearDown() override {
     gk::reset();
