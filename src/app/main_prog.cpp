@@ -184,8 +184,9 @@ std::string usage() {
   for (int32_t k = 1; k <= 5; ++k) {
     text += "                   " + std::to_string(k) + " " + kWeightings[k - 1] + "\n";
   }
-  text += "  --help         this text\n"
-          "  --             ends the options (for a FILE.dat that begins with -)\n";
+  text +=
+      "  --help         this text\n"
+      "  --             ends the options (for a FILE.dat that begins with -)\n";
   return text;
 }
 

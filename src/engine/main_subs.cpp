@@ -60,10 +60,9 @@ bool count_block(Block& b) {
 bool make_report_files(Block& b) {
   const int err = b.report.create(b.file, b.lines - readwrite::header_lines);
   if (err == 0) return true;
-  sharc_mod::abort_run(sharc_mod::file_error_text(
-      "The report of the data file\r\n" + b.file + "\r\ncannot be written beside it:",
-      b.report.failed(),
-      err));
+  const std::string message = "The report of the data file\r\n" + readwrite::visible(b.file) +
+                              "\r\ncannot be written beside it:";
+  sharc_mod::abort_run(sharc_mod::file_error_text(message, b.report.failed(), err));
   return false;
 }
 
@@ -261,8 +260,10 @@ void series_message(const sharc_mod::RunlogTexts& texts) {
   size_t cut = name.find_last_of("/\\");
   if (cut == std::string::npos) cut = name.find_last_of(':');
   const std::string part = cut == std::string::npos ? name : name.substr(cut + 1);
-  guikit::dlgmessage(1, stringlib::trim(part + " : SSQR= " + stringlib::trim(texts.sse_text) +
-                                        " : MIC= " + texts.mic_text));
+  guikit::dlgmessage(
+      1,
+      stringlib::trim(readwrite::visible(part) + " : SSQR= " + stringlib::trim(texts.sse_text) +
+                      " : MIC= " + texts.mic_text));
 }
 
 // Step 13 when the name gives no next file: the block asked for one, and the run says why

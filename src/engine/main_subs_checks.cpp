@@ -221,7 +221,8 @@ bool load_values(Block& b) {
   if (!opened(checkdata::checkparsestr2real(b.file, m + 1, errline, ierr), b)) return false;
   if (ierr != 0) {
     sharc_mod::abort_run(with_reason(
-        lines({"A numeric syntax error was identified in the X vs Y data file: " + b.file,
+        lines({"A numeric syntax error was identified in the X vs Y data file: " +
+                   readwrite::visible(b.file),
                "A number in row " + std::to_string(errline) + "is not a valid numeric value."}),
         readwrite::line_fault(b.file, errline, m + 1, ValueKind::Real)));
     return false;

@@ -104,12 +104,14 @@ void missing_file_message(std::string_view file) {
                         ? "cannot be opened: it is not a regular file (a FIFO, a device or a socket)."
                     : fault == EISDIR ? "cannot be opened: it is a folder."
                                       : "cannot be opened: it is missing or unreadable.";
-  sharc_mod::abort_run(std::string("The data file") + kCrlf + std::string(file) + kCrlf + why);
+  sharc_mod::abort_run(std::string("The data file") + kCrlf + readwrite::visible(file) + kCrlf +
+                       why);
 }
 
 void unreadable_file_message(std::string_view file, std::string_view fault) {
   sharc_mod::abort_run(with_reason(
-      std::string("The data file") + kCrlf + std::string(file) + kCrlf + "cannot be read.", fault));
+      std::string("The data file") + kCrlf + readwrite::visible(file) + kCrlf + "cannot be read.",
+      fault));
 }
 
 std::string with_reason(std::string text, std::string_view reason) {

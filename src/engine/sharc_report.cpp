@@ -377,7 +377,7 @@ void abort_run(std::string_view message, int32_t blanks) {
 }
 
 std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err) {
-  std::string text = std::string(message) + "\r\n" + path.string();
+  std::string text = std::string(message) + "\r\n" + readwrite::visible(path.string());
   if (err != 0) text += ": " + failure_text(err);
   return text;
 }

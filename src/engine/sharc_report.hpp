@@ -58,17 +58,18 @@ ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete
 // Reads the scratch copy `name` of the folder held open as `dir` (AT_FDCWD: the path as it
 // says) back into the report buffers: globals::msge, the summary in sline3/nlines3 (its lines
 // up to the first residual-sign count, at most 59, then "Saved in file: " with the report's
-// name as readwrite::visible shows it, a blank line and "Date Saved: " with `date`) and the listing in sline5/nlines5 (the lines after its title).
-// Every buffer starts blank. False, with the report buffers untouched, when the file cannot be
-// opened or holds no summary line.
+// name as readwrite::visible shows it, a blank line and "Date Saved: " with `date`) and the
+// listing in sline5/nlines5 (the lines after its title). Every buffer starts blank. False, with
+// the report buffers untouched, when the file cannot be opened or holds no summary line.
 bool report_read_back(int dir, std::string_view name, const std::string& date);
 
 // The Error dialog that ends a run: message, a blank line, `blanks` blanks and
 // "*** RUN ABORTED! ***" (lines joined by CR LF); sets globals::bdataerror.
 void abort_run(std::string_view message, int32_t blanks = 30);
 
-// The text of an Error dialog about a file: the message, a line break, the file's path and, when
-// err is not 0, ": " and failure_text of err ("No space left on device").
+// The text of an Error dialog about a file: the message, a line break, the file's path (as
+// readwrite::visible shows it) and, when err is not 0, ": " and failure_text of err ("No space
+// left on device").
 std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err);
 
 // The whole report of one fit, after postfit_statistics, into the files made by

@@ -176,7 +176,8 @@ int ReportFiles::replaceable() const {
 
 // Whether the report's name, links followed, leads to the file `path` names.
 bool ReportFiles::is_file(const std::filesystem::path& path) const {
-  struct stat report {}, file{};
+  struct stat report = {};
+  struct stat file = {};
   return ::fstatat(folder_, name_.c_str(), &report, 0) == 0 && ::stat(path.c_str(), &file) == 0 &&
          report.st_dev == file.st_dev && report.st_ino == file.st_ino;
 }
@@ -240,9 +241,12 @@ void ReportFiles::release() {
 
 std::string failure_text(int err) {
   switch (err) {
-    case report_is_data_file: return "the data file itself, which a run never replaces";
-    case folder_makes_no_files: return "no file can be made in this folder";
-    default: return std::generic_category().message(err);
+    case report_is_data_file:
+      return "the data file itself, which a run never replaces";
+    case folder_makes_no_files:
+      return "no file can be made in this folder";
+    default:
+      return std::generic_category().message(err);
   }
 }
 

@@ -177,6 +177,7 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
     std::string says;
   } cases[] = {
       {"missing.dat", "Error: The data file\nmissing.dat\ncannot be opened"},
+      {"\"$(printf 'm\\033.dat')\"", "Error: The data file\nm<27>.dat\ncannot be opened"},
       {"syntax.dat", "Error: Model function syntax error number 12"},
       {"short.dat",
        "Error: A numeric syntax error was identified in the data file.\n"
@@ -204,6 +205,7 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
     EXPECT_EQ(out.status, 1);
     EXPECT_NE(out.output.find(c.says), std::string::npos) << out.output;
     EXPECT_EQ(out.output.find('\r'), std::string::npos);  // lines end with LF alone
+    EXPECT_EQ(out.output.find('\033'), std::string::npos);
   }
   // A data error writes no run-log line and no report.
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "Varqen-runlog.txt"));

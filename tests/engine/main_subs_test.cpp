@@ -618,8 +618,7 @@ TEST_F(MainSubTest, NextInAFileWithoutASeriesNumberSaysNoNextFileFollows) {
   const auto b = boxes();
   ASSERT_EQ(b.size(), 3u);  // the confirmation, the Information between blocks, the refusal
   EXPECT_EQ(b[2].title, "Error");
-  EXPECT_NE(b[2].text.find(dir.file("plain.dat") + "\r\nends its block at NEXT"),
-            std::string::npos)
+  EXPECT_NE(b[2].text.find(dir.file("plain.dat") + "\r\nends its block at NEXT"), std::string::npos)
       << b[2].text;
   EXPECT_EQ(passes.starts.size(), 1u);
   EXPECT_TRUE(exists("plain.TXT"));  // the block's own report stands
