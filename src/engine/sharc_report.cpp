@@ -272,10 +272,11 @@ void fatal_line(std::string_view fmt, std::string_view text) {
 // The error number of a failure the units just reported (EIO when the system gave none).
 int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
 
-// Writes the lines to the file `name` of the folder `dir`; 0, or the error number of what
-// failed.
+// Writes the lines to the working file `name` of the folder `dir`; 0, or the error number of
+// what failed. The file is never made here: one removed at an abrupt end of the program must
+// not come back.
 int write_file(int dir, const std::string& name, const std::vector<std::string>& lines) {
-  units::ScopedUnit unit(dir, name, units::Mode::Write);
+  units::ScopedUnit unit(dir, name, units::Mode::Overwrite);
   if (!unit.ok()) return failure();
   for (const std::string& l : lines) {
     if (!units::write_line(unit.unit(), l)) return failure();

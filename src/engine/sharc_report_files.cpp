@@ -1,9 +1,12 @@
 #include "engine/sharc_report_files.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,6 +78,17 @@ struct Unfinished {
 static_assert(std::atomic<bool>::is_always_lock_free, "flags read in a signal handler");
 std::array<Unfinished, 8> unfinished;
 
+// Making a working file and the removal at an abrupt end exclude each other, so that no file
+// exists unregistered when the removal runs and none is made after it: a file is made and
+// registered with every signal blocked on its thread and `making` counted; the removal sets
+// `ending` first, then waits out the makings on other threads, and a making that finds
+// `ending` set makes nothing. (Both sides store before they load, in one total order: at
+// least one of them sees the other.)
+std::atomic<int> making{0};
+std::atomic<bool> ending{false};
+thread_local bool making_here = false;  // this thread is between the two steps
+static_assert(std::atomic<int>::is_always_lock_free, "count read in a signal handler");
+
 void track(int folder, const std::string& name) {
   if (name.size() >= sizeof(Unfinished::name)) return;
   for (Unfinished& u : unfinished) {
@@ -96,11 +110,35 @@ void untrack(int folder, const std::string& name) {
   }
 }
 
-// Removes the file `name` of the folder (when there is one) and forgets it.
+// Makes a new working file `prefix` + 6 random characters + `suffix` in the folder and
+// registers it, as one step for remove_unfinished_reports. Its name, or empty with `err` set
+// (ECANCELED once the program is ending).
+std::string make_tracked(int folder, std::string_view prefix, std::string_view suffix, int& err) {
+  sigset_t all{}, before{};
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &before);
+  making.fetch_add(1);
+  making_here = true;
+  std::string name;
+  if (ending.load()) {
+    err = ECANCELED;
+  } else {
+    name = units::create_unique(folder, prefix, suffix);
+    err = name.empty() ? failure() : 0;
+    if (err == 0) track(folder, name);
+  }
+  making_here = false;
+  making.fetch_sub(1);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return name;
+}
+
+// Removes the file `name` of the folder (when there is one) and forgets it; removed first, so
+// that an abrupt end in between finds it still registered.
 void drop(int folder, std::string& name) {
   if (name.empty()) return;
-  untrack(folder, name);
   ::unlinkat(folder, name.c_str(), 0);
+  untrack(folder, name);
   name.clear();
 }
 
@@ -131,14 +169,10 @@ int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
   const uintmax_t room = kReportHead + kReportRow * uintmax_t(std::max(rows, 0));
   for (auto [file, prefix, suffix] : {std::tuple{&scratch_, kScratchPrefix, kScratchSuffix},
                                       std::tuple{&partial_, kPartialPrefix, kPartialSuffix}}) {
-    *file = units::create_unique(folder_, prefix, suffix);
-    err = file->empty() ? failure() : 0;
+    *file = make_tracked(folder_, prefix, suffix, err);
     // The folder is held, so it exists: "no such file" means it makes no new files (as /proc).
     if (err == ENOENT) err = folder_makes_no_files;
-    if (err == 0) {
-      track(folder_, *file);
-      err = reserve(folder_, *file, room);
-    }
+    if (err == 0) err = reserve(folder_, *file, room);
     if (err != 0) {
       failed_ = located(folder);
       release();
@@ -251,6 +285,14 @@ std::string failure_text(int err) {
 }
 
 void remove_unfinished_reports() {
+  ending.store(true);
+  // A making on another thread takes one file creation; one that does not end within about
+  // two seconds (a hung network file system) is not waited for, so that the end still comes.
+  constexpr int kWaits = 2000;
+  const timespec millisecond{0, 1'000'000};
+  for (int k = 0; k < kWaits && making.load() > (making_here ? 1 : 0); ++k) {
+    ::nanosleep(&millisecond, nullptr);
+  }
   for (Unfinished& u : unfinished) {
     if (u.live.load(std::memory_order_acquire)) ::unlinkat(u.folder, u.name, 0);
   }

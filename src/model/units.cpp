@@ -20,6 +20,7 @@ std::ios::openmode open_mode(Mode mode) {
     case Mode::Read:
       return std::ios::in | std::ios::binary;
     case Mode::Write:
+    case Mode::Overwrite:
       return std::ios::out | std::ios::trunc | std::ios::binary;
     case Mode::Append:
       return std::ios::out | std::ios::app | std::ios::binary;
@@ -81,6 +82,8 @@ int open_flags(Mode mode) {
       return O_RDONLY;
     case Mode::Write:
       return O_WRONLY | O_CREAT | O_TRUNC;
+    case Mode::Overwrite:
+      return O_WRONLY | O_TRUNC;
     case Mode::Append:
       return O_WRONLY | O_CREAT | O_APPEND;
   }

@@ -29,9 +29,10 @@ inline constexpr int32_t max_unit = 99;
 inline constexpr size_t max_line_length = size_t{1} << 20;
 
 enum class Mode {
-  Read,    // an existing file, read from its first line
-  Write,   // created or replaced, written from the start
-  Append,  // created when missing, written at its end
+  Read,       // an existing file, read from its first line
+  Write,      // created or replaced, written from the start
+  Overwrite,  // an existing file, emptied and written from the start; never created
+  Append,     // created when missing, written at its end
 };
 
 enum class ReadStatus {

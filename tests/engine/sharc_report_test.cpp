@@ -325,29 +325,6 @@ TEST_F(ReportRun, AFolderThatCannotTakeTheReportIsFoundBeforeTheFitAndKeepsNothi
   }
 }
 
-// The working files are removed where they are when their folder was moved: at the block's
-// end and at an abrupt end of the program alike.
-TEST_F(ReportRun, WorkingFilesAreRemovedWhereTheirFolderWent) {
-  const std::filesystem::path data = dir.path() / "data";
-  const std::filesystem::path moved = dir.path() / "moved";
-  std::filesystem::create_directory(data);
-  for (const bool abrupt : {false, true}) {
-    SCOPED_TRACE(abrupt);
-    sharc_mod::ReportFiles run;
-    ASSERT_EQ(run.create((data / "Run.dat").string(), 10), 0);
-    std::filesystem::rename(data, moved);
-    EXPECT_EQ(run.scratch().parent_path(), moved);
-    EXPECT_EQ(testsupport::names_in(moved).size(), 2u);
-    if (abrupt) {
-      sharc_mod::remove_unfinished_reports();
-    } else {
-      run.remove();
-    }
-    EXPECT_TRUE(testsupport::names_in(moved).empty());
-    std::filesystem::rename(moved, data);
-  }
-}
-
 TEST_F(ReportRun, AReportThatCannotBeWrittenAfterTheFitLeavesTheEarlierOneAndNoFileOfTheRun) {
   std::ofstream(results_path()) << "old report\n";
   globals::output_file_name = stringlib::fixed("/r/Previous.TXT", globals::len_file_name);

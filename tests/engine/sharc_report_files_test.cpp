@@ -1,0 +1,134 @@
+// The report's working files at an abrupt end of the program. The end is taken in a child
+// process each time, since no working file is made in a process after it.
+//
+// The program's own system calls that make (exclusive creation) and remove working files are
+// interposed here, so that a test can send the signal that ends the program from inside them:
+// right after a file is made, right before one is removed, the worst moments for the removal
+// at the end.
+#include "engine/sharc_report_files.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <filesystem>
+#include <functional>
+
+#include "support/temp_dir.hpp"
+
+namespace {
+
+enum class RaiseAt { Never, AfterCreate, BeforeRemove };
+std::atomic<RaiseAt> raise_at{RaiseAt::Never};
+
+// Sends SIGTERM once, when `now` is the moment asked for.
+void raise_if(RaiseAt now) {
+  RaiseAt expected = now;
+  if (raise_at.compare_exchange_strong(expected, RaiseAt::Never)) std::raise(SIGTERM);
+}
+
+}  // namespace
+
+extern "C" int openat(int dir, const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
+    va_list args;
+    va_start(args, flags);
+    mode = va_arg(args, mode_t);
+    va_end(args);
+  }
+  const int fd = static_cast<int>(::syscall(SYS_openat, dir, path, flags, mode));
+  if (fd >= 0 && (flags & O_EXCL) != 0) raise_if(RaiseAt::AfterCreate);
+  return fd;
+}
+
+extern "C" int unlinkat(int dir, const char* path, int flags) {
+  raise_if(RaiseAt::BeforeRemove);
+  return static_cast<int>(::syscall(SYS_unlinkat, dir, path, flags));
+}
+
+namespace {
+
+// Runs `body` in a child process that ends on SIGTERM as the program does (its report's
+// working files removed, then the signal's default action). The child's exit code, or 128 +
+// the signal that ended it.
+int in_child(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::signal(SIGTERM, [](int sig) {
+      sharc_mod::remove_unfinished_reports();
+      std::signal(sig, SIG_DFL);
+      std::raise(sig);
+    });
+    std::_Exit(body());
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+// A signal that ends the program right after a working file is made, or right before one is
+// removed, leaves none behind: a file is registered for the removal before anyone can see it,
+// and forgotten only once it is gone.
+TEST(ReportFiles, ASignalAtTheWorstMomentLeavesNoWorkingFile) {
+  testsupport::TempDir dir;
+  const std::string data = dir.file("Run.dat");
+  const struct {
+    const char* what;
+    RaiseAt at;
+    std::function<void(sharc_mod::ReportFiles&)> then;  // after the files are made
+  } cases[] = {
+      {"made", RaiseAt::AfterCreate, [](sharc_mod::ReportFiles&) {}},
+      {"removed", RaiseAt::BeforeRemove, [](sharc_mod::ReportFiles& f) { f.remove_scratch(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(in_child([&] {
+                sharc_mod::ReportFiles files;
+                if (c.at == RaiseAt::AfterCreate) raise_at = c.at;
+                if (files.create(data, 10) != 0) return 1;
+                raise_at = c.at;
+                c.then(files);
+                return 0;
+              }),
+              128 + SIGTERM);
+    EXPECT_TRUE(dir.names().empty());
+  }
+}
+
+// The working files are removed where they are when their folder was moved, at the block's
+// end and at an abrupt end of the program alike; after that end no report makes one.
+TEST(ReportFiles, AnAbruptEndRemovesThemWhereTheirFolderWentAndMakesNoMore) {
+  testsupport::TempDir dir;
+  const std::filesystem::path data = dir.path() / "data";
+  const std::filesystem::path moved = dir.path() / "moved";
+  std::filesystem::create_directory(data);
+  for (const bool abrupt : {false, true}) {
+    SCOPED_TRACE(abrupt);
+    sharc_mod::ReportFiles run;
+    ASSERT_EQ(run.create((data / "Run.dat").string(), 10), 0);
+    std::filesystem::rename(data, moved);
+    EXPECT_EQ(run.scratch().parent_path(), moved);
+    EXPECT_EQ(testsupport::names_in(moved).size(), 2u);
+    if (abrupt) {
+      EXPECT_EQ(in_child([&] {
+                  sharc_mod::remove_unfinished_reports();
+                  sharc_mod::ReportFiles late;
+                  return late.create((moved / "Late.dat").string(), 10);
+                }),
+                ECANCELED);
+    } else {
+      run.remove();
+    }
+    EXPECT_TRUE(testsupport::names_in(moved).empty());
+    std::filesystem::rename(moved, data);
+  }
+}
+
+}  // namespace
