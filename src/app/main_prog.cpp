@@ -3,14 +3,17 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
 
 #include "common/globals.hpp"
 #include "engine/main_subs.hpp"
@@ -108,8 +111,9 @@ int32_t run_with(platform::WindowSystem& system, const Options& options) {
   const int32_t status = [&] {
     if (guikit::initwindow(
             kMainWidth, kMainHeight, "Varqen", std::nullopt, std::nullopt, false, false) < 0) {
+      // The system had no thread or memory for it; the Error dialog said why.
       std::cerr << "varqen: the main window cannot be opened\n";
-      return kExitUsage;
+      return kExitDataError;
     }
     globals::gwinwidth = gk::getwindowwidth();
     guikit::setwindowsystemclosecallback(close_main_window);
@@ -221,6 +225,30 @@ void end_on_signal(int sig) {
   std::raise(sig);
 }
 
+// No memory left (an address-space limit): a std::bad_alloc that no one catches, on the main
+// thread or on a window thread, ends the program with one line on standard error and status
+// 1, without the working files of a report not yet done. Any other uncaught exception is a
+// fault of the program and goes to the handler that was there before.
+std::terminate_handler uncaught_before = nullptr;
+[[noreturn]] void end_when_out_of_memory() {
+  bool out_of_memory = false;
+  try {
+    if (const std::exception_ptr e = std::current_exception()) std::rethrow_exception(e);
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+  } catch (...) {
+  }
+  if (!out_of_memory) {
+    if (uncaught_before != nullptr) uncaught_before();
+    std::abort();
+  }
+  sharc_mod::remove_unfinished_reports();
+  std::fflush(stdout);
+  static constexpr char kLine[] = "varqen: out of memory; the run ends without its report\n";
+  [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+  std::_Exit(kExitDataError);
+}
+
 // A closed standard output (the reader of a pipe gone) or a file size limit: the write that
 // met it fails instead, with EPIPE or EFBIG, and the run goes on or refuses the file with
 // "File too large". A handler that does nothing rather than SIG_IGN, so that programs the
@@ -317,6 +345,7 @@ int32_t main_program(int argc, char** argv) {
   }
   if (env_is("VARQEN_TEST_NO_PAUSES", "1")) sysclock::set_sleeper([](int32_t) {});
   handle_signals();
+  uncaught_before = std::set_terminate(end_when_out_of_memory);
   // Relative names (the run log, a data file given without a folder) lie in the directory the
   // program starts in; the report and its scratch copy lie beside the data file.
   std::error_code ec;

@@ -6,9 +6,10 @@
 //
 // Without a file the open-file dialog asks for one. Exit status: 0 when every block's fit
 // completed and its report was written, 1 when a block ended otherwise (a data error, a No at
-// the confirmation, the cascade's error path, a report that could not be written), 2 on a usage
-// error (or no file chosen), 3 when the X display went away (the program ends at once, with one
-// line on standard error).
+// the confirmation, the cascade's error path, a report that could not be written) or no run
+// was possible (no memory left: "varqen: out of memory" on standard error; no thread or memory
+// for the main window), 2 on a usage error (or no file chosen), 3 when the X display went away
+// (the program ends at once, with one line on standard error).
 //
 // Closing the main window (the window manager's close box) while the fit runs acts as its
 // Cancel button; the program then ends with the fit.

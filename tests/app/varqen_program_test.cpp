@@ -628,6 +628,36 @@ TEST(Varqen, ARunEndedByASignalLeavesNoFileOfItsReport) {
   }
 }
 
+// Short of memory (an address-space limit), a run either fits or ends with a line saying
+// so and status 1, never on a crash, and leaves no working file of its report. (Sanitized
+// programs cannot start under such limits at all.)
+TEST(Varqen, ARunWithoutMemoryEndsWithAMessageAndNoWorkingFile) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizers reserve more address space than the limits leave";
+#endif
+  testsupport::TempDir dir;
+  dir.write("mm.dat", michaelis_file(120.0));
+  for (const int megabytes : {36, 44, 52, 60, 68, 76}) {
+    SCOPED_TRACE(megabytes);
+    const Outcome out = run_varqen(
+        dir.path(), "mm.dat", "prlimit --as=" + std::to_string(megabytes * 1'000'000));
+    ASSERT_TRUE(out.status == 0 || out.status == 1) << out.status << "\n" << out.output;
+    std::vector<std::string> expected = {"mm.dat"};
+    if (out.status == 0) {
+      expected = {"Varqen-runlog.txt", "mm.TXT", "mm.dat"};
+    } else {
+      EXPECT_TRUE(out.output.find("varqen: out of memory") != std::string::npos ||
+                  out.output.find("varqen: the main window cannot be opened") !=
+                      std::string::npos)
+          << out.output;
+    }
+    EXPECT_EQ(dir.names(), expected);
+    for (const std::string name : {"mm.TXT", "Varqen-runlog.txt"}) {
+      std::filesystem::remove(dir.path() / name);
+    }
+  }
+}
+
 // A closed standard output (the reader of a pipe gone) never ends a run: it goes on and writes
 // its report. A file size limit refuses the file as a full disk does. Neither leaves a working
 // file. The shell writes the run's status last on the output read here.
