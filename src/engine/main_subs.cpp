@@ -3,7 +3,9 @@
 #include "engine/main_subs.hpp"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "common/common_data.hpp"
@@ -18,6 +20,7 @@
 #include "model/funct.hpp"
 #include "model/model_front.hpp"
 #include "model/readwrite.hpp"
+#include "model/units.hpp"
 #include "numerics/prec_mod.hpp"
 #include "numerics/stringlib.hpp"
 #include "toolkit/guikit.hpp"
@@ -36,9 +39,31 @@ constexpr int32_t kStageCode = 91;
 constexpr double kHitnrunOffset = 1e-9;
 constexpr double kTinyStart = 1e-16;  // a free parameter given as exactly 0 starts here
 
-// Step 2, first half: the file's name as given and the block's lines counted.
+// The file read whole for the block's readers: they open it a number of times, and the
+// confirmation waits between them, so that a file replaced meanwhile would give them a mix of
+// two contents.
+bool hold_content(Block& b) {
+  b.content.emplace(b.file);
+  if (b.content->status() == 2) {
+    missing_file_message(b.file);
+    return false;
+  }
+  if (b.content->status() != 0) {
+    const int err = units::last_error();
+    unreadable_file_message(
+        b.file,
+        err == EFBIG
+            ? "It is larger than " + std::to_string(units::max_snapshot_bytes >> 20) + " MiB."
+            : std::string(std::strerror(err)) + ".");
+    return false;
+  }
+  return true;
+}
+
+// Step 2, first half: the file's name as given, its content held and the block's lines counted.
 bool count_block(Block& b) {
   b.file = data_file_name();
+  if (!hold_content(b)) return false;
   const readwrite::Status s = readwrite::a_row_count(b.file, b.lines);
   if (s == readwrite::Status::OpenFailed) {
     missing_file_message(b.file);

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/sharc_postfit.hpp"
 #include "engine/sharc_report.hpp"
+#include "model/units.hpp"
 #include "numerics/farray.hpp"
 
 namespace main_subs {
@@ -16,6 +18,7 @@ namespace main_subs {
 // Work arrays and counts of one block; allocated for the block and released when it ends.
 struct Block {
   std::string file;        // name the readers open, as the user gave it
+  std::optional<units::Snapshot> content;  // the file as the block's readers read it
   int32_t lines = 0;       // lines of the block counted by a_row_count
   bool too_many = false;   // the block holds more data rows than the shared arrays
   int32_t npar = 0;        // parameters P1..Pn of the formula

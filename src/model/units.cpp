@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ext/stdio_filebuf.h>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -28,13 +29,27 @@ std::ios::openmode open_mode(Mode mode) {
   return std::ios::in;
 }
 
+// The bytes of a snapshot read as a file opened for reading; the buffer shares them.
+class SnapshotBuffer : public std::streambuf {
+ public:
+  explicit SnapshotBuffer(std::shared_ptr<const std::string> bytes) : bytes_(std::move(bytes)) {
+    char* first = const_cast<char*>(bytes_->data());  // the get area only: never written
+    setg(first, first, first + bytes_->size());
+  }
+
+ private:
+  std::shared_ptr<const std::string> bytes_;
+};
+
 // A file opened by its descriptor (opened without blocking and looked at first), read and
-// written through a stream buffer that owns and closes the descriptor.
+// written through a stream buffer that owns and closes the descriptor; or a snapshot's bytes.
 struct Unit {
-  explicit Unit(int fd, Mode mode) : buffer(fd, open_mode(mode)), stream(&buffer), mode(mode) {}
-  __gnu_cxx::stdio_filebuf<char> buffer;
+  Unit(std::unique_ptr<std::streambuf> buffer, Mode mode, int fd)
+      : buffer(std::move(buffer)), stream(this->buffer.get()), mode(mode), fd(fd) {}
+  std::unique_ptr<std::streambuf> buffer;
   std::iostream stream;
   Mode mode = Mode::Read;
+  int fd = -1;                 // the file's descriptor (owned by the buffer); -1 for a snapshot
   std::filesystem::path file;  // the file's full name, for unit_of
 };
 
@@ -43,6 +58,8 @@ struct Table {
   std::array<std::unique_ptr<Unit>, max_unit + 1> units;  // index = unit number; 0 unused
   std::filesystem::path start_dir;
   std::ostream* console = nullptr;
+  // The bytes of every live Snapshot, by the file's name (resolved, lexically normal).
+  std::map<std::filesystem::path, std::shared_ptr<const std::string>> snapshots;
 };
 
 Table& table() {
@@ -135,19 +152,26 @@ int32_t open_locked(Table& t, int32_t u, int dir, const std::filesystem::path& p
   }
   const int fd = open_descriptor(dir, path, mode);
   if (fd < 0) return 2;
-  auto unit = std::make_unique<Unit>(fd, mode);
-  if (!unit->buffer.is_open()) {  // the stream could not take the descriptor: no memory
+  auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, open_mode(mode));
+  if (!buffer->is_open()) {  // the stream could not take the descriptor: no memory
     ::close(fd);
     tls_last_error = ENOMEM;
     return 2;
   }
-  t.units[u] = std::move(unit);
+  t.units[u] = std::make_unique<Unit>(std::move(buffer), mode, fd);
   return 0;
 }
 
-// Opens `path` (relative names in the start directory) on unit u of the locked table.
+// Opens `path` (relative names in the start directory) on unit u of the locked table; for
+// reading, a snapshot of that name stands for the file.
 int32_t open_named_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
   const std::filesystem::path p = path.empty() ? std::filesystem::path() : resolve_locked(t, path);
+  if (const auto held = t.snapshots.find(p.lexically_normal());
+      mode == Mode::Read && held != t.snapshots.end()) {
+    t.units[u] = std::make_unique<Unit>(std::make_unique<SnapshotBuffer>(held->second), mode, -1);
+    t.units[u]->file = full_name(p);
+    return 0;
+  }
   const int32_t status = open_locked(t, u, AT_FDCWD, p, mode);
   if (status == 0) t.units[u]->file = full_name(p);
   return status;
@@ -192,7 +216,7 @@ int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first
 int32_t open_free_at(int32_t& unit, int dir, std::string_view name, Mode mode) {
   return open_first_free(unit, 1, [&](Table& t, int32_t u) {
     const int32_t status = open_locked(t, u, dir, std::filesystem::path(name), mode);
-    if (status == 0) t.units[u]->file = descriptor_path(t.units[u]->buffer.fd());
+    if (status == 0) t.units[u]->file = descriptor_path(t.units[u]->fd);
     return status;
   });
 }
@@ -305,6 +329,60 @@ std::string create_unique(int dir, std::string_view prefix, std::string_view suf
   return {};
 }
 
+namespace {
+
+// Reads what is left of the file behind fd into bytes: 0, or the error number (EFBIG past
+// max_snapshot_bytes).
+int read_whole(int fd, std::string& bytes) {
+  constexpr size_t kChunk = size_t{1} << 16;
+  for (;;) {
+    const size_t had = bytes.size();
+    if (had > max_snapshot_bytes) return EFBIG;
+    bytes.resize(had + kChunk);
+    const ssize_t n = ::read(fd, bytes.data() + had, kChunk);
+    bytes.resize(had + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    if (n == 0) return 0;
+    if (n < 0 && errno != EINTR) return errno != 0 ? errno : EIO;
+  }
+}
+
+}  // namespace
+
+Snapshot::Snapshot(std::string_view path) {
+  Table& t = table();
+  const std::filesystem::path p = path.empty() ? std::filesystem::path() : resolve(path);
+  errno = 0;
+  const int fd = p.empty() ? -1 : open_descriptor(AT_FDCWD, p, Mode::Read);
+  if (fd < 0) {
+    if (p.empty()) tls_last_error = ENOENT;
+    status_ = 2;
+    return;
+  }
+  auto bytes = std::make_shared<std::string>();
+  const int err = read_whole(fd, *bytes);
+  ::close(fd);
+  if (err != 0) {
+    tls_last_error = err;
+    status_ = 4;
+    return;
+  }
+  name_ = p.lexically_normal();
+  bytes_ = std::move(bytes);
+  std::lock_guard<std::mutex> hold(t.lock);
+  t.snapshots[name_] = bytes_;
+}
+
+Snapshot::~Snapshot() {
+  if (!bytes_) return;
+  Table& t = table();
+  std::lock_guard<std::mutex> hold(t.lock);
+  // A later snapshot of the same name has taken its place: that one stays.
+  if (const auto held = t.snapshots.find(name_);
+      held != t.snapshots.end() && held->second == bytes_) {
+    t.snapshots.erase(held);
+  }
+}
+
 void set_start_directory(std::filesystem::path dir) {
   Table& t = table();
   std::lock_guard<std::mutex> hold(t.lock);
@@ -333,6 +411,7 @@ void reset() {
   Table& t = table();
   std::lock_guard<std::mutex> hold(t.lock);
   for (auto& u : t.units) u.reset();
+  t.snapshots.clear();
   t.start_dir.clear();
   t.console = nullptr;
 }

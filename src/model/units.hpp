@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -125,7 +126,35 @@ class ScopedUnit {
   int32_t status_ = 0;
 };
 
-// Closes every unit and restores the start directory and the console (for tests).
+// Largest file a Snapshot takes into memory (64 MiB): a data file of as many rows as a fit takes
+// is far smaller.
+inline constexpr size_t max_snapshot_bytes = size_t{64} << 20;
+
+// A file read once, whole, and held for the life of the object: meanwhile every open of that
+// name for reading (relative names in the start directory) reads these bytes instead of the
+// file, whatever has become of the file since. Readers that open one file a number of times,
+// and wait for the user in between, thus all read one content of it, never a mix of two.
+class Snapshot {
+ public:
+  // Reads the file `path` as open(Read) opens it. status(): 0; 2 when the file cannot be
+  // opened (as open; last_error() says why); 4 when it cannot be read whole (last_error() is
+  // the system's error number, or EFBIG for more than max_snapshot_bytes). Nothing is held on
+  // failure.
+  explicit Snapshot(std::string_view path);
+  ~Snapshot();
+  Snapshot(const Snapshot&) = delete;
+  Snapshot& operator=(const Snapshot&) = delete;
+
+  int32_t status() const { return status_; }
+
+ private:
+  std::filesystem::path name_;
+  std::shared_ptr<const std::string> bytes_;
+  int32_t status_ = 0;
+};
+
+// Closes every unit, lets every snapshot go and restores the start directory and the console
+// (for tests).
 void reset();
 
 }  // namespace units

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -75,6 +76,40 @@ TEST_F(MainSubTest, FitsTheFileAndWritesTheReportAndTheRunLogLine) {
   EXPECT_TRUE(main_subs::every_block_reported);
   // No scratch or partial file is left behind.
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"Varqen-runlog.txt", "mm.TXT", "mm.dat"}));
+}
+
+// The data file changed while the run waits at its confirmation (between the readers' opens of
+// it): the run fits the content it began with, whole, never rows counted in one content and
+// read from another.
+TEST_F(MainSubTest, AFileChangedDuringTheRunIsReadAsItWasAtItsStart) {
+  const std::string original = data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows());
+  std::string other_rows;
+  for (int x = 1; x <= 20; ++x) other_rows += std::to_string(x) + " 7\n";
+  const std::string path = dir.file("mm.dat");
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } cases[] = {
+      {"replaced by 20 other rows",
+       [&] {
+         std::filesystem::rename(
+             dir.write("new.dat", data_file("Y=P1*X1/(P2+X1)", "1 1", "1 1", other_rows)), path);
+       }},
+      {"cut to its first 3 lines", [&] { dir.write("mm.dat", "Y=P1*X1/(P2+X1)\n100 2\n0 0\n"); }},
+      {"removed", [&] { std::filesystem::remove(path); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    reset_all();
+    dir.write("mm.dat", original);
+    dialogs.script_while_open(c.change);
+    run("mm.dat");
+    EXPECT_EQ(globals::bdataerror, 0) << last_text();
+    EXPECT_TRUE(main_subs::every_block_reported);
+    // The fit of the original eight rows (see the first test).
+    EXPECT_NEAR(common_data::pfinal(1), 120.041090, 1e-5);
+    EXPECT_NEAR(common_data::fssqr, 0.2957990, 1e-6);
+  }
 }
 
 // The report's files are made before the confirmation and go with the block however it ends: a

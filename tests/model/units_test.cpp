@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <set>
 #include <thread>
 #include <vector>
@@ -87,6 +89,51 @@ TEST_F(Units, ReadsLfCrLfAndCrLinesAlike) {
   EXPECT_FALSE(units::write_line(u, "no"));
   units::close(u);
   EXPECT_EQ(units::read_line(u, line), units::ReadStatus::Error);
+}
+
+// The lines of the file `name` as an open for reading gives them.
+std::vector<std::string> lines_read(const std::string& name) {
+  std::vector<std::string> lines;
+  units::ScopedUnit file(name, units::Mode::Read);
+  for (std::string line; file.ok() && file.read_line(line) == units::ReadStatus::Ok;) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// While a snapshot is held, every open of its file for reading reads the content it was taken
+// with, whatever has become of the file: replaced by another, rewritten in place, cut short or
+// removed. Opens for writing, and every open once it is let go, take the file as it is.
+TEST_F(Units, ASnapshotHoldsOneContentOfItsFileForEveryReader) {
+  const std::string path = dir_.file("d.dat");
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } cases[] = {
+      {"replaced", [&] { std::filesystem::rename(dir_.write("new.dat", "x\ny\nz\n"), path); }},
+      {"rewritten", [&] { dir_.write("d.dat", "x\ny\nz\n"); }},
+      {"cut short", [&] { std::filesystem::resize_file(path, 2); }},
+      {"removed", [&] { std::filesystem::remove(path); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir_.write("d.dat", "a\r\nb\n");
+    std::optional<units::Snapshot> held(std::in_place, "./d.dat");
+    ASSERT_EQ(held->status(), 0);
+    c.change();
+    for (const std::string& name : {std::string("d.dat"), path}) {
+      EXPECT_EQ(lines_read(name), (std::vector<std::string>{"a", "b"}));
+    }
+    held.reset();
+    EXPECT_NE(lines_read("d.dat"), (std::vector<std::string>{"a", "b"}));
+  }
+  // A file that cannot be opened, or is too large to hold, holds nothing.
+  EXPECT_EQ(units::Snapshot("d.dat").status(), 2);
+  EXPECT_EQ(units::last_error(), ENOENT);
+  dir_.write("big.dat", "");
+  std::filesystem::resize_file(dir_.file("big.dat"), units::max_snapshot_bytes + 1);
+  EXPECT_EQ(units::Snapshot("big.dat").status(), 4);
+  EXPECT_EQ(units::last_error(), EFBIG);
 }
 
 TEST_F(Units, ALineBeyondTheCapIsTooLongAndNeverGrowsTheBuffer) {

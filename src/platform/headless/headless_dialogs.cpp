@@ -41,6 +41,12 @@ std::string file_offer(const FileDialogRequest& request) {
 }  // namespace
 
 DialogAnswer HeadlessDialogs::message_box(const MessageBoxRequest& request) {
+  std::function<void()> action;
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    action.swap(while_open_);
+  }
+  if (action) action();
   std::lock_guard<std::mutex> g(mutex_);
   shown_.push_back(request);
   if (!script_.empty()) {
@@ -58,6 +64,11 @@ DialogAnswer HeadlessDialogs::message_box(const MessageBoxRequest& request) {
   return answer;
 }
 
+void HeadlessDialogs::script_while_open(std::function<void()> action) {
+  std::lock_guard<std::mutex> g(mutex_);
+  while_open_ = std::move(action);
+}
+
 void HeadlessDialogs::script_answer(DialogAnswer answer) {
   std::lock_guard<std::mutex> g(mutex_);
   script_.push_back(answer);
@@ -71,6 +82,7 @@ std::vector<MessageBoxRequest> HeadlessDialogs::shown() const {
 void HeadlessDialogs::clear() {
   std::lock_guard<std::mutex> g(mutex_);
   script_.clear();
+  while_open_ = nullptr;
   shown_.clear();
   file_script_.clear();
   print_script_.clear();

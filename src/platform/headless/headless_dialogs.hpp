@@ -10,6 +10,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -43,12 +44,16 @@ class HeadlessDialogs : public DialogProvider {
   std::vector<SelectionRequest> shown_selections() const;
 
   void script_answer(DialogAnswer answer);       // the answer to the next box
+  // What the scripted user does while the next box is open, before it is answered (changes a
+  // file while a question waits, say).
+  void script_while_open(std::function<void()> action);
   std::vector<MessageBoxRequest> shown() const;  // every box so far, oldest first
   void clear();
 
  private:
   mutable std::mutex mutex_;
   std::deque<DialogAnswer> script_;
+  std::function<void()> while_open_;
   std::vector<MessageBoxRequest> shown_;
   std::deque<std::optional<std::string>> file_script_;
   std::deque<std::optional<PrintDialogAnswer>> print_script_;
