@@ -1,9 +1,9 @@
 #include "engine/sharc_report_files.hpp"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <pthread.h>
 #include <signal.h>
-#include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>

@@ -639,16 +639,15 @@ TEST(Varqen, ARunWithoutMemoryEndsWithAMessageAndNoWorkingFile) {
   dir.write("mm.dat", michaelis_file(120.0));
   for (const int megabytes : {36, 44, 52, 60, 68, 76}) {
     SCOPED_TRACE(megabytes);
-    const Outcome out = run_varqen(
-        dir.path(), "mm.dat", "prlimit --as=" + std::to_string(megabytes * 1'000'000));
+    const Outcome out =
+        run_varqen(dir.path(), "mm.dat", "prlimit --as=" + std::to_string(megabytes * 1'000'000));
     ASSERT_TRUE(out.status == 0 || out.status == 1) << out.status << "\n" << out.output;
     std::vector<std::string> expected = {"mm.dat"};
     if (out.status == 0) {
       expected = {"Varqen-runlog.txt", "mm.TXT", "mm.dat"};
     } else {
       EXPECT_TRUE(out.output.find("varqen: out of memory") != std::string::npos ||
-                  out.output.find("varqen: the main window cannot be opened") !=
-                      std::string::npos)
+                  out.output.find("varqen: the main window cannot be opened") != std::string::npos)
           << out.output;
     }
     EXPECT_EQ(dir.names(), expected);

@@ -77,7 +77,8 @@ constexpr size_t kLoadRoom = size_t{32} << 20;
 constexpr size_t kMatchRoom = size_t{8} << 20;
 
 void need_room(size_t bytes) {
-  void* room = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  void* room =
+      ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (room == MAP_FAILED) throw std::bad_alloc();
   ::munmap(room, bytes);
 }
