@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -165,7 +166,9 @@ Bytes scene_wmf(bool placeable) {
 constexpr Rect kFrame{0, 0, 1000, 1000};
 constexpr Point kDevicePixels{1000, 1000}, kDeviceMm{100, 100};
 
-Bytes emf_text(int x, int y, std::u16string_view s) {
+// ExtTextOutW of `s` at (x, y); every character `advance` units after the one before, or at
+// the font's advances.
+Bytes emf_text(int x, int y, std::u16string_view s, std::optional<int> advance = std::nullopt) {
   Bytes t;
   for (int i = 0; i < 4; ++i) put32(t, 0);  // bounds
   put32(t, 1);                              // compatible graphics mode
@@ -175,8 +178,11 @@ Bytes emf_text(int x, int y, std::u16string_view s) {
   put32(t, 76);  // string offset: right after these fields
   put32(t, 0);   // options
   for (int i = 0; i < 4; ++i) put32(t, 0);
-  put32(t, 0);  // no advances
+  const uint32_t string_bytes = static_cast<uint32_t>(2 * s.size() + 3) / 4 * 4;
+  put32(t, advance ? 76 + string_bytes : 0);  // the advances follow the string
   for (const char16_t c : s) put16(t, c);
+  t.resize(68 + string_bytes);
+  for (size_t i = 0; advance && i < s.size(); ++i) put32(t, static_cast<uint32_t>(*advance));
   return t;
 }
 
@@ -704,15 +710,19 @@ EmfWriter& select_font(EmfWriter& e, int height) {
 }
 
 TEST(Metafile, TextPastTheGlyphBoundDrawsNothing) {
-  // 200 distinct characters at the largest font size, far off the page, are rendered all the
-  // same and spend the FontCache::kMaxGlyphPixels a playing may render; an "H" drawn on the
-  // page after them is laid out but not drawn.
+  // 200 distinct characters at the largest font size, one on top of the other in the page's
+  // grey, spend the FontCache::kMaxGlyphPixels a playing may render; a black "H" drawn after
+  // them is laid out but not drawn.
   std::u16string spend;
   for (char16_t c = 0x100; c < 0x100 + 200; ++c) spend.push_back(c);
   for (const bool spent : {false, true}) {
     SCOPED_TRACE(spent ? "after the bound is spent" : "alone");
     EmfWriter e;
-    if (spent) select_font(e, -2048).record_bytes(kETextOutW, emf_text(100000, 0, spend));
+    if (spent) {
+      select_font(e, -2048)
+          .record(kESetTextColor, {0x808080})
+          .record_bytes(kETextOutW, emf_text(0, -500, spend, 0));
+    }
     select_font(e, -10).record_bytes(kETextOutW, emf_text(0, 0, u"H"));
     const Drawn d = render_small(e);
     ASSERT_TRUE(d.decoded);

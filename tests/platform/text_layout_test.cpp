@@ -86,14 +86,20 @@ TEST(Font, DefaultGuiFontIsASansFontOfItsDocumentedEm) {
 }
 
 TEST(Font, AnAllowanceBoundsTheGlyphsRendered) {
-  // The first glyph spends the whole allowance; the glyphs after it, of either font sharing
-  // it, keep their advances but have no coverage. Glyphs rendered before stay.
+  // Measuring text, and drawing it where no glyph can reach the clip, renders nothing. The
+  // first glyph rendered spends the whole allowance; the glyphs after it, of either font
+  // sharing it, keep their advances but have no coverage. Glyphs rendered before stay.
   const FontRequest request{-40, 400, FontFamily::Swiss, "", false};
   const auto free_font = Font::create(request);
   const auto allowance = std::make_shared<GlyphAllowance>(1);
   const auto bounded = Font::create(request, allowance);
   const auto other = Font::create({-30, 400, FontFamily::Swiss, "", false}, allowance);
   ASSERT_TRUE(free_font && bounded && other);
+  EXPECT_EQ(measure_text(*bounded, u"ABC").width, measure_text(*free_font, u"ABC").width);
+  Page page(20, 20);
+  for (const Point at : {Point{-100000, 0}, Point{40, 0}, Point{0, 100000}, Point{0, -200}})
+    draw_text(page, *bounded, at.x, at.y, u"ABC", {}, {0, 0, 20, 20});
+  EXPECT_FALSE(allowance->spent());
   EXPECT_FALSE(bounded->glyph(U'A').coverage.empty());
   EXPECT_TRUE(allowance->spent());
   for (const char32_t c : {U'B', U'C'}) {

@@ -124,9 +124,10 @@ void Coverage::dilate(int before_px, int after_px, const Rect& bounds) {
     }
     gathered.assign(wide.begin() + static_cast<ptrdiff_t>(row_starts[lo]),
                     wide.begin() + static_cast<ptrdiff_t>(row_starts[hi]));
-    if (hi - lo > 1) std::sort(gathered.begin(), gathered.end(), [](const Span& a, const Span& b) {
-      return a.x0 < b.x0;
-    });
+    if (hi - lo > 1)
+      std::sort(gathered.begin(), gathered.end(), [](const Span& a, const Span& b) {
+        return a.x0 < b.x0;
+      });
     for (const Span& g : gathered) add_span(static_cast<int>(y), g.x0, g.x1);
   }
 }

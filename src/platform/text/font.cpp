@@ -207,34 +207,71 @@ Font::Font(const FontRequest& request,
                                 : static_cast<int>(std::lround(m.cell_descent * scale));
   external_leading_ = static_cast<int>(std::lround(m.line_gap * scale));
   FT_Set_Char_Size(f, 0, static_cast<FT_F26Dot6>(std::lround(em_pixels * 64)), 72, 72);
+  // Hinting moves outlines by a pixel or so, and stretches them by a few per cent at most.
+  const double margin = 2 + em_pixels / 16;
+  ink_bounds_ = InkBounds{static_cast<int>(std::floor(f->bbox.xMin * scale - margin)),
+                          static_cast<int>(std::ceil(f->bbox.xMax * scale + margin)),
+                          static_cast<int>(std::floor(f->bbox.yMin * scale - margin)),
+                          static_cast<int>(std::ceil(f->bbox.yMax * scale + margin))};
 }
 
 Font::~Font() = default;
 
-const Glyph& Font::glyph(char32_t code_point) const {
-  std::lock_guard lock(mutex_);
+uint32_t Font::index_of(char32_t code_point) const {
   FT_Face f = face_->face;
   FT_UInt index = FT_Get_Char_Index(f, code_point);
   if (index == 0 && f->charmap && f->charmap->encoding == FT_ENCODING_MS_SYMBOL &&
       code_point < 0x100) {
     index = FT_Get_Char_Index(f, 0xF000 + code_point);
   }
+  return index;
+}
+
+const Glyph& Font::glyph(char32_t code_point) const {
+  std::lock_guard lock(mutex_);
+  Recent& recent = recent_[code_point % recent_.size()];
+  if (recent.glyph && recent.code_point == code_point) return *recent.glyph;
+  const uint32_t index = index_of(code_point);
   auto it = cache_.find(index);
-  if (it != cache_.end()) return it->second;
-  Glyph glyph;
-  const bool render = !allowance_ || !allowance_->spent();
-  const FT_Int32 flags = FT_LOAD_TARGET_NORMAL | (render ? FT_LOAD_RENDER : 0);
-  if (FT_Load_Glyph(f, index, flags) == 0) {
-    const FT_GlyphSlot slot = f->glyph;
-    glyph.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-    if (render) {
-      glyph.left = slot->bitmap_left;
-      glyph.top = slot->bitmap_top;
-      copy_bitmap(slot->bitmap, glyph);
-      if (allowance_) allowance_->charge(static_cast<int64_t>(glyph.coverage.size()));
+  if (it == cache_.end()) {
+    Glyph glyph;
+    const bool render = !allowance_ || !allowance_->spent();
+    FT_Face f = face_->face;
+    if (FT_Load_Glyph(f, index, FT_LOAD_TARGET_NORMAL | (render ? FT_LOAD_RENDER : 0)) == 0) {
+      const FT_GlyphSlot slot = f->glyph;
+      glyph.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+      if (render) {
+        glyph.left = slot->bitmap_left;
+        glyph.top = slot->bitmap_top;
+        copy_bitmap(slot->bitmap, glyph);
+        if (allowance_) allowance_->charge_rendering(static_cast<int64_t>(glyph.coverage.size()));
+      }
+    }
+    it = cache_.emplace(index, std::move(glyph)).first;
+  }
+  recent = Recent{code_point, &it->second};
+  return it->second;
+}
+
+bool Font::charge_drawing(const Glyph& glyph) const {
+  return !allowance_ || allowance_->charge_drawing(static_cast<int64_t>(glyph.coverage.size()));
+}
+
+int Font::advance(char32_t code_point) const {
+  {
+    std::lock_guard lock(mutex_);
+    const Recent& recent = recent_[code_point % recent_.size()];
+    if (recent.glyph && recent.code_point == code_point) return recent.glyph->advance;
+    const uint32_t index = index_of(code_point);
+    if (const auto it = cache_.find(index); it != cache_.end()) return it->second.advance;
+    if (const auto it = advances_.find(index); it != advances_.end()) return it->second;
+    FT_Face f = face_->face;
+    if (FT_Load_Glyph(f, index, FT_LOAD_TARGET_NORMAL) == 0) {
+      const int advance = static_cast<int>((f->glyph->advance.x + 32) >> 6);
+      return advances_.emplace(index, advance).first->second;
     }
   }
-  return cache_.emplace(index, std::move(glyph)).first->second;
+  return glyph(code_point).advance;  // the same failure, remembered with the glyph
 }
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 // glyph of its face. Fonts made with a GlyphAllowance render glyphs only while it lasts.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -41,6 +42,15 @@ inline constexpr int kMaxFontHeight = 2048;
 // Em height of the default GUI font, in pixels (a sans face; its cell is about 13 pixels).
 inline constexpr int kDefaultGuiFontHeight = -11;
 
+// A box that holds the coverage of every glyph of a font: pixels right of the pen (left,
+// right) and up from the baseline (bottom, top), half-open.
+struct InkBounds {
+  int left = 0;
+  int right = 0;
+  int bottom = 0;
+  int top = 0;
+};
+
 // One rendered glyph: an 8-bit coverage map placed relative to the pen on the baseline.
 struct Glyph {
   int left = 0;  // pixels from the pen to the map's first column
@@ -51,16 +61,18 @@ struct Glyph {
   std::vector<uint8_t> coverage;  // rows * width, 0 = none, 255 = full
 };
 
-// Glyph pixels that the fonts sharing it may still render, for text whose source is not
-// trusted (a picture file's). Each glyph rendered is charged its coverage map plus
-// kPerGlyph for the work around it; once the allowance is spent, glyphs not yet rendered
-// come without coverage, their advances kept, so text still lays out as before.
+// Glyph pixels that the fonts sharing it may still render and draw, for text whose source is
+// not trusted (a picture file's). Each glyph rendered is charged its coverage map plus
+// kPerGlyph for the work around it, and each glyph drawn its coverage map again. Once the
+// allowance is spent, glyphs not yet rendered come without coverage and no glyph is drawn;
+// advances are kept, so text still lays out as before.
 class GlyphAllowance {
  public:
   static constexpr int64_t kPerGlyph = 1024;
   explicit GlyphAllowance(int64_t pixels) : left_(pixels) {}
   bool spent() const { return left_.load() <= 0; }
-  void charge(int64_t pixels) { left_ -= pixels + kPerGlyph; }
+  void charge_rendering(int64_t pixels) { left_ -= pixels + kPerGlyph; }
+  bool charge_drawing(int64_t pixels) { return (left_ -= pixels) + pixels > 0; }
 
  private:
   std::atomic<int64_t> left_;
@@ -91,6 +103,13 @@ class Font {
 
   // The glyph of a code point (the face's missing-glyph box when it has none).
   const Glyph& glyph(char32_t code_point) const;
+  // Its advance, without rendering it.
+  int advance(char32_t code_point) const;
+  // Charges drawing `glyph` to the font's allowance; false when the allowance is spent (never
+  // for a font without one).
+  bool charge_drawing(const Glyph& glyph) const;
+  // Holds every glyph of the face, with a margin for hinting.
+  const InkBounds& ink_bounds() const { return ink_bounds_; }
 
  private:
   struct Face;
@@ -103,10 +122,21 @@ class Font {
   int ascent_ = 0;
   int descent_ = 0;
   int external_leading_ = 0;
+  InkBounds ink_bounds_;
   std::unique_ptr<Face> face_;
   std::shared_ptr<GlyphAllowance> allowance_;  // null: unbounded
   mutable std::mutex mutex_;  // guards face_ (FreeType faces are not thread-safe) and cache_
-  mutable std::unordered_map<uint32_t, Glyph> cache_;  // by glyph index
+  mutable std::unordered_map<uint32_t, Glyph> cache_;   // by glyph index
+  mutable std::unordered_map<uint32_t, int> advances_;  // of glyphs measured, not rendered
+  // The glyphs of code points asked for lately, one per slot of code point modulo the size:
+  // text repeats its characters, and this spares it the face's character map.
+  struct Recent {
+    char32_t code_point = 0;
+    const Glyph* glyph = nullptr;
+  };
+  mutable std::array<Recent, 256> recent_{};
+
+  uint32_t index_of(char32_t code_point) const;  // with mutex_ held
 };
 
 }  // namespace platform

@@ -35,7 +35,7 @@ int64_t line_width(const Font& font, std::u16string_view line, int tab_stop) {
   size_t pos = 0;
   while (pos < line.size()) {
     const char32_t c = next_code_point(line, pos);
-    width = is_tab(c, tab_stop) ? next_tab_stop(width, tab_stop) : width + font.glyph(c).advance;
+    width = is_tab(c, tab_stop) ? next_tab_stop(width, tab_stop) : width + font.advance(c);
   }
   return width;
 }
@@ -111,17 +111,22 @@ void draw_text(Page& page,
       fill_box(page, c, x, top, x + width, top + font.line_height(), colours.background);
     }
     const int64_t baseline = top + font.ascent();
+    // Glyphs that cannot reach the clip are only measured, not rendered.
+    const InkBounds& ink = font.ink_bounds();
+    const bool line_seen = baseline - ink.top < c.bottom && baseline - ink.bottom > c.top;
     int64_t pen = x;
     size_t pos = 0;
     while (pos < line.size()) {
       const char32_t code = next_code_point(line, pos);
       if (is_tab(code, tab_stop)) {
         pen = x + next_tab_stop(pen - x, tab_stop);
-        continue;
+      } else if (line_seen && pen + ink.left < c.right && pen + ink.right > c.left) {
+        const Glyph& g = font.glyph(code);
+        if (font.charge_drawing(g)) draw_glyph(page, c, g, pen, baseline, colours.text);
+        pen += g.advance;
+      } else {
+        pen += font.advance(code);
       }
-      const Glyph& g = font.glyph(code);
-      draw_glyph(page, c, g, pen, baseline, colours.text);
-      pen += g.advance;
     }
     top += font.line_height();
   });
