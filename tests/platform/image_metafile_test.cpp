@@ -693,6 +693,24 @@ TEST(Metafile, StrokesPastTheirBoundAreSkipped) {
   }
 }
 
+TEST(Metafile, FillsPastTheirBoundAreSkipped) {
+  // Rectangles covering a 1024 x 1024 page are charged 2^20 pixels each of the 2^28 a
+  // playing may fill: 256 fit. The last of them is blue: drawn or skipped.
+  for (const int count : {256, 257}) {
+    SCOPED_TRACE(testing::Message() << count << " rectangles");
+    EmfWriter e;
+    e.record(kESelectObject, {0x80000008}).record(kECreateBrush, {1, 0, kRefBlue, 0});
+    for (int i = 0; i < count; ++i) {
+      if (i == count - 1) e.record(kESelectObject, {1});
+      e.record(kERectangle, {-10, -10, 2000, 2000});
+    }
+    const Drawn d = render(
+        e.file({0, 0, 10240, 10240}, {1000, 1000}, {100, 100}, 2), 1024, 1024, {0, 0, 1024, 1024});
+    ASSERT_TRUE(d.decoded);
+    EXPECT_EQ(d.page.at(512, 512), count <= 256 ? kBlue : kWhite);
+  }
+}
+
 // The font of slot 1 at `height` logical units, selected, and transparent black text.
 EmfWriter& select_font(EmfWriter& e, int height) {
   Bytes font;

@@ -282,14 +282,14 @@ void Player::poly_polyline(std::span<const Point> points, std::span<const int> c
 
 void Player::polygon(std::span<const Point> points) {
   const std::vector<Point> mapped = map_all(points);
-  if (!stroke_budget(path_length(mapped, true))) return;
+  if (!stroke_budget(path_length(mapped, true)) || !fill_budget(bounding_box(mapped))) return;
   prepare();
   dc_.polygon(mapped);
 }
 
 void Player::poly_polygon(std::span<const Point> points, std::span<const int> counts) {
   const std::vector<Point> mapped = map_all(points);
-  if (!stroke_budget(path_length(mapped, true))) return;
+  if (!stroke_budget(path_length(mapped, true)) || !fill_budget(bounding_box(mapped))) return;
   prepare();
   dc_.poly_polygon(mapped, counts);
 }
@@ -314,14 +314,14 @@ void Player::rectangle(const Rect& r) {
   const Rect box = map_rect(r);
   const Point corners[] = {
       {box.left, box.top}, {box.right, box.top}, {box.right, box.bottom}, {box.left, box.bottom}};
-  if (!stroke_budget(path_length(corners, true))) return;
+  if (!stroke_budget(path_length(corners, true)) || !fill_budget(box)) return;
   prepare();
   dc_.rectangle(box);
 }
 
 void Player::round_rect(const Rect& r, Point corner) {
   const Rect box = map_rect(r);
-  if (!curve_budget(box)) return;
+  if (!curve_budget(box) || !fill_budget(box)) return;
   prepare();
   dc_.round_rect(
       box, to_int(std::fabs(corner.x * x_.scale)), to_int(std::fabs(corner.y * y_.scale)));
@@ -329,7 +329,7 @@ void Player::round_rect(const Rect& r, Point corner) {
 
 void Player::ellipse(const Rect& r) {
   const Rect box = map_rect(r);
-  if (!curve_budget(box)) return;
+  if (!curve_budget(box) || !fill_budget(box)) return;
   prepare();
   dc_.ellipse(box);
 }
@@ -343,14 +343,14 @@ void Player::arc(const Rect& r, Point start, Point end) {
 
 void Player::chord(const Rect& r, Point start, Point end) {
   const Rect box = map_rect(r);
-  if (!curve_budget(box) || !sector_budget(box)) return;
+  if (!curve_budget(box) || !fill_budget(box)) return;
   prepare();
   dc_.chord(box, map(start), map(end));
 }
 
 void Player::pie(const Rect& r, Point start, Point end) {
   const Rect box = map_rect(r);
-  if (!curve_budget(box) || !sector_budget(box)) return;
+  if (!curve_budget(box) || !fill_budget(box)) return;
   prepare();
   dc_.pie(box, map(start), map(end));
 }
@@ -408,12 +408,23 @@ bool Player::stroke_budget(int64_t length) {
   return true;
 }
 
-bool Player::sector_budget(const Rect& box) {
-  const Rect seen = intersect(sorted(box), placement_.clip);
+Rect Player::bounding_box(std::span<const Point> points) {
+  if (points.empty()) return Rect{};
+  Rect box{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (const Point& p : points) {
+    box.left = std::min(box.left, p.x), box.right = std::max(box.right, p.x);
+    box.top = std::min(box.top, p.y), box.bottom = std::max(box.bottom, p.y);
+  }
+  return box;
+}
+
+bool Player::fill_budget(const Rect& box) {
+  const Point a = dc_.to_device({box.left, box.top}), b = dc_.to_device({box.right, box.bottom});
+  const Rect seen = intersect(sorted({a.x, a.y, b.x, b.y}), dc_.drawable());
   const int64_t cost =
       seen.empty() ? 0 : (int64_t{seen.right} - seen.left) * (int64_t{seen.bottom} - seen.top);
-  if (cost > sector_pixels_left_) return false;
-  sector_pixels_left_ -= cost;
+  if (cost > fill_pixels_left_) return false;
+  fill_pixels_left_ -= cost;
   return true;
 }
 
@@ -470,6 +481,10 @@ void Player::text_out(const TextRun& run) {
     top -= font->height();
 
   const Rect box = map_rect(run.rect);
+  const Rect text_box{
+      clamp_int(left), clamp_int(top), clamp_int(left + width), clamp_int(top + font->height())};
+  if ((run.options & kTextOpaque) && !fill_budget(box)) return;
+  if (state_.opaque && !fill_budget(text_box)) return;
   if (run.options & kTextOpaque) dc_.fill_rect(box, *Brush::solid(state_.bk_color));
   const std::optional<Rect> old_clip = dc_.clip();
   if (run.options & kTextClipped) {
@@ -477,11 +492,7 @@ void Player::text_out(const TextRun& run) {
     const Rect c = intersect(dc_.drawable(), sorted({a.x, a.y, b.x, b.y}));
     dc_.set_clip(c.empty() ? Rect{} : c);
   }
-  if (state_.opaque) {
-    dc_.fill_rect(
-        {clamp_int(left), clamp_int(top), clamp_int(left + width), clamp_int(top + font->height())},
-        *Brush::solid(state_.bk_color));
-  }
+  if (state_.opaque) dc_.fill_rect(text_box, *Brush::solid(state_.bk_color));
   const Point origin = dc_.origin();
   const int64_t x = left + origin.x, y = top + origin.y;
   const TextColours colours{to_pixel(state_.text_color), 0, false};
@@ -523,6 +534,7 @@ void Player::block_transfer(const BlockTransfer& b) {
   const Point p1{to_int(x_.at(static_cast<double>(b.dest.x) + b.dest_size.x)),
                  to_int(y_.at(static_cast<double>(b.dest.y) + b.dest_size.y))};
   const Rect dest{p0.x, p0.y, p1.x, p1.y};
+  if (!fill_budget(dest)) return;
   if (b.dib.empty()) {
     prepare();
     if (b.rop == kPatCopy) dc_.fill_rect(dest, *dc_.brush());

@@ -34,22 +34,22 @@
 //
 // Bounds on the work a hostile file can cause: at most kMaxSavedStates states are saved (a
 // deeper save is ignored), at most FontCache::kMaxFonts distinct fonts are made (later
-// requests reuse the last one) and they render at most FontCache::kMaxGlyphPixels glyph
-// pixels, at most kMaxBmpPixels bitmap pixels are decoded and at most
-// kMaxCurvePixels pixels of curves traced in one playing (later bitmaps and curves are
-// skipped). A curve's pixels are counted from its size before it is drawn: twice the width
-// and height of an ellipse's box (each side counted up to 2^16 pixels, beyond which the
-// rasteriser traces only the visible part), and a Bezier piece's control polygon (up to 2^16,
-// the most pieces it is cut into); so a file cannot make the player trace or hold more than
-// that, however large its shapes. Pies and chords, whose areas are decided pixel by pixel,
-// are also charged the part of their box inside the clip rectangle, at most
-// kMaxSectorPixels in one playing. Every outline is charged what its pen covers, its length
-// times the pen's width (plus kStepPixels a step for the work of tracing it), at most
-// kMaxStrokePixels in one playing. A line's length is its steps along its major axis, each
-// segment counted up to the extent on that axis of the part of the page it may draw on
-// (widened by the pen), which is as far as the rasteriser traces it; a curve's length is its
-// pixels counted above. An outline past a bound is skipped with what it encloses; what
-// follows still draws while its own cost fits.
+// requests reuse the last one) and they render and draw at most FontCache::kMaxGlyphPixels
+// glyph pixels (later text lays out but draws nothing), at most kMaxBmpPixels bitmap pixels
+// are decoded and at most kMaxCurvePixels pixels of curves traced in one playing (later
+// bitmaps and curves are skipped). A curve's pixels are counted from its size before it is
+// drawn: twice the width and height of an ellipse's box (each side counted up to 2^16 pixels,
+// beyond which the rasteriser traces only the visible part), and a Bezier piece's control
+// polygon (up to 2^16, the most pieces it is cut into); so a file cannot make the player trace
+// or hold more than that, however large its shapes. Everything that fills an area (shapes,
+// text boxes, block transfers) is charged the part of its box that lies on the page where the
+// player draws, at most kMaxFillPixels in one playing. Every outline is charged what its pen
+// covers, its length times the pen's width (plus kStepPixels a step for the work of tracing
+// it), at most kMaxStrokePixels in one playing. A line's length is its steps along its major
+// axis, each segment counted up to the extent on that axis of the part of the page it may draw
+// on (widened by the pen), which is as far as the rasteriser traces it; a curve's length is its
+// pixels counted above. A shape past a bound is skipped whole; what follows still draws while
+// its own cost fits.
 //
 // Nothing is drawn outside the clip rectangle given to the player. The device context's own
 // state (pen, brush, font, colours, modes, position, clip) is restored when the player ends.
@@ -151,7 +151,7 @@ class Player {
  public:
   inline static constexpr size_t kMaxSavedStates = 1024;
   inline static constexpr int64_t kMaxCurvePixels = int64_t{1} << 24;
-  inline static constexpr int64_t kMaxSectorPixels = int64_t{1} << 28;
+  inline static constexpr int64_t kMaxFillPixels = int64_t{1} << 28;
   inline static constexpr int64_t kMaxStrokePixels = int64_t{1} << 25;
   // What tracing and sorting one step of an outline costs, in pixels of its stroke.
   inline static constexpr int64_t kStepPixels = 32;
@@ -238,8 +238,9 @@ class Player {
   int64_t path_length(std::span<const Point> points, bool closed = false) const;
   // Charges a stroke of `length` steps with the selected pen: length x (width + kStepPixels).
   bool stroke_budget(int64_t length);
-  // Charges the part of a pie's or chord's box inside the clip rectangle.
-  bool sector_budget(const Rect& box);
+  static Rect bounding_box(std::span<const Point> points);
+  // Charges the part of an area's box (device context coordinates) that lies on the page.
+  bool fill_budget(const Rect& box);
 
   DeviceContext& dc_;
   Placement placement_;
@@ -250,7 +251,7 @@ class Player {
   FontCache fonts_;
   int64_t bitmap_pixels_left_;
   int64_t curve_pixels_left_ = kMaxCurvePixels;
-  int64_t sector_pixels_left_ = kMaxSectorPixels;
+  int64_t fill_pixels_left_ = kMaxFillPixels;
   int64_t stroke_pixels_left_ = kMaxStrokePixels;
 
   // The device context's state on entry, restored on exit.
