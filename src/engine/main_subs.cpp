@@ -221,6 +221,7 @@ sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   set_weights(b, f.studres.view());
   if (b.index != 1) globals::brewt = 0;
   globals::bpostrun = 0;
+  unscale_observations(b);
   f.sse = common_data::fssqr;
   sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
@@ -272,6 +273,11 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   set_weights(b, common_data::ydr.view(b.rows));
   if (!compile(b)) return BlockEnd::DataError;
   // Steps 10 and 11.
+  if (!scale_observations(b)) return BlockEnd::DataError;
+  if (!start_in_range(b)) {
+    unscale_observations(b);
+    return BlockEnd::DataError;
+  }
   passes(b, formula_flag);
   const sharc_mod::ReportStatus report = post_fit(b, texts);
   return report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken

@@ -10,6 +10,7 @@
 
 #include "engine/sharc_postfit.hpp"
 #include "engine/sharc_report.hpp"
+#include "model/fparser.hpp"
 #include "model/units.hpp"
 #include "numerics/farray.hpp"
 
@@ -36,6 +37,12 @@ struct Block {
   FVector<double> resid;   // residuals of the cascade's final vector
   FVector<double> res17;   // Marquardt results handed through the cascade
   double ssq = 0.0;        // in/out sum of squares of the cascade
+  // The scale of the observations (main_subs_scale.cpp): the fit works on y times 2^-y_scale
+  // and on the formula's values times the same; y_read and formula keep the data as read and
+  // the formula as compiled while it does.
+  int32_t y_scale = 0;
+  FVector<double> y_read;
+  fparser::Tcomp formula;
   sharc_mod::ReportFiles report;  // the report's files, made before the confirmation
 };
 
@@ -73,6 +80,29 @@ std::string with_reason(std::string text, std::string_view reason);
 // common_data::pboundlo, pboundhi and pmask the bounds and the mask.
 bool shape_checks(Block& b);
 bool load_values(Block& b);
+
+// The exponent e of the power of two that brings the observations y(1..n) to the scale the
+// fit's thresholds are made for: their largest finite magnitude times 2^-e lies in [64, 128).
+// 0 for data of ordinary size, whose largest magnitude lies in [2^-20, 2^20) (about 1E-6 to
+// 1E+6), and for data without a nonzero value.
+int32_t scale_exponent(VecView<const double> y, int32_t n);
+
+// Before the passes: the fit's y and the compiled formula's values scaled by 2^-e, e from
+// scale_exponent (nothing changes for e = 0). Exact in binary but for values beyond the range of
+// a double there, so that the fit of data in any unit is the fit of the same data at one scale.
+// Data whose largest magnitude passes 2^500 (or stays below 2^-498), whose sums of squares
+// cannot be had in their own units, are refused: false after an Error dialog that says so.
+bool scale_observations(Block& b);
+
+// Before the passes, on the scaled data: false, after an Error dialog that says so and what to
+// do, when the model's value at the starting vector (as the cascade starts it: tiny free values
+// raised) is a stand-in of the evaluator's guard (not a number, or beyond its range) in every
+// row: the fit would have no model value to go by.
+bool start_in_range(const Block& b);
+
+// After the passes and the final evaluation: the data, the fitted values and residuals, the sums
+// of squares (the block's and common_data's) and the formula back in the data's units.
+void unscale_observations(Block& b);
 
 // A number as the messages show it: I3 left-adjusted in a 3-character field.
 std::string nnn(int32_t value);

@@ -37,6 +37,12 @@ inline int32_t ny = 0;  // saved third argument of the Marquardt call: 1 after a
 inline bool error_path_taken = false;
 inline std::string error_path_reason;
 
+// The fit run's scale of the observations: a pass fits the data's y times 2^-y_scale, and its
+// model values are the formula's times the same factor (0 for data of ordinary size, which the
+// pass fits as read). The sums a pass meets are then the data's times 4^-y_scale, and the error
+// path's messages give them in the data's units. Main thread only.
+inline int32_t y_scale = 0;
+
 // Seconds of time-limit margin: the cycle loop ends when the clock + this exceeds timemax.
 inline constexpr double kTimeMargin = 100.0;
 

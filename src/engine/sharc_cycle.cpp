@@ -1,5 +1,6 @@
 // The cycle loop of the optimiser cascade (step 5) and its error check (step 7).
 #include <cmath>
+#include <string>
 
 #include "common/common_data.hpp"
 #include "common/globals.hpp"
@@ -16,18 +17,28 @@ constexpr double kSettleLow = 10.5;   // percentage from which best sums are rec
 constexpr double kSettleHigh = 52.5;  // percentage from which a loop without gains ends
 constexpr double kSettleTol = 1e-6;   // settled: |mean of three sums - best| below this
 
-const char* const kErrorText =
-    "MainRegression: ERROR!\r\n"
-    " A parameter may be NaN or the\r\n"
-    " standard error of regression may\r\n"
-    " have exceeded the 1.0E+16 limit.\r\n"
-    " Try adjusting initial parameter values\r\n"
-    " and reduce the Y data values by\r\n"
-    " factors of 10. Then rerun the model.\r\n"
-    " The run has ended...";
-const char* const kErrorReport =
-    "MainRegression: ERROR! A parameter may be NaN or the standard error of regression may "
-    "have exceeded the 1.0E+16 limit.";
+// The error path's dialog and report sentence. The limit is on the sums the pass meets; in the
+// data's units it is 1.0E+16 times 4^y_scale. For data the pass fits as read, reducing them is
+// the way to a smaller sum; for scaled data only other starting values are.
+std::string error_text(bool dialog) {
+  const std::string limit = y_scale == 0 ? "1.0E+16" : figure(std::ldexp(kErrorSum, 2 * y_scale));
+  if (!dialog) {
+    return "MainRegression: ERROR! A parameter may be NaN or the standard error of regression "
+           "may have exceeded the " + limit + " limit.";
+  }
+  std::string text =
+      "MainRegression: ERROR!\r\n"
+      " A parameter may be NaN or the\r\n"
+      " standard error of regression may\r\n"
+      " have exceeded the " + limit + " limit.\r\n";
+  text += y_scale == 0 ? " Try adjusting initial parameter values\r\n"
+                         " and reduce the Y data values by\r\n"
+                         " factors of 10. Then rerun the model.\r\n"
+                       : " Try initial parameter values that\r\n"
+                         " give model values nearer the data's.\r\n"
+                         " Then rerun the model.\r\n";
+  return text + " The run has ended...";
+}
 
 }  // namespace
 
@@ -44,7 +55,7 @@ bool Cascade::error_check() {
   bool bad = !(best_sum_ <= kErrorSum);
   for (int32_t i = 1; i <= np_; ++i) bad = bad || best_(i) != best_(i);
   if (!bad) return false;
-  take_error_path(kErrorText, kErrorReport);
+  take_error_path(error_text(true), error_text(false));
   return true;
 }
 

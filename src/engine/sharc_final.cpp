@@ -1,10 +1,13 @@
 #include "engine/sharc_final.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <string>
 #include <utility>
 
 #include "common/common_data.hpp"
+#include "common/common_udf.hpp"
 #include "common/globals.hpp"
 #include "engine/sharc_objective.hpp"
 #include "engine/sharc_pass.hpp"
@@ -12,7 +15,9 @@
 #include "engine/sharc_tval.hpp"
 #include "model/fparser.hpp"
 #include "model/funct.hpp"
+#include "model/limits.hpp"
 #include "model/my_func.hpp"
+#include "numerics/editfmt.hpp"
 #include "numerics/eigen_cond_index.hpp"
 #include "numerics/stringlib.hpp"
 
@@ -116,6 +121,87 @@ void Cascade::flat_model_error() {
       "any fitted value";
   reason += fault ? " (" + cause + ")." : ".";
   take_error_path(dialog, reason);
+}
+
+std::string figure(double v) {
+  const bool wide = v != 0.0 && (std::fabs(v) >= 1e100 || std::fabs(v) < 1e-99);
+  std::string text = editfmt::format(wide ? "(1p,E11.1E3)" : "(1p,E9.1)", {v});
+  stringlib::s_adjustl(text);
+  return stringlib::trim(text);
+}
+
+std::string dialog_lines(const std::string& text) {
+  std::string out, line;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (!line.empty() && line.size() + 1 + word.size() > 38) {
+      out += " " + line + "\r\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    at = end + 1;
+  }
+  return out + " " + line;
+}
+
+double magnitude_ratio(MatView<const double> x,
+                       int32_t nx,
+                       VecView<const double> y,
+                       int32_t n,
+                       VecView<const double> p,
+                       int32_t np) {
+  FVector<double> f(n);
+  if (n < 1 || my_func::eval_func_rows(p, np, x, nx, common_udf::cudf, n, f.view(), false) != 0) {
+    return 0.0;
+  }
+  double model = 0.0, data = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    model = std::fmax(model, std::fabs(f(i)));
+    data = std::fmax(data, std::fabs(y(i)));
+  }
+  const double ratio = model / data;
+  return ratio > 0.0 && std::isfinite(ratio) ? std::pow(10.0, std::round(std::log10(ratio))) : 0.0;
+}
+
+std::string stand_in_text(int32_t rows, int32_t n, double ratio, bool at_start) {
+  const std::string where = at_start ? "starting" : "final";
+  std::string text = "The model's values at the " + where +
+                     " parameters are not numbers or exceed " +
+                     figure(std::ldexp(limits::kBound, y_scale)) + " in magnitude in ";
+  text += rows == n ? "every row" : std::to_string(rows) + " of " + std::to_string(n) + " rows";
+  text += at_start ? ": the fit has no model value to start from."
+                   : ": its fitted values there are stand-ins, not the model's.";
+  if (ratio >= 1e3 || (ratio > 0.0 && ratio <= 1e-3)) {
+    text += " At the starting values the model's values are about " + figure(ratio) +
+            " times the data's: start from values that give model values of the data's size.";
+  } else {
+    text += " Try other starting values.";
+  }
+  return text;
+}
+
+bool Cascade::stand_ins(const FVector<double>& p) const {
+  const MatView<const double> x(a_.x.data(), n_, a_.nx, a_.x.ld());
+  return my_func::stand_in_rows(VecView<const double>(p.data(), np_), np_, x, a_.nx, n_) > 0;
+}
+
+// A final vector at which the model's values leave the evaluator's range has fitted values that
+// are the guard's stand-ins (2^-51 for a value that is not a number or has lost every unit,
+// +-2^51 beyond that): they are not the model at the parameters, and a search may have settled
+// there only because the stand-ins fit better than the model's values did. The run ends on the
+// error path, saying so and, when the starting values put the model's values orders of
+// magnitude from the data's, that too.
+void Cascade::stand_in_error() {
+  const MatView<const double> x(a_.x.data(), n_, a_.nx, a_.x.ld());
+  const int32_t rows = my_func::stand_in_rows(cv(best_), np_, x, a_.nx, n_);
+  if (rows == 0) return;
+  const double ratio = magnitude_ratio(x, a_.nx, cview(a_.y), n_, cv(p0_), np_);
+  const std::string text = stand_in_text(rows, n_, ratio, false);
+  take_error_path("MainRegression: ERROR!\r\n" + dialog_lines(text) + "\r\n The run has ended...",
+                  text);
 }
 
 // ---- 6. final stage ----------------------------------------------------------------------
@@ -223,6 +309,8 @@ void Cascade::final_stage(FinalEntry entry) {
   display_.finish(!first_pass_difficult);
   // 6.7
   // A pass on the error path already has its reason (a NaN vector moves nothing either).
+  // The fitted values must be the model's before anything is said about how the model moves.
+  if (!error_path_) stand_in_error();
   if (!final_statistics(a_, cv(best_), nfixed_, final_sum) && !error_path_) flat_model_error();
   // 6.8
   a_.ssq = final_sum;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "engine/sharc_cascade.hpp"
 #include "engine/sharc_runs.hpp"
@@ -74,5 +75,27 @@ bool final_statistics(const Arguments& a,
                       VecView<const double> best,
                       int32_t nfixed,
                       double final_sum);
+
+// A figure of a message: v written 1P,E9.1 ("1.0E+16"), or with three exponent digits when it
+// needs them ("1.0E+200"), left-adjusted.
+std::string figure(double v);
+
+// The lines of a dialog that says `text`: its words filled into lines of at most 38
+// characters, each led by a blank, joined by CR LF.
+std::string dialog_lines(const std::string& text);
+
+// How many times the data's largest magnitude y(1..n) the model's largest magnitude at p(1..np)
+// is (x: n rows by nx columns), rounded to a power of ten; 0 when either is 0 or not a number.
+double magnitude_ratio(MatView<const double> x,
+                       int32_t nx,
+                       VecView<const double> y,
+                       int32_t n,
+                       VecView<const double> p,
+                       int32_t np);
+
+// The sentence that says that the model's values at the starting (at_start) or final parameters
+// are the evaluator's stand-ins in `rows` of the n rows, with what to do; ratio is
+// magnitude_ratio at the starting values. Figures in the data's units (y_scale).
+std::string stand_in_text(int32_t rows, int32_t n, double ratio, bool at_start);
 
 }  // namespace sharc_mod

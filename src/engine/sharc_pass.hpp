@@ -41,7 +41,11 @@ class Cascade {
  private:
   // ---- keep-best rule ------------------------------------------------------------------
   // Accepts x and the stage sum fx as the best when `passed` holds, else undoes the stage.
+  // A vector at which the model's value is a stand-in of the evaluator's guard in some row is
+  // never taken: its sum is that of the stand-ins, which can fit better than any model value
+  // (values far beyond the data's become 2^-51), and a search would settle there.
   bool keep(bool passed) {
+    if (passed && stand_ins(x_)) passed = false;
     if (passed) {
       copy(x_, best_);
       copy(x_, scr1_);
@@ -146,6 +150,9 @@ class Cascade {
   // the run's report.
   void take_error_path(const std::string& dialog, const std::string& reason);
   void flat_model_error();
+  // Whether the model's value at p is a stand-in in some row (my_func::stand_in_rows).
+  bool stand_ins(const FVector<double>& p) const;
+  void stand_in_error();
   void update(int32_t appends, int32_t stage_rise = 0) {
     percent_ = display_.update(cv(best_), appends, stage_rise);
   }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "numerics/stringlib.hpp"
 
@@ -451,6 +452,26 @@ void parsef(int32_t i,
   ipos.resize(0);
   printerrors = 1;
   if (ierr != nullptr) *ierr = parseerrtype;
+}
+
+void scale_values(int32_t i, double c) {
+  if (i < 1 || i > comp.size()) return;
+  Tcomp& t = comp(i);
+  // Push c, multiply: the bytecode of "(formula)*c", on a stack one value deeper.
+  FVector<int32_t> code(t.bytecodesize + 2);
+  for (int32_t k = 1; k <= t.bytecodesize; ++k) code(k) = t.bytecode(k);
+  code(t.bytecodesize + 1) = kImmed;
+  code(t.bytecodesize + 2) = kMul;
+  FVector<double> immed(t.immedsize + 1);
+  for (int32_t k = 1; k <= t.immedsize; ++k) immed(k) = t.immed(k);
+  immed(t.immedsize + 1) = c;
+  t.bytecode = std::move(code);
+  t.immed = std::move(immed);
+  t.bytecodesize += 2;
+  t.immedsize += 1;
+  t.stacksize = std::max(t.stacksize, 2);
+  t.stack.resize(t.stacksize);
+  prepare_program(t);
 }
 
 int32_t checkf(std::string& text,

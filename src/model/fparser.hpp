@@ -133,6 +133,11 @@ int32_t checkf(std::string& text,
 // runs the bytecode code by code (the fuzz target compares the two).
 void prepare_program(Tcomp& c, bool fuse = true);
 
+// Makes slot i compute its formula's value times c: the product is the formula's last step, so
+// evalf, evalf_fault and evalf_rows all give it, and for c a power of two each value is the
+// formula's own, exactly, in other units. A slot outside 1..size is left alone.
+void scale_values(int32_t i, double c);
+
 // Runs the formula of slot i with values(1..) for the names; 0.0 when ASIN or ACOS stopped it.
 double evalf(int32_t i, std::span<const double> values);
 

@@ -1,8 +1,10 @@
 #include "model/my_func.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
+#include "common/common_udf.hpp"
 #include "common/globals.hpp"
 #include "model/fparser.hpp"
 #include "model/limits.hpp"
@@ -84,6 +86,18 @@ int32_t formula_fault(
     if (const int32_t fault = fparser::evalf_fault(1, values); fault != 0) return fault;
   }
   return 0;
+}
+
+int32_t stand_in_rows(
+    VecView<const double> p, int32_t np, MatView<const double> x, int32_t nx, int32_t n) {
+  std::vector<double> values(size_t(std::max(n, 0)));
+  if (n < 1 || eval_func_rows(p, np, x, nx, common_udf::cudf, n, VecView<double>(values.data(), n),
+                              false) != 0) {
+    return 0;
+  }
+  int32_t count = 0;
+  for (const double v : values) count += v != v || std::fabs(v) > limits::kBound ? 1 : 0;
+  return count;
 }
 
 }  // namespace my_func

@@ -49,4 +49,11 @@ int32_t eval_func_rows(VecView<const double> p,
 int32_t formula_fault(
     VecView<const double> p, int32_t np, MatView<const double> x, int32_t nx, int32_t n);
 
+// The rows among 1..n of x (n rows by nx columns, n <= common_data::max_rows) whose model value
+// at p(1..np) the guard of step 3 replaces: not a number, or beyond +-2^51 (clamped, or taken
+// for a number that has lost every unit). Their fitted values are stand-ins, not the model's.
+// 0 for a formula that cannot be compiled.
+int32_t stand_in_rows(
+    VecView<const double> p, int32_t np, MatView<const double> x, int32_t nx, int32_t n);
+
 }  // namespace my_func

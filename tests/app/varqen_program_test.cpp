@@ -217,10 +217,11 @@ TEST(Varqen, RefusedFilesPrintTheirDialogAndExitWithOne) {
 // ended in error but writes its report says so in the report's first line.
 TEST(Varqen, ExitsWithZeroOnlyWhenEveryBlockIsReported) {
   testsupport::TempDir dir;
-  std::string huge = michaelis_file(120.0);
-  const size_t row = huge.find("\n2.000000 ") + 10;  // the y of x = 2
-  huge.replace(row, huge.find('\n', row) - row, "1e30");
-  dir.write("huge.dat", huge);
+  // A fixed parameter of 1E+12 keeps every fitted value far above the data: the sum stays above
+  // the cascade's limit whatever the free parameters do.
+  dir.write("huge.dat",
+            "Y=P1*X1+P2*X1^2+P3\n1 1 1E12\n-1E15 -1E15 0\n1E15 1E15 2E12\n1 1 0\n"
+            "1 3\n2 5\n3 7\n4 9\n5 11\n6 13\n7 15\nEND\n");
   // Started at its exact solution, so that the kept sum is exact whatever the random stages find.
   dir.write("exact.dat", "Y=P1*X1+P2\n2 1\n-10 -10\n10 10\n1 1\n1 3\n2 5\n3 7\nEND\n");
   dir.write("series#1.dat", michaelis_file(120.0, "NEXT"));
@@ -662,7 +663,7 @@ TEST(Varqen, ARunWithoutMemoryEndsWithAMessageAndNoWorkingFile) {
 // file. The shell writes the run's status last on the output read here.
 TEST(Varqen, AClosedOutputOrAFileSizeLimitEndsNoRunAbruptly) {
   testsupport::TempDir dir;
-  // A line with one y of 1e200: the cascade writes a warning line after line.
+  // A line with one y of 1e200: refused before the fit, with an Error of several lines.
   std::string loud = "Y=P1*X1+P2\n1 1\n-1e300 -1e300\n1e300 1e300\n1 1\n";
   for (int x = 1; x <= 20; ++x) loud += std::to_string(x) + (x == 7 ? " 1e200\n" : " 3\n");
   dir.write("loud.dat", loud + "END\n");
@@ -686,8 +687,7 @@ TEST(Varqen, AClosedOutputOrAFileSizeLimitEndsNoRunAbruptly) {
                                      "r"));
     EXPECT_EQ(out.output, c.output);
   }
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"loud.TXT", "loud.dat", "mm.dat"}));
-  EXPECT_EQ(dir.read("loud.TXT").rfind(" RUN ENDED IN ERROR: MainRegression: ERROR!", 0), 0u);
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"loud.dat", "mm.dat"}));
 }
 
 TEST(Varqen, UsageErrorsExitWithTwoAndHelpNamesTheOptions) {

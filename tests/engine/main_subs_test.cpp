@@ -377,7 +377,7 @@ TEST_F(MainSubTest, AModelThatNoParameterMovesEndsOnTheErrorPath) {
   const struct {
     const char* model;
     const char* cause;
-  } cases[] = {{"Y=P1*X1/0+P2", "Division by zero"},
+  } cases[] = {{"Y=(P1+P2)*X1*0/0+X1", "Division by zero"},
                {"Y=P1*ASIN(2)+P2*X1", "Argument of ASIN or ACOS illegal"},
                {"Y=(P1-P1)*X1+P2*0", nullptr}};
   for (const auto& c : cases) {

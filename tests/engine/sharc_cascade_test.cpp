@@ -19,6 +19,7 @@ namespace {
 using cascadetest::CascadeTest;
 using cascadetest::Pass;
 using cascadetest::StageRecorder;
+using cascadetest::no_improvement;
 using sharc_mod::Stages;
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
@@ -458,38 +459,49 @@ TEST_F(CascadeTest, TimeTestBeforeLastVa10dReadsTheLastPoll) {
 }
 
 TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
-  for (bool nan_parameter : {true, false}) {
-    SCOPED_TRACE(nan_parameter ? "NaN parameter" : "sum above 1e16");
+  Pass pass;
+  globals::iopt = 1;
+  // Observations a billion times larger put the sum of the start far above 1e16, and no stage
+  // finds a lower one.
+  for (double& y : pass.y) y *= 1e9;
+  StageRecorder rec([&](Stages& s) { no_improvement(s); });
+  user.answer_next_dialog(platform::DialogAnswer::Ok);
+  pass.run();
+  const auto shown = dialogs.shown();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, "Error");
+  EXPECT_EQ(shown[0].text,
+            "MainRegression: ERROR!\r\n A parameter may be NaN or the\r\n standard error of "
+            "regression may\r\n have exceeded the 1.0E+16 limit.\r\n Try adjusting initial "
+            "parameter values\r\n and reduce the Y data values by\r\n factors of 10. Then "
+            "rerun the model.\r\n The run has ended...");
+  EXPECT_EQ(globals::bcancelrun.load(), 1);
+  EXPECT_EQ(rec.names().back(), "marq");
+  // The first check of the cycle loop comes before the cycle's first stage at Easy.
+  EXPECT_EQ(rec.count("vmsqp"), 2);
+}
+
+// A stage's vector at which the model's values are the evaluator's stand-ins (a NaN parameter
+// makes them 2^-51, so does a value beyond 2^53) is not taken, however low its sum: the pass
+// goes on from the vector before it and ends without an error.
+TEST_F(CascadeTest, AVectorWhoseModelValuesAreStandInsIsNotTaken) {
+  for (double bad : {kNan, 1e300}) {
+    SCOPED_TRACE(bad);
     reset_all();
     Pass pass;
     globals::iopt = 1;
-    // Observations a billion times larger put the sum of the start far above 1e16.
-    if (!nan_parameter) {
-      for (double& y : pass.y) y *= 1e9;
-    }
     StageRecorder rec([&](Stages& s) {
-      // The warm-up's result is taken: a lower sum with a NaN parameter.
+      no_improvement(s);
       s.hitnrun2 = [&](int32_t, VecView<double> x, int32_t&, double& fmin, double, int32_t) {
-        if (!nan_parameter) return;
-        x(1) = kNan;
-        fmin *= 0.5;
+        x(1) = bad;
+        fmin = 1e-10;
       };
     });
     dialogs.clear();
-    user.answer_next_dialog(platform::DialogAnswer::Ok);
     pass.run();
-    const auto shown = dialogs.shown();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].title, "Error");
-    EXPECT_EQ(shown[0].text,
-              "MainRegression: ERROR!\r\n A parameter may be NaN or the\r\n standard error of "
-              "regression may\r\n have exceeded the 1.0E+16 limit.\r\n Try adjusting initial "
-              "parameter values\r\n and reduce the Y data values by\r\n factors of 10. Then "
-              "rerun the model.\r\n The run has ended...");
-    EXPECT_EQ(globals::bcancelrun.load(), 1);
-    EXPECT_EQ(rec.names().back(), "marq");
-    // The first check of the cycle loop comes before the cycle's first stage at Easy.
-    EXPECT_EQ(rec.count("vmsqp"), 2);
+    EXPECT_TRUE(dialogs.shown().empty());
+    EXPECT_EQ(globals::bcancelrun.load(), 0);
+    EXPECT_EQ(pass.p[0], 1.5);
   }
 }
 

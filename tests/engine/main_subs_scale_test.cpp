@@ -1,0 +1,266 @@
+// Fits of the same data in other units of Y: the example and two reference problems with Y (and
+// the starts and bounds of the parameters that carry Y's unit) times 10^k give the fit of k = 0
+// scaled, at every weighting; starts far from the data's scale fit, or end with a message that
+// says so. Every report that a fit completes lists as Ycalc the model at its printed parameters.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/common_data.hpp"
+#include "engine/main_subs.hpp"
+#include "engine/main_subs_fixture.hpp"
+#include "numerics/randomize.hpp"
+#include "numerics/runtime_rng.hpp"
+#include "numerics/timeit_mod.hpp"
+#include "support/nist_problem.hpp"
+
+namespace {
+
+using mainsubtest::MainSubTest;
+
+using Model = std::function<double(const std::vector<double>& p, double x)>;
+
+// A problem: its data file's text, the parameters that carry Y's unit and the model, computed
+// here apart from the program.
+struct Problem {
+  std::string name;
+  std::string file;
+  std::vector<int32_t> y_params;  // 1-based
+  Model model;
+};
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The numbers that lead a line (commas count as blanks; a "!" starts a comment).
+std::vector<double> numbers(std::string line) {
+  line = line.substr(0, line.find('!'));
+  for (char& c : line) c = c == ',' ? ' ' : c;
+  std::istringstream in(line);
+  std::vector<double> v;
+  for (std::string w; in >> w;) {
+    char* end = nullptr;
+    const double d = std::strtod(w.c_str(), &end);
+    if (*end != '\0') break;
+    v.push_back(d);
+  }
+  return v;
+}
+
+std::string line_of(const std::vector<double>& v) {
+  std::string out;
+  char buf[40];
+  for (double d : v) {
+    std::snprintf(buf, sizeof buf, "%.17g", d);
+    out += (out.empty() ? "" : " ") + std::string(buf);
+  }
+  return out + "\n";
+}
+
+// The data file with Y, and lines 2 to 4 (starts, bounds) of the parameters y_params, times
+// 10^k.
+std::string in_units(const Problem& pb, int32_t k) {
+  std::istringstream in(pb.file);
+  std::string line, out;
+  const double f = std::pow(10.0, k);
+  for (int32_t n = 1; std::getline(in, line); ++n) {
+    if (n == 1 || n == 5 || line.find("END") != std::string::npos || line.empty()) {
+      out += line + "\n";
+      continue;
+    }
+    std::vector<double> v = numbers(line);
+    if (n <= 4) {
+      for (int32_t i : pb.y_params) v[size_t(i - 1)] *= f;
+    } else {
+      v.back() *= f;
+    }
+    out += line_of(v);
+  }
+  return out;
+}
+
+// y = a x + b with alternating 1 % disturbances, x = 0.5 .. 10, Y times 10^k.
+std::string line_rows(double a, double b, int32_t k) {
+  std::string rows;
+  for (int32_t i = 1; i <= 20; ++i) {
+    const double x = 0.5 * i;
+    rows += line_of({x, (a * x + b) * (i % 2 ? 1.01 : 0.99) * std::pow(10.0, k)});
+  }
+  return rows;
+}
+
+std::string linear(const std::string& model, const std::string& starts, int32_t k) {
+  return model + "\n" + starts + "\n-10 -10\n10 10\n1 1\n" + line_rows(0.3, 5.0, k) + "END\n";
+}
+
+class ScaleTest : public MainSubTest {
+ protected:
+  struct Fit {
+    bool done = false;
+    std::vector<double> p;
+    double sse = 0.0;
+  };
+
+  // One fit from the program's start state and the repeatable seed, so that fits differ by
+  // their data alone (the weights of "1/Reweight^2" start from the last fit's residuals).
+  Fit fit(const std::string& text) {
+    const int32_t iopt = globals::iopt, iwt = globals::iwt;
+    reset_all();
+    globals::cwd = stringlib::fixed((dir.path() / "").string(), globals::len_dir);
+    globals::iopt = iopt;
+    globals::iwt = iwt;
+    uint64_t entropy = 0;
+    runtime_rng::set_entropy_source([&entropy] { return entropy += 0x9E3779B97F4A7C15ull; });
+    randomize::reset();
+    timeit_mod::reset();
+    dir.write("units.dat", text);
+    run("units.dat");
+    Fit f;
+    f.done = main_subs::every_block_reported;
+    for (int32_t i = 1; i <= common_data::npr; ++i) f.p.push_back(common_data::pfinal(i));
+    f.sse = common_data::fssqr;
+    runtime_rng::reset();
+    return f;
+  }
+
+  // The report's listing against the model at the report's printed parameters: each Ycalc to
+  // the 6 digits printed.
+  void expect_consistent_report(const Model& model, int32_t np) {
+    const std::string report = dir.read("units.TXT");
+    std::istringstream params(report.substr(report.find("Final Parameter Values:")));
+    std::string line;
+    std::getline(params, line);
+    std::getline(params, line);
+    std::getline(params, line);
+    const std::vector<double> p = numbers(line);
+    ASSERT_EQ(int32_t(p.size()), np);
+    std::istringstream rows(report.substr(report.find("X, Y, Ycalc")));
+    std::getline(rows, line);
+    std::getline(rows, line);
+    int32_t listed = 0;
+    while (std::getline(rows, line)) {
+      const std::vector<double> v = numbers(line);
+      if (v.size() < 3) break;
+      ++listed;
+      const double m = model(p, v[0]);
+      EXPECT_NEAR(v[2], m, 5e-6 * std::fabs(m)) << line;
+    }
+    EXPECT_GT(listed, 0);
+  }
+
+  // The fit of the problem in the units 10^k against `base` scaled: to 6 digits, but to 4 where
+  // the parameters that carry Y's unit are of order 1E-13 and below, which the searches' steps
+  // of fixed least size (about 1E-10) meet. Starting values that the cascade would raise to
+  // 2.1E-08 (at most 4.4E-16) are refused before the fit, with a message that says so.
+  // A weighted fit is held to `weighted_digits` instead.
+  void expect_scaled_fit(const Problem& pb, int32_t k, const Fit& base, double weighted_digits = 6) {
+    SCOPED_TRACE(pb.name + " k " + std::to_string(k));
+    std::filesystem::remove(dir.path() / "units.TXT");
+    const Fit f = fit(in_units(pb, k));
+    if (!f.done) {
+      EXPECT_NE(last_text().find("or less are raised: P1"), std::string::npos) << last_text();
+      EXPECT_FALSE(exists("units.TXT"));
+      return;
+    }
+    const double digits = std::min(globals::iwt == 1 ? 6.0 : weighted_digits, k >= -9 ? 6.0 : 4.0);
+    for (size_t i = 0; i < base.p.size(); ++i) {
+      bool carries = false;
+      for (int32_t j : pb.y_params) carries = carries || size_t(j - 1) == i;
+      const double want = carries ? base.p[i] * std::pow(10.0, k) : base.p[i];
+      EXPECT_GE(testsupport::lre(f.p[i], want), digits) << "P" << i + 1 << " " << f.p[i];
+    }
+    EXPECT_GE(testsupport::lre(f.sse, base.sse * std::pow(10.0, 2 * k)), digits) << f.sse;
+    expect_consistent_report(pb.model, int32_t(base.p.size()));
+  }
+};
+
+Problem michaelis() {
+  return {"example",
+          read_text(std::string(VARQEN_SOURCE_DIR) + "/examples/michaelis-menten.dat"),
+          {1},
+          [](const std::vector<double>& p, double x) { return p[0] * x / (p[1] + x); }};
+}
+
+Problem nist(const std::string& name, const Model& model) {
+  return {name, read_text(testsupport::nist_dir() + "/dat/" + name + "-start2.dat"), {1}, model};
+}
+
+TEST_F(ScaleTest, DataInOtherUnitsGiveTheFitOfTheirOwnUnitsScaled) {
+  const Problem problems[] = {
+      michaelis(),
+      nist("Misra1a",
+           [](const std::vector<double>& p, double x) { return p[0] * (1 - std::exp(-p[1] * x)); }),
+      nist("DanWood", [](const std::vector<double>& p, double x) { return p[0] * std::pow(x, p[1]); }),
+  };
+  for (const Problem& pb : problems) {
+    const Fit base = fit(in_units(pb, 0));
+    ASSERT_TRUE(base.done) << pb.name;
+    for (int32_t k : {-30, -15, -9, -3, 3, 9, 15, 30}) expect_scaled_fit(pb, k, base);
+  }
+}
+
+// The weighted fits of the cascade end within a few digits of their minimum only (the same
+// data fitted from another seed differ in the 5th digit at "1/Y^2" and "Robust Weight"; the
+// weights of "1/Reweight^2" follow the first pass's end point), so they are held to 3 % here:
+// data in other units are fitted, not taken to the error path or to another minimum.
+TEST_F(ScaleTest, EveryWeightingGivesTheFitOfTheDataInTheirOwnUnits) {
+  const Problem pb = michaelis();
+  globals::iopt = 2;
+  for (int32_t iwt = 1; iwt <= 5; ++iwt) {
+    SCOPED_TRACE("weighting " + std::to_string(iwt));
+    globals::iwt = iwt;
+    const Fit base = fit(in_units(pb, 0));
+    ASSERT_TRUE(base.done);
+    for (int32_t k : {-15, 9}) expect_scaled_fit(pb, k, base, 1.5);
+  }
+}
+
+// Starts whose model values are far from the data's: fitted when the searches get there; where
+// the model's values at the start are beyond the evaluator's range (after the scale of the
+// observations), refused before the fit, saying how far the start is; data whose sums of
+// squares cannot be had in their units, refused too.
+TEST_F(ScaleTest, StartsFarFromTheDataFitOrAreRefusedBeforeTheFit) {
+  const Model line = [](const std::vector<double>& p, double x) { return p[0] * 1e8 * x + p[1]; };
+  const Fit base = fit(linear("Y=P1*1E8*X1+P2", "1E-8 1", 0));
+  ASSERT_TRUE(base.done);
+  const Fit far = fit(linear("Y=P1*1E8*X1+P2", "1 1", 0));
+  ASSERT_TRUE(far.done) << last_text();
+  for (size_t i = 0; i < 2; ++i) EXPECT_GE(testsupport::lre(far.p[i], base.p[i]), 6.0);
+  expect_consistent_report(line, 2);
+  const struct {
+    const char* model;
+    int32_t k;
+    const char* says;
+  } cases[] = {
+      {"Y=P1*X1+P2", -15, "model's values are about 1.0E+15 times the data's"},
+      {"Y=P1*VH*X1+P2", 0, "model's values are about 1.0E+16 times the data's"},
+      {"Y=P1*X1+P2", -50, "model's values are about 1.0E+50 times the data's"},
+      {"Y=P1*X1+P2", 200, "The Y values reach 7.9E+200 in magnitude, beyond 3.3E+150"},
+      {"Y=P1*X1+P2", -200, "The Y values reach 7.9E-200 in magnitude, below 1.2E-150"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model + std::to_string(c.k));
+    std::filesystem::remove(dir.path() / "units.TXT");
+    const Fit f = fit(linear(c.model, "1 1", c.k));
+    EXPECT_FALSE(f.done);
+    std::string text = last_text();
+    for (size_t at; (at = text.find("\r\n ")) != std::string::npos;) text.replace(at, 3, " ");
+    EXPECT_NE(text.find(c.says), std::string::npos) << text;
+    EXPECT_FALSE(exists("units.TXT"));
+  }
+}
+
+}  // namespace
