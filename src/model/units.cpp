@@ -351,7 +351,6 @@ int read_whole(int fd, std::string& bytes) {
 Snapshot::Snapshot(std::string_view path) {
   Table& t = table();
   const std::filesystem::path p = path.empty() ? std::filesystem::path() : resolve(path);
-  errno = 0;
   const int fd = p.empty() ? -1 : open_descriptor(AT_FDCWD, p, Mode::Read);
   if (fd < 0) {
     if (p.empty()) tls_last_error = ENOENT;
