@@ -55,8 +55,8 @@ bool scale_observations(Block& b) {
     const bool big = top > 0;
     sharc_mod::abort_run(sharc_mod::dialog_lines(
         "The Y values reach " + sharc_mod::figure(top_value(b.fit.y.view(), b.rows)) +
-        " in magnitude, " +
-        (big ? "beyond " : "below ") + sharc_mod::figure(std::ldexp(1.0, big ? kFittableHigh : kFittableLow)) +
+        " in magnitude, " + (big ? "beyond " : "below ") +
+        sharc_mod::figure(std::ldexp(1.0, big ? kFittableHigh : kFittableLow)) +
         ": the sums of their squares cannot be computed in these units. " +
         (big ? "Divide" : "Multiply") +
         " the Y values, and the starting values and bounds of the parameters that carry their "
@@ -97,7 +97,8 @@ bool start_in_range(const Block& b) {
   const double ratio = sharc_mod::magnitude_ratio(x, b.nvar, y, b.rows, a, b.npar);
   std::string text = sharc_mod::stand_in_text(rows, b.rows, ratio, true);
   if (!raised.empty()) {
-    text += " Starting values of magnitude " + sharc_mod::figure(e2) + " or less are raised:" + raised;
+    text +=
+        " Starting values of magnitude " + sharc_mod::figure(e2) + " or less are raised:" + raised;
   }
   sharc_mod::abort_run(sharc_mod::dialog_lines(text));
   return false;

@@ -165,7 +165,10 @@ class ScaleTest : public MainSubTest {
   // The fit of the problem in the units 10^k against `base` scaled, to 6 digits (a weighted
   // fit to `weighted_digits`). Starting values that the cascade would raise to 2.1E-08 (those
   // of magnitude 4.4E-16 or less) are refused before the fit, with a message that says so.
-  void expect_scaled_fit(const Problem& pb, int32_t k, const Fit& base, double weighted_digits = 6) {
+  void expect_scaled_fit(const Problem& pb,
+                         int32_t k,
+                         const Fit& base,
+                         double weighted_digits = 6) {
     SCOPED_TRACE(pb.name + " k " + std::to_string(k));
     std::filesystem::remove(dir.path() / "units.TXT");
     const Fit f = fit(in_units(pb, k));
@@ -202,7 +205,8 @@ TEST_F(ScaleTest, DataInOtherUnitsGiveTheFitOfTheirOwnUnitsScaled) {
       michaelis(),
       nist("BoxBOD",
            [](const std::vector<double>& p, double x) { return p[0] * (1 - std::exp(-p[1] * x)); }),
-      nist("DanWood", [](const std::vector<double>& p, double x) { return p[0] * std::pow(x, p[1]); }),
+      nist("DanWood",
+           [](const std::vector<double>& p, double x) { return p[0] * std::pow(x, p[1]); }),
   };
   globals::iopt = 2;
   for (const Problem& pb : problems) {

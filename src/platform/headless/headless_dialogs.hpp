@@ -43,7 +43,7 @@ class HeadlessDialogs : public DialogProvider {
   std::vector<TextEntryRequest> shown_texts() const;
   std::vector<SelectionRequest> shown_selections() const;
 
-  void script_answer(DialogAnswer answer);       // the answer to the next box
+  void script_answer(DialogAnswer answer);  // the answer to the next box
   // What the scripted user does while the next box is open, before it is answered (changes a
   // file while a question waits, say).
   void script_while_open(std::function<void()> action);
