@@ -9,7 +9,9 @@
 // and one line per fit into OUTDIR/summary.txt: the fitted parameters and the sum of squares in
 // hexadecimal, the model evaluations and the log relative errors. Two builds whose OUTDIRs
 // compare equal (diff -r) compute the same fits; a change meant to leave the arithmetic alone is
-// checked that way against the build before it.
+// checked that way against the build before it. Exit status 1 when a name is no reference
+// problem (nothing is fitted then) or a reference file cannot be read, 2 without OUTDIR.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -56,8 +58,9 @@ void copy_normalised(const fs::path& from, const fs::path& to, const std::string
   }
 }
 
-// One fit with fixed sources; its files go to `out`, its summary line is returned.
-std::string fit(const std::string& name, int32_t start, const fs::path& out) {
+// One fit with fixed sources; its files go to `out`, its summary line is returned. `fitted` is
+// false when nothing was fitted (no headless window, or the reference file could not be read).
+std::string fit(const std::string& name, int32_t start, const fs::path& out, bool& fitted) {
   fitrun::MainWindow window;
   if (!window.open()) return name + " no headless window";
   testsupport::ScopedClock clock;
@@ -68,7 +71,8 @@ std::string fit(const std::string& name, int32_t start, const fs::path& out) {
   testsupport::TempDir dir;
   testsupport::NistProblem pb;
   std::string line = name + "-start" + std::to_string(start);
-  if (testsupport::load_nist(name, start, pb)) {
+  fitted = testsupport::load_nist(name, start, pb);
+  if (fitted) {
     // After the loader, which resets the shared state and the runtime generator.
     runtime_rng::reset();
     uint64_t entropy = 0;
@@ -121,18 +125,30 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path outdir = argv[1];
+  const std::vector<std::string> known = testsupport::nist_problem_names();
   std::vector<std::string> names(argv + 2, argv + argc);
-  if (names.empty()) names = testsupport::nist_problem_names();
+  if (names.empty()) names = known;
+  // A name that is no reference problem is a usage error, found before any fit runs.
+  int status = 0;
+  for (const std::string& name : names) {
+    if (std::find(known.begin(), known.end(), name) == known.end()) {
+      std::fprintf(stderr, "fit_reports: no reference problem named %s\n", name.c_str());
+      status = 1;
+    }
+  }
+  if (status != 0) return status;
   fs::create_directories(outdir);
   std::ofstream summary(outdir / "summary.txt");
   for (const std::string& name : names) {
     for (int32_t start = 1; start <= 2; ++start) {
+      bool fitted = false;
       const std::string line =
-          fit(name, start, outdir / (name + "-start" + std::to_string(start)));
+          fit(name, start, outdir / (name + "-start" + std::to_string(start)), fitted);
+      if (!fitted) status = 1;
       summary << line << '\n';
       std::printf("%s\n", line.c_str());
       std::fflush(stdout);
     }
   }
-  return 0;
+  return status;
 }

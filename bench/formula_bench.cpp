@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "console_options.hpp"
 #include "formula_native.hpp"
 #include "model/fparser.hpp"
 #include "model/simd.hpp"
@@ -81,7 +82,8 @@ std::vector<Problem>& problems() {
     v[2].vec = &formula_native::Models::thurber;
     v[3].name = "Gauss1";
     v[3].native = [](const double* p, double x) {
-      return p[0] * std::exp(-p[1] * x) + p[2] * std::exp(-(x - p[3]) * (x - p[3]) / (p[4] * p[4])) +
+      return p[0] * std::exp(-p[1] * x) +
+             p[2] * std::exp(-(x - p[3]) * (x - p[3]) / (p[4] * p[4])) +
              p[5] * std::exp(-(x - p[6]) * (x - p[6]) / (p[7] * p[7]));
     };
     v[3].vec = &formula_native::Models::gauss1;
@@ -230,6 +232,7 @@ BENCHMARK(BM_NativeVec)->DenseRange(0, 4);
 // Prints the usual table and keeps nanoseconds per row of each run for the ratio table.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(benchsupport::console_options()) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "console_options.hpp"
+
 namespace {
 
 constexpr size_t kValues = 1024;
@@ -86,6 +88,7 @@ void run_libm(benchmark::State& state, const Fn& f) {
 // Prints the usual table, then nanoseconds per value of both forms and their ratio.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(benchsupport::console_options()) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
