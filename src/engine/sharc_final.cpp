@@ -296,9 +296,11 @@ void Cascade::final_stage(FinalEntry entry) {
              a_.yf,
              cview(a_.sig),
              fx_);
+  // The residuals as they are: a constant added to each would show in the sum of squares of
+  // data whose residuals are not far above it, and not in the residuals printed.
   double final_sum = 0.0;
   for (int32_t i = 1; i <= n_; ++i) {
-    resid(i) = a_.y(i) - a_.yf(i) + 1e-12;
+    resid(i) = a_.y(i) - a_.yf(i);
     final_sum += resid(i) * resid(i);
   }
   common_data::fssqr = final_sum;

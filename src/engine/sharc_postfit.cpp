@@ -18,15 +18,17 @@ constexpr double kTiny = 2.2204460492503132e-20;
 constexpr double kCap = 4.503599727262001e19;
 
 // Steps 2 and 3: p-values, the count k of free parameters above 0.05 and the penalty counts.
+// An undetermined parameter counts as fixed, as the statistics hold it: the MIC of a model with
+// a parameter that moves nothing is that of the model with the parameter masked.
 void penalty_counts(FitResult& fit, PostFit& st) {
-  const int32_t fixed = fit.fixed();
-  const int32_t free = fit.npr - fixed;
   const int32_t determined = fit.determined_count();
+  const int32_t fixed = fit.npr - determined;
+  const int32_t free = determined;
   st.k = 0;
   for (int32_t i = 1; i <= fit.npr; ++i) {
     int32_t flag = 0;
     ppval(fit.pval(i), flag, determined, fit.n, fit.a(i), fit.ase(i));
-    if (fit.mask(i) != 0 && fit.pval(i) > 0.05) ++st.k;
+    if (fit.determined(i) && fit.pval(i) > 0.05) ++st.k;
   }
   st.kprime = std::max(0, std::min(st.k, fit.n - free - 3));
   // Both counts lower by the fixed parameters.
@@ -34,19 +36,26 @@ void penalty_counts(FitResult& fit, PostFit& st) {
   st.count_b = std::max(1, fit.n - fit.npr - fixed - st.kprime - 2);
 }
 
-// Step 4: MIC = ln(S1 / S2) + A / B.
+// Step 4: MIC = ln(S1 / S2) + A / B. Both sums are taken of values divided by the power of 2
+// next to the data's largest |y| (exactly, so the quotient is the same): squares of data of
+// order 1E-150 or 1E+150 would underflow or overflow in the data's units.
 double model_information_criterion(FitResult& fit, const PostFit& st) {
   const int32_t n = fit.n;
+  double top = 0.0;
+  for (int32_t i = 1; i <= n; ++i) top = std::fmax(top, std::fabs(fit.y(i)));
+  int32_t e = 0;
+  std::frexp(top, &e);
+  auto unit = [e](double v) { return std::ldexp(v, -e); };
   double s1 = 0.0, sum = 0.0;
   for (int32_t i = 1; i <= n; ++i) {
     if (fit.sigy(i) < 2.0) fit.sigy(i) = 1.0;
-    const double r = (fit.y(i) - fit.yfit(i)) / fit.sigy(i);
+    const double r = unit(fit.y(i) - fit.yfit(i)) / fit.sigy(i);
     s1 += r * r;
-    sum += fit.yfit(i);
+    sum += unit(fit.yfit(i));
   }
   const double mean = sum / double(float(n));
   double s2 = 0.0;
-  for (int32_t i = 1; i <= n; ++i) s2 += (fit.yfit(i) - mean) * (fit.yfit(i) - mean);
+  for (int32_t i = 1; i <= n; ++i) s2 += (unit(fit.yfit(i)) - mean) * (unit(fit.yfit(i)) - mean);
   const float penalty = float(st.count_a) / float(st.count_b);
   double mic = std::log(s1 / s2) + double(penalty);
   nrutil::rval_nan(mic, kCap);
@@ -55,10 +64,16 @@ double model_information_criterion(FitResult& fit, const PostFit& st) {
 
 // Step 7: the eigenvalue threshold and the first index of the smallest magnitude. The
 // eigenvalues are those of the m determined free parameters, and so is the count in the
-// threshold, v = 0.01 sqrt(SSE / (n + m)): n + npr - fixed when every free one is determined.
+// threshold v = 0.01 sqrt(SSE / (n + m)) / sqrt(sum y^2 / n): n + npr - fixed when every free
+// one is determined. The eigenvalues of a correlation matrix have no unit, and neither has v:
+// the residuals' size is taken relative to the data's (a mean square of y of 0 leaves it as
+// it is).
 void eigen_summary(const FitResult& fit, PostFit& st) {
   const int32_t m = fit.determined_count();
-  st.eigen_threshold = 0.01 * std::sqrt(fit.sse / (fit.n + m));
+  double ysq = 0.0;
+  for (int32_t i = 1; i <= fit.n; ++i) ysq += fit.y(i) * fit.y(i);
+  const double size = ysq > 0.0 ? std::sqrt(ysq / fit.n) : 1.0;
+  st.eigen_threshold = 0.01 * std::sqrt(fit.sse / (fit.n + m)) / size;
   st.ismall = 0;
   for (int32_t k = 1; k <= m; ++k) {
     const double v = std::fabs(fit.dcorr(k));
@@ -70,7 +85,7 @@ void eigen_summary(const FitResult& fit, PostFit& st) {
 // Step 9: Peirce's criterion with q = 1, 2, ... doubtful observations.
 void peirce_flags(const FitResult& fit, PostFit& st) {
   const int32_t n = fit.n;
-  const int32_t free = fit.npr - fit.fixed();
+  const int32_t free = fit.determined_count();
   double ss = 0.0;
   for (int32_t i = 1; i <= n; ++i) ss += fit.studres(i) * fit.studres(i);
   const double s = std::sqrt(ss / double(float(n - 1)));
@@ -142,10 +157,12 @@ int32_t FitResult::determined_count() const {
 PostFit postfit_statistics(FitResult& fit) {
   PostFit st;
   const int32_t n = fit.n;
-  // Step 1: a perfect or exactly balanced fit would reach ln(0).
-  double d = 0.0;
-  for (int32_t i = 1; i <= n; ++i) d += fit.y(i) - fit.yfit(i);
-  if (d * d <= 4.930380657631324e-40) {
+  // Step 1: a perfect fit, every residual 0, would reach ln(0). Only that: residuals that sum
+  // to 0 (as those of a least-squares fit with an intercept do, to rounding) have a MIC of
+  // their own, and a sum below a fixed size would take the data's units for exactness.
+  bool perfect = true;
+  for (int32_t i = 1; i <= n; ++i) perfect = perfect && fit.y(i) == fit.yfit(i);
+  if (perfect) {
     st.mic = -kCap;
   } else {
     penalty_counts(fit, st);                        // steps 2 and 3

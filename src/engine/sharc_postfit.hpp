@@ -10,8 +10,9 @@
 //
 // The p-values test the determined free parameters with n - d degrees of freedom, d the number
 // of them, as their standard errors are computed. An undetermined parameter has no standard
-// error (NaN) and gets the p-value 1; it still counts among the free parameters and in k, so
-// the MIC keeps penalising a parameter that the data do not determine.
+// error (NaN) and gets the p-value 1; in the counts (fixed, free, k, Peirce's unknowns) it
+// counts as fixed, as the statistics hold it, so that the MIC is that of the model with the
+// parameter masked. Every figure is the same in any units of y and of the parameters.
 #pragma once
 
 #include <cstdint>
@@ -73,9 +74,9 @@ struct PostFit {
   std::string date;              // 30 characters, left-adjusted
 };
 
-// Steps 1 to 11: the statistics, in order. Unless the residuals sum to zero (the MIC is then
-// -4.503599727262001e19), it changes fit.ase (magnitudes, clamped), fit.pval and fit.sigy
-// (weights below 2 become 1). Writes common_data::ctau and the residual plot's ranges and row
+// Steps 1 to 11: the statistics, in order. Unless every residual is zero (the MIC is then
+// -4.503599727262001e19), it changes fit.ase (magnitudes), fit.pval and fit.sigy (weights
+// below 2 become 1). Writes common_data::ctau and the residual plot's ranges and row
 // numbers.
 PostFit postfit_statistics(FitResult& fit);
 

@@ -17,11 +17,9 @@
 namespace sharc_mod {
 namespace {
 
-constexpr double kTiny = 2.2204460492503132e-20;      // floor of matrix entries and residuals
-constexpr double kTinyStep = 4.4408920985006264e-20;  // least step and derivative magnitude
-constexpr double kDerivCap = 4.5035997272620007e19;   // largest derivative magnitude
-constexpr double kDenomFactor = 0.9999999949999999;   // stands for sqrt(1 - h) when h ~ 1
-constexpr double kResidBound = 5.9;                   // bound of a studentized residual
+constexpr double kTiny = 2.2204460492503132e-20;     // floor of matrix entries and residuals
+constexpr double kDenomFactor = 0.9999999949999999;  // stands for sqrt(1 - h) when h ~ 1
+constexpr double kResidBound = 5.9;                  // bound of a studentized residual
 
 // The evaluation context: the data and the parameter vector under variation.
 struct Model {
@@ -48,16 +46,36 @@ struct Model {
   }
 };
 
+// The size of the data that relative thresholds refer to: the largest |y|, 1 when every y is 0
+// (no scale to refer to).
+double data_scale(VecView<const double> y, int32_t n) {
+  double top = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    if (std::isfinite(y(i))) top = std::fmax(top, std::fabs(y(i)));
+  }
+  return top > 0.0 ? top : 1.0;
+}
+
 // Steps 2 and 3: the packed Jacobian of the free parameters (n x f) by central differences.
 // The fitted values of every row come from the same two evaluations of the model per
-// parameter, so the model is evaluated 2f times, not 2nf: each row's value is the same.
-// moved(col) is 1 when some difference quotient of the column is nonzero, 0 when the
-// parameter moves no fitted value (the column then holds the stand-ins for flat derivatives,
-// 1e-8).
+// parameter, so the model is evaluated 2f times per step, not 2nf: each row's value is the
+// same. The step is 1e-5 of the parameter (1e-13 for a parameter of 0). A step whose largest
+// change of the fitted values stays below kResolved of the data's size `scale` resolves the
+// derivative to fewer than about 7 digits (a parameter near 0 against the values it stands
+// for, an intercept of 1e-12 with data of order 1): it is widened to change them by about
+// kStepRel of the data's size, up to kWiden times. moved(col) is 1 when the column then
+// changes the fitted values by kResolved of the data's size or more, 0 when the parameter
+// moves no fitted value that rounding does not blur; both judged relative to the data and to
+// the parameter, so that neither the data's units nor the parameter's decide. A derivative
+// that cannot be computed counts as 0.
 void jacobian(const Model& m,
               VecView<const double> p,
+              double scale,
               FMatrixD<double>& jac,
               FVector<int32_t>& moved) {
+  constexpr double kStepRel = 1e-5;   // relative step of the differences
+  constexpr double kResolved = 1e-9;  // least resolved change, relative to the data's size
+  constexpr int32_t kWiden = 3;
   FVector<double> q(m.np);
   for (int32_t k = 1; k <= m.np; ++k) q(k) = p(k);
   FVector<double> f1(m.n), f2(m.n);
@@ -66,26 +84,34 @@ void jacobian(const Model& m,
     if (common_data::pmask(j) == 0) continue;
     ++col;
     const double pj = q(j);
-    double h = std::copysign(std::fmax(std::fabs(pj), 1e-8) * 1e-5, pj);
-    if (std::fabs(h) <= kTinyStep) h = std::copysign((std::fabs(pj) + 1.0) * 1e-8, pj);
-    q(j) = pj - h;
-    m.eval(q, f1.view());
-    q(j) = pj + h;
-    m.eval(q, f2.view());
-    q(j) = pj;
-    moved(col) = 0;
+    double h = std::copysign(pj != 0.0 ? std::fabs(pj) * kStepRel : 1e-13, pj);
+    // Guards against a step that underflows to 0 or loses bits (a subnormal parameter).
+    if (!(std::fabs(h) >= std::numeric_limits<double>::min())) h = std::copysign(1e-13, pj);
+    double change = 0.0;
+    for (int32_t tries = 0;; ++tries) {
+      q(j) = pj - h;
+      m.eval(q, f1.view());
+      q(j) = pj + h;
+      m.eval(q, f2.view());
+      q(j) = pj;
+      change = 0.0;
+      for (int32_t i = 1; i <= m.n; ++i) {
+        const double c = std::fabs(f2(i) - f1(i));
+        if (std::isfinite(c)) change = std::fmax(change, c);
+      }
+      if (change >= kResolved * scale || tries == kWiden) break;
+      // A change that rounding alone decides gives no scale: a parameter that moves nothing
+      // keeps moving nothing however wide the step.
+      const double wider = change > 0.0 ? std::fabs(h) * (kStepRel * scale / change)
+                                        : std::fmax(std::fabs(h) * 1e6, kStepRel * scale);
+      if (!std::isfinite(wider)) break;
+      h = std::copysign(wider, h);
+    }
+    moved(col) = change >= kResolved * scale ? 1 : 0;
     for (int32_t i = 1; i <= m.n; ++i) {
       // Divided by 2h with its sign: the derivative itself, also for a negative parameter.
-      double d = (f2(i) - f1(i)) / (2.0 * h);
-      if (d != 0.0 && !std::isnan(d)) moved(col) = 1;
-      if (std::isnan(d)) {
-        d = 1e-8;  // a derivative that cannot be computed counts as flat
-      } else if (std::fabs(d) <= kTinyStep) {
-        d = std::copysign(1e-8, d);  // keeps the normal matrix away from exact singularity
-      } else {
-        d = std::fmax(-kDerivCap, std::fmin(kDerivCap, d));
-      }
-      jac(i, col) = d;
+      const double d = (f2(i) - f1(i)) / (2.0 * h);
+      jac(i, col) = std::isfinite(d) ? d : 0.0;
     }
   }
 }
@@ -93,10 +119,10 @@ void jacobian(const Model& m,
 // Moves the columns of the parameters that move some fitted value to the front of jac, in
 // index order, and marks the free parameters left behind in undetermined(1..np). Returns the
 // number of columns kept: f, with nothing marked, when every column moves or none does (a
-// model that no parameter moves keeps its statistics on the stand-ins; the fit run takes the
-// error path). A column of stand-ins left in would enter the normal matrix as a parameter of
-// derivative 1e-8 everywhere: an intercept of its own, with a standard error and correlations
-// that the data do not give.
+// model that no parameter moves keeps its statistics on rounding; the fit run takes the error
+// path). A column that moves nothing left in would enter the normal matrix as a row of
+// rounding: a parameter with a standard error and correlations of the ridge, that the data do
+// not give.
 int32_t keep_determined(const FVector<int32_t>& moved,
                         int32_t n,
                         int32_t np,
@@ -118,13 +144,33 @@ int32_t keep_determined(const FVector<int32_t>& moved,
   return kept;
 }
 
-// Steps 4 and 5: A = J'WJ with the row weights w of the fit, tiny entries raised, made
-// symmetric.
-void normal_matrix(const FMatrixD<double>& jac,
+// Steps 4 and 5 in a frame without units: each column of jac is divided by its weighted norm
+// norm(k) = sqrt(sum w J(i,k)^2), so that jac holds J D^-1 with D = diag(norm), and
+// A = (J D^-1)' W (J D^-1) has a unit diagonal: the normal matrix of parameters measured in
+// units of their own influence on the fit. Then tiny entries are raised and A is made
+// symmetric. The floors, ridges and inversions that follow act on A as the relative
+// regularisation they stand for; on J'WJ itself they would outweigh the data wherever a
+// column is small (a parameter large against the data), and the statistics would be theirs.
+// The covariance of the parameters is D^-1 inv(A) D^-1. A column of zeros keeps norm 1.
+void normal_matrix(FMatrixD<double>& jac,
                    VecView<const double> w,
                    int32_t n,
                    int32_t f,
-                   FMatrixD<double>& a) {
+                   FMatrixD<double>& a,
+                   FVector<double>& norm) {
+  for (int32_t k = 1; k <= f; ++k) {
+    // The largest entry first, so that squares of columns of any size neither overflow nor
+    // underflow.
+    double top = 0.0;
+    for (int32_t i = 1; i <= n; ++i) top = std::fmax(top, std::fabs(jac(i, k)) * std::sqrt(w(i)));
+    double s = 0.0;
+    for (int32_t i = 1; i <= n; ++i) {
+      const double e = top > 0.0 ? jac(i, k) / top : 0.0;
+      s += e * w(i) * e;
+    }
+    norm(k) = top > 0.0 && std::isfinite(top) ? top * std::sqrt(s) : 1.0;
+    for (int32_t i = 1; i <= n; ++i) jac(i, k) /= norm(k);
+  }
   for (int32_t j = 1; j <= f; ++j) {
     for (int32_t k = 1; k <= f; ++k) {
       double s = 0.0;
@@ -151,9 +197,9 @@ struct Pass {
 };
 
 // The covariance c = inv(A) of the unregularised normal matrix, inverted on A scaled to unit
-// diagonal, S = D^-1 A D^-1 with D = diag(sqrt(A(k,k))), so that the inverse does not depend on
-// the units of the parameters: c = D^-1 inv(S) D^-1. False, c undefined, when A has a diagonal
-// entry that is not positive, or S is singular to working precision: the LU inverse fails,
+// diagonal, S = D^-1 A D^-1 with D = diag(sqrt(A(k,k))) (the identity but for rounding once
+// normal_matrix has scaled the columns): c = D^-1 inv(S) D^-1. False, c undefined, when A has a
+// diagonal entry that is not positive, or S is singular to working precision: the LU inverse fails,
 // gives a diagonal that is not positive, or the 1-norm condition of S reaches 1 / eps.
 bool scaled_inverse(const FMatrixD<double>& a, int32_t f, FMatrixD<double>& c) {
   FVector<double> dinv(f);
@@ -278,26 +324,35 @@ double floor_sum(const FMatrixD<double>& jac,
   return sum;
 }
 
-// Step 11: residuals; an exact fit gets one common factor in [0.99, 1.01).
-void residuals(VecView<const double> y, VecView<double> yfit, int32_t n, FVector<double>& resid) {
+// Step 11: residuals; an exact fit, residuals below kTiny of the data's size `scale`, gets one
+// common factor in [0.99, 1.01).
+void residuals(VecView<const double> y,
+               VecView<double> yfit,
+               int32_t n,
+               double scale,
+               FVector<double>& resid) {
   double mean_abs = 0.0;
   for (int32_t i = 1; i <= n; ++i) {
     resid(i) = y(i) - yfit(i);
     mean_abs += std::fabs(resid(i));
   }
   mean_abs /= n;
-  if (mean_abs < kTiny) {
+  if (mean_abs < kTiny * scale) {
     const double factor = 1.0 + (runtime_rng::uniform() - 0.5) * 0.02;
     for (int32_t i = 1; i <= n; ++i) resid(i) *= factor;
   }
 }
 
-// Step 13: studentized residuals from the residuals, their leverages h and the scale s.
+// Step 13: studentized residuals from the residuals r, their leverages h, the scale s and the
+// sum of squares v of r. The thresholds on r and v (an almost exact fit, a residual too small
+// to divide) are taken relative to `unit`, the size of the data in the frame of r, so that
+// the marks do not depend on the data's units; those on t and 1 - h have no unit.
 void studentize(const FVector<double>& r,
                 const FVector<double>& h,
                 int32_t n,
                 double s,
                 double v,
+                double unit,
                 double tau,
                 FVector<double>& t) {
   // Denominator of row i; `strict` chooses d > 1e-8 (inexact fit) or d >= 1e-8 (exact fit).
@@ -307,17 +362,17 @@ void studentize(const FVector<double>& r,
     return use ? s * std::sqrt(d) : s * kDenomFactor;
   };
   for (int32_t i = 1; i <= n; ++i) t(i) = r(i);
-  if (v > 1e-8) {
+  if (v > 1e-8 * unit * unit) {
     for (int32_t i = 2; i <= n - 1; ++i) {
       double ri = r(i);
-      if (std::fabs(ri) <= 1.1e-6) ri += 1e-6;
+      if (std::fabs(ri) <= 1.1e-6 * unit) ri += 1e-6 * unit;
       t(i) = ri / denominator(i, true);
     }
     t(1) = r(1) / s * kDenomFactor;
     if (n >= 2) t(n) = (r(n - 1) + r(n)) * 0.5 / denominator(n - 1, true);
   } else {
     for (int32_t i = 2; i <= n; ++i) {
-      t(i) = std::fabs(r(i)) > 1.1e-6 ? r(i) / denominator(i, false) : 1e-6;
+      t(i) = std::fabs(r(i)) > 1.1e-6 * unit ? r(i) / denominator(i, false) : 1e-6;
     }
     t(1) = 1e-6;
   }
@@ -370,7 +425,8 @@ FitCheck stderr_corr(MatView<const double> x,
   // parameters, and jac holds their columns.
   FMatrixD<double> jac(n, np - fixed);
   FVector<int32_t> moved(np - fixed);
-  jacobian(model, p, jac, moved);
+  const double scale = data_scale(y, n);
+  jacobian(model, p, scale, jac, moved);
   FitCheck check;
   check.undetermined = FVector<int32_t>(np, 0);
   const int32_t f = keep_determined(moved, n, np, jac, check.undetermined);
@@ -378,9 +434,12 @@ FitCheck stderr_corr(MatView<const double> x,
   FVector<double> q(np);
   for (int32_t k = 1; k <= np; ++k) q(k) = p(k);
   const double v = model.eval(q, yfit);
-  // Steps 4 and 5: the normal matrix, balanced (a symmetric matrix is already balanced).
+  // Steps 4 and 5: the normal matrix of the columns scaled to unit norm, balanced (a symmetric
+  // matrix is already balanced). Steps 6 to 9 work in this frame: pass.c is the covariance of
+  // the scaled parameters, and pass.d(k) / norm(k) the standard error's factor of parameter k.
   FMatrixD<double> areg(f, f);
-  normal_matrix(jac, w, n, f, areg);
+  FVector<double> norm(f);
+  normal_matrix(jac, w, n, f, areg, norm);
   balance_mod::balance(areg.view(), f);
   // Steps 6 to 9: the covariance is the inverse of the normal matrix itself. Only a matrix
   // that cannot be inverted gets the ridges: the regularised matrix, inverted twice, the second
@@ -419,12 +478,13 @@ FitCheck stderr_corr(MatView<const double> x,
     } else if (check.undetermined(k) != 0) {
       se(k) = std::numeric_limits<double>::quiet_NaN();  // not computed: no data bear on it
     } else {
-      se(k) = pass.d(++col) * s;
+      ++col;
+      se(k) = pass.d(col) / norm(col) * s;
     }
   }
   // Steps 11 and 12.
   FVector<double> r(n);
-  residuals(y, yfit, n, r);
+  residuals(y, yfit, n, scale, r);
   for (int32_t i = 1; i <= n; ++i) resid(i) = r(i);
   runs_statistic(VecView<const double>(r.data(), n), n, runs);
   double tau = 0.0;
@@ -446,15 +506,19 @@ FitCheck stderr_corr(MatView<const double> x,
   bool weighted = false;
   for (int32_t i = 1; i <= n; ++i) weighted = weighted || w(i) != 1.0;
   double vs = v;
+  double unit = scale;
   if (weighted) {
     vs = 0.0;
+    FVector<double> wy(n);
     for (int32_t i = 1; i <= n; ++i) {
       r(i) *= std::sqrt(w(i));
       vs += r(i) * r(i);
+      wy(i) = std::sqrt(w(i)) * y(i);
     }
+    unit = data_scale(VecView<const double>(wy.data(), n), n);
   }
   FVector<double> t(n);
-  studentize(r, h, n, std::sqrt(vs / qdf), vs, tau, t);
+  studentize(r, h, n, std::sqrt(vs / qdf), vs, unit, tau, t);
   for (int32_t i = 1; i <= n; ++i) studres(i) = t(i);
   return check;
 }

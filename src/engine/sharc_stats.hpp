@@ -3,9 +3,12 @@
 //
 // At the final parameters p the Jacobian J of the fitted values is taken by central
 // differences over the free parameters. With the row weights W of the fit (1 for an unweighted
-// fit) the normal matrix A = J'WJ is inverted into the covariance C = inv(A), scaled to unit
-// diagonal for the LU inverse so that the result does not depend on the parameters' units.
-// Then
+// fit) the normal matrix A = J'WJ is inverted into the covariance C = inv(A). Every step works
+// in a frame without units: J's columns are scaled to unit weighted norm, D = diag of the
+// norms, so that the normal matrix D^-1 A D^-1 has a unit diagonal; its floors, ridges and
+// inverses act there, and C = D^-1 inv(D^-1 A D^-1) D^-1. Thresholds on residuals and on the
+// changes of the fitted values are taken relative to the data's largest |y|. So every figure
+// below is the same, times its unit, whatever the units of y and of the parameters. Then
 //   SE(k)   = sqrt(C(k,k)) * sqrt(SSE / (n - f))     SSE = sum w r^2, the weighted sum
 //   R(j,k)  = C(j,k) / sqrt(C(j,j) C(k,k))          the correlation matrix of the f free
 //                                                    parameters, with its eigen-analysis
@@ -21,9 +24,10 @@
 // rows, to the outlier threshold tau.
 //
 // Fixed parameters (common_data::pmask 0) are left out of J, A, C and R in index order; their
-// standard error is 0. A free parameter whose every central difference is 0 is left out too: it
-// moves no fitted value, the data say nothing about it, and its column would only carry the
-// stand-in derivatives into A. Everything above is then computed from the determined columns
+// standard error is 0. A free parameter whose central differences change no fitted value by
+// 1e-9 of the data's largest |y| (with a step widened until they would) is left out too: it
+// moves no fitted value, the data say nothing about it, and its column would only carry
+// rounding into A. Everything above is then computed from the determined columns
 // alone, as if it were held fixed (f counts the determined parameters), and its standard error
 // is NaN: not computed. When no free parameter moves any fitted value, all columns are kept as
 // they are (the fit run ends such a fit on its error path).
@@ -69,8 +73,8 @@ struct FitCheck {
 // 2 <= f < n). Evaluates the model with funct::fun, which leaves the state of its last
 // evaluation (at p, unweighted) in common_data. Writes "MATRIX INVERSE 2 - Fatal error!" to
 // the standard output when the regularised matrix defeats both the LU and Kaiser's inverse,
-// and goes on. Returns the check of the fit: `moves` is false when every central difference is
-// 0 (the statistics then stand on the stand-in derivatives 1e-8 alone).
+// and goes on. Returns the check of the fit: `moves` is false when no free parameter moves a
+// fitted value (the statistics then stand on rounding alone).
 FitCheck stderr_corr(MatView<const double> x,
                      VecView<const double> y,
                      int32_t nx,

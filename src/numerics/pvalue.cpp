@@ -45,10 +45,13 @@ void ppval(double& p, int32_t& flag, int32_t npar, int32_t nobs, double coef, do
   flag = 0;
   // A missing standard error gives no test; clamping it would make it look tiny.
   if (std::isnan(se)) return;
-  se = std::fmin(std::fmax(std::fabs(se), kFloor), kCap);
+  // Its magnitude, not clamped: a standard error of 1E+30 or 1E-30 is as real as one of 1,
+  // in the units of its coefficient.
+  se = std::fabs(se);
   const double t = std::fabs(coef / se);
   if (df > 0) {
-    p = std::fabs(1.0 - probst(t, df));
+    // A standard error of 0 (an exact fit) makes any coefficient but 0 as significant as can be.
+    p = std::isinf(t) ? 0.0 : std::fabs(1.0 - probst(t, df));
     if (std::isnan(p)) {  // a coefficient that is not a number: no test either
       p = 1.0;
       return;

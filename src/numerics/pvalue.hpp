@@ -15,9 +15,9 @@
 double probst(double t, int32_t n);
 
 // p := P(T > |coef / se|) with nobs - npar degrees of freedom, flag := 1 when p <= 0.05, else 0.
-// se is clamped in place to [2.2204460492503132e-20, 4.503599727262001e19]; p is clamped to the
-// same range. No test is possible (p = 1, flag = 0) with nobs <= npar, or when se, coef or the
-// probability is not a number (se is then left as it is).
+// se is replaced in place by its magnitude; p is clamped to
+// [2.2204460492503132e-20, 4.503599727262001e19]. No test is possible (p = 1, flag = 0) with nobs
+// <= npar, or when se, coef or the probability is not a number (se is then left as it is).
 void ppval(double& p, int32_t& flag, int32_t npar, int32_t nobs, double coef, double& se);
 
 // The two-sided 95% Student t value for n degrees of freedom, cut to two decimals; 2.0 for n < 1.

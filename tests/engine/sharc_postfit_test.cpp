@@ -72,15 +72,46 @@ TEST_F(PostFit, PenaltyCountsLowerBothTermsByTheFixedParameters) {
   }
 }
 
-TEST_F(PostFit, AZeroResidualSumSkipsThePValuesAndGivesTheLowestMic) {
-  make_fit(10, 3, 0);
-  for (int32_t i = 1; i <= 10; ++i) fit.y(i) = fit.yfit(i) + (i <= 5 ? 0.25 : -0.25);
-  fit.pval.fill(std::nan(""));
-  fit.ase(1) = -0.5;
-  const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
-  EXPECT_EQ(st.mic, -4.503599727262001e19);
-  EXPECT_TRUE(std::isnan(fit.pval(1)));
-  EXPECT_EQ(fit.ase(1), -0.5);
+// Only a perfect fit skips the p-values and gives the lowest MIC: residuals that sum to 0, as a
+// least-squares fit with an intercept leaves them, have a MIC of their own.
+TEST_F(PostFit, OnlyAPerfectFitSkipsThePValuesAndGivesTheLowestMic) {
+  for (const double r : {0.25, 0.0}) {
+    SCOPED_TRACE(r);
+    make_fit(10, 3, 0);
+    for (int32_t i = 1; i <= 10; ++i) fit.y(i) = fit.yfit(i) + (i <= 5 ? r : -r);
+    fit.pval.fill(std::nan(""));
+    fit.ase(1) = -0.5;
+    const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
+    if (r == 0.0) {
+      EXPECT_EQ(st.mic, -4.503599727262001e19);
+      EXPECT_TRUE(std::isnan(fit.pval(1)));
+      EXPECT_EQ(fit.ase(1), -0.5);
+    } else {
+      EXPECT_NEAR_REL(st.mic, expected_mic(st.count_a, st.count_b), 1e-15);
+      EXPECT_FALSE(std::isnan(fit.pval(1)));
+      EXPECT_EQ(fit.ase(1), 0.5);
+    }
+  }
+}
+
+// A free parameter that moves no fitted value counts as fixed in every count of the
+// statistics: the MIC, k and the Peirce flags are those of the same fit with it masked.
+TEST_F(PostFit, AnUndeterminedParameterCountsAsMasked) {
+  make_fit(12, 3, 0);
+  fit.ase(3) = 1e6;  // not significant while counted
+  fit.y(5) += 2.0;   // an outlier for Peirce
+  sharc_mod::FitResult masked = fit;
+  masked.mask(3) = 0;
+  masked.ase(3) = 0.0;
+  fit.undetermined(3) = 1;
+  fit.ase(3) = std::nan("");
+  const sharc_mod::PostFit a = sharc_mod::postfit_statistics(fit);
+  const sharc_mod::PostFit b = sharc_mod::postfit_statistics(masked);
+  EXPECT_EQ(a.k, b.k);
+  EXPECT_EQ(a.count_a, b.count_a);
+  EXPECT_EQ(a.count_b, b.count_b);
+  EXPECT_EQ(a.mic, b.mic);
+  for (int32_t i = 1; i <= fit.n; ++i) EXPECT_EQ(a.pidx(i), b.pidx(i)) << i;
 }
 
 TEST_F(PostFit, WeightsBelowTwoCountAsOne) {
@@ -107,7 +138,10 @@ TEST_F(PostFit, ThresholdsTauAndTheSmallestEigenvalue) {
   fit.sse = 0.56;
   const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
   EXPECT_EQ(st.ismall, 2);  // the first of two equal magnitudes; NaN passed over
-  EXPECT_NEAR_REL(st.eigen_threshold, 0.01 * std::sqrt(0.56 / 14), 1e-15);
+  // The residuals' size relative to the data's: no unit, as the eigenvalues have none.
+  double ysq = 0.0;
+  for (int32_t i = 1; i <= 10; ++i) ysq += fit.y(i) * fit.y(i);
+  EXPECT_NEAR_REL(st.eigen_threshold, 0.01 * std::sqrt(0.56 / 14) / std::sqrt(ysq / 10), 1e-15);
   double tau = 0;
   taure(10, 6, 0.05, tau);
   EXPECT_EQ(st.tau, tau);

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
+#include "engine/main_subs_block.hpp"
+#include "engine/sharc_postfit.hpp"
+#include "model/fparser.hpp"
+#include "model/funct.hpp"
 #include "numerics/taure.hpp"
 #include "stats_fixture.hpp"
 #include "support/close.hpp"
@@ -382,6 +387,254 @@ TEST_F(StderrCorr, TinyResidualsShareOneRandomFactor) {
   }
   EXPECT_GE(factor, 0.99);
   EXPECT_LT(factor, 1.01);
+}
+
+// ---- The statistics in any units ------------------------------------------------------------
+
+// A model with data of unit size and a vector near its least-squares one. `twin` is the model
+// as written at unit size, `formula` the same model with parameter `other` written in other
+// units (its value times `factor` inside the formula, the parameter divided by it), or the twin
+// again (other = 0). y_params carry Y's unit.
+struct UnitsCase {
+  const char* name;
+  const char* twin;
+  const char* formula;
+  std::vector<double> x, y, p;
+  std::vector<int32_t> y_params;  // 1-based
+  int32_t other;                  // 1-based, 0 for none
+  double factor;                  // the twin's parameter `other` is the case's times factor
+};
+
+// Rows of a model at x with relative disturbances that alternate in size and sign.
+std::vector<double> disturbed(const std::vector<double>& x, double (*model)(double), double rel) {
+  std::vector<double> y;
+  for (size_t i = 0; i < x.size(); ++i) y.push_back(model(x[i]) * (1.0 + rel * std::sin(2.3 * i)));
+  return y;
+}
+
+std::vector<double> range(double from, double step, int32_t n) {
+  std::vector<double> x;
+  for (int32_t i = 0; i < n; ++i) x.push_back(from + step * i);
+  return x;
+}
+
+std::vector<UnitsCase> units_cases() {
+  const std::vector<double> mm_x = {0.5, 1, 2, 3, 5, 8, 12, 20, 30, 50};
+  const std::vector<double> mm_y = {
+      14.133, 23.5, 40.3, 50.529, 67.267, 79.8, 90.4, 99.3, 106.382, 110.811};
+  const std::vector<double> t = range(300, 10, 13);
+  const std::vector<double> arr = disturbed(
+      t, [](double x) { return 2.1e13 * std::exp(-11940 / x); }, 0.02);
+  const std::vector<double> ex = range(0, 1, 15);
+  const std::vector<double> gx = range(0, 0.5, 21);
+  return {
+      {"Michaelis-Menten",
+       "P1*X1/(P2+X1)",
+       "P1*X1/(P2+X1)",
+       mm_x,
+       mm_y,
+       {119.929, 3.99763},
+       {1},
+       0,
+       1.0},
+      {"decay to a baseline",
+       "P1*EXP(-P2*X1)+P3",
+       "P1*EXP(-P2*X1)+P3",
+       ex,
+       disturbed(
+           ex, [](double x) { return 3.0 * std::exp(-0.4 * x) + 0.5; }, 0.01),
+       {3.0, 0.4, 0.5},
+       {1, 3},
+       0,
+       1.0},
+      {"Gaussian peak",
+       "P1*EXP(-((X1-P2)/P3)^2)",
+       "P1*EXP(-((X1-P2)/P3)^2)",
+       gx,
+       disturbed(
+           gx, [](double x) { return 4.0 * std::exp(-std::pow((x - 5.0) / 1.5, 2)); }, 0.02),
+       {4.0, 5.0, 1.5},
+       {1},
+       0,
+       1.0},
+      {"Arrhenius, A written plainly",
+       "P1*1E13*EXP(-P2/X1)",
+       "P1*EXP(-P2/X1)",
+       t,
+       arr,
+       {2.1, 11940},
+       {1},
+       1,
+       1e-13},
+      {"Michaelis-Menten, Km in micro-units",
+       "P1*X1/(P2+X1)",
+       "P1*X1/(P2*1E-6+X1)",
+       mm_x,
+       mm_y,
+       {119.929, 3.99763},
+       {1},
+       2,
+       1e-6},
+  };
+}
+
+// Every figure of the statistics that the report prints, of one fit.
+struct UnitsStats {
+  std::vector<double> se, correl, studres;
+  double mic = 0, eigen_threshold = 0;
+  std::string marks;
+};
+
+class StatsInUnits : public enginetest::StatsFixture {
+ protected:
+  // The statistics of `formula` at p on data y, as the fit run computes them: stderr_corr on
+  // the data and the model's values at the scale of the fit (times 2^-e), then the post-fit
+  // statistics in the data's units.
+  UnitsStats statistics(const char* formula,
+                        const std::vector<double>& x1,
+                        const std::vector<double>& y,
+                        const std::vector<double>& p) {
+    const int32_t np = int32_t(p.size());
+    use_formula(formula);
+    use_data(x1, y, np);
+    const int32_t e = main_subs::scale_exponent(yview(), n);
+    for (int32_t i = 1; i <= n; ++i) yv(i) = std::ldexp(yv(i), -e);
+    Stats s(n, np, np);
+    // The first evaluation compiles the formula; the second gives the values at the fit's scale.
+    double sse = 0.0;
+    for (const bool scaled : {false, true}) {
+      if (scaled) fparser::scale_values(1, std::ldexp(1.0, -e));
+      funct::fun(xview(),
+                 yview(),
+                 VecView<const double>(p.data(), np),
+                 np,
+                 1,
+                 n,
+                 0,
+                 s.yfit.view(),
+                 VecView<const double>(s.w.data(), n),
+                 sse);
+    }
+    const sharc_mod::FitCheck check = run_stderr_corr(xview(), yview(), 1, n, p, sse, s);
+    sharc_mod::FitResult fit;
+    fit.resize(n, np, np, 1);
+    for (int32_t i = 1; i <= n; ++i) {
+      fit.x(i, 1) = x1[size_t(i - 1)];
+      fit.y(i) = y[size_t(i - 1)];
+      fit.yfit(i) = std::ldexp(s.yfit(i), e);
+      fit.studres(i) = s.studres(i);
+    }
+    for (int32_t k = 1; k <= np; ++k) {
+      fit.a(k) = p[size_t(k - 1)];
+      fit.ase(k) = s.se(k);
+      fit.undetermined(k) = check.undetermined(k);
+      fit.dcorr(k) = s.eigval(k);
+    }
+    fit.sse = std::ldexp(sse, 2 * e);
+    UnitsStats u;
+    u.se.assign(s.se.data(), s.se.data() + np);
+    for (int32_t j = 1; j <= np; ++j) {
+      for (int32_t k = j + 1; k <= np; ++k) u.correl.push_back(s.correl(j, k));
+    }
+    const sharc_mod::PostFit st = sharc_mod::postfit_statistics(fit);
+    u.mic = st.mic;
+    u.eigen_threshold = st.eigen_threshold;
+    for (int32_t i = 1; i <= n; ++i) {
+      u.studres.push_back(s.studres(i));
+      const std::string mark = sharc_mod::row_mark(s.studres(i), st.tau, st.pidx(i));
+      u.marks += mark.empty() ? '.' : mark[1];
+    }
+    return u;
+  }
+};
+
+// Y and the parameters that carry its unit times 10^k, and a parameter written in other units
+// inside the model, give the statistics of the model at unit size: standard errors times the
+// parameters' factors, the same correlations, MIC, eigenvalue threshold, studentized residuals
+// and marks. The tolerances are those of figures printed to 4 digits; the central differences
+// and the column scaling differ from one unit to another by rounding only.
+TEST_F(StatsInUnits, EveryFigureIsTheTwinsInAnyUnits) {
+  constexpr double kSeRel = 5e-3;
+  constexpr double kCorr = 1e-3;
+  constexpr double kMic = 5e-3;
+  constexpr double kStudres = 1e-3;
+  for (const UnitsCase& c : units_cases()) {
+    const UnitsStats twin = statistics(c.twin, c.x, c.y, c.p);
+    for (const int32_t k : {0, 3, -3, 9, -9, 13, -13, 40, -40, 120, -120}) {
+      SCOPED_TRACE(std::string(c.name) + ", k " + std::to_string(k));
+      std::vector<double> y = c.y, p = c.p, factor(c.p.size(), 1.0);
+      for (double& v : y) v *= std::pow(10.0, k);
+      for (const int32_t j : c.y_params) factor[size_t(j - 1)] = std::pow(10.0, k);
+      if (c.other != 0) factor[size_t(c.other - 1)] /= c.factor;
+      for (size_t j = 0; j < p.size(); ++j) p[j] *= factor[j];
+      const UnitsStats u = statistics(c.formula, c.x, y, p);
+      for (size_t j = 0; j < p.size(); ++j) {
+        EXPECT_NEAR_REL(u.se[j], twin.se[j] * factor[j], kSeRel) << "SE" << j + 1;
+      }
+      for (size_t j = 0; j < u.correl.size(); ++j) {
+        EXPECT_NEAR(u.correl[j], twin.correl[j], kCorr) << "R " << j;
+      }
+      EXPECT_NEAR(u.mic, twin.mic, kMic);
+      EXPECT_NEAR_REL(u.eigen_threshold, twin.eigen_threshold, kSeRel);
+      for (size_t i = 0; i < u.studres.size(); ++i) {
+        EXPECT_NEAR(u.studres[i], twin.studres[i], kStudres) << "row " << i + 1;
+      }
+      EXPECT_EQ(u.marks, twin.marks);
+    }
+  }
+}
+
+// At unit size the covariance is s^2 inv(J'WJ), J computed here from the derivatives of the
+// model, s^2 = sum w r^2 / (n - 2): for a rate constant of Arrhenius's A as written by users too
+// (a Jacobian column of order 1E-13), and for weights 1 / y^2.
+TEST_F(StatsInUnits, StandardErrorsAndCorrelationAreThoseOfTheInverseNormalMatrix) {
+  constexpr double kRel = 5e-3;
+  const std::vector<UnitsCase> cases = units_cases();
+  struct Check {
+    const UnitsCase& c;
+    bool weighted;
+    void (*grad)(const std::vector<double>& p, double x, double g[2]);
+    double (*model)(const std::vector<double>& p, double x);
+  };
+  const auto mm_grad = [](const std::vector<double>& p, double x, double g[2]) {
+    g[0] = x / (p[1] + x);
+    g[1] = -p[0] * x / ((p[1] + x) * (p[1] + x));
+  };
+  const auto mm = [](const std::vector<double>& p, double x) { return p[0] * x / (p[1] + x); };
+  const auto arr_grad = [](const std::vector<double>& p, double x, double g[2]) {
+    g[0] = std::exp(-p[1] / x);
+    g[1] = -p[0] / x * std::exp(-p[1] / x);
+  };
+  const auto arr = [](const std::vector<double>& p, double x) {
+    return p[0] * std::exp(-p[1] / x);
+  };
+  const Check checks[] = {{cases[0], false, mm_grad, mm},
+                          {cases[0], true, mm_grad, mm},
+                          {cases[3], false, arr_grad, arr}};
+  for (const Check& ch : checks) {
+    SCOPED_TRACE(std::string(ch.c.formula) + (ch.weighted ? ", weighted" : ""));
+    std::vector<double> p = ch.c.p;
+    p[0] /= ch.c.other == 1 ? ch.c.factor : 1.0;
+    use_formula(ch.c.formula);
+    use_data(ch.c.x, ch.c.y, 2);
+    Stats s(n, 2, 2);
+    double a11 = 0, a12 = 0, a22 = 0, wss = 0;
+    for (int32_t i = 1; i <= n; ++i) {
+      const double x = ch.c.x[size_t(i - 1)], y = ch.c.y[size_t(i - 1)];
+      s.w(i) = ch.weighted ? 1.0 / (y * y) : 1.0;
+      double g[2];
+      ch.grad(p, x, g);
+      a11 += s.w(i) * g[0] * g[0];
+      a12 += s.w(i) * g[0] * g[1];
+      a22 += s.w(i) * g[1] * g[1];
+      wss += s.w(i) * std::pow(y - ch.model(p, x), 2);
+    }
+    run_stderr_corr(xview(), yview(), 1, n, p, wss, s);
+    const double s2 = wss / (n - 2), det = a11 * a22 - a12 * a12;
+    EXPECT_NEAR_REL(s.se(1), std::sqrt(s2 * a22 / det), kRel);
+    EXPECT_NEAR_REL(s.se(2), std::sqrt(s2 * a11 / det), kRel);
+    EXPECT_NEAR(s.correl(1, 2), -a12 / std::sqrt(a11 * a22), 1e-3);
+  }
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr double kFloor = 2.2204460492503132e-20;
-constexpr double kCap = 4.503599727262001e19;
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(Probst, MatchesTheStudentDistribution) {
@@ -57,10 +56,11 @@ TEST(Ppval, UpperTailAndSignificanceFlag) {
   const Case cases[] = {
       {"significant", 2, 12, 2.0, 1.0, 0.036694017385370182809, 1.0, 1, 1e-13},
       {"not significant", 1, 4, -0.5, -0.25, 0.069662984279421588424, 0.25, 0, 1e-9},
-      {"zero se uses the floor", 2, 12, 1.0, 0.0, kFloor, kFloor, 1, 0.0},
+      {"zero se gives the least p", 2, 12, 1.0, 0.0, kFloor, 0.0, 1, 0.0},
       {"no degrees of freedom", 3, 3, 5.0, 1.0, 1.0, 1.0, 0, 0.0},
       {"negative degrees of freedom", 4, 3, 5.0, 1.0, 1.0, 1.0, 0, 0.0},
-      {"huge se is capped", 2, 12, 1.0, 1e30, 0.5, kCap, 0, 1e-15},
+      {"huge se is kept", 2, 12, 1.0, 1e30, 0.5, 1e30, 0, 1e-15},
+      {"tiny se is kept", 2, 12, 3e-30, 1e-30, 0.0066718275112848, 1e-30, 1, 1e-10},
       {"zero coefficient", 2, 12, 0.0, 1.0, 0.5, 1.0, 0, 0.0},
   };
   for (const Case& c : cases) {
