@@ -389,5 +389,31 @@ TEST(Scale, AveragesTheCoveredArea) {
   EXPECT_EQ(scale_page(Page(), 5, 5).width(), 0);
 }
 
+// A thin picture, 1 x 999 and on its side 999 x 1, whose pixel k has grey level k % 256,
+// stretched across (3 x 2, 2 x 3) and shrunk along: each target pixel is the mean of the 499.5
+// source pixels under it, computed here directly.
+TEST(Scale, ThinPicturesAverageEverySourcePixelUnderATarget) {
+  constexpr int kLength = 999;
+  Page tall(1, kLength), wide(kLength, 1);
+  for (int k = 0; k < kLength; ++k) tall.at(0, k) = wide.at(k, 0) = Pixel(k % 256) * 0x010101u;
+  // Target half h covers source [h * 499.5, (h + 1) * 499.5): whole pixels and a half one.
+  const auto mean = [](int half) {
+    double sum = 0;
+    for (int k = 0; k < kLength; ++k) {
+      const double lo = std::max<double>(k, half * 499.5),
+                   hi = std::min<double>(k + 1, (half + 1) * 499.5);
+      if (hi > lo) sum += (hi - lo) * (k % 256);
+    }
+    return Pixel(sum / 499.5 + 0.5) * 0x010101u;
+  };
+  const Page across = scale_page(tall, 3, 2), along = scale_page(wide, 2, 3);
+  for (int half = 0; half < 2; ++half) {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(across.at(i, half), mean(half)) << i << ", " << half;
+      EXPECT_EQ(along.at(half, i), mean(half)) << i << ", " << half;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace platform
