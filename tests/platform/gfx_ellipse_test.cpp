@@ -151,6 +151,49 @@ TEST(GfxEllipse, PieFillsTheSectorInsideItsOutline) {
   EXPECT_EQ(rows[10][15], '#');  // horizontal radius
 }
 
+// A pie's fill is the ellipse's pixels whose centres lie between its rays, which the
+// rasteriser finds with a few questions a row: every pixel of page-filling pies is checked
+// here against that rule, with rays along the centre row, nearly along a row, steep, equal,
+// and both crossing the same rows.
+TEST(GfxEllipse, PieFillHoldsExactlyThePixelsBetweenItsRays) {
+  const Rect box{0, 0, 200, 151};  // centre (100, 75.5): row 75's centres lie on it
+  const struct {
+    Point start, end;
+  } cases[] = {{{200, 75}, {0, 75}},
+               {{0, 75}, {200, 76}},
+               {{10000, 76}, {-10000, 74}},
+               {{101, 0}, {99, 151}},
+               {{150, 10}, {150, 10}},
+               {{30, 140}, {170, 20}},
+               {{150, 0}, {120, 0}},
+               {{120, 0}, {150, 0}}};
+  Canvas ellipse(200, 151);
+  ellipse.dc.select_pen(Pen::null());
+  ellipse.dc.ellipse(box);
+  constexpr double kTurn = 2 * std::numbers::pi;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.start.x << "," << c.start.y << " to " << c.end.x << "," << c.end.y);
+    Canvas pie(200, 151);
+    pie.dc.select_pen(Pen::null());
+    pie.dc.pie(box, c.start, c.end);
+    const auto angle = [](double x, double y) { return std::atan2(75.5 - y, x - 100.0); };
+    const double a0 = angle(c.start.x, c.start.y);
+    double span = std::fmod(angle(c.end.x, c.end.y) - a0 + 2 * kTurn, kTurn);
+    if (span == 0) span = kTurn;
+    for (int y = 0; y < 151; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        const double past = std::fmod(angle(x + 0.5, y + 0.5) - a0 + 2 * kTurn, kTurn);
+        // Centres on a ray go either way by rounding; the rule decides all others.
+        constexpr double kOnRay = 1e-9;
+        if (std::fabs(past - span) < kOnRay || past < kOnRay || kTurn - past < kOnRay) continue;
+        const bool inside = ellipse.page.at(x, y) == 0x0000FFu && past <= span;
+        ASSERT_EQ(pie.page.at(x, y), inside ? 0x0000FFu : 0u) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(GfxEllipse, PieOutlineEnclosesItsFill) {
   // No filled pixel may touch a pixel outside the outline, whatever the angles and radii.
   for (const int rx : {5, 9, 20})
@@ -328,6 +371,22 @@ TEST(GfxBezier, FollowsTheCurveToItsEnd) {
   EXPECT_EQ(rows[3][10], '#');  // apex at y = 2.5, rounded to 3
   EXPECT_EQ(rows[9][20], '#');
   EXPECT_EQ(rows[10][20], '.');  // end pixel excluded
+}
+
+TEST(GfxBezier, DashesRunOnFromPieceToPiece) {
+  // Two straight pieces draw the polyline through their ends, its dashes unbroken.
+  const platform::PenRef dashed = Pen::create(1, 0xFFFFFF, {3, 4});
+  const Point pieces[] = {{0, 1}, {3, 1}, {7, 1}, {10, 1}, {13, 1}, {17, 1}, {25, 1}};
+  const Point line[] = {{0, 1}, {10, 1}, {25, 1}};
+  Canvas curve(26, 3), polyline(26, 3);
+  for (Canvas* c : {&curve, &polyline}) {
+    c->dc.select_pen(dashed);
+    c->dc.set_bk_mode(platform::BkMode::Transparent);  // gaps left unpainted
+  }
+  curve.dc.poly_bezier(pieces);
+  polyline.dc.polyline(line);
+  EXPECT_EQ(curve.rows(), polyline.rows());
+  EXPECT_EQ(curve.rows()[1], "####...####...####...####.");
 }
 
 }  // namespace

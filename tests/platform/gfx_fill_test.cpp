@@ -120,6 +120,35 @@ TEST(GfxFill, PolygonUsesTheEvenOddRule) {
   EXPECT_EQ(square.at(9, 9), 0xFFFFFFu);
 }
 
+// Zigzags whose edges all cross every row, 10 of them and 1000: a pixel is inside when an odd
+// number of edges cross its row at or left of its centre, counted here in exact integers (the
+// rows are 64 high, so the rasteriser's slopes are exact too).
+TEST(GfxFill, ZigzagsOfManyEdgesKeepTheEvenOddRule) {
+  constexpr int kWidth = 100, kHeight = 64;
+  for (const int n : {10, 1000}) {
+    SCOPED_TRACE(n);
+    std::vector<Point> points;
+    for (int i = 0; i < n; ++i) points.push_back({i * kWidth / n, i % 2 ? kHeight : 0});
+    Page page(kWidth, kHeight);
+    DeviceContext dc(page);
+    dc.select_pen(Pen::null());
+    dc.polygon(points);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        int crossings = 0;
+        for (size_t i = 0; i < points.size(); ++i) {
+          Point lo = points[i], hi = points[(i + 1) % points.size()];
+          if (lo.y > hi.y) std::swap(lo, hi);
+          if (y < lo.y || y >= hi.y) continue;
+          // lo.x + (y - lo.y) (hi.x - lo.x) / (hi.y - lo.y) <= x
+          crossings += (lo.x - x) * (hi.y - lo.y) + (y - lo.y) * (hi.x - lo.x) <= 0;
+        }
+        ASSERT_EQ(page.at(x, y), crossings % 2 ? 0xFFFFFFu : 0u) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(GfxFill, PolyPolygonFillsItsRingsTogether) {
   Page page(16, 12);
   DeviceContext dc(page);

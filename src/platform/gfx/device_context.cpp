@@ -130,8 +130,12 @@ void DeviceContext::polyline(std::span<const Point> points) {
 }
 
 void DeviceContext::poly_bezier(std::span<const Point> points) {
+  if (pen_->is_null()) return;  // a curve drawn with no pen is not even flattened
   raster::StrokeBuilder builder(*pen_);
-  builder.add_polyline(raster::flatten_bezier(device_points(points)), trace_bounds());
+  int64_t step = 0;  // the dash pattern runs on from piece to piece
+  raster::flatten_bezier(device_points(points), [&](std::span<const Point64> polyline) {
+    step += builder.add_polyline(polyline, trace_bounds(), step);
+  });
   paint_stroke(builder.finish(drawable()));
 }
 
@@ -182,32 +186,43 @@ raster::Box64 box64(const Rect& box, Point origin) {
 
 }  // namespace
 
+template <class Trace>
+raster::Spine DeviceContext::outline(const Trace& trace) const {
+  return pen_->is_null() ? raster::Spine{} : trace(trace_bounds());
+}
+
 void DeviceContext::round_rect(const Rect& box, int corner_w, int corner_h) {
   const raster::Box64 b = box64(box, origin_);
-  fill_and_outline(raster::fill_round_rect(b, corner_w, corner_h, drawable()),
-                   raster::round_rect_spine(b, corner_w, corner_h, trace_bounds()));
+  fill_and_outline(
+      raster::fill_round_rect(b, corner_w, corner_h, drawable()),
+      outline([&](const Rect& r) { return raster::round_rect_spine(b, corner_w, corner_h, r); }));
 }
 
 void DeviceContext::ellipse(const Rect& box) {
   const raster::Box64 b = box64(box, origin_);
-  fill_and_outline(raster::fill_ellipse(b, drawable()), raster::ellipse_spine(b, trace_bounds()));
+  fill_and_outline(raster::fill_ellipse(b, drawable()),
+                   outline([&](const Rect& r) { return raster::ellipse_spine(b, r); }));
 }
 
 void DeviceContext::arc(const Rect& box, Point start, Point end) {
-  stroke_and_paint(
-      raster::arc_spine(box64(box, origin_), device(start), device(end), trace_bounds()));
+  stroke_and_paint(outline([&](const Rect& r) {
+    return raster::arc_spine(box64(box, origin_), device(start), device(end), r);
+  }));
 }
 
 void DeviceContext::pie(const Rect& box, Point start, Point end) {
   const raster::Box64 b = box64(box, origin_);
-  fill_and_outline(raster::fill_sector(b, device(start), device(end), drawable()),
-                   raster::pie_spine(b, device(start), device(end), trace_bounds()));
+  fill_and_outline(
+      raster::fill_sector(b, device(start), device(end), drawable()),
+      outline([&](const Rect& r) { return raster::pie_spine(b, device(start), device(end), r); }));
 }
 
 void DeviceContext::chord(const Rect& box, Point start, Point end) {
   const raster::Box64 b = box64(box, origin_);
   fill_and_outline(raster::fill_chord(b, device(start), device(end), drawable()),
-                   raster::chord_spine(b, device(start), device(end), trace_bounds()));
+                   outline([&](const Rect& r) {
+                     return raster::chord_spine(b, device(start), device(end), r);
+                   }));
 }
 
 bool DeviceContext::flood_fill(Point seed, Color border) {

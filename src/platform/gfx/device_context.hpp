@@ -124,6 +124,10 @@ class DeviceContext {
   void stroke_and_paint(const raster::Spine& spine);
   void fill_and_outline(raster::Coverage area, raster::Stroke outline);
   void fill_and_outline(raster::Coverage area, const raster::Spine& outline);
+  // trace(trace_bounds()): a shape's outline spine, or none for the null pen, which would ink
+  // nothing, so that no outline is traced that is not drawn.
+  template <class Trace>
+  raster::Spine outline(const Trace& trace) const;
 
   Page* page_;
   Color text_color_ = 0;

@@ -1,6 +1,7 @@
 #include "platform/gfx/raster_bezier.hpp"
 
 #include <cmath>
+#include <vector>
 
 namespace platform::raster {
 
@@ -44,14 +45,15 @@ P as_p(Point64 q) { return P{static_cast<double>(q.x), static_cast<double>(q.y)}
 
 }  // namespace
 
-std::vector<Point64> flatten_bezier(std::span<const Point64> points) {
+void flatten_bezier(std::span<const Point64> points,
+                    const std::function<void(std::span<const Point64>)>& polyline) {
   std::vector<Point64> out;
-  if (points.empty()) return out;
-  out.push_back(points[0]);
-  for (size_t i = 1; i + 2 < points.size(); i += 3)
+  for (size_t i = 1; i + 2 < points.size(); i += 3) {
+    out.assign(1, points[i - 1]);
     subdivide(
         as_p(points[i - 1]), as_p(points[i]), as_p(points[i + 1]), as_p(points[i + 2]), 0, out);
-  return out;
+    polyline(out);
+  }
 }
 
 }  // namespace platform::raster

@@ -102,14 +102,72 @@ std::vector<std::pair<int, int>> border_pixels(const Ellipse& e, const Rect& bou
   return border_pixels([&e](int64_t y) { return row_span(e, y); }, e.top, e.bottom, bounds);
 }
 
-// The pixels of `area` that keep(x, y) holds.
+// Pixel index whose centre is nearest the position x along a row (pixel centres at i + 0.5),
+// kept far beyond any page so that no position can overflow.
+int64_t pixel_near(double x) {
+  constexpr double kFar = double(int64_t{1} << 40);
+  return static_cast<int64_t>(std::floor(std::clamp(x - 0.5, -kFar, kFar)));
+}
+
+// Adds pixels a..b-1 of row y that keep(x, y) holds, where keep changes at most once along
+// them: both ends are asked, and a change between them is found by halving.
 template <class Keep>
-Coverage kept(const Coverage& area, const Keep& keep) {
+void add_run(int y, int64_t a, int64_t b, const Keep& keep, Coverage& out) {
+  const bool first = keep(static_cast<int>(a), y), last = keep(static_cast<int>(b - 1), y);
+  if (first == last) {
+    if (first) out.add_span(y, static_cast<int>(a), static_cast<int>(b));
+    return;
+  }
+  int64_t lo = a, hi = b - 1;  // keep(lo) == first, keep(hi) == last
+  while (hi - lo > 1) {
+    const int64_t mid = lo + (hi - lo) / 2;
+    (keep(static_cast<int>(mid), y) == first ? lo : hi) = mid;
+  }
+  out.add_span(y, static_cast<int>(first ? a : hi), static_cast<int>(first ? hi : b));
+}
+
+// The pixels of `area` that keep(x, y) holds, where along a row keep changes only near the
+// pixels that near(y, list) appends to the list: there every pixel is asked, within kExact of
+// such a pixel, which covers the rounding of both; elsewhere a run is asked at its ends. So a
+// row costs a few questions rather than one per pixel, whatever the area.
+template <class Keep, class Near>
+Coverage kept(const Coverage& area, const Keep& keep, const Near& near) {
+  constexpr int64_t kExact = 2;
   Coverage out;
-  for (const Span& s : area.spans())
-    for (int x = s.x0; x < s.x1; ++x)
-      if (keep(x, s.y)) out.add_pixel(x, s.y);
+  std::vector<int64_t> points;
+  for (const Span& s : area.spans()) {
+    points.clear();
+    near(s.y, points);
+    std::sort(points.begin(), points.end());
+    size_t k = 0;
+    for (int64_t x = s.x0; x < s.x1;) {
+      while (k < points.size() && points[k] + kExact < x) ++k;
+      const int64_t zone = k < points.size() ? std::max(x, points[k] - kExact) : s.x1;
+      if (x < zone) {
+        const int64_t end = std::min<int64_t>(zone, s.x1);
+        add_run(s.y, x, end, keep, out);
+        x = end;
+        continue;
+      }
+      for (const int64_t end = std::min<int64_t>(points[k] + kExact + 1, s.x1); x < end; ++x) {
+        if (keep(static_cast<int>(x), s.y)) out.add_pixel(static_cast<int>(x), s.y);
+      }
+    }
+  }
   return out;
+}
+
+// Appends the pixel where the ray from the centre through p meets the centre line of row y,
+// if it does, and the centre's column on the row through the centre, where the direction
+// from the centre turns over. A ray along a row meets it nowhere else: every pixel centre on
+// it has the same direction.
+void ray_meets_row(const Ellipse& e, Point64 p, int y, std::vector<int64_t>& out) {
+  const double yc = y + 0.5, ux = static_cast<double>(p.x) - e.cx;
+  const double uy = static_cast<double>(p.y) - e.cy;
+  if (yc == e.cy) out.push_back(pixel_near(e.cx));
+  if (uy == 0) return;
+  const double t = (yc - e.cy) / uy;
+  if (t >= 0) out.push_back(pixel_near(e.cx + t * ux));
 }
 
 // Ellipses whose box is at most this many pixels wide and high are numbered along their
@@ -335,7 +393,13 @@ Spine arc_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds
 Coverage fill_sector(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
   const Ellipse e = ellipse_of(box);
   const Sweep sw = sweep_of(e, start, end);
-  return kept(fill_ellipse(box, bounds), [&sw](int x, int y) { return sw.holds(x, y); });
+  return kept(
+      fill_ellipse(box, bounds),
+      [&sw](int x, int y) { return sw.holds(x, y); },
+      [&](int y, std::vector<int64_t>& near) {
+        ray_meets_row(e, start, y, near);
+        ray_meets_row(e, end, y, near);
+      });
 }
 
 Spine pie_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {
@@ -353,7 +417,13 @@ Coverage fill_chord(const Box64& box, Point64 start, Point64 end, const Rect& bo
   const Ellipse e = ellipse_of(box);
   if (e.rx <= 0 || e.ry <= 0) return {};
   const ChordLine line = chord_of(e, start, end);
-  return kept(fill_ellipse(box, bounds), [&line](int x, int y) { return line.holds(x, y); });
+  return kept(
+      fill_ellipse(box, bounds),
+      [&line](int x, int y) { return line.holds(x, y); },
+      [&line](int y, std::vector<int64_t>& near) {
+        if (line.dy != 0)
+          near.push_back(pixel_near(line.x0 + line.dx * (y + 0.5 - line.y0) / line.dy));
+      });
 }
 
 Spine chord_spine(const Box64& box, Point64 start, Point64 end, const Rect& bounds) {

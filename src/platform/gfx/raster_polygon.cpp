@@ -38,6 +38,42 @@ int first_pixel_from(double x, const Rect& bounds) {
   return static_cast<int>(std::clamp(c, bounds.left - 1.0, bounds.right + 1.0));
 }
 
+// Adds the pixels of row y that lie inside: those with an odd number of crossings at or left
+// of them, `crossings` holding the first pixel at or right of each crossing (from
+// first_pixel_from, so within a pixel of the bounds). Few crossings are sorted and paired;
+// many, as a zigzag of thousands of edges gives, are counted in `parity` over the pixels
+// they span, so a row costs its crossings plus its width rather than a sort of the crossings.
+void add_inside(int y,
+                std::vector<int>& crossings,
+                const Rect& bounds,
+                std::vector<uint8_t>& parity,
+                Coverage& out) {
+  if (crossings.empty()) return;
+  const auto [lo, hi] = std::minmax_element(crossings.begin(), crossings.end());
+  const int first = *lo, last = *hi;
+  if (int64_t{last} - first > 4 * static_cast<int64_t>(crossings.size())) {
+    std::sort(crossings.begin(), crossings.end());
+    for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
+      out.add_span(
+          y, std::max(crossings[i], bounds.left), std::min(crossings[i + 1], bounds.right));
+    }
+    return;
+  }
+  parity.assign(static_cast<size_t>(last - first) + 1, 0);
+  for (const int x : crossings) parity[static_cast<size_t>(x - first)] ^= 1;
+  bool inside = false;
+  int start = first;
+  for (int x = first; x <= last; ++x) {
+    if (!parity[static_cast<size_t>(x - first)]) continue;
+    inside = !inside;
+    if (inside) {
+      start = x;
+    } else {
+      out.add_span(y, std::max(start, bounds.left), std::min(x, bounds.right));
+    }
+  }
+}
+
 }  // namespace
 
 Coverage fill_polygon(std::span<const Point64> points, const Rect& bounds) {
@@ -69,20 +105,18 @@ Coverage fill_polygons(std::span<const Point64> points,
   const int row1 = static_cast<int>(std::min<double>(bounds.bottom, std::ceil(y_max)));
 
   std::vector<const Edge*> active;
-  std::vector<double> xs;
+  std::vector<int> crossings;
+  std::vector<uint8_t> parity;
   size_t next = 0;
   for (int y = row0; y < row1; ++y) {
     const double yc = y;
     while (next < edges.size() && edges[next].y_lo <= yc) active.push_back(&edges[next++]);
     std::erase_if(active, [yc](const Edge* e) { return e->y_hi <= yc; });
-    xs.clear();
-    for (const Edge* e : active) xs.push_back(e->x_at_lo + (yc - e->y_lo) * e->slope);
-    std::sort(xs.begin(), xs.end());
-    for (size_t i = 0; i + 1 < xs.size(); i += 2) {
-      const int x0 = std::max(first_pixel_from(xs[i], bounds), bounds.left);
-      const int x1 = std::min(first_pixel_from(xs[i + 1], bounds), bounds.right);
-      out.add_span(y, x0, x1);
+    crossings.clear();
+    for (const Edge* e : active) {
+      crossings.push_back(first_pixel_from(e->x_at_lo + (yc - e->y_lo) * e->slope, bounds));
     }
+    add_inside(y, crossings, bounds, parity, out);
   }
   out.normalize();
   return out;

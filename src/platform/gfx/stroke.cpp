@@ -27,9 +27,12 @@ void StrokeBuilder::add(const Spine& spine) {
   }
 }
 
-void StrokeBuilder::add_polyline(std::span<const Point64> points, const Rect& trace_bounds) {
+int64_t StrokeBuilder::add_polyline(std::span<const Point64> points,
+                                    const Rect& trace_bounds,
+                                    int64_t first_step) {
+  if (pen_.is_null()) return 0;  // it would ink nothing
   Spine spine;
-  int64_t step = 0;
+  int64_t step = first_step;
   for (size_t i = 1; i < points.size(); ++i) {
     step += trace_segment(points[i - 1], points[i], trace_bounds, step, spine);
     if (spine.size() >= kPiece) {
@@ -38,6 +41,7 @@ void StrokeBuilder::add_polyline(std::span<const Point64> points, const Rect& tr
     }
   }
   add(spine);
+  return step - first_step;
 }
 
 Stroke StrokeBuilder::finish(const Rect& bounds) {

@@ -33,8 +33,10 @@ class StrokeBuilder {
 
   void add(const Spine& spine);
   // Adds the open polyline through `points` traced within `trace_bounds`, its steps counted
-  // from 0.
-  void add_polyline(std::span<const Point64> points, const Rect& trace_bounds);
+  // from first_step; returns the steps the whole polyline takes. A null pen traces nothing.
+  int64_t add_polyline(std::span<const Point64> points,
+                       const Rect& trace_bounds,
+                       int64_t first_step = 0);
   // The stroke of everything added, clipped to `bounds`.
   Stroke finish(const Rect& bounds);
 
