@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "platform/image/bmp.hpp"
+#include "platform/image/decode_error.hpp"
+#include "platform/image/picture_file.hpp"
 #include "toolkit/gk_window.hpp"
 #include "toolkit/mouse.hpp"
 
@@ -357,12 +359,21 @@ Dib ReadDIBFile(std::span<const uint8_t> file) {
 }
 
 Dib LoadDIB(const char* filename) {
+  const std::string name = filename ? filename : "";
+  std::string why;
   {
     const WaitCursor wait;
-    const auto bytes = filename ? platform::read_file_bytes(filename) : std::nullopt;
-    if (bytes) return ReadDIBFile(*bytes);
+    const auto bytes = platform::read_picture_file(name, why);
+    platform::BmpError error = platform::BmpError::None;
+    auto packed = bytes ? platform::dib_of_file(*bytes, &error) : std::nullopt;
+    if (packed) return std::make_unique<PackedDib>(PackedDib{std::move(*packed)});
+    if (bytes) {
+      why = platform::to_string(error == platform::BmpError::TooLarge
+                                    ? platform::DecodeError::TooLarge
+                                    : platform::DecodeError::NotPicture);
+    }
   }
-  showerrorbox("File not found");
+  showerrorbox(("Cannot read image " + name + ": " + why).c_str());
   return nullptr;
 }
 

@@ -1,6 +1,5 @@
 #include "toolkit/image_files.hpp"
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -8,7 +7,6 @@
 #include <new>
 #include <string>
 #include <system_error>
-#include <vector>
 
 #include "platform/gfx/device_context.hpp"
 #include "platform/image/bmp.hpp"
@@ -128,45 +126,17 @@ int32_t printimage(const char* title,
   return printer->end_document() ? 1 : 0;
 }
 
-namespace {
-
-// The bytes of a picture file, or why they cannot be had. Memory running out while reading
-// is the one failure reported as such; every other names the file and its reason.
-std::optional<std::vector<uint8_t>> picture_bytes(const std::string& name, std::string& why) {
-  // No bitmap, PNG, JPEG or GIF file the decoders accept is larger than a 32-bit bitmap of the
-  // largest page, with room for its headers and colour table; icon files, whose images are far
-  // smaller in practice, are held to the same size. A larger file is not read into memory.
-  constexpr uintmax_t kMaxPictureBytes =
-      4 * static_cast<uintmax_t>(platform::kMaxBmpPixels) + (1u << 20);
-  const auto cannot = [&](const std::string& reason) -> std::optional<std::vector<uint8_t>> {
-    why = "Cannot read image " + name + ": " + reason;
-    return std::nullopt;
-  };
-  std::error_code ec;
-  const uintmax_t size = std::filesystem::file_size(name, ec);
-  if (ec) return cannot(ec.message());
-  if (size > kMaxPictureBytes) return cannot("larger than any picture that can be read");
-  try {
-    errno = 0;
-    auto bytes = platform::read_file_bytes(name);
-    if (!bytes) return cannot(errno ? std::generic_category().message(errno) : "read error");
-    return bytes;
-  } catch (const std::bad_alloc&) {
-    why = "Insufficient memory to read image";
-    return std::nullopt;
-  }
-}
-
-}  // namespace
-
 std::optional<platform::Picture> readipicture(const char* filename) {
+  const std::string name = filename ? filename : "";
   std::string why;
-  const auto bytes = picture_bytes(filename ? filename : "", why);
-  if (!bytes) {
-    showerrorbox(why.c_str());
+  try {
+    if (auto picture = platform::load_picture(name, &why)) return picture;
+  } catch (const std::bad_alloc&) {
+    showerrorbox("Insufficient memory to read image");
     return std::nullopt;
   }
-  return platform::decode_picture(*bytes);
+  showerrorbox(("Cannot read image " + name + ": " + why).c_str());
+  return std::nullopt;
 }
 
 void readimagefile(const char* filename, int32_t left, int32_t top, int32_t right, int32_t bottom) {

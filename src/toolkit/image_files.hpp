@@ -36,10 +36,10 @@ int32_t printimage(const char* title,
 // 2147483647 stands for the picture's own width or height. Transparent parts of the picture
 // (icons) leave the page's pixels as they were.
 void readimagefile(const char* filename, int32_t left, int32_t top, int32_t right, int32_t bottom);
-// The picture of a file; nothing when it cannot be read. When the file's bytes cannot be had,
-// an error box says why first: "Insufficient memory to read image" when memory ran out, else
-// "Cannot read image NAME: REASON" (the file is missing, unreadable, or larger than any picture
-// the decoders accept). A file that is no picture draws nothing quietly.
+// The picture of a file; nothing when it cannot be read, after an error box that says why:
+// "Insufficient memory to read image" when memory ran out, else "Cannot read image NAME:
+// REASON" (the system's reason the file cannot be opened or read, "not a regular file",
+// "larger than N bytes", "not a picture" or "larger than N pixels"; see platform::load_picture).
 std::optional<platform::Picture> readipicture(const char* filename);
 
 }  // namespace gk

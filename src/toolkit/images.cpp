@@ -12,6 +12,7 @@
 #include "platform/image/picture.hpp"
 #include "platform/image/scale.hpp"
 #include "toolkit/drawing_state.hpp"
+#include "toolkit/image_files.hpp"
 
 namespace gk {
 namespace {
@@ -94,18 +95,20 @@ bool scaleimage(std::span<const uint8_t> source,
 }
 
 std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* height) {
-  const auto picture = filename ? platform::load_picture(filename) : std::nullopt;
-  if (!picture) return {};
-  const std::optional<int64_t> size = bytes_for(picture->width(), picture->height());
-  if (!size) return {};
-  // Drawn on a new (black) page: transparent parts of the picture stay black.
-  platform::Page page(picture->width(), picture->height());
-  platform::DeviceContext dc(page);
-  picture->render(dc, {0, 0, page.width(), page.height()});
-  std::vector<uint8_t> image(static_cast<size_t>(*size));
-  store_image(page, image);
-  if (width) *width = picture->width();
-  if (height) *height = picture->height();
+  std::optional<platform::Page> page;
+  {
+    // Drawn on a new (black) page: transparent parts of the picture stay black. The picture
+    // goes before the image is made, so that only two copies of its pixels are ever held.
+    const auto picture = filename ? readipicture(filename) : std::nullopt;
+    if (!picture || !bytes_for(picture->width(), picture->height())) return {};
+    page.emplace(picture->width(), picture->height());
+    platform::DeviceContext dc(*page);
+    picture->render(dc, {0, 0, page->width(), page->height()});
+  }
+  std::vector<uint8_t> image(static_cast<size_t>(*bytes_for(page->width(), page->height())));
+  store_image(*page, image);
+  if (width) *width = page->width();
+  if (height) *height = page->height();
   return image;
 }
 

@@ -36,7 +36,7 @@ bool scaleimage(std::span<const uint8_t> source,
                 int32_t width,
                 int32_t height);
 // The picture file as a new image, its size in pixels in width and height; empty when the
-// file cannot be read as a picture. Transparent parts of the picture (icons) are black.
+// file cannot be read as a picture, after readipicture's error box saying why. Transparent parts of the picture (icons) are black.
 std::vector<uint8_t> loadimage(const char* filename, int32_t* width, int32_t* height);
 
 // Copies the block (left, top)-(right, bottom) of the active page, corners included and in

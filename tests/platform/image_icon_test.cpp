@@ -71,7 +71,7 @@ TEST(Icon, RefusesMalformedFiles) {
       {"header width not the entry's", image + 4, 1, IconError::SizeMismatch},
       {"entry width 0 (256)", 6, 0x00010200, IconError::SizeMismatch},
       {"no room for the mask", 6 + 8, 40 + 16, IconError::BadImage},
-      {"absurd width", image + 4, 0x7FFFFFFF, IconError::BadImage},
+      {"absurd width", image + 4, 0x7FFFFFFF, IconError::TooLarge},
       {"16 bits per pixel", image + 14, 16, IconError::BadImage},
       {"run lengths", image + 16, 1, IconError::BadImage},
   };

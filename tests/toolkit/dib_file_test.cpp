@@ -32,7 +32,7 @@ TEST_F(DibFile, LoadReadsAFileAndReportsAMissingOne) {
   const auto boxes = dialogs.shown();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Error");
-  EXPECT_EQ(boxes[0].text, "File not found");
+  EXPECT_EQ(boxes[0].text, "Cannot read image " + path + ": No such file or directory");
 }
 
 // A headless display that remembers every cursor it was asked to show.

@@ -10,6 +10,7 @@
 
 #include "platform/gfx/device_context.hpp"
 #include "platform/image/bmp.hpp"
+#include "platform/image/picture_file.hpp"
 #include "support/temp_dir.hpp"
 
 namespace gk {
@@ -66,7 +67,8 @@ TEST(Dib, PageSavesAndReadsBackThroughAFile) {
   ASSERT_NE(dib, nullptr);
   EXPECT_EQ(SaveDIB(dib.get(), path), kDibSaved);
   EXPECT_EQ(std::filesystem::file_size(path), 54u + 112u * 11u);
-  const auto bytes = platform::read_file_bytes(path);
+  std::string reason;
+  const auto bytes = platform::read_picture_file(path, reason);
   ASSERT_TRUE(bytes.has_value());
   Dib back = ReadDIBFile(*bytes);
   ASSERT_NE(back, nullptr);

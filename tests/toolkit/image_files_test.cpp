@@ -1,6 +1,7 @@
 #include "toolkit/image_files.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <climits>
@@ -9,9 +10,11 @@
 #include <thread>
 
 #include "platform/image/bmp.hpp"
+#include "platform/image/picture_file.hpp"
 #include "support/icon_file.hpp"
 #include "support/metafile_writer.hpp"
 #include "support/temp_dir.hpp"
+#include "toolkit/dib.hpp"
 #include "toolkit/drawing_state.hpp"
 #include "toolkit/images.hpp"
 #include "toolkit/text.hpp"
@@ -209,25 +212,57 @@ TEST_F(ImageFiles, PictureFilesAreDrawnScaledIntoTheRectangle) {
   EXPECT_EQ(dialogs.shown_files().at(0).filters.at(0).pattern,
             "*.BMP;*.GIF;*.JPG;*.ICO;*.EMF;*.WMF");
   EXPECT_TRUE(dialogs.shown().empty());
-  // A file whose bytes cannot be had is named in an error box with the reason; one that is no
-  // picture draws nothing quietly. None draws.
-  // 258 MiB (sparse): beyond a 32-bit bitmap of the largest page with its headers.
-  std::filesystem::resize_file(dir.write("huge.bmp", "BM"), std::uintmax_t{258} << 20);
+  EXPECT_EQ(page().at(0, 0), before);
+}
+
+// Every entry that reads a picture file names it in an error box with the true reason when it
+// gives no picture, and draws nothing: missing, special and oversize files are looked at before
+// anything is read (a FIFO would block, /dev/zero never end), read errors are caught, and
+// headers above the pixel limit are refused before any pixel is decoded.
+TEST_F(ImageFiles, FilesThatGiveNoPictureAreNamedWithTheirReason) {
+  const std::string too_many_bytes =
+      "larger than " + std::to_string(platform::kMaxPictureFileBytes) + " bytes";
+  std::filesystem::resize_file(dir.write("huge.bmp", "BM"), platform::kMaxPictureFileBytes + 1);
+  std::vector<uint8_t> oversize = platform::encode_bmp24(Page(1, 1));
+  testsupport::set32(oversize, 18, 8193);  // width x height: 8193 x 8192
+  testsupport::set32(oversize, 22, 8192);
+  dir.write("oversize.bmp", testsupport::as_string(oversize));
+  dir.write("empty.bmp", "");
   dir.write("text.bmp", "not a picture");
   std::filesystem::create_directory(path("folder.bmp"));
-  for (const char* name : {"missing.bmp", "huge.bmp", "folder.bmp", "text.bmp"}) {
-    readimagefile(path(name).c_str(), 0, 0, 9, 9);
+  ASSERT_EQ(mkfifo(path("fifo.bmp").c_str(), 0600), 0);
+  const struct {
+    std::string file;
+    std::string reason;
+  } cases[] = {
+      {path("missing.bmp"), "No such file or directory"},
+      {path("folder.bmp"), "Is a directory"},
+      {path("fifo.bmp"), "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {"/proc/self/mem", "Input/output error"},
+      {path("huge.bmp"), too_many_bytes},
+      {path("empty.bmp"), "not a picture"},
+      {path("text.bmp"), "not a picture"},
+      {path("oversize.bmp"), "larger than 16777216 pixels"},
+  };
+  const Page before = page();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string box = "Cannot read image " + c.file + ": " + c.reason;
+    readimagefile(c.file.c_str(), 0, 0, 9, 9);
+    int32_t width = -1, height = -1;
+    EXPECT_TRUE(loadimage(c.file.c_str(), &width, &height).empty());
+    EXPECT_EQ(width, -1);
+    EXPECT_EQ(LoadDIB(c.file.c_str()), nullptr);
+    const auto boxes = dialogs.shown();
+    ASSERT_EQ(boxes.size(), 3u);
+    for (const auto& shown : boxes) {
+      EXPECT_EQ(shown.title, "Error");
+      EXPECT_EQ(shown.text, box);
+    }
+    dialogs.clear();
   }
-  EXPECT_EQ(page().at(0, 0), before);
-  const auto boxes = dialogs.shown();
-  ASSERT_EQ(boxes.size(), 3u);
-  const std::string reasons[] = {"missing.bmp: No such file or directory",
-                                 "huge.bmp: larger than any picture that can be read",
-                                 "folder.bmp: Is a directory"};
-  for (size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(boxes[i].title, "Error");
-    EXPECT_EQ(boxes[i].text, "Cannot read image " + path("") + reasons[i]);
-  }
+  EXPECT_EQ(page().at(0, 0), before.at(0, 0));
 }
 
 // 4 x 2 icons of every depth, drawn at their own size and doubled: (3, 0) is transparent and,

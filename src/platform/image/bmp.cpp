@@ -1,11 +1,10 @@
 #include "platform/image/bmp.hpp"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "platform/image/bmp_rle.hpp"
 #include "platform/image/le_bytes.hpp"
+#include "platform/image/picture_file.hpp"
 
 namespace platform {
 namespace {
@@ -319,17 +318,9 @@ std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes, 
   return dib;
 }
 
-std::optional<std::vector<uint8_t>> read_file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
 std::optional<Page> read_bmp(const std::string& path, BmpError* error) {
-  const auto bytes = read_file_bytes(path);
+  std::string reason;
+  const auto bytes = read_picture_file(path, reason);
   if (!bytes) {
     fail(error, BmpError::CannotOpen);
     return std::nullopt;

@@ -24,7 +24,9 @@
 
 namespace platform {
 
-inline constexpr int64_t kMaxBmpPixels = int64_t{1} << 26;  // 256 MiB of page memory
+// The most pixels of any picture read: a 64 MiB page, so that a picture, the decoder's work and
+// one drawing of it at its own size stay within 256 MB together.
+inline constexpr int64_t kMaxBmpPixels = int64_t{1} << 24;
 
 enum class BmpError {
   None,
@@ -67,9 +69,7 @@ std::optional<Page> decode_masked_dib(std::span<const uint8_t> dib,
 // are).
 std::optional<std::vector<uint8_t>> dib_of_file(std::span<const uint8_t> bytes,
                                                 BmpError* error = nullptr);
+// A bitmap file read by read_picture_file (picture_file.hpp); CannotOpen when it cannot be.
 std::optional<Page> read_bmp(const std::string& path, BmpError* error = nullptr);
-
-// The whole file, or nothing when it cannot be read.
-std::optional<std::vector<uint8_t>> read_file_bytes(const std::string& path);
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 
 #include "platform/image/bmp.hpp"
 #include "platform/image/le_bytes.hpp"
-#include "platform/image/stb_decode.hpp"
+#include "platform/image/png_decode.hpp"
 
 namespace platform {
 namespace {
@@ -84,10 +84,13 @@ std::optional<Page> decode_icon(std::span<const uint8_t> bytes, Page& opacity, I
   const Entry& entry = choose(bytes, entries);
   const std::span<const uint8_t> image = bytes.subspan(entry.offset, entry.bytes);
   Page alpha;
-  std::optional<Page> colours =
-      is_png(image) ? decode_stb(image, &alpha) : decode_masked_dib(image, alpha);
+  DecodeError png_error = DecodeError::None;
+  BmpError dib_error = BmpError::None;
+  std::optional<Page> colours = is_png(image) ? decode_png(image, &alpha, &png_error)
+                                              : decode_masked_dib(image, alpha, &dib_error);
   if (!colours) {
-    fail(error, IconError::BadImage);
+    const bool large = png_error == DecodeError::TooLarge || dib_error == BmpError::TooLarge;
+    fail(error, large ? IconError::TooLarge : IconError::BadImage);
     return std::nullopt;
   }
   if (!matches(colours->width(), entry.width) || !matches(colours->height(), entry.height)) {

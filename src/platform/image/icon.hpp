@@ -15,7 +15,7 @@
 //
 // Refused: a directory that does not fit the file or lists no image, any image of no bytes or
 // whose bytes overlap the directory or run past the file, a chosen image that cannot be read
-// (which includes one above kMaxBmpPixels) and one whose size is not its entry's (an entry of
+// or is above kMaxBmpPixels, and one whose size is not its entry's (an entry of
 // 0 = 256 also takes larger images, as PNG images may be).
 #pragma once
 
@@ -34,6 +34,7 @@ enum class IconError {
   Empty,         // no image
   BadEntry,      // an image of no bytes, inside the directory or past the end of the file
   BadImage,      // the chosen image is neither a PNG nor a packed bitmap that can be read
+  TooLarge,      // the chosen image is larger than kMaxBmpPixels
   SizeMismatch,  // the chosen image's size is not its entry's
 };
 

@@ -34,12 +34,22 @@ int32_t himetric(const Layout& layout, bool across) {
 
 }  // namespace
 
-std::optional<Metafile> Metafile::decode(std::span<const uint8_t> bytes) {
-  if (const auto emf = metafile::check_emf(bytes))
-    return Metafile(std::vector<uint8_t>(bytes.begin(), bytes.end()), *emf);
-  if (const auto wmf = metafile::check_wmf(bytes))
-    return Metafile(std::vector<uint8_t>(bytes.begin(), bytes.end()), *wmf);
+std::optional<Metafile::Layout> Metafile::layout_of(std::span<const uint8_t> bytes) {
+  if (const auto emf = metafile::check_emf(bytes)) return *emf;
+  if (const auto wmf = metafile::check_wmf(bytes)) return *wmf;
   return std::nullopt;
+}
+
+std::optional<Metafile> Metafile::decode(std::span<const uint8_t> bytes) {
+  const std::optional<Layout> layout = layout_of(bytes);
+  if (!layout) return std::nullopt;
+  return Metafile(std::vector<uint8_t>(bytes.begin(), bytes.end()), *layout);
+}
+
+std::optional<Metafile> Metafile::decode(std::vector<uint8_t>&& bytes) {
+  const std::optional<Layout> layout = layout_of(bytes);
+  if (!layout) return std::nullopt;
+  return Metafile(std::move(bytes), *layout);
 }
 
 int32_t Metafile::width_himetric() const { return himetric(layout_, true); }

@@ -23,6 +23,8 @@ class Metafile {
 
   // A copy of the file's bytes when they are a metafile the readers accept; nothing else.
   static std::optional<Metafile> decode(std::span<const uint8_t> bytes);
+  // The same keeping the bytes themselves, which are moved from only when they are a metafile.
+  static std::optional<Metafile> decode(std::vector<uint8_t>&& bytes);
 
   // The picture's size in 0.01 mm: the placeable box at its units per inch, the enhanced
   // frame, or a Windows metafile's window extent counted at kDpi units per inch.
@@ -38,6 +40,7 @@ class Metafile {
 
  private:
   using Layout = std::variant<metafile::WmfLayout, metafile::EmfLayout>;
+  static std::optional<Layout> layout_of(std::span<const uint8_t> bytes);
   Metafile(std::vector<uint8_t> bytes, Layout layout) : bytes_(std::move(bytes)), layout_(layout) {}
 
   std::vector<uint8_t> bytes_;

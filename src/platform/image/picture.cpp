@@ -5,9 +5,12 @@
 
 #include "platform/gfx/blit.hpp"
 #include "platform/image/bmp.hpp"
+#include "platform/image/gif_decode.hpp"
 #include "platform/image/icon.hpp"
+#include "platform/image/jpeg_decode.hpp"
+#include "platform/image/picture_file.hpp"
+#include "platform/image/png_decode.hpp"
 #include "platform/image/scale.hpp"
-#include "platform/image/stb_decode.hpp"
 
 namespace platform {
 namespace {
@@ -33,11 +36,6 @@ Pixel blend(Pixel s, Pixel d, uint32_t a) {
     out |= std::min<uint32_t>(c, 255) << shift;
   }
   return out;
-}
-
-std::optional<Picture> opaque(std::optional<Page> page) {
-  if (!page) return std::nullopt;
-  return Picture(RasterPicture{std::move(*page), std::nullopt});
 }
 
 }  // namespace
@@ -74,20 +72,19 @@ void RasterPicture::render(DeviceContext& dc, const PictureRect& dest) const {
           RasterOp::Copy);
 }
 
-RasterPicture transparent_picture(const Page& colours, Page opacity) {
-  Page pixels(colours.width(), colours.height());
-  for (int y = 0; y < pixels.height(); ++y) {
-    for (int x = 0; x < pixels.width(); ++x) {
-      const Pixel c = colours.at(x, y);
+RasterPicture transparent_picture(Page colours, Page opacity) {
+  for (int y = 0; y < colours.height(); ++y) {
+    Pixel* row = colours.row(y);
+    for (int x = 0; x < colours.width(); ++x) {
       const uint32_t a = opacity.at(x, y) & 0xFF;
       Pixel p = 0;
       for (int shift = 0; shift <= 16; shift += 8) {
-        p |= ((((c >> shift) & 0xFF) * a + 127) / 255) << shift;
+        p |= ((((row[x] >> shift) & 0xFF) * a + 127) / 255) << shift;
       }
-      pixels.at(x, y) = p;
+      row[x] = p;
     }
   }
-  return RasterPicture{std::move(pixels), std::move(opacity)};
+  return RasterPicture{std::move(colours), std::move(opacity)};
 }
 
 void MetafilePicture::render(DeviceContext& dc, const PictureRect& dest) const {
@@ -106,25 +103,79 @@ void Picture::render(DeviceContext& dc, const PictureRect& dest) const {
   std::visit([&](const auto& c) { c.render(dc, dest); }, content_);
 }
 
-std::optional<Picture> decode_picture(std::span<const uint8_t> bytes) {
-  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return opaque(decode_bmp(bytes));
-  if (is_icon(bytes)) {
-    Page opacity;
-    const std::optional<Page> colours = decode_icon(bytes, opacity);
-    if (!colours) return std::nullopt;
-    return Picture(transparent_picture(*colours, std::move(opacity)));
-  }
-  if (std::optional<Metafile> metafile = Metafile::decode(bytes)) {
-    if (int64_t{metafile->width()} * metafile->height() > kMaxBmpPixels) return std::nullopt;
-    return Picture(MetafilePicture{std::move(*metafile)});
-  }
-  return opaque(decode_stb(bytes));
+namespace {
+
+std::optional<Picture> opaque(std::optional<Page> page, DecodeError why, DecodeError* error) {
+  fail(error, page ? DecodeError::None : why);
+  if (!page) return std::nullopt;
+  return Picture(RasterPicture{std::move(*page), std::nullopt});
 }
 
-std::optional<Picture> load_picture(const std::string& path) {
-  const auto bytes = read_file_bytes(path);
-  if (!bytes) return std::nullopt;
-  return decode_picture(*bytes);
+// A metafile's picture, or nothing with the reason when its frame is above the pixel limit.
+std::optional<Picture> metafile_picture(Metafile metafile, DecodeError* error) {
+  if (int64_t{metafile.width()} * metafile.height() > kMaxBmpPixels) {
+    fail(error, DecodeError::TooLarge);
+    return std::nullopt;
+  }
+  fail(error, DecodeError::None);
+  return Picture(MetafilePicture{std::move(metafile)});
+}
+
+// Bitmaps, icons, PNG, JPEG and GIF pictures.
+std::optional<Picture> raster_picture(std::span<const uint8_t> bytes, DecodeError* error) {
+  DecodeError why = DecodeError::NotPicture;
+  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+    BmpError bmp = BmpError::None;
+    std::optional<Page> page = decode_bmp(bytes, &bmp);
+    if (bmp == BmpError::TooLarge) why = DecodeError::TooLarge;
+    return opaque(std::move(page), why, error);
+  }
+  if (is_icon(bytes)) {
+    Page opacity;
+    IconError icon = IconError::None;
+    std::optional<Page> colours = decode_icon(bytes, opacity, &icon);
+    if (!colours) {
+      return opaque(std::nullopt,
+                    icon == IconError::TooLarge ? DecodeError::TooLarge : DecodeError::NotPicture,
+                    error);
+    }
+    fail(error, DecodeError::None);
+    return Picture(transparent_picture(std::move(*colours), std::move(opacity)));
+  }
+  std::optional<Page> page;
+  if (is_png(bytes)) {
+    page = decode_png(bytes, nullptr, &why);
+  } else if (is_jpeg(bytes)) {
+    page = decode_jpeg(bytes, &why);
+  } else if (is_gif(bytes)) {
+    page = decode_gif(bytes, &why);
+  }
+  return opaque(std::move(page), why, error);
+}
+
+}  // namespace
+
+std::optional<Picture> decode_picture(std::span<const uint8_t> bytes, DecodeError* error) {
+  if (std::optional<Metafile> metafile = Metafile::decode(bytes)) {
+    return metafile_picture(std::move(*metafile), error);
+  }
+  return raster_picture(bytes, error);
+}
+
+std::optional<Picture> load_picture(const std::string& path, std::string* why) {
+  std::string reason;
+  std::optional<std::vector<uint8_t>> bytes = read_picture_file(path, reason);
+  if (!bytes) {
+    if (why) *why = reason;
+    return std::nullopt;
+  }
+  DecodeError error = DecodeError::None;
+  // A metafile keeps the bytes read, not a copy of them.
+  std::optional<Metafile> metafile = Metafile::decode(std::move(*bytes));
+  std::optional<Picture> picture =
+      metafile ? metafile_picture(std::move(*metafile), &error) : raster_picture(*bytes, &error);
+  if (!picture && why) *why = to_string(error);
+  return picture;
 }
 
 }  // namespace platform

@@ -1,10 +1,11 @@
 // Pictures read from files and drawn into a rectangle of a device context.
 //
-// Files: Windows bitmaps (bmp.hpp), icons and cursors (icon.hpp), PNG, JPEG and GIF (its first
-// frame, stb_decode.hpp), and Windows and enhanced metafiles (metafile.hpp). Icons keep their
-// transparency; the other raster files are opaque (the alpha of PNG and GIF files is
-// dropped); a metafile draws only what its records draw. Pictures above kMaxBmpPixels are
-// refused before any pixel is decoded; a metafile's size is its frame at Metafile::kDpi.
+// Files: Windows bitmaps (bmp.hpp), icons and cursors (icon.hpp), PNG (png_decode.hpp), JPEG
+// (jpeg_decode.hpp), GIF (its first frame, gif_decode.hpp), and Windows and enhanced metafiles
+// (metafile.hpp), told apart by their first bytes. Icons keep their transparency; the other
+// raster files are opaque (the alpha of PNG and GIF files is dropped); a metafile draws only
+// what its records draw. Pictures above kMaxBmpPixels are refused before any pixel is decoded;
+// a metafile's size is its frame at Metafile::kDpi. Files are read by picture_file.hpp.
 //
 // A picture is drawn scaled into its destination: a raster picture stretched by area averaging
 // (scale.hpp), its transparent parts leaving the page's pixels as they were and partly
@@ -21,6 +22,7 @@
 
 #include "platform/gfx/device_context.hpp"
 #include "platform/gfx/page.hpp"
+#include "platform/image/decode_error.hpp"
 #include "platform/image/metafile.hpp"
 
 namespace platform {
@@ -45,8 +47,9 @@ struct RasterPicture {
   void render(DeviceContext& dc, const PictureRect& dest) const;
 };
 
-// A raster picture of colours with their opacity (a grey page of the same size).
-RasterPicture transparent_picture(const Page& colours, Page opacity);
+// A raster picture of colours with their opacity (a grey page of the same size); the colours
+// are multiplied by their opacity in place.
+RasterPicture transparent_picture(Page colours, Page opacity);
 
 // A metafile, played into its destination.
 struct MetafilePicture {
@@ -72,7 +75,10 @@ class Picture {
   Content content_;
 };
 
-std::optional<Picture> decode_picture(std::span<const uint8_t> bytes);
-std::optional<Picture> load_picture(const std::string& path);
+// The picture of a file's bytes; nothing when they are none (`error` says why).
+std::optional<Picture> decode_picture(std::span<const uint8_t> bytes, DecodeError* error = nullptr);
+// The picture of a file; nothing when the file cannot be read or is no picture, and `why`
+// receives the reason (read_picture_file's, or to_string of the DecodeError).
+std::optional<Picture> load_picture(const std::string& path, std::string* why = nullptr);
 
 }  // namespace platform

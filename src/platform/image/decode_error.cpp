@@ -1,0 +1,19 @@
+#include "platform/image/decode_error.hpp"
+
+#include "platform/image/bmp.hpp"
+
+namespace platform {
+
+std::string to_string(DecodeError error) {
+  switch (error) {
+    case DecodeError::None:
+      return "";
+    case DecodeError::NotPicture:
+      return "not a picture";
+    case DecodeError::TooLarge:
+      return "larger than " + std::to_string(kMaxBmpPixels) + " pixels";
+  }
+  return "not a picture";
+}
+
+}  // namespace platform

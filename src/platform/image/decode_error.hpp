@@ -1,0 +1,34 @@
+// Why the bytes of a picture file gave no picture, as the decoders of every format tell it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/gfx/page.hpp"
+
+namespace platform {
+
+enum class DecodeError {
+  None,
+  NotPicture,  // no format the readers take, or bytes that break their format's rules
+  TooLarge,    // its header declares more than kMaxBmpPixels pixels (bmp.hpp)
+};
+
+// "not a picture", "larger than N pixels" (N = kMaxBmpPixels); "" for None.
+std::string to_string(DecodeError error);
+
+// Sets *error (when given) to `why` and returns it.
+inline DecodeError fail(DecodeError* error, DecodeError why) {
+  if (error) *error = why;
+  return why;
+}
+
+// What a decoder gives: the page it has read, or nothing when `read` is false; *error (when
+// given) becomes None or `why`.
+inline std::optional<Page> decoded(bool read, Page& page, DecodeError why, DecodeError* error) {
+  fail(error, read ? DecodeError::None : why);
+  if (!read) return std::nullopt;
+  return std::move(page);
+}
+
+}  // namespace platform

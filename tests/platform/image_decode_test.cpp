@@ -1,0 +1,123 @@
+// PNG, JPEG and GIF pictures through the picture reader: colours as stored, and every file
+// that would make a decoder read out of bounds or allocate past the pixel limit refused.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/device_context.hpp"
+#include "platform/image/bmp.hpp"
+#include "platform/image/picture.hpp"
+#include "support/icon_file.hpp"
+#include "support/picture_files.hpp"
+
+namespace platform {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Page drawn(const Picture& picture) {
+  Page page(picture.width(), picture.height());
+  DeviceContext dc(page);
+  picture.render(dc, {0, 0, page.width(), page.height()});
+  return page;
+}
+
+void set16_be(Bytes& b, size_t at, uint32_t v) {
+  b[at] = uint8_t(v >> 8);
+  b[at + 1] = uint8_t(v);
+}
+
+TEST(PictureDecoders, JpegColoursComeBackWithinTheCodingLoss) {
+  std::vector<uint32_t> rgb(16 * 8);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = i % 16 < 8 ? 0xFF0000 : 0x0000FF;
+  const auto picture = decode_picture(testsupport::jpeg_file(16, 8, rgb));
+  ASSERT_TRUE(picture.has_value());
+  ASSERT_EQ(picture->width(), 16);
+  ASSERT_EQ(picture->height(), 8);
+  const Page page = drawn(*picture);
+  constexpr int kLoss = 4;  // quality 100, solid 8 x 8 blocks: a few levels of rounding
+  for (const auto& [x, want] : {std::pair{2, 0xFF0000u}, {13, 0x0000FFu}}) {
+    for (int shift : {0, 8, 16}) {
+      const int got = int((page.at(x, 3) >> shift) & 0xFF), expected = int((want >> shift) & 0xFF);
+      EXPECT_LE(std::abs(got - expected), kLoss) << "x " << x << ", shift " << shift;
+    }
+  }
+}
+
+// A 4 x 3 screen whose 2 x 2 frame at (1, 1) has one transparent pixel: uncovered and
+// transparent pixels take the background colour, stored in order or interlaced.
+TEST(PictureDecoders, GifFrameLiesOnTheBackground) {
+  constexpr Pixel R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, K = 0x123456;
+  const std::vector<uint32_t> colours = {R, G, B, K};
+  const std::vector<Pixel> expected = {K, K, K, K, K, R, G, K, K, K, B, K};
+  for (const bool interlaced : {false, true}) {
+    SCOPED_TRACE(interlaced ? "interlaced" : "in order");
+    const testsupport::GifFrame frame{1, 1, 2, 2, {0, 1, 5, 2}, 5, interlaced};
+    const auto picture = decode_picture(testsupport::gif_file(4, 3, colours, 3, frame));
+    ASSERT_TRUE(picture.has_value());
+    ASSERT_EQ(picture->width(), 4);
+    const Page page = drawn(*picture);
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(page.at(i % 4, i / 4), expected[size_t(i)]) << i;
+  }
+  // A tall interlaced frame: every pass lands on its own rows.
+  std::vector<uint8_t> indices(11);
+  for (size_t y = 0; y < indices.size(); ++y) indices[y] = uint8_t(y);
+  std::vector<uint32_t> greys(11);
+  for (size_t i = 0; i < greys.size(); ++i) greys[i] = uint32_t(i) * 0x010101u;
+  const auto tall =
+      decode_picture(testsupport::gif_file(1, 11, greys, 0, {0, 0, 1, 11, indices, -1, true}));
+  ASSERT_TRUE(tall.has_value());
+  const Page page = drawn(*tall);
+  for (int y = 0; y < 11; ++y) EXPECT_EQ(page.at(0, y), Pixel(y) * 0x010101u) << y;
+}
+
+// Files of a few bytes whose headers declare 8192 x 8192 pixels are refused from the header,
+// before anything as large is allocated; a JPEG whose Huffman table holds more codes than its
+// 256 places is refused by the decoder.
+TEST(PictureDecoders, BombsAndForgedTablesAreRefused) {
+  Bytes gif = testsupport::gif_file(1, 1, {0xFFFFFF}, 0, {0, 0, 1, 1, {0}});
+  testsupport::set32(gif, 6, 0x20002000);  // screen 8192 x 8192
+  Bytes jpeg = testsupport::jpeg_file(8, 8, std::vector<uint32_t>(64, 0x808080));
+  const size_t frame = testsupport::jpeg_marker(jpeg, 0xC0);
+  ASSERT_NE(frame, 0u);
+  set16_be(jpeg, frame + 5, 8192);
+  set16_be(jpeg, frame + 7, 8192);
+  Bytes png = testsupport::png_rgba(1, 1, {0xFF000000});
+  for (size_t at : {16, 20}) set16_be(png, at + 2, 8192);  // IHDR width, height; then its CRC
+  const uint32_t crc = testsupport::png_crc(png.data() + 12, 17);
+  for (int i = 0; i < 4; ++i) png[29 + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+  const Bytes icon = testsupport::icon_file({{0, 0, 32, png}});
+  Bytes rle = encode_bmp24(Page(1, 1));
+  testsupport::set32(rle, 18, 8192);
+  testsupport::set32(rle, 22, 8192);
+  rle[28] = 8, rle[30] = 1;  // 8 bits a pixel, run lengths
+  Bytes huffman = testsupport::jpeg_file(8, 8, std::vector<uint32_t>(64, 0x808080));
+  Bytes table = {0xFF, 0xC4, 0x01, 0x3F, 0x00};                     // 319 bytes: class 0, table 0
+  for (int i = 0; i < 16; ++i) table.push_back(i >= 14 ? 150 : 0);  // 300 codes
+  table.resize(table.size() + 300, 1);
+  huffman.insert(huffman.begin() + 2, table.begin(), table.end());
+  const struct {
+    const char* name;
+    Bytes bytes;
+    DecodeError error;
+  } cases[] = {
+      {"GIF", gif, DecodeError::TooLarge},
+      {"JPEG", jpeg, DecodeError::TooLarge},
+      {"PNG", png, DecodeError::TooLarge},
+      {"icon holding the PNG", icon, DecodeError::TooLarge},
+      {"bitmap of run lengths", rle, DecodeError::TooLarge},
+      {"JPEG of 300 Huffman codes", huffman, DecodeError::NotPicture},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DecodeError error = DecodeError::None;
+    EXPECT_FALSE(decode_picture(c.bytes, &error).has_value());
+    EXPECT_EQ(error, c.error);
+  }
+  EXPECT_EQ(to_string(DecodeError::TooLarge), "larger than 16777216 pixels");
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,125 @@
+// GIF and JPEG files made for the tests: GIF written byte by byte (its LZW codes kept at 9 bits
+// by a clear code every kCodesPerClear pixels), JPEG by libjpeg's encoder. PNG files come from
+// icon_file.hpp, bitmaps from the bitmap writer.
+#pragma once
+
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "support/le_writer.hpp"
+
+namespace testsupport {
+
+struct GifFrame {
+  int left = 0, top = 0, width = 0, height = 0;
+  std::vector<uint8_t> indices;  // row by row from the top
+  int transparent = -1;          // index, or -1 for none
+  bool interlaced = false;       // rows stored in the four interlaced passes
+};
+
+// A GIF of a screen of width x height with a global colour table of 256 entries (`colours`
+// as 0xRRGGBB, the rest black), the background index and one frame.
+inline std::vector<uint8_t> gif_file(int width,
+                                     int height,
+                                     const std::vector<uint32_t>& colours,
+                                     int background,
+                                     const GifFrame& frame) {
+  std::vector<uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
+  put16(out, uint32_t(width));
+  put16(out, uint32_t(height));
+  out.insert(out.end(), {0xF7, uint8_t(background), 0});  // global table of 2^8 entries
+  for (size_t i = 0; i < 256; ++i) {
+    const uint32_t c = i < colours.size() ? colours[i] : 0;
+    out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+  }
+  if (frame.transparent >= 0) {
+    out.insert(out.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(frame.transparent), 0});
+  }
+  out.push_back(0x2C);
+  for (int v : {frame.left, frame.top, frame.width, frame.height}) put16(out, uint32_t(v));
+  out.push_back(frame.interlaced ? 0x40 : 0);
+  // Rows in the order stored.
+  std::vector<int> rows;
+  if (frame.interlaced) {
+    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+      for (int y = start; y < frame.height; y += step) rows.push_back(y);
+  } else {
+    for (int y = 0; y < frame.height; ++y) rows.push_back(y);
+  }
+  constexpr int kCodesPerClear = 200, kClear = 256, kEnd = 257;
+  std::vector<uint8_t> data;
+  uint32_t bits = 0, held = 0;
+  const auto code = [&](uint32_t c) {
+    bits |= c << held;
+    for (held += 9; held >= 8; held -= 8, bits >>= 8) data.push_back(uint8_t(bits));
+  };
+  int since_clear = kCodesPerClear;
+  for (const int y : rows) {
+    for (int x = 0; x < frame.width; ++x, ++since_clear) {
+      if (since_clear == kCodesPerClear) code(kClear), since_clear = 0;
+      code(frame.indices[size_t(y) * frame.width + x]);
+    }
+  }
+  code(kEnd);
+  if (held > 0) data.push_back(uint8_t(bits));
+  out.push_back(8);  // minimum code size
+  for (size_t at = 0; at < data.size(); at += 255) {
+    const size_t n = std::min<size_t>(255, data.size() - at);
+    out.push_back(uint8_t(n));
+    out.insert(out.end(), data.begin() + long(at), data.begin() + long(at + n));
+  }
+  out.insert(out.end(), {0, 0x3B});
+  return out;
+}
+
+// A baseline JPEG of the 0xRRGGBB colours, row by row from the top, at quality 100 with the
+// colour at full resolution.
+inline std::vector<uint8_t> jpeg_file(int width, int height, const std::vector<uint32_t>& rgb) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr errors{};
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = JDIMENSION(width);
+  cinfo.image_height = JDIMENSION(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 100, TRUE);
+  cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(size_t(width) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t c = rgb[size_t(y) * width + x];
+      row[3 * size_t(x)] = JSAMPLE(c >> 16), row[3 * size_t(x) + 1] = JSAMPLE(c >> 8);
+      row[3 * size_t(x) + 2] = JSAMPLE(c);
+    }
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<uint8_t> out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
+// Where the first marker `code` (0xFFcode) of a JPEG starts; 0 when it has none.
+inline size_t jpeg_marker(const std::vector<uint8_t>& jpeg, uint8_t code) {
+  for (size_t at = 2; at + 1 < jpeg.size(); ++at) {
+    if (jpeg[at] == 0xFF && jpeg[at + 1] == code) return at;
+  }
+  return 0;
+}
+
+}  // namespace testsupport
