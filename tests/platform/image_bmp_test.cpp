@@ -366,6 +366,26 @@ TEST(Picture, DecodesPng) {
   }
 }
 
+TEST(Picture, LargeDrawingsAreScaledBandByBandOntoThePage) {
+  // 1100 x 1000 pixels drawn at (5, 7) on a page one pixel short each way: several bands of
+  // rows, each where the whole stretch puts it, the page's edge and the pixels before the
+  // corner left alone.
+  const Page source = pattern_page(5, 3);
+  const auto picture = decode_picture(encode_bmp24(source));
+  ASSERT_TRUE(picture.has_value());
+  Page page(1104, 1006);
+  page.fill(0x123456);
+  DeviceContext dc(page);
+  picture->render(dc, {5, 7, 1100, 1000});
+  const Page whole = scale_page(source, 1100, 1000);
+  for (int y = 0; y < page.height(); ++y) {
+    for (int x = 0; x < page.width(); ++x) {
+      const bool drawn = x >= 5 && y >= 7;
+      ASSERT_EQ(page.at(x, y), drawn ? whole.at(x - 5, y - 7) : 0x123456u) << x << "," << y;
+    }
+  }
+}
+
 TEST(Scale, AveragesTheCoveredArea) {
   Page checker(4, 2);
   for (int x = 0; x < 4; ++x) checker.at(x, 0) = checker.at(x, 1) = (x % 2) ? 0xFFFFFF : 0;

@@ -32,10 +32,12 @@ void add_edges(std::span<const Point64> points, std::vector<Edge>& edges) {
 }
 
 // First pixel whose centre is at or right of x, kept within a little of the bounds so that a
-// far-away crossing cannot overflow the conversion.
+// far-away crossing cannot overflow the conversion. The ceiling is taken by hand: on the
+// baseline instruction set std::ceil is a call, and a row of a zigzag asks this per edge.
 int first_pixel_from(double x, const Rect& bounds) {
-  const double c = std::ceil(x);
-  return static_cast<int>(std::clamp(c, bounds.left - 1.0, bounds.right + 1.0));
+  const double c = std::clamp(x, bounds.left - 1.0, bounds.right + 1.0);
+  const int i = static_cast<int>(c);  // toward zero
+  return i < c ? i + 1 : i;
 }
 
 // Adds the pixels of row y that lie inside: those with an odd number of crossings at or left
@@ -59,12 +61,21 @@ void add_inside(int y,
     }
     return;
   }
-  parity.assign(static_cast<size_t>(last - first) + 1, 0);
-  for (const int x : crossings) parity[static_cast<size_t>(x - first)] ^= 1;
+  // Neighbouring edges of a zigzag cross at neighbouring pixels: four counters a pixel, used
+  // in turn, keep each toggle from waiting on the one before.
+  constexpr size_t kLanes = 4;
+  const size_t width = static_cast<size_t>(last - first) + 1;
+  parity.assign(kLanes * width, 0);
+  for (size_t i = 0; i < crossings.size(); ++i) {
+    parity[(i % kLanes) * width + static_cast<size_t>(crossings[i] - first)] ^= 1;
+  }
   bool inside = false;
   int start = first;
-  for (int x = first; x <= last; ++x) {
-    if (!parity[static_cast<size_t>(x - first)]) continue;
+  for (size_t at = 0; at < width; ++at) {
+    if (!(parity[at] ^ parity[width + at] ^ parity[2 * width + at] ^ parity[3 * width + at])) {
+      continue;
+    }
+    const int x = first + static_cast<int>(at);
     inside = !inside;
     if (inside) {
       start = x;
@@ -104,17 +115,17 @@ Coverage fill_polygons(std::span<const Point64> points,
   const int row0 = static_cast<int>(std::max<double>(bounds.top, std::floor(y_min)));
   const int row1 = static_cast<int>(std::min<double>(bounds.bottom, std::ceil(y_max)));
 
-  std::vector<const Edge*> active;
+  std::vector<Edge> active;  // copies, read in turn on every row
   std::vector<int> crossings;
   std::vector<uint8_t> parity;
   size_t next = 0;
   for (int y = row0; y < row1; ++y) {
     const double yc = y;
-    while (next < edges.size() && edges[next].y_lo <= yc) active.push_back(&edges[next++]);
-    std::erase_if(active, [yc](const Edge* e) { return e->y_hi <= yc; });
+    while (next < edges.size() && edges[next].y_lo <= yc) active.push_back(edges[next++]);
+    std::erase_if(active, [yc](const Edge& e) { return e.y_hi <= yc; });
     crossings.clear();
-    for (const Edge* e : active) {
-      crossings.push_back(first_pixel_from(e->x_at_lo + (yc - e->y_lo) * e->slope, bounds));
+    for (const Edge& e : active) {
+      crossings.push_back(first_pixel_from(e.x_at_lo + (yc - e.y_lo) * e.slope, bounds));
     }
     add_inside(y, crossings, bounds, parity, out);
   }

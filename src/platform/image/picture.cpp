@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/gfx/blit.hpp"
 #include "platform/image/bmp.hpp"
 #include "platform/image/gif_decode.hpp"
 #include "platform/image/icon.hpp"
@@ -50,26 +49,24 @@ void RasterPicture::render(DeviceContext& dc, const PictureRect& dest) const {
   const Rect part = visible_part(dc.drawable(), x, y, dest.width, dest.height);
   if (part.empty()) return;
   const int width = static_cast<int>(dest.width), height = static_cast<int>(dest.height);
-  Page block = scale_page(pixels, width, height, part);
-  if (opacity) {
-    const Page cover = scale_page(*opacity, width, height, part);
-    const Page& page = dc.page();
+  // Drawn in bands of about kBandPixels pixels, straight onto the page: the scaled copies held
+  // at once stay small however large the part drawn.
+  constexpr int64_t kBandPixels = int64_t{1} << 20;
+  const int band =
+      static_cast<int>(std::clamp<int64_t>(kBandPixels / part.width(), 1, part.height()));
+  Page& page = dc.page();
+  for (int top = part.top; top < part.bottom; top += band) {
+    const Rect rows{part.left, top, part.right, std::min(top + band, part.bottom)};
+    const Page block = scale_page(pixels, width, height, rows);
+    const Page cover = opacity ? scale_page(*opacity, width, height, rows) : Page();
     for (int j = 0; j < block.height(); ++j) {
-      const Pixel* under = page.row(static_cast<int>(y + part.top + j)) + (x + part.left);
+      Pixel* out = page.row(static_cast<int>(y + rows.top + j)) + (x + rows.left);
+      const Pixel* in = block.row(j);
       for (int i = 0; i < block.width(); ++i) {
-        block.at(i, j) = blend(block.at(i, j), under[i], cover.at(i, j) & 0xFF);
+        out[i] = opacity ? blend(in[i], out[i], cover.at(i, j) & 0xFF) : in[i];
       }
     }
   }
-  bit_blt(dc,
-          static_cast<int>(dest.left + part.left),
-          static_cast<int>(dest.top + part.top),
-          block.width(),
-          block.height(),
-          block,
-          0,
-          0,
-          RasterOp::Copy);
 }
 
 RasterPicture transparent_picture(Page colours, Page opacity) {

@@ -11,7 +11,8 @@
 // (scale.hpp), its transparent parts leaving the page's pixels as they were and partly
 // transparent ones blended with them; a metafile by playing its records with its frame mapped
 // onto the destination. Only the part that lands inside the page and the clip region is
-// computed, so a destination far larger than the page costs no more than the page.
+// computed, so a destination far larger than the page costs no more than the page; a raster
+// picture is scaled a band of rows at a time, so drawing holds no second copy of it.
 #pragma once
 
 #include <cstdint>

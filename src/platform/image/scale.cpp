@@ -80,6 +80,13 @@ Page scale_page(const Page& source, int width, int height, const Rect& part) {
   const Rect p = intersect(part, {0, 0, width, height});
   if (p.empty() || source.width() == 0 || source.height() == 0) return Page();
   Page target(p.width(), p.height());
+  if (width == source.width() && height == source.height()) {  // its own size: a copy
+    for (int y = 0; y < p.height(); ++y) {
+      const Pixel* from = source.row(p.top + y) + p.left;
+      std::copy(from, from + p.width(), target.row(y));
+    }
+    return target;
+  }
   const Axis xs{source.width(), width}, ys{source.height(), height};
   // Source pixels under the part along each axis.
   const int64_t columns = xs.last(p.right - 1) - xs.first(p.left);
