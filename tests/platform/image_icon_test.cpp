@@ -96,11 +96,12 @@ TEST(Icon, RefusesPngImagesThatCannotBeRead) {
   for (size_t at : {16, 20}) huge[at + 2] = huge[at + 3] = 0xFF;
   std::vector<uint8_t> cut = testsupport::png_rgba(2, 2, std::vector<uint32_t>(4, 0xFF000000));
   cut.resize(cut.size() - 20);
-  for (const auto& png : {huge, cut}) {
+  for (const auto& [png, why] :
+       {std::pair{huge, IconError::TooLarge}, {cut, IconError::BadImage}}) {
     Page opacity;
     IconError error = IconError::None;
     EXPECT_FALSE(decode_icon(icon_file({{1, 1, 32, png}}), opacity, &error).has_value());
-    EXPECT_EQ(error, IconError::BadImage);
+    EXPECT_EQ(error, why);
   }
 }
 

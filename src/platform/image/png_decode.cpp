@@ -47,6 +47,9 @@ bool read_png(png_structp png, png_infop info, Source& source, Page& page, Decod
   png_set_read_fn(png, &source, read_source);
   png_set_user_limits(png, kMaxBmpPixels, kMaxBmpPixels);
   png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  // A chunk's checksum guards against damage in transit, not against the decoder, which checks
+  // every field itself: a picture whose checksums are wrong is drawn as its data says.
+  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
   // Ancillary chunks other than transparency change nothing drawn: skip them unread.
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   static constexpr std::array<png_byte, 5> kTransparency = {'t', 'R', 'N', 'S', 0};

@@ -3,6 +3,7 @@
 // memory); ancillary chunks are held to kMaxChunkBytes, so a compressed text or colour profile
 // cannot make the decoder allocate without bound. Gamma and colour-profile chunks are not
 // applied: the stored sample values are the colours. 16-bit samples keep their high byte.
+// Chunk checksums are not held against a file.
 #pragma once
 
 #include <cstdint>
