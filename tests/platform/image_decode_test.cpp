@@ -46,12 +46,12 @@ TEST(PictureDecoders, JpegColoursComeBackWithinTheCodingLoss) {
   }
 }
 
-// A 4 x 3 screen whose 2 x 2 frame at (1, 1) has one transparent pixel: uncovered and
-// transparent pixels take the background colour, stored in order or interlaced.
+// A 4 x 3 screen whose 2 x 2 frame at (1, 1) has one transparent pixel: uncovered pixels take
+// the background colour, the transparent one is black, stored in order or interlaced.
 TEST(PictureDecoders, GifFrameLiesOnTheBackground) {
   constexpr Pixel R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, K = 0x123456;
   const std::vector<uint32_t> colours = {R, G, B, K};
-  const std::vector<Pixel> expected = {K, K, K, K, K, R, G, K, K, K, B, K};
+  const std::vector<Pixel> expected = {K, K, K, K, K, R, G, K, K, 0, B, K};
   for (const bool interlaced : {false, true}) {
     SCOPED_TRACE(interlaced ? "interlaced" : "in order");
     const testsupport::GifFrame frame{1, 1, 2, 2, {0, 1, 5, 2}, 5, interlaced};

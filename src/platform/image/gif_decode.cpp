@@ -89,7 +89,7 @@ bool read_gif(GifFileType* gif, Page& page, DecodeError& why) {
     if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR) return false;
     Pixel* out = page.row(frame.Top + y) + frame.Left;
     for (int x = 0; x < frame.Width; ++x) {
-      if (line[x] != transparent) out[x] = colour_of(*map, line[x]);
+      out[x] = line[x] == transparent ? 0 : colour_of(*map, line[x]);
     }
   }
   return true;
