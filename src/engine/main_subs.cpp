@@ -39,6 +39,15 @@ constexpr int32_t kStageCode = 91;
 constexpr double kHitnrunOffset = 1e-9;
 constexpr double kTinyStart = 1e-16;  // a free parameter given as exactly 0 starts here
 
+// Why the data file could not be held, as the message says it.
+std::string content_failure(int err) {
+  if (err == EFBIG) {
+    return "It is larger than " + std::to_string(units::max_snapshot_bytes >> 20) + " MiB.";
+  }
+  if (err == units::changed_while_read) return "It changed while being read.";
+  return std::string(std::strerror(err)) + ".";
+}
+
 // The file read whole for the block's readers: they open it a number of times, and the
 // confirmation waits between them, so that a file replaced meanwhile would give them a mix of
 // two contents.
@@ -50,11 +59,7 @@ bool hold_content(Block& b) {
   }
   if (b.content->status() != 0) {
     const int err = units::last_error();
-    unreadable_file_message(
-        b.file,
-        err == EFBIG
-            ? "It is larger than " + std::to_string(units::max_snapshot_bytes >> 20) + " MiB."
-            : std::string(std::strerror(err)) + ".");
+    unreadable_file_message(b.file, content_failure(err));
     return false;
   }
   return true;
@@ -388,20 +393,25 @@ void main_sub() {
   // Step 1.
   nrtype::epsmachine = prec_mod::prec(-1);
   int32_t formula_flag = 0;
-  sharc_mod::RunlogTexts texts;  // the texts of the last run-log line of this call
   every_block_reported = true;
   for (;;) {
-    if (run_block(formula_flag, texts) != BlockEnd::Reported) every_block_reported = false;
+    sharc_mod::RunlogTexts texts;  // the texts of this block's run-log line, when it has one
+    const BlockEnd end = run_block(formula_flag, texts);
+    if (end != BlockEnd::Reported) every_block_reported = false;
     // Step 12: the block's arrays are gone with it.
     globals::iexpzero = 0;
     // A cancelled file ends the series: the next file is not read.
     if (globals::bnext != 1 || globals::bpostrun != 0 || globals::bcancelrun.load() != 0) break;
-    // Step 13.
-    series_message(texts);
+    // Step 13. A block without a run-log line has no sum of squares to show.
+    if (!stringlib::trim(texts.sse_text).empty()) series_message(texts);
     globals::bnext = 0;
     std::string name = data_file_name();
     if (!next_series_name(name)) {
-      no_next_file_message(readwrite::visible(name));
+      // A refused block has had its Error; a line that only began with N (a note, the model
+      // line "Name: ...") asked for no series.
+      if (end != BlockEnd::DataError && end != BlockEnd::Rejected) {
+        no_next_file_message(readwrite::visible(name));
+      }
       every_block_reported = false;
       break;
     }

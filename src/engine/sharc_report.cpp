@@ -1,5 +1,7 @@
 #include "engine/sharc_report.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -24,6 +26,9 @@ namespace {
 using editfmt::Value;
 
 constexpr std::string_view kDegenerateError = "There was an error in calculating the results.";
+// The first line of a report begins with one of these.
+constexpr std::string_view kDateLine = " DATE: ";
+constexpr std::string_view kErrorLine = " RUN ENDED IN ERROR: ";
 constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: passes
 
 // The formats of one parameter cell of sections 10 to 12 in each file: a determined free
@@ -115,7 +120,7 @@ std::string_view sse_spearman_format(double spearman) {
 
 // Sections 1 to 6: date, sum of squares, Spearman r, MIC and the model.
 void write_summary(Writer& w, const FitResult& fit, const PostFit& st) {
-  w.r("(1X, A5, 1x, A30)", {"DATE:", st.date});
+  w.r("(A, A30)", {std::string(kDateLine), st.date});
   w.r("(/1x, A15, 10x, A11)", {"Unweighted SSE:", "Spearman r:"});
   w.s("(/1x, A15, 7x, A11)", {"Unweighted SSE:", "Spearman r:"});
   w.both(sse_spearman_format(st.spearman), {fit.sse, st.spearman});
@@ -272,22 +277,43 @@ void fatal_line(std::string_view fmt, std::string_view text) {
 // The error number of a failure the units just reported (EIO when the system gave none).
 int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
 
-// Writes the lines to the working file `name` of the folder `dir`; 0, or the error number of
-// what failed. The file is never made here: one removed at an abrupt end of the program must
-// not come back.
-int write_file(int dir, const std::string& name, const std::vector<std::string>& lines) {
-  units::ScopedUnit unit(dir, name, units::Mode::Overwrite);
-  if (!unit.ok()) return failure();
-  for (const std::string& l : lines) {
-    if (!units::write_line(unit.unit(), l)) return failure();
+// Writes the lines over the working file open as fd, from its first byte, and then cuts it
+// to their length: the room reserved beyond them is kept until the text is all written. 0, or
+// the error number of what failed.
+int write_file(int fd, const std::vector<std::string>& lines) {
+  {
+    units::ScopedUnit unit(fd, units::Mode::Overwrite);
+    if (!unit.ok()) return failure();
+    for (const std::string& l : lines) {
+      if (!units::write_line(unit.unit(), l)) return failure();
+    }
+    if (!units::flush(unit.unit())) return failure();
   }
-  return units::flush(unit.unit()) ? 0 : failure();
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);  // the unit shares the descriptor's offset
+  if (end < 0 || ::ftruncate(fd, end) != 0) return errno != 0 ? errno : EIO;
+  return 0;
+}
+
+// "Saved in file: " and the report's name (every character visible), whole, in lines of the
+// report buffers' length.
+std::vector<std::string> saved_lines() {
+  const std::string saved =
+      "Saved in file: " + readwrite::visible(stringlib::trim(globals::output_file_name));
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < saved.size(); at += size_t(globals::len_line)) {
+    lines.push_back(saved.substr(at, size_t(globals::len_line)));
+  }
+  return lines;
 }
 
 }  // namespace
 
-bool report_read_back(int dir, std::string_view name, const std::string& date) {
-  units::ScopedUnit unit(dir, name, units::Mode::Read);
+bool begins_report(std::string_view text) {
+  return text.starts_with(kDateLine) || text.starts_with(kErrorLine);
+}
+
+bool report_read_back(int fd, const std::string& date) {
+  units::ScopedUnit unit(fd, units::Mode::Read);
   if (!unit.ok()) return false;
   // Lines are read as 220-character records (longer ones cut).
   std::string line;
@@ -297,11 +323,13 @@ bool report_read_back(int dir, std::string_view name, const std::string& date) {
     return true;
   };
   if (!next()) return false;
-  // The summary, cut so that the three closing lines still fit in the buffer; the first line
-  // is the empty one that starts the scratch copy.
+  // The summary, cut so that the closing lines (the report's name, a blank line and the date)
+  // still fit in the buffer; the first line is the empty one that starts the scratch copy.
+  const std::vector<std::string> saved = saved_lines();
+  const int32_t closing = int32_t(saved.size()) + 2;
   std::string msge = stringlib::trim(globals::cline);
   std::vector<std::string> summary;
-  while (int32_t(summary.size()) < globals::max_lines - 3 && next() &&
+  while (int32_t(summary.size()) < globals::max_lines - closing && next() &&
          stringlib::s_indexi(globals::cline.substr(0, 80), "NUMBER") == 0) {
     msge = stringlib::trim(stringlib::fixed(msge + "\r\n" + globals::cline, globals::len_message));
     summary.push_back(globals::cline);
@@ -312,15 +340,18 @@ bool report_read_back(int dir, std::string_view name, const std::string& date) {
   globals::sline5.fill(blank);
   globals::nlines3 = int32_t(summary.size());
   for (int32_t k = 1; k <= globals::nlines3; ++k) globals::sline3(k) = summary[size_t(k - 1)];
-  // The name shown with every character visible: an ESC or a line feed in it would act on the
-  // terminal or split the line.
-  const std::string saved =
-      "Saved in file: " + readwrite::visible(stringlib::trim(globals::output_file_name));
-  globals::msge = stringlib::fixed(msge + "\n" + saved, globals::len_message);
-  globals::sline3(globals::nlines3 + 1) = stringlib::fixed(saved, globals::len_line);
-  globals::sline3(globals::nlines3 + 3) =
+  // The name shown with every character visible (an ESC or a line feed in it would act on the
+  // terminal or split the line) and whole: a name cut short names another file.
+  std::string whole;
+  for (const std::string& l : saved) whole += l;
+  const size_t room = size_t(globals::len_message) - whole.size() - 1;
+  globals::msge = stringlib::fixed(msge.substr(0, room) + "\n" + whole, globals::len_message);
+  for (const std::string& l : saved) {
+    globals::sline3(++globals::nlines3) = stringlib::fixed(l, globals::len_line);
+  }
+  globals::sline3(globals::nlines3 + 2) =
       stringlib::fixed("Date Saved: " + date, globals::len_line);
-  globals::nlines3 += 3;
+  globals::nlines3 += 2;
   // The listing: the lines after its title (at most 61, since the title is one of the 62).
   globals::nlines5 = 0;
   bool title = false;
@@ -393,10 +424,10 @@ ReportStatus results_report(const FitResult& fit,
   // A report of a run that ended in error says so before anything else.
   const std::string_view error = degenerate ? kDegenerateError : run_error;
   if (!error.empty()) {
-    text.results.insert(text.results.begin(), " RUN ENDED IN ERROR: " + std::string(error));
+    text.results.insert(text.results.begin(), std::string(kErrorLine) + std::string(error));
   }
   // A scratch copy that cannot be written leaves the previous results file's name in place.
-  if (const int err = write_file(files.folder(), files.scratch_name(), text.scratch); err != 0) {
+  if (const int err = write_file(files.scratch_fd(), text.scratch); err != 0) {
     fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
     abort_run(
         file_error_text("The scratch file of the report cannot be written.", files.scratch(), err));
@@ -406,12 +437,17 @@ ReportStatus results_report(const FitResult& fit,
   globals::output_file_name = stringlib::fixed(files.report_name(), globals::len_file_name);
   // The results file is written under a name of its own and renamed over the old report only
   // when complete: of runs at once, the last to finish wins, and none sees another's half file.
-  int err = write_file(files.folder(), files.partial_name(), text.results);
-  if (err == 0) err = files.commit();
+  int err = write_file(files.partial_fd(), text.results);
+  // The file at fault: the report when its text could not be written, else what commit names.
+  std::filesystem::path at_fault = files.results();
+  if (err == 0) {
+    err = files.commit();
+    at_fault = files.failed();
+  }
   if (err != 0) {
     fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
     files.remove();
-    abort_run(file_error_text("The report cannot be written.", files.results(), err));
+    abort_run(file_error_text("The report cannot be written.", at_fault, err));
     return ReportStatus::Failed;
   }
   // The listing's x columns also become the shared x columns, once both files hold it.
@@ -430,7 +466,7 @@ ReportStatus results_report(const FitResult& fit,
   }
   hand_over(fit);
   const std::filesystem::path scratch = files.scratch();
-  const bool read = report_read_back(files.folder(), files.scratch_name(), stats.date);
+  const bool read = report_read_back(files.scratch_fd(), stats.date);
   files.remove_scratch();
   if (!read) {
     fatal_line("(/1x, A30)", "INPUT DATA FILE - Fatal error!");

@@ -43,8 +43,8 @@ struct ReportText {
 
 // The results file's path for the data file `data_file` (its path as given): in the same
 // folder, the file's name with a ".DAT" (any case) that ends it replaced by ".TXT", else
-// followed by ".TXT"; every other character, blanks included, stays. So distinct data files of
-// one folder have distinct reports.
+// followed by ".TXT"; every other character, blanks included, stays. Data files whose names
+// differ only in that ending (x, x.dat, x.DAT) share one report.
 std::string results_file_name(std::string_view data_file);
 
 // The model line of the report: common_udf::cmdl for a numbered model (globals::nmdl > 0),
@@ -55,13 +55,17 @@ std::string report_model_text();
 // `complete` (a degenerate fit is refused before it). The p-values are computed anew here.
 ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete);
 
-// Reads the scratch copy `name` of the folder held open as `dir` (AT_FDCWD: the path as it
-// says) back into the report buffers: globals::msge, the summary in sline3/nlines3 (its lines
-// up to the first residual-sign count, at most 59, then "Saved in file: " with the report's
-// name as readwrite::visible shows it, a blank line and "Date Saved: " with `date`) and the
-// listing in sline5/nlines5 (the lines after its title). Every buffer starts blank. False, with
-// the report buffers untouched, when the file cannot be opened or holds no summary line.
-bool report_read_back(int dir, std::string_view name, const std::string& date);
+// Whether a text begins as the first line of a report of this program does.
+bool begins_report(std::string_view text);
+
+// Reads the scratch copy open as fd, from its first byte, back into the report buffers:
+// globals::msge, the summary in sline3/nlines3 (its lines up to the first residual-sign count,
+// then "Saved in file: " with the report's name as readwrite::visible shows it, whole, over
+// as many lines as it takes, a blank line and "Date Saved: " with `date`; at most 62 lines in
+// all) and the listing in sline5/nlines5 (the lines after its title). Every buffer starts
+// blank. False, with the report buffers untouched, when the file cannot be read or holds no
+// summary line.
+bool report_read_back(int fd, const std::string& date);
 
 // The Error dialog that ends a run: message, a blank line, `blanks` blanks and
 // "*** RUN ABORTED! ***" (lines joined by CR LF); sets globals::bdataerror.

@@ -37,16 +37,22 @@ constexpr uintmax_t kReportRow = 100;
 // The error number of a failure the units just reported (EIO when the system gave none).
 int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
 
-// Takes `bytes` of the disk for the file `name` in the folder: a disk already full, a quota or
-// a file size limit shows now, not after the fit. 0 or the error number; a file system that
-// cannot reserve room is taken at its word (the report's own writes still check every line).
-int reserve(int folder, const std::string& name, uintmax_t bytes) {
-  const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return errno != 0 ? errno : EIO;
-  int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
-  if (err == EOPNOTSUPP || err == EINVAL) err = 0;
-  ::close(fd);
-  return err;
+// Takes `bytes` of the disk for the open file fd: a disk already full, a quota or a file size
+// limit shows now, not after the fit, and the room stays the file's until it is cut to the
+// report's length. 0 or the error number; a file system that cannot reserve room is taken at
+// its word (the report's own writes still check every line).
+int reserve(int fd, uintmax_t bytes) {
+  const int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+  return err == EOPNOTSUPP || err == EINVAL ? 0 : err;
+}
+
+// Whether `name` in the folder is still the file open as fd (not something put in its place).
+bool still_there(int folder, const std::string& name, int fd) {
+  struct stat named = {};
+  struct stat opened = {};
+  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
 }
 
 // A path as messages name it: where it is, without "." and ".." ("work/../data" is "data").
@@ -111,9 +117,10 @@ void untrack(int folder, const std::string& name) {
 }
 
 // Makes a new working file `prefix` + 6 random characters + `suffix` in the folder and
-// registers it, as one step for remove_unfinished_reports. Its name, or empty with `err` set
-// (ECANCELED once the program is ending).
-std::string make_tracked(int folder, std::string_view prefix, std::string_view suffix, int& err) {
+// registers it, as one step for remove_unfinished_reports. Its name and in `fd` the descriptor
+// that made it, or empty with `err` set (ECANCELED once the program is ending).
+std::string make_tracked(
+    int folder, std::string_view prefix, std::string_view suffix, int& fd, int& err) {
   sigset_t all{}, before{};
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &before);
@@ -123,7 +130,7 @@ std::string make_tracked(int folder, std::string_view prefix, std::string_view s
   if (ending.load()) {
     err = ECANCELED;
   } else {
-    name = units::create_unique(folder, prefix, suffix);
+    name = units::create_unique(folder, prefix, suffix, fd);
     err = name.empty() ? failure() : 0;
     if (err == 0) track(folder, name);
   }
@@ -133,13 +140,17 @@ std::string make_tracked(int folder, std::string_view prefix, std::string_view s
   return name;
 }
 
-// Removes the file `name` of the folder (when there is one) and forgets it; removed first, so
-// that an abrupt end in between finds it still registered.
-void drop(int folder, std::string& name) {
-  if (name.empty()) return;
-  ::unlinkat(folder, name.c_str(), 0);
-  untrack(folder, name);
-  name.clear();
+// Removes the working file `name` of the folder, open as fd (when there is one), and forgets
+// it; removed first, so that an abrupt end in between finds it still registered. Whatever was
+// put in its place is not the run's and stays.
+void drop(int folder, std::string& name, int& fd) {
+  if (!name.empty()) {
+    if (still_there(folder, name, fd)) ::unlinkat(folder, name.c_str(), 0);
+    untrack(folder, name);
+    name.clear();
+  }
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
 }  // namespace
@@ -159,20 +170,20 @@ int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
   }
   // An old report that the last step, the rename, could not replace is found now, and so is a
   // report name that leads to the data file itself (a link to it, or the file it links to).
-  int err = replaceable();
-  if (err == 0 && is_file(units::resolve(input_file_name))) err = report_is_data_file;
+  int err = is_file(units::resolve(input_file_name)) ? report_is_data_file : replaceable();
   if (err != 0) {
-    failed_ = located(results);
+    failed_ = located(folder) / name_;  // the name itself, not what a link there leads to
     release();
     return err;
   }
   const uintmax_t room = kReportHead + kReportRow * uintmax_t(std::max(rows, 0));
-  for (auto [file, prefix, suffix] : {std::tuple{&scratch_, kScratchPrefix, kScratchSuffix},
-                                      std::tuple{&partial_, kPartialPrefix, kPartialSuffix}}) {
-    *file = make_tracked(folder_, prefix, suffix, err);
+  for (auto [file, fd, prefix, suffix] :
+       {std::tuple{&scratch_, &scratch_fd_, kScratchPrefix, kScratchSuffix},
+        std::tuple{&partial_, &partial_fd_, kPartialPrefix, kPartialSuffix}}) {
+    *file = make_tracked(folder_, prefix, suffix, *fd, err);
     // The folder is held, so it exists: "no such file" means it makes no new files (as /proc).
     if (err == ENOENT) err = folder_makes_no_files;
-    if (err == 0) err = reserve(folder_, *file, room);
+    if (err == 0) err = reserve(*fd, room);
     if (err != 0) {
       failed_ = located(folder);
       release();
@@ -182,10 +193,11 @@ int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
   return 0;
 }
 
-// 0 when the report's name can take the new report: no file by that name, or one this process
-// may replace. Else the error number the rename would meet: EISDIR for a folder, EPERM for an
-// immutable or append-only file, or for another user's file in a sticky folder that is not
-// the user's either (the system's rule for removing a name there).
+// 0 when the report's name can take the new report: no file by that name, or a report of this
+// program that this process may replace. Else not_a_report for any other file (notes, a data
+// file of that name), or the error number the rename would meet: EISDIR for a folder, EPERM
+// for an immutable or append-only file, or for another user's file in a sticky folder that is
+// not the user's either (the system's rule for removing a name there).
 int ReportFiles::replaceable() const {
   struct stat old {};
   // A name the folder cannot hold (longer than the system's limit) shows now, not at the rename.
@@ -205,7 +217,22 @@ int ReportFiles::replaceable() const {
       dir.st_uid != user && !may_replace_any_file()) {
     return EPERM;
   }
-  return 0;
+  return holds_report() ? 0 : not_a_report;
+}
+
+// Whether the file of the report's name (links followed) is a regular file that begins as a
+// report of this program does.
+bool ReportFiles::holds_report() const {
+  struct stat st {};
+  // Only a regular file is opened: opening a device can act on it.
+  if (::fstatat(folder_, name_.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode)) return false;
+  const int fd = ::openat(folder_, name_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::array<char, 64> head{};
+  const ssize_t n =
+      ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::read(fd, head.data(), head.size()) : -1;
+  ::close(fd);
+  return n > 0 && begins_report(std::string_view(head.data(), static_cast<size_t>(n)));
 }
 
 // Whether the report's name, links followed, leads to the file `path` names.
@@ -249,21 +276,33 @@ std::string ReportFiles::report_name() const {
 }
 
 int ReportFiles::commit() {
-  if (::renameat(folder_, partial_.c_str(), folder_, name_.c_str()) != 0) {
-    const int err = errno != 0 ? errno : EIO;
-    drop(folder_, partial_);
+  if (!still_there(folder_, partial_, partial_fd_)) {
+    failed_ = partial();
+    drop(folder_, partial_, partial_fd_);
+    return working_file_replaced;
+  }
+  // A file put at the report's name during the fit is looked at as one found before it.
+  int err = replaceable();
+  if (err == 0 && ::renameat(folder_, partial_.c_str(), folder_, name_.c_str()) != 0) {
+    err = errno != 0 ? errno : EIO;
+  }
+  if (err != 0) {
+    failed_ = results();
+    drop(folder_, partial_, partial_fd_);
     return err;
   }
   untrack(folder_, partial_);
   partial_.clear();
+  ::close(partial_fd_);
+  partial_fd_ = -1;
   return 0;
 }
 
-void ReportFiles::remove_scratch() { drop(folder_, scratch_); }
+void ReportFiles::remove_scratch() { drop(folder_, scratch_, scratch_fd_); }
 
 void ReportFiles::remove() {
-  drop(folder_, scratch_);
-  drop(folder_, partial_);
+  drop(folder_, scratch_, scratch_fd_);
+  drop(folder_, partial_, partial_fd_);
 }
 
 // Removes what is left and lets the folder go.
@@ -279,6 +318,10 @@ std::string failure_text(int err) {
       return "the data file itself, which a run never replaces";
     case folder_makes_no_files:
       return "no file can be made in this folder";
+    case not_a_report:
+      return "a file that is not a report of this program, which a run never replaces";
+    case working_file_replaced:
+      return "the run's working file was replaced by another file, which is left as it is";
     default:
       return std::generic_category().message(err);
   }

@@ -3,8 +3,13 @@
 // (".varqen-" and six random characters, ".part"), made in the report's folder before the fit
 // and kept until the report is written.
 //
-// The report's folder is held open from then on and every file of the report is made, written,
-// renamed and removed relative to it: a folder moved or renamed during the fit takes the report
+// Each working file is written and read only through the descriptor that made it (exclusive
+// creation), never opened again by name, so that a link or another file put in its place is
+// never written or read; before it is renamed or removed its name is checked to be still the
+// file made, and anything else found there is left alone.
+//
+// The report's folder is held open from then on and every file of the report is made, renamed
+// and removed relative to it: a folder moved or renamed during the fit takes the report
 // and its working files along, and they are removed where they are. The report then lies beside
 // the data file in the folder's new place, and messages name that place.
 //
@@ -19,10 +24,14 @@
 
 namespace sharc_mod {
 
-// Failures of ReportFiles::create that are no error number of the system's: the report's name
-// leads to the data file itself (a link); the report's folder makes no new files (as /proc).
+// Failures of ReportFiles that are no error number of the system's: the report's name leads to
+// the data file itself (a link); the report's folder makes no new files (as /proc); a file of
+// the report's name is not a report of this program; a working file's name no longer leads to
+// the file made (something was put in its place).
 inline constexpr int report_is_data_file = -1;
 inline constexpr int folder_makes_no_files = -2;
+inline constexpr int not_a_report = -3;
+inline constexpr int working_file_replaced = -4;
 
 // What an error number of create (or of the system) says, as a message gives it after the path.
 std::string failure_text(int err);
@@ -38,18 +47,19 @@ class ReportFiles {
   // makes both working files in it and reserves in each the room a report of `rows` data rows
   // takes, so that a folder that is read-only, not the user's, on a full disk or making no
   // files, a report name held by a folder, too long for the folder or leading to the data file,
-  // and an earlier report this user may not replace (another user's in a sticky folder such as
-  // /tmp, an immutable or append-only one) show before the fit. Returns 0, or the system's
-  // error number (or one of the two above) with failed() naming the folder or file that
-  // failed; nothing is left behind then.
+  // a file of that name that is not a report of this program, and an earlier report this user
+  // may not replace (another user's in a sticky folder such as /tmp, an immutable or
+  // append-only one) show before the fit. Returns 0, or the system's error number (or one of
+  // the codes above) with failed() naming the folder or file that failed; nothing is left
+  // behind then.
   int create(std::string_view input_file_name, int32_t rows);
 
   bool ready() const { return !partial_.empty(); }
   // The report's folder, held open (a descriptor for the units' *_at calls), and the working
-  // files' names in it.
+  // files' descriptors, open for reading and writing, with the room create reserved.
   int folder() const { return folder_; }
-  const std::string& scratch_name() const { return scratch_; }
-  const std::string& partial_name() const { return partial_; }
+  int scratch_fd() const { return scratch_fd_; }
+  int partial_fd() const { return partial_fd_; }
   // Paths of the report and its working files where the folder is now (empty for a working
   // file that does not exist).
   std::filesystem::path results() const;
@@ -60,8 +70,9 @@ class ReportFiles {
   // while its folder is still where that name says, else results().
   std::string report_name() const;
 
-  // Renames the written results file over the report's name: 0, or the error number (the
-  // results file of the run is then removed and an earlier report stands).
+  // Renames the written results file over the report's name: 0, or the error number with
+  // failed() naming the file at fault (the results file of the run is then removed and an
+  // earlier report stands).
   int commit();
   // Removes the scratch copy; remove() removes both (what is left of them).
   void remove_scratch();
@@ -71,6 +82,7 @@ class ReportFiles {
   std::filesystem::path folder_now() const;
   int replaceable() const;
   bool is_file(const std::filesystem::path& path) const;
+  bool holds_report() const;
   void release();
 
   int folder_ = -1;               // the report's folder, held open
@@ -78,6 +90,8 @@ class ReportFiles {
   std::string name_;              // the report's name in the folder
   std::string scratch_;           // the scratch copy's name, while it exists
   std::string partial_;           // the results file's name while it is written
+  int scratch_fd_ = -1;           // the descriptors that made them
+  int partial_fd_ = -1;
   std::filesystem::path failed_;  // what create could not make
 };
 

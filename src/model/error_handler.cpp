@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
-#include <system_error>
 
 #include "model/readwrite.hpp"
 #include "model/units.hpp"
@@ -62,7 +61,7 @@ void log_failure(std::string_view what, std::string_view log_file, int err) {
     if (!ec) where = cwd / where;
   }
   std::string message = std::string(what) + " " + readwrite::visible(where.string());
-  if (err != 0) message += ": " + std::generic_category().message(err);
+  if (err != 0) message += ": " + units::error_text(err);
   display_message("Display_Message", message, 3);
 }
 

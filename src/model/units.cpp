@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <system_error>
 
 namespace units {
 namespace {
@@ -57,6 +58,7 @@ struct Table {
   std::mutex lock;
   std::array<std::unique_ptr<Unit>, max_unit + 1> units;  // index = unit number; 0 unused
   std::filesystem::path start_dir;
+  int start_folder = -1;  // start_dir held open (O_PATH), where a relative log name is opened
   std::ostream* console = nullptr;
   // The bytes of every live Snapshot, by the file's name (resolved, lexically normal).
   std::map<std::filesystem::path, std::shared_ptr<const std::string>> snapshots;
@@ -102,15 +104,36 @@ int open_flags(Mode mode) {
     case Mode::Overwrite:
       return O_WRONLY | O_TRUNC;
     case Mode::Append:
-      return O_WRONLY | O_CREAT | O_APPEND;
+      return O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW;
   }
   return O_RDONLY;
 }
 
+// Why the opened file fd cannot serve for `mode`: a folder (it opens for reading and then
+// fails every read), and for reading anything but a regular file; 0 when it can.
+int refusal(int fd, Mode mode) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return errno != 0 ? errno : EIO;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if ((mode == Mode::Read || mode == Mode::Append) && !S_ISREG(st.st_mode)) {
+    return not_regular_file;
+  }
+  if (mode == Mode::Append && st.st_nlink != 1) return log_has_other_names;
+  return 0;
+}
+
+// Why a log could not be opened: a link of that name or something else than a regular file
+// there is named as such (O_NOFOLLOW says ELOOP; a FIFO without a reader ENXIO).
+int log_refusal(int dir, const std::filesystem::path& path, int err) {
+  struct stat st {};
+  if (::fstatat(dir, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return err;
+  if (S_ISLNK(st.st_mode)) return log_is_link;
+  return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ? err : not_regular_file;
+}
+
 // The descriptor of the file `path` in `dir` (AT_FDCWD: as the path says), opened without
 // blocking (a FIFO without a writer, a device) and checked on the file opened, so that nothing
-// can take its place between a look and the open: a folder, and for reading anything but a
-// regular file, is refused. -1 with tls_last_error set on failure.
+// can take its place between a look and the open. -1 with tls_last_error set on failure.
 int open_descriptor(int dir, const std::filesystem::path& path, Mode mode) {
   struct stat st {};
   // Opening a device can act on it; one that is a device already is not opened at all.
@@ -123,35 +146,21 @@ int open_descriptor(int dir, const std::filesystem::path& path, Mode mode) {
   const int fd = ::openat(dir, path.c_str(), open_flags(mode) | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) {
     note_failure(EIO);
+    if (mode == Mode::Append) tls_last_error = log_refusal(dir, path, tls_last_error);
     return -1;
   }
-  int refused = 0;
-  if (::fstat(fd, &st) != 0) {
-    refused = errno != 0 ? errno : EIO;
-  } else if (S_ISDIR(st.st_mode)) {
-    refused = EISDIR;  // a folder opens for reading and then fails every read
-  } else if (mode == Mode::Read && !S_ISREG(st.st_mode)) {
-    refused = not_regular_file;
-  } else {
-    // Reads and writes wait as usual (a FIFO taking the run log).
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  }
-  if (refused != 0) {
+  if (const int refused = refusal(fd, mode); refused != 0) {
     ::close(fd);
     tls_last_error = refused;
     return -1;
   }
+  // Reads and writes wait as usual.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 
-// Opens the file on unit u of the locked table; 0 or 2.
-int32_t open_locked(Table& t, int32_t u, int dir, const std::filesystem::path& path, Mode mode) {
-  if (path.empty()) {
-    tls_last_error = ENOENT;
-    return 2;
-  }
-  const int fd = open_descriptor(dir, path, mode);
-  if (fd < 0) return 2;
+// Connects unit u of the locked table to the open file fd, which the unit then owns; 0 or 2.
+int32_t attach_locked(Table& t, int32_t u, int fd, Mode mode, std::filesystem::path file) {
   auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, open_mode(mode));
   if (!buffer->is_open()) {  // the stream could not take the descriptor: no memory
     ::close(fd);
@@ -159,22 +168,30 @@ int32_t open_locked(Table& t, int32_t u, int dir, const std::filesystem::path& p
     return 2;
   }
   t.units[u] = std::make_unique<Unit>(std::move(buffer), mode, fd);
+  t.units[u]->file = std::move(file);
   return 0;
 }
 
 // Opens `path` (relative names in the start directory) on unit u of the locked table; for
-// reading, a snapshot of that name stands for the file.
+// reading, a snapshot of that name stands for the file. 0 or 2.
 int32_t open_named_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
-  const std::filesystem::path p = path.empty() ? std::filesystem::path() : resolve_locked(t, path);
+  if (path.empty()) {
+    tls_last_error = ENOENT;
+    return 2;
+  }
+  const std::filesystem::path p = resolve_locked(t, path);
   if (const auto held = t.snapshots.find(p.lexically_normal());
       mode == Mode::Read && held != t.snapshots.end()) {
     t.units[u] = std::make_unique<Unit>(std::make_unique<SnapshotBuffer>(held->second), mode, -1);
     t.units[u]->file = full_name(p);
     return 0;
   }
-  const int32_t status = open_locked(t, u, AT_FDCWD, p, mode);
-  if (status == 0) t.units[u]->file = full_name(p);
-  return status;
+  const bool in_start_folder =
+      mode == Mode::Append && t.start_folder >= 0 && std::filesystem::path(path).is_relative();
+  const int fd = in_start_folder
+                     ? open_descriptor(t.start_folder, std::filesystem::path(path), mode)
+                     : open_descriptor(AT_FDCWD, p, mode);
+  return fd < 0 ? 2 : attach_locked(t, u, fd, mode, full_name(p));
 }
 
 // Takes the first free unit from `first` upward and opens the file on it with open(t, u).
@@ -191,6 +208,30 @@ int32_t open_first_free(int32_t& unit, int32_t first, Open open) {
   const int32_t status = open(t, u);
   if (status == 0) unit = u;
   return status;
+}
+
+// Adds text and a line end to the end of the log fd in one write; a write cut short is tried
+// on once (it says why it stopped), and what was written of the line is then taken back.
+bool append_whole(int fd, std::string_view text) {
+  std::string line(text);
+  line += '\n';
+  errno = 0;
+  ssize_t written = ::write(fd, line.data(), line.size());
+  if (written == ssize_t(line.size())) return true;
+  if (written > 0) {
+    errno = 0;
+    const ssize_t rest = ::write(fd, line.data() + written, line.size() - size_t(written));
+    if (rest == ssize_t(line.size()) - written) return true;
+    note_failure(EIO);
+    written += std::max<ssize_t>(rest, 0);
+    const int err = tls_last_error;
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);  // just past this line's bytes (O_APPEND)
+    if (end >= written) ::ftruncate(fd, end - written);
+    tls_last_error = err;
+    return false;
+  }
+  note_failure(EIO);
+  return false;
 }
 
 }  // namespace
@@ -213,11 +254,20 @@ int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first
       unit, first, [&](Table& t, int32_t u) { return open_named_locked(t, u, path, mode); });
 }
 
-int32_t open_free_at(int32_t& unit, int dir, std::string_view name, Mode mode) {
+int32_t open_free_fd(int32_t& unit, int fd, Mode mode) {
   return open_first_free(unit, 1, [&](Table& t, int32_t u) {
-    const int32_t status = open_locked(t, u, dir, std::filesystem::path(name), mode);
-    if (status == 0) t.units[u]->file = descriptor_path(t.units[u]->fd);
-    return status;
+    const int copy = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+      note_failure(EBADF);
+      return 2;
+    }
+    const int refused = refusal(copy, mode);
+    if (refused == 0 && ::lseek(copy, 0, SEEK_SET) == 0) {
+      return attach_locked(t, u, copy, mode, descriptor_path(copy));
+    }
+    tls_last_error = refused != 0 ? refused : errno != 0 ? errno : EIO;
+    ::close(copy);
+    return 2;
   });
 }
 
@@ -274,6 +324,7 @@ bool write_line(int32_t unit, std::string_view text) {
   if (unit < 1 || unit > max_unit || !t.units[unit] || t.units[unit]->mode == Mode::Read) {
     return false;
   }
+  if (t.units[unit]->mode == Mode::Append) return append_whole(t.units[unit]->fd, text);
   std::iostream& out = t.units[unit]->stream;
   errno = 0;
   out << text << '\n';
@@ -296,6 +347,21 @@ bool flush(int32_t unit) {
 
 int last_error() { return tls_last_error; }
 
+std::string error_text(int err) {
+  switch (err) {
+    case not_regular_file:
+      return "not a regular file";
+    case changed_while_read:
+      return "changed while being read";
+    case log_is_link:
+      return "a symbolic link, which is not followed";
+    case log_has_other_names:
+      return "a file with other names (a hard link)";
+    default:
+      return std::generic_category().message(err);
+  }
+}
+
 std::filesystem::path descriptor_path(int fd) {
   std::error_code ec;
   std::filesystem::path p =
@@ -303,7 +369,7 @@ std::filesystem::path descriptor_path(int fd) {
   return ec ? std::filesystem::path() : p;
 }
 
-std::string create_unique(int dir, std::string_view prefix, std::string_view suffix) {
+std::string create_unique(int dir, std::string_view prefix, std::string_view suffix, int& fd) {
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   // Its own generator: the program's random streams must not move when a file is named.
@@ -315,11 +381,8 @@ std::string create_unique(int dir, std::string_view prefix, std::string_view suf
     for (int i = 0; i < 6; ++i) name += kLetters[pick() % (sizeof kLetters - 1)];
     name += suffix;
     // 0666 less the umask: what any other new file of the program gets.
-    const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
+    fd = ::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return name;
     if (errno != EEXIST) {
       note_failure(EIO);
       return {};
@@ -346,6 +409,30 @@ int read_whole(int fd, std::string& bytes) {
   }
 }
 
+// Whether two looks at a file show one content: the same file, size and times of change.
+bool same_content(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Reads the whole file behind fd into bytes as one content: a file written to while it is
+// read (rewritten in place, cut short) is read again from its start, a few times at most. 0,
+// or the error number (changed_while_read when every read met a change).
+int read_one_content(int fd, std::string& bytes) {
+  constexpr int kReads = 3;
+  for (int k = 0; k < kReads; ++k) {
+    struct stat before = {};
+    struct stat after = {};
+    bytes.clear();
+    if (::fstat(fd, &before) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) return errno != 0 ? errno : EIO;
+    if (const int err = read_whole(fd, bytes); err != 0) return err;
+    if (::fstat(fd, &after) != 0) return errno != 0 ? errno : EIO;
+    if (same_content(before, after)) return 0;
+  }
+  return changed_while_read;
+}
+
 }  // namespace
 
 Snapshot::Snapshot(std::string_view path) {
@@ -358,7 +445,7 @@ Snapshot::Snapshot(std::string_view path) {
     return;
   }
   auto bytes = std::make_shared<std::string>();
-  const int err = read_whole(fd, *bytes);
+  const int err = read_one_content(fd, *bytes);
   ::close(fd);
   if (err != 0) {
     tls_last_error = err;
@@ -385,6 +472,8 @@ Snapshot::~Snapshot() {
 void set_start_directory(std::filesystem::path dir) {
   Table& t = table();
   std::lock_guard<std::mutex> hold(t.lock);
+  if (t.start_folder >= 0) ::close(t.start_folder);
+  t.start_folder = dir.empty() ? -1 : ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   t.start_dir = std::move(dir);
 }
 
@@ -412,6 +501,8 @@ void reset() {
   for (auto& u : t.units) u.reset();
   t.snapshots.clear();
   t.start_dir.clear();
+  if (t.start_folder >= 0) ::close(t.start_folder);
+  t.start_folder = -1;
   t.console = nullptr;
 }
 

@@ -13,6 +13,13 @@
 // Opening never blocks: a FIFO without a writer, or a device, would hold the program forever
 // in the open. Files are opened without waiting and the opened file itself is looked at; for
 // reading only a regular file is taken (a FIFO, device or socket is no file of data).
+//
+// A log (Append) is a regular file of that name itself and of no other name: no symbolic link
+// is followed, and a FIFO, device or a file with other names (a hard link) is refused, so that
+// nothing is written into a file that someone put in the log's place. A relative log name lies
+// in the start directory where it is now, moved or not. Each line goes to the file in one
+// write, whole or not at all: a write cut short (a full disk, a file-size limit) is taken back,
+// so that the next line does not run on from a torn one.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +40,7 @@ enum class Mode {
   Read,       // an existing file, read from its first line
   Write,      // created or replaced, written from the start
   Overwrite,  // an existing file, emptied and written from the start; never created
-  Append,     // created when missing, written at its end
+  Append,     // a log: created when missing, each line added at its end whole or not at all
 };
 
 enum class ReadStatus {
@@ -50,6 +57,16 @@ void get_unit(int32_t& unit);
 // last_error() of a file refused for reading because it is not a regular file (a FIFO, a
 // device, a socket); not a number of the system's.
 inline constexpr int not_regular_file = -1;
+// last_error() of a Snapshot whose file was written to each time it was read, so that no one
+// content of it could be read; not a number of the system's.
+inline constexpr int changed_while_read = -2;
+// last_error() of a log refused because its name is a symbolic link, or because the file has
+// other names (hard links).
+inline constexpr int log_is_link = -3;
+inline constexpr int log_has_other_names = -4;
+
+// What an error number of last_error() says ("No space left on device", "not a regular file").
+std::string error_text(int err);
 
 // Connects unit to the file. Returns 0 on success; 1 when the unit is outside 1..99, is 5 or 6,
 // or is already connected; 2 when the file cannot be opened (missing for Read, a folder, not a
@@ -60,9 +77,12 @@ int32_t open(int32_t unit, std::string_view path, Mode mode);
 // as one step. Returns 0 and the unit, or 3 and unit 0 when no unit is free, or 2 and unit 0
 // when the file cannot be opened.
 int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first = 1);
-// open_free for the file `name` in the folder held open as the descriptor `dir` (as openat
-// takes it): the file is found there even when the folder has been moved since it was opened.
-int32_t open_free_at(int32_t& unit, int dir, std::string_view name, Mode mode);
+// open_free for a file the caller holds open as the descriptor `fd` (a copy of it is taken,
+// so the caller keeps its own), read or written from its first byte and never emptied by the
+// open (Write and Overwrite write over it; the caller cuts it to length). The file is never
+// looked up by name, so nothing put in its place meanwhile is read or written. A folder, and
+// for reading anything but a regular file, is refused as open refuses it.
+int32_t open_free_fd(int32_t& unit, int fd, Mode mode);
 
 // Disconnects the unit (flushing what was written); an unconnected unit is left alone.
 void close(int32_t unit);
@@ -79,7 +99,8 @@ ReadStatus read_line(int32_t unit, std::string& line);
 // Writes text and a line end; false when the unit is not open for writing or the write fails.
 bool write_line(int32_t unit, std::string_view text);
 // Hands what was written so far to the file; false when the unit is not open for writing or
-// the file refused it (a full disk shows here, not at close).
+// the file refused it (a full disk shows here, not at close). A log's lines are in the file
+// as soon as write_line returns.
 bool flush(int32_t unit);
 
 // The system's error number (errno) of the calling thread's last failed open, write or flush
@@ -88,9 +109,10 @@ int last_error();
 
 // Creates a new empty file named prefix + 6 random letters and digits + suffix in the folder
 // held open as the descriptor `dir` (as openat takes it), never taking an existing name
-// (exclusive creation), with the permissions of an ordinary new file. Returns its name, or an
-// empty name with last_error() set. Two runs at once get two files.
-std::string create_unique(int dir, std::string_view prefix, std::string_view suffix);
+// (exclusive creation), with the permissions of an ordinary new file. Returns its name and in
+// `fd` the descriptor that made it, open for reading and writing (the caller closes it), or
+// an empty name and fd -1 with last_error() set. Two runs at once get two files.
+std::string create_unique(int dir, std::string_view prefix, std::string_view suffix, int& fd);
 
 // The path of the file or folder behind a descriptor, where it is now (moved since it was
 // opened, or with " (deleted)" when it was removed); empty when the system does not say.
@@ -109,9 +131,7 @@ void set_console(std::ostream* out);
 class ScopedUnit {
  public:
   ScopedUnit(std::string_view path, Mode mode) { status_ = open_free(unit_, path, mode); }
-  ScopedUnit(int dir, std::string_view name, Mode mode) {
-    status_ = open_free_at(unit_, dir, name, mode);
-  }
+  ScopedUnit(int fd, Mode mode) { status_ = open_free_fd(unit_, fd, mode); }
   ~ScopedUnit() { close(unit_); }
   ScopedUnit(const ScopedUnit&) = delete;
   ScopedUnit& operator=(const ScopedUnit&) = delete;
@@ -136,10 +156,11 @@ inline constexpr size_t max_snapshot_bytes = size_t{64} << 20;
 // and wait for the user in between, thus all read one content of it, never a mix of two.
 class Snapshot {
  public:
-  // Reads the file `path` as open(Read) opens it. status(): 0; 2 when the file cannot be
-  // opened (as open; last_error() says why); 4 when it cannot be read whole (last_error() is
-  // the system's error number, or EFBIG for more than max_snapshot_bytes). Nothing is held on
-  // failure.
+  // Reads the file `path` as open(Read) opens it. The content held is one content of the
+  // file: its size, times and identity are the same after the read as before it, or it is read
+  // again. status(): 0; 2 when the file cannot be opened (as open; last_error() says why); 4
+  // when it cannot be read whole (last_error() is the system's error number, EFBIG for more
+  // than max_snapshot_bytes, or changed_while_read). Nothing is held on failure.
   explicit Snapshot(std::string_view path);
   ~Snapshot();
   Snapshot(const Snapshot&) = delete;

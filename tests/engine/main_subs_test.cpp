@@ -661,4 +661,38 @@ TEST_F(MainSubTest, NextInAFileWithoutASeriesNumberSaysNoNextFileFollows) {
   EXPECT_FALSE(main_subs::every_block_reported);
 }
 
+// A refused block shows its own Error and nothing more: a line that begins with N (a note, the
+// model line "Name: x") asks for no next file, and a block without a run-log line has no sum
+// of squares to show between the files of a series, which goes on with the next file.
+TEST_F(MainSubTest, ARefusedBlockShowsOnlyItsOwnError) {
+  Passes passes;
+  const std::string model = "Y=P1*X1/(P2+X1)";
+  const std::string note = "Note here\n";
+  dir.write("name.dat", data_file("Name: x", "100 2", "1 1", michaelis_rows()));
+  dir.write("run#1.dat", data_file(model, "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  dir.write("run#2.dat", data_file(model, "100 2", "1 1", note + michaelis_rows(), "NEXT\n"));
+  dir.write("run#3.dat", data_file(model, "100 2", "1 1", michaelis_rows()));
+  const struct {
+    const char* file;
+    std::vector<std::string> titles;
+  } cases[] = {
+      {"name.dat", {"Information", "Error"}},  // the confirmation, the refusal
+      {"run#1.dat", {"Information", "Information", "Information", "Error", "Information"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    dialogs.clear();
+    run(c.file);
+    std::vector<std::string> titles;
+    for (const auto& box : boxes()) {
+      titles.push_back(box.title);
+      EXPECT_EQ(box.text.find("ends its block at NEXT"), std::string::npos) << box.text;
+      EXPECT_EQ(box.text.find("SSQR=  :"), std::string::npos) << box.text;
+    }
+    EXPECT_EQ(titles, c.titles);
+    EXPECT_FALSE(main_subs::every_block_reported);
+  }
+  EXPECT_TRUE(exists("run#3.TXT"));
+}
+
 }  // namespace

@@ -2,11 +2,16 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -23,6 +28,23 @@
 #include "stats_fixture.hpp"
 #include "support/file_size_limit.hpp"
 #include "toolkit/gk_window.hpp"
+
+namespace {
+
+// While set, the disk is full: a write to a regular file past the room it holds fails.
+std::atomic<bool> disk_full{false};
+
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
+  struct stat st = {};
+  if (disk_full && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      ::lseek(fd, 0, SEEK_CUR) + off_t(count) > off_t(st.st_blocks) * 512) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return ::syscall(SYS_write, fd, bytes, count);
+}
 
 namespace {
 
@@ -201,6 +223,7 @@ TEST_F(Report, ANumberedModelPrintsItsOwnText) {
 }
 
 const std::string kAborted = "\r\n\r\n" + std::string(30, ' ') + "*** RUN ABORTED! ***";
+const std::string kOldReport = " DATE: Mon Dec  7 06:53:13 2026\n";  // an earlier run's report
 
 // No file of the report but the results file is left in its folder.
 bool only_results_file_left(const std::filesystem::path& folder) {
@@ -326,7 +349,7 @@ TEST_F(ReportRun, AFolderThatCannotTakeTheReportIsFoundBeforeTheFitAndKeepsNothi
 }
 
 TEST_F(ReportRun, AReportThatCannotBeWrittenAfterTheFitLeavesTheEarlierOneAndNoFileOfTheRun) {
-  std::ofstream(results_path()) << "old report\n";
+  std::ofstream(results_path()) << kOldReport;
   globals::output_file_name = stringlib::fixed("/r/Previous.TXT", globals::len_file_name);
   common_data::xd(1) = -7.0;
   const std::string scratch = files.scratch().string();
@@ -337,7 +360,7 @@ TEST_F(ReportRun, AReportThatCannotBeWrittenAfterTheFitLeavesTheEarlierOneAndNoF
         "The scratch file of the report cannot be written.\r\n" + scratch + ": File too large",
         "TEMPORARY DATA FILE - Fatal error!");
   }
-  EXPECT_EQ(dir.read("Decay.TXT"), "old report\n");
+  EXPECT_EQ(dir.read("Decay.TXT"), kOldReport);
   EXPECT_TRUE(only_results_file_left(dir.path()));
   EXPECT_EQ(stringlib::trim(globals::output_file_name), "/r/Previous.TXT");
   EXPECT_EQ(common_data::xd(1), -7.0);
@@ -353,11 +376,135 @@ TEST_F(ReportRun, AResultsFileThatCannotReplaceTheOldOneLeavesNoFileOfTheRun) {
   EXPECT_TRUE(dir.names().empty());
 }
 
+// A working file swapped, between its making and the report, for a link to another file (a
+// neighbour in a folder others may write), a folder or a FIFO: the run writes and reads only
+// the file it made, so the other file is never touched; a results file found replaced is not
+// renamed into the report's place and is named in the message; what was planted stays.
+TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) {
+  const std::filesystem::path victim = dir.path() / "victim";
+  const auto symbolic = [&](const std::filesystem::path& p) {
+    std::filesystem::create_symlink(victim, p);
+  };
+  const auto hard = [&](const std::filesystem::path& p) {
+    std::filesystem::create_hard_link(victim, p);
+  };
+  const auto folder = [](const std::filesystem::path& p) { std::filesystem::create_directory(p); };
+  const auto fifo = [](const std::filesystem::path& p) { ::mkfifo(p.c_str(), 0600); };
+  const struct {
+    const char* what;
+    bool results_file;  // the results file swapped, else the scratch copy
+    std::function<void(const std::filesystem::path&)> plant;
+  } cases[] = {
+      {"scratch: symbolic link", false, symbolic},
+      {"scratch: hard link", false, hard},
+      {"results: symbolic link", true, symbolic},
+      {"results: hard link", true, hard},
+      {"results: folder", true, folder},
+      {"results: FIFO", true, fifo},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(victim) << "secret\n";
+    ASSERT_EQ(files.create(dir.file("Decay.Dat"), fit.n), 0);
+    const std::filesystem::path swapped = c.results_file ? files.partial() : files.scratch();
+    std::filesystem::remove(swapped);
+    c.plant(swapped);
+    dialogs.clear();
+    if (c.results_file) {
+      expect_failure("The report cannot be written.\r\n" + swapped.string() +
+                         ": the run's working file was replaced by another file, which is left "
+                         "as it is",
+                     "OUTPUT DATA FILE - Fatal error!");
+      EXPECT_FALSE(std::filesystem::exists(results_path()));
+    } else {
+      EXPECT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::Written);
+      EXPECT_TRUE(sharc_mod::begins_report(dir.read("Decay.TXT")));
+      EXPECT_FALSE(std::filesystem::is_symlink(results_path()));
+    }
+    EXPECT_EQ(dir.read("victim"), "secret\n");
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(swapped)));
+    std::filesystem::remove(swapped);
+    std::filesystem::remove(results_path());
+  }
+  files.remove();
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"victim"});
+}
+
+// A file of the report's name that is not a report of this program (notes, a data file of that
+// name) is never replaced: refused before the fit, and when it appears during the fit, at the
+// end. An earlier report, or a link to one, is replaced.
+TEST_F(ReportRun, AFileOfTheReportsNameThatIsNoReportIsNeverReplaced) {
+  const std::string refusal =
+      ": a file that is not a report of this program, which a run never replaces";
+  const struct {
+    const char* what;
+    std::string found;  // what the report's name holds
+    bool link;          // through a link to a file that holds it
+    bool replaced;
+  } cases[] = {
+      {"notes", "my notes\n", false, false},
+      {"empty", "", false, false},
+      {"a link to notes", "my notes\n", true, false},
+      {"an earlier report", kOldReport, false, true},
+      {"an earlier report that ended in error", " RUN ENDED IN ERROR: x\n", false, true},
+      {"a link to an earlier report", kOldReport, true, true},
+  };
+  for (const bool during_fit : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (during_fit ? ", during the fit" : ", before it"));
+      std::filesystem::remove(results_path());
+      files.remove();
+      if (during_fit) ASSERT_EQ(files.create(dir.file("Decay.Dat"), fit.n), 0);
+      const std::string held = dir.write("held", c.found);
+      if (c.link) {
+        std::filesystem::create_symlink(held, results_path());
+      } else {
+        std::filesystem::copy_file(held, results_path());
+      }
+      dialogs.clear();
+      if (!during_fit) {
+        const int err = files.create(dir.file("Decay.Dat"), fit.n);
+        EXPECT_EQ(err == 0, c.replaced);
+        if (err != 0) {
+          EXPECT_EQ(files.failed().string() + ": " + sharc_mod::failure_text(err),
+                    results_path() + refusal);
+        }
+      }
+      if (files.ready()) {
+        const sharc_mod::ReportStatus status = sharc_mod::results_report(fit, st, files);
+        EXPECT_EQ(status == sharc_mod::ReportStatus::Written, c.replaced);
+        if (!c.replaced) {
+          EXPECT_EQ(dialog_texts(),
+                    std::vector<std::string>{"Error: The report cannot be written.\r\n" +
+                                             results_path() + refusal + kAborted});
+        }
+      }
+      EXPECT_EQ(dir.read("Decay.TXT") == c.found, !c.replaced);
+      EXPECT_EQ(dir.read("held"), c.found);
+    }
+  }
+}
+
+// The room reserved for the report before the fit stays its own until the report is
+// complete: with the disk full meanwhile the report is still written, whole and cut to its
+// length.
+TEST_F(ReportRun, TheRoomReservedBeforeTheFitTakesTheReportWhenTheDiskFillsMeanwhile) {
+  struct stat partial = {};
+  ASSERT_EQ(::stat(files.partial().c_str(), &partial), 0);
+  if (partial.st_blocks * 512 < partial.st_size) GTEST_SKIP() << "no room reserved here";
+  common_data::nd = 0;
+  disk_full = true;
+  const sharc_mod::ReportStatus status = sharc_mod::results_report(fit, st, files);
+  disk_full = false;
+  EXPECT_EQ(status, sharc_mod::ReportStatus::Written);
+  EXPECT_EQ(lines_of(dir.read("Decay.TXT")), golden("report_results.txt"));
+}
+
 TEST_F(ReportRun, TheWorkingDirectoryNeedNotBeWritable) {
   globals::cwd = stringlib::fixed(dir.file("missing") + "/", globals::len_dir);
-  std::ofstream(results_path()) << "old report\n";
+  std::ofstream(results_path()) << kOldReport;
   EXPECT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::Written);
-  EXPECT_NE(dir.read("Decay.TXT"), "old report\n");
+  EXPECT_NE(dir.read("Decay.TXT"), kOldReport);
   EXPECT_TRUE(only_results_file_left(dir.path()));
 }
 
@@ -420,15 +567,21 @@ class ReadBack : public enginetest::StatsFixture {
     for (const std::string& l : lines) text += l + "\n";
     return dir.write("tempor.txt", text);
   }
+  // report_read_back of the file `path`, held open as the run holds its scratch copy.
+  static bool read_back(const std::string& path, const std::string& date) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const bool read = sharc_mod::report_read_back(fd, date);
+    if (fd >= 0) ::close(fd);
+    return read;
+  }
 };
 
 TEST_F(ReadBack, AScratchCopyWithoutSummaryLeavesTheBuffersAsTheyWere) {
   globals::nlines3 = 5;
   globals::sline3(1) = "kept";
-  EXPECT_FALSE(sharc_mod::report_read_back(AT_FDCWD, dir.file("tempor.txt"), "d"));
-  EXPECT_FALSE(sharc_mod::report_read_back(AT_FDCWD, scratch({}), "d"));
-  EXPECT_FALSE(
-      sharc_mod::report_read_back(AT_FDCWD, scratch({"", " NUMBER OF POSITIVE RESIDUALS"}), "d"));
+  EXPECT_FALSE(read_back(dir.file("tempor.txt"), "d"));
+  EXPECT_FALSE(read_back(scratch({}), "d"));
+  EXPECT_FALSE(read_back(scratch({"", " NUMBER OF POSITIVE RESIDUALS"}), "d"));
   EXPECT_EQ(globals::nlines3, 5);
   EXPECT_EQ(globals::sline3(1), "kept");
 }
@@ -441,7 +594,7 @@ TEST_F(ReadBack, ALongSummaryIsCutSoThatTheClosingLinesFit) {
   lines.push_back("  X, Y, YCALC, Residual Results:");
   lines.push_back(" header");
   globals::sline5.fill("old");
-  ASSERT_TRUE(sharc_mod::report_read_back(AT_FDCWD, scratch(lines), "Mon Dec  7 06:53:13 2026"));
+  ASSERT_TRUE(read_back(scratch(lines), "Mon Dec  7 06:53:13 2026"));
   ASSERT_EQ(globals::nlines3, globals::max_lines);
   EXPECT_EQ(globals::sline3(59), stringlib::fixed(lines[59], globals::len_line));  // cut to 220
   EXPECT_EQ(stringlib::trim(globals::sline3(60)), "Saved in file: /r/Run.TXT");
@@ -454,19 +607,34 @@ TEST_F(ReadBack, ALongSummaryIsCutSoThatTheClosingLinesFit) {
   EXPECT_EQ(globals::sline5(2), std::string(globals::len_line, ' '));
 }
 
+// A report name longer than a line is shown whole over the lines it takes: a name cut short
+// names a file that does not exist. The summary gives way to it.
+TEST_F(ReadBack, ALongReportNameIsShownWhole) {
+  const std::string name = "/r/" + std::string(400, 'n') + ".TXT";
+  globals::output_file_name = stringlib::fixed(name, globals::len_file_name);
+  std::vector<std::string> lines = {""};
+  for (int i = 1; i <= 70; ++i) lines.push_back(" summary " + std::to_string(i));
+  ASSERT_TRUE(read_back(scratch(lines), "date"));
+  ASSERT_EQ(globals::nlines3, globals::max_lines);
+  const std::string saved = "Saved in file: " + name;  // 419 characters: two lines
+  EXPECT_EQ(stringlib::trim(globals::sline3(58)), " summary 58");
+  EXPECT_EQ(globals::sline3(59) + stringlib::trim(globals::sline3(60)), saved);
+  EXPECT_EQ(stringlib::trim(globals::sline3(62)), "Date Saved: date");
+  EXPECT_NE(globals::msge.find("\n" + saved), std::string::npos);
+}
+
 TEST_F(ReadBack, TheSummaryStopsAtTheFirstCountLineInAnyCase) {
   globals::output_file_name = stringlib::fixed("/r/Run.TXT", globals::len_file_name);
-  ASSERT_TRUE(sharc_mod::report_read_back(AT_FDCWD,
-                                          scratch({"",
-                                                   " first",
-                                                   " second",
-                                                   " number of positive residuals = 3",
-                                                   " more",
-                                                   "",
-                                                   "  X, Y, Ycalc, Residual Results:",
-                                                   "      X1",
-                                                   " row 1"}),
-                                          "date"));
+  ASSERT_TRUE(read_back(scratch({"",
+                                 " first",
+                                 " second",
+                                 " number of positive residuals = 3",
+                                 " more",
+                                 "",
+                                 "  X, Y, Ycalc, Residual Results:",
+                                 "      X1",
+                                 " row 1"}),
+                        "date"));
   EXPECT_EQ(globals::nlines3, 5);
   EXPECT_EQ(stringlib::trim(globals::sline3(2)), " second");
   EXPECT_EQ(stringlib::trim(globals::msge), "\r\n first\r\n second\nSaved in file: /r/Run.TXT");

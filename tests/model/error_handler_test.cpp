@@ -1,7 +1,13 @@
 #include "model/error_handler.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -74,8 +80,18 @@ TEST_F(ErrorHandler, WithoutLogFileStateOneShowsInformation) {
   EXPECT_EQ(console_.str(), " FitRun(INFORMATION) : done : Date Mon Dec  7 04:21:58 2026\n");
 }
 
+// A log that is not a regular file of its own (a link planted in its place, dangling or not, a
+// FIFO someone reads, a second name of another file) is never written: the line goes to the
+// standard output after one line saying why, and what the planted name leads to is untouched.
 TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
+  dir_.write("victim.txt", "kept\n");
   std::filesystem::create_symlink("/dev/full", dir_.path() / "full.txt");
+  std::filesystem::create_symlink(dir_.path() / "victim.txt", dir_.path() / "link.txt");
+  std::filesystem::create_symlink(dir_.path() / "made.txt", dir_.path() / "dangling.txt");
+  std::filesystem::create_hard_link(dir_.path() / "victim.txt", dir_.path() / "hard.txt");
+  ASSERT_EQ(::mkfifo(dir_.file("fifo.txt").c_str(), 0600), 0);
+  const int reader = ::open(dir_.file("fifo.txt").c_str(), O_RDONLY | O_NONBLOCK);
+  const std::string link = ": a symbolic link, which is not followed";
   const struct {
     std::string log;
     std::string failure;
@@ -83,8 +99,14 @@ TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
       {"no-such-folder/log.txt",
        "Error opening message log file " + dir_.file("no-such-folder/log.txt") +
            ": No such file or directory"},
-      {"full.txt",
-       "Error writing message log file " + dir_.file("full.txt") + ": No space left on device"},
+      {"full.txt", "Error opening message log file " + dir_.file("full.txt") + link},
+      {"link.txt", "Error opening message log file " + dir_.file("link.txt") + link},
+      {"dangling.txt", "Error opening message log file " + dir_.file("dangling.txt") + link},
+      {"hard.txt",
+       "Error opening message log file " + dir_.file("hard.txt") +
+           ": a file with other names (a hard link)"},
+      {"fifo.txt",
+       "Error opening message log file " + dir_.file("fifo.txt") + ": not a regular file"},
       // A control character of the path is shown by its code: the failure stays one line.
       {"new\nline/log.txt",
        "Error opening message log file " + dir_.file("new<10>line/log.txt") +
@@ -99,6 +121,46 @@ TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
                   " : Date Mon Dec  7 04:21:58 2026\n"
                   " FitRun(WARNING) : done : Date Mon Dec  7 04:21:58 2026\n");
   }
+  ::close(reader);
+  EXPECT_EQ(dir_.read("victim.txt"), "kept\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "made.txt"));
+}
+
+// A line that the file takes only in part (a file-size limit, a full disk) is taken back
+// whole: the log ends at the end of its last line, and the next run's line starts a line.
+TEST_F(ErrorHandler, ALineTheLogTakesInPartIsTakenBack) {
+  dir_.write("log.txt", "one\n");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{10, 10};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    error_handler::display_message("FitRun", "a line longer than the room left", 1, "log.txt");
+    std::_Exit(console_.str().starts_with(" Display_Message(FAILURE) : Error writing message log "
+                                          "file " +
+                                          dir_.file("log.txt") + ": File too large : Date")
+                   ? 0
+                   : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(dir_.read("log.txt"), "one\n");
+  error_handler::display_message("FitRun", "next", 1, "log.txt");
+  EXPECT_EQ(dir_.read("log.txt"), "one\n FitRun : next : Date Mon Dec  7 04:21:58 2026\n");
+}
+
+// The log of a relative name lies in the start folder where that folder is now: moved during
+// the run, the line follows it, and a file put at the old place is not written.
+TEST_F(ErrorHandler, ARelativeLogFollowsItsMovedFolder) {
+  const std::filesystem::path moved = dir_.path().string() + "-moved";
+  std::filesystem::rename(dir_.path(), moved);
+  std::filesystem::create_directory(dir_.path());
+  error_handler::display_message("FitRun", "done", 1, "log.txt");
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "log.txt"));
+  std::filesystem::remove(dir_.path());
+  std::filesystem::rename(moved, dir_.path());
+  EXPECT_EQ(dir_.read("log.txt"), " FitRun : done : Date Mon Dec  7 04:21:58 2026\n");
 }
 
 TEST_F(ErrorHandler, OpenMessageLogUsesUnitsFromTen) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -16,6 +17,20 @@
 #include <vector>
 
 #include "support/temp_dir.hpp"
+
+namespace {
+
+// Called after each read of a file that returned bytes, when set: a writer at the worst moment.
+std::function<void()> after_read;
+
+}  // namespace
+
+// The program's reads pass through here, so that a test can change a file between two reads.
+extern "C" ssize_t read(int fd, void* buffer, size_t bytes) {
+  const ssize_t n = ::syscall(SYS_read, fd, buffer, bytes);
+  if (n > 0 && after_read) after_read();
+  return n;
+}
 
 namespace {
 
@@ -136,6 +151,42 @@ TEST_F(Units, ASnapshotHoldsOneContentOfItsFileForEveryReader) {
   EXPECT_EQ(units::last_error(), EFBIG);
 }
 
+// A file rewritten in place or cut short between two reads of a snapshot is read again: the
+// content held is one content of the file, never rows of two; a file written to at every read
+// is refused.
+TEST_F(Units, ASnapshotOfAFileWrittenWhileReadIsOneContentOrNone) {
+  const std::string old_rows(200'000, 'o');  // four reads of 64 KiB
+  const struct {
+    const char* what;
+    std::string writes;  // what the writer puts in the file, once or at every read
+    bool every_read;
+    std::string held;  // empty: refused
+  } cases[] = {
+      {"rewritten once", std::string(150'000, 'n'), false, std::string(150'000, 'n')},
+      {"cut short once", "cut", false, "cut"},
+      {"rewritten at every read", std::string(150'000, 'n'), true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir_.write("d.dat", old_rows);
+    size_t writes = 0;
+    after_read = [&] {
+      if (writes > 0 && !c.every_read) return;
+      // Each writing is shorter than the one before, so that every one shows in the size.
+      dir_.write("d.dat", c.writes.substr(0, c.writes.size() - writes++));
+    };
+    std::optional<units::Snapshot> held(std::in_place, "d.dat");
+    after_read = nullptr;
+    if (c.held.empty()) {
+      EXPECT_EQ(held->status(), 4);
+      EXPECT_EQ(units::last_error(), units::changed_while_read);
+      continue;
+    }
+    ASSERT_EQ(held->status(), 0);
+    EXPECT_EQ(lines_read("d.dat"), std::vector<std::string>{c.held});
+  }
+}
+
 TEST_F(Units, ALineBeyondTheCapIsTooLongAndNeverGrowsTheBuffer) {
   const size_t cap = units::max_line_length;
   dir_.write("d.txt", std::string(cap, 'x') + "\n" + std::string(cap + 1, 'y'));
@@ -183,16 +234,23 @@ TEST_F(Units, ReadingTakesOnlyARegularFileAndNeverWaits) {
       EXPECT_EQ(units::last_error(), c.error);
     }
     units::close(u);
-    EXPECT_EQ(units::open_free_at(u, folder, c.path, units::Mode::Read), c.error == 0 ? 0 : 2);
+    // A file held open is refused alike.
+    const int fd = ::openat(folder, c.path, O_RDONLY | O_NONBLOCK);
+    EXPECT_EQ(units::open_free_fd(u, fd, units::Mode::Read), c.error == 0 ? 0 : 2);
     units::close(u);
+    if (fd >= 0) ::close(fd);
   }
   // Writing may go to a device or to a FIFO that someone reads; with nobody reading a FIFO the
-  // open fails rather than waits.
+  // open fails rather than waits. A log is neither.
   int32_t u = 0;
-  EXPECT_EQ(units::open_free(u, "/dev/null", units::Mode::Append), 0);
+  EXPECT_EQ(units::open_free(u, "/dev/null", units::Mode::Write), 0);
   units::close(u);
-  EXPECT_EQ(units::open_free(u, "fifo", units::Mode::Append), 2);
+  EXPECT_EQ(units::open_free(u, "fifo", units::Mode::Write), 2);
   EXPECT_EQ(units::last_error(), ENXIO);
+  for (const char* log : {"/dev/null", "fifo"}) {
+    EXPECT_EQ(units::open_free(u, log, units::Mode::Append), 2);
+    EXPECT_EQ(units::last_error(), units::not_regular_file);
+  }
   ::close(folder);
   ::close(sock);
 }
@@ -216,7 +274,10 @@ TEST_F(Units, UniqueFilesAreNewEachTime) {
   std::set<std::string> names;
   const int folder = ::open(dir_.path().c_str(), O_PATH | O_DIRECTORY);
   for (int k = 0; k < 50; ++k) {
-    const std::string name = units::create_unique(folder, ".t-", ".part");
+    int fd = -1;
+    const std::string name = units::create_unique(folder, ".t-", ".part", fd);
+    EXPECT_GE(fd, 0);
+    ::close(fd);
     EXPECT_EQ(name.size(), 3u + 6u + 5u);
     EXPECT_EQ(name.substr(0, 3), ".t-");
     EXPECT_TRUE(std::filesystem::is_regular_file(dir_.path() / name));
@@ -225,14 +286,17 @@ TEST_F(Units, UniqueFilesAreNewEachTime) {
   EXPECT_EQ(names.size(), 50u);
   // The folder is the one held, wherever it is now; one that is gone takes no file.
   std::filesystem::rename(dir_.path(), dir_.path().string() + "-moved");
-  const std::string moved = units::create_unique(folder, "m", "");
+  int fd = -1;
+  const std::string moved = units::create_unique(folder, "m", "", fd);
+  ::close(fd);
   EXPECT_TRUE(std::filesystem::exists(dir_.path().string() + "-moved/" + moved));
   std::filesystem::rename(dir_.path().string() + "-moved", dir_.path());
   const std::filesystem::path other = dir_.path() / "other";
   std::filesystem::create_directory(other);
   const int removed = ::open(other.c_str(), O_PATH | O_DIRECTORY);
   std::filesystem::remove(other);
-  EXPECT_TRUE(units::create_unique(removed, "t", "").empty());
+  EXPECT_TRUE(units::create_unique(removed, "t", "", fd).empty());
+  EXPECT_EQ(fd, -1);
   EXPECT_EQ(units::last_error(), ENOENT);
   ::close(removed);
   ::close(folder);
