@@ -38,6 +38,12 @@ struct MainWindow {
   platform::WindowSystem system{backend, dialogs};
 };
 
+// Runs in dir: relative names (the run log) lie there.
+inline void use_folder(const std::filesystem::path& dir) {
+  units::set_start_directory(dir);
+  globals::cwd = stringlib::fixed((dir / "").string(), globals::len_dir);
+}
+
 // Copies the problem's file into dir as problem.dat and sets up the run on it (start folder,
 // file name, level Moderate, weighting None, the confirmation answered Yes); main_sub then fits
 // it and leaves the report in dir.
@@ -46,8 +52,7 @@ inline void prepare(const testsupport::NistProblem& pb,
                     platform::HeadlessDialogs& dialogs) {
   const std::filesystem::path file = dir / "problem.dat";
   std::filesystem::copy_file(pb.file, file, std::filesystem::copy_options::overwrite_existing);
-  units::set_start_directory(dir);
-  globals::cwd = stringlib::fixed((dir / "").string(), globals::len_dir);
+  use_folder(dir);
   globals::input_file_name = stringlib::fixed(file.string(), globals::len_file_name);
   globals::iopt = 2;
   globals::iwt = 1;

@@ -118,6 +118,9 @@ void clear_fonts(WindowData& record) {
 void register_controls_font(WindowData& record, std::shared_ptr<const platform::Font> font) {
   Lock f(record.font_lock);
   auto& list = record.controls_fonts;
+  // A font that only the list still holds has lost its controls (removed since): it goes, or
+  // a window whose controls come and go (a Cancel button per fit) would keep every font.
+  std::erase_if(list, [](const auto& held) { return held.use_count() == 1; });
   if (std::find(list.begin(), list.end(), font) == list.end()) list.push_back(std::move(font));
 }
 

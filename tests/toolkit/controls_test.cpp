@@ -10,6 +10,7 @@
 #include "toolkit/buttons.hpp"
 #include "toolkit/gk_wndproc.hpp"
 #include "toolkit/scrollbars.hpp"
+#include "toolkit/text.hpp"
 
 namespace {
 
@@ -32,6 +33,25 @@ TEST_F(Controls, IdsOfRemovedControlsAreReusedLowestFirst) {
   // Kind tables only grow: five buttons were ever made, one scroll bar.
   EXPECT_EQ(rec_->buttons.count, 6);
   EXPECT_EQ(rec_->scroll_bars.count, 1);
+}
+
+// A window keeps the fonts of its controls while they live, and no longer: a Cancel button
+// made and removed with each fit of a series in a font made anew each time must not keep a
+// font (a mapping of the font file) per fit.
+TEST_F(Controls, AFontIsKeptOnlyWhileAControlUsesIt) {
+  std::weak_ptr<const platform::Font> first;
+  for (int k = 0; k < 20; ++k) {
+    gk::settextstyle(1, 0, 14);
+    const int32_t id = gk::createbutton(0, 0, 40, 20, "Cancel", nullptr);
+    if (k == 0) first = rec_->current_font;
+    EXPECT_EQ(gk::is_controls_font(*rec_, rec_->current_font), 1);
+    gk::removebutton(id);
+  }
+  gk::settextstyle(1, 0, 14);
+  const int32_t kept = gk::createbutton(0, 0, 40, 20, "kept", nullptr);
+  EXPECT_TRUE(first.expired());
+  EXPECT_EQ(rec_->controls_fonts.size(), 1u);
+  gk::removebutton(kept);
 }
 
 TEST_F(Controls, RemovedIdAnswersNoSuchControlUntilReused) {
