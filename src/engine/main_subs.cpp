@@ -37,7 +37,6 @@ enum class BlockEnd {
 
 constexpr int32_t kStageCode = 91;
 constexpr double kHitnrunOffset = 1e-9;
-constexpr double kTinyStart = 1e-16;  // a free parameter given as exactly 0 starts here
 
 // Why the data file could not be held, as the message says it.
 std::string content_failure(int err) {
@@ -106,7 +105,6 @@ void starting_values(Block& b) {
   }
   for (int32_t i = 1; i <= b.npar; ++i) {
     a(i) = b.par(i);
-    if (b.fit.mask(i) != 0 && a(i) == 0.0) a(i) = kTinyStart;
     common_data::pfinal(i) = a(i);
   }
 }
@@ -140,8 +138,8 @@ bool compile(Block& b) {
   if (globals::nmdl != 0) return true;
   FVector<double> x1(b.nvar);
   for (int32_t k = 1; k <= b.nvar; ++k) x1(k) = b.fit.x(1, k);
-  const int32_t ierr = fnparse2(b.fit.a.view(), x1.view(), b.npar, b.nvar, 1,
-                                common_udf::cudf, b.ssq);
+  const int32_t ierr =
+      fnparse2(b.fit.a.view(), x1.view(), b.npar, b.nvar, 1, common_udf::cudf, b.ssq);
   if (ierr == 0) return true;
   // A formula that passed the check but cannot be compiled is a syntax error all the same.
   globals::berror = 1;
@@ -152,14 +150,32 @@ bool compile(Block& b) {
 // One pass of the cascade over the block's arrays.
 void cascade(Block& b, int32_t& level, int32_t& first_pass) {
   sharc_mod::FitResult& f = b.fit;
-  sharc_mod::StatsOut stats{f.correl.view(), f.dcorr.view(), f.pcmp.view(),
-                            b.resid.view(),  {},             f.studres.view()};
+  sharc_mod::StatsOut stats{
+      f.correl.view(), f.dcorr.view(), f.pcmp.view(), b.resid.view(), {}, f.studres.view()};
   int32_t code = kStageCode;
   double offset = kHitnrunOffset;
-  sharc_mod::sharc(f.x.view(), f.y.view(), f.yfit.view(), f.sigy.view(), b.index, b.nvar, b.rows,
-                   f.a.view(), b.npar, f.mask.view(), b.albnd.view(), b.aubnd.view(), level,
-                   b.ssq, f.ase.view(), f.pcl.view(), b.res17.view(), stats, &code, offset,
-                   &first_pass, globals::bpostrun);
+  sharc_mod::sharc(f.x.view(),
+                   f.y.view(),
+                   f.yfit.view(),
+                   f.sigy.view(),
+                   b.index,
+                   b.nvar,
+                   b.rows,
+                   f.a.view(),
+                   b.npar,
+                   f.mask.view(),
+                   b.albnd.view(),
+                   b.aubnd.view(),
+                   level,
+                   b.ssq,
+                   f.ase.view(),
+                   f.pcl.view(),
+                   b.res17.view(),
+                   stats,
+                   &code,
+                   offset,
+                   &first_pass,
+                   globals::bpostrun);
   f.runs = stats.runs;
   f.sse_floor = stats.sse_floor;
   f.undetermined = stats.undetermined;
@@ -216,8 +232,16 @@ sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   sharc_mod::FitResult& f = b.fit;
   for (int32_t i = 1; i <= b.npar; ++i) f.a(i) = common_data::pfinal(i);
   double fval = 0.0;
-  funct::fun(f.x.view(), f.y.view(), f.a.view(), b.npar, b.nvar, b.rows, b.index, f.yfit.view(),
-             f.sigy.view(), fval);
+  funct::fun(f.x.view(),
+             f.y.view(),
+             f.a.view(),
+             b.npar,
+             b.nvar,
+             b.rows,
+             b.index,
+             f.yfit.view(),
+             f.sigy.view(),
+             fval);
   for (int32_t i = 1; i <= b.rows; ++i) {
     common_data::ydf(i) = f.yfit(i);
     common_data::ydr(i) = f.studres(i);
@@ -227,6 +251,7 @@ sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   if (b.index != 1) globals::brewt = 0;
   globals::bpostrun = 0;
   unscale_observations(b);
+  unscale_parameters(b);
   f.sse = common_data::fssqr;
   sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
@@ -246,9 +271,12 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   if (!count_block(b) || !make_report_files(b)) return BlockEnd::DataError;
   if (globals::bpostrun == 0) {
     switch (model_line(b)) {
-      case ModelLine::Rejected: return BlockEnd::Rejected;
-      case ModelLine::DataError: return BlockEnd::DataError;
-      case ModelLine::Accepted: break;
+      case ModelLine::Rejected:
+        return BlockEnd::Rejected;
+      case ModelLine::DataError:
+        return BlockEnd::DataError;
+      case ModelLine::Accepted:
+        break;
     }
     check_udf(common_udf::cudf, formula_flag);
   }
@@ -279,11 +307,14 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   if (!compile(b)) return BlockEnd::DataError;
   // Steps 10 and 11.
   if (!scale_observations(b)) return BlockEnd::DataError;
+  scale_parameters(b);
   if (!start_in_range(b)) {
     unscale_observations(b);
+    unscale_parameters(b);
     return BlockEnd::DataError;
   }
   passes(b, formula_flag);
+  if (!sharc_mod::error_path_taken) sum_moves(b);
   const sharc_mod::ReportStatus report = post_fit(b, texts);
   return report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken
              ? BlockEnd::Reported

@@ -18,39 +18,45 @@ namespace main_subs {
 
 // Work arrays and counts of one block; allocated for the block and released when it ends.
 struct Block {
-  std::string file;        // name the readers open, as the user gave it
+  std::string file;                        // name the readers open, as the user gave it
   std::optional<units::Snapshot> content;  // the file as the block's readers read it
-  int32_t lines = 0;       // lines of the block counted by a_row_count
-  bool too_many = false;   // the block holds more data rows than the shared arrays
-  int32_t npar = 0;        // parameters P1..Pn of the formula
-  int32_t nvar = 0;        // variables X1..Xm of the formula
-  int32_t rows = 0;        // data rows: lines - 5
-  int32_t nfree = 0;       // mask entries not 0
-  int32_t nfixed = 0;      // mask entries equal to 0
-  int32_t index = 0;       // weighting index: globals::iwt - 1
-  FVector<int32_t> mask;   // mask line as check 1 reads it
-  FVector<double> par;     // line 2: initial values
-  FVector<double> albnd;   // line 3: lower bounds
-  FVector<double> aubnd;   // line 4: upper bounds
-  FMatrixD<double> xy;     // data rows: X1..Xm, then y
+  int32_t lines = 0;                       // lines of the block counted by a_row_count
+  bool too_many = false;                   // the block holds more data rows than the shared arrays
+  int32_t npar = 0;                        // parameters P1..Pn of the formula
+  int32_t nvar = 0;                        // variables X1..Xm of the formula
+  int32_t rows = 0;                        // data rows: lines - 5
+  int32_t nfree = 0;                       // mask entries not 0
+  int32_t nfixed = 0;                      // mask entries equal to 0
+  int32_t index = 0;                       // weighting index: globals::iwt - 1
+  FVector<int32_t> mask;                   // mask line as check 1 reads it
+  FVector<double> par;                     // line 2: initial values
+  FVector<double> albnd;                   // line 3: lower bounds
+  FVector<double> aubnd;                   // line 4: upper bounds
+  FMatrixD<double> xy;                     // data rows: X1..Xm, then y
   sharc_mod::FitResult fit;
-  FVector<double> resid;   // residuals of the cascade's final vector
-  FVector<double> res17;   // Marquardt results handed through the cascade
-  double ssq = 0.0;        // in/out sum of squares of the cascade
+  FVector<double> resid;  // residuals of the cascade's final vector
+  FVector<double> res17;  // Marquardt results handed through the cascade
+  double ssq = 0.0;       // in/out sum of squares of the cascade
   // The scale of the observations (main_subs_scale.cpp): the fit works on y times 2^-y_scale
   // and on the formula's values times the same; y_read and formula keep the data as read and
   // the formula as compiled while it does.
   int32_t y_scale = 0;
   FVector<double> y_read;
   fparser::Tcomp formula;
+  // The scale of the parameters (main_subs_scale.cpp): the fit works on q(i) = p(i) 2^-p_scale(i)
+  // (0 for a fixed parameter), and so do its bounds, while the passes run; lo_read and hi_read
+  // keep the bounds as read.
+  FVector<int32_t> p_scale;
+  FVector<double> lo_read;
+  FVector<double> hi_read;
   sharc_mod::ReportFiles report;  // the report's files, made before the confirmation
 };
 
 // Outcome of the model line step.
 enum class ModelLine {
-  Accepted,     // confirmed and free of syntax errors
-  Rejected,     // the user answered No
-  DataError,    // refused or faulty; the Error dialog was shown
+  Accepted,   // confirmed and free of syntax errors
+  Rejected,   // the user answered No
+  DataError,  // refused or faulty; the Error dialog was shown
 };
 
 // Steps 1 to 10 of the model line: read line 1 into common_udf::cudf, normalise and classify it,
@@ -82,9 +88,8 @@ bool shape_checks(Block& b);
 bool load_values(Block& b);
 
 // The exponent e of the power of two that brings the observations y(1..n) to the scale the
-// fit's thresholds are made for: their largest finite magnitude times 2^-e lies in [64, 128).
-// 0 for data of ordinary size, whose largest magnitude lies in [2^-20, 2^20) (about 1E-6 to
-// 1E+6), and for data without a nonzero value.
+// fit's thresholds are made for: their largest finite magnitude times 2^-e lies in [64, 128);
+// 0 for data without a nonzero value.
 int32_t scale_exponent(VecView<const double> y, int32_t n);
 
 // Before the passes: the fit's y and the compiled formula's values scaled by 2^-e, e from
@@ -94,6 +99,18 @@ int32_t scale_exponent(VecView<const double> y, int32_t n);
 // cannot be had in their own units, are refused: false after an Error dialog that says so.
 bool scale_observations(Block& b);
 
+// Before the passes, on the scaled data: each free parameter i as 2^e q (p_scale(i) = e), q in
+// [0.5, 1) at the start, or, for a start at 0, e such that a change of 2^e moves the model's
+// values about as much as the largest |y| (0 when the model does not move with it), and q
+// starting at 1e-16. The starts (the block's and common_data::pfinal), the bounds (the block's
+// and common_data::pboundlo, pboundhi) and the compiled formula's reading of the parameters go
+// into the frame; sharc_mod::p_scale shows the passes' progress in the user's units.
+void scale_parameters(Block& b);
+
+// After the passes and the final evaluation: the parameters (the block's and pfinal), their
+// standard errors and half-widths, and the bounds back in the user's units.
+void unscale_parameters(Block& b);
+
 // Before the passes, on the scaled data: false, after an Error dialog that says so and what to
 // do, when the model's value at the starting vector (as the cascade starts it: tiny free values
 // raised) is a stand-in of the evaluator's guard (not a number, or beyond its range) in every
@@ -101,8 +118,17 @@ bool scale_observations(Block& b);
 bool start_in_range(const Block& b);
 
 // After the passes and the final evaluation: the data, the fitted values and residuals, the sums
-// of squares (the block's and common_data's) and the formula back in the data's units.
+// of squares (the block's and common_data's) back in the data's units, and the formula as
+// compiled (before either scale).
 void unscale_observations(Block& b);
+
+// After the passes, at the final vector (common_data::pfinal, in the fit's frame): whether some
+// free parameter, moved by 1E-3 of max(|q|, 1) either way, changes the weighted sum of squares
+// beyond rounding. When none does, the run takes the cascade's error path with a message that
+// names the row whose weighted square dominates the sum, and its Y in the data's units (a
+// missing-value mark when it is a million times the other rows' largest |y| or more); the
+// result is false. Leaves the shared fitted values and residuals of its last evaluation.
+bool sum_moves(Block& b);
 
 // A number as the messages show it: I3 left-adjusted in a 3-character field.
 std::string nnn(int32_t value);

@@ -17,20 +17,25 @@ constexpr double kSettleLow = 10.5;   // percentage from which best sums are rec
 constexpr double kSettleHigh = 52.5;  // percentage from which a loop without gains ends
 constexpr double kSettleTol = 1e-6;   // settled: |mean of three sums - best| below this
 
-// The error path's dialog and report sentence. The limit is on the sums the pass meets; in the
-// data's units it is 1.0E+16 times 4^y_scale. For data the pass fits as read, reducing them is
-// the way to a smaller sum; for scaled data only other starting values are.
-std::string error_text(bool dialog) {
-  const std::string limit = y_scale == 0 ? "1.0E+16" : figure(std::ldexp(kErrorSum, 2 * y_scale));
+// The error path's dialog and report sentence. The limit is on the sums the pass meets, stated
+// in the sum's own terms: in the data's units 1.0E+16 times 4^y_scale for a sum of squared
+// residuals, and 1.0E+16 for the sum of "1/Y^2" (weighting mode 2), of relative residuals,
+// which has no unit. For data the pass fits as read, reducing them is the way to a smaller
+// sum; for scaled data only other starting values are.
+std::string error_text(bool dialog, int32_t mode) {
+  const int32_t e = mode == 2 ? 0 : 2 * y_scale;
+  const std::string limit = e == 0 ? "1.0E+16" : figure(std::ldexp(kErrorSum, e));
   if (!dialog) {
     return "MainRegression: ERROR! A parameter may be NaN or the standard error of regression "
-           "may have exceeded the " + limit + " limit.";
+           "may have exceeded the " +
+           limit + " limit.";
   }
   std::string text =
       "MainRegression: ERROR!\r\n"
       " A parameter may be NaN or the\r\n"
       " standard error of regression may\r\n"
-      " have exceeded the " + limit + " limit.\r\n";
+      " have exceeded the " +
+      limit + " limit.\r\n";
   text += y_scale == 0 ? " Try adjusting initial parameter values\r\n"
                          " and reduce the Y data values by\r\n"
                          " factors of 10. Then rerun the model.\r\n"
@@ -42,12 +47,16 @@ std::string error_text(bool dialog) {
 
 }  // namespace
 
-void Cascade::take_error_path(const std::string& dialog, const std::string& reason) {
+void take_error_path(const std::string& dialog, const std::string& reason) {
   guikit::dlgmessage(3, dialog);
   globals::bcancelrun.store(1);
-  error_path_ = true;
   error_path_taken = true;
   error_path_reason = reason;
+}
+
+void Cascade::take_error_path(const std::string& dialog, const std::string& reason) {
+  sharc_mod::take_error_path(dialog, reason);
+  error_path_ = true;
 }
 
 // Step 5.4 and the error path (step 7): NaN parameters or a best sum above 1e16.
@@ -55,7 +64,7 @@ bool Cascade::error_check() {
   bool bad = !(best_sum_ <= kErrorSum);
   for (int32_t i = 1; i <= np_; ++i) bad = bad || best_(i) != best_(i);
   if (!bad) return false;
-  take_error_path(error_text(true), error_text(false));
+  take_error_path(error_text(true, a_.mode), error_text(false, a_.mode));
   return true;
 }
 

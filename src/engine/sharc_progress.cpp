@@ -170,7 +170,12 @@ void ProgressDisplay::show_parameters(VecView<const double> best) {
   guikit::outtextxy(45, 45, kClearLine, false);
   guikit::outtextxy(45, 60, kClearLine, false);
   std::string text(kParamBuffer, ' ');
-  displaypar(best, np_, text, kParamBuffer);
+  // In the user's units: the pass works on the parameters of the fit run's frame.
+  FVector<double> shown(np_);
+  for (int32_t i = 1; i <= np_; ++i) {
+    shown(i) = size_t(i) <= p_scale.size() ? std::ldexp(best(i), p_scale[size_t(i - 1)]) : best(i);
+  }
+  displaypar(shown.view(), np_, text, kParamBuffer);
   guikit::outtextxy(48, 45, stringlib::trim(text));
 }
 

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "numerics/stringlib.hpp"
 
@@ -470,6 +471,36 @@ void scale_values(int32_t i, double c) {
   t.bytecodesize += 2;
   t.immedsize += 1;
   t.stacksize = std::max(t.stacksize, 2);
+  t.stack.resize(t.stacksize);
+  prepare_program(t);
+}
+
+void scale_names(int32_t i, std::span<const double> factors) {
+  if (i < 1 || i > comp.size()) return;
+  Tcomp& t = comp(i);
+  std::vector<int32_t> code;
+  std::vector<double> immed;
+  int32_t dp = 1;
+  bool deeper = false;
+  for (int32_t ip = 1; ip <= t.bytecodesize; ++ip) {
+    const int32_t op = t.bytecode(ip);
+    code.push_back(op);
+    if (op == kImmed) immed.push_back(t.immed(dp++));
+    const size_t k = size_t(op - kVarBegin);  // 0-based name of a push of a name
+    if (op < kVarBegin || k >= factors.size() || factors[k] == 1.0) continue;
+    // "name*c": one value deeper while c is pushed.
+    code.push_back(kImmed);
+    code.push_back(kMul);
+    immed.push_back(factors[k]);
+    deeper = true;
+  }
+  t.bytecodesize = int32_t(code.size());
+  t.immedsize = int32_t(immed.size());
+  t.bytecode = FVector<int32_t>(t.bytecodesize);
+  for (int32_t k = 1; k <= t.bytecodesize; ++k) t.bytecode(k) = code[size_t(k - 1)];
+  t.immed = FVector<double>(t.immedsize);
+  for (int32_t k = 1; k <= t.immedsize; ++k) t.immed(k) = immed[size_t(k - 1)];
+  if (deeper) t.stacksize += 1;
   t.stack.resize(t.stacksize);
   prepare_program(t);
 }

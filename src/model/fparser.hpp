@@ -138,6 +138,12 @@ void prepare_program(Tcomp& c, bool fuse = true);
 // formula's own, exactly, in other units. A slot outside 1..size is left alone.
 void scale_values(int32_t i, double c);
 
+// Makes slot i read each name k = 1..factors.size() as its value times factors[k - 1]: every
+// push of the name is followed by the product (a factor of 1 is left out). For powers of two
+// each value is the formula's own, exactly, at names written in other units. A slot outside
+// 1..size is left alone.
+void scale_names(int32_t i, std::span<const double> factors);
+
 // Runs the formula of slot i with values(1..) for the names; 0.0 when ASIN or ACOS stopped it.
 double evalf(int32_t i, std::span<const double> values);
 

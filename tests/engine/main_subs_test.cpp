@@ -41,7 +41,8 @@ class Passes {
   Passes()
       : recorder_([this](sharc_mod::Stages&) {
           Start s;
-          for (int32_t i = 1; i <= common_data::npr; ++i) s.pfinal.push_back(common_data::pfinal(i));
+          for (int32_t i = 1; i <= common_data::npr; ++i)
+            s.pfinal.push_back(common_data::pfinal(i));
           s.fssqr = common_data::fssqr;
           starts.push_back(s);
           levels.push_back(globals::iopt);
@@ -188,7 +189,8 @@ TEST_F(MainSubTest, StartsFreeZerosAtATinyValueAndKeepsFixedOnes) {
   dir.write("z.dat", data_file("Y=P1*X1/(P2+X1)+P3", "0.0 2 0.0", "1 1 0", michaelis_rows()));
   run("z.dat");
   ASSERT_EQ(passes.starts.size(), 1u);
-  EXPECT_EQ(passes.starts[0].pfinal, (std::vector<double>{1e-16, 2.0, 0.0}));
+  // In the passes' frame: P2 = 2 is 4 x 0.5.
+  EXPECT_EQ(passes.starts[0].pfinal, (std::vector<double>{1e-16, 0.5, 0.0}));
 }
 
 TEST_F(MainSubTest, RestartStartsFromThePreviousFitWithoutConfirmation) {
@@ -197,7 +199,8 @@ TEST_F(MainSubTest, RestartStartsFromThePreviousFitWithoutConfirmation) {
     Passes first;
     run("mm.dat");
     ASSERT_EQ(first.starts.size(), 1u);
-    EXPECT_EQ(first.starts[0].pfinal, (std::vector<double>{100.0, 2.0}));
+    // In the passes' frame: 100 = 128 x 0.78125, 2 = 4 x 0.5.
+    EXPECT_EQ(first.starts[0].pfinal, (std::vector<double>{0.78125, 0.5}));
   }
   // The previous run's result, as a Restart finds it.
   common_data::pfinal(1) = 110.0;
@@ -209,7 +212,7 @@ TEST_F(MainSubTest, RestartStartsFromThePreviousFitWithoutConfirmation) {
   run("mm.dat");
   EXPECT_TRUE(boxes().empty());
   ASSERT_EQ(restart.starts.size(), 1u);
-  EXPECT_EQ(restart.starts[0].pfinal, (std::vector<double>{110.0, 3.0}));
+  EXPECT_EQ(restart.starts[0].pfinal, (std::vector<double>{110.0 / 128, 3.0 / 4}));
   EXPECT_EQ(restart.starts[0].fssqr, 42.0);
   EXPECT_EQ(globals::bpostrun, 0);
   EXPECT_EQ(globals::bdataerror, 0);
@@ -314,8 +317,8 @@ std::array<std::array<double, 3>, 3> inverse3(const std::array<std::array<double
 // exp(-P1 x) / (P2 + P3 x) at the fit's vector: t = r_w / (s sqrt(1 - h)), s^2 = sum r_w^2 /
 // (n - 4), about 0.80 and 1.49 for rows 1 and 2. The listing takes the first row without its
 // leverage and the last as the mean of the last two residuals, and centres each row on the
-// mean of the rows as they stand (those before it centred already) over sqrt(1 - 1/n). Rows 1 and 2 are no longer "[Suspect]" (2.65 and 2.95 when the
-// residuals were the unweighted ones).
+// mean of the rows as they stand (those before it centred already) over sqrt(1 - 1/n). Rows 1 and 2
+// are no longer "[Suspect]" (2.65 and 2.95 when the residuals were the unweighted ones).
 TEST_F(MainSubTest, AWeightedFitListsTheStudentizedResidualsOfItsWeightedResiduals) {
   std::filesystem::copy_file(testsupport::nist_dir() + "/dat/Chwirut2-start1.dat",
                              dir.path() / "c2.dat");
@@ -632,8 +635,7 @@ TEST_F(MainSubTest, ANoInOneBlockOfASeriesIsNotASuccess) {
 
 TEST_F(MainSubTest, AMissingNextFileEndsTheSeriesAsADataError) {
   Passes passes;
-  dir.write("run#1.dat",
-            data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  dir.write("run#1.dat", data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
   run("run#1.dat");
   const auto b = boxes();
   ASSERT_EQ(b.size(), 3u);
@@ -647,8 +649,7 @@ TEST_F(MainSubTest, AMissingNextFileEndsTheSeriesAsADataError) {
 
 TEST_F(MainSubTest, NextInAFileWithoutASeriesNumberSaysNoNextFileFollows) {
   Passes passes;
-  dir.write("plain.dat",
-            data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  dir.write("plain.dat", data_file("Y=P1*X1/(P2+X1)", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
   run("plain.dat");
   const auto b = boxes();
   ASSERT_EQ(b.size(), 3u);  // the confirmation, the Information between blocks, the refusal

@@ -17,9 +17,9 @@
 namespace {
 
 using cascadetest::CascadeTest;
+using cascadetest::no_improvement;
 using cascadetest::Pass;
 using cascadetest::StageRecorder;
-using cascadetest::no_improvement;
 using sharc_mod::Stages;
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
@@ -479,6 +479,33 @@ TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
   EXPECT_EQ(rec.names().back(), "marq");
   // The first check of the cycle loop comes before the cycle's first stage at Easy.
   EXPECT_EQ(rec.count("vmsqp"), 2);
+}
+
+// The error path's limit in the sum's own terms: a sum of squared residuals carries the square
+// of Y's unit, so the limit on the scaled data is 4^y_scale times larger in the data's units;
+// the sum of "1/Y^2" (mode 2) is of relative residuals and has no unit.
+TEST_F(CascadeTest, ErrorPathStatesTheLimitInTheSumsOwnTerms) {
+  const struct {
+    int32_t mode;
+    int32_t y_scale;
+    const char* limit;
+  } cases[] = {{0, 0, "1.0E+16"}, {0, 10, "1.0E+22"}, {2, 10, "1.0E+16"}, {3, -20, "9.1E+03"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.y_scale));
+    reset_all();
+    sharc_mod::y_scale = c.y_scale;
+    Pass pass;
+    globals::iopt = 1;
+    pass.mode = c.mode;
+    for (double& y : pass.y) y *= 1e9;
+    StageRecorder rec([&](Stages& s) { no_improvement(s); });
+    pass.run();
+    sharc_mod::y_scale = 0;
+    ASSERT_TRUE(sharc_mod::error_path_taken);
+    EXPECT_NE(sharc_mod::error_path_reason.find("exceeded the " + std::string(c.limit) + " limit"),
+              std::string::npos)
+        << sharc_mod::error_path_reason;
+  }
 }
 
 // A stage's vector at which the model's values are the evaluator's stand-ins (a NaN parameter

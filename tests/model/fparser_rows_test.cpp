@@ -67,10 +67,9 @@ int32_t compare(const std::string& text, const Rows& rows) {
 
 // Awkward values: zeros of both signs, negatives, huge, tiny, exact powers, near-ones.
 double awkward(std::mt19937& rng) {
-  static const double special[] = {0.0,    -0.0,    1.0,   -1.0,   2.0,   3.0,      0.5,
-                                   1e-300, -1e-300, 1e300, -1e300, 1e-16, 2.2e-16,  80.0,
-                                   -80.0,  1e9,     -1e9,  4.5e15, 36.0,  1.0000001,
-                                   15.0,   1e14,    709.5, -710.0};
+  static const double special[] = {
+      0.0,     -0.0, 1.0,   -1.0, 2.0,  3.0,    0.5,  1e-300,    -1e-300, 1e300, -1e300, 1e-16,
+      2.2e-16, 80.0, -80.0, 1e9,  -1e9, 4.5e15, 36.0, 1.0000001, 15.0,    1e14,  709.5,  -710.0};
   std::uniform_int_distribution<int> pick(0, 3);
   std::uniform_int_distribution<size_t> idx(0, std::size(special) - 1);
   std::normal_distribution<double> gauss(0.0, 1.0);
@@ -243,6 +242,34 @@ TEST_F(FparserRows, NamesBeyondTheSuppliedValuesTakeTheLast) {
   // No values at all: every name reads 0.
   fparser::evalf_rows(1, {}, {}, 3, out);
   EXPECT_EQ(out[2], fparser::evalf(1, std::span<const double>()));
+}
+
+// Names read in other units: the formula with P1, P2 times powers of two (and P3 left at 1)
+// gives, row by row and over all rows, exactly its value at the parameters so multiplied.
+TEST_F(FparserRows, ScaledNamesGiveTheFormulaAtTheScaledValues) {
+  const std::string formulas[] = {"P1*EXP(-P2/X1)+P3", "P2^2*X1-P1/(P3+X1)", "(P1)*(1-P1)"};
+  const double factors[3] = {0x1p40, 0x1p-60, 1.0};
+  const double q[3] = {0.75, 1.5, -2.0};
+  const double p[3] = {q[0] * factors[0], q[1] * factors[1], q[2]};
+  const double x1[5] = {0.5, 1.0, 3.0, 10.0, 1e3};
+  const double* cols[1] = {x1};
+  for (const std::string& f : formulas) {
+    SCOPED_TRACE(f);
+    fparser::initf(1);
+    int32_t ierr = -1;
+    fparser::parsef(1, f, kNames, &ierr, 0);
+    ASSERT_EQ(ierr, 0);
+    double want[5];
+    fparser::evalf_rows(1, p, std::span<const double* const>(cols, 1), 5, want);
+    fparser::scale_names(1, factors);
+    double out[5];
+    fparser::evalf_rows(1, q, std::span<const double* const>(cols, 1), 5, out);
+    for (int r = 0; r < 5; ++r) {
+      const double values[4] = {q[0], q[1], q[2], x1[r]};
+      EXPECT_EQ(fparser::evalf(1, values), want[r]) << r;
+      EXPECT_EQ(out[r], want[r]) << r;
+    }
+  }
 }
 
 // The model front end over a data set: eval_func_rows against eval_func row by row.
