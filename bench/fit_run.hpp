@@ -44,19 +44,32 @@ inline void use_folder(const std::filesystem::path& dir) {
   globals::cwd = stringlib::fixed((dir / "").string(), globals::len_dir);
 }
 
-// Copies the problem's file into dir as problem.dat and sets up the run on it (start folder,
-// file name, level Moderate, weighting None, the confirmation answered Yes); main_sub then fits
-// it and leaves the report in dir.
-inline void prepare(const testsupport::NistProblem& pb,
-                    const std::filesystem::path& dir,
-                    platform::HeadlessDialogs& dialogs) {
+// The problem's file copied into dir as problem.dat.
+inline std::filesystem::path copy_problem(const testsupport::NistProblem& pb,
+                                          const std::filesystem::path& dir) {
   const std::filesystem::path file = dir / "problem.dat";
   std::filesystem::copy_file(pb.file, file, std::filesystem::copy_options::overwrite_existing);
+  return file;
+}
+
+// Sets up the run on the data file `file` of the folder dir (start folder, file name, level
+// Moderate, weighting None, the confirmation answered Yes); main_sub then fits it and leaves
+// the report in dir.
+inline void prepare_file(const std::filesystem::path& file,
+                         const std::filesystem::path& dir,
+                         platform::HeadlessDialogs& dialogs) {
   use_folder(dir);
   globals::input_file_name = stringlib::fixed(file.string(), globals::len_file_name);
   globals::iopt = 2;
   globals::iwt = 1;
   dialogs.script_answer(platform::DialogAnswer::Yes);  // the confirmation, silently
+}
+
+// prepare_file on the problem's file copied into dir.
+inline void prepare(const testsupport::NistProblem& pb,
+                    const std::filesystem::path& dir,
+                    platform::HeadlessDialogs& dialogs) {
+  prepare_file(copy_problem(pb, dir), dir, dialogs);
 }
 
 }  // namespace fitrun
