@@ -320,6 +320,8 @@ class CascadeTest : public toolkit_test::HeadlessToolkit {
     sharc_mod::stage_seam = nullptr;
     sharc_mod::stage_count.store(1);
     sharc_mod::stage_limit.store(101);
+    sharc_mod::y_scale = 0;
+    sharc_mod::p_scale.clear();
   }
 
   testsupport::ScopedClock clock_;

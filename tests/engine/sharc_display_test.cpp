@@ -1,6 +1,7 @@
 // The cascade's progress display on a headless main window.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "engine/cascade_fixture.hpp"
@@ -20,6 +21,16 @@ class Display : public cascadetest::CascadeTest {
       for (int x = x0; x < x1; ++x) n += platform::to_colorref(rec->pages[page].at(x, y)) != bk;
     }
     return n;
+  }
+  // The colours of the active page in [x0, x1) x [y0, y1), row by row.
+  std::vector<uint32_t> pixels(int x0, int y0, int x1, int y1) {
+    const gk::WindowRef rec = record(window_);
+    const int32_t page = rec->active_page.load();
+    std::vector<uint32_t> v;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) v.push_back(platform::to_colorref(rec->pages[page].at(x, y)));
+    }
+    return v;
   }
   // The record's line sits at (5, 5), left of the frame that starts at x = 154.
   int line_ink() { return ink(0, 0, 150, 24); }
@@ -51,6 +62,25 @@ TEST_F(Display, NoUpdateOnceTheStageCountReachesTheLimit) {
   EXPECT_EQ(p, 100.0);
   EXPECT_EQ(sharc_mod::stage_count.load(), 91);  // the rise happens all the same
   d.finish(false);
+}
+
+// The parameter line shows the fit run's parameters in the user's units: a pass's values times
+// 2^p_scale, as if the pass had worked on them.
+TEST_F(Display, ParametersShowInTheUsersUnits) {
+  const auto line = [&](std::vector<double> p, std::vector<int32_t> scale) {
+    sharc_mod::p_scale = scale;
+    sharc_mod::ProgressDisplay d(2, 0);
+    d.start(VecView<const double>(p.data(), 2));
+    d.show_parameters(VecView<const double>(p.data(), 2));
+    const std::vector<uint32_t> shown = pixels(0, 40, 640, 80);
+    d.finish(false);
+    sharc_mod::p_scale.clear();
+    return shown;
+  };
+  line({6.0, 0.125}, {});  // the first display leaves the page in a later pass's colours
+  const std::vector<uint32_t> user = line({6.0, 0.125}, {});
+  EXPECT_EQ(line({0.75, 0.5}, {3, -2}), user);
+  EXPECT_NE(line({0.75, 0.5}, {}), user);
 }
 
 // The closing lines name the data file without its folders.
