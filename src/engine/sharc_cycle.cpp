@@ -20,8 +20,8 @@ constexpr double kSettleTol = 1e-6;   // settled: |mean of three sums - best| be
 // The error path's dialog and report sentence. The limit is on the sums the pass meets, stated
 // in the sum's own terms: in the data's units 1.0E+16 times 4^y_scale for a sum of squared
 // residuals, and 1.0E+16 for the sum of "1/Y^2" (weighting mode 2), of relative residuals,
-// which has no unit. For data the pass fits as read, reducing them is the way to a smaller
-// sum; for scaled data only other starting values are.
+// which has no unit. The fit run brings every data set to one scale, so reducing the data
+// cannot help: only other starting values can.
 std::string error_text(bool dialog, int32_t mode) {
   const int32_t e = mode == 2 ? 0 : 2 * y_scale;
   const std::string limit = e == 0 ? "1.0E+16" : figure(std::ldexp(kErrorSum, e));
@@ -36,13 +36,11 @@ std::string error_text(bool dialog, int32_t mode) {
       " standard error of regression may\r\n"
       " have exceeded the " +
       limit + " limit.\r\n";
-  text += y_scale == 0 ? " Try adjusting initial parameter values\r\n"
-                         " and reduce the Y data values by\r\n"
-                         " factors of 10. Then rerun the model.\r\n"
-                       : " Try initial parameter values that\r\n"
-                         " give model values nearer the data's.\r\n"
-                         " Then rerun the model.\r\n";
-  return text + " The run has ended...";
+  return text +
+         " Try initial parameter values that\r\n"
+         " give model values nearer the data's.\r\n"
+         " Then rerun the model.\r\n"
+         " The run has ended...";
 }
 
 }  // namespace

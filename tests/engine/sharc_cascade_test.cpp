@@ -472,9 +472,9 @@ TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
   EXPECT_EQ(shown[0].title, "Error");
   EXPECT_EQ(shown[0].text,
             "MainRegression: ERROR!\r\n A parameter may be NaN or the\r\n standard error of "
-            "regression may\r\n have exceeded the 1.0E+16 limit.\r\n Try adjusting initial "
-            "parameter values\r\n and reduce the Y data values by\r\n factors of 10. Then "
-            "rerun the model.\r\n The run has ended...");
+            "regression may\r\n have exceeded the 1.0E+16 limit.\r\n Try initial parameter "
+            "values that\r\n give model values nearer the data's.\r\n Then rerun the "
+            "model.\r\n The run has ended...");
   EXPECT_EQ(globals::bcancelrun.load(), 1);
   EXPECT_EQ(rec.names().back(), "marq");
   // The first check of the cycle loop comes before the cycle's first stage at Easy.
