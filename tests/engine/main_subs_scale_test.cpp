@@ -445,6 +445,18 @@ TEST_F(ScaleTest, ArrheniusInBothWritingsEndsAtTheLeastSum) {
   }
 }
 
+// A bound beyond the range of a double in the fit's frame (1E+300 on a parameter of order
+// 1E-30, whose frame is 2^99 times larger) stands as the largest double there, and comes back
+// as written.
+TEST_F(ScaleTest, BoundsBeyondTheFrameComeBackAsWritten) {
+  const Fit f = fit("Y=P1*1E30*X1+P2\n1E-30 1\n-1E300 -10\n1E300 10\n1 1\n" +
+                    line_rows(0.3, 5.0, 0) + "END\n");
+  ASSERT_TRUE(f.done) << last_text();
+  EXPECT_GE(testsupport::lre(f.p[0], 0.3e-30), 2.0) << f.p[0];
+  EXPECT_EQ(common_data::pboundlo(1), -1e300);
+  EXPECT_EQ(common_data::pboundhi(1), 1e300);
+}
+
 // A missing-value mark among the data outweighs every other row beyond the precision of a sum:
 // no parameter changes the sum, and the run ends on the error path naming the row.
 TEST_F(ScaleTest, AMissingValueMarkIsRefusedWithItsRow) {
