@@ -31,8 +31,8 @@ constexpr int32_t kTarget = 7;        // frexp exponent of the largest |y| once 
 constexpr double kTinyStart = 1e-16;  // q of a free parameter given as exactly 0
 // Slope estimates of a start at 0: the first step of the parameter; the factor 2^kWiden a step
 // grows by when the change it makes is lost to rounding beside the rest of the model (an offset
-// of data of 1E+40 moved by 1); and how many steps are taken, a step of the size the last slope
-// gives being taken once more (12 widenings reach past 2^768).
+// of data of 1E+40 moved by 1), or shrinks by when it takes the model out of its range; and how
+// many steps are taken at most (12 widenings reach past 2^768).
 constexpr double kFirstStep = 1.0;
 constexpr int32_t kWiden = 64;
 constexpr int32_t kSlopeRounds = 16;
@@ -81,9 +81,11 @@ double slope_at_zero(const Block& b, FVector<double>& a, int32_t i, double h) {
 }
 
 // The exponent e of a free parameter given as 0: a change of 2^e in it moves the model's
-// values by about the data's largest |y|, the slope taken again at each new scale (a step of
-// the wrong size can leave a nonlinear model's range). 0, the scale of the start as given,
-// when the model does not move with the parameter or leaves the range before it moves.
+// values by about the data's largest |y|, by the slope of the model at 0. A step wider than 2^e
+// measures the slope again at 2^e: the slope of a nonlinear model (EXP(P2*X1)) over a wide step
+// is far steeper than at 0. A step that the model does not feel widens, one that takes the
+// model out of its range narrows. 0, the scale of the start as given, when no step measures a
+// slope.
 int32_t zero_start_exponent(const Block& b, int32_t i) {
   const double size = top_value(VecView<const double>(b.fit.y.data(), b.rows), b.rows);
   FVector<double> a = b.fit.a;
@@ -93,14 +95,13 @@ int32_t zero_start_exponent(const Block& b, int32_t i) {
     const double slope = slope_at_zero(b, a, i, h);
     if (slope == 0.0) {
       h = std::ldexp(h, kWiden);
-      continue;
+    } else if (!(slope > 0.0) || !std::isfinite(size / slope)) {
+      h = std::ldexp(h, -kWiden);
+    } else {
+      std::frexp(size / slope, &e);
+      if (std::ldexp(1.0, e) >= h) break;
+      h = std::ldexp(1.0, e);
     }
-    if (!(slope > 0.0) || !std::isfinite(size / slope)) break;
-    int32_t next = 0;
-    std::frexp(size / slope, &next);
-    e = next;
-    if (std::ldexp(1.0, next) == h) break;
-    h = std::ldexp(1.0, next);
   }
   return e;
 }
