@@ -125,7 +125,7 @@ TEST_F(MainSubTest, ChecksTheDataFileInOrderWithTheirMessages) {
   for (int i = 1; i <= 1001; ++i) many += std::to_string(i) + " " + std::to_string(2 * i) + "\n";
   const std::string kRow8Syntax =
       "A numeric syntax error was identified in the X vs Y data file: " + dir.file("a.dat") +
-      "\r\nA number in row 8is not a valid numeric value.\r\n";
+      "\r\nA number in row 8  is not a valid numeric value.\r\n";
   const std::string kTwoColumns =
       "The number of X...,Y data columns in the data file does\r\n"
       "not equal the number of X1... plus Y variables in the model function.\r\n\r\n"
