@@ -12,7 +12,6 @@
 #include "numerics/matrixinverse.hpp"
 #include "numerics/nrutil.hpp"
 #include "numerics/runtime_rng.hpp"
-#include "numerics/taure.hpp"
 
 namespace sharc_mod {
 namespace {
@@ -344,37 +343,32 @@ void residuals(VecView<const double> y,
 }
 
 // Step 13: studentized residuals from the residuals r, their leverages h, the scale s and the
-// sum of squares v of r. The thresholds on r and v (an almost exact fit, a residual too small
-// to divide) are taken relative to `unit`, the size of the data in the frame of r, so that
-// the marks do not depend on the data's units; those on t and 1 - h have no unit.
+// sum of squares v of r. Every row, the first and the last as the others, is its residual over
+// s sqrt(1 - h); the column is then scaled, centred and limited. The thresholds on r and v (an
+// almost exact fit, a residual too small to divide) are taken relative to `unit`, the size of
+// the data in the frame of r, so that the marks do not depend on the data's units; those on t
+// and 1 - h have no unit.
 void studentize(const FVector<double>& r,
                 const FVector<double>& h,
                 int32_t n,
                 double s,
                 double v,
                 double unit,
-                double tau,
                 FVector<double>& t) {
-  // Denominator of row i; `strict` chooses d > 1e-8 (inexact fit) or d >= 1e-8 (exact fit).
-  auto denominator = [&](int32_t i, bool strict) {
+  const bool exact = !(v > 1e-8 * unit * unit);
+  for (int32_t i = 1; i <= n; ++i) {
+    // The denominator: an inexact fit takes sqrt(1 - h) when 1 - h > 1e-8, an exact one when
+    // 1 - h >= 1e-8; a leverage of 1 leaves s nearly alone.
     const double d = std::fabs(1.0 - h(i));
-    const bool use = strict ? d > 1e-8 : d >= 1e-8;
-    return use ? s * std::sqrt(d) : s * kDenomFactor;
-  };
-  for (int32_t i = 1; i <= n; ++i) t(i) = r(i);
-  if (v > 1e-8 * unit * unit) {
-    for (int32_t i = 2; i <= n - 1; ++i) {
+    const bool use = exact ? d >= 1e-8 : d > 1e-8;
+    const double denominator = use ? s * std::sqrt(d) : s * kDenomFactor;
+    if (!exact) {
       double ri = r(i);
       if (std::fabs(ri) <= 1.1e-6 * unit) ri += 1e-6 * unit;
-      t(i) = ri / denominator(i, true);
+      t(i) = ri / denominator;
+    } else {
+      t(i) = std::fabs(r(i)) > 1.1e-6 * unit ? r(i) / denominator : 1e-6;
     }
-    t(1) = r(1) / s * kDenomFactor;
-    if (n >= 2) t(n) = (r(n - 1) + r(n)) * 0.5 / denominator(n - 1, true);
-  } else {
-    for (int32_t i = 2; i <= n; ++i) {
-      t(i) = std::fabs(r(i)) > 1.1e-6 * unit ? r(i) / denominator(i, false) : 1e-6;
-    }
-    t(1) = 1e-6;
   }
   // Centre each row on the mean of t as it stands (rows already centred count anew).
   const double scale = n == 1 ? 0.001 : std::sqrt(1.0 - 1.0 / n);
@@ -390,10 +384,6 @@ void studentize(const FVector<double>& r,
     if (std::fabs(x) <= 1e-6) x += 1e-6;
     t(i) = std::fmax(-kResidBound, std::fmin(kResidBound, x));
   }
-  // The end rows are bounded by tau; they keep their sign (a residual of -5 is not turned
-  // into +tau).
-  if (std::fabs(t(1)) > tau) t(1) = std::copysign(tau, t(1));
-  if (std::fabs(t(n)) > tau) t(n) = std::copysign(tau, t(n));
 }
 
 }  // namespace
@@ -487,8 +477,6 @@ FitCheck stderr_corr(MatView<const double> x,
   residuals(y, yfit, n, scale, r);
   for (int32_t i = 1; i <= n; ++i) resid(i) = r(i);
   runs_statistic(VecView<const double>(r.data(), n), n, runs);
-  double tau = 0.0;
-  taure(n, n - f, 0.05, tau);
   // Step 13: leverages, the diagonal of the hat matrix W^1/2 J C J' W^1/2 (W = I for an
   // unweighted fit), and studentized residuals. A weighted fit studentizes its weighted
   // residuals sqrt(w) r, with their sum of squares as v, so that residuals, scale and
@@ -518,7 +506,7 @@ FitCheck stderr_corr(MatView<const double> x,
     unit = data_scale(VecView<const double>(wy.data(), n), n);
   }
   FVector<double> t(n);
-  studentize(r, h, n, std::sqrt(vs / qdf), vs, unit, tau, t);
+  studentize(r, h, n, std::sqrt(vs / qdf), vs, unit, t);
   for (int32_t i = 1; i <= n; ++i) studres(i) = t(i);
   return check;
 }

@@ -20,8 +20,9 @@
 // instead: its diagonal raised by a ridge and inverted by LU, with Kaiser's regularised
 // inverse as the fallback, twice, the second ridge scaled to the largest eigenvalue of the
 // first pass's R, and only the second pass's results kept. The residuals also get the runs
-// test, and the studentized residuals are centred, bounded to [-5.9, 5.9] and, at the two end
-// rows, to the outlier threshold tau.
+// test, and the studentized residuals, the first and last rows as every other, are scaled by
+// 1 / sqrt(1 - 1/n), centred row by row on the column's running mean and bounded to
+// [-5.9, 5.9].
 //
 // Fixed parameters (common_data::pmask 0) are left out of J, A, C and R in index order; their
 // standard error is 0. A free parameter whose central differences change no fitted value by
