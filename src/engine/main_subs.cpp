@@ -226,8 +226,9 @@ void passes(Block& b, int32_t formula_flag) {
   common_data::fssqr = b.ssq;
 }
 
-// Step 11: final evaluation, statistics, report and run-log line; a run whose report was not
-// written adds no line.
+// Step 11: final evaluation, statistics, report and run-log line. The log records completed fits
+// only: a run whose report was not written, or that ended in error (the cascade's error path, a
+// fit too small to test, a report that could not be read back), adds no line.
 sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   sharc_mod::FitResult& f = b.fit;
   for (int32_t i = 1; i <= b.npar; ++i) f.a(i) = common_data::pfinal(i);
@@ -256,8 +257,7 @@ sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
       f, stats, b.report, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
-  if (report == sharc_mod::ReportStatus::Written ||
-      report == sharc_mod::ReportStatus::WrittenInError) {
+  if (report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken) {
     sharc_mod::runlog_summary(f.sse, stats.mic, texts);
   }
   return report;
