@@ -12,6 +12,7 @@
 #include "engine/sharc_cascade.hpp"
 #include "engine/sharc_final.hpp"
 #include "model/funct.hpp"
+#include "model/readwrite.hpp"
 
 namespace main_subs {
 namespace {
@@ -33,6 +34,12 @@ double weighted_sum(const Block& b, VecView<const double> a, VecView<double> yf)
   return f;
 }
 
+// Data row i as the data messages name it: by its line of the file, the header lines counted.
+std::string row_name(int32_t i) {
+  return "Line " + std::to_string(i + readwrite::header_lines) + " (data row " +
+         std::to_string(i) + ")";
+}
+
 // The sentence naming the row whose weighted square dominates the sum at the final vector
 // (weights w, fitted values yf), with its Y in the data's units.
 std::string dominant_row(const Block& b, VecView<const double> w, VecView<const double> yf) {
@@ -46,7 +53,7 @@ std::string dominant_row(const Block& b, VecView<const double> w, VecView<const 
     if (i != top) others = std::fmax(others, std::fabs(b.fit.y(i)));
   }
   const double y = std::ldexp(b.fit.y(top), b.y_scale);
-  std::string text = "Row " + std::to_string(top) + ", Y = " + sharc_mod::figure(y);
+  std::string text = row_name(top) + ", Y = " + sharc_mod::figure(y);
   const double ratio = std::fabs(b.fit.y(top)) / others;
   if (others > 0.0 && ratio >= kMarkRatio) {
     return text + ", is " + sharc_mod::figure(ratio) +

@@ -479,9 +479,9 @@ TEST_F(ScaleTest, AMissingValueMarkIsRefusedWithItsRow) {
     const char* says;
   } cases[] = {
       {decay + "END\n",
-       "Row 18, Y = 1.0E+30, is 1.3E+29 times the other rows: a missing-value mark?"},
+       "Line 23 (data row 18), Y = 1.0E+30, is 1.3E+29 times the other rows: a missing-value mark?"},
       {line + "END\n",
-       "Row 10, Y = 1.0E+30, is 5.6E+28 times the other rows: a missing-value mark?"},
+       "Line 15 (data row 10), Y = 1.0E+30, is 5.6E+28 times the other rows: a missing-value mark?"},
   };
   for (const auto& c : cases) {
     const Fit f = fit(c.file);
