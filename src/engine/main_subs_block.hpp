@@ -122,6 +122,17 @@ bool start_in_range(const Block& b);
 // compiled (before either scale).
 void unscale_observations(Block& b);
 
+// The data row (1..n) whose |y| exceeds the largest |y| of every other row more than 2^26.5
+// (9.49E+07) times, the sign aside; 0 when there is none: when the largest |y| is shared by two
+// rows, or every other row is 0 (nothing to compare it with: one nonzero row among zeros is data
+// a model can follow).
+int32_t mark_row(VecView<const double> y, int32_t n);
+
+// After loading, on the data as read: false, after an Error dialog naming the row by its line of
+// the file and data row, with its Y and how many times the others' it is, when mark_row finds a
+// row that leaves the others no say in the fit.
+bool no_mark_row(const Block& b);
+
 // After the passes, at the final vector (common_data::pfinal, in the fit's frame): whether some
 // free parameter, moved by 1E-3 of max(|q|, 1) either way, changes the weighted sum of squares
 // beyond rounding. When none does, the run takes the cascade's error path with a message that

@@ -1,8 +1,11 @@
-// The flat-sum test of the fit run: a weighted sum of squares that no free parameter changes at
-// the final vector determines no parameter. One row whose square outweighs the others' by more
-// than the precision of a double (a missing-value mark such as 1E+30 among values of order 1)
-// makes every sum the same to rounding: the searches then stop wherever they are, and their
-// vector, standard errors and correlations mean nothing.
+// The tests of the fit run that one row of the data can defeat, in one place:
+// - before the fit, the mark test: a row whose |Y| exceeds every other row's by more than the
+//   precision of a double allows in a sum of squares (a missing-value mark such as 1E+30 among
+//   values of order 1) leaves the other rows no say in the fit, in any weighting, and is refused;
+// - after the fit, the flat-sum test: a weighted sum of squares that no free parameter changes at
+//   the final vector determines no parameter. One row whose square outweighs the others' beyond
+//   rounding makes every sum the same: the searches then stop wherever they are, and their
+//   vector, standard errors and correlations mean nothing.
 #include <cmath>
 #include <limits>
 #include <string>
@@ -22,8 +25,27 @@ namespace {
 constexpr double kStep = 1e-3;
 // A sum within this many units of rounding of the final one has not changed.
 constexpr double kRoundingUnits = 8.0;
-// A row this many times the largest |y| of the others is named as a likely missing-value mark.
+// A row this many times the largest |y| of the others is named as a likely missing-value mark
+// by the flat-sum message.
 constexpr double kMarkRatio = 1e6;
+// A row whose |y| exceeds the largest |y| of the others more than this many times is refused:
+// 2^26.5 = sqrt(2^53) = 9.49E+07. A double carries 53 bits, and a term below 2^-53 of a sum
+// (half a unit in its last place) is lost when added to it. While the fitted values stay near
+// the other rows, the row's residual is about its y, and every other row's square, at most the
+// largest of their |y| squared, is lost in the rounding of its square: the fit cannot see them.
+// A fit that reaches the row instead moves its curve 1E+8 times beyond the others. Relative
+// residuals (weighting 3) are no different: a curve through the others leaves the row a relative
+// residual of 1E+8 whose square swamps theirs, one through the row leaves each of them -1.
+constexpr double kMarkLimit = 94906265.62425156;
+
+// The largest |y(i)| of the rows 1..n other than `row`.
+double largest_other(VecView<const double> y, int32_t n, int32_t row) {
+  double others = 0.0;
+  for (int32_t i = 1; i <= n; ++i) {
+    if (i != row) others = std::fmax(others, std::fabs(y(i)));
+  }
+  return others;
+}
 
 // The weighted sum of the block's data at a (in the fit's frame); yf gets the fitted values.
 double weighted_sum(const Block& b, VecView<const double> a, VecView<double> yf) {
@@ -48,10 +70,7 @@ std::string dominant_row(const Block& b, VecView<const double> w, VecView<const 
     const double r = b.fit.y(i) - yf(i), rt = b.fit.y(top) - yf(top);
     if (w(i) * r * r > w(top) * rt * rt) top = i;
   }
-  double others = 0.0;
-  for (int32_t i = 1; i <= b.rows; ++i) {
-    if (i != top) others = std::fmax(others, std::fabs(b.fit.y(i)));
-  }
+  const double others = largest_other({b.fit.y.data(), b.rows}, b.rows, top);
   const double y = std::ldexp(b.fit.y(top), b.y_scale);
   std::string text = row_name(top) + ", Y = " + sharc_mod::figure(y);
   const double ratio = std::fabs(b.fit.y(top)) / others;
@@ -63,6 +82,30 @@ std::string dominant_row(const Block& b, VecView<const double> w, VecView<const 
 }
 
 }  // namespace
+
+int32_t mark_row(VecView<const double> y, int32_t n) {
+  int32_t top = 1;
+  for (int32_t i = 2; i <= n; ++i) {
+    if (std::fabs(y(i)) > std::fabs(y(top))) top = i;
+  }
+  const double others = largest_other(y, n, top);
+  return n >= 2 && others > 0.0 && std::fabs(y(top)) / others > kMarkLimit ? top : 0;
+}
+
+bool no_mark_row(const Block& b) {
+  const VecView<const double> y(&b.xy(1, b.nvar + 1), b.rows);
+  const int32_t row = mark_row(y, b.rows);
+  if (row == 0) return true;
+  const std::string ratio = sharc_mod::figure(std::fabs(y(row)) / largest_other(y, b.rows, row));
+  sharc_mod::abort_run(
+      row_name(row) + " holds Y = " + sharc_mod::figure(y(row)) + ", " + ratio +
+      " times the largest |Y|\r\nof the other rows. A row more than " +
+      sharc_mod::figure(kMarkLimit) +
+      " times the others leaves them\r\nno say in the fit, in any weighting: their squares are "
+      "lost in the\r\nrounding of its own. Is it a missing-value mark? Remove the row,\r\nor "
+      "write the value it stands for, and rerun.");
+  return false;
+}
 
 bool sum_moves(Block& b) {
   FVector<double> a(b.npar), yf(b.rows), w(b.rows);

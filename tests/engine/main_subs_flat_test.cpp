@@ -1,5 +1,6 @@
-// The tests of the fit run that one row of the data can defeat: a sum of squares flat to
-// rounding at the final values, named by the line of its dominant row.
+// The tests of the fit run that one row of the data can defeat: a row that leaves the others no
+// say, refused before the fit; a sum of squares flat to rounding at the final values, named by
+// the line of its dominant row.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "engine/main_subs.hpp"
+#include "engine/main_subs_block.hpp"
 #include "engine/main_subs_fixture.hpp"
 
 namespace {
@@ -56,6 +58,72 @@ class FlatTest : public MainSubTest {
     return report.substr(0, report.find('\n'));
   }
 };
+
+// Only a row beyond 2^26.5 (9.49E+07) times the largest |y| of all others is a mark: data over
+// many decades, a genuine outlier and rows that share the largest |y| are not.
+TEST(MainSubMarkRow, FindsOnlyARowBeyondThePrecisionOfASumOfSquares) {
+  std::vector<double> decay, decades;
+  for (int32_t i = 0; i <= 24; ++i) decay.push_back(1e6 * std::exp(-0.5756 * i));  // to 1
+  for (int32_t k = -3; k <= 9; ++k) decades.push_back(std::pow(10.0, k));
+  const struct {
+    const char* name;
+    std::vector<double> y;
+    int32_t row;
+  } cases[] = {
+      {"a mark among values 1 to 9", {9, 7, 1e30, 5, 3, 1}, 3},
+      {"a negative mark", {2, -1e30, 3, 4}, 2},
+      {"a mark among zeros and values", {0, 0, 5, 1e30}, 4},
+      {"just beyond the limit", {1, 0.5, 9.5e7, 1}, 3},
+      {"just within the limit", {1, 0.5, 9.4e7, 1}, 0},
+      {"a decay from 1E+6 counts to 1", decay, 0},
+      {"data from 1E-3 to 1E+9", decades, 0},
+      {"an outlier 100 times the others", {2, 5, 8, 11, 14, 1700}, 0},
+      {"-999999 among values 5 to 100", {5, 15, -999999, 36, 100}, 0},
+      {"two marks alike", {1e30, 2, 3, 1e30}, 0},
+      {"one value among zeros", {0, 0, 7, 0}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(main_subs::mark_row({c.y.data(), int32_t(c.y.size())}, int32_t(c.y.size())), c.row);
+  }
+}
+
+// A row beyond that limit is refused before the fit, whatever the weighting, the units and the
+// bounds: an Error dialog naming its line and data row, a data error, no report and no run-log
+// line. Without the refusal the searches follow the mark (P3 = 3.6E+28 outside its bounds).
+TEST_F(FlatTest, ARowThatLeavesTheOthersNoSayIsRefusedBeforeTheFit) {
+  Data decay{"Y=P1*EXP(-P2*X1)+P3", {10, 0.3, 0}, {0, 0, -5}, {100, 5, 5}, {true, false, true}, {}};
+  for (int32_t i = 1; i <= 25; ++i) {
+    decay.rows.push_back({0.25 * i, i == 13 ? 1e30 : 8.0 * std::exp(-0.3 * 0.25 * i) + 1.0});
+  }
+  Data wide = decay;
+  wide.lo = {0, 0, -100};
+  wide.hi = {100, 5, 100};
+  Data line{"Y=P1*X1+P2", {1, 1}, {-100, -100}, {100, 100}, {true, true}, {}};
+  for (int32_t x = 1; x <= 10; ++x) line.rows.push_back({x, x == 10 ? -1e30 : 2.0 * x});
+  const struct {
+    const Data* data;
+    const char* says;
+  } cases[] = {
+      {&decay, "Line 18 (data row 13) holds Y = 1.0E+"},
+      {&wide, "Line 18 (data row 13) holds Y = 1.0E+"},
+      {&line, "Line 15 (data row 10) holds Y = -1.0E+"},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [unit, exponent] : {std::pair{1e-12, "18"}, {1.0, "30"}, {1e12, "42"}}) {
+      for (int32_t iwt = 1; iwt <= 5; ++iwt) {
+        SCOPED_TRACE(c.says + std::string(exponent) + " weighting " + std::to_string(iwt));
+        globals::bdataerror = 0;
+        std::filesystem::remove(dir.path() / "Varqen-runlog.txt");
+        EXPECT_EQ(fit(c.data->text(unit), iwt), "");
+        EXPECT_FALSE(main_subs::every_block_reported);
+        EXPECT_EQ(globals::bdataerror, 1);
+        EXPECT_EQ(last_text().rfind(c.says + std::string(exponent) + ", ", 0), 0u) << last_text();
+        EXPECT_FALSE(exists("Varqen-runlog.txt"));
+      }
+    }
+  }
+}
 
 // A row whose value no parameter reaches (the model is 0 at X1 = 10 whatever P1 and P2) and
 // 1E+7 times the others leaves the unweighted sum flat to rounding: the message names the row by

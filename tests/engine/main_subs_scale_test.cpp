@@ -465,33 +465,4 @@ TEST_F(ScaleTest, BoundsBeyondTheFrameComeBackAsWritten) {
   EXPECT_EQ(common_data::pboundhi(1), 1e300);
 }
 
-// A missing-value mark among the data outweighs every other row beyond the precision of a sum:
-// no parameter changes the sum, and the run ends on the error path naming the row.
-TEST_F(ScaleTest, AMissingValueMarkIsRefusedWithItsRow) {
-  std::string decay = "Y=P1*EXP(-P2*X1)+P3\n5 0.1 1\n0 0 -100\n100 5 100\n1 1 1\n";
-  for (int32_t i = 1; i <= 30; ++i) {
-    decay += line_of({double(i), i == 18 ? 1e30 : disturbed(8.3 * std::exp(-0.15 * i) + 0.5, i)});
-  }
-  std::string line = "Y=P1*X1+P2\n1 1\n-100 -100\n100 100\n1 1\n";
-  for (int32_t i = 1; i <= 10; ++i) line += line_of({double(i), i == 10 ? 1e30 : 2.0 * i});
-  const struct {
-    std::string file;
-    const char* says;
-  } cases[] = {
-      {decay + "END\n",
-       "Line 23 (data row 18), Y = 1.0E+30, is 1.3E+29 times the other rows: a missing-value mark?"},
-      {line + "END\n",
-       "Line 15 (data row 10), Y = 1.0E+30, is 5.6E+28 times the other rows: a missing-value mark?"},
-  };
-  for (const auto& c : cases) {
-    const Fit f = fit(c.file);
-    EXPECT_FALSE(f.done);
-    std::string text = last_text();
-    for (size_t at; (at = text.find("\r\n ")) != std::string::npos;) text.replace(at, 3, " ");
-    EXPECT_NE(text.find("No free parameter changes the weighted sum of squares"), std::string::npos)
-        << text;
-    EXPECT_NE(text.find(c.says), std::string::npos) << text;
-  }
-}
-
 }  // namespace
