@@ -19,24 +19,55 @@ const FArray<double, 20> kT95Table = [] {
 }();
 // clang-format on
 
+// The continued fraction of I_x(a, b) [2]: 1 / (1 + d1 / (1 + d2 / (1 + ...))) with
+//   d(2m+1) = -(a + m)(a + b + m) x / ((a + 2m)(a + 2m + 1)),
+//   d(2m)   = m (b - m) x / ((a + 2m - 1)(a + 2m)),
+// summed by the modified Lentz method until a factor changes it by less than kFractionEps. It
+// converges fast for x < (a + 1) / (a + b + 2), in about sqrt(a) terms; kMaxTerms only bounds
+// the loop.
+double beta_fraction(double a, double b, double x) {
+  constexpr double kFractionEps = 1e-16;
+  constexpr double kLentzTiny = 1e-300;  // stands for a partial denominator of 0
+  constexpr int32_t kMaxTerms = 100000;
+  double f = 1.0, c = 1.0, d = 0.0;
+  for (int32_t k = 1; k <= kMaxTerms; ++k) {
+    const int32_t m = k / 2;
+    const double dk = k % 2 == 1
+                          ? -(a + m) * (a + b + m) * x / ((a + 2 * m) * (a + 2 * m + 1))
+                          : m * (b - m) * x / ((a + 2 * m - 1) * (a + 2 * m));
+    d = 1.0 + dk * d;
+    if (std::fabs(d) < kLentzTiny) d = kLentzTiny;
+    c = 1.0 + dk / c;
+    if (std::fabs(c) < kLentzTiny) c = kLentzTiny;
+    d = 1.0 / d;
+    const double delta = c * d;
+    f *= delta;
+    if (std::fabs(delta - 1.0) < kFractionEps) break;
+  }
+  return 1.0 / f;
+}
+
+// I_x(a, b) for a, b > 0 and x in [0, 1], y = 1 - x: x^a y^b / (a B(a, b)) times the continued
+// fraction where it converges fast, else 1 - I_y(b, a) by the symmetry of the ratio.
+double beta_ratio(double a, double b, double x, double y) {
+  if (x <= 0.0) return 0.0;
+  if (y <= 0.0) return 1.0;
+  const double log_beta = std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b);
+  const double front = std::exp(a * std::log(x) + b * std::log(y) - log_beta);
+  if (x < (a + 1.0) / (a + b + 2.0)) return front * beta_fraction(a, b, x) / a;
+  return 1.0 - front * beta_fraction(b, a, y) / b;
+}
+
 }  // namespace
 
 double probst(double t, int32_t n) {
   if (n < 1) return 0.0;
-  const double x = t / std::sqrt(static_cast<double>(n));
-  const double c2 = n / (t * t + n);
-  // Step 1: s = 1 + c2 (j0-1)/j0 + c2^2 (j0-1)(j0+1)/(j0 (j0+2)) + ..., up to j = n - 2.
-  double s = n == 1 ? 0.0 : 1.0;
-  double term = 1.0;
-  for (int32_t j = n % 2 == 0 ? 2 : 3; j <= n - 2; j += 2) {
-    term = term * c2 * (j - 1) / j;
-    const double next = s + term;
-    if (next == s) break;
-    s = next;
-  }
-  // Steps 2 and 3; 0.3183098862 is 1/pi to ten digits.
-  if (n % 2 == 0) return 0.5 + (x / 2.0) * std::sqrt(c2) * s;
-  return 0.5 + (c2 * x * s + std::atan(x)) * 0.3183098862;
+  if (std::isnan(t)) return t;
+  // x = n / (n + t^2) and 1 - x, each from its own quotient: 1 - x near 0 (t near 0) keeps
+  // its digits. A t^2 that overflows leaves nothing in the tails.
+  const double t2 = t * t;
+  const double both = std::isinf(t2) ? 0.0 : beta_ratio(0.5 * n, 0.5, n / (n + t2), t2 / (n + t2));
+  return t < 0.0 ? 0.5 * both : 1.0 - 0.5 * both;
 }
 
 void ppval(double& p, int32_t& flag, int32_t npar, int32_t nobs, double coef, double& se) {
@@ -50,8 +81,10 @@ void ppval(double& p, int32_t& flag, int32_t npar, int32_t nobs, double coef, do
   se = std::fabs(se);
   const double t = std::fabs(coef / se);
   if (df > 0) {
-    // A standard error of 0 (an exact fit) makes any coefficient but 0 as significant as can be.
-    p = std::isinf(t) ? 0.0 : std::fabs(1.0 - probst(t, df));
+    // The upper tail at t is the lower tail at -t, which probst gives to its last digits; 1 less
+    // the distribution function at t would keep only the rounding of a p below about 1e-10. A
+    // standard error of 0 (an exact fit) makes any coefficient but 0 as significant as can be.
+    p = probst(-t, df);
     if (std::isnan(p)) {  // a coefficient that is not a number: no test either
       p = 1.0;
       return;
