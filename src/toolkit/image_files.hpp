@@ -39,7 +39,8 @@ void readimagefile(const char* filename, int32_t left, int32_t top, int32_t righ
 // The picture of a file; nothing when it cannot be read, after an error box that says why:
 // "Insufficient memory to read image" when memory ran out, else "Cannot read image NAME:
 // REASON" (the system's reason the file cannot be opened or read, "not a regular file",
-// "larger than N bytes", "not a picture" or "larger than N pixels"; see platform::load_picture).
+// "larger than N bytes", or the decoder's: "not a picture", "larger than N pixels", ...; see
+// platform::load_picture and platform::DecodeError).
 std::optional<platform::Picture> readipicture(const char* filename);
 
 }  // namespace gk

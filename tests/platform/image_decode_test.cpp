@@ -8,6 +8,7 @@
 
 #include "platform/gfx/device_context.hpp"
 #include "platform/image/bmp.hpp"
+#include "platform/image/jpeg_decode.hpp"
 #include "platform/image/picture.hpp"
 #include "support/icon_file.hpp"
 #include "support/picture_files.hpp"
@@ -43,6 +44,41 @@ TEST(PictureDecoders, JpegColoursComeBackWithinTheCodingLoss) {
       const int got = int((page.at(x, 3) >> shift) & 0xFF), expected = int((want >> shift) & 0xFF);
       EXPECT_LE(std::abs(got - expected), kLoss) << "x " << x << ", shift " << shift;
     }
+  }
+}
+
+// Each scan of a JPEG passes over the blocks of its components: the scans may pass over the
+// picture's blocks 16 times in all, whatever their number, and a file that would take more is
+// refused before the scan that passes the budget. A 64 x 64 picture at full colour resolution
+// has 3 x 64 blocks; one scan per coefficient and component passes over them 64 times.
+TEST(PictureDecoders, JpegScansPassOverThePictureAtMostSixteenTimes) {
+  constexpr uint64_t kBlocks = 3 * 64, kMaxPasses = 16;
+  testsupport::JpegLayout per_coefficient;
+  per_coefficient.scans.push_back({3, {0, 1, 2}, 0, 0, 0, 0});  // the DC of every component
+  for (int c = 0; c < 3; ++c) {
+    for (int k = 1; k <= 63; ++k) per_coefficient.scans.push_back({1, {c}, k, k, 0, 0});
+  }
+  const struct {
+    const char* name;
+    testsupport::JpegLayout layout;
+    DecodeError error;
+    uint64_t blocks;  // passed over; 0: at most the budget
+  } cases[] = {
+      {"one scan", {}, DecodeError::None, kBlocks},
+      {"libjpeg's progressive scans", {1, 1, true, {}}, DecodeError::None, 14 * 64},
+      {"a scan per coefficient", per_coefficient, DecodeError::TooManyScans, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes file = testsupport::jpeg_file(64, 64, {0x336699}, c.layout);
+    DecodeError error = DecodeError::None;
+    DecodeWork work;
+    EXPECT_EQ(decode_jpeg(file, &error, &work).has_value(), c.error == DecodeError::None);
+    EXPECT_EQ(error, c.error);
+    if (c.blocks != 0) {
+      EXPECT_EQ(work.blocks, c.blocks);
+    }
+    EXPECT_LE(work.blocks, kMaxPasses * kBlocks);
   }
 }
 

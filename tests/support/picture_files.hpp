@@ -79,9 +79,21 @@ inline std::vector<uint8_t> gif_file(int width,
   return out;
 }
 
-// A baseline JPEG of the 0xRRGGBB colours, row by row from the top, at quality 100 with the
-// colour at full resolution.
-inline std::vector<uint8_t> jpeg_file(int width, int height, const std::vector<uint32_t>& rgb) {
+// How jpeg_file codes a picture: the brightness at h_samp x v_samp times the resolution of the
+// colour (1 x 1: all at full resolution); in one scan, in libjpeg's progressive scans, or in
+// the given scans.
+struct JpegLayout {
+  int h_samp = 1, v_samp = 1;
+  bool progressive = false;
+  std::vector<jpeg_scan_info> scans;
+};
+
+// A JPEG of the 0xRRGGBB colours, row by row from the top (or one colour for every pixel), at
+// quality 100.
+inline std::vector<uint8_t> jpeg_file(int width,
+                                      int height,
+                                      const std::vector<uint32_t>& rgb,
+                                      const JpegLayout& layout = {}) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr errors{};
   cinfo.err = jpeg_std_error(&errors);
@@ -95,12 +107,18 @@ inline std::vector<uint8_t> jpeg_file(int width, int height, const std::vector<u
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 100, TRUE);
-  cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+  cinfo.comp_info[0].h_samp_factor = layout.h_samp;
+  cinfo.comp_info[0].v_samp_factor = layout.v_samp;
+  if (layout.progressive) jpeg_simple_progression(&cinfo);
+  if (!layout.scans.empty()) {
+    cinfo.scan_info = layout.scans.data();
+    cinfo.num_scans = int(layout.scans.size());
+  }
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<JSAMPLE> row(size_t(width) * 3);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const uint32_t c = rgb[size_t(y) * width + x];
+      const uint32_t c = rgb.size() == 1 ? rgb[0] : rgb[size_t(y) * width + x];
       row[3 * size_t(x)] = JSAMPLE(c >> 16), row[3 * size_t(x) + 1] = JSAMPLE(c >> 8);
       row[3 * size_t(x) + 2] = JSAMPLE(c);
     }

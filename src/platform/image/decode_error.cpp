@@ -12,6 +12,8 @@ std::string to_string(DecodeError error) {
       return "not a picture";
     case DecodeError::TooLarge:
       return "larger than " + std::to_string(kMaxBmpPixels) + " pixels";
+    case DecodeError::TooManyScans:
+      return "too many scans for its size";
   }
   return "not a picture";
 }

@@ -1,6 +1,8 @@
-// Why the bytes of a picture file gave no picture, as the decoders of every format tell it.
+// Why the bytes of a picture file gave no picture, as the decoders of every format tell it, and
+// the work a decoder did where that work, not the picture's size, bounds its time.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -10,12 +12,20 @@ namespace platform {
 
 enum class DecodeError {
   None,
-  NotPicture,  // no format the readers take, or bytes that break their format's rules
-  TooLarge,    // its header declares more than kMaxBmpPixels pixels (bmp.hpp)
+  NotPicture,    // no format the readers take, or bytes that break their format's rules
+  TooLarge,      // its header declares more than kMaxBmpPixels pixels (bmp.hpp)
+  TooManyScans,  // JPEG: its scans pass over the picture more often than its size allows
 };
 
-// "not a picture", "larger than N pixels" (N = kMaxBmpPixels); "" for None.
+// "not a picture", "larger than N pixels" (N = kMaxBmpPixels), "too many scans for its size";
+// "" for None.
 std::string to_string(DecodeError error);
+
+// What a decoder did on one file, counted for the tests and measurements that hold it to its
+// budget.
+struct DecodeWork {
+  uint64_t blocks = 0;  // JPEG: 8 x 8 blocks that the scans read pass over, in all
+};
 
 // Sets *error (when given) to `why` and returns it.
 inline DecodeError fail(DecodeError* error, DecodeError why) {

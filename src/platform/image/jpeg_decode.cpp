@@ -17,23 +17,48 @@ namespace {
 // picture at the pixel limit with colour at half resolution or less, 4 bytes a pixel (2 for
 // the brightness and 2 for the colour).
 constexpr long kMaxDecoderBytes = 4 * kMaxBmpPixels;
-// Scans of a progressive file; each is a pass over the whole picture, so a file of tiny scans
-// could otherwise cost time without bound. Real files use about ten.
-constexpr int kMaxScans = 256;
+// Passes over the picture's blocks that its scans may make in all. Each scan is a pass over
+// the blocks of its components, so the scans' count alone does not bound the time: a file of
+// many tiny scans would cost that many passes. Progressive files of the usual encoders make
+// 5 to 8 passes; 16 keeps any file to about the time of an ordinary picture of its size.
+constexpr uint64_t kMaxPasses = 16;
 
-struct ErrorManager {
-  jpeg_error_mgr base;
+// The decoder's state that its callbacks reach through client_data.
+struct Decoding {
+  jpeg_error_mgr errors;
+  jpeg_progress_mgr progress;
   std::jmp_buf jump;
+  DecodeError why = DecodeError::NotPicture;
+  int scan = 0;         // the last scan charged to `work`
+  uint64_t budget = 0;  // blocks the scans may pass over in all
+  DecodeWork work;
 };
 
-void stop_reading(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
+Decoding& decoding_of(j_common_ptr cinfo) { return *static_cast<Decoding*>(cinfo->client_data); }
+
+void stop_reading(j_common_ptr cinfo) { std::longjmp(decoding_of(cinfo).jump, 1); }
 void ignore_message(j_common_ptr, int) {}
 
-void count_scans(j_common_ptr cinfo) {
+// 8 x 8 blocks of a component.
+uint64_t blocks_of(const jpeg_component_info& c) {
+  return uint64_t{c.width_in_blocks} * c.height_in_blocks;
+}
+
+// libjpeg's progress monitor, called before each row of blocks it reads: charges each scan, as it
+// begins, the blocks of its components, and stops the decoder before a scan that would pass the
+// budget.
+void charge_scans(j_common_ptr cinfo) {
   const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->is_decompressor && d->input_scan_number > kMaxScans) stop_reading(cinfo);
+  Decoding& decoding = decoding_of(cinfo);
+  if (d->input_scan_number == decoding.scan) return;
+  decoding.scan = d->input_scan_number;
+  uint64_t blocks = 0;
+  for (int i = 0; i < d->comps_in_scan; ++i) blocks += blocks_of(*d->cur_comp_info[i]);
+  if (decoding.work.blocks + blocks > decoding.budget) {
+    decoding.why = DecodeError::TooManyScans;
+    stop_reading(cinfo);
+  }
+  decoding.work.blocks += blocks;
 }
 
 // A colour from the four ink bytes of an Adobe CMYK or YCCK file, which store 255 less each
@@ -46,22 +71,23 @@ Pixel from_inks(const JSAMPLE* cmyk) {
 // Reads the picture into `page`. Only the decoder's own state and the caller's objects are
 // touched after setjmp, so a jump back from an error leaves nothing half destroyed.
 bool read_jpeg(jpeg_decompress_struct& cinfo,
-               ErrorManager& errors,
-               jpeg_progress_mgr& progress,
+               Decoding& decoding,
                std::span<const uint8_t> bytes,
                std::vector<JSAMPLE>& row,
-               Page& page,
-               DecodeError& why) {
-  if (setjmp(errors.jump)) return false;
+               Page& page) {
+  if (setjmp(decoding.jump)) return false;
   jpeg_create_decompress(&cinfo);
   cinfo.mem->max_memory_to_use = kMaxDecoderBytes;
-  cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return false;
   if (int64_t{cinfo.image_width} * cinfo.image_height > kMaxBmpPixels) {
-    why = DecodeError::TooLarge;
+    decoding.why = DecodeError::TooLarge;
     return false;
   }
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    decoding.budget += kMaxPasses * blocks_of(cinfo.comp_info[i]);
+  }
+  cinfo.progress = &decoding.progress;  // scans are charged from the first on
   const bool inks = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = inks ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
@@ -87,24 +113,26 @@ bool is_jpeg(std::span<const uint8_t> bytes) {
   return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
 }
 
-std::optional<Page> decode_jpeg(std::span<const uint8_t> bytes, DecodeError* error) {
+std::optional<Page> decode_jpeg(std::span<const uint8_t> bytes,
+                                DecodeError* error,
+                                DecodeWork* work) {
   if (!is_jpeg(bytes)) {
     fail(error, DecodeError::NotPicture);
     return std::nullopt;
   }
   jpeg_decompress_struct cinfo{};
-  ErrorManager errors{};
-  cinfo.err = jpeg_std_error(&errors.base);
-  errors.base.error_exit = stop_reading;
-  errors.base.emit_message = ignore_message;
-  jpeg_progress_mgr progress{};
-  progress.progress_monitor = count_scans;
+  Decoding decoding{};
+  cinfo.err = jpeg_std_error(&decoding.errors);
+  cinfo.client_data = &decoding;  // kept by jpeg_create_decompress, as err is
+  decoding.errors.error_exit = stop_reading;
+  decoding.errors.emit_message = ignore_message;
+  decoding.progress.progress_monitor = charge_scans;
   std::vector<JSAMPLE> row;
   Page page;
-  DecodeError why = DecodeError::NotPicture;
-  const bool read = read_jpeg(cinfo, errors, progress, bytes, row, page, why);
+  const bool read = read_jpeg(cinfo, decoding, bytes, row, page);
   jpeg_destroy_decompress(&cinfo);
-  return decoded(read, page, why, error);
+  if (work) *work = decoding.work;
+  return decoded(read, page, decoding.why, error);
 }
 
 }  // namespace platform

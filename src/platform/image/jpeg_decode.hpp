@@ -1,8 +1,9 @@
 // JPEG pictures, decoded by libjpeg-turbo into a page a row at a time. The frame's size is
 // checked against kMaxBmpPixels before any pixel is decoded; the decoder's own working memory
-// (a progressive file keeps every coefficient) is held to kMaxDecoderBytes and its scans to
-// kMaxScans, so that no file makes it allocate or work without bound. Grey and CMYK files are
-// turned into colours by the library.
+// (a progressive file keeps every coefficient) is held to kMaxDecoderBytes, and its scans to
+// kMaxPasses passes over the picture's blocks in all (each scan costs a pass over the blocks
+// of its components), so that no file makes it allocate or work without bound. Grey and CMYK
+// files are turned into colours by the library.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,10 @@ namespace platform {
 // True for the start-of-image marker followed by another marker.
 bool is_jpeg(std::span<const uint8_t> bytes);
 
-// The picture's colours; nothing when it cannot be read (`error` says why).
-std::optional<Page> decode_jpeg(std::span<const uint8_t> bytes, DecodeError* error = nullptr);
+// The picture's colours; nothing when it cannot be read (`error` says why). `work` (when given)
+// receives the blocks that the scans read pass over, whether or not the picture is read.
+std::optional<Page> decode_jpeg(std::span<const uint8_t> bytes,
+                                DecodeError* error = nullptr,
+                                DecodeWork* work = nullptr);
 
 }  // namespace platform
