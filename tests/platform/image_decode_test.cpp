@@ -82,6 +82,21 @@ TEST(PictureDecoders, JpegScansPassOverThePictureAtMostSixteenTimes) {
   }
 }
 
+// A progressive JPEG keeps every coefficient while its scans are read, 2 bytes a sample: 72 MB
+// for 4000 x 3000 with colour at full resolution. Pictures within the pixel limit are read
+// whatever their sampling.
+TEST(PictureDecoders, ProgressiveJpegsWithinThePixelLimitAreRead) {
+  testsupport::JpegLayout full_colour;
+  full_colour.progressive = true;
+  const Bytes file = testsupport::jpeg_file(4000, 3000, {0x808080}, full_colour);
+  DecodeError error = DecodeError::NotPicture;
+  const auto page = decode_jpeg(file, &error);
+  EXPECT_EQ(error, DecodeError::None);
+  ASSERT_TRUE(page.has_value());
+  EXPECT_EQ(page->width(), 4000);
+  EXPECT_EQ(page->at(3999, 2999), 0x808080u);
+}
+
 // A 4 x 3 screen whose 2 x 2 frame at (1, 1) has one transparent pixel: uncovered pixels take
 // the background colour, the transparent one is black, stored in order or interlaced.
 TEST(PictureDecoders, GifFrameLiesOnTheBackground) {

@@ -14,6 +14,8 @@ std::string to_string(DecodeError error) {
       return "larger than " + std::to_string(kMaxBmpPixels) + " pixels";
     case DecodeError::TooManyScans:
       return "too many scans for its size";
+    case DecodeError::TooMuchMemory:
+      return "needs more memory than its size";
   }
   return "not a picture";
 }

@@ -12,13 +12,14 @@ namespace platform {
 
 enum class DecodeError {
   None,
-  NotPicture,    // no format the readers take, or bytes that break their format's rules
-  TooLarge,      // its header declares more than kMaxBmpPixels pixels (bmp.hpp)
-  TooManyScans,  // JPEG: its scans pass over the picture more often than its size allows
+  NotPicture,     // no format the readers take, or bytes that break their format's rules
+  TooLarge,       // its header declares more than kMaxBmpPixels pixels (bmp.hpp)
+  TooManyScans,   // JPEG: its scans pass over the picture more often than its size allows
+  TooMuchMemory,  // JPEG: the decoder needs more memory than the header's layout explains
 };
 
-// "not a picture", "larger than N pixels" (N = kMaxBmpPixels), "too many scans for its size";
-// "" for None.
+// "not a picture", "larger than N pixels" (N = kMaxBmpPixels), "too many scans for its size",
+// "needs more memory than its size"; "" for None.
 std::string to_string(DecodeError error);
 
 // What a decoder did on one file, counted for the tests and measurements that hold it to its

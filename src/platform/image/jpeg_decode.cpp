@@ -2,6 +2,8 @@
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
+// The codes of libjpeg's errors.
+#include <jerror.h>
 
 #include <csetjmp>
 #include <cstddef>
@@ -13,10 +15,9 @@
 namespace platform {
 namespace {
 
-// Working memory the decoder may take beside the page: the coefficients of a progressive
-// picture at the pixel limit with colour at half resolution or less, 4 bytes a pixel (2 for
-// the brightness and 2 for the colour).
-constexpr long kMaxDecoderBytes = 4 * kMaxBmpPixels;
+// Working memory the decoder may take beside the page and its coefficients: rows of samples,
+// tables and buffers, which take under 4 MiB at any width and sampling libjpeg takes.
+constexpr uint64_t kDecoderRowBytes = uint64_t{8} << 20;
 // Passes over the picture's blocks that its scans may make in all. Each scan is a pass over
 // the blocks of its components, so the scans' count alone does not bound the time: a file of
 // many tiny scans would cost that many passes. Progressive files of the usual encoders make
@@ -36,12 +37,30 @@ struct Decoding {
 
 Decoding& decoding_of(j_common_ptr cinfo) { return *static_cast<Decoding*>(cinfo->client_data); }
 
-void stop_reading(j_common_ptr cinfo) { std::longjmp(decoding_of(cinfo).jump, 1); }
+// libjpeg's error exit. Coefficients that do not fit the memory given make the memory manager
+// ask for a backing store, which there is none of.
+void stop_reading(j_common_ptr cinfo) {
+  Decoding& decoding = decoding_of(cinfo);
+  if (cinfo->err->msg_code == JERR_NO_BACKING_STORE) decoding.why = DecodeError::TooMuchMemory;
+  std::longjmp(decoding.jump, 1);
+}
 void ignore_message(j_common_ptr, int) {}
 
 // 8 x 8 blocks of a component.
 uint64_t blocks_of(const jpeg_component_info& c) {
   return uint64_t{c.width_in_blocks} * c.height_in_blocks;
+}
+
+// The bytes of the coefficients that a picture of several scans keeps: 64 of 2 bytes for every
+// block of every component, padded to whole MCUs.
+uint64_t coefficient_bytes(const jpeg_decompress_struct& cinfo) {
+  const auto up = [](uint64_t n, uint64_t m) { return (n + m - 1) / m * m; };
+  uint64_t blocks = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    const jpeg_component_info& c = cinfo.comp_info[i];
+    blocks += up(c.width_in_blocks, c.h_samp_factor) * up(c.height_in_blocks, c.v_samp_factor);
+  }
+  return blocks * sizeof(JBLOCK);
 }
 
 // libjpeg's progress monitor, called before each row of blocks it reads: charges each scan, as it
@@ -77,7 +96,6 @@ bool read_jpeg(jpeg_decompress_struct& cinfo,
                Page& page) {
   if (setjmp(decoding.jump)) return false;
   jpeg_create_decompress(&cinfo);
-  cinfo.mem->max_memory_to_use = kMaxDecoderBytes;
   jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return false;
   if (int64_t{cinfo.image_width} * cinfo.image_height > kMaxBmpPixels) {
@@ -88,6 +106,9 @@ bool read_jpeg(jpeg_decompress_struct& cinfo,
     decoding.budget += kMaxPasses * blocks_of(cinfo.comp_info[i]);
   }
   cinfo.progress = &decoding.progress;  // scans are charged from the first on
+  // Memory for what the header's components and sampling need, so that every picture within
+  // the pixel limit is read, and nothing more.
+  cinfo.mem->max_memory_to_use = static_cast<long>(coefficient_bytes(cinfo) + kDecoderRowBytes);
   const bool inks = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = inks ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
