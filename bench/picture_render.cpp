@@ -2,7 +2,8 @@
 // file's time and peak memory can be measured from outside (/usr/bin/time -v):
 //   picture_render FILE              at its own size onto a new page, as loadimage draws it
 //   picture_render FILE WIDTH HEIGHT scaled onto a page of that size, as readimagefile does
-// Prints the picture's size and the seconds the read and the drawing took.
+// Prints the picture's size and the seconds the read and the drawing took, or why the file
+// gives no picture.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +18,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const auto start = std::chrono::steady_clock::now();
-  const auto picture = platform::load_picture(argv[1]);
+  std::string why;
+  const auto picture = platform::load_picture(argv[1], &why);
   if (!picture) {
-    std::printf("refused\n");
+    std::printf("refused: %s\n", why.c_str());
     return 1;
   }
   const bool own_size = argc == 2;
