@@ -124,21 +124,35 @@ TEST(PictureDecoders, GifFrameLiesOnTheBackground) {
   for (int y = 0; y < 11; ++y) EXPECT_EQ(page.at(0, y), Pixel(y) * 0x010101u) << y;
 }
 
-// Files of a few bytes whose headers declare 8192 x 8192 pixels are refused from the header,
-// before anything as large is allocated; a JPEG whose Huffman table holds more codes than its
-// 256 places is refused by the decoder.
+// A 1 x 1 PNG whose header declares `width` x `height`, its checksum made to match.
+Bytes png_declaring(uint32_t width, uint32_t height) {
+  Bytes png = testsupport::png_rgba(1, 1, {0xFF000000});
+  for (int i = 0; i < 4; ++i) {
+    png[16 + size_t(i)] = uint8_t(width >> (24 - 8 * i));
+    png[20 + size_t(i)] = uint8_t(height >> (24 - 8 * i));
+  }
+  const uint32_t crc = testsupport::png_crc(png.data() + 12, 17);
+  for (int i = 0; i < 4; ++i) png[29 + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+  return png;
+}
+
+// An 8 x 8 JPEG whose frame declares `width` x `height`.
+Bytes jpeg_declaring(uint32_t width, uint32_t height) {
+  Bytes jpeg = testsupport::jpeg_file(8, 8, {0x808080});
+  const size_t frame = testsupport::jpeg_marker(jpeg, 0xC0);
+  set16_be(jpeg, frame + 5, height);
+  set16_be(jpeg, frame + 7, width);
+  return jpeg;
+}
+
+// Files of a few bytes whose headers declare more than 2^24 pixels are refused from the
+// header, before anything as large is allocated, with that reason also where the library's own
+// limit would refuse them first (libpng's 2^31 - 1 a side, libjpeg's 65500); a JPEG whose
+// Huffman table holds more codes than its 256 places is refused by the decoder.
 TEST(PictureDecoders, BombsAndForgedTablesAreRefused) {
   Bytes gif = testsupport::gif_file(1, 1, {0xFFFFFF}, 0, {0, 0, 1, 1, {0}});
   testsupport::set32(gif, 6, 0x20002000);  // screen 8192 x 8192
-  Bytes jpeg = testsupport::jpeg_file(8, 8, std::vector<uint32_t>(64, 0x808080));
-  const size_t frame = testsupport::jpeg_marker(jpeg, 0xC0);
-  ASSERT_NE(frame, 0u);
-  set16_be(jpeg, frame + 5, 8192);
-  set16_be(jpeg, frame + 7, 8192);
-  Bytes png = testsupport::png_rgba(1, 1, {0xFF000000});
-  for (size_t at : {16, 20}) set16_be(png, at + 2, 8192);  // IHDR width, height; then its CRC
-  const uint32_t crc = testsupport::png_crc(png.data() + 12, 17);
-  for (int i = 0; i < 4; ++i) png[29 + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+  const Bytes png = png_declaring(8192, 8192);
   const Bytes icon = testsupport::icon_file({{0, 0, 32, png}});
   Bytes rle = encode_bmp24(Page(1, 1));
   testsupport::set32(rle, 18, 8192);
@@ -155,8 +169,11 @@ TEST(PictureDecoders, BombsAndForgedTablesAreRefused) {
     DecodeError error;
   } cases[] = {
       {"GIF", gif, DecodeError::TooLarge},
-      {"JPEG", jpeg, DecodeError::TooLarge},
+      {"JPEG", jpeg_declaring(8192, 8192), DecodeError::TooLarge},
+      {"JPEG past libjpeg's limit", jpeg_declaring(65535, 65535), DecodeError::TooLarge},
       {"PNG", png, DecodeError::TooLarge},
+      {"PNG a pixel too wide", png_declaring(16777217, 1), DecodeError::TooLarge},
+      {"PNG past libpng's limit", png_declaring(0x80000000u, 1), DecodeError::TooLarge},
       {"icon holding the PNG", icon, DecodeError::TooLarge},
       {"bitmap of run lengths", rle, DecodeError::TooLarge},
       {"JPEG of 300 Huffman codes", huffman, DecodeError::NotPicture},

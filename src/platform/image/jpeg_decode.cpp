@@ -37,11 +37,21 @@ struct Decoding {
 
 Decoding& decoding_of(j_common_ptr cinfo) { return *static_cast<Decoding*>(cinfo->client_data); }
 
-// libjpeg's error exit. Coefficients that do not fit the memory given make the memory manager
-// ask for a backing store, which there is none of.
+// Whether the frame's header, as far as it has been read, declares more than kMaxBmpPixels.
+bool declares_too_many_pixels(const jpeg_decompress_struct& cinfo) {
+  return int64_t{cinfo.image_width} * cinfo.image_height > kMaxBmpPixels;
+}
+
+// libjpeg's error exit. Its own limit of 65500 a side fires on reading the header, before
+// ours; coefficients that do not fit the memory given make the memory manager ask for a
+// backing store, which there is none of.
 void stop_reading(j_common_ptr cinfo) {
   Decoding& decoding = decoding_of(cinfo);
-  if (cinfo->err->msg_code == JERR_NO_BACKING_STORE) decoding.why = DecodeError::TooMuchMemory;
+  if (declares_too_many_pixels(*reinterpret_cast<j_decompress_ptr>(cinfo))) {
+    decoding.why = DecodeError::TooLarge;
+  } else if (cinfo->err->msg_code == JERR_NO_BACKING_STORE) {
+    decoding.why = DecodeError::TooMuchMemory;
+  }
   std::longjmp(decoding.jump, 1);
 }
 void ignore_message(j_common_ptr, int) {}
@@ -98,7 +108,7 @@ bool read_jpeg(jpeg_decompress_struct& cinfo,
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return false;
-  if (int64_t{cinfo.image_width} * cinfo.image_height > kMaxBmpPixels) {
+  if (declares_too_many_pixels(cinfo)) {
     decoding.why = DecodeError::TooLarge;
     return false;
   }

@@ -29,6 +29,18 @@ void read_source(png_structp png, png_bytep out, size_t n) {
 void ignore_warning(png_structp, png_const_charp) {}
 void stop_reading(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
+// Whether the header chunk declares more than kMaxBmpPixels pixels. Read before libpng sees
+// it: libpng refuses a side past its own limits (2^31 - 1, and the user limits) as malformed,
+// where the reason is the size.
+bool declares_too_many_pixels(std::span<const uint8_t> bytes) {
+  constexpr size_t kHeader = 8 + 4;  // the chunk's type, after the signature and its length
+  if (bytes.size() < kHeader + 12 || std::memcmp(bytes.data() + kHeader, "IHDR", 4) != 0) {
+    return false;
+  }
+  const uint64_t width = png_get_uint_32(bytes.data() + kHeader + 4);
+  return width * png_get_uint_32(bytes.data() + kHeader + 8) > kMaxBmpPixels;
+}
+
 // Asks libpng for 8-bit blue, green, red and alpha bytes per pixel: a page pixel with its
 // alpha in the unused top byte.
 void ask_for_bgra(png_structp png, png_infop info) {
@@ -42,9 +54,10 @@ void ask_for_bgra(png_structp png, png_infop info) {
 
 // Reads the picture into `page`. Only `png`'s own state and the caller's objects are touched
 // after setjmp, so a jump back from an error leaves nothing half destroyed.
-bool read_png(png_structp png, png_infop info, Source& source, Page& page, DecodeError& why) {
+bool read_png(png_structp png, png_infop info, Source& source, Page& page) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_read_fn(png, &source, read_source);
+  // libpng's own limit is a million a side; ours is the pixels, checked beforehand.
   png_set_user_limits(png, kMaxBmpPixels, kMaxBmpPixels);
   png_set_chunk_malloc_max(png, kMaxChunkBytes);
   // A chunk's checksum guards against damage in transit, not against the decoder, which checks
@@ -57,10 +70,6 @@ bool read_png(png_structp png, png_infop info, Source& source, Page& page, Decod
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
-  if (int64_t{width} * height > kMaxBmpPixels) {
-    why = DecodeError::TooLarge;
-    return false;
-  }
   ask_for_bgra(png, info);
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
@@ -100,16 +109,19 @@ std::optional<Page> decode_png(std::span<const uint8_t> bytes, Page* opacity, De
     fail(error, DecodeError::NotPicture);
     return std::nullopt;
   }
+  if (declares_too_many_pixels(bytes)) {
+    fail(error, DecodeError::TooLarge);
+    return std::nullopt;
+  }
   png_structp png =
       png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, stop_reading, ignore_warning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   Source source{bytes};
   Page page;
-  DecodeError why = DecodeError::NotPicture;
-  const bool read = info && read_png(png, info, source, page, why);
+  const bool read = info && read_png(png, info, source, page);
   png_destroy_read_struct(&png, &info, nullptr);
   if (read) split_alpha(page, opacity);
-  return decoded(read, page, why, error);
+  return decoded(read, page, DecodeError::NotPicture, error);
 }
 
 }  // namespace platform
