@@ -33,7 +33,9 @@ constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: 
 
 // The formats of one parameter cell of sections 10 to 12 in each file: a determined free
 // parameter's value, a fixed parameter's "[Masked]" and an undetermined one's "[Undetermined]",
-// as wide as the value's cell.
+// as wide as the value's cell. Every cell of the scratch copy's sections 8 to 12, names
+// included, is 15 columns wide ("[Undetermined]" and a blank before it), so that each value
+// stands under its name in the summary shown on standard output and in the windows.
 struct CellLayout {
   const char* r_free;
   const char* s_free;
@@ -43,23 +45,23 @@ struct CellLayout {
   const char* s_undetermined;
 };
 constexpr CellLayout kStdErrCell = {"(5X,1p,G10.4,2X$)",
-                                    "(3X,1p,E10.3,16X$)",
+                                    "(3X,1p,E10.3,2X$)",
                                     "(5X,A8,4X$)",
-                                    "(5X,A8,8X$)",
+                                    "(5X,A8,2X$)",
                                     "(3X,A14$)",
-                                    "(3X,A14,12X$)"};
+                                    "(1X,A14$)"};
 constexpr CellLayout kLimitCell = {"(4X,1p,G11.3,2X$)",
-                                   "(2X,1p,E11.3,16X$)",
+                                   "(2X,1p,E11.3,2X$)",
                                    "(4X,A8,4X$)",
-                                   "(4X,A8,8X$)",
+                                   "(5X,A8,2X$)",
                                    "(3X,A14$)",
-                                   "(2X,A14,13X$)"};
+                                   "(1X,A14$)"};
 constexpr CellLayout kPValueCell = {"(4X,1p,G10.3,2X$)",
-                                    "(3X,1p,E10.3,16X$)",
+                                    "(3X,1p,E10.3,2X$)",
                                     "(5X,A8,4X$)",
-                                    "(4X,A8,8X$)",
+                                    "(5X,A8,2X$)",
                                     "(2X,A14$)",
-                                    "(3X,A14,12X$)"};
+                                    "(1X,A14$)"};
 
 // The two layouts written side by side; `both` writes the same format to each.
 class Writer {
@@ -143,18 +145,18 @@ void write_parameters(Writer& w, const FitResult& fit) {
     w.both("(A1)", {" "});
   };
   w.both("(/1X,A)", {"Final Parameter Values:"});
-  names("(7x,A1,I1,6x,A12$)", "(7x,A1,I1,A4$)", "P", std::string(12, ' '), " ");
+  names("(7x,A1,I1,6x,A12$)", "(7x,A1,I1,A6$)", "P", std::string(12, ' '), " ");
   for (int32_t i = 1; i <= npr; ++i) {
     w.r(fit.mask(i) != 0 ? "(5X,1p,G15.8,2X$)" : "(5X,1p,G11.4,2X$)", {fit.a(i)});
-    w.s("(3X,1p,E10.3,4X$)", {fit.a(i)});
+    w.s("(3X,1p,E10.3,2X$)", {fit.a(i)});
   }
   w.both("(//1x,A)", {"Parameter Standard Errors:"});
-  names("(7x,A2,I1,A5$)", "(7x,A2,I1,A3$)", "SE", " ", " ");
+  names("(7x,A2,I1,A5$)", "(7x,A2,I1,A5$)", "SE", " ", " ");
   for (int32_t i = 1; i <= npr; ++i) {
     w.value(fit, i, kStdErrCell, fit.ase(i));
   }
   w.both("(//1x,A)", {"Parameter 95% Confidence Limits:"});
-  names("(7x,A2,I1,A5$)", "(6x,A2,I1,A4$)", "CL", "     ", "    ");
+  names("(7x,A2,I1,A5$)", "(6x,A2,I1,A6$)", "CL", "     ", "    ");
   for (int32_t side : {-1, 1}) {
     if (side == 1) w.both("(A1)", {" "});
     for (int32_t i = 1; i <= npr; ++i) {
@@ -162,7 +164,7 @@ void write_parameters(Writer& w, const FitResult& fit) {
     }
   }
   w.both("(//1x,A)", {"Parameter Significance (p-value < 5.E-02):"});
-  names("(5x,A7,I1,A1$)", "(4x,A7,I1,A1$)", "p-value", "", " ");
+  names("(5x,A7,I1,A1$)", "(4x,A7,I1,A3$)", "p-value", "", " ");
   const int32_t determined = fit.determined_count();
   for (int32_t i = 1; i <= npr; ++i) {
     double p = 0.0, se = fit.ase(i);

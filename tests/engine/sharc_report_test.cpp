@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -169,6 +170,55 @@ TEST_F(Report, BothLayoutsMatchTheGoldenFilesLineByLine) {
   const sharc_mod::ReportText text = sharc_mod::report_text(fit, st, true);
   EXPECT_EQ(text.results, golden("report_results.txt"));
   EXPECT_EQ(text.scratch, golden("report_scratch.txt"));
+}
+
+// The first and last column of each word of a line.
+std::vector<std::pair<size_t, size_t>> word_spans(const std::string& line) {
+  std::vector<std::pair<size_t, size_t>> spans;
+  for (size_t at = line.find_first_not_of(' '); at != std::string::npos;) {
+    const size_t end = std::min(line.find(' ', at), line.size());
+    spans.emplace_back(at, end - 1);
+    at = line.find_first_not_of(' ', end);
+  }
+  return spans;
+}
+
+// In the scratch copy, which standard output and the windows show, every value of sections 8
+// to 12 stands under its name, a masked or an undetermined parameter's mark too.
+TEST_F(Report, ScratchValuesStandUnderTheirNames) {
+  const struct {
+    const char* section;
+    int32_t value_lines;
+  } sections[] = {{"Final Parameter Values:", 1},
+                  {"Parameter Standard Errors:", 1},
+                  {"Parameter 95% Confidence Limits:", 2},
+                  {"Parameter Significance (p-value < 5.E-02):", 1}};
+  for (const int32_t undetermined : {0, 2}) {
+    SCOPED_TRACE(::testing::Message() << "undetermined P" << undetermined);
+    sharc_mod::FitResult fit;
+    sharc_mod::PostFit st;
+    fixed_fit(fit, st);
+    if (undetermined != 0) fit.undetermined(undetermined) = 1;
+    const std::vector<std::string> lines = sharc_mod::report_text(fit, st, true).scratch;
+    for (const auto& sec : sections) {
+      SCOPED_TRACE(sec.section);
+      const auto heading = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
+        return stringlib::trim(l) == std::string(" ") + sec.section;
+      });
+      ASSERT_NE(heading, lines.end());
+      const auto names = word_spans(*(heading + 1));
+      ASSERT_EQ(names.size(), 5u);
+      for (int32_t v = 1; v <= sec.value_lines; ++v) {
+        const auto values = word_spans(*(heading + 1 + v));
+        ASSERT_EQ(values.size(), names.size()) << *(heading + 1 + v);
+        for (size_t k = 0; k < names.size(); ++k) {
+          SCOPED_TRACE(k + 1);
+          EXPECT_LE(values[k].first, names[k].second);
+          EXPECT_LE(names[k].first, values[k].second);
+        }
+      }
+    }
+  }
 }
 
 TEST_F(Report, RunsRowsAppearOnlyForLengthsThatOccur) {
