@@ -3,10 +3,9 @@
 #include "engine/main_subs.hpp"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
+#include <system_error>
 
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
@@ -17,6 +16,7 @@
 #include "engine/sharc_final.hpp"
 #include "engine/sharc_report.hpp"
 #include "engine/sharc_runlog.hpp"
+#include "model/file_safety.hpp"
 #include "model/funct.hpp"
 #include "model/model_front.hpp"
 #include "model/readwrite.hpp"
@@ -39,12 +39,12 @@ constexpr int32_t kStageCode = 91;
 constexpr double kHitnrunOffset = 1e-9;
 
 // Why the data file could not be held, as the message says it.
-std::string content_failure(int err) {
-  if (err == EFBIG) {
+std::string content_failure(std::error_code err) {
+  if (err == std::errc::file_too_large) {
     return "It is larger than " + std::to_string(units::max_snapshot_bytes >> 20) + " MiB.";
   }
-  if (err == units::changed_while_read) return "It changed while being read.";
-  return std::string(std::strerror(err)) + ".";
+  if (err == file_safety::Reason::ChangedWhileRead) return "It changed while being read.";
+  return err.message() + ".";
 }
 
 // The file read whole for the block's readers: they open it a number of times, and the
@@ -57,8 +57,7 @@ bool hold_content(Block& b) {
     return false;
   }
   if (b.content->status() != 0) {
-    const int err = units::last_error();
-    unreadable_file_message(b.file, content_failure(err));
+    unreadable_file_message(b.file, content_failure(units::last_error()));
     return false;
   }
   return true;
@@ -87,8 +86,8 @@ bool count_block(Block& b) {
 // that is read-only or not the user's, a full disk, a folder in the report's place) refuses the
 // data file now rather than after the fit.
 bool make_report_files(Block& b) {
-  const int err = b.report.create(b.file, b.lines - readwrite::header_lines);
-  if (err == 0) return true;
+  const std::error_code err = b.report.create(b.file, b.lines - readwrite::header_lines);
+  if (!err) return true;
   const std::string message = "The report of the data file\r\n" + readwrite::visible(b.file) +
                               "\r\ncannot be written beside it:";
   sharc_mod::abort_run(sharc_mod::file_error_text(message, b.report.failed(), err));

@@ -2,13 +2,14 @@
 // model text common_udf::cudf (upper case, without blanks, TABs and "Y="); a line holding a
 // character no formula holds, naming a built-in model ("MODEL" or "#" and a number) or
 // holding no "X" is refused; a formula is shown for confirmation and, on Yes, checked.
-#include <cerrno>
 #include <string>
+#include <system_error>
 
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
 #include "engine/main_subs_block.hpp"
 #include "engine/sharc_report.hpp"
+#include "model/file_safety.hpp"
 #include "model/model_front.hpp"
 #include "model/readwrite.hpp"
 #include "model/units.hpp"
@@ -99,11 +100,12 @@ void syntax_error_message(int32_t ierr,
 
 void missing_file_message(std::string_view file) {
   // The units refused the file just now, on this thread, when it is no file of data.
-  const int fault = units::last_error();
-  const char* why = fault == units::not_regular_file
-                        ? "cannot be opened: it is not a regular file (a FIFO, a device or a socket)."
-                    : fault == EISDIR ? "cannot be opened: it is a folder."
-                                      : "cannot be opened: it is missing or unreadable.";
+  const std::error_code fault = units::last_error();
+  const char* why =
+      fault == file_safety::Reason::NotRegularFile
+          ? "cannot be opened: it is not a regular file (a FIFO, a device or a socket)."
+      : fault == std::errc::is_a_directory ? "cannot be opened: it is a folder."
+                                           : "cannot be opened: it is missing or unreadable.";
   sharc_mod::abort_run(std::string("The data file") + kCrlf + readwrite::visible(file) + kCrlf +
                        why);
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
@@ -276,13 +277,16 @@ void fatal_line(std::string_view fmt, std::string_view text) {
   units::console() << editfmt::format(fmt, {std::string(text)}) << '\n';
 }
 
-// The error number of a failure the units just reported (EIO when the system gave none).
-int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
+// The failure the units just reported (EIO when they gave none).
+std::error_code failure() {
+  const std::error_code err = units::last_error();
+  return err ? err : file_safety::system_error(EIO);
+}
 
 // Writes the lines over the working file open as fd, from its first byte, and then cuts it
-// to their length: the room reserved beyond them is kept until the text is all written. 0, or
-// the error number of what failed.
-int write_file(int fd, const std::vector<std::string>& lines) {
+// to their length: the room reserved beyond them is kept until the text is all written. None,
+// or the error of what failed.
+std::error_code write_file(int fd, const std::vector<std::string>& lines) {
   {
     units::ScopedUnit unit(fd, units::Mode::Overwrite);
     if (!unit.ok()) return failure();
@@ -292,8 +296,8 @@ int write_file(int fd, const std::vector<std::string>& lines) {
     if (!units::flush(unit.unit())) return failure();
   }
   const off_t end = ::lseek(fd, 0, SEEK_CUR);  // the unit shares the descriptor's offset
-  if (end < 0 || ::ftruncate(fd, end) != 0) return errno != 0 ? errno : EIO;
-  return 0;
+  if (end < 0 || ::ftruncate(fd, end) != 0) return file_safety::system_error(errno);
+  return {};
 }
 
 // "Saved in file: " and the report's name (every character visible), whole, in lines of the
@@ -410,9 +414,11 @@ void abort_run(std::string_view message, int32_t blanks) {
   globals::bdataerror = 1;
 }
 
-std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err) {
+std::string file_error_text(std::string_view message,
+                            const std::filesystem::path& path,
+                            std::error_code err) {
   std::string text = std::string(message) + "\r\n" + readwrite::visible(path.string());
-  if (err != 0) text += ": " + failure_text(err);
+  if (err) text += ": " + err.message();
   return text;
 }
 
@@ -429,7 +435,7 @@ ReportStatus results_report(const FitResult& fit,
     text.results.insert(text.results.begin(), std::string(kErrorLine) + std::string(error));
   }
   // A scratch copy that cannot be written leaves the previous results file's name in place.
-  if (const int err = write_file(files.scratch_fd(), text.scratch); err != 0) {
+  if (const std::error_code err = write_file(files.scratch_fd(), text.scratch)) {
     fatal_line("(/1x, A34)", "TEMPORARY DATA FILE - Fatal error!");
     abort_run(
         file_error_text("The scratch file of the report cannot be written.", files.scratch(), err));
@@ -439,14 +445,14 @@ ReportStatus results_report(const FitResult& fit,
   globals::output_file_name = stringlib::fixed(files.report_name(), globals::len_file_name);
   // The results file is written under a name of its own and renamed over the old report only
   // when complete: of runs at once, the last to finish wins, and none sees another's half file.
-  int err = write_file(files.partial_fd(), text.results);
+  std::error_code err = write_file(files.partial_fd(), text.results);
   // The file at fault: the report when its text could not be written, else what commit names.
   std::filesystem::path at_fault = files.results();
-  if (err == 0) {
+  if (!err) {
     err = files.commit();
     at_fault = files.failed();
   }
-  if (err != 0) {
+  if (err) {
     fatal_line("(/1x, A31)", "OUTPUT DATA FILE - Fatal error!");
     files.remove();
     abort_run(file_error_text("The report cannot be written.", at_fault, err));
@@ -472,7 +478,7 @@ ReportStatus results_report(const FitResult& fit,
   files.remove_scratch();
   if (!read) {
     fatal_line("(/1x, A30)", "INPUT DATA FILE - Fatal error!");
-    abort_run(file_error_text("The scratch file of the report cannot be read back.", scratch, 0));
+    abort_run(file_error_text("The scratch file of the report cannot be read back.", scratch, {}));
     return ReportStatus::WrittenInError;
   }
   return ReportStatus::Written;

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "engine/sharc_postfit.hpp"
@@ -72,9 +73,11 @@ bool report_read_back(int fd, const std::string& date);
 void abort_run(std::string_view message, int32_t blanks = 30);
 
 // The text of an Error dialog about a file: the message, a line break, the file's path (as
-// readwrite::visible shows it) and, when err is not 0, ": " and failure_text of err ("No space
+// readwrite::visible shows it) and, when there is an error, ": " and its message ("No space
 // left on device").
-std::string file_error_text(std::string_view message, const std::filesystem::path& path, int err);
+std::string file_error_text(std::string_view message,
+                            const std::filesystem::path& path,
+                            std::error_code err);
 
 // The whole report of one fit, after postfit_statistics, into the files made by
 // files.create: both files, the check of a degenerate fit, the hand-over to the result windows,

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <tuple>
 
@@ -22,6 +23,10 @@
 
 namespace sharc_mod {
 namespace {
+
+using file_safety::Descriptor;
+using file_safety::Named;
+using file_safety::Reason;
 
 constexpr std::string_view kScratchPrefix = "tempor-";
 constexpr std::string_view kScratchSuffix = ".txt";
@@ -34,25 +39,20 @@ constexpr std::string_view kPartialSuffix = ".part";
 constexpr uintmax_t kReportHead = 8192;
 constexpr uintmax_t kReportRow = 100;
 
-// The error number of a failure the units just reported (EIO when the system gave none).
-int failure() { return units::last_error() != 0 ? units::last_error() : EIO; }
-
 // Takes `bytes` of the disk for the open file fd: a disk already full, a quota or a file size
 // limit shows now, not after the fit, and the room stays the file's until it is cut to the
-// report's length. 0 or the error number; a file system that cannot reserve room is taken at
-// its word (the report's own writes still check every line).
-int reserve(int fd, uintmax_t bytes) {
+// report's length. None or the error; a file system that cannot reserve room is taken at its
+// word (the report's own writes still check every line).
+std::error_code reserve(int fd, uintmax_t bytes) {
   const int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
-  return err == EOPNOTSUPP || err == EINVAL ? 0 : err;
+  return err == 0 || err == EOPNOTSUPP || err == EINVAL ? std::error_code()
+                                                        : file_safety::system_error(err);
 }
 
-// Whether `name` in the folder is still the file open as fd (not something put in its place).
-bool still_there(int folder, const std::string& name, int fd) {
-  struct stat named = {};
-  struct stat opened = {};
-  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
-         named.st_ino == opened.st_ino;
+// What `name` in the folder leads to, against the file open as fd.
+Named named(int folder, const std::string& name, int fd) {
+  const std::optional<file_safety::Identity> made = file_safety::identity_of(fd);
+  return made ? file_safety::named(folder, name.c_str(), *made) : Named::Other;
 }
 
 // A path as messages name it: where it is, without "." and ".." ("work/../data" is "data").
@@ -119,8 +119,11 @@ void untrack(int folder, const std::string& name) {
 // Makes a new working file `prefix` + 6 random characters + `suffix` in the folder and
 // registers it, as one step for remove_unfinished_reports. Its name and in `fd` the descriptor
 // that made it, or empty with `err` set (ECANCELED once the program is ending).
-std::string make_tracked(
-    int folder, std::string_view prefix, std::string_view suffix, int& fd, int& err) {
+std::string make_tracked(int folder,
+                         std::string_view prefix,
+                         std::string_view suffix,
+                         Descriptor& fd,
+                         std::error_code& err) {
   sigset_t all{}, before{};
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &before);
@@ -128,11 +131,11 @@ std::string make_tracked(
   making_here = true;
   std::string name;
   if (ending.load()) {
-    err = ECANCELED;
+    err = file_safety::system_error(ECANCELED);
   } else {
     name = units::create_unique(folder, prefix, suffix, fd);
-    err = name.empty() ? failure() : 0;
-    if (err == 0) track(folder, name);
+    err = name.empty() ? units::last_error() : std::error_code();
+    if (!err) track(folder, name);
   }
   making_here = false;
   making.fetch_sub(1);
@@ -143,35 +146,34 @@ std::string make_tracked(
 // Removes the working file `name` of the folder, open as fd (when there is one), and forgets
 // it; removed first, so that an abrupt end in between finds it still registered. Whatever was
 // put in its place is not the run's and stays.
-void drop(int folder, std::string& name, int& fd) {
+void drop(int folder, std::string& name, Descriptor& fd) {
   if (!name.empty()) {
-    if (still_there(folder, name, fd)) ::unlinkat(folder, name.c_str(), 0);
+    if (named(folder, name, fd.get()) == Named::File) ::unlinkat(folder, name.c_str(), 0);
     untrack(folder, name);
     name.clear();
   }
-  if (fd >= 0) ::close(fd);
-  fd = -1;
+  fd.reset();
 }
 
 }  // namespace
 
-int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
+std::error_code ReportFiles::create(std::string_view input_file_name, int32_t rows) {
   release();
   failed_.clear();
   given_ = results_file_name(input_file_name);
   const std::filesystem::path results = units::resolve(given_.string());
   const std::filesystem::path folder = results.parent_path();
   name_ = results.filename().string();
-  folder_ = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (folder_ < 0) {
-    const int err = errno != 0 ? errno : EIO;
+  folder_.reset(::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder_.valid()) {
+    const std::error_code err = file_safety::system_error(errno);
     failed_ = located(folder);
     return err;
   }
   // An old report that the last step, the rename, could not replace is found now, and so is a
   // report name that leads to the data file itself (a link to it, or the file it links to).
-  int err = is_file(units::resolve(input_file_name)) ? report_is_data_file : replaceable();
-  if (err != 0) {
+  std::error_code err = is_file(units::resolve(input_file_name)) ? Reason::DataFile : replaceable();
+  if (err) {
     failed_ = located(folder) / name_;  // the name itself, not what a link there leads to
     release();
     return err;
@@ -180,44 +182,45 @@ int ReportFiles::create(std::string_view input_file_name, int32_t rows) {
   for (auto [file, fd, prefix, suffix] :
        {std::tuple{&scratch_, &scratch_fd_, kScratchPrefix, kScratchSuffix},
         std::tuple{&partial_, &partial_fd_, kPartialPrefix, kPartialSuffix}}) {
-    *file = make_tracked(folder_, prefix, suffix, *fd, err);
+    *file = make_tracked(folder_.get(), prefix, suffix, *fd, err);
     // The folder is held, so it exists: "no such file" means it makes no new files (as /proc).
-    if (err == ENOENT) err = folder_makes_no_files;
-    if (err == 0) err = reserve(*fd, room);
-    if (err != 0) {
+    if (err == std::errc::no_such_file_or_directory) err = Reason::FolderMakesNoFiles;
+    if (!err) err = reserve(fd->get(), room);
+    if (err) {
       failed_ = located(folder);
       release();
       return err;
     }
   }
-  return 0;
+  return {};
 }
 
-// 0 when the report's name can take the new report: no file by that name, or a report of this
-// program that this process may replace. Else not_a_report for any other file (notes, a data
-// file of that name), or the error number the rename would meet: EISDIR for a folder, EPERM
-// for an immutable or append-only file, or for another user's file in a sticky folder that is
-// not the user's either (the system's rule for removing a name there).
-int ReportFiles::replaceable() const {
+// None when the report's name can take the new report: no file by that name, or a report of
+// this program that this process may replace. Else NotAReport for any other file (notes, a
+// data file of that name), or the error number the rename would meet: EISDIR for a folder,
+// EPERM for an immutable or append-only file, or for another user's file in a sticky folder
+// that is not the user's either (the system's rule for removing a name there).
+std::error_code ReportFiles::replaceable() const {
   struct stat old {};
   // A name the folder cannot hold (longer than the system's limit) shows now, not at the rename.
-  if (::fstatat(folder_, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
-    return errno == ENOENT ? 0 : errno;
+  if (::fstatat(folder_.get(), name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? std::error_code() : file_safety::system_error(errno);
   }
-  if (S_ISDIR(old.st_mode)) return EISDIR;
+  if (S_ISDIR(old.st_mode)) return file_safety::system_error(EISDIR);
   struct statx attributes {};
   constexpr uint64_t kFixed = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
-  if (::statx(folder_, name_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &attributes) == 0 &&
+  if (::statx(folder_.get(), name_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &attributes) ==
+          0 &&
       (attributes.stx_attributes & attributes.stx_attributes_mask & kFixed) != 0) {
-    return EPERM;
+    return file_safety::system_error(EPERM);
   }
   struct stat dir {};
   const uid_t user = ::geteuid();
-  if (::fstat(folder_, &dir) == 0 && (dir.st_mode & S_ISVTX) != 0 && old.st_uid != user &&
+  if (::fstat(folder_.get(), &dir) == 0 && (dir.st_mode & S_ISVTX) != 0 && old.st_uid != user &&
       dir.st_uid != user && !may_replace_any_file()) {
-    return EPERM;
+    return file_safety::system_error(EPERM);
   }
-  return holds_report() ? 0 : not_a_report;
+  return holds_report() ? std::error_code() : Reason::NotAReport;
 }
 
 // Whether the file of the report's name (links followed) is a regular file that begins as a
@@ -225,22 +228,20 @@ int ReportFiles::replaceable() const {
 bool ReportFiles::holds_report() const {
   struct stat st {};
   // Only a regular file is opened: opening a device can act on it.
-  if (::fstatat(folder_, name_.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode)) return false;
-  const int fd = ::openat(folder_, name_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (::fstatat(folder_.get(), name_.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode)) return false;
+  const Descriptor fd(::openat(folder_.get(), name_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) return false;
   std::array<char, 64> head{};
-  const ssize_t n =
-      ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::read(fd, head.data(), head.size()) : -1;
-  ::close(fd);
+  const ssize_t n = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)
+                        ? ::read(fd.get(), head.data(), head.size())
+                        : -1;
   return n > 0 && begins_report(std::string_view(head.data(), static_cast<size_t>(n)));
 }
 
 // Whether the report's name, links followed, leads to the file `path` names.
 bool ReportFiles::is_file(const std::filesystem::path& path) const {
-  struct stat report = {};
-  struct stat file = {};
-  return ::fstatat(folder_, name_.c_str(), &report, 0) == 0 && ::stat(path.c_str(), &file) == 0 &&
-         report.st_dev == file.st_dev && report.st_ino == file.st_ino;
+  const auto report = file_safety::identity_at(folder_.get(), name_.c_str(), true);
+  return report && report == file_safety::identity_at(AT_FDCWD, path.c_str(), true);
 }
 
 // Where the report's folder is now: as the data file's name gives it while that name still
@@ -248,14 +249,12 @@ bool ReportFiles::is_file(const std::filesystem::path& path) const {
 // with " (deleted)" when it was removed).
 std::filesystem::path ReportFiles::folder_now() const {
   const std::filesystem::path given = units::resolve(given_.string()).parent_path();
-  struct stat held {
-  }, named{};
-  if (folder_ < 0 || ::fstat(folder_, &held) != 0 ||
-      (::stat(given.empty() ? "." : given.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
-       named.st_ino == held.st_ino)) {
+  const auto held = file_safety::identity_of(folder_.get());
+  if (!held ||
+      held == file_safety::identity_at(AT_FDCWD, given.empty() ? "." : given.c_str(), true)) {
     return given;
   }
-  const std::filesystem::path now = units::descriptor_path(folder_);
+  const std::filesystem::path now = units::descriptor_path(folder_.get());
   return now.empty() ? given : now;
 }
 
@@ -275,56 +274,39 @@ std::string ReportFiles::report_name() const {
                                                               : (now / name_).string();
 }
 
-int ReportFiles::commit() {
-  if (!still_there(folder_, partial_, partial_fd_)) {
+std::error_code ReportFiles::commit() {
+  if (named(folder(), partial_, partial_fd()) != Named::File) {
     failed_ = partial();
-    drop(folder_, partial_, partial_fd_);
-    return working_file_replaced;
+    drop(folder(), partial_, partial_fd_);
+    return Reason::WorkingFileReplaced;
   }
   // A file put at the report's name during the fit is looked at as one found before it.
-  int err = replaceable();
-  if (err == 0 && ::renameat(folder_, partial_.c_str(), folder_, name_.c_str()) != 0) {
-    err = errno != 0 ? errno : EIO;
+  std::error_code err = replaceable();
+  if (!err && ::renameat(folder(), partial_.c_str(), folder(), name_.c_str()) != 0) {
+    err = file_safety::system_error(errno);
   }
-  if (err != 0) {
+  if (err) {
     failed_ = results();
-    drop(folder_, partial_, partial_fd_);
+    drop(folder(), partial_, partial_fd_);
     return err;
   }
-  untrack(folder_, partial_);
+  untrack(folder(), partial_);
   partial_.clear();
-  ::close(partial_fd_);
-  partial_fd_ = -1;
-  return 0;
+  partial_fd_.reset();
+  return {};
 }
 
-void ReportFiles::remove_scratch() { drop(folder_, scratch_, scratch_fd_); }
+void ReportFiles::remove_scratch() { drop(folder(), scratch_, scratch_fd_); }
 
 void ReportFiles::remove() {
-  drop(folder_, scratch_, scratch_fd_);
-  drop(folder_, partial_, partial_fd_);
+  drop(folder(), scratch_, scratch_fd_);
+  drop(folder(), partial_, partial_fd_);
 }
 
 // Removes what is left and lets the folder go.
 void ReportFiles::release() {
   remove();
-  if (folder_ >= 0) ::close(folder_);
-  folder_ = -1;
-}
-
-std::string failure_text(int err) {
-  switch (err) {
-    case report_is_data_file:
-      return "the data file itself, which a run never replaces";
-    case folder_makes_no_files:
-      return "no file can be made in this folder";
-    case not_a_report:
-      return "a file that is not a report of this program, which a run never replaces";
-    case working_file_replaced:
-      return "the run's working file was replaced by another file, which is left as it is";
-    default:
-      return std::generic_category().message(err);
-  }
+  folder_.reset();
 }
 
 void remove_unfinished_reports() {

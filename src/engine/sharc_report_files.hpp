@@ -21,20 +21,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
+
+#include "model/file_safety.hpp"
 
 namespace sharc_mod {
-
-// Failures of ReportFiles that are no error number of the system's: the report's name leads to
-// the data file itself (a link); the report's folder makes no new files (as /proc); a file of
-// the report's name is not a report of this program; a working file's name no longer leads to
-// the file made (something was put in its place).
-inline constexpr int report_is_data_file = -1;
-inline constexpr int folder_makes_no_files = -2;
-inline constexpr int not_a_report = -3;
-inline constexpr int working_file_replaced = -4;
-
-// What an error number of create (or of the system) says, as a message gives it after the path.
-std::string failure_text(int err);
 
 class ReportFiles {
  public:
@@ -49,17 +40,17 @@ class ReportFiles {
   // files, a report name held by a folder, too long for the folder or leading to the data file,
   // a file of that name that is not a report of this program, and an earlier report this user
   // may not replace (another user's in a sticky folder such as /tmp, an immutable or
-  // append-only one) show before the fit. Returns 0, or the system's error number (or one of
-  // the codes above) with failed() naming the folder or file that failed; nothing is left
-  // behind then.
-  int create(std::string_view input_file_name, int32_t rows);
+  // append-only one) show before the fit. Returns no error, or the system's error number or
+  // file_safety's DataFile, FolderMakesNoFiles or NotAReport, with failed() naming the folder or
+  // file that failed; nothing is left behind then.
+  std::error_code create(std::string_view input_file_name, int32_t rows);
 
   bool ready() const { return !partial_.empty(); }
   // The report's folder, held open (a descriptor for the units' *_at calls), and the working
   // files' descriptors, open for reading and writing, with the room create reserved.
-  int folder() const { return folder_; }
-  int scratch_fd() const { return scratch_fd_; }
-  int partial_fd() const { return partial_fd_; }
+  int folder() const { return folder_.get(); }
+  int scratch_fd() const { return scratch_fd_.get(); }
+  int partial_fd() const { return partial_fd_.get(); }
   // Paths of the report and its working files where the folder is now (empty for a working
   // file that does not exist).
   std::filesystem::path results() const;
@@ -70,28 +61,28 @@ class ReportFiles {
   // while its folder is still where that name says, else results().
   std::string report_name() const;
 
-  // Renames the written results file over the report's name: 0, or the error number with
+  // Renames the written results file over the report's name: no error, or the error with
   // failed() naming the file at fault (the results file of the run is then removed and an
-  // earlier report stands).
-  int commit();
+  // earlier report stands): the system's error number, NotAReport, or WorkingFileReplaced.
+  std::error_code commit();
   // Removes the scratch copy; remove() removes both (what is left of them).
   void remove_scratch();
   void remove();
 
  private:
   std::filesystem::path folder_now() const;
-  int replaceable() const;
+  std::error_code replaceable() const;
   bool is_file(const std::filesystem::path& path) const;
   bool holds_report() const;
   void release();
 
-  int folder_ = -1;               // the report's folder, held open
-  std::filesystem::path given_;   // the report's path as the data file's name gives it
-  std::string name_;              // the report's name in the folder
-  std::string scratch_;           // the scratch copy's name, while it exists
-  std::string partial_;           // the results file's name while it is written
-  int scratch_fd_ = -1;           // the descriptors that made them
-  int partial_fd_ = -1;
+  file_safety::Descriptor folder_;      // the report's folder, held open
+  std::filesystem::path given_;         // the report's path as the data file's name gives it
+  std::string name_;                    // the report's name in the folder
+  std::string scratch_;                 // the scratch copy's name, while it exists
+  std::string partial_;                 // the results file's name while it is written
+  file_safety::Descriptor scratch_fd_;  // the descriptors that made them
+  file_safety::Descriptor partial_fd_;
   std::filesystem::path failed_;  // what create could not make
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "model/readwrite.hpp"
 #include "model/units.hpp"
@@ -52,7 +53,7 @@ std::string dated_line(std::string_view routine,
 
 // The FAILURE line of a log file that cannot be used, naming the file where it lies and the
 // system's reason (the working folder may be read-only, or gone), with every character shown.
-void log_failure(std::string_view what, std::string_view log_file, int err) {
+void log_failure(std::string_view what, std::string_view log_file, std::error_code err) {
   std::filesystem::path where = units::resolve(stringlib::trim(log_file));
   if (where.is_relative()) {
     // The working folder: the system still says where it was when it is gone ("... (deleted)").
@@ -61,7 +62,7 @@ void log_failure(std::string_view what, std::string_view log_file, int err) {
     if (!ec) where = cwd / where;
   }
   std::string message = std::string(what) + " " + readwrite::visible(where.string());
-  if (err != 0) message += ": " + units::error_text(err);
+  if (err) message += ": " + err.message();
   display_message("Display_Message", message, 3);
 }
 

@@ -17,6 +17,9 @@
 namespace units {
 namespace {
 
+using file_safety::Descriptor;
+using file_safety::Reason;
+
 std::ios::openmode open_mode(Mode mode) {
   switch (mode) {
     case Mode::Read:
@@ -58,7 +61,7 @@ struct Table {
   std::mutex lock;
   std::array<std::unique_ptr<Unit>, max_unit + 1> units;  // index = unit number; 0 unused
   std::filesystem::path start_dir;
-  int start_folder = -1;  // start_dir held open (O_PATH), where a relative log name is opened
+  Descriptor start_folder;  // start_dir held open (O_PATH), where a relative log name is opened
   std::ostream* console = nullptr;
   // The bytes of every live Snapshot, by the file's name (resolved, lexically normal).
   std::map<std::filesystem::path, std::shared_ptr<const std::string>> snapshots;
@@ -69,10 +72,10 @@ Table& table() {
   return t;
 }
 
-thread_local int tls_last_error = 0;
+thread_local std::error_code tls_last_error;
 
 // Keeps the error number of a failure that just happened (errno is read at once).
-void note_failure(int fallback = 0) { tls_last_error = errno != 0 ? errno : fallback; }
+void note_failure() { tls_last_error = file_safety::system_error(errno); }
 
 bool never_handed_out(int32_t u) { return u == 5 || u == 6 || u == 9; }
 
@@ -110,64 +113,63 @@ int open_flags(Mode mode) {
 }
 
 // Why the opened file fd cannot serve for `mode`: a folder (it opens for reading and then
-// fails every read), and for reading anything but a regular file; 0 when it can.
-int refusal(int fd, Mode mode) {
+// fails every read), and for reading anything but a regular file; none when it can.
+std::error_code refusal(int fd, Mode mode) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return errno != 0 ? errno : EIO;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (::fstat(fd, &st) != 0) return file_safety::system_error(errno);
+  if (S_ISDIR(st.st_mode)) return file_safety::system_error(EISDIR);
   if ((mode == Mode::Read || mode == Mode::Append) && !S_ISREG(st.st_mode)) {
-    return not_regular_file;
+    return Reason::NotRegularFile;
   }
-  if (mode == Mode::Append && st.st_nlink != 1) return log_has_other_names;
-  return 0;
+  if (mode == Mode::Append && st.st_nlink != 1) return Reason::OtherNames;
+  return {};
 }
 
 // Why a log could not be opened: a link of that name or something else than a regular file
 // there is named as such (O_NOFOLLOW says ELOOP; a FIFO without a reader ENXIO).
-int log_refusal(int dir, const std::filesystem::path& path, int err) {
+std::error_code log_refusal(int dir, const std::filesystem::path& path, std::error_code err) {
   struct stat st {};
   if (::fstatat(dir, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return err;
-  if (S_ISLNK(st.st_mode)) return log_is_link;
-  return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ? err : not_regular_file;
+  if (S_ISLNK(st.st_mode)) return Reason::SymbolicLink;
+  return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ? err : Reason::NotRegularFile;
 }
 
 // The descriptor of the file `path` in `dir` (AT_FDCWD: as the path says), opened without
 // blocking (a FIFO without a writer, a device) and checked on the file opened, so that nothing
-// can take its place between a look and the open. -1 with tls_last_error set on failure.
-int open_descriptor(int dir, const std::filesystem::path& path, Mode mode) {
+// can take its place between a look and the open. None with tls_last_error set on failure.
+Descriptor open_descriptor(int dir, const std::filesystem::path& path, Mode mode) {
   struct stat st {};
   // Opening a device can act on it; one that is a device already is not opened at all.
   if (mode == Mode::Read && ::fstatat(dir, path.c_str(), &st, 0) == 0 && !S_ISREG(st.st_mode) &&
       !S_ISDIR(st.st_mode)) {
-    tls_last_error = not_regular_file;
-    return -1;
+    tls_last_error = Reason::NotRegularFile;
+    return {};
   }
   errno = 0;
-  const int fd = ::openat(dir, path.c_str(), open_flags(mode) | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    note_failure(EIO);
+  Descriptor fd(::openat(dir, path.c_str(), open_flags(mode) | O_NONBLOCK | O_CLOEXEC, 0666));
+  if (!fd.valid()) {
+    note_failure();
     if (mode == Mode::Append) tls_last_error = log_refusal(dir, path, tls_last_error);
-    return -1;
+    return {};
   }
-  if (const int refused = refusal(fd, mode); refused != 0) {
-    ::close(fd);
+  if (const std::error_code refused = refusal(fd.get(), mode)) {
     tls_last_error = refused;
-    return -1;
+    return {};
   }
   // Reads and writes wait as usual.
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 
 // Connects unit u of the locked table to the open file fd, which the unit then owns; 0 or 2.
-int32_t attach_locked(Table& t, int32_t u, int fd, Mode mode, std::filesystem::path file) {
-  auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, open_mode(mode));
+int32_t attach_locked(Table& t, int32_t u, Descriptor fd, Mode mode, std::filesystem::path file) {
+  auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd.get(), open_mode(mode));
   if (!buffer->is_open()) {  // the stream could not take the descriptor: no memory
-    ::close(fd);
-    tls_last_error = ENOMEM;
+    tls_last_error = file_safety::system_error(ENOMEM);
     return 2;
   }
-  t.units[u] = std::make_unique<Unit>(std::move(buffer), mode, fd);
+  const int owned = fd.release();  // closed by the buffer from now on
+  t.units[u] = std::make_unique<Unit>(std::move(buffer), mode, owned);
   t.units[u]->file = std::move(file);
   return 0;
 }
@@ -176,7 +178,7 @@ int32_t attach_locked(Table& t, int32_t u, int fd, Mode mode, std::filesystem::p
 // reading, a snapshot of that name stands for the file. 0 or 2.
 int32_t open_named_locked(Table& t, int32_t u, std::string_view path, Mode mode) {
   if (path.empty()) {
-    tls_last_error = ENOENT;
+    tls_last_error = file_safety::system_error(ENOENT);
     return 2;
   }
   const std::filesystem::path p = resolve_locked(t, path);
@@ -187,11 +189,11 @@ int32_t open_named_locked(Table& t, int32_t u, std::string_view path, Mode mode)
     return 0;
   }
   const bool in_start_folder =
-      mode == Mode::Append && t.start_folder >= 0 && std::filesystem::path(path).is_relative();
-  const int fd = in_start_folder
-                     ? open_descriptor(t.start_folder, std::filesystem::path(path), mode)
-                     : open_descriptor(AT_FDCWD, p, mode);
-  return fd < 0 ? 2 : attach_locked(t, u, fd, mode, full_name(p));
+      mode == Mode::Append && t.start_folder.valid() && std::filesystem::path(path).is_relative();
+  Descriptor fd = in_start_folder
+                      ? open_descriptor(t.start_folder.get(), std::filesystem::path(path), mode)
+                      : open_descriptor(AT_FDCWD, p, mode);
+  return fd.valid() ? attach_locked(t, u, std::move(fd), mode, full_name(p)) : 2;
 }
 
 // Takes the first free unit from `first` upward and opens the file on it with open(t, u).
@@ -202,7 +204,7 @@ int32_t open_first_free(int32_t& unit, int32_t first, Open open) {
   unit = 0;
   const int32_t u = first_free(t, first);
   if (u == 0) {
-    tls_last_error = EMFILE;  // every unit is in use
+    tls_last_error = file_safety::system_error(EMFILE);  // every unit is in use
     return 3;
   }
   const int32_t status = open(t, u);
@@ -222,15 +224,13 @@ bool append_whole(int fd, std::string_view text) {
     errno = 0;
     const ssize_t rest = ::write(fd, line.data() + written, line.size() - size_t(written));
     if (rest == ssize_t(line.size()) - written) return true;
-    note_failure(EIO);
+    note_failure();
     written += std::max<ssize_t>(rest, 0);
-    const int err = tls_last_error;
     const off_t end = ::lseek(fd, 0, SEEK_CUR);  // just past this line's bytes (O_APPEND)
     if (end >= written) ::ftruncate(fd, end - written);
-    tls_last_error = err;
     return false;
   }
-  note_failure(EIO);
+  note_failure();
   return false;
 }
 
@@ -256,18 +256,21 @@ int32_t open_free(int32_t& unit, std::string_view path, Mode mode, int32_t first
 
 int32_t open_free_fd(int32_t& unit, int fd, Mode mode) {
   return open_first_free(unit, 1, [&](Table& t, int32_t u) {
-    const int copy = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) {
-      note_failure(EBADF);
+    errno = EBADF;
+    Descriptor copy(fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (!copy.valid()) {
+      note_failure();
       return 2;
     }
-    const int refused = refusal(copy, mode);
-    if (refused == 0 && ::lseek(copy, 0, SEEK_SET) == 0) {
-      return attach_locked(t, u, copy, mode, descriptor_path(copy));
+    std::error_code refused = refusal(copy.get(), mode);
+    if (!refused && ::lseek(copy.get(), 0, SEEK_SET) != 0)
+      refused = file_safety::system_error(errno);
+    if (refused) {
+      tls_last_error = refused;
+      return 2;
     }
-    tls_last_error = refused != 0 ? refused : errno != 0 ? errno : EIO;
-    ::close(copy);
-    return 2;
+    std::filesystem::path file = descriptor_path(copy.get());
+    return attach_locked(t, u, std::move(copy), mode, std::move(file));
   });
 }
 
@@ -328,7 +331,7 @@ bool write_line(int32_t unit, std::string_view text) {
   std::iostream& out = t.units[unit]->stream;
   errno = 0;
   out << text << '\n';
-  if (!out) note_failure(EIO);
+  if (!out) note_failure();
   return static_cast<bool>(out);
 }
 
@@ -341,26 +344,11 @@ bool flush(int32_t unit) {
   std::iostream& out = t.units[unit]->stream;
   errno = 0;
   out.flush();
-  if (!out) note_failure(EIO);
+  if (!out) note_failure();
   return static_cast<bool>(out);
 }
 
-int last_error() { return tls_last_error; }
-
-std::string error_text(int err) {
-  switch (err) {
-    case not_regular_file:
-      return "not a regular file";
-    case changed_while_read:
-      return "changed while being read";
-    case log_is_link:
-      return "a symbolic link, which is not followed";
-    case log_has_other_names:
-      return "a file with other names (a hard link)";
-    default:
-      return std::generic_category().message(err);
-  }
-}
+std::error_code last_error() { return tls_last_error; }
 
 std::filesystem::path descriptor_path(int fd) {
   std::error_code ec;
@@ -369,7 +357,10 @@ std::filesystem::path descriptor_path(int fd) {
   return ec ? std::filesystem::path() : p;
 }
 
-std::string create_unique(int dir, std::string_view prefix, std::string_view suffix, int& fd) {
+std::string create_unique(int dir,
+                          std::string_view prefix,
+                          std::string_view suffix,
+                          Descriptor& fd) {
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   // Its own generator: the program's random streams must not move when a file is named.
@@ -381,56 +372,58 @@ std::string create_unique(int dir, std::string_view prefix, std::string_view suf
     for (int i = 0; i < 6; ++i) name += kLetters[pick() % (sizeof kLetters - 1)];
     name += suffix;
     // 0666 less the umask: what any other new file of the program gets.
-    fd = ::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return name;
+    fd.reset(::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.valid()) return name;
     if (errno != EEXIST) {
-      note_failure(EIO);
+      note_failure();
       return {};
     }
   }
-  tls_last_error = EEXIST;
+  tls_last_error = file_safety::system_error(EEXIST);
   return {};
 }
 
 namespace {
 
-// Reads what is left of the file behind fd into bytes: 0, or the error number (EFBIG past
+// Reads what is left of the file behind fd into bytes: none, or the error (EFBIG past
 // max_snapshot_bytes).
-int read_whole(int fd, std::string& bytes) {
+std::error_code read_whole(int fd, std::string& bytes) {
   constexpr size_t kChunk = size_t{1} << 16;
   for (;;) {
     const size_t had = bytes.size();
-    if (had > max_snapshot_bytes) return EFBIG;
+    if (had > max_snapshot_bytes) return file_safety::system_error(EFBIG);
     bytes.resize(had + kChunk);
     const ssize_t n = ::read(fd, bytes.data() + had, kChunk);
     bytes.resize(had + static_cast<size_t>(std::max<ssize_t>(n, 0)));
-    if (n == 0) return 0;
-    if (n < 0 && errno != EINTR) return errno != 0 ? errno : EIO;
+    if (n == 0) return {};
+    if (n < 0 && errno != EINTR) return file_safety::system_error(errno);
   }
 }
 
 // Whether two looks at a file show one content: the same file, size and times of change.
 bool same_content(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+  return file_safety::identity(a) == file_safety::identity(b) && a.st_size == b.st_size &&
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
 // Reads the whole file behind fd into bytes as one content: a file written to while it is
-// read (rewritten in place, cut short) is read again from its start, a few times at most. 0,
-// or the error number (changed_while_read when every read met a change).
-int read_one_content(int fd, std::string& bytes) {
+// read (rewritten in place, cut short) is read again from its start, a few times at most.
+// None, or the error (ChangedWhileRead when every read met a change).
+std::error_code read_one_content(int fd, std::string& bytes) {
   constexpr int kReads = 3;
   for (int k = 0; k < kReads; ++k) {
     struct stat before = {};
     struct stat after = {};
     bytes.clear();
-    if (::fstat(fd, &before) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) return errno != 0 ? errno : EIO;
-    if (const int err = read_whole(fd, bytes); err != 0) return err;
-    if (::fstat(fd, &after) != 0) return errno != 0 ? errno : EIO;
-    if (same_content(before, after)) return 0;
+    if (::fstat(fd, &before) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+      return file_safety::system_error(errno);
+    }
+    if (const std::error_code err = read_whole(fd, bytes)) return err;
+    if (::fstat(fd, &after) != 0) return file_safety::system_error(errno);
+    if (same_content(before, after)) return {};
   }
-  return changed_while_read;
+  return Reason::ChangedWhileRead;
 }
 
 }  // namespace
@@ -438,16 +431,14 @@ int read_one_content(int fd, std::string& bytes) {
 Snapshot::Snapshot(std::string_view path) {
   Table& t = table();
   const std::filesystem::path p = path.empty() ? std::filesystem::path() : resolve(path);
-  const int fd = p.empty() ? -1 : open_descriptor(AT_FDCWD, p, Mode::Read);
-  if (fd < 0) {
-    if (p.empty()) tls_last_error = ENOENT;
+  const Descriptor fd = p.empty() ? Descriptor() : open_descriptor(AT_FDCWD, p, Mode::Read);
+  if (!fd.valid()) {
+    if (p.empty()) tls_last_error = file_safety::system_error(ENOENT);
     status_ = 2;
     return;
   }
   auto bytes = std::make_shared<std::string>();
-  const int err = read_one_content(fd, *bytes);
-  ::close(fd);
-  if (err != 0) {
+  if (const std::error_code err = read_one_content(fd.get(), *bytes)) {
     tls_last_error = err;
     status_ = 4;
     return;
@@ -472,8 +463,7 @@ Snapshot::~Snapshot() {
 void set_start_directory(std::filesystem::path dir) {
   Table& t = table();
   std::lock_guard<std::mutex> hold(t.lock);
-  if (t.start_folder >= 0) ::close(t.start_folder);
-  t.start_folder = dir.empty() ? -1 : ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  t.start_folder.reset(dir.empty() ? -1 : ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   t.start_dir = std::move(dir);
 }
 
@@ -501,8 +491,7 @@ void reset() {
   for (auto& u : t.units) u.reset();
   t.snapshots.clear();
   t.start_dir.clear();
-  if (t.start_folder >= 0) ::close(t.start_folder);
-  t.start_folder = -1;
+  t.start_folder.reset();
   t.console = nullptr;
 }
 

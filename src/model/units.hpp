@@ -7,8 +7,9 @@
 // 9 are never handed out; 0 means "no unit free". Relative file names are taken in the start-up
 // directory, which tests replace with a temporary one.
 //
-// A failed open, write or flush leaves the system's error number for the calling thread in
-// last_error(), so that messages can say why a file could not be written.
+// A failed open, write or flush leaves the reason for the calling thread in last_error() (the
+// system's error number, or a reason of file_safety's), so that messages can say why a file
+// could not be used.
 //
 // Opening never blocks: a FIFO without a writer, or a device, would hold the program forever
 // in the open. Files are opened without waiting and the opened file itself is looked at; for
@@ -28,6 +29,9 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <system_error>
+
+#include "model/file_safety.hpp"
 
 namespace units {
 
@@ -53,20 +57,6 @@ enum class ReadStatus {
 // The first unit from 1 to 99, skipping 5, 6 and 9, that is not connected; 0 when none is free.
 // The number is not reserved: open it at once (or use open_free).
 void get_unit(int32_t& unit);
-
-// last_error() of a file refused for reading because it is not a regular file (a FIFO, a
-// device, a socket); not a number of the system's.
-inline constexpr int not_regular_file = -1;
-// last_error() of a Snapshot whose file was written to each time it was read, so that no one
-// content of it could be read; not a number of the system's.
-inline constexpr int changed_while_read = -2;
-// last_error() of a log refused because its name is a symbolic link, or because the file has
-// other names (hard links).
-inline constexpr int log_is_link = -3;
-inline constexpr int log_has_other_names = -4;
-
-// What an error number of last_error() says ("No space left on device", "not a regular file").
-std::string error_text(int err);
 
 // Connects unit to the file. Returns 0 on success; 1 when the unit is outside 1..99, is 5 or 6,
 // or is already connected; 2 when the file cannot be opened (missing for Read, a folder, not a
@@ -103,16 +93,20 @@ bool write_line(int32_t unit, std::string_view text);
 // as soon as write_line returns.
 bool flush(int32_t unit);
 
-// The system's error number (errno) of the calling thread's last failed open, write or flush
-// (or not_regular_file); 0 when it gave none.
-int last_error();
+// Why the calling thread's last open, write or flush failed: the system's error number, or
+// file_safety's NotRegularFile (a file refused for reading), SymbolicLink or OtherNames (a log
+// refused), ChangedWhileRead (a Snapshot).
+std::error_code last_error();
 
 // Creates a new empty file named prefix + 6 random letters and digits + suffix in the folder
 // held open as the descriptor `dir` (as openat takes it), never taking an existing name
 // (exclusive creation), with the permissions of an ordinary new file. Returns its name and in
-// `fd` the descriptor that made it, open for reading and writing (the caller closes it), or
-// an empty name and fd -1 with last_error() set. Two runs at once get two files.
-std::string create_unique(int dir, std::string_view prefix, std::string_view suffix, int& fd);
+// `fd` the descriptor that made it, open for reading and writing, or an empty name and no
+// descriptor with last_error() set. Two runs at once get two files.
+std::string create_unique(int dir,
+                          std::string_view prefix,
+                          std::string_view suffix,
+                          file_safety::Descriptor& fd);
 
 // The path of the file or folder behind a descriptor, where it is now (moved since it was
 // opened, or with " (deleted)" when it was removed); empty when the system does not say.
@@ -159,8 +153,8 @@ class Snapshot {
   // Reads the file `path` as open(Read) opens it. The content held is one content of the
   // file: its size, times and identity are the same after the read as before it, or it is read
   // again. status(): 0; 2 when the file cannot be opened (as open; last_error() says why); 4
-  // when it cannot be read whole (last_error() is the system's error number, EFBIG for more
-  // than max_snapshot_bytes, or changed_while_read). Nothing is held on failure.
+  // when it cannot be read whole (last_error(): the system's error number, EFBIG for more than
+  // max_snapshot_bytes, or ChangedWhileRead). Nothing is held on failure.
   explicit Snapshot(std::string_view path);
   ~Snapshot();
   Snapshot(const Snapshot&) = delete;

@@ -92,7 +92,7 @@ TEST(ReportFiles, ASignalAtTheWorstMomentLeavesNoWorkingFile) {
     EXPECT_EQ(in_child([&] {
                 sharc_mod::ReportFiles files;
                 if (c.at == RaiseAt::AfterCreate) raise_at = c.at;
-                if (files.create(data, 10) != 0) return 1;
+                if (files.create(data, 10)) return 1;
                 raise_at = c.at;
                 c.then(files);
                 return 0;
@@ -112,7 +112,7 @@ TEST(ReportFiles, AnAbruptEndRemovesThemWhereTheirFolderWentAndMakesNoMore) {
   for (const bool abrupt : {false, true}) {
     SCOPED_TRACE(abrupt);
     sharc_mod::ReportFiles run;
-    ASSERT_EQ(run.create((data / "Run.dat").string(), 10), 0);
+    ASSERT_FALSE(run.create((data / "Run.dat").string(), 10));
     std::filesystem::rename(data, moved);
     EXPECT_EQ(run.scratch().parent_path(), moved);
     EXPECT_EQ(testsupport::names_in(moved).size(), 2u);
@@ -120,7 +120,7 @@ TEST(ReportFiles, AnAbruptEndRemovesThemWhereTheirFolderWentAndMakesNoMore) {
       EXPECT_EQ(in_child([&] {
                   sharc_mod::remove_unfinished_reports();
                   sharc_mod::ReportFiles late;
-                  return late.create((moved / "Late.dat").string(), 10);
+                  return late.create((moved / "Late.dat").string(), 10).value();
                 }),
                 ECANCELED);
     } else {

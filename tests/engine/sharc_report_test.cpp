@@ -126,12 +126,15 @@ void fixed_fit(sharc_mod::FitResult& fit, sharc_mod::PostFit& st) {
 
 TEST(FileErrorText, NamesThePathAndTheSystemsReason) {
   const struct {
-    int err;
+    std::error_code err;
     const char* tail;
-  } cases[] = {{ENOSPC, "/d/a.TXT: No space left on device"},
-               {EACCES, "/d/a.TXT: Permission denied"},
-               {EROFS, "/d/a.TXT: Read-only file system"},
-               {0, "/d/a.TXT"}};
+  } cases[] = {{file_safety::system_error(ENOSPC), "/d/a.TXT: No space left on device"},
+               {file_safety::system_error(EACCES), "/d/a.TXT: Permission denied"},
+               {file_safety::system_error(EROFS), "/d/a.TXT: Read-only file system"},
+               {file_safety::Reason::NotAReport,
+                "/d/a.TXT: a file that is not a report of this program, which a run never "
+                "replaces"},
+               {{}, "/d/a.TXT"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.err);
     EXPECT_EQ(sharc_mod::file_error_text("The report cannot be written.", "/d/a.TXT", c.err),
@@ -292,7 +295,7 @@ class ReportRun : public enginetest::StatsFixture {
     gk::attach(&system);
     fixed_fit(fit, st);
     globals::input_file_name = stringlib::fixed(dir.file("Decay.Dat"), globals::len_file_name);
-    ASSERT_EQ(files.create(dir.file("Decay.Dat"), fit.n), 0);
+    ASSERT_FALSE(files.create(dir.file("Decay.Dat"), fit.n));
   }
   void TearDown() override {
     gk::reset();
@@ -376,11 +379,21 @@ TEST_F(ReportRun, AFolderThatCannotTakeTheReportIsFoundBeforeTheFitAndKeepsNothi
     const char* made;    // a folder made first
     rlim_t limit;        // a file size limit (0: none)
     const char* failed;  // what failed, in dir
-    int err;
+    std::errc err;
   } cases[] = {
-      {"missing folder", "gone/Decay.DAT", nullptr, 0, "gone", ENOENT},
-      {"a folder in the report's place", "Decay.Dat", "Decay.TXT", 0, "Decay.TXT", EISDIR},
-      {"no room for the report", "Decay.Dat", nullptr, 4096, "", EFBIG},
+      {"missing folder",
+       "gone/Decay.DAT",
+       nullptr,
+       0,
+       "gone",
+       std::errc::no_such_file_or_directory},
+      {"a folder in the report's place",
+       "Decay.Dat",
+       "Decay.TXT",
+       0,
+       "Decay.TXT",
+       std::errc::is_a_directory},
+      {"no room for the report", "Decay.Dat", nullptr, 4096, "", std::errc::file_too_large},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -455,7 +468,7 @@ TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) 
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::ofstream(victim) << "secret\n";
-    ASSERT_EQ(files.create(dir.file("Decay.Dat"), fit.n), 0);
+    ASSERT_FALSE(files.create(dir.file("Decay.Dat"), fit.n));
     const std::filesystem::path swapped = c.results_file ? files.partial() : files.scratch();
     std::filesystem::remove(swapped);
     c.plant(swapped);
@@ -504,7 +517,9 @@ TEST_F(ReportRun, AFileOfTheReportsNameThatIsNoReportIsNeverReplaced) {
       SCOPED_TRACE(std::string(c.what) + (during_fit ? ", during the fit" : ", before it"));
       std::filesystem::remove(results_path());
       files.remove();
-      if (during_fit) ASSERT_EQ(files.create(dir.file("Decay.Dat"), fit.n), 0);
+      if (during_fit) {
+        ASSERT_FALSE(files.create(dir.file("Decay.Dat"), fit.n));
+      }
       const std::string held = dir.write("held", c.found);
       if (c.link) {
         std::filesystem::create_symlink(held, results_path());
@@ -513,11 +528,10 @@ TEST_F(ReportRun, AFileOfTheReportsNameThatIsNoReportIsNeverReplaced) {
       }
       dialogs.clear();
       if (!during_fit) {
-        const int err = files.create(dir.file("Decay.Dat"), fit.n);
-        EXPECT_EQ(err == 0, c.replaced);
-        if (err != 0) {
-          EXPECT_EQ(files.failed().string() + ": " + sharc_mod::failure_text(err),
-                    results_path() + refusal);
+        const std::error_code err = files.create(dir.file("Decay.Dat"), fit.n);
+        EXPECT_EQ(!err, c.replaced);
+        if (err) {
+          EXPECT_EQ(files.failed().string() + ": " + err.message(), results_path() + refusal);
         }
       }
       if (files.ready()) {

@@ -144,11 +144,11 @@ TEST_F(Units, ASnapshotHoldsOneContentOfItsFileForEveryReader) {
   }
   // A file that cannot be opened, or is too large to hold, holds nothing.
   EXPECT_EQ(units::Snapshot("d.dat").status(), 2);
-  EXPECT_EQ(units::last_error(), ENOENT);
+  EXPECT_EQ(units::last_error(), std::errc::no_such_file_or_directory);
   dir_.write("big.dat", "");
   std::filesystem::resize_file(dir_.file("big.dat"), units::max_snapshot_bytes + 1);
   EXPECT_EQ(units::Snapshot("big.dat").status(), 4);
-  EXPECT_EQ(units::last_error(), EFBIG);
+  EXPECT_EQ(units::last_error(), std::errc::file_too_large);
 }
 
 // A file rewritten in place or cut short between two reads of a snapshot is read again: the
@@ -179,7 +179,7 @@ TEST_F(Units, ASnapshotOfAFileWrittenWhileReadIsOneContentOrNone) {
     after_read = nullptr;
     if (c.held.empty()) {
       EXPECT_EQ(held->status(), 4);
-      EXPECT_EQ(units::last_error(), units::changed_while_read);
+      EXPECT_EQ(units::last_error(), file_safety::Reason::ChangedWhileRead);
       continue;
     }
     ASSERT_EQ(held->status(), 0);
@@ -216,27 +216,27 @@ TEST_F(Units, ReadingTakesOnlyARegularFileAndNeverWaits) {
   const int folder = ::open(dir_.path().c_str(), O_PATH | O_DIRECTORY);
   const struct {
     const char* path;
-    int error;  // 0: opened
+    std::error_code error;  // none: opened
   } cases[] = {
-      {"fifo", units::not_regular_file},
-      {"link", units::not_regular_file},
-      {"sock", units::not_regular_file},
-      {"/dev/zero", units::not_regular_file},
-      {"/dev/null", units::not_regular_file},
-      {".", EISDIR},
-      {"f.txt", 0},
+      {"fifo", file_safety::Reason::NotRegularFile},
+      {"link", file_safety::Reason::NotRegularFile},
+      {"sock", file_safety::Reason::NotRegularFile},
+      {"/dev/zero", file_safety::Reason::NotRegularFile},
+      {"/dev/null", file_safety::Reason::NotRegularFile},
+      {".", file_safety::system_error(EISDIR)},
+      {"f.txt", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     int32_t u = 0;
-    EXPECT_EQ(units::open_free(u, c.path, units::Mode::Read), c.error == 0 ? 0 : 2);
-    if (c.error != 0) {
+    EXPECT_EQ(units::open_free(u, c.path, units::Mode::Read), c.error ? 2 : 0);
+    if (c.error) {
       EXPECT_EQ(units::last_error(), c.error);
     }
     units::close(u);
     // A file held open is refused alike.
     const int fd = ::openat(folder, c.path, O_RDONLY | O_NONBLOCK);
-    EXPECT_EQ(units::open_free_fd(u, fd, units::Mode::Read), c.error == 0 ? 0 : 2);
+    EXPECT_EQ(units::open_free_fd(u, fd, units::Mode::Read), c.error ? 2 : 0);
     units::close(u);
     if (fd >= 0) ::close(fd);
   }
@@ -246,10 +246,10 @@ TEST_F(Units, ReadingTakesOnlyARegularFileAndNeverWaits) {
   EXPECT_EQ(units::open_free(u, "/dev/null", units::Mode::Write), 0);
   units::close(u);
   EXPECT_EQ(units::open_free(u, "fifo", units::Mode::Write), 2);
-  EXPECT_EQ(units::last_error(), ENXIO);
+  EXPECT_EQ(units::last_error(), std::errc::no_such_device_or_address);
   for (const char* log : {"/dev/null", "fifo"}) {
     EXPECT_EQ(units::open_free(u, log, units::Mode::Append), 2);
-    EXPECT_EQ(units::last_error(), units::not_regular_file);
+    EXPECT_EQ(units::last_error(), file_safety::Reason::NotRegularFile);
   }
   ::close(folder);
   ::close(sock);
@@ -258,15 +258,15 @@ TEST_F(Units, ReadingTakesOnlyARegularFileAndNeverWaits) {
 TEST_F(Units, FailuresLeaveTheSystemsReason) {
   int32_t u = 0;
   EXPECT_EQ(units::open_free(u, "missing.txt", units::Mode::Read), 2);
-  EXPECT_EQ(units::last_error(), ENOENT);
+  EXPECT_EQ(units::last_error(), std::errc::no_such_file_or_directory);
   EXPECT_EQ(units::open_free(u, ".", units::Mode::Write), 2);
-  EXPECT_EQ(units::last_error(), EISDIR);
+  EXPECT_EQ(units::last_error(), std::errc::is_a_directory);
   EXPECT_EQ(units::open_free(u, "no/such/folder.txt", units::Mode::Write), 2);
-  EXPECT_EQ(units::last_error(), ENOENT);
+  EXPECT_EQ(units::last_error(), std::errc::no_such_file_or_directory);
   ASSERT_EQ(units::open_free(u, "/dev/full", units::Mode::Write), 0);
   EXPECT_TRUE(units::write_line(u, "lost"));
   EXPECT_FALSE(units::flush(u));
-  EXPECT_EQ(units::last_error(), ENOSPC);
+  EXPECT_EQ(units::last_error(), std::errc::no_space_on_device);
   units::close(u);
 }
 
@@ -274,10 +274,9 @@ TEST_F(Units, UniqueFilesAreNewEachTime) {
   std::set<std::string> names;
   const int folder = ::open(dir_.path().c_str(), O_PATH | O_DIRECTORY);
   for (int k = 0; k < 50; ++k) {
-    int fd = -1;
+    file_safety::Descriptor fd;
     const std::string name = units::create_unique(folder, ".t-", ".part", fd);
-    EXPECT_GE(fd, 0);
-    ::close(fd);
+    EXPECT_TRUE(fd.valid());
     EXPECT_EQ(name.size(), 3u + 6u + 5u);
     EXPECT_EQ(name.substr(0, 3), ".t-");
     EXPECT_TRUE(std::filesystem::is_regular_file(dir_.path() / name));
@@ -286,9 +285,8 @@ TEST_F(Units, UniqueFilesAreNewEachTime) {
   EXPECT_EQ(names.size(), 50u);
   // The folder is the one held, wherever it is now; one that is gone takes no file.
   std::filesystem::rename(dir_.path(), dir_.path().string() + "-moved");
-  int fd = -1;
+  file_safety::Descriptor fd;
   const std::string moved = units::create_unique(folder, "m", "", fd);
-  ::close(fd);
   EXPECT_TRUE(std::filesystem::exists(dir_.path().string() + "-moved/" + moved));
   std::filesystem::rename(dir_.path().string() + "-moved", dir_.path());
   const std::filesystem::path other = dir_.path() / "other";
@@ -296,8 +294,8 @@ TEST_F(Units, UniqueFilesAreNewEachTime) {
   const int removed = ::open(other.c_str(), O_PATH | O_DIRECTORY);
   std::filesystem::remove(other);
   EXPECT_TRUE(units::create_unique(removed, "t", "", fd).empty());
-  EXPECT_EQ(fd, -1);
-  EXPECT_EQ(units::last_error(), ENOENT);
+  EXPECT_FALSE(fd.valid());
+  EXPECT_EQ(units::last_error(), std::errc::no_such_file_or_directory);
   ::close(removed);
   ::close(folder);
 }
