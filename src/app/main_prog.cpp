@@ -189,6 +189,7 @@ std::string usage() {
     text += "                   " + std::to_string(k) + " " + kWeightings[k - 1] + "\n";
   }
   text +=
+      "                 (3 divides each residual by its fitted value, not by the data's Y)\n"
       "  --help         this text\n"
       "  --             ends the options (for a FILE.dat that begins with -)\n";
   return text;

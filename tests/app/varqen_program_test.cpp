@@ -708,7 +708,7 @@ TEST(Varqen, UsageErrorsExitWithTwoAndHelpNamesTheOptions) {
   EXPECT_EQ(help.status, 0);
   for (const char* name :
        {"easy", "moderate", "difficult", "None", "1/Reweight^2", "1/Y^2", "Robust Weight",
-        "StdDev / Residual"}) {
+        "StdDev / Residual", "3 divides each residual by its fitted value"}) {
     EXPECT_NE(help.output.find(name), std::string::npos) << name;
   }
   // "--" ends the options: a data file may begin with "-".
