@@ -313,7 +313,7 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
     return BlockEnd::DataError;
   }
   passes(b, formula_flag);
-  if (!sharc_mod::error_path_taken) sum_moves(b);
+  if (!sharc_mod::error_path_taken && sum_moves(b)) near_data(b);
   const sharc_mod::ReportStatus report = post_fit(b, texts);
   return report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken
              ? BlockEnd::Reported

@@ -142,6 +142,13 @@ bool no_mark_row(const Block& b);
 // result is false. Leaves the shared fitted values and residuals of its last evaluation.
 bool sum_moves(Block& b);
 
+// After the passes of a weighting-3 fit (index 2), at the final vector: false, after the
+// cascade's error path with a message that says so, when in more than half of the rows whose y
+// is not 0 the fitted value exceeds ten times |y| in magnitude (or is not a number): the fitted
+// values ran away from the data. True for every other weighting, whose sums grow with the
+// fitted values. Leaves the shared fitted values and residuals of its evaluation.
+bool near_data(const Block& b);
+
 // A number as the messages show it: I3 left-adjusted in a 3-character field.
 std::string nnn(int32_t value);
 

@@ -5,7 +5,8 @@
 // - after the fit, the flat-sum test: a weighted sum of squares that no free parameter changes at
 //   the final vector determines no parameter. One row whose square outweighs the others' beyond
 //   rounding makes every sum the same: the searches then stop wherever they are, and their
-//   vector, standard errors and correlations mean nothing.
+//   vector, standard errors and correlations mean nothing;
+// - after the fit, the near-data test of weighting 3: fitted values that ran away from the data.
 #include <cmath>
 #include <limits>
 #include <string>
@@ -37,6 +38,17 @@ constexpr double kMarkRatio = 1e6;
 // residuals (weighting 3) are no different: a curve through the others leaves the row a relative
 // residual of 1E+8 whose square swamps theirs, one through the row leaves each of them -1.
 constexpr double kMarkLimit = 94906265.62425156;
+// Weighting 3 divides each residual by its fitted value: a row's term (y - f)^2 / f^2 is
+// (1 - y/f)^2, which tends to 1 as |f| grows past |y|. So its sum tends to the row count as the
+// fitted values grow without bound, and a fit can trade the large term of one row far from the
+// others (100 times them, or -999999 among values of 5 to 100) for terms just below 1 in every
+// row, running away from all the data. A fitted value more than this many times its y in
+// magnitude is nowhere near it: its term exceeds 0.81, most of what running away costs. A fit
+// nowhere near more than half of the rows describes no part of the data (one near most of them
+// fits those, the rest standing out as outliers). The test is on y/f, which has no unit: data
+// and fitted values in other units (or in the fit's frame, scaled by a power of two) give the
+// same ratios, and so the same verdict.
+constexpr int32_t kFarRatio = 10;
 
 // The largest |y(i)| of the rows 1..n other than `row`.
 double largest_other(VecView<const double> y, int32_t n, int32_t row) {
@@ -79,6 +91,13 @@ std::string dominant_row(const Block& b, VecView<const double> w, VecView<const 
            " times the other rows: a missing-value mark?";
   }
   return text + ", makes the most of it.";
+}
+
+// The error path of a test after the fit: its Error dialog and the report's reason say `text`.
+void end_in_error(const std::string& text) {
+  sharc_mod::take_error_path(
+      "MainRegression: ERROR!\r\n" + sharc_mod::dialog_lines(text) + "\r\n The run has ended...",
+      text);
 }
 
 }  // namespace
@@ -129,9 +148,32 @@ bool sum_moves(Block& b) {
       "No free parameter changes the weighted sum of squares at the final values: it is flat to "
       "rounding, and the fit determines nothing. " +
       dominant_row(b, w.view(), yf.view());
-  sharc_mod::take_error_path(
-      "MainRegression: ERROR!\r\n" + sharc_mod::dialog_lines(text) + "\r\n The run has ended...",
-      text);
+  end_in_error(text);
+  return false;
+}
+
+bool near_data(const Block& b) {
+  if (b.index != 2) return true;
+  FVector<double> a(b.npar), yf(b.rows);
+  for (int32_t i = 1; i <= b.npar; ++i) a(i) = common_data::pfinal(i);
+  weighted_sum(b, a.view(), yf.view());
+  int32_t far = 0, counted = 0;
+  for (int32_t i = 1; i <= b.rows; ++i) {
+    const double y = std::fabs(b.fit.y(i));
+    if (y == 0.0) continue;  // a row of 0 has no size to be near: its term is 1 for any f
+    ++counted;
+    far += std::fabs(yf(i)) <= kFarRatio * y ? 0 : 1;
+  }
+  if (2 * far <= counted) return true;
+  const std::string rows = std::to_string(far) + " of " + std::to_string(counted) +
+                           (counted == b.rows ? " rows" : " rows whose Y is not 0");
+  end_in_error(
+      "The fitted values are nowhere near the data: in " + rows + " they are more than " +
+      std::to_string(kFarRatio) +
+      " times Y in magnitude. Weighting 3 (1/Y^2) divides each residual by its fitted value, and "
+      "its sum falls towards the number of rows as the fitted values grow: a row far from the "
+      "others (an outlier, a missing-value mark) can pull the fit away from all of them. Check "
+      "the data, or fit with another weighting.");
   return false;
 }
 

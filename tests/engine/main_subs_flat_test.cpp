@@ -1,10 +1,12 @@
 // The tests of the fit run that one row of the data can defeat: a row that leaves the others no
 // say, refused before the fit; a sum of squares flat to rounding at the final values, named by
-// the line of its dominant row.
+// the line of its dominant row; a weighting-3 fit whose fitted values ran away from the data.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "engine/main_subs.hpp"
 #include "engine/main_subs_block.hpp"
 #include "engine/main_subs_fixture.hpp"
+#include "support/nist_problem.hpp"
 
 namespace {
 
@@ -142,6 +145,78 @@ TEST_F(FlatTest, AFlatSumNamesTheLineOfItsDominantRow) {
                 std::string::npos)
           << first;
     }
+  }
+}
+
+// y disturbed by -2, -1, 0, 1 or 2 % in a fixed pattern over the rows i.
+double disturbed(double y, int32_t i) { return y * (1.0 + 0.01 * ((i * 7) % 5 - 2)); }
+
+// A line y = 2 + 3x of 10 rows whose row 10 is 100 times the line, and a line from 5 to 100 with
+// -999999 in row 5.
+Data line_with_outlier() {
+  Data d{"Y=P1+P2*X1", {1, 1}, {-100, -100}, {100, 100}, {true, true}, {}};
+  for (int32_t x = 1; x <= 10; ++x) d.rows.push_back({x, (x == 10 ? 100 : 1) * (2.0 + 3.0 * x)});
+  return d;
+}
+Data line_with_negative_row() {
+  Data d = line_with_outlier();
+  for (int32_t x = 1; x <= 10; ++x) d.rows[size_t(x - 1)].second = 5 + 95.0 * (x - 1) / 9;
+  d.rows[4].second = -999999;
+  return d;
+}
+
+// Weighting 3 (1/Y^2) divides each residual by its fitted value, and its sum tends to the row
+// count as the fitted values grow: one row far from the others pulls the fit away from all of
+// them (P1 = P2 = 95 at the bounds, fitted values 40 times the data). Such a fit ends on the
+// error path, in any units, with no run-log line.
+TEST_F(FlatTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath) {
+  for (const Data& d : {line_with_outlier(), line_with_negative_row()}) {
+    for (const double unit : {1e-12, 1.0, 1e12}) {
+      SCOPED_TRACE(d.text(unit));
+      std::filesystem::remove(dir.path() / "Varqen-runlog.txt");
+      const std::string first = fit(d.text(unit), 3);
+      EXPECT_FALSE(main_subs::every_block_reported);
+      EXPECT_EQ(first.rfind(" RUN ENDED IN ERROR: The fitted values are nowhere near the data: ",
+                            0),
+                0u)
+          << first;
+      EXPECT_FALSE(exists("Varqen-runlog.txt"));
+    }
+  }
+}
+
+// Fits over many decades complete: at weighting 3 a power law over 9 decades, Arrhenius, data
+// from 1E-3 to 1E+9, a decay from 1E+6 counts to a few and Misra1a; at weighting 1 that decay and
+// the line with an outlier 100 times the others.
+TEST_F(FlatTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
+  Data power{"Y=P1*X1^P2", {1, 1}, {0, 0}, {100, 5}, {true, false}, {}};
+  for (int32_t k = -8; k <= 16; ++k) {
+    const double x = std::pow(10.0, k / 4.0);
+    power.rows.push_back({x, disturbed(2.5 * std::pow(x, 1.5), k)});
+  }
+  Data arrhenius{"Y=P1*EXP(-P2/X1)", {1e13, 1e4}, {0, 0}, {1e15, 1e5}, {true, false}, {}};
+  for (int32_t t = 300; t <= 420; t += 10) {
+    arrhenius.rows.push_back({t, disturbed(2e13 * std::exp(-12000.0 / t), t / 10)});
+  }
+  Data decades{"Y=P1*EXP(P2*X1)", {1, 1}, {0, 0}, {1e3, 10}, {true, false}, {}};
+  for (int32_t x = 0; x <= 12; ++x) decades.rows.push_back({x, disturbed(1e-3 * std::pow(10, x), x)});
+  Data counts{"Y=P1*EXP(-P2*X1)", {5e5, 0.5}, {0, 0}, {1e8, 10}, {true, false}, {}};
+  for (int32_t i = 0; i < 28; ++i) {
+    const double mean = 1e6 * std::exp(-0.5 * i);
+    counts.rows.push_back({0.5 * i, std::round(mean + std::sqrt(mean) * ((i * 7) % 5 - 2) / 2)});
+  }
+  std::ifstream in(testsupport::nist_dir() + "/dat/Misra1a-start1.dat");
+  const std::string misra(std::istreambuf_iterator<char>(in), {});
+  const struct {
+    std::string file;
+    int32_t iwt;
+  } cases[] = {{power.text(), 3},      {arrhenius.text(), 3}, {decades.text(), 3},
+               {counts.text(), 3},     {misra, 3},            {counts.text(), 1},
+               {line_with_outlier().text(), 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.substr(0, c.file.find('\n')) + " weighting " + std::to_string(c.iwt));
+    fit(c.file, c.iwt);
+    EXPECT_TRUE(main_subs::every_block_reported) << last_text();
   }
 }
 
