@@ -46,44 +46,74 @@ bool mag_below(double v, double t) {
   return mag(v) < t;
 }
 
-}  // namespace
+// One value under the rule as stated (steps 1 to 3): where it goes, whether a test fired, and
+// whether the margin of every test that fired (the threshold it compared with: 0.95 hi or
+// 1.05 hi, 1.05 lo or 0.95 lo) lies inside [lo, hi].
+struct Stated {
+  double to;
+  bool moved = false;
+  bool margins_inside = true;
+};
 
-double apply(double v, double lo, double hi, bool& moved) {
-  if (std::isnan(v)) return v;  // step 1: a NaN parameter passes through unchanged
+bool inside(double v, double lo, double hi) { return lo <= v && v <= hi; }
+
+Stated stated(double v, double lo, double hi) {
+  Stated s{v};
+  if (std::isnan(v)) return s;  // step 1: a NaN parameter passes through unchanged
+  auto fire = [&](double margin, double to) {
+    s.moved = true;
+    s.margins_inside = s.margins_inside && inside(margin, lo, hi);
+    s.to = to;
+  };
 
   // Step 2: upper test on the sign of v (zero compares as +100).
   if (v > 0.0) {
-    if (mag_above(v, 0.95 * hi)) {
-      v = 0.5 * hi;
-      moved = true;
-    }
+    if (mag_above(v, 0.95 * hi)) fire(0.95 * hi, 0.5 * hi);
   } else if (v == 0.0) {
-    if (100.0 > 0.95 * hi) {
-      v = 0.5 * hi;
-      moved = true;
-    }
+    if (100.0 > 0.95 * hi) fire(0.95 * hi, 0.5 * hi);
   } else if (mag_below(v, -(1.05 * hi))) {  // -mag(v) > 1.05*hi
-    v = 1.5 * hi;
-    moved = true;
+    fire(1.05 * hi, 1.5 * hi);
   }
 
   // Step 3: lower test on the value step 2 left (zero compares as -100).
-  const double w = v;
+  const double w = s.to;
   if (w > 0.0) {
-    if (mag_below(w, 1.05 * lo)) {
-      v = reset_point(std::fabs(hi - lo));
-      moved = true;
-    }
+    if (mag_below(w, 1.05 * lo)) fire(1.05 * lo, reset_point(std::fabs(hi - lo)));
   } else if (w == 0.0) {
-    if (0.95 * lo > -100.0) {
-      v = reset_point(std::fabs(hi + lo));
-      moved = true;
-    }
+    if (0.95 * lo > -100.0) fire(0.95 * lo, reset_point(std::fabs(hi + lo)));
   } else if (mag_above(w, -(0.95 * lo))) {  // -mag(w) < 0.95*lo
-    v = reset_point(std::fabs(hi + lo));
-    moved = true;
+    fire(0.95 * lo, reset_point(std::fabs(hi + lo)));
   }
-  return v;
+  return s;
+}
+
+// The middle of [lo, hi], where a value outside goes when the stated point lies outside too;
+// with an infinite bound (no middle) the finite one.
+double middle(double lo, double hi) {
+  const double m = 0.5 * lo + 0.5 * hi;  // no overflow between bounds near the largest double
+  if (std::isfinite(m)) return m;
+  return std::isfinite(lo) ? lo : hi;
+}
+
+}  // namespace
+
+double apply(double v, double lo, double hi, bool& moved) {
+  const Stated s = stated(v, lo, hi);
+  if (!s.moved) return v;
+  // NaN or inverted bounds give no interval to keep: the stated rule holds as it is.
+  // Otherwise the stated point, where it lies inside the bounds and, for a value inside them,
+  // the margins do too: a margin outside (hi < 1.05 lo, bounds narrow against their size)
+  // would move every value inside the bounds.
+  const bool in = inside(v, lo, hi);
+  if (!(lo <= hi) || (inside(s.to, lo, hi) && (!in || s.margins_inside))) {
+    moved = true;
+    return s.to;
+  }
+  // Otherwise a value inside stays, and one outside goes to the middle, so that the rule
+  // never leaves a free parameter outside its bounds.
+  if (in) return v;
+  moved = true;
+  return middle(lo, hi);
 }
 
 void pbounds3(VecView<double> x,

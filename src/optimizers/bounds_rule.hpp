@@ -8,6 +8,14 @@
 // 1.05*hi and 0.95*lo; zero reads as +100 against the upper bound and as -100 against the lower.
 // Both tests run in turn, so a value moved by the upper test can be moved again by the lower.
 // Magnitudes are recomputed as 10^(log10 |v|), as the thresholds were stated with them.
+//
+// Two limits keep the result inside [lo, hi] (for lo <= hi). A value inside the bounds is moved
+// only to a point inside them, and only when the margins of the tests that fire lie inside them
+// too: with hi < 1.05 lo (a centre bounded to [490, 510]) both margins lie outside and every
+// value inside would be thrown out, and the reset point of a negative lower bound (the sum
+// taken for [-10, -1] gives +1.658) lies outside. A value outside the bounds whose point lies
+// outside goes to the middle of the bounds. Where the stated rule already keeps both limits
+// (bounds wide against their size, such as [0, 1000] or [1E-3, 1E3]), it is unchanged.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +35,8 @@ void pbounds3(VecView<double> x,
               VecView<const double> hi,
               double& ssq);
 
-// The rule for one value v against [lo, hi]; moved is set true when v changed. Used by the
+// The rule for one value v against [lo, hi]; moved is set true when v changed (left as it was
+// otherwise). Used by the
 // inline copy of the differential-evolution objective, which has no sum to double.
 double apply(double v, double lo, double hi, bool& moved);
 

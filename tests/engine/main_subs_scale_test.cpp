@@ -465,4 +465,40 @@ TEST_F(ScaleTest, BoundsBeyondTheFrameComeBackAsWritten) {
   EXPECT_EQ(common_data::pboundhi(1), 1e300);
 }
 
+// Bounds set close around the answer, narrow against their size: a peak's centre bounded to
+// [490, 510] nm (a Gaussian of height 0.04 on a baseline of 1, small disturbances), and a
+// melting temperature bounded to [290, 310] K. The weightings in which they were thrown out of
+// their bounds fit them with the bounded parameter inside, at the fit that wide bounds give.
+TEST_F(ScaleTest, BoundsCloseAroundTheAnswerAreFittedInEveryWeighting) {
+  std::string peak =
+      "Y=P1*EXP(-0.5*((X1-P2)/P3)^2)+P4\n0.03 500 1 0.9\n0 490 0.01 0\n1 510 10 10\n1 1 1 1\n";
+  for (int32_t i = 0; i <= 40; ++i) {
+    const double x = 494.0 + 0.3 * i;
+    const double noise = 0.001 * double(int32_t(i * 7 % 5) - 2);
+    peak += line_of({x, 1.0 + 0.04 * std::exp(-0.5 * std::pow((x - 500.13) / 1.19, 2)) + noise});
+  }
+  std::string melt =
+      "Y=P1/(1+EXP((X1-P2)/P3))+P4\n8 302 2 0.5\n0 290 0.1 0\n20 310 10 5\n1 1 1 1\n";
+  for (int32_t i = 0; i <= 40; ++i) {
+    const double x = 280.0 + i;
+    melt += line_of({x, disturbed(10.0 / (1.0 + std::exp((x - 300.4) / 2.5)) + 1.0, size_t(i))});
+  }
+  const struct {
+    std::string name, file;
+    std::vector<int32_t> weightings;
+    double centre, tolerance;  // of P2
+  } cases[] = {{"peak", peak + "END\n", {2, 3, 4, 5}, 500.13, 0.05},
+               {"melt", melt + "END\n", {3}, 300.4, 0.1}};
+  globals::iopt = 2;
+  for (const auto& c : cases) {
+    for (int32_t iwt : c.weightings) {
+      SCOPED_TRACE(c.name + " weighting " + std::to_string(iwt));
+      globals::iwt = iwt;
+      const Fit f = fit(c.file);
+      ASSERT_TRUE(f.done) << last_text();
+      EXPECT_NEAR(f.p[1], c.centre, c.tolerance);
+    }
+  }
+}
+
 }  // namespace

@@ -47,17 +47,44 @@ TEST_F(BoundsRule, MovesAndKeepsValuesAsTheRuleStates) {
       {1, 10, 1.04, r(9)},     // within 5 % of lo: half the root of the span
       {1, 10, 1.06, 1.06},     // inside
       {-10, -1, -0.9, -1.5},   // past the negative upper bound: 1.5*hi
-      {-10, -1, -9.6, r(11)},  // past the narrowed lower bound: positive reset by the sum
+      {-10, -1, -1.02, -1.5},  // within 5 % of it
       {-5, 200, 0, r(195)},    // zero reads -100 against the lower bound
       {-200, 200, 0, 0},       // zero inside both tests
-      {0, 0, 0, r(1e-15)},     // both tests move it, the floor applies
       {0, 10, 0, 5},           // upper test only
       {0, 10, 0.3, 0.3},       // 0.3 < 1.05*0 is false
       {-10, 0, -1, -1},
-      {-10, 0, 0, r(10)},    // moved to 0 by the upper test, then reset above hi
       {1, 10, 50, 5},        // far above hi: half of hi, not hi
       {1, 10, 0.5, r(9)},    // below lo
       {1, 10, HUGE_VAL, 5},  // an infinite value is moved like a large one
+      {0, 1000, 0, r(1000)},
+      {0, 1000, 980, 500},
+      {1e-3, 1e3, 1.01e-3, r(1e3 - 1e-3)},
+      {1e-3, 1e3, 2e3, 500},
+      {0.1, 0.15, 0.149, r(0.05)},  // half of hi lies below lo; the lower test brings it back
+      // The stated point lies outside the bounds: a value inside stays, one outside goes to
+      // the middle.
+      {-10, -1, -9.6, -9.6},  // the reset of a negative lower bound is positive
+      {-10, -1, -20, -5.5},
+      {-10, 0, 0, 0},  // moved to 0 by the upper test, then reset above hi
+      {0, 0, 0, 0},    // equal bounds: the floor of the reset lies above them
+      {0, 0, 3, 0},
+      {6, 10, 9.8, 9.8},  // half of hi and then the reset lie below lo
+      {6, 10, 11, 8},
+      // Bounds narrow against their size (hi < 1.05 lo): both margins lie outside them, so no
+      // value inside is moved.
+      {490, 510, 500, 500},
+      {490, 510, 490.5, 490.5},
+      {490, 510, 509.9, 509.9},
+      {490, 510, 520, 500},
+      {490, 510, 480, 500},
+      {490.0 / 512, 510.0 / 512, 495.0 / 512, 495.0 / 512},  // the same in the fit's frame
+      {490.0 / 512, 510.0 / 512, 0.5, 500.0 / 512},
+      {290, 310, 309, 309},
+      {1.70e9, 1.71e9, 1.7e9, 1.7e9},
+      {1.70e9, 1.71e9, 0, 1.705e9},
+      {-510, -490, -500, -500},
+      {-510, -490, -400, -500},
+      {-510, -490, -600, -500},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "lo " << c.lo << " hi " << c.hi << " x " << c.x);
@@ -111,21 +138,29 @@ TEST_F(BoundsRule, SumDoublesOnceWhenSeveralMove) {
   EXPECT_EQ(ssq, 4.0);
 }
 
-// The rule exactly as stated, every magnitude recomputed through log10 and pow: the oracle for
-// apply, which reaches the same decisions without the logarithms where it can.
+// The rule exactly as stated, every magnitude recomputed through log10 and pow, with its two
+// limits (a result inside [lo, hi]; a value inside moved only when the margins of the tests
+// that fire lie inside too): the oracle for apply, which reaches the same decisions without
+// the logarithms where it can.
 double stated_rule(double v, double lo, double hi, bool& moved) {
   auto mag = [](double x) { return std::pow(10.0, std::log10(std::fabs(x))); };
-  auto reset = [](double s) {
-    return 0.5 * std::pow(10.0, 0.5 * std::log10(std::max(1e-15, s)));
-  };
+  auto reset = [](double s) { return 0.5 * std::pow(10.0, 0.5 * std::log10(std::max(1e-15, s))); };
+  auto in = [&](double x) { return lo <= x && x <= hi; };
+  const double v0 = v;
   if (std::isnan(v)) return v;
   bool upper = v > 0.0 ? mag(v) > 0.95 * hi : v == 0.0 ? 100.0 > 0.95 * hi : -mag(v) > 1.05 * hi;
+  bool margins = !upper || in((v < 0.0 ? 1.05 : 0.95) * hi);
   if (upper) v = v < 0.0 ? 1.5 * hi : 0.5 * hi;
   const double w = v;
   bool lower = w > 0.0 ? mag(w) < 1.05 * lo : w == 0.0 ? 0.95 * lo > -100.0 : -mag(w) < 0.95 * lo;
+  margins = margins && (!lower || in((w > 0.0 ? 1.05 : 0.95) * lo));
   if (lower) v = reset(std::fabs(w > 0.0 ? hi - lo : hi + lo));
   moved = upper || lower;
-  return v;
+  if (!moved || !(lo <= hi) || (in(v) && (!in(v0) || margins))) return v;
+  moved = !in(v0);
+  if (!moved) return v0;
+  const double mid = 0.5 * lo + 0.5 * hi;
+  return std::isfinite(mid) ? mid : std::isfinite(lo) ? lo : hi;
 }
 
 // Runs apply and the oracle on v against bounds whose four thresholds (0.95 hi, 1.05 lo for
