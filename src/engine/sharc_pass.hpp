@@ -165,6 +165,7 @@ class Cascade {
   }
   void show_best() { display_.show_parameters(cv(best_)); }
   void final_stage(FinalEntry entry);
+  void keep_start();
   void reset_fixed(FVector<double>& vec) {
     for (int32_t i = 1; i <= np_; ++i) {
       if (a_.mask(i) == 0) vec(i) = p0_(i);

@@ -168,6 +168,26 @@ TEST_F(CascadeTest, KeepBestRulePerStageKind) {
   }
 }
 
+// A constrained stage may raise the best sum a little and a stage's own sum may not be the
+// objective's; a later pass (first-pass flag 0, as the second pass of "1/Reweight^2") still
+// never ends worse, in the objective, than the vector it started from. A first pass keeps the
+// stage's result as the rule takes it.
+TEST_F(CascadeTest, ALaterPassNeverEndsWorseThanItsStart) {
+  for (const int32_t first : {0, 1}) {
+    SCOPED_TRACE("first-pass flag " + std::to_string(first));
+    reset_all();
+    Pass pass;
+    pass.first = first;
+    pass.p = {2.0, 0.3};  // the data's own parameters: no vector does better
+    globals::iopt = 2;
+    const StageRecorder* recp = nullptr;
+    StageRecorder rec([&](Stages& s) { script(s, {"", 2, "vmsqp", 2, 1.00005, 0, true}, &recp); });
+    recp = &rec;
+    pass.run();
+    EXPECT_EQ(pass.p[0], first == 0 ? 2.0 : kMoved);
+  }
+}
+
 // The variable-metric stage that closes the opening's search block: a status of 0 with a sum
 // that is not lower sets back only the vector, and gn_main starts from the method's sum.
 TEST_F(CascadeTest, OpeningVarmetricHandsItsSumToGaussNewton) {
