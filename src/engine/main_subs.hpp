@@ -7,10 +7,10 @@
 //       (fresh run) or the previous model (Restart)
 //   3-6 model-number refusal, shape checks and loading of the data file
 //   7-9 starting values, data set-up (x columns, data-set index), weights, compilation
-//   10  the observations scaled by a power of two when they are far from ordinary size (a
-//       start whose model values are all out of range refused), then one or two passes of the
-//       optimiser cascade (a second one for the weighting "1/Reweight^2" and for the level
-//       Difficult)
+//   10  the observations scaled by a power of two that brings their largest |y| to [64, 128),
+//       and each free parameter divided by a power of two (a start whose model values are all
+//       out of range refused), then one or two passes of the optimiser cascade (a second one
+//       for the weighting "1/Reweight^2" and for the level Difficult)
 //   11  final evaluation, post-fit statistics, report and run-log line
 //   12  end of block; 13 next file of a series ("#k" before ".DAT" becomes "#k+1"; a name
 //       without such a number ends the run with an Error dialog saying no next file follows)

@@ -1,13 +1,17 @@
 // The frame in which the fit run's passes work. The fit's thresholds, steps and tolerances are
-// absolute (the least sum of the model evaluator, the exact-fit tests, the 1e-12 added to the
-// final residuals, the error path's 1e16, the settling test, the searches' first steps and
-// the raise of tiny starts): they are made for data and parameters of unit size. So the
-// passes fit y times 2^-y_scale, with the largest |y| in [64, 128), and each free parameter as
-// p = 2^e q, e fixed before the fit: q starts in [0.5, 1), or, for a start at 0, a unit change
-// of q moves the model's values about as much as the data's size. Both are exact in binary:
-// the compiled formula reads p as 2^e q and gives its values times 2^-y_scale. Starts and
-// bounds go into the frame before the passes; parameters, standard errors, bounds, data,
-// fitted values and sums come back to the user's units before the statistics and the report.
+// absolute (the least sum of the model evaluator, the exact-fit tests, the error path's 1e16,
+// the settling test, the searches' first steps and the raise of tiny starts): they are made
+// for data and parameters of unit size. So the passes fit y times 2^-y_scale, with the
+// largest |y| in [64, 128), and each free parameter as p = 2^e q, e fixed before the fit: q
+// starts in [0.5, 1), or, for a start at 0, a unit change of q moves the model's values about
+// as much as the data's size. Both are exact in binary: the compiled formula reads p as 2^e q
+// and gives its values times 2^-y_scale. Starts and bounds go into the frame before the
+// passes; parameters, standard errors, bounds, data, fitted values and sums come back to the
+// user's units before the statistics and the report.
+// The bounds rule works on q against the bounds in the frame: its margins, half the upper
+// bound and the middle of the bounds are the same points in either unit; its reset, half the
+// root of the span taken of the span in q, is 2^e * 0.5 sqrt(span / 2^e) = 0.5 sqrt(span 2^e)
+// in the user's units, which follows the parameter's units as the root of the span would not.
 #include <cmath>
 #include <limits>
 #include <string>

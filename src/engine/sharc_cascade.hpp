@@ -43,8 +43,8 @@ inline std::string error_path_reason;
 void take_error_path(const std::string& dialog, const std::string& reason);
 
 // The fit run's scale of the observations: a pass fits the data's y times 2^-y_scale, and its
-// model values are the formula's times the same factor (0 for data of ordinary size, which the
-// pass fits as read). The sums a pass meets are then the data's times 4^-y_scale, and the error
+// model values are the formula's times the same factor (0 only for data whose largest |y|
+// already lies in [64, 128), or that are all 0). The sums a pass meets are then the data's times 4^-y_scale, and the error
 // path's messages give them in the data's units. Main thread only.
 inline int32_t y_scale = 0;
 // The fit run's scale of the parameters: a pass works on q(i) = p(i) 2^-p_scale[i - 1], and the
