@@ -91,11 +91,12 @@ TEST(Icon, RefusesMalformedFiles) {
 }
 
 TEST(Icon, RefusesPngImagesThatCannotBeRead) {
-  // A PNG whose header claims 65535 x 65535 pixels (checked before decoding), and one cut short.
+  // A PNG whose header claims 65535 x 65535 pixels (checked before decoding), and one cut short
+  // after the two bytes that open its compressed stream, before any row.
   std::vector<uint8_t> huge = testsupport::png_rgba(1, 1, {0xFF000000});
   for (size_t at : {16, 20}) huge[at + 2] = huge[at + 3] = 0xFF;
   std::vector<uint8_t> cut = testsupport::png_rgba(2, 2, std::vector<uint32_t>(4, 0xFF000000));
-  cut.resize(cut.size() - 20);
+  cut.resize(8 + 25 + 8 + 2);  // signature, header chunk, data chunk's length and type
   for (const auto& [png, why] :
        {std::pair{huge, IconError::TooLarge}, {cut, IconError::BadImage}}) {
     Page opacity;

@@ -1,6 +1,8 @@
 // Icon files written byte by byte for the tests: packed bitmaps with their mask, PNG images
-// (stored, uncompressed deflate blocks) and the directory around them.
+// (compressed by zlib) and the directory around them.
 #pragma once
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -54,48 +56,72 @@ inline std::vector<uint8_t> icon_dib(int w,
   return out;
 }
 
-inline uint32_t png_crc(const uint8_t* p, size_t n) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  return ~crc;
-}
+// How png_rgba stores a picture: row by row or in the seven interlaced passes, and with
+// `trailing` bytes of zeros compressed into its stream after the rows, which no row uses.
+struct PngLayout {
+  bool interlaced = false;
+  size_t trailing = 0;
+};
 
 // A w x h RGBA PNG of the 0xAARRGGBB colours, row by row from the top.
-inline std::vector<uint8_t> png_rgba(int w, int h, const std::vector<uint32_t>& argb) {
-  std::vector<uint8_t> raw;  // filter byte 0, then R G B A per pixel
-  for (int y = 0; y < h; ++y) {
+inline std::vector<uint8_t> png_rgba(int w,
+                                     int h,
+                                     const std::vector<uint32_t>& argb,
+                                     const PngLayout& layout = {}) {
+  std::vector<uint8_t> raw;  // per row stored: filter byte 0, then R G B A per pixel
+  const auto row = [&](int y, int x0, int dx) {
     raw.push_back(0);
-    for (int x = 0; x < w; ++x) {
+    for (int x = x0; x < w; x += dx) {
       const uint32_t c = argb[size_t(y) * w + x];
       for (int shift : {16, 8, 0, 24}) raw.push_back(uint8_t(c >> shift));
     }
+  };
+  // The passes' first column and row and their steps; a pass without columns stores no rows.
+  // clang-format off
+  constexpr int kPasses[7][4] = {
+      {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  // clang-format on
+  if (!layout.interlaced) {
+    for (int y = 0; y < h; ++y) row(y, 0, 1);
+  } else {
+    for (const auto& [x0, y0, dx, dy] : kPasses) {
+      for (int y = y0; x0 < w && y < h; y += dy) row(y, x0, dx);
+    }
   }
-  std::vector<uint8_t> z = {0x78, 0x01};  // zlib, stored blocks of up to 65535 bytes
-  for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-    const size_t n = std::min<size_t>(65535, raw.size() - at);
-    z.push_back(at + n == raw.size() ? 1 : 0);
-    put16(z, uint32_t(n));
-    put16(z, uint32_t(~n & 0xFFFF));
-    z.insert(z.end(), raw.begin() + long(at), raw.begin() + long(at + n));
+  std::vector<uint8_t> z;
+  z_stream stream{};
+  deflateInit(&stream, Z_BEST_COMPRESSION);
+  const auto deflate_all = [&](const uint8_t* in, size_t n, int flush) {
+    stream.next_in = const_cast<uint8_t*>(in);
+    stream.avail_in = uInt(n);
+    std::vector<uint8_t> out(1 << 16);
+    do {
+      stream.next_out = out.data();
+      stream.avail_out = uInt(out.size());
+      deflate(&stream, flush);
+      z.insert(z.end(), out.data(), stream.next_out);
+    } while (stream.avail_out == 0);
+  };
+  deflate_all(raw.data(), raw.size(), Z_NO_FLUSH);
+  const std::vector<uint8_t> zeros(size_t{1} << 20);
+  for (size_t left = layout.trailing, n = 0; left > 0; left -= n) {
+    n = std::min(left, zeros.size());
+    deflate_all(zeros.data(), n, Z_NO_FLUSH);
   }
-  uint32_t a = 1, b = 0;  // Adler-32
-  for (uint8_t v : raw) a = (a + v) % 65521, b = (b + a) % 65521;
-  put32_be(z, (b << 16) | a);
+  deflate_all(nullptr, 0, Z_FINISH);
+  deflateEnd(&stream);
   std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   const auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
     put32_be(out, uint32_t(data.size()));
     const size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    put32_be(out, png_crc(out.data() + start, out.size() - start));
+    put32_be(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
   };
   std::vector<uint8_t> header;
   put32_be(header, uint32_t(w));
   put32_be(header, uint32_t(h));
-  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, no interlace
+  header.insert(header.end(), {8, 6, 0, 0, uint8_t(layout.interlaced ? 1 : 0)});  // 8-bit RGBA
   chunk("IHDR", header);
   chunk("IDAT", z);
   chunk("IEND", {});

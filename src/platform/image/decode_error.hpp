@@ -25,7 +25,8 @@ std::string to_string(DecodeError error);
 // What a decoder did on one file, counted for the tests and measurements that hold it to its
 // budget.
 struct DecodeWork {
-  uint64_t blocks = 0;  // JPEG: 8 x 8 blocks that the scans read pass over, in all
+  uint64_t bytes_read = 0;  // PNG: bytes of the file handed to libpng
+  uint64_t blocks = 0;      // JPEG: 8 x 8 blocks that the scans read pass over, in all
 };
 
 // Sets *error (when given) to `why` and returns it.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 #include "platform/image/bmp.hpp"
 
@@ -13,17 +14,24 @@ namespace {
 
 // Most memory one ancillary chunk may take once read or inflated.
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
+// Bytes handed to libpng at a time. None are handed over once the rows are read, so whatever
+// the file holds after them costs at most one piece: libpng would otherwise inflate all the
+// compressed stream left, and 60 GiB of zeros fit a 63 MB file. A piece inflates to at most
+// 8.5 MB (deflate's 1032 to 1).
+constexpr size_t kPieceBytes = 8192;
 
-struct Source {
+// One file's reading, filled in by libpng's callbacks.
+struct Reading {
   std::span<const uint8_t> bytes;
-  size_t at = 0;
+  size_t fed = 0;  // bytes handed to libpng
+  Page page;       // made once the header is read
+  bool interlaced = false;
+  uint64_t rows_left = 0;      // rows the file stores and libpng has not given yet
+  bool out_of_memory = false;  // the page could not be made
 };
 
-void read_source(png_structp png, png_bytep out, size_t n) {
-  auto* source = static_cast<Source*>(png_get_io_ptr(png));
-  if (source->bytes.size() - source->at < n) png_error(png, "file ends early");
-  std::memcpy(out, source->bytes.data() + source->at, n);
-  source->at += n;
+Reading& reading_of(png_structp png) {
+  return *static_cast<Reading*>(png_get_progressive_ptr(png));
 }
 
 void ignore_warning(png_structp, png_const_charp) {}
@@ -52,11 +60,60 @@ void ask_for_bgra(png_structp png, png_infop info) {
   png_set_bgr(png);
 }
 
-// Reads the picture into `page`. Only `png`'s own state and the caller's objects are touched
-// after setjmp, so a jump back from an error leaves nothing half destroyed.
-bool read_png(png_structp png, png_infop info, Source& source, Page& page) {
+// Rows the file stores: the picture's, or those of the seven interlaced passes that hold any
+// pixel (a pass without columns stores none).
+uint64_t stored_rows(png_uint_32 width, png_uint_32 height, bool interlaced) {
+  if (!interlaced) return height;
+  uint64_t rows = 0;
+  for (int pass = 0; pass < PNG_INTERLACE_ADAM7_PASSES; ++pass) {
+    if (PNG_PASS_COLS(width, pass) != 0) rows += PNG_PASS_ROWS(height, pass);
+  }
+  return rows;
+}
+
+// The header is read: asks for page pixels and makes the page. The rows of an interlaced file
+// come pass by pass, each of the pass's pixels only, and are spread onto the page here.
+void read_header(png_structp png, png_infop info) {
+  Reading& r = reading_of(png);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  r.interlaced = png_get_interlace_type(png, info) == PNG_INTERLACE_ADAM7;
+  ask_for_bgra(png, info);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != 4 * size_t{width}) png_error(png, "unexpected row size");
+  r.rows_left = stored_rows(width, height, r.interlaced);
+  // An exception must not cross libpng's frames: running out of memory is an error here and
+  // an exception again once libpng is left.
+  try {
+    r.page = Page(static_cast<int>(width), static_cast<int>(height));
+  } catch (const std::bad_alloc&) {
+    r.out_of_memory = true;
+  }
+  if (r.out_of_memory) png_error(png, "out of memory");
+}
+
+// A row of the picture, or of one of its interlaced passes, onto the page.
+void read_row(png_structp png, png_bytep row, png_uint_32 y, int pass) {
+  Reading& r = reading_of(png);
+  if (!row || r.rows_left == 0) return;  // no row past those the header stores
+  --r.rows_left;
+  if (!r.interlaced) {
+    std::memcpy(r.page.row(static_cast<int>(y)), row, 4 * size_t(r.page.width()));
+    return;
+  }
+  Pixel* out = r.page.row(static_cast<int>(PNG_ROW_FROM_PASS_ROW(y, pass)));
+  const png_uint_32 columns = PNG_PASS_COLS(png_uint_32(r.page.width()), pass);
+  for (png_uint_32 i = 0; i < columns; ++i) {
+    std::memcpy(out + PNG_COL_FROM_PASS_COL(i, pass), row + 4 * size_t{i}, 4);
+  }
+}
+
+// Reads the picture into r.page, handing libpng the file a piece at a time while rows remain.
+// Only libpng's own state and the caller's objects are touched after setjmp, so a jump back
+// from an error leaves nothing half destroyed.
+bool read_png(png_structp png, png_infop info, Reading& r) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_set_read_fn(png, &source, read_source);
+  png_set_progressive_read_fn(png, &r, read_header, read_row, nullptr);
   // libpng's own limit is a million a side; ours is the pixels, checked beforehand.
   png_set_user_limits(png, kMaxBmpPixels, kMaxBmpPixels);
   png_set_chunk_malloc_max(png, kMaxChunkBytes);
@@ -67,20 +124,13 @@ bool read_png(png_structp png, png_infop info, Source& source, Page& page) {
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   static constexpr std::array<png_byte, 5> kTransparency = {'t', 'R', 'N', 'S', 0};
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kTransparency.data(), 1);
-  png_read_info(png, info);
-  const png_uint_32 width = png_get_image_width(png, info);
-  const png_uint_32 height = png_get_image_height(png, info);
-  ask_for_bgra(png, info);
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != 4 * size_t{width}) return false;
-  page = Page(static_cast<int>(width), static_cast<int>(height));
-  for (int pass = 0; pass < passes; ++pass) {
-    for (png_uint_32 y = 0; y < height; ++y) {
-      png_read_row(png, reinterpret_cast<png_bytep>(page.row(static_cast<int>(y))), nullptr);
-    }
+  while (r.fed < r.bytes.size() && (r.page.width() == 0 || r.rows_left > 0)) {
+    const size_t n = std::min(kPieceBytes, r.bytes.size() - r.fed);
+    // libpng takes the bytes as writable, but only copies them.
+    png_process_data(png, info, const_cast<png_bytep>(r.bytes.data() + r.fed), n);
+    r.fed += n;
   }
-  return true;
+  return r.page.width() != 0 && r.rows_left == 0;
 }
 
 // Moves the alpha bytes out of the page's pixels: to `opacity` as a grey page, when given.
@@ -104,7 +154,10 @@ bool is_png(std::span<const uint8_t> bytes) {
          std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
 }
 
-std::optional<Page> decode_png(std::span<const uint8_t> bytes, Page* opacity, DecodeError* error) {
+std::optional<Page> decode_png(std::span<const uint8_t> bytes,
+                               Page* opacity,
+                               DecodeError* error,
+                               DecodeWork* work) {
   if (!is_png(bytes)) {
     fail(error, DecodeError::NotPicture);
     return std::nullopt;
@@ -116,12 +169,14 @@ std::optional<Page> decode_png(std::span<const uint8_t> bytes, Page* opacity, De
   png_structp png =
       png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, stop_reading, ignore_warning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  Source source{bytes};
-  Page page;
-  const bool read = info && read_png(png, info, source, page);
+  Reading reading;
+  reading.bytes = bytes;
+  const bool read = info && read_png(png, info, reading);
   png_destroy_read_struct(&png, &info, nullptr);
-  if (read) split_alpha(page, opacity);
-  return decoded(read, page, DecodeError::NotPicture, error);
+  if (work) work->bytes_read = reading.fed;
+  if (reading.out_of_memory) throw std::bad_alloc();
+  if (read) split_alpha(reading.page, opacity);
+  return decoded(read, reading.page, DecodeError::NotPicture, error);
 }
 
 }  // namespace platform
