@@ -156,6 +156,16 @@ TEST(PictureDecoders, GifFrameLiesOnTheBackground) {
     const Page page = drawn(*picture);
     for (int i = 0; i < 12; ++i) EXPECT_EQ(page.at(i % 4, i / 4), expected[size_t(i)]) << i;
   }
+  // A frame with its own colour table: the background index still names a colour of the
+  // screen's table (red), not of the frame's (green).
+  testsupport::GifFrame framed{2, 3, 8, 4, std::vector<uint8_t>(32, 1)};
+  framed.local = {0x000000, 0x0000FF, 0x00FF00};
+  const auto local = decode_picture(testsupport::gif_file(20, 10, {0, 0, R}, 2, framed));
+  ASSERT_TRUE(local.has_value());
+  const Page on_red = drawn(*local);
+  EXPECT_EQ(on_red.at(0, 0), R);
+  EXPECT_EQ(on_red.at(19, 9), R);
+  EXPECT_EQ(on_red.at(2, 3), B);
   // A tall interlaced frame: every pass lands on its own rows.
   std::vector<uint8_t> indices(11);
   for (size_t y = 0; y < indices.size(); ++y) indices[y] = uint8_t(y);

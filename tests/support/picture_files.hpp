@@ -19,13 +19,15 @@ namespace testsupport {
 
 struct GifFrame {
   int left = 0, top = 0, width = 0, height = 0;
-  std::vector<uint8_t> indices;  // row by row from the top
-  int transparent = -1;          // index, or -1 for none
-  bool interlaced = false;       // rows stored in the four interlaced passes
+  std::vector<uint8_t> indices;      // row by row from the top
+  int transparent = -1;              // index, or -1 for none
+  bool interlaced = false;           // rows stored in the four interlaced passes
+  std::vector<uint32_t> local = {};  // the frame's own colour table (of 256 entries), or none
 };
 
 // A GIF of a screen of width x height with a global colour table of 256 entries (`colours`
-// as 0xRRGGBB, the rest black), the background index and one frame.
+// as 0xRRGGBB, the rest black), the background index and one frame; colour tables of fewer
+// entries are filled up with black.
 inline std::vector<uint8_t> gif_file(int width,
                                      int height,
                                      const std::vector<uint32_t>& colours,
@@ -35,16 +37,20 @@ inline std::vector<uint8_t> gif_file(int width,
   put16(out, uint32_t(width));
   put16(out, uint32_t(height));
   out.insert(out.end(), {0xF7, uint8_t(background), 0});  // global table of 2^8 entries
-  for (size_t i = 0; i < 256; ++i) {
-    const uint32_t c = i < colours.size() ? colours[i] : 0;
-    out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
-  }
+  const auto table = [&](const std::vector<uint32_t>& entries) {
+    for (size_t i = 0; i < 256; ++i) {
+      const uint32_t c = i < entries.size() ? entries[i] : 0;
+      out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+    }
+  };
+  table(colours);
   if (frame.transparent >= 0) {
     out.insert(out.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(frame.transparent), 0});
   }
   out.push_back(0x2C);
   for (int v : {frame.left, frame.top, frame.width, frame.height}) put16(out, uint32_t(v));
-  out.push_back(frame.interlaced ? 0x40 : 0);
+  out.push_back(uint8_t((frame.interlaced ? 0x40 : 0) | (frame.local.empty() ? 0 : 0x87)));
+  if (!frame.local.empty()) table(frame.local);
   // Rows in the order stored.
   std::vector<int> rows;
   if (frame.interlaced) {

@@ -82,7 +82,10 @@ bool read_gif(GifFileType* gif, Page& page, DecodeError& why) {
     return false;
   }
   page = Page(static_cast<int>(width), static_cast<int>(height));
-  if (gif->SBackGroundColor > 0) page.fill(colour_of(*map, gif->SBackGroundColor));
+  // The background index names a colour of the screen's table, whichever table the frame uses.
+  if (gif->SBackGroundColor > 0 && gif->SColorMap) {
+    page.fill(colour_of(*gif->SColorMap, gif->SBackGroundColor));
+  }
   std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
   for (int i = 0; i < frame.Height; ++i) {
     const int y = stored_row(i, frame.Height, frame.Interlace);

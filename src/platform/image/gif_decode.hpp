@@ -1,9 +1,9 @@
 // GIF pictures: the first frame, decoded by giflib a row at a time onto a page of the logical
 // screen's size. The screen's size is checked against kMaxBmpPixels before any pixel is
 // decoded. Pixels the frame leaves uncovered take the screen's background colour when it
-// names one (index above 0), else black; the frame's transparent pixels and an index beyond
-// the colour table are black. A frame that does not lie within the screen, or without a colour
-// table, is refused.
+// names one (index above 0, in the screen's colour table, whatever table the frame has), else
+// black; the frame's transparent pixels and an index beyond the colour table are black. A
+// frame that does not lie within the screen, or without a colour table, is refused.
 #pragma once
 
 #include <cstdint>
