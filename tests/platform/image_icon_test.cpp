@@ -43,6 +43,37 @@ TEST(Icon, ReadsTheLargestImageThenTheDeepest) {
   EXPECT_EQ(same->at(1, 1), 0x00FF00u);
 }
 
+// Many icon writers leave the mask out of a 32-bit image, whose alpha says what is
+// transparent; where every alpha byte is 0 and there is no mask, the image is opaque.
+TEST(Icon, ThirtyTwoBitImagesNeedNoMask) {
+  const struct {
+    const char* name;
+    std::vector<uint32_t> argb;
+    std::vector<uint32_t> opacity;
+  } cases[] = {
+      {"alpha",
+       {0xFFFF0000, 0x8000FF00, 0x000000FF, 0x40FFFFFF},
+       {0xFFFFFF, 0x808080, 0, 0x404040}},
+      {"no alpha",
+       {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00FFFFFF},
+       std::vector<uint32_t>(4, 0xFFFFFF)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    IconImage image{2, 2, 32, icon_dib(2, 2, 32, {}, c.argb)};
+    image.bytes.resize(40 + 2 * 2 * 4);  // the header and the colour rows
+    Page opacity;
+    IconError error = IconError::BadImage;
+    const auto page = decode_icon(icon_file({image}), opacity, &error);
+    EXPECT_EQ(error, IconError::None);
+    ASSERT_TRUE(page.has_value());
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(page->at(i % 2, i / 2), c.argb[size_t(i)] & 0xFFFFFF) << i;
+      EXPECT_EQ(opacity.at(i % 2, i / 2), c.opacity[size_t(i)]) << i;
+    }
+  }
+}
+
 TEST(Icon, RefusesMalformedFiles) {
   const std::vector<uint8_t> good = icon_file({plain(2, 2, 0xFF0000), plain(1, 1, 0x00FF00)});
   const size_t image = 6 + 32;  // the first image's packed bitmap

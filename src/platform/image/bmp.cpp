@@ -37,6 +37,7 @@ struct Header {
   uint64_t pixels_at = 0;
   uint32_t compression = 0;  // 0, or kBmpRle8 / kBmpRle4 (colour masks are read as 0)
   uint64_t image_bytes = 0;  // bytes of pixels from pixels_at
+  bool has_mask = false;     // a masked bitmap's mask rows follow its colour rows
 };
 
 BmpError fail(BmpError* error, BmpError why) {
@@ -106,7 +107,10 @@ BmpError parse_info(
   if (h.pixels_at > b.size()) return BmpError::Truncated;
   if (h.compression == 0) {
     h.image_bytes = static_cast<uint64_t>(stride_of(h.bits, h.width) * h.height);
-    if (masked) h.image_bytes += static_cast<uint64_t>(stride_of(1, h.width) * h.height);
+    const auto mask_bytes = static_cast<uint64_t>(stride_of(1, h.width) * h.height);
+    // Many writers leave the mask out of a 32-bit image, whose alpha says what is transparent.
+    h.has_mask = masked && (h.bits != 32 || h.pixels_at + h.image_bytes + mask_bytes <= b.size());
+    if (h.has_mask) h.image_bytes += mask_bytes;
   } else {
     // A compressed image has the length its header gives, or runs to the end when that is 0.
     const uint32_t given = get32(b, info_at + 20);
@@ -299,7 +303,14 @@ std::optional<Page> decode_masked_dib(std::span<const uint8_t> dib,
   Header h;
   if (fail(error, parse_info(dib, 0, 0, h, true)) != BmpError::None) return std::nullopt;
   std::optional<Page> alpha = h.bits == 32 ? alpha_of(dib, h) : std::nullopt;
-  opacity = alpha ? std::move(*alpha) : mask_of(dib, h);
+  if (alpha) {
+    opacity = std::move(*alpha);
+  } else if (h.has_mask) {
+    opacity = mask_of(dib, h);
+  } else {
+    opacity = Page(static_cast<int>(h.width), static_cast<int>(h.height));
+    opacity.fill(0xFFFFFF);
+  }
   return decode_pixels(dib, h);
 }
 

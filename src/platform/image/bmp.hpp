@@ -57,10 +57,11 @@ std::optional<Page> decode_bmp(std::span<const uint8_t> bytes, BmpError* error =
 // A packed bitmap (info header, colour table, pixels) read the same way.
 std::optional<Page> decode_dib(std::span<const uint8_t> dib, BmpError* error = nullptr);
 // The packed bitmap of an icon's image: uncompressed and bottom-up, its header height twice the
-// image's, the colour rows followed by as many rows of a 1-bit mask (rows padded to 4 bytes).
-// Returns the colours and sets `opacity` to a grey page of the same size, 0 transparent to
-// 0xFFFFFF opaque: the alpha bytes of 32-bit pixels when any is not 0, else the mask (a set bit
-// is transparent). `opacity` is left unchanged on failure.
+// image's, the colour rows followed by as many rows of a 1-bit mask (rows padded to 4 bytes),
+// which a 32-bit image may leave out. Returns the colours and sets `opacity` to a grey page of
+// the same size, 0 transparent to 0xFFFFFF opaque: the alpha bytes of 32-bit pixels when any
+// is not 0, else the mask (a set bit is transparent), else all opaque. `opacity` is left
+// unchanged on failure.
 std::optional<Page> decode_masked_dib(std::span<const uint8_t> dib,
                                       Page& opacity,
                                       BmpError* error = nullptr);
