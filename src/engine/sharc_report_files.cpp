@@ -275,10 +275,10 @@ std::string ReportFiles::report_name() const {
 }
 
 std::error_code ReportFiles::commit() {
-  if (named(folder(), partial_, partial_fd()) != Named::File) {
+  if (const Named now = named(folder(), partial_, partial_fd()); now != Named::File) {
     failed_ = partial();
     drop(folder(), partial_, partial_fd_);
-    return Reason::WorkingFileReplaced;
+    return now == Named::Nothing ? Reason::WorkingFileRemoved : Reason::WorkingFileReplaced;
   }
   // A file put at the report's name during the fit is looked at as one found before it.
   std::error_code err = replaceable();

@@ -63,7 +63,8 @@ class ReportFiles {
 
   // Renames the written results file over the report's name: no error, or the error with
   // failed() naming the file at fault (the results file of the run is then removed and an
-  // earlier report stands): the system's error number, NotAReport, or WorkingFileReplaced.
+  // earlier report stands): the system's error number, NotAReport, or WorkingFileReplaced or
+  // WorkingFileRemoved when the results file's name leads to another file or to none.
   std::error_code commit();
   // Removes the scratch copy; remove() removes both (what is left of them).
   void remove_scratch();

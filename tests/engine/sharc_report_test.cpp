@@ -440,9 +440,10 @@ TEST_F(ReportRun, AResultsFileThatCannotReplaceTheOldOneLeavesNoFileOfTheRun) {
 }
 
 // A working file swapped, between its making and the report, for a link to another file (a
-// neighbour in a folder others may write), a folder or a FIFO: the run writes and reads only
-// the file it made, so the other file is never touched; a results file found replaced is not
-// renamed into the report's place and is named in the message; what was planted stays.
+// neighbour in a folder others may write), a folder or a FIFO, or only removed: the run writes
+// and reads only the file it made, so the other file is never touched; a results file found
+// replaced or removed is not renamed into the report's place and is named in the message, which
+// says which of the two befell it; what was planted stays.
 TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) {
   const std::filesystem::path victim = dir.path() / "victim";
   const auto symbolic = [&](const std::filesystem::path& p) {
@@ -453,17 +454,21 @@ TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) 
   };
   const auto folder = [](const std::filesystem::path& p) { std::filesystem::create_directory(p); };
   const auto fifo = [](const std::filesystem::path& p) { ::mkfifo(p.c_str(), 0600); };
+  const std::string replaced =
+      "the run's working file was replaced by another file, which is left as it is";
   const struct {
     const char* what;
     bool results_file;  // the results file swapped, else the scratch copy
-    std::function<void(const std::filesystem::path&)> plant;
+    std::function<void(const std::filesystem::path&)> plant;  // empty: only removed
+    std::string reason;                                       // why the report cannot be written
   } cases[] = {
-      {"scratch: symbolic link", false, symbolic},
-      {"scratch: hard link", false, hard},
-      {"results: symbolic link", true, symbolic},
-      {"results: hard link", true, hard},
-      {"results: folder", true, folder},
-      {"results: FIFO", true, fifo},
+      {"scratch: symbolic link", false, symbolic, ""},
+      {"scratch: hard link", false, hard, ""},
+      {"results: symbolic link", true, symbolic, replaced},
+      {"results: hard link", true, hard, replaced},
+      {"results: folder", true, folder, replaced},
+      {"results: FIFO", true, fifo, replaced},
+      {"results: removed", true, nullptr, "the run's working file was removed"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -471,12 +476,10 @@ TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) 
     ASSERT_FALSE(files.create(dir.file("Decay.Dat"), fit.n));
     const std::filesystem::path swapped = c.results_file ? files.partial() : files.scratch();
     std::filesystem::remove(swapped);
-    c.plant(swapped);
+    if (c.plant) c.plant(swapped);
     dialogs.clear();
     if (c.results_file) {
-      expect_failure("The report cannot be written.\r\n" + swapped.string() +
-                         ": the run's working file was replaced by another file, which is left "
-                         "as it is",
+      expect_failure("The report cannot be written.\r\n" + swapped.string() + ": " + c.reason,
                      "OUTPUT DATA FILE - Fatal error!");
       EXPECT_FALSE(std::filesystem::exists(results_path()));
     } else {
@@ -485,7 +488,7 @@ TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) 
       EXPECT_FALSE(std::filesystem::is_symlink(results_path()));
     }
     EXPECT_EQ(dir.read("victim"), "secret\n");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(swapped)));
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(swapped)), bool(c.plant));
     std::filesystem::remove(swapped);
     std::filesystem::remove(results_path());
   }
