@@ -72,14 +72,15 @@ bool may_replace_any_file() {
 }
 
 // The working files of reports not yet done, for remove_unfinished_reports, which may run in a
-// signal handler: fixed slots of the held folder and a plain name, lock-free flags, no
-// allocation and no lock. A slot is claimed, filled, then marked live; a file that finds no
-// slot free is still removed by its ReportFiles, only not on an abrupt end.
+// signal handler: fixed slots of the held folder, a plain name and the file's identity,
+// lock-free flags, no allocation and no lock. A slot is claimed, filled, then marked live; a
+// file that finds no slot free is still removed by its ReportFiles, only not on an abrupt end.
 struct Unfinished {
   std::atomic<bool> claimed{false};
   std::atomic<bool> live{false};
   int folder = -1;
   char name[64] = {};
+  file_safety::Identity file;  // the file made, so that nothing put at its name is removed
 };
 static_assert(std::atomic<bool>::is_always_lock_free, "flags read in a signal handler");
 std::array<Unfinished, 8> unfinished;
@@ -95,12 +96,14 @@ std::atomic<bool> ending{false};
 thread_local bool making_here = false;  // this thread is between the two steps
 static_assert(std::atomic<int>::is_always_lock_free, "count read in a signal handler");
 
-void track(int folder, const std::string& name) {
-  if (name.size() >= sizeof(Unfinished::name)) return;
+void track(int folder, const std::string& name, const Descriptor& fd) {
+  const std::optional<file_safety::Identity> file = file_safety::identity_of(fd.get());
+  if (name.size() >= sizeof(Unfinished::name) || !file) return;
   for (Unfinished& u : unfinished) {
     if (u.claimed.exchange(true)) continue;
     u.folder = folder;
     std::memcpy(u.name, name.c_str(), name.size() + 1);
+    u.file = *file;
     u.live.store(true, std::memory_order_release);
     return;
   }
@@ -135,7 +138,7 @@ std::string make_tracked(int folder,
   } else {
     name = units::create_unique(folder, prefix, suffix, fd);
     err = name.empty() ? units::last_error() : std::error_code();
-    if (!err) track(folder, name);
+    if (!err) track(folder, name, fd);
   }
   making_here = false;
   making.fetch_sub(1);
@@ -319,7 +322,10 @@ void remove_unfinished_reports() {
     ::nanosleep(&millisecond, nullptr);
   }
   for (Unfinished& u : unfinished) {
-    if (u.live.load(std::memory_order_acquire)) ::unlinkat(u.folder, u.name, 0);
+    if (u.live.load(std::memory_order_acquire) &&
+        file_safety::named(u.folder, u.name, u.file) == Named::File) {
+      ::unlinkat(u.folder, u.name, 0);
+    }
   }
 }
 

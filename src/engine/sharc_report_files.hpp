@@ -89,9 +89,9 @@ class ReportFiles {
 
 // Removes the working files of every report not yet done, for a program that ends at once (the
 // display went away, a signal that ends it, no memory left) without leaving them in the data
-// files' folders. A working file being made on another thread meanwhile is waited for and
-// removed too, and none is made from then on (create fails with ECANCELED). Safe from any
-// thread and in a signal handler.
+// files' folders; a name that no longer leads to the file made is left alone. A working file
+// being made on another thread meanwhile is waited for and removed too, and none is made from
+// then on (create fails with ECANCELED). Safe from any thread and in a signal handler.
 void remove_unfinished_reports();
 
 }  // namespace sharc_mod

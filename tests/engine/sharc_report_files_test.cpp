@@ -19,6 +19,8 @@
 #include <cstdarg>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "support/temp_dir.hpp"
 
@@ -99,6 +101,28 @@ TEST(ReportFiles, ASignalAtTheWorstMomentLeavesNoWorkingFile) {
               }),
               128 + SIGTERM);
     EXPECT_TRUE(dir.names().empty());
+  }
+}
+
+// A signal that ends the program leaves alone a file put in a working file's place (by a
+// neighbour in a folder others may write): it is not the run's. The run's other one goes.
+TEST(ReportFiles, ASignalLeavesAFilePutInAWorkingFilesPlace) {
+  testsupport::TempDir dir;
+  for (const bool results_file : {false, true}) {
+    SCOPED_TRACE(results_file ? "results file" : "scratch copy");
+    EXPECT_EQ(in_child([&] {
+                sharc_mod::ReportFiles files;
+                if (files.create(dir.file("Run.dat"), 10)) return 1;
+                std::filesystem::rename(dir.write("planted", "planted\n"),
+                                        results_file ? files.partial() : files.scratch());
+                std::raise(SIGTERM);
+                return 1;
+              }),
+              128 + SIGTERM);
+    const std::vector<std::string> left = dir.names();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(dir.read(left[0]), "planted\n");
+    std::filesystem::remove(dir.path() / left[0]);
   }
 }
 
