@@ -293,10 +293,16 @@ std::error_code ReportFiles::commit() {
     drop(folder(), partial_, partial_fd_);
     return err;
   }
+  // Where others may rename files, the results file can be swapped for another between the
+  // look above and the rename, which then puts that other file at the report's name: the name
+  // must lead to the file written now.
+  const Named put = named(folder(), name_, partial_fd());
   untrack(folder(), partial_);
   partial_.clear();
   partial_fd_.reset();
-  return {};
+  if (put == Named::File) return {};
+  failed_ = results();
+  return put == Named::Nothing ? Reason::WorkingFileRemoved : Reason::ReportNameTaken;
 }
 
 void ReportFiles::remove_scratch() { drop(folder(), scratch_, scratch_fd_); }

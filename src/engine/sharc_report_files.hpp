@@ -6,7 +6,8 @@
 // Each working file is written and read only through the descriptor that made it (exclusive
 // creation), never opened again by name, so that a link or another file put in its place is
 // never written or read; before it is renamed or removed its name is checked to be still the
-// file made, and anything else found there is left alone.
+// file made, and anything else found there is left alone; after the rename, the report's name
+// is checked to lead to it.
 //
 // The report's folder is held open from then on and every file of the report is made, renamed
 // and removed relative to it: a folder moved or renamed during the fit takes the report
@@ -64,7 +65,10 @@ class ReportFiles {
   // Renames the written results file over the report's name: no error, or the error with
   // failed() naming the file at fault (the results file of the run is then removed and an
   // earlier report stands): the system's error number, NotAReport, or WorkingFileReplaced or
-  // WorkingFileRemoved when the results file's name leads to another file or to none.
+  // WorkingFileRemoved when the results file's name leads to another file or to none. After the
+  // rename the report's name must lead to the file written: ReportNameTaken when it leads to
+  // another (swapped in just before the rename, which is left at the name), WorkingFileRemoved
+  // when to none.
   std::error_code commit();
   // Removes the scratch copy; remove() removes both (what is left of them).
   void remove_scratch();

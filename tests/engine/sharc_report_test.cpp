@@ -16,6 +16,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/common_data.hpp"
@@ -34,8 +35,15 @@ namespace {
 
 // While set, the disk is full: a write to a regular file past the room it holds fails.
 std::atomic<bool> disk_full{false};
+// A neighbour's action, run once right before the program's next rename of a file.
+std::function<void()> before_rename;
 
 }  // namespace
+
+extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* to) {
+  if (const std::function<void()> act = std::exchange(before_rename, nullptr)) act();
+  return static_cast<int>(::syscall(SYS_renameat2, from_dir, from, to_dir, to, 0));
+}
 
 extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
   struct stat st = {};
@@ -494,6 +502,20 @@ TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) 
   }
   files.remove();
   EXPECT_EQ(dir.names(), std::vector<std::string>{"victim"});
+}
+
+// A neighbour that swaps the results file for its own between the last look at it and the
+// rename (in a folder where others may rename files) has its file put at the report's name:
+// that is found after the rename, the run fails and says so, and the file stays as it is.
+TEST_F(ReportRun, AResultsFileSwappedJustBeforeItsRenameIsNoReportOfTheRun) {
+  const std::string planted = dir.write("planted", kOldReport);
+  before_rename = [&] { std::filesystem::rename(planted, files.partial()); };
+  expect_failure("The report cannot be written.\r\n" + results_path() +
+                     ": another file took the place of the run's results file as it was renamed "
+                     "to this name, and is left as it is",
+                 "OUTPUT DATA FILE - Fatal error!");
+  EXPECT_EQ(dir.read("Decay.TXT"), kOldReport);
+  EXPECT_TRUE(only_results_file_left(dir.path()));
 }
 
 // A file of the report's name that is not a report of this program (notes, a data file of that
