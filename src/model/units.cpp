@@ -14,6 +14,8 @@
 #include <random>
 #include <system_error>
 
+#include "model/log_append.hpp"
+
 namespace units {
 namespace {
 
@@ -212,26 +214,22 @@ int32_t open_first_free(int32_t& unit, int32_t first, Open open) {
   return status;
 }
 
-// Adds text and a line end to the end of the log fd in one write; a write cut short is tried
-// on once (it says why it stopped), and what was written of the line is then taken back.
-bool append_whole(int fd, std::string_view text) {
-  std::string line(text);
-  line += '\n';
+// Adds text and a line end to the log of the unit held as `hold` (log_append::append_line),
+// through a copy of its descriptor: the log's lock may be waited for, and not with the table
+// held, which every file of the program needs.
+bool append_unlocked(std::unique_lock<std::mutex>& hold, const Unit& unit, std::string_view text) {
   errno = 0;
-  ssize_t written = ::write(fd, line.data(), line.size());
-  if (written == ssize_t(line.size())) return true;
-  if (written > 0) {
-    errno = 0;
-    const ssize_t rest = ::write(fd, line.data() + written, line.size() - size_t(written));
-    if (rest == ssize_t(line.size()) - written) return true;
+  const Descriptor log(::fcntl(unit.fd, F_DUPFD_CLOEXEC, 0));
+  hold.unlock();
+  if (!log.valid()) {
     note_failure();
-    written += std::max<ssize_t>(rest, 0);
-    const off_t end = ::lseek(fd, 0, SEEK_CUR);  // just past this line's bytes (O_APPEND)
-    if (end >= written) ::ftruncate(fd, end - written);
     return false;
   }
-  note_failure();
-  return false;
+  if (const std::error_code err = log_append::append_line(log.get(), text)) {
+    tls_last_error = err;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -323,11 +321,11 @@ ReadStatus read_line(int32_t unit, std::string& line) {
 
 bool write_line(int32_t unit, std::string_view text) {
   Table& t = table();
-  std::lock_guard<std::mutex> hold(t.lock);
+  std::unique_lock<std::mutex> hold(t.lock);
   if (unit < 1 || unit > max_unit || !t.units[unit] || t.units[unit]->mode == Mode::Read) {
     return false;
   }
-  if (t.units[unit]->mode == Mode::Append) return append_whole(t.units[unit]->fd, text);
+  if (t.units[unit]->mode == Mode::Append) return append_unlocked(hold, *t.units[unit], text);
   std::iostream& out = t.units[unit]->stream;
   errno = 0;
   out << text << '\n';

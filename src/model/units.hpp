@@ -18,9 +18,8 @@
 // A log (Append) is a regular file of that name itself and of no other name: no symbolic link
 // is followed, and a FIFO, device or a file with other names (a hard link) is refused, so that
 // nothing is written into a file that someone put in the log's place. A relative log name lies
-// in the start directory where it is now, moved or not. Each line goes to the file in one
-// write, whole or not at all: a write cut short (a full disk, a file-size limit) is taken back,
-// so that the next line does not run on from a torn one.
+// in the start directory where it is now, moved or not. Each line goes to the file as
+// log_append::append_line adds it: in one write, whole or not at all, under the file's lock.
 #pragma once
 
 #include <cstdint>
@@ -95,7 +94,7 @@ bool flush(int32_t unit);
 
 // Why the calling thread's last open, write or flush failed: the system's error number, or
 // file_safety's NotRegularFile (a file refused for reading), SymbolicLink or OtherNames (a log
-// refused), ChangedWhileRead (a Snapshot).
+// refused), Locked (a log whose lock another program held on), ChangedWhileRead (a Snapshot).
 std::error_code last_error();
 
 // Creates a new empty file named prefix + 6 random letters and digits + suffix in the folder

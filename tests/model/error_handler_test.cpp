@@ -2,23 +2,58 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 
+#include "model/log_append.hpp"
 #include "model/units.hpp"
 #include "support/fixed_time.hpp"
+#include "support/scoped_clock.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
 
+// A neighbour's action, run once right after a write to the file `watched` is cut short.
+std::function<void()> after_short_write;
+ino_t watched = 0;
+
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* bytes, size_t count) {
+  const ssize_t n = ::syscall(SYS_write, fd, bytes, count);
+  struct stat st = {};
+  if (after_short_write && n >= 0 && size_t(n) < count && ::fstat(fd, &st) == 0 &&
+      st.st_ino == watched) {
+    const int err = errno;
+    std::exchange(after_short_write, nullptr)();
+    errno = err;
+  }
+  return n;
+}
+
+namespace {
+
 using testsupport::fixed_time;
+
+// Sets this process's file size limit: a write past it fails (EFBIG while SIGXFSZ is ignored).
+void set_file_size_limit(rlim_t bytes) {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = bytes;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 class ErrorHandler : public ::testing::Test {
  protected:
@@ -91,6 +126,10 @@ TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
   std::filesystem::create_hard_link(dir_.path() / "victim.txt", dir_.path() / "hard.txt");
   ASSERT_EQ(::mkfifo(dir_.file("fifo.txt").c_str(), 0600), 0);
   const int reader = ::open(dir_.file("fifo.txt").c_str(), O_RDONLY | O_NONBLOCK);
+  // A log that another program keeps locked is waited for only so long.
+  const int holder = ::open(dir_.write("locked.txt", "").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  const testsupport::ScopedClock clock;
   const std::string link = ": a symbolic link, which is not followed";
   const struct {
     std::string log;
@@ -107,6 +146,8 @@ TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
            ": a file with other names (a hard link)"},
       {"fifo.txt",
        "Error opening message log file " + dir_.file("fifo.txt") + ": not a regular file"},
+      {"locked.txt",
+       "Error writing message log file " + dir_.file("locked.txt") + ": locked by another program"},
       // A control character of the path is shown by its code: the failure stays one line.
       {"new\nline/log.txt",
        "Error opening message log file " + dir_.file("new<10>line/log.txt") +
@@ -122,30 +163,68 @@ TEST_F(ErrorHandler, ALogThatCannotBeOpenedOrWrittenGoesToStandardOutput) {
                   " FitRun(WARNING) : done : Date Mon Dec  7 04:21:58 2026\n");
   }
   ::close(reader);
+  ::close(holder);
+  EXPECT_GE(clock.slept(), log_append::lock_wait_ms);
+  EXPECT_EQ(dir_.read("locked.txt"), "");
   EXPECT_EQ(dir_.read("victim.txt"), "kept\n");
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "made.txt"));
 }
 
 // A line that the file takes only in part (a file-size limit, a full disk) is taken back
-// whole: the log ends at the end of its last line, and the next run's line starts a line.
-TEST_F(ErrorHandler, ALineTheLogTakesInPartIsTakenBack) {
-  dir_.write("log.txt", "one\n");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{10, 10};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    error_handler::display_message("FitRun", "a line longer than the room left", 1, "log.txt");
-    std::_Exit(console_.str().starts_with(" Display_Message(FAILURE) : Error writing message log "
-                                          "file " +
-                                          dir_.file("log.txt") + ": File too large : Date")
-                   ? 0
-                   : 1);
+// whole: the log ends at the end of its last line, and the next run's line starts a line. Only
+// the line's own bytes are taken back: another run that appends meanwhile waits for the log's
+// lock, which is held for the append and the take-back, and a line that a writer without the
+// lock adds after the torn part stays.
+TEST_F(ErrorHandler, ALineTheLogTakesInPartIsTakenBackAndNothingElse) {
+  enum class Neighbour { None, Run, WithoutLock };
+  const struct {
+    const char* what;
+    Neighbour neighbour;  // who appends " theirs" right after the line is cut short
+    const char* log;
+  } cases[] = {
+      {"alone", Neighbour::None, "one\n"},
+      {"another run", Neighbour::Run, "one\n theirs\n"},
+      {"a writer without the lock", Neighbour::WithoutLock, "one\n FitRu theirs\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir_.write("log.txt", "one\n");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const int theirs = ::open(dir_.file("log.txt").c_str(), O_WRONLY | O_APPEND);
+      // Another run takes the lock first; when it is held, the run waits and appends after.
+      bool waiting = false;
+      const auto append = [&] {
+        set_file_size_limit(RLIM_INFINITY);
+        [[maybe_unused]] const ssize_t n = ::write(theirs, " theirs\n", 8);
+        set_file_size_limit(10);
+      };
+      struct stat st = {};
+      ::fstat(theirs, &st);
+      watched = st.st_ino;
+      if (c.neighbour == Neighbour::WithoutLock) after_short_write = append;
+      if (c.neighbour == Neighbour::Run) {
+        after_short_write = [&] {
+          waiting = ::flock(theirs, LOCK_EX | LOCK_NB) != 0;
+          if (!waiting) append();
+        };
+      }
+      set_file_size_limit(10);
+      error_handler::display_message("FitRun", "a line longer than the room left", 1, "log.txt");
+      if (waiting && ::flock(theirs, LOCK_EX) == 0) append();
+      std::_Exit(console_.str().starts_with(" Display_Message(FAILURE) : Error writing message "
+                                            "log file " +
+                                            dir_.file("log.txt") + ": File too large : Date")
+                     ? 0
+                     : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(dir_.read("log.txt"), c.log);
   }
-  int status = -1;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(dir_.read("log.txt"), "one\n");
+  dir_.write("log.txt", "one\n");
   error_handler::display_message("FitRun", "next", 1, "log.txt");
   EXPECT_EQ(dir_.read("log.txt"), "one\n FitRun : next : Date Mon Dec  7 04:21:58 2026\n");
 }
