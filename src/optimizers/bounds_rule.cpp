@@ -87,14 +87,6 @@ Stated stated(double v, double lo, double hi) {
   return s;
 }
 
-// The middle of [lo, hi], where a value outside goes when the stated point lies outside too;
-// with an infinite bound (no middle) the finite one.
-double middle(double lo, double hi) {
-  const double m = 0.5 * lo + 0.5 * hi;  // no overflow between bounds near the largest double
-  if (std::isfinite(m)) return m;
-  return std::isfinite(lo) ? lo : hi;
-}
-
 }  // namespace
 
 double apply(double v, double lo, double hi, bool& moved) {
@@ -109,11 +101,14 @@ double apply(double v, double lo, double hi, bool& moved) {
     moved = true;
     return s.to;
   }
-  // Otherwise a value inside stays, and one outside goes to the middle, so that the rule
-  // never leaves a free parameter outside its bounds.
+  // Otherwise a value inside stays, and one outside goes to the nearer bound, so that the rule
+  // never leaves a free parameter outside its bounds. Not to a point farther in: the searches
+  // that keep their own trial vector (the rule works on a copy) see a value outside as good as
+  // the point it goes to, and with bounds set close around the answer the middle is about the
+  // answer itself: they would wander outside and end there.
   if (in) return v;
   moved = true;
-  return middle(lo, hi);
+  return v > hi ? hi : lo;
 }
 
 void pbounds3(VecView<double> x,

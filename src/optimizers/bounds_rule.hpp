@@ -14,7 +14,7 @@
 // too: with hi < 1.05 lo (a centre bounded to [490, 510]) both margins lie outside and every
 // value inside would be thrown out, and the reset point of a negative lower bound (the sum
 // taken for [-10, -1] gives +1.658) lies outside. A value outside the bounds whose point lies
-// outside goes to the middle of the bounds. Where the stated rule already keeps both limits
+// outside goes to the nearer bound. Where the stated rule already keeps both limits
 // (bounds wide against their size, such as [0, 1000] or [1E-3, 1E3]), it is unchanged.
 #pragma once
 

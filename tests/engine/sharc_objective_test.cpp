@@ -169,12 +169,12 @@ TEST_F(SharcObjective, Pbounds3FollowsTheBoundsRule) {
     bool doubled;
   };
   const Case cases[] = {
-      {0, 0, 123.0, 0, true},  // both bounds 0: m(0) lies above them, so to their middle
+      {0, 0, 123.0, 0, true},  // both bounds 0: m(0) lies above them, so to the bound
       {0, 0, -4.0, 0, true},
       {2, 10, 0, 5.0, true},                   // 0.95*10 < 100: half the upper bound
       {0, 1000, 0, 15.811388300841896, true},  // only the lower test fires
       {-1000, 1000, 0, 0, false},              // neither test fires
-      {-10, -1, -20, -5.5, true},  // past both: the positive reset lies outside, the middle
+      {-10, -1, -20, -10, true},  // past both: the positive reset lies outside, the bound
       {1, 10, 5, 5, false},
   };
   for (const Case& c : cases) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -62,29 +63,29 @@ TEST_F(BoundsRule, MovesAndKeepsValuesAsTheRuleStates) {
       {1e-3, 1e3, 2e3, 500},
       {0.1, 0.15, 0.149, r(0.05)},  // half of hi lies below lo; the lower test brings it back
       // The stated point lies outside the bounds: a value inside stays, one outside goes to
-      // the middle.
+      // the nearer bound.
       {-10, -1, -9.6, -9.6},  // the reset of a negative lower bound is positive
-      {-10, -1, -20, -5.5},
+      {-10, -1, -20, -10},
       {-10, 0, 0, 0},  // moved to 0 by the upper test, then reset above hi
       {0, 0, 0, 0},    // equal bounds: the floor of the reset lies above them
       {0, 0, 3, 0},
       {6, 10, 9.8, 9.8},  // half of hi and then the reset lie below lo
-      {6, 10, 11, 8},
+      {6, 10, 11, 10},
       // Bounds narrow against their size (hi < 1.05 lo): both margins lie outside them, so no
       // value inside is moved.
       {490, 510, 500, 500},
       {490, 510, 490.5, 490.5},
       {490, 510, 509.9, 509.9},
-      {490, 510, 520, 500},
-      {490, 510, 480, 500},
+      {490, 510, 520, 510},
+      {490, 510, 480, 490},
       {490.0 / 512, 510.0 / 512, 495.0 / 512, 495.0 / 512},  // the same in the fit's frame
-      {490.0 / 512, 510.0 / 512, 0.5, 500.0 / 512},
+      {490.0 / 512, 510.0 / 512, 0.5, 490.0 / 512},
       {290, 310, 309, 309},
       {1.70e9, 1.71e9, 1.7e9, 1.7e9},
-      {1.70e9, 1.71e9, 0, 1.705e9},
+      {1.70e9, 1.71e9, 0, 1.70e9},
       {-510, -490, -500, -500},
-      {-510, -490, -400, -500},
-      {-510, -490, -600, -500},
+      {-510, -490, -400, -490},
+      {-510, -490, -600, -510},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "lo " << c.lo << " hi " << c.hi << " x " << c.x);
@@ -158,9 +159,7 @@ double stated_rule(double v, double lo, double hi, bool& moved) {
   moved = upper || lower;
   if (!moved || !(lo <= hi) || (in(v) && (!in(v0) || margins))) return v;
   moved = !in(v0);
-  if (!moved) return v0;
-  const double mid = 0.5 * lo + 0.5 * hi;
-  return std::isfinite(mid) ? mid : std::isfinite(lo) ? lo : hi;
+  return moved ? std::clamp(v0, lo, hi) : v0;
 }
 
 // Runs apply and the oracle on v against bounds whose four thresholds (0.95 hi, 1.05 lo for
