@@ -85,7 +85,7 @@ void charge_scans(j_common_ptr cinfo) {
   for (int i = 0; i < d->comps_in_scan; ++i) blocks += blocks_of(*d->cur_comp_info[i]);
   if (decoding.work.blocks + blocks > decoding.budget) {
     decoding.why = DecodeError::TooManyScans;
-    stop_reading(cinfo);
+    std::longjmp(decoding.jump, 1);
   }
   decoding.work.blocks += blocks;
 }
