@@ -286,10 +286,11 @@ std::error_code ReportFiles::commit() {
   // A file put at the report's name during the fit is looked at as one found before it.
   std::error_code err = replaceable();
   if (!err && ::renameat(folder(), partial_.c_str(), folder(), name_.c_str()) != 0) {
-    err = file_safety::system_error(errno);
+    // The folder is held, so "no such file" is the results file removed since the look above.
+    err = errno == ENOENT ? Reason::WorkingFileRemoved : file_safety::system_error(errno);
   }
   if (err) {
-    failed_ = results();
+    failed_ = err == Reason::WorkingFileRemoved ? partial() : results();
     drop(folder(), partial_, partial_fd_);
     return err;
   }

@@ -506,16 +506,38 @@ TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) 
 
 // A neighbour that swaps the results file for its own between the last look at it and the
 // rename (in a folder where others may rename files) has its file put at the report's name:
-// that is found after the rename, the run fails and says so, and the file stays as it is.
-TEST_F(ReportRun, AResultsFileSwappedJustBeforeItsRenameIsNoReportOfTheRun) {
-  const std::string planted = dir.write("planted", kOldReport);
-  before_rename = [&] { std::filesystem::rename(planted, files.partial()); };
-  expect_failure("The report cannot be written.\r\n" + results_path() +
-                     ": another file took the place of the run's results file as it was renamed "
-                     "to this name, and is left as it is",
-                 "OUTPUT DATA FILE - Fatal error!");
-  EXPECT_EQ(dir.read("Decay.TXT"), kOldReport);
-  EXPECT_TRUE(only_results_file_left(dir.path()));
+// that is found after the rename, the run fails and says so, and the file stays as it is. One
+// that removes the results file there is named as such.
+TEST_F(ReportRun, AResultsFileSwappedOrRemovedJustBeforeItsRenameIsNamed) {
+  const struct {
+    const char* what;
+    bool swapped;  // else removed
+    std::string reason;
+  } cases[] = {
+      {"swapped",
+       true,
+       "another file took the place of the run's results file as it was renamed to this name, "
+       "and is left as it is"},
+      {"removed", false, "the run's working file was removed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_FALSE(files.create(dir.file("Decay.Dat"), fit.n));
+    const std::filesystem::path partial = files.partial();
+    const std::string planted = dir.write("planted", kOldReport);
+    before_rename = [&] {
+      if (c.swapped) std::filesystem::rename(planted, partial);
+      if (!c.swapped) std::filesystem::remove(partial);
+    };
+    dialogs.clear();
+    expect_failure("The report cannot be written.\r\n" +
+                       (c.swapped ? results_path() : partial.string()) + ": " + c.reason,
+                   "OUTPUT DATA FILE - Fatal error!");
+    EXPECT_EQ(std::filesystem::exists(results_path()), c.swapped);
+    std::filesystem::remove(results_path());
+    std::filesystem::remove(planted);
+    EXPECT_TRUE(dir.names().empty());
+  }
 }
 
 // A file of the report's name that is not a report of this program (notes, a data file of that
