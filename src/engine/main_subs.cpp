@@ -298,7 +298,7 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   b.rows = b.lines - readwrite::header_lines;
   b.index = globals::iwt - 1;
   // Steps 5 and 6, and a row that would leave the others no say.
-  if (!shape_checks(b) || !load_values(b) || !no_mark_row(b)) return BlockEnd::DataError;
+  if (!shape_checks(b) || !load_values(b) || !no_mark_rows(b)) return BlockEnd::DataError;
   // Steps 7 to 9.
   starting_values(b);
   data_setup(b);

@@ -122,16 +122,22 @@ bool start_in_range(const Block& b);
 // compiled (before either scale).
 void unscale_observations(Block& b);
 
-// The data row (1..n) whose |y| exceeds the largest |y| of every other row more than 2^26.5
-// (9.49E+07) times, the sign aside; 0 when there is none: when the largest |y| is shared by two
-// rows, or every other row is 0 (nothing to compare it with: one nonzero row among zeros is data
-// a model can follow).
-int32_t mark_row(VecView<const double> y, int32_t n);
+// Rows that are likely missing-value marks: those whose |y| exceeds the largest |y| of every
+// other row more than 2^26.5 (9.49E+07) times, the sign aside: those above the lowest such gap in
+// |y| sorted largest first. They are at most half of the rows (a larger share is the data), and
+// the rows below the gap are not all 0 (nothing to compare with: one nonzero row among zeros is
+// data a model can follow).
+struct MarkRows {
+  int32_t first = 0;   // the first of them in the file's order, 1..n; 0 when there are none
+  int32_t count = 0;   // how many
+  double ratio = 0.0;  // the least |y| among them over the largest of the other rows
+};
+MarkRows mark_rows(VecView<const double> y, int32_t n);
 
-// After loading, on the data as read: false, after an Error dialog naming the row by its line of
-// the file and data row, with its Y and how many times the others' it is, when mark_row finds a
-// row that leaves the others no say in the fit.
-bool no_mark_row(const Block& b);
+// After loading, on the data as read: false, after an Error dialog naming the first of the rows
+// by its line of the file and data row, with its Y, their count and how many times the others'
+// they are, when mark_rows finds rows that leave the others no say in the fit.
+bool no_mark_rows(const Block& b);
 
 // After the passes, at the final vector (common_data::pfinal, in the fit's frame): whether some
 // free parameter, moved by 1E-3 of max(|q|, 1) either way, changes the weighted sum of squares

@@ -1,15 +1,18 @@
 // The tests of the fit run that one row of the data can defeat, in one place:
-// - before the fit, the mark test: a row whose |Y| exceeds every other row's by more than the
-//   precision of a double allows in a sum of squares (a missing-value mark such as 1E+30 among
-//   values of order 1) leaves the other rows no say in the fit, in any weighting, and is refused;
+// - before the fit, the mark test: rows whose |Y| exceeds every other row's by more than the
+//   precision of a double allows in a sum of squares (missing-value marks such as 1E+30 among
+//   values of order 1) leave the other rows no say in the fit, in any weighting, and are refused;
 // - after the fit, the flat-sum test: a weighted sum of squares that no free parameter changes at
 //   the final vector determines no parameter. One row whose square outweighs the others' beyond
 //   rounding makes every sum the same: the searches then stop wherever they are, and their
 //   vector, standard errors and correlations mean nothing;
 // - after the fit, the near-data test of weighting 3: fitted values that ran away from the data.
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "common/common_data.hpp"
 #include "engine/main_subs_block.hpp"
@@ -70,8 +73,8 @@ double weighted_sum(const Block& b, VecView<const double> a, VecView<double> yf)
 
 // Data row i as the data messages name it: by its line of the file, the header lines counted.
 std::string row_name(int32_t i) {
-  return "Line " + std::to_string(i + readwrite::header_lines) + " (data row " +
-         std::to_string(i) + ")";
+  return "Line " + std::to_string(i + readwrite::header_lines) + " (data row " + std::to_string(i) +
+         ")";
 }
 
 // The sentence naming the row whose weighted square dominates the sum at the final vector
@@ -102,27 +105,52 @@ void end_in_error(const std::string& text) {
 
 }  // namespace
 
-int32_t mark_row(VecView<const double> y, int32_t n) {
-  int32_t top = 1;
-  for (int32_t i = 2; i <= n; ++i) {
-    if (std::fabs(y(i)) > std::fabs(y(top))) top = i;
+MarkRows mark_rows(VecView<const double> y, int32_t n) {
+  // |y| largest first; the marks are the rows above the lowest gap beyond kMarkLimit that leaves
+  // at most half of the rows above it (a larger share is the data, not marks in it), so that
+  // marks of several sizes (1E+30 and 9.9E+37) are found together.
+  std::vector<double> a(static_cast<size_t>(std::max(n, 0)));
+  for (int32_t i = 1; i <= n; ++i) a[size_t(i - 1)] = std::fabs(y(i));
+  std::sort(a.begin(), a.end(), std::greater<>());
+  MarkRows marks;
+  for (int32_t k = n / 2; k >= 1; --k) {
+    const double least = a[size_t(k - 1)], others = a[size_t(k)];
+    if (others > 0.0 && least / others > kMarkLimit) {
+      marks.count = k;
+      marks.ratio = least / others;
+      for (int32_t i = n; i >= 1; --i) {
+        if (std::fabs(y(i)) >= least) marks.first = i;
+      }
+      break;
+    }
   }
-  const double others = largest_other(y, n, top);
-  return n >= 2 && others > 0.0 && std::fabs(y(top)) / others > kMarkLimit ? top : 0;
+  return marks;
 }
 
-bool no_mark_row(const Block& b) {
+bool no_mark_rows(const Block& b) {
   const VecView<const double> y(&b.xy(1, b.nvar + 1), b.rows);
-  const int32_t row = mark_row(y, b.rows);
-  if (row == 0) return true;
-  const std::string ratio = sharc_mod::figure(std::fabs(y(row)) / largest_other(y, b.rows, row));
-  sharc_mod::abort_run(
-      row_name(row) + " holds Y = " + sharc_mod::figure(y(row)) + ", " + ratio +
-      " times the largest |Y|\r\nof the other rows. A row more than " +
-      sharc_mod::figure(kMarkLimit) +
-      " times the others leaves them\r\nno say in the fit, in any weighting: their squares are "
-      "lost in the\r\nrounding of its own. Is it a missing-value mark? Remove the row,\r\nor "
-      "write the value it stands for, and rerun.");
+  const MarkRows marks = mark_rows(y, b.rows);
+  if (marks.count == 0) return true;
+  const std::string ratio = sharc_mod::figure(marks.ratio), limit = sharc_mod::figure(kMarkLimit);
+  const std::string value =
+      row_name(marks.first) + " holds Y = " + sharc_mod::figure(y(marks.first));
+  if (marks.count == 1) {
+    sharc_mod::abort_run(value + ", " + ratio +
+                         " times the largest |Y|\r\nof the other rows. A row more than " + limit +
+                         " times the others leaves them\r\nno say in the fit, in any weighting: "
+                         "their squares are lost in the\r\nrounding of its own. Is it a "
+                         "missing-value mark? Remove the row,\r\nor write the value it stands "
+                         "for, and rerun.");
+  } else {
+    sharc_mod::abort_run(value + ", and " + std::to_string(marks.count - 1) +
+                         (marks.count == 2 ? " more row" : " more rows") +
+                         " with a |Y| as large:\r\nthe least of them is " + ratio +
+                         " times the largest |Y| of the other rows.\r\nRows more than " + limit +
+                         " times the others leave them no say\r\nin the fit, in any weighting: "
+                         "their squares are lost in the rounding\r\nof their own. Are they "
+                         "missing-value marks? Remove the rows, or\r\nwrite the values they "
+                         "stand for, and rerun.");
+  }
   return false;
 }
 

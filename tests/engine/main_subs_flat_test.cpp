@@ -62,32 +62,37 @@ class FlatTest : public MainSubTest {
   }
 };
 
-// Only a row beyond 2^26.5 (9.49E+07) times the largest |y| of all others is a mark: data over
-// many decades, a genuine outlier and rows that share the largest |y| are not.
-TEST(MainSubMarkRow, FindsOnlyARowBeyondThePrecisionOfASumOfSquares) {
+// Only rows beyond 2^26.5 (9.49E+07) times the largest |y| of all others are marks, and at most
+// half of the rows: data over many decades, a genuine outlier, a share of the data above half
+// and one nonzero value among zeros are not.
+TEST(MainSubMarkRows, FindsOnlyRowsBeyondThePrecisionOfASumOfSquares) {
   std::vector<double> decay, decades;
   for (int32_t i = 0; i <= 24; ++i) decay.push_back(1e6 * std::exp(-0.5756 * i));  // to 1
   for (int32_t k = -3; k <= 9; ++k) decades.push_back(std::pow(10.0, k));
   const struct {
     const char* name;
     std::vector<double> y;
-    int32_t row;
+    int32_t first, count;
   } cases[] = {
-      {"a mark among values 1 to 9", {9, 7, 1e30, 5, 3, 1}, 3},
-      {"a negative mark", {2, -1e30, 3, 4}, 2},
-      {"a mark among zeros and values", {0, 0, 5, 1e30}, 4},
-      {"just beyond the limit", {1, 0.5, 9.5e7, 1}, 3},
-      {"just within the limit", {1, 0.5, 9.4e7, 1}, 0},
-      {"a decay from 1E+6 counts to 1", decay, 0},
-      {"data from 1E-3 to 1E+9", decades, 0},
-      {"an outlier 100 times the others", {2, 5, 8, 11, 14, 1700}, 0},
-      {"-999999 among values 5 to 100", {5, 15, -999999, 36, 100}, 0},
-      {"two marks alike", {1e30, 2, 3, 1e30}, 0},
-      {"one value among zeros", {0, 0, 7, 0}, 0},
+      {"a mark among values 1 to 9", {9, 7, 1e30, 5, 3, 1}, 3, 1},
+      {"a negative mark", {2, -1e30, 3, 4}, 2, 1},
+      {"a mark among zeros and values", {0, 0, 5, 1e30}, 4, 1},
+      {"just beyond the limit", {1, 0.5, 9.5e7, 1}, 3, 1},
+      {"just within the limit", {1, 0.5, 9.4e7, 1}, 0, 0},
+      {"a decay from 1E+6 counts to 1", decay, 0, 0},
+      {"data from 1E-3 to 1E+9", decades, 0, 0},
+      {"an outlier 100 times the others", {2, 5, 8, 11, 14, 1700}, 0, 0},
+      {"-999999 among values 5 to 100", {5, 15, -999999, 36, 100}, 0, 0},
+      {"two marks alike", {3, 1e30, 2, 3, 1e30}, 2, 2},
+      {"marks of either sign and two sizes", {-1e30, 2, 9.9e37, 3}, 1, 2},
+      {"marks in more than half the rows", {1e30, 2, 1e30, 1e30, 3}, 0, 0},
+      {"one value among zeros", {0, 0, 7, 0}, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(main_subs::mark_row({c.y.data(), int32_t(c.y.size())}, int32_t(c.y.size())), c.row);
+    const auto marks = main_subs::mark_rows({c.y.data(), int32_t(c.y.size())}, int32_t(c.y.size()));
+    EXPECT_EQ(marks.first, c.first);
+    EXPECT_EQ(marks.count, c.count);
   }
 }
 
@@ -102,6 +107,8 @@ TEST_F(FlatTest, ARowThatLeavesTheOthersNoSayIsRefusedBeforeTheFit) {
   Data wide = decay;
   wide.lo = {0, 0, -100};
   wide.hi = {100, 5, 100};
+  Data twice = decay;
+  twice.rows[4].second = 1e30;
   Data line{"Y=P1*X1+P2", {1, 1}, {-100, -100}, {100, 100}, {true, true}, {}};
   for (int32_t x = 1; x <= 10; ++x) line.rows.push_back({x, x == 10 ? -1e30 : 2.0 * x});
   const struct {
@@ -110,6 +117,7 @@ TEST_F(FlatTest, ARowThatLeavesTheOthersNoSayIsRefusedBeforeTheFit) {
   } cases[] = {
       {&decay, "Line 18 (data row 13) holds Y = 1.0E+"},
       {&wide, "Line 18 (data row 13) holds Y = 1.0E+"},
+      {&twice, "Line 10 (data row 5) holds Y = 1.0E+"},
       {&line, "Line 15 (data row 10) holds Y = -1.0E+"},
   };
   for (const auto& c : cases) {
@@ -176,9 +184,8 @@ TEST_F(FlatTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath) {
       std::filesystem::remove(dir.path() / "Varqen-runlog.txt");
       const std::string first = fit(d.text(unit), 3);
       EXPECT_FALSE(main_subs::every_block_reported);
-      EXPECT_EQ(first.rfind(" RUN ENDED IN ERROR: The fitted values are nowhere near the data: ",
-                            0),
-                0u)
+      EXPECT_EQ(
+          first.rfind(" RUN ENDED IN ERROR: The fitted values are nowhere near the data: ", 0), 0u)
           << first;
       EXPECT_FALSE(exists("Varqen-runlog.txt"));
     }
@@ -199,7 +206,8 @@ TEST_F(FlatTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
     arrhenius.rows.push_back({t, disturbed(2e13 * std::exp(-12000.0 / t), t / 10)});
   }
   Data decades{"Y=P1*EXP(P2*X1)", {1, 1}, {0, 0}, {1e3, 10}, {true, false}, {}};
-  for (int32_t x = 0; x <= 12; ++x) decades.rows.push_back({x, disturbed(1e-3 * std::pow(10, x), x)});
+  for (int32_t x = 0; x <= 12; ++x)
+    decades.rows.push_back({x, disturbed(1e-3 * std::pow(10, x), x)});
   Data counts{"Y=P1*EXP(-P2*X1)", {5e5, 0.5}, {0, 0}, {1e8, 10}, {true, false}, {}};
   for (int32_t i = 0; i < 28; ++i) {
     const double mean = 1e6 * std::exp(-0.5 * i);
@@ -210,8 +218,12 @@ TEST_F(FlatTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
   const struct {
     std::string file;
     int32_t iwt;
-  } cases[] = {{power.text(), 3},      {arrhenius.text(), 3}, {decades.text(), 3},
-               {counts.text(), 3},     {misra, 3},            {counts.text(), 1},
+  } cases[] = {{power.text(), 3},
+               {arrhenius.text(), 3},
+               {decades.text(), 3},
+               {counts.text(), 3},
+               {misra, 3},
+               {counts.text(), 1},
                {line_with_outlier().text(), 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.substr(0, c.file.find('\n')) + " weighting " + std::to_string(c.iwt));
