@@ -3,14 +3,16 @@
 // fixed: the tick count (advanced only by the program's own pauses), the calendar and processor
 // clocks, and the processor-chosen seed (a counter). Each fit starts from the repeatable seed.
 //
-//   fit_reports OUTDIR [NAME...]
+//   fit_reports [--weighting N] OUTDIR [NAME...]
 //
 // writes, for each fit, the files the run left beside its data file into OUTDIR/<name>-start<k>/
 // and one line per fit into OUTDIR/summary.txt: the fitted parameters and the sum of squares in
 // hexadecimal, the model evaluations and the log relative errors. Two builds whose OUTDIRs
 // compare equal (diff -r) compute the same fits; a change meant to leave the arithmetic alone is
-// checked that way against the build before it. Exit status 1 when a name is no reference
-// problem (nothing is fitted then) or a reference file cannot be read, 2 without OUTDIR.
+// checked that way against the build before it. --weighting N fits with weighting N instead of
+// None (1 None to 5 StdDev / Residual, as varqen numbers them). Exit status 1 when a name is no
+// reference problem (nothing is fitted then) or a reference file cannot be read, 2 without OUTDIR
+// or with a weighting other than 1 to 5.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "common/common_data.hpp"
+#include "common/globals.hpp"
 #include "engine/main_subs.hpp"
 #include "fit_run.hpp"
 #include "model/error_handler.hpp"
@@ -60,7 +63,8 @@ void copy_normalised(const fs::path& from, const fs::path& to, const std::string
 
 // One fit with fixed sources; its files go to `out`, its summary line is returned. `fitted` is
 // false when nothing was fitted (no headless window, or the reference file could not be read).
-std::string fit(const std::string& name, int32_t start, const fs::path& out, bool& fitted) {
+std::string fit(
+    const std::string& name, int32_t start, int32_t weighting, const fs::path& out, bool& fitted) {
   fitrun::MainWindow window;
   if (!window.open()) return name + " no headless window";
   testsupport::ScopedClock clock;
@@ -81,6 +85,7 @@ std::string fit(const std::string& name, int32_t start, const fs::path& out, boo
     timeit_mod::reset();
     funct::fun_count = 0;
     fitrun::prepare(pb, dir.path(), window.dialogs);
+    globals::iwt = weighting;
     main_subs::main_sub();
 
     std::vector<double> p;
@@ -120,13 +125,24 @@ std::string fit(const std::string& name, int32_t start, const fs::path& out, boo
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: fit_reports OUTDIR [NAME...]\n");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  int32_t weighting = 1;
+  if (!args.empty() && args[0] == "--weighting") {
+    const std::string w = args.size() >= 2 ? args[1] : "";
+    if (w.size() != 1 || w[0] < '1' || w[0] > '5') {
+      std::fprintf(stderr, "fit_reports: --weighting takes a number from 1 to 5\n");
+      return 2;
+    }
+    weighting = w[0] - '0';
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.empty()) {
+    std::fprintf(stderr, "usage: fit_reports [--weighting N] OUTDIR [NAME...]\n");
     return 2;
   }
-  const fs::path outdir = argv[1];
+  const fs::path outdir = args[0];
   const std::vector<std::string> known = testsupport::nist_problem_names();
-  std::vector<std::string> names(argv + 2, argv + argc);
+  std::vector<std::string> names(args.begin() + 1, args.end());
   if (names.empty()) names = known;
   // A name that is no reference problem is a usage error, found before any fit runs.
   int status = 0;
@@ -143,7 +159,7 @@ int main(int argc, char** argv) {
     for (int32_t start = 1; start <= 2; ++start) {
       bool fitted = false;
       const std::string line =
-          fit(name, start, outdir / (name + "-start" + std::to_string(start)), fitted);
+          fit(name, start, weighting, outdir / (name + "-start" + std::to_string(start)), fitted);
       if (!fitted) status = 1;
       summary << line << '\n';
       std::printf("%s\n", line.c_str());
