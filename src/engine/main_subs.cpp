@@ -225,10 +225,8 @@ void passes(Block& b, int32_t formula_flag) {
   common_data::fssqr = b.ssq;
 }
 
-// Step 11: final evaluation, statistics, report and run-log line. The log records completed fits
-// only: a run whose report was not written, or that ended in error (the cascade's error path, a
-// fit too small to test, a report that could not be read back), adds no line.
-sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
+// Step 11 in the fit's frame: the final evaluation and the post-fit statistics.
+sharc_mod::PostFit statistics_in_frame(Block& b) {
   sharc_mod::FitResult& f = b.fit;
   for (int32_t i = 1; i <= b.npar; ++i) f.a(i) = common_data::pfinal(i);
   double fval = 0.0;
@@ -250,16 +248,42 @@ sharc_mod::ReportStatus post_fit(Block& b, sharc_mod::RunlogTexts& texts) {
   set_weights(b, f.studres.view());
   if (b.index != 1) globals::brewt = 0;
   globals::bpostrun = 0;
-  unscale_observations(b);
-  unscale_parameters(b);
   f.sse = common_data::fssqr;
-  sharc_mod::PostFit stats = sharc_mod::postfit_statistics(f);
+  return sharc_mod::postfit_statistics(f);
+}
+
+// Step 11 in the user's units: report and run-log line. The log records completed fits only: a
+// run whose report was not written, or that ended in error (the cascade's error path, a fit too
+// small to test, a report that could not be read back), adds no line.
+sharc_mod::ReportStatus report_and_log(Block& b,
+                                       sharc_mod::PostFit& stats,
+                                       sharc_mod::RunlogTexts& texts) {
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
-      f, stats, b.report, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
+      b.fit, stats, b.report, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
   if (report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken) {
-    sharc_mod::runlog_summary(f.sse, stats.mic, texts);
+    sharc_mod::runlog_summary(b.fit.sse, stats.mic, texts);
   }
   return report;
+}
+
+// Steps 10 and 11: the fit in its frame, entered here and left here: the passes, the tests that
+// a fit can fail, the final evaluation and the statistics inside it, the report outside.
+BlockEnd fit_in_frame(Block& b, int32_t formula_flag, sharc_mod::RunlogTexts& texts) {
+  if (!fittable(b)) return BlockEnd::DataError;
+  enter_frame(b);
+  const bool started = start_in_range(b);
+  sharc_mod::PostFit stats;
+  if (started) {
+    passes(b, formula_flag);
+    if (!sharc_mod::error_path_taken && sum_moves(b)) near_data(b);
+    stats = statistics_in_frame(b);
+  }
+  leave_frame(b);
+  if (!started) return BlockEnd::DataError;
+  return report_and_log(b, stats, texts) == sharc_mod::ReportStatus::Written &&
+                 !sharc_mod::error_path_taken
+             ? BlockEnd::Reported
+             : BlockEnd::Failed;
 }
 
 // Steps 2 to 11 for the block at the top of the current file.
@@ -305,19 +329,7 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   set_weights(b, common_data::ydr.view(b.rows));
   if (!compile(b)) return BlockEnd::DataError;
   // Steps 10 and 11.
-  if (!scale_observations(b)) return BlockEnd::DataError;
-  scale_parameters(b);
-  if (!start_in_range(b)) {
-    unscale_observations(b);
-    unscale_parameters(b);
-    return BlockEnd::DataError;
-  }
-  passes(b, formula_flag);
-  if (!sharc_mod::error_path_taken && sum_moves(b)) near_data(b);
-  const sharc_mod::ReportStatus report = post_fit(b, texts);
-  return report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken
-             ? BlockEnd::Reported
-             : BlockEnd::Failed;
+  return fit_in_frame(b, formula_flag, texts);
 }
 
 // Step 13, first part: the Information dialog between the files of a series.

@@ -8,14 +8,14 @@
 //   3-6 model-number refusal, shape checks and loading of the data file, and the refusal of a
 //       row that leaves the others no say in the fit (a missing-value mark)
 //   7-9 starting values, data set-up (x columns, data-set index), weights, compilation
-//   10  the observations scaled by a power of two that brings their largest |y| to [64, 128),
-//       and each free parameter divided by a power of two (a start whose model values are all
-//       out of range refused), then one or two passes of the optimiser cascade (a second one
-//       for the weighting "1/Reweight^2" and for the level Difficult); a sum flat to rounding
-//       at their end, and with weighting 3 fitted values nowhere near the data, take the error
-//       path
-//   11  final evaluation, post-fit statistics, report, and the run-log line of a completed fit
-//       (a run that ended in error adds none)
+//   10  the fit's frame entered (fit_frame.hpp): the observations times a power of two that
+//       brings their largest |y| to [64, 128), each free parameter divided by a power of two
+//       (a start whose model values are all out of range refused); then one or two passes of
+//       the optimiser cascade (a second one for the weighting "1/Reweight^2" and for the level
+//       Difficult); a sum flat to rounding at their end, and with weighting 3 fitted values
+//       nowhere near the data, take the error path
+//   11  final evaluation and post-fit statistics in the frame, the frame left, then the report
+//       and the run-log line of a completed fit (a run that ended in error adds none)
 //   12  end of block; 13 next file of a series ("#k" before ".DAT" becomes "#k+1"; a name
 //       without such a number ends the run with an Error dialog saying no next file follows)
 // Everything passes through globals, common_data, common_udf and nrtype. Every refusal shows an

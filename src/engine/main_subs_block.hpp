@@ -37,16 +37,9 @@ struct Block {
   FVector<double> resid;  // residuals of the cascade's final vector
   FVector<double> res17;  // Marquardt results handed through the cascade
   double ssq = 0.0;       // in/out sum of squares of the cascade
-  // The scale of the observations (main_subs_scale.cpp): the fit works on y times 2^-y_scale
-  // and on the formula's values times the same; y_read and formula keep the data as read and
-  // the formula as compiled while it does.
-  int32_t y_scale = 0;
-  FVector<double> y_read;
+  // While the fit is in its frame (main_subs_frame.cpp): the formula as compiled, before the
+  // frame's factors, and the bounds as given.
   fparser::Tcomp formula;
-  // The scale of the parameters (main_subs_scale.cpp): the fit works on q(i) = p(i) 2^-p_scale(i)
-  // (0 for a fixed parameter), and so do its bounds, while the passes run; lo_read and hi_read
-  // keep the bounds as read.
-  FVector<int32_t> p_scale;
   FVector<double> lo_read;
   FVector<double> hi_read;
   sharc_mod::ReportFiles report;  // the report's files, made before the confirmation
@@ -87,40 +80,30 @@ std::string with_reason(std::string text, std::string_view reason);
 bool shape_checks(Block& b);
 bool load_values(Block& b);
 
-// The exponent e of the power of two that brings the observations y(1..n) to the scale the
-// fit's thresholds are made for: their largest finite magnitude times 2^-e lies in [64, 128);
-// 0 for data without a nonzero value.
-int32_t scale_exponent(VecView<const double> y, int32_t n);
+// Before the fit: false, after an Error dialog that says so and what to do, when the largest
+// |y| passes 2^500 (or stays below 2^-498): the sums of squares of such data cannot be had in
+// their own units.
+bool fittable(const Block& b);
 
-// Before the passes: the fit's y and the compiled formula's values scaled by 2^-e, e from
-// scale_exponent (nothing changes for e = 0). Exact in binary but for values beyond the range of
-// a double there, so that the fit of data in any unit is the fit of the same data at one scale.
-// Data whose largest magnitude passes 2^500 (or stays below 2^-498), whose sums of squares
-// cannot be had in their own units, are refused: false after an Error dialog that says so.
-bool scale_observations(Block& b);
+// The fit's frame (fit_frame::active), entered before the passes and left after the post-fit
+// statistics, in this one order. enter_frame takes y (the block's and common_data::yd) and the
+// compiled formula's values by 2^-ey, then each free parameter i as 2^e q: q in [0.5, 1) at the
+// start, or, for a start at 0, e such that a change of 2^e moves the model's values about as
+// much as the largest |y| (0 when the model does not move with it), and q starting at 1e-16.
+// The starts (the block's and common_data::pfinal), the bounds (the block's and
+// common_data::pboundlo, pboundhi) and the compiled formula's reading of the parameters go into
+// the frame. leave_frame gives back the data as read, the formula as compiled and the bounds as
+// given, and takes out of the frame the fitted values and residuals (the block's and
+// common_data's), the sums of squares (the block's, its fit's and common_data::fssqr), the
+// parameters (the block's and pfinal) with their standard errors and half-widths.
+void enter_frame(Block& b);
+void leave_frame(Block& b);
 
-// Before the passes, on the scaled data: each free parameter i as 2^e q (p_scale(i) = e), q in
-// [0.5, 1) at the start, or, for a start at 0, e such that a change of 2^e moves the model's
-// values about as much as the largest |y| (0 when the model does not move with it), and q
-// starting at 1e-16. The starts (the block's and common_data::pfinal), the bounds (the block's
-// and common_data::pboundlo, pboundhi) and the compiled formula's reading of the parameters go
-// into the frame; sharc_mod::p_scale shows the passes' progress in the user's units.
-void scale_parameters(Block& b);
-
-// After the passes and the final evaluation: the parameters (the block's and pfinal), their
-// standard errors and half-widths, and the bounds back in the user's units.
-void unscale_parameters(Block& b);
-
-// Before the passes, on the scaled data: false, after an Error dialog that says so and what to
-// do, when the model's value at the starting vector (as the cascade starts it: tiny free values
+// In the frame, before the passes: false, after an Error dialog that says so and what to do,
+// when the model's value at the starting vector (as the cascade starts it: tiny free values
 // raised) is a stand-in of the evaluator's guard (not a number, or beyond its range) in every
 // row: the fit would have no model value to go by.
 bool start_in_range(const Block& b);
-
-// After the passes and the final evaluation: the data, the fitted values and residuals, the sums
-// of squares (the block's and common_data's) back in the data's units, and the formula as
-// compiled (before either scale).
-void unscale_observations(Block& b);
 
 // Rows that are likely missing-value marks: those whose |y| exceeds the largest |y| of every
 // other row more than 2^26.5 (9.49E+07) times, the sign aside: those above the lowest such gap in

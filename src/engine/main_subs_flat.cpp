@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/common_data.hpp"
+#include "engine/fit_frame.hpp"
 #include "engine/main_subs_block.hpp"
 #include "engine/sharc_cascade.hpp"
 #include "engine/sharc_final.hpp"
@@ -55,11 +56,9 @@ constexpr int32_t kFarRatio = 10;
 
 // The largest |y(i)| of the rows 1..n other than `row`.
 double largest_other(VecView<const double> y, int32_t n, int32_t row) {
-  double others = 0.0;
-  for (int32_t i = 1; i <= n; ++i) {
-    if (i != row) others = std::fmax(others, std::fabs(y(i)));
-  }
-  return others;
+  const VecView<const double> after(y.data() + row * y.stride(), n - row, y.stride());
+  return std::fmax(fit_frame::largest_magnitude(y, row - 1),
+                   fit_frame::largest_magnitude(after, n - row));
 }
 
 // The weighted sum of the block's data at a (in the fit's frame); yf gets the fitted values.
@@ -86,8 +85,7 @@ std::string dominant_row(const Block& b, VecView<const double> w, VecView<const 
     if (w(i) * r * r > w(top) * rt * rt) top = i;
   }
   const double others = largest_other({b.fit.y.data(), b.rows}, b.rows, top);
-  const double y = std::ldexp(b.fit.y(top), b.y_scale);
-  std::string text = row_name(top) + ", Y = " + sharc_mod::figure(y);
+  std::string text = row_name(top) + ", Y = " + sharc_mod::figure(b.xy(top, b.nvar + 1));
   const double ratio = std::fabs(b.fit.y(top)) / others;
   if (others > 0.0 && ratio >= kMarkRatio) {
     return text + ", is " + sharc_mod::figure(ratio) +

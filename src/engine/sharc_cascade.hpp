@@ -42,15 +42,6 @@ inline std::string error_path_reason;
 // `reason` kept for the report.
 void take_error_path(const std::string& dialog, const std::string& reason);
 
-// The fit run's scale of the observations: a pass fits the data's y times 2^-y_scale, and its
-// model values are the formula's times the same factor (0 only for data whose largest |y|
-// already lies in [64, 128), or that are all 0). The sums a pass meets are then the data's times 4^-y_scale, and the error
-// path's messages give them in the data's units. Main thread only.
-inline int32_t y_scale = 0;
-// The fit run's scale of the parameters: a pass works on q(i) = p(i) 2^-p_scale[i - 1], and the
-// progress display shows p (empty, or shorter than the parameters: 0). Main thread only.
-inline std::vector<int32_t> p_scale;
-
 // Seconds of time-limit margin: the cycle loop ends when the clock + this exceeds timemax.
 inline constexpr double kTimeMargin = 100.0;
 

@@ -4,6 +4,7 @@
 
 #include "common/common_data.hpp"
 #include "common/globals.hpp"
+#include "engine/fit_frame.hpp"
 #include "engine/sharc_pass.hpp"
 #include "toolkit/guikit.hpp"
 
@@ -17,14 +18,13 @@ constexpr double kSettleLow = 10.5;   // percentage from which best sums are rec
 constexpr double kSettleHigh = 52.5;  // percentage from which a loop without gains ends
 constexpr double kSettleTol = 1e-6;   // settled: |mean of three sums - best| below this
 
-// The error path's dialog and report sentence. The limit is on the sums the pass meets, stated
-// in the sum's own terms: in the data's units 1.0E+16 times 4^y_scale for a sum of squared
-// residuals, and 1.0E+16 for the sum of "1/Y^2" (weighting mode 2), of relative residuals,
-// which has no unit. The fit run brings every data set to one scale, so reducing the data
-// cannot help: only other starting values can.
+// The error path's dialog and report sentence. The limit is on the sums the pass meets in the
+// fit's frame, stated in the sum's own terms: taken out of the frame for a sum of squared
+// residuals (1.0E+16 times 4^ey in the data's units), as it is for the sum of "1/Y^2"
+// (weighting mode 2), of relative residuals, which has no unit. The fit run brings every data set
+// to one scale, so reducing the data cannot help: only other starting values can.
 std::string error_text(bool dialog, int32_t mode) {
-  const int32_t e = mode == 2 ? 0 : 2 * y_scale;
-  const std::string limit = e == 0 ? "1.0E+16" : figure(std::ldexp(kErrorSum, e));
+  const std::string limit = figure(mode == 2 ? kErrorSum : fit_frame::active.sum_out(kErrorSum));
   if (!dialog) {
     return "MainRegression: ERROR! A parameter may be NaN or the standard error of regression "
            "may have exceeded the " +

@@ -9,6 +9,7 @@
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
+#include "engine/fit_frame.hpp"
 #include "engine/sharc_objective.hpp"
 #include "engine/sharc_pass.hpp"
 #include "engine/sharc_stats.hpp"
@@ -22,6 +23,14 @@
 #include "numerics/stringlib.hpp"
 
 namespace sharc_mod {
+namespace {
+
+// The standard error of a parameter whose statistics could not be computed, in the user's
+// units: it enters the fit's frame as any figure of its parameter does, so that it leaves the
+// frame as this mark, and the p-value sees the coefficient against it as in the user's units.
+constexpr double kNotComputed = 9999.0;
+
+}  // namespace
 
 void publish_x(const Arguments& a) {
   for (int32_t j = 1; j <= a.nx; ++j) {
@@ -88,7 +97,8 @@ bool final_statistics(const Arguments& a,
   // the half-widths.
   const double t = tval95(std::max(1, a.n - free));
   for (int32_t i = 1; i <= a.np; ++i) {
-    a.se(i) = any_nan && check.undetermined(i) == 0 ? 9999.0 : se(i);
+    a.se(i) =
+        any_nan && check.undetermined(i) == 0 ? fit_frame::active.p_in(i, kNotComputed) : se(i);
     a.cl(i) = t * se(i);
   }
   if (free >= 1 && a.stats.correl.rows() >= free) {
@@ -157,12 +167,9 @@ double magnitude_ratio(MatView<const double> x,
   if (n < 1 || my_func::eval_func_rows(p, np, x, nx, common_udf::cudf, n, f.view(), false) != 0) {
     return 0.0;
   }
-  double model = 0.0, data = 0.0;
-  for (int32_t i = 1; i <= n; ++i) {
-    model = std::fmax(model, std::fabs(f(i)));
-    data = std::fmax(data, std::fabs(y(i)));
-  }
-  const double ratio = model / data;
+  double model = 0.0;
+  for (int32_t i = 1; i <= n; ++i) model = std::fmax(model, std::fabs(f(i)));
+  const double ratio = model / fit_frame::largest_magnitude(y, n);
   return ratio > 0.0 && std::isfinite(ratio) ? std::pow(10.0, std::round(std::log10(ratio))) : 0.0;
 }
 
@@ -170,7 +177,7 @@ std::string stand_in_text(int32_t rows, int32_t n, double ratio, bool at_start) 
   const std::string where = at_start ? "starting" : "final";
   std::string text = "The model's values at the " + where +
                      " parameters are not numbers or exceed " +
-                     figure(std::ldexp(limits::kBound, y_scale)) + " in magnitude in ";
+                     figure(fit_frame::active.y_out(limits::kBound)) + " in magnitude in ";
   text += rows == n ? "every row" : std::to_string(rows) + " of " + std::to_string(n) + " rows";
   text += at_start ? ": the fit has no model value to start from."
                    : ": its fitted values there are stand-ins, not the model's.";

@@ -64,8 +64,9 @@ void publish_x(const Arguments& a);
 // publish_x, and yd := y, ydf := yf, ysig := sig (rows 1..n).
 void publish_data(const Arguments& a);
 
-// Standard errors into se (9999.0 throughout when one is NaN; weighted by the rows' weights in
-// the fit's weighting mode at best), 95 % half-widths t * se into cl with t for the
+// Standard errors into se (9999.0 in the user's units, fit_frame::active.p_in(i, 9999.0) in the
+// frame, throughout when one is NaN; weighted by the rows' weights in the fit's weighting mode
+// at best), 95 % half-widths t * se into cl with t for the
 // n - f residual degrees of freedom (at least 1), f the number of determined free parameters,
 // the correlation results and the undetermined parameters into stats (whose se and cl are NaN),
 // the condition indices of the correlation matrix into common_data::cimat, and one last
@@ -95,7 +96,7 @@ double magnitude_ratio(MatView<const double> x,
 
 // The sentence that says that the model's values at the starting (at_start) or final parameters
 // are the evaluator's stand-ins in `rows` of the n rows, with what to do; ratio is
-// magnitude_ratio at the starting values. Figures in the data's units (y_scale).
+// magnitude_ratio at the starting values. Figures out of the fit's frame (fit_frame::active).
 std::string stand_in_text(int32_t rows, int32_t n, double ratio, bool at_start);
 
 }  // namespace sharc_mod

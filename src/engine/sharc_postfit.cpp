@@ -36,26 +36,19 @@ void penalty_counts(FitResult& fit, PostFit& st) {
   st.count_b = std::max(1, fit.n - fit.npr - fixed - st.kprime - 2);
 }
 
-// Step 4: MIC = ln(S1 / S2) + A / B. Both sums are taken of values divided by the power of 2
-// next to the data's largest |y| (exactly, so the quotient is the same): squares of data of
-// order 1E-150 or 1E+150 would underflow or overflow in the data's units.
+// Step 4: MIC = ln(S1 / S2) + A / B.
 double model_information_criterion(FitResult& fit, const PostFit& st) {
   const int32_t n = fit.n;
-  double top = 0.0;
-  for (int32_t i = 1; i <= n; ++i) top = std::fmax(top, std::fabs(fit.y(i)));
-  int32_t e = 0;
-  std::frexp(top, &e);
-  auto unit = [e](double v) { return std::ldexp(v, -e); };
   double s1 = 0.0, sum = 0.0;
   for (int32_t i = 1; i <= n; ++i) {
     if (fit.sigy(i) < 2.0) fit.sigy(i) = 1.0;
-    const double r = unit(fit.y(i) - fit.yfit(i)) / fit.sigy(i);
+    const double r = (fit.y(i) - fit.yfit(i)) / fit.sigy(i);
     s1 += r * r;
-    sum += unit(fit.yfit(i));
+    sum += fit.yfit(i);
   }
   const double mean = sum / double(float(n));
   double s2 = 0.0;
-  for (int32_t i = 1; i <= n; ++i) s2 += (unit(fit.yfit(i)) - mean) * (unit(fit.yfit(i)) - mean);
+  for (int32_t i = 1; i <= n; ++i) s2 += (fit.yfit(i) - mean) * (fit.yfit(i) - mean);
   const float penalty = float(st.count_a) / float(st.count_b);
   double mic = std::log(s1 / s2) + double(penalty);
   nrutil::rval_nan(mic, kCap);

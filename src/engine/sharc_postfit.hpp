@@ -12,7 +12,14 @@
 // of them, as their standard errors are computed. An undetermined parameter has no standard
 // error (NaN) and gets the p-value 1; in the counts (fixed, free, k, Peirce's unknowns) it
 // counts as fixed, as the statistics hold it, so that the MIC is that of the model with the
-// parameter masked. Every figure is the same in any units of y and of the parameters.
+// parameter masked.
+//
+// The fit run computes the statistics inside its frame (fit_frame.hpp), on data whose largest
+// |y| is of order 100, where the sums of squares can be had of data of any size (squares of data
+// of order 1E+150 would overflow in their own units), and hands the data over in the user's
+// units after leaving it. Every figure is the same in any units of y and of the parameters: the
+// MIC is a quotient of sums, the eigenvalue threshold and the exact-fit test take the residuals
+// relative to the data, p-values, Spearman's r, tau and the Peirce flags have no unit.
 #pragma once
 
 #include <cstdint>
@@ -74,10 +81,10 @@ struct PostFit {
   std::string date;              // 30 characters, left-adjusted
 };
 
-// Steps 1 to 11: the statistics, in order. Unless every residual is zero (the MIC is then
-// -4.503599727262001e19), it changes fit.ase (magnitudes), fit.pval and fit.sigy (weights
-// below 2 become 1). Writes common_data::ctau and the residual plot's ranges and row
-// numbers.
+// Steps 1 to 11: the statistics, in order, of a fit in the fit's frame. Unless every residual
+// is zero (the MIC is then -4.503599727262001e19), it changes fit.ase (magnitudes), fit.pval
+// and fit.sigy (weights below 2 become 1). Writes common_data::ctau and the residual plot's
+// ranges and row numbers.
 PostFit postfit_statistics(FitResult& fit);
 
 // The mark of a listing row: "[Influential]" when |studres| > tau, else "[Suspect]" when the

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/globals.hpp"
+#include "engine/fit_frame.hpp"
 #include "engine/sharc_cascade.hpp"
 #include "numerics/stringlib.hpp"
 #include "numerics/sysclock.hpp"
@@ -172,9 +173,7 @@ void ProgressDisplay::show_parameters(VecView<const double> best) {
   std::string text(kParamBuffer, ' ');
   // In the user's units: the pass works on the parameters of the fit run's frame.
   FVector<double> shown(np_);
-  for (int32_t i = 1; i <= np_; ++i) {
-    shown(i) = size_t(i) <= p_scale.size() ? std::ldexp(best(i), p_scale[size_t(i - 1)]) : best(i);
-  }
+  for (int32_t i = 1; i <= np_; ++i) shown(i) = fit_frame::active.p_out(i, best(i));
   displaypar(shown.view(), np_, text, kParamBuffer);
   guikit::outtextxy(48, 45, stringlib::trim(text));
 }

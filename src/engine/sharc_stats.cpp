@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "common/common_data.hpp"
+#include "engine/fit_frame.hpp"
 #include "model/funct.hpp"
 #include "model/units.hpp"
 #include "numerics/balance_mod.hpp"
@@ -48,10 +49,7 @@ struct Model {
 // The size of the data that relative thresholds refer to: the largest |y|, 1 when every y is 0
 // (no scale to refer to).
 double data_scale(VecView<const double> y, int32_t n) {
-  double top = 0.0;
-  for (int32_t i = 1; i <= n; ++i) {
-    if (std::isfinite(y(i))) top = std::fmax(top, std::fabs(y(i)));
-  }
+  const double top = fit_frame::largest_magnitude(y, n);
   return top > 0.0 ? top : 1.0;
 }
 
@@ -143,7 +141,7 @@ int32_t keep_determined(const FVector<int32_t>& moved,
   return kept;
 }
 
-// Steps 4 and 5 in a frame without units: each column of jac is divided by its weighted norm
+// Steps 4 and 5 on columns of unit norm: each column of jac is divided by its weighted norm
 // norm(k) = sqrt(sum w J(i,k)^2), so that jac holds J D^-1 with D = diag(norm), and
 // A = (J D^-1)' W (J D^-1) has a unit diagonal: the normal matrix of parameters measured in
 // units of their own influence on the fit. Then tiny entries are raised and A is made
@@ -346,8 +344,8 @@ void residuals(VecView<const double> y,
 // sum of squares v of r. Every row, the first and the last as the others, is its residual over
 // s sqrt(1 - h); the column is then scaled, centred and limited. The thresholds on r and v (an
 // almost exact fit, a residual too small to divide) are taken relative to `unit`, the size of
-// the data in the frame of r, so that the marks do not depend on the data's units; those on t
-// and 1 - h have no unit.
+// the data in the terms of r (weighted or not), so that the marks do not depend on the data's
+// units; those on t and 1 - h have no unit.
 void studentize(const FVector<double>& r,
                 const FVector<double>& h,
                 int32_t n,
@@ -425,7 +423,7 @@ FitCheck stderr_corr(MatView<const double> x,
   for (int32_t k = 1; k <= np; ++k) q(k) = p(k);
   const double v = model.eval(q, yfit);
   // Steps 4 and 5: the normal matrix of the columns scaled to unit norm, balanced (a symmetric
-  // matrix is already balanced). Steps 6 to 9 work in this frame: pass.c is the covariance of
+  // matrix is already balanced). Steps 6 to 9 work on these columns: pass.c is the covariance of
   // the scaled parameters, and pass.d(k) / norm(k) the standard error's factor of parameter k.
   FMatrixD<double> areg(f, f);
   FVector<double> norm(f);

@@ -3,12 +3,14 @@
 //
 // At the final parameters p the Jacobian J of the fitted values is taken by central
 // differences over the free parameters. With the row weights W of the fit (1 for an unweighted
-// fit) the normal matrix A = J'WJ is inverted into the covariance C = inv(A). Every step works
-// in a frame without units: J's columns are scaled to unit weighted norm, D = diag of the
-// norms, so that the normal matrix D^-1 A D^-1 has a unit diagonal; its floors, ridges and
-// inverses act there, and C = D^-1 inv(D^-1 A D^-1) D^-1. Thresholds on residuals and on the
-// changes of the fitted values are taken relative to the data's largest |y|. So every figure
-// below is the same, times its unit, whatever the units of y and of the parameters. Then
+// fit) the normal matrix A = J'WJ is inverted into the covariance C = inv(A). The fit run calls
+// this in its frame (fit_frame.hpp), where y and the parameters start at unit size; the steps
+// do not depend on units all the same. J's columns are scaled to unit weighted norm, D = diag
+// of the norms, so that the normal matrix D^-1 A D^-1 has a unit diagonal; its floors, ridges
+// and inverses act there, and C = D^-1 inv(D^-1 A D^-1) D^-1 (the frame's exponents, fixed at
+// the start, leave columns of any size at the final parameters). Thresholds on residuals and on
+// the changes of the fitted values are taken relative to the data's largest |y|. So every
+// figure below is the same, times its unit, whatever the units of y and of the parameters. Then
 //   SE(k)   = sqrt(C(k,k)) * sqrt(SSE / (n - f))     SSE = sum w r^2, the weighted sum
 //   R(j,k)  = C(j,k) / sqrt(C(j,j) C(k,k))          the correlation matrix of the f free
 //                                                    parameters, with its eigen-analysis

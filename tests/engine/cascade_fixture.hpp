@@ -13,6 +13,7 @@
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
 #include "common/nrtype.hpp"
+#include "engine/fit_frame.hpp"
 #include "engine/sharc_cascade.hpp"
 #include "engine/sharc_final.hpp"
 #include "engine/sharc_stages.hpp"
@@ -320,8 +321,7 @@ class CascadeTest : public toolkit_test::HeadlessToolkit {
     sharc_mod::stage_seam = nullptr;
     sharc_mod::stage_count.store(1);
     sharc_mod::stage_limit.store(101);
-    sharc_mod::y_scale = 0;
-    sharc_mod::p_scale.clear();
+    fit_frame::active = fit_frame::Frame();
   }
 
   testsupport::ScopedClock clock_;

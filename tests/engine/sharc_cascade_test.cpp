@@ -502,7 +502,7 @@ TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
 }
 
 // The error path's limit in the sum's own terms: a sum of squared residuals carries the square
-// of Y's unit, so the limit on the scaled data is 4^y_scale times larger in the data's units;
+// of Y's unit, so the limit on the scaled data is 4^ey times larger in the data's units;
 // the sum of "1/Y^2" (mode 2) is of relative residuals and has no unit.
 TEST_F(CascadeTest, ErrorPathStatesTheLimitInTheSumsOwnTerms) {
   const struct {
@@ -513,14 +513,14 @@ TEST_F(CascadeTest, ErrorPathStatesTheLimitInTheSumsOwnTerms) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.y_scale));
     reset_all();
-    sharc_mod::y_scale = c.y_scale;
+    fit_frame::active = fit_frame::Frame(c.y_scale, {});
     Pass pass;
     globals::iopt = 1;
     pass.mode = c.mode;
     for (double& y : pass.y) y *= 1e9;
     StageRecorder rec([&](Stages& s) { no_improvement(s); });
     pass.run();
-    sharc_mod::y_scale = 0;
+    fit_frame::active = fit_frame::Frame();
     ASSERT_TRUE(sharc_mod::error_path_taken);
     EXPECT_NE(sharc_mod::error_path_reason.find("exceeded the " + std::string(c.limit) + " limit"),
               std::string::npos)

@@ -65,16 +65,16 @@ TEST_F(Display, NoUpdateOnceTheStageCountReachesTheLimit) {
 }
 
 // The parameter line shows the fit run's parameters in the user's units: a pass's values times
-// 2^p_scale, as if the pass had worked on them.
+// 2^e(i) of the fit's frame, as if the pass had worked on them.
 TEST_F(Display, ParametersShowInTheUsersUnits) {
   const auto line = [&](std::vector<double> p, std::vector<int32_t> scale) {
-    sharc_mod::p_scale = scale;
+    fit_frame::active = fit_frame::Frame(0, scale);
     sharc_mod::ProgressDisplay d(2, 0);
     d.start(VecView<const double>(p.data(), 2));
     d.show_parameters(VecView<const double>(p.data(), 2));
     const std::vector<uint32_t> shown = pixels(0, 40, 640, 80);
     d.finish(false);
-    sharc_mod::p_scale.clear();
+    fit_frame::active = fit_frame::Frame();
     return shown;
   };
   line({6.0, 0.125}, {});  // the first display leaves the page in a later pass's colours

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/main_subs_block.hpp"
+#include "engine/fit_frame.hpp"
 #include "engine/sharc_postfit.hpp"
 #include "model/fparser.hpp"
 #include "model/funct.hpp"
@@ -512,9 +512,9 @@ struct UnitsStats {
 
 class StatsInUnits : public enginetest::StatsFixture {
  protected:
-  // The statistics of `formula` at p on data y, as the fit run computes them: stderr_corr on
-  // the data and the model's values at the scale of the fit (times 2^-e), then the post-fit
-  // statistics in the data's units.
+  // The statistics of `formula` at p on data y, as the fit run computes them: stderr_corr and
+  // the post-fit statistics on the data and the model's values in the fit's frame (times 2^-e).
+  // The parameters stay as given: the statistics take each one's figures in its own units.
   UnitsStats statistics(const char* formula,
                         const std::vector<double>& x1,
                         const std::vector<double>& y,
@@ -522,7 +522,7 @@ class StatsInUnits : public enginetest::StatsFixture {
     const int32_t np = int32_t(p.size());
     use_formula(formula);
     use_data(x1, y, np);
-    const int32_t e = main_subs::scale_exponent(yview(), n);
+    const int32_t e = fit_frame::Frame::y_exponent(yview(), n);
     for (int32_t i = 1; i <= n; ++i) yv(i) = std::ldexp(yv(i), -e);
     Stats s(n, np, np);
     // The first evaluation compiles the formula; the second gives the values at the fit's scale.
@@ -545,8 +545,8 @@ class StatsInUnits : public enginetest::StatsFixture {
     fit.resize(n, np, np, 1);
     for (int32_t i = 1; i <= n; ++i) {
       fit.x(i, 1) = x1[size_t(i - 1)];
-      fit.y(i) = y[size_t(i - 1)];
-      fit.yfit(i) = std::ldexp(s.yfit(i), e);
+      fit.y(i) = yv(i);
+      fit.yfit(i) = s.yfit(i);
       fit.studres(i) = s.studres(i);
     }
     for (int32_t k = 1; k <= np; ++k) {
@@ -555,7 +555,7 @@ class StatsInUnits : public enginetest::StatsFixture {
       fit.undetermined(k) = check.undetermined(k);
       fit.dcorr(k) = s.eigval(k);
     }
-    fit.sse = std::ldexp(sse, 2 * e);
+    fit.sse = sse;
     UnitsStats u;
     u.se.assign(s.se.data(), s.se.data() + np);
     for (int32_t j = 1; j <= np; ++j) {
