@@ -22,9 +22,10 @@ double largest_magnitude(VecView<const double> v, int32_t n) {
 Frame::Frame(int32_t y_exp, std::vector<int32_t> p_exp) : y_exp_(y_exp), p_exp_(std::move(p_exp)) {}
 
 int32_t Frame::y_exponent(VecView<const double> y, int32_t n) {
+  const double top = largest_magnitude(y, n);
   int32_t e = 0;
-  std::frexp(largest_magnitude(y, n), &e);
-  return e == 0 ? 0 : e - kTarget;
+  std::frexp(top, &e);
+  return top == 0.0 ? 0 : e - kTarget;
 }
 
 int32_t Frame::p_exp(int32_t i) const {

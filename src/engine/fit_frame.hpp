@@ -35,9 +35,8 @@ class Frame {
   // y' = y 2^-y_exp; parameter i = 1..p_exp.size() as 2^p_exp[i - 1] q, any further one as q.
   Frame(int32_t y_exp, std::vector<int32_t> p_exp);
 
-  // The ey of data y(1..n): the largest finite |y| times 2^-ey lies in [64, 128). frexp gives
-  // 0 for the exponent of a largest |y| of 0 and of one in [0.5, 1), and so does this: data
-  // without a nonzero value, and data whose largest |y| lies in [0.5, 1), are fitted as read.
+  // The ey of data y(1..n): the largest finite |y| times 2^-ey lies in [64, 128); 0 for data
+  // without a nonzero value, which are fitted as read.
   static int32_t y_exponent(VecView<const double> y, int32_t n);
 
   int32_t y_exp() const { return y_exp_; }

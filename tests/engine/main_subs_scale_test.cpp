@@ -22,6 +22,7 @@
 #include "engine/main_subs_fixture.hpp"
 #include "numerics/randomize.hpp"
 #include "numerics/runtime_rng.hpp"
+#include "numerics/sysclock.hpp"
 #include "numerics/timeit_mod.hpp"
 #include "support/nist_problem.hpp"
 
@@ -76,12 +77,12 @@ std::string line_of(const std::vector<double>& v) {
 }
 
 // The data file with Y, and lines 2 to 4 (starts, bounds) of the parameters y_params, times
-// 10^k; with X1 in units 10^j times smaller, X1 times 10^j and the parameters x_params times
+// base^k; with X1 in units 10^j times smaller, X1 times 10^j and the parameters x_params times
 // 10^(j power).
-std::string in_units(const Problem& pb, int32_t k, int32_t j = 0) {
+std::string in_units(const Problem& pb, int32_t k, int32_t j = 0, double base = 10.0) {
   std::istringstream in(pb.file);
   std::string line, out;
-  const double f = std::pow(10.0, k);
+  const double f = std::pow(base, k);
   for (int32_t n = 1; std::getline(in, line); ++n) {
     if (n == 1 || n == 5 || line.find("END") != std::string::npos || line.empty()) {
       out += line + "\n";
@@ -246,6 +247,33 @@ TEST_F(ScaleTest, DataInOtherUnitsGiveTheFitOfTheirOwnUnitsScaled) {
     ASSERT_TRUE(base.done) << pb.name;
     for (int32_t k : {-30, -15, -9, -3, 3, 9, 15, 30}) expect_scaled_fit(pb, k, base);
   }
+}
+
+// Y (and the parameters that carry its unit) times a power of two is the same problem in the
+// fit's frame: every weighting gives exactly the fit of the data in their own units times that
+// power, also where the largest |Y| falls to 0.87 (the example's 110.8 times 2^-7) or 0.43.
+TEST_F(ScaleTest, YTimesAPowerOfTwoGivesExactlyTheScaledFit) {
+  const Problem pb = michaelis();
+  globals::iopt = 1;
+  sysclock::set_cpu_time_source([] { return 1.0; });  // the stages' time checks alike
+  const auto repeatable = [this](const std::string& text) {
+    clock_.advance(1000 - clock_.now());  // the processor-chosen seed comes from the ticks
+    return fit(text);
+  };
+  for (int32_t iwt = 1; iwt <= 5; ++iwt) {
+    globals::iwt = iwt;
+    const Fit base = repeatable(in_units(pb, 0));
+    ASSERT_TRUE(base.done);
+    for (int32_t k : {-8, -7, 3}) {
+      SCOPED_TRACE("weighting " + std::to_string(iwt) + ", Y times 2^" + std::to_string(k));
+      const Fit f = repeatable(in_units(pb, k, 0, 2.0));
+      ASSERT_TRUE(f.done);
+      EXPECT_EQ(f.p[0], std::ldexp(base.p[0], k));  // P1 carries Y's unit
+      EXPECT_EQ(f.p[1], base.p[1]);
+      EXPECT_EQ(f.sse, std::ldexp(base.sse, 2 * k));
+    }
+  }
+  sysclock::set_cpu_time_source(nullptr);
 }
 
 // The weighted fits of the cascade end within a few digits of their minimum only (the same
