@@ -106,7 +106,7 @@ void run_readers(const std::string& path, int32_t n, int32_t m) {
     std::string text = fault;
     for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
       text.replace(at, 2, " ");
-    return readwrite::visible(text) == text;
+    return stringlib::visible(text) == text;
   };
   const std::string formula = readwrite::model_character_fault(path);
   require(formula.empty() || formula.rfind("Line ", 0) == 0, "model character fault without line");

@@ -88,7 +88,7 @@ bool count_block(Block& b) {
 bool make_report_files(Block& b) {
   const std::error_code err = b.report.create(b.file, b.lines - readwrite::header_lines);
   if (!err) return true;
-  const std::string message = "The report of the data file\r\n" + readwrite::visible(b.file) +
+  const std::string message = "The report of the data file\r\n" + stringlib::visible(b.file) +
                               "\r\ncannot be written beside it:";
   sharc_mod::abort_run(sharc_mod::file_error_text(message, b.report.failed(), err));
   return false;
@@ -340,7 +340,7 @@ void series_message(const sharc_mod::RunlogTexts& texts) {
   const std::string part = cut == std::string::npos ? name : name.substr(cut + 1);
   guikit::dlgmessage(
       1,
-      stringlib::trim(readwrite::visible(part) + " : SSQR= " + stringlib::trim(texts.sse_text) +
+      stringlib::trim(stringlib::visible(part) + " : SSQR= " + stringlib::trim(texts.sse_text) +
                       " : MIC= " + texts.mic_text));
 }
 
@@ -452,7 +452,7 @@ void main_sub() {
       // A refused block has had its Error; a line that only began with N (a note, the model
       // line "Name: ...") asked for no series.
       if (end != BlockEnd::DataError && end != BlockEnd::Rejected) {
-        no_next_file_message(readwrite::visible(name));
+        no_next_file_message(stringlib::visible(name));
       }
       every_block_reported = false;
       break;

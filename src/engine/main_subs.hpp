@@ -23,7 +23,7 @@
 //
 // File names: the data file is opened, shown and logged by the name as given: the file system
 // is case-sensitive, and an upper-cased or trimmed name would name another file, or none
-// ("z.dat " is not z.dat). Dialogs show it as readwrite::visible does: a control character in
+// ("z.dat " is not z.dat). Dialogs show it as stringlib::visible does: a control character in
 // it would act on the terminal of a headless run, or split the line.
 #pragma once
 

@@ -222,7 +222,7 @@ bool load_values(Block& b) {
   if (ierr != 0) {
     sharc_mod::abort_run(with_reason(
         lines({"A numeric syntax error was identified in the X vs Y data file: " +
-                   readwrite::visible(b.file),
+                   stringlib::visible(b.file),
                "A number in row " + nnn(errline) + "is not a valid numeric value."}),
         readwrite::line_fault(b.file, errline, m + 1, ValueKind::Real)));
     return false;

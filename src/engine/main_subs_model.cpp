@@ -106,13 +106,13 @@ void missing_file_message(std::string_view file) {
           ? "cannot be opened: it is not a regular file (a FIFO, a device or a socket)."
       : fault == std::errc::is_a_directory ? "cannot be opened: it is a folder."
                                            : "cannot be opened: it is missing or unreadable.";
-  sharc_mod::abort_run(std::string("The data file") + kCrlf + readwrite::visible(file) + kCrlf +
+  sharc_mod::abort_run(std::string("The data file") + kCrlf + stringlib::visible(file) + kCrlf +
                        why);
 }
 
 void unreadable_file_message(std::string_view file, std::string_view fault) {
   sharc_mod::abort_run(with_reason(
-      std::string("The data file") + kCrlf + readwrite::visible(file) + kCrlf + "cannot be read.",
+      std::string("The data file") + kCrlf + stringlib::visible(file) + kCrlf + "cannot be read.",
       fault));
 }
 

@@ -13,7 +13,6 @@
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
-#include "model/readwrite.hpp"
 #include "model/units.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/nrutil.hpp"
@@ -304,7 +303,7 @@ std::error_code write_file(int fd, const std::vector<std::string>& lines) {
 // report buffers' length.
 std::vector<std::string> saved_lines() {
   const std::string saved =
-      "Saved in file: " + readwrite::visible(stringlib::trim(globals::output_file_name));
+      "Saved in file: " + stringlib::visible(stringlib::trim(globals::output_file_name));
   std::vector<std::string> lines;
   for (size_t at = 0; at < saved.size(); at += size_t(globals::len_line)) {
     lines.push_back(saved.substr(at, size_t(globals::len_line)));
@@ -417,7 +416,7 @@ void abort_run(std::string_view message, int32_t blanks) {
 std::string file_error_text(std::string_view message,
                             const std::filesystem::path& path,
                             std::error_code err) {
-  std::string text = std::string(message) + "\r\n" + readwrite::visible(path.string());
+  std::string text = std::string(message) + "\r\n" + stringlib::visible(path.string());
   if (err) text += ": " + err.message();
   return text;
 }

@@ -61,7 +61,7 @@ bool begins_report(std::string_view text);
 
 // Reads the scratch copy open as fd, from its first byte, back into the report buffers:
 // globals::msge, the summary in sline3/nlines3 (its lines up to the first residual-sign count,
-// then "Saved in file: " with the report's name as readwrite::visible shows it, whole, over
+// then "Saved in file: " with the report's name as stringlib::visible shows it, whole, over
 // as many lines as it takes, a blank line and "Date Saved: " with `date`; at most 62 lines in
 // all) and the listing in sline5/nlines5 (the lines after its title). Every buffer starts
 // blank. False, with the report buffers untouched, when the file cannot be read or holds no
@@ -73,7 +73,7 @@ bool report_read_back(int fd, const std::string& date);
 void abort_run(std::string_view message, int32_t blanks = 30);
 
 // The text of an Error dialog about a file: the message, a line break, the file's path (as
-// readwrite::visible shows it) and, when there is an error, ": " and its message ("No space
+// stringlib::visible shows it) and, when there is an error, ": " and its message ("No space
 // left on device").
 std::string file_error_text(std::string_view message,
                             const std::filesystem::path& path,

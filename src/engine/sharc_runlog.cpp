@@ -3,7 +3,6 @@
 #include "common/globals.hpp"
 #include "engine/main_subs.hpp"
 #include "model/error_handler.hpp"
-#include "model/readwrite.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 
@@ -23,7 +22,7 @@ bool runlog_summary(double sse, double& mic, RunlogTexts& texts) {
   // The data file's name as given (upper-cased it would name another file), every character
   // shown: a line feed in it would split the run's line in two.
   error_handler::display_message(
-      stringlib::fixed(readwrite::visible(main_subs::data_file_name()), 80),
+      stringlib::fixed(stringlib::visible(main_subs::data_file_name()), 80),
       message,
       1,
       stringlib::fixed(error_handler::runlog_file_name, 80));

@@ -5,7 +5,6 @@
 #include <ostream>
 #include <system_error>
 
-#include "model/readwrite.hpp"
 #include "model/units.hpp"
 #include "numerics/stringlib.hpp"
 
@@ -61,7 +60,7 @@ void log_failure(std::string_view what, std::string_view log_file, std::error_co
     const std::filesystem::path cwd = std::filesystem::read_symlink("/proc/self/cwd", ec);
     if (!ec) where = cwd / where;
   }
-  std::string message = std::string(what) + " " + readwrite::visible(where.string());
+  std::string message = std::string(what) + " " + stringlib::visible(where.string());
   if (err) message += ": " + err.message();
   display_message("Display_Message", message, 3);
 }

@@ -102,7 +102,8 @@ std::string line_fault(std::string_view file_name, int32_t line, int32_t want, V
 
 // The first character before any "!" of line `line` that no value holds, a control character
 // (codes 0 to 31 but TAB, 127 to 159) or a byte that is not part of UTF-8 text, named by its
-// code, then the line as `visible` shows it (at most 60 bytes of it, around the character):
+// code, then the line as stringlib::visible shows it (at most 60 bytes of it, around the
+// character):
 //   Line 6 holds a control character (code 16); values are separated by blanks, TABs or commas.
 //   Line 6 reads "1<16>5 2".
 // joined by CR LF. Empty when there is none, or the file or the line cannot be read.
@@ -118,10 +119,6 @@ std::string character_fault(std::string_view file_name, int32_t line);
 // character, or the file or its model line cannot be read.
 std::string model_character_fault(std::string_view file_name);
 
-// `text` as the refusals quote it: TABs as blanks, and every control character and every byte
-// that is not part of UTF-8 text as its code between "<" and ">", so that nothing in it is
-// unseen or ends a C string.
-std::string visible(std::string_view text);
 
 // Older readers and writers, which the program does not call (readwrite_older.cpp). Their
 // files: line 1 of an "older layout" file holds the model formula between double quotes, line

@@ -344,4 +344,55 @@ void s_to_i(std::string_view s, int32_t& value) {
       v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
+LineChar next_char(std::string_view text, size_t& i) {
+  const auto byte = [&text](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char b = byte(i++);
+  if (b < 0x80) {
+    if (b == '\t') return {CharKind::Tab, b};
+    return {b < 32 || b == 127 ? CharKind::Control : CharKind::Text, b};
+  }
+  // Lead byte: the number of continuation bytes and the range of the first of them, which
+  // rules out overlong forms, surrogates and code points above U+10FFFF.
+  int32_t more = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    more = 1;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    more = 2;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    more = 3;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return {CharKind::NotUtf8, b};
+  }
+  int32_t code = b & (0x3F >> more);
+  for (int32_t k = 0; k < more; ++k) {
+    const size_t at = i + static_cast<size_t>(k);
+    const unsigned char c = at < text.size() ? byte(at) : 0;
+    if (c < (k == 0 ? lo : 0x80) || c > (k == 0 ? hi : 0xBF)) return {CharKind::NotUtf8, b};
+    code = (code << 6) | (c & 0x3F);
+  }
+  i += static_cast<size_t>(more);
+  return {code <= 0x9F ? CharKind::Control : CharKind::Text, code};
+}
+
+std::string visible(std::string_view text) {
+  std::string shown;
+  for (size_t i = 0; i < text.size();) {
+    const size_t start = i;
+    const LineChar c = next_char(text, i);
+    if (c.kind == CharKind::Tab) {
+      shown += ' ';
+    } else if (c.kind == CharKind::Text) {
+      shown += text.substr(start, i - start);
+    } else {
+      shown += "<" + std::to_string(c.code) + ">";
+    }
+  }
+  return shown;
+}
+
 }  // namespace stringlib

@@ -94,6 +94,20 @@ inline int32_t str2int(std::string_view s) {
 }
 void s_to_i(std::string_view s, int32_t& value);
 
+// Characters of UTF-8 text. next_char gives the character at text[i] and moves i past it:
+// UTF-8 decoded, C0 and C1 controls and DEL as Control, a byte that starts no well-formed UTF-8
+// sequence as NotUtf8 (one byte at a time).
+enum class CharKind { Text, Tab, Control, NotUtf8 };
+struct LineChar {
+  CharKind kind;
+  int32_t code;  // the code point; for NotUtf8 the byte
+};
+LineChar next_char(std::string_view text, size_t& i);
+// `text` as the program's messages quote it: TABs as blanks, and every control character and
+// every byte that is not part of UTF-8 text as its code between "<" and ">", so that nothing in
+// it is unseen or ends a C string.
+std::string visible(std::string_view text);
+
 // ---------------------------------------------------------------------------------------------
 // The rest of the library: procedures no other module calls. Characters are bytes; a letter is
 // a..z or A..Z only.
