@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
@@ -26,9 +25,6 @@ namespace {
 using editfmt::Value;
 
 constexpr std::string_view kDegenerateError = "There was an error in calculating the results.";
-// The first line of a report begins with one of these.
-constexpr std::string_view kDateLine = " DATE: ";
-constexpr std::string_view kErrorLine = " RUN ENDED IN ERROR: ";
 constexpr double kRunsLimit = 2.5799999237060547;  // 2.58 in single precision: passes
 
 // The formats of one parameter cell of sections 10 to 12 in each file: a determined free
@@ -122,7 +118,7 @@ std::string_view sse_spearman_format(double spearman) {
 
 // Sections 1 to 6: date, sum of squares, Spearman r, MIC and the model.
 void write_summary(Writer& w, const FitResult& fit, const PostFit& st) {
-  w.r("(A, A30)", {std::string(kDateLine), st.date});
+  w.r("(A, A30)", {std::string(report_date_line), st.date});
   w.r("(/1x, A15, 10x, A11)", {"Unweighted SSE:", "Spearman r:"});
   w.s("(/1x, A15, 7x, A11)", {"Unweighted SSE:", "Spearman r:"});
   w.both(sse_spearman_format(st.spearman), {fit.sse, st.spearman});
@@ -313,10 +309,6 @@ std::vector<std::string> saved_lines() {
 
 }  // namespace
 
-bool begins_report(std::string_view text) {
-  return text.starts_with(kDateLine) || text.starts_with(kErrorLine);
-}
-
 bool report_read_back(int fd, const std::string& date) {
   units::ScopedUnit unit(fd, units::Mode::Read);
   if (!unit.ok()) return false;
@@ -370,20 +362,6 @@ bool report_read_back(int fd, const std::string& date) {
   return true;
 }
 
-std::string results_file_name(std::string_view data_file) {
-  // Only the file's own name counts: a ".DAT" in a folder's name, inside the name ("x.dat.old")
-  // or before blanks ("x.dat ") would give two data files one report, or put it elsewhere.
-  const std::string_view name = data_file.substr(data_file.find_last_of('/') + 1);
-  constexpr std::string_view kDat = ".DAT";
-  const bool ends_in_dat =
-      name.size() >= kDat.size() &&
-      std::equal(kDat.begin(), kDat.end(), name.end() - kDat.size(), [](char d, char c) {
-        return d == std::toupper(static_cast<unsigned char>(c));
-      });
-  return std::string(data_file.substr(0, data_file.size() - (ends_in_dat ? kDat.size() : 0))) +
-         ".TXT";
-}
-
 std::string report_model_text() {
   if (globals::nmdl > 0) {
     common_udf::cudf = common_udf::cmdl;
@@ -431,7 +409,7 @@ ReportStatus results_report(const FitResult& fit,
   // A report of a run that ended in error says so before anything else.
   const std::string_view error = degenerate ? kDegenerateError : run_error;
   if (!error.empty()) {
-    text.results.insert(text.results.begin(), std::string(kErrorLine) + std::string(error));
+    text.results.insert(text.results.begin(), std::string(report_error_line) + std::string(error));
   }
   // A scratch copy that cannot be written leaves the previous results file's name in place.
   if (const std::error_code err = write_file(files.scratch_fd(), text.scratch)) {

@@ -42,12 +42,6 @@ struct ReportText {
   std::vector<std::string> scratch;
 };
 
-// The results file's path for the data file `data_file` (its path as given): in the same
-// folder, the file's name with a ".DAT" (any case) that ends it replaced by ".TXT", else
-// followed by ".TXT"; every other character, blanks included, stays. Data files whose names
-// differ only in that ending (x, x.dat, x.DAT) share one report.
-std::string results_file_name(std::string_view data_file);
-
 // The model line of the report: common_udf::cmdl for a numbered model (globals::nmdl > 0),
 // else "y = " followed by the trimmed common_udf::cudf.
 std::string report_model_text();
@@ -55,9 +49,6 @@ std::string report_model_text();
 // Both layouts of the report of `fit`, up to the listing, and R's closing line when
 // `complete` (a degenerate fit is refused before it). The p-values are computed anew here.
 ReportText report_text(const FitResult& fit, const PostFit& stats, bool complete);
-
-// Whether a text begins as the first line of a report of this program does.
-bool begins_report(std::string_view text);
 
 // Reads the scratch copy open as fd, from its first byte, back into the report buffers:
 // globals::msge, the summary in sline3/nlines3 (its lines up to the first residual-sign count,

@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <optional>
 #include <system_error>
 #include <tuple>
 
-#include "engine/sharc_report.hpp"
 #include "model/units.hpp"
 
 namespace sharc_mod {
@@ -159,6 +159,24 @@ void drop(int folder, std::string& name, Descriptor& fd) {
 }
 
 }  // namespace
+
+std::string results_file_name(std::string_view data_file) {
+  // Only the file's own name counts: a ".DAT" in a folder's name, inside the name ("x.dat.old")
+  // or before blanks ("x.dat ") would give two data files one report, or put it elsewhere.
+  const std::string_view name = data_file.substr(data_file.find_last_of('/') + 1);
+  constexpr std::string_view kDat = ".DAT";
+  const bool ends_in_dat =
+      name.size() >= kDat.size() &&
+      std::equal(kDat.begin(), kDat.end(), name.end() - kDat.size(), [](char d, char c) {
+        return d == std::toupper(static_cast<unsigned char>(c));
+      });
+  return std::string(data_file.substr(0, data_file.size() - (ends_in_dat ? kDat.size() : 0))) +
+         ".TXT";
+}
+
+bool begins_report(std::string_view text) {
+  return text.starts_with(report_date_line) || text.starts_with(report_error_line);
+}
 
 std::error_code ReportFiles::create(std::string_view input_file_name, int32_t rows) {
   release();

@@ -1,4 +1,5 @@
-// The working files of the results report (module sharc_mod, files of the report): the scratch
+// The files of the results report (module sharc_mod, files of the report): the report's name,
+// how a report of this program is known by its first line, and its working files: the scratch
 // copy ("tempor-" and six random characters, ".txt") and the results file while it is written
 // (".varqen-" and six random characters, ".part"), made in the report's folder before the fit
 // and kept until the report is written.
@@ -27,6 +28,19 @@
 #include "model/file_safety.hpp"
 
 namespace sharc_mod {
+
+// The results file's path for the data file `data_file` (its path as given): in the same
+// folder, the file's name with a ".DAT" (any case) that ends it replaced by ".TXT", else
+// followed by ".TXT"; every other character, blanks included, stays. Data files whose names
+// differ only in that ending (x, x.dat, x.DAT) share one report.
+std::string results_file_name(std::string_view data_file);
+
+// The first line of a report of this program begins with one of these: the date line, or the
+// line of a run that ended in error.
+inline constexpr std::string_view report_date_line = " DATE: ";
+inline constexpr std::string_view report_error_line = " RUN ENDED IN ERROR: ";
+// Whether a text begins as the first line of a report of this program does.
+bool begins_report(std::string_view text);
 
 class ReportFiles {
  public:

@@ -155,4 +155,26 @@ TEST(ReportFiles, AnAbruptEndRemovesThemWhereTheirFolderWentAndMakesNoMore) {
   }
 }
 
+TEST(ResultsFileName, ReplacesADatEndingTheFilesOwnNameElseAddsTxt) {
+  const struct {
+    const char* input;
+    const char* expected;
+  } cases[] = {{"C:\\DATA\\RUN1.DAT", "C:\\DATA\\RUN1.TXT"},
+               {"A.DAT.DAT", "A.DAT.TXT"},
+               {"/data/x.Dat", "/data/x.TXT"},
+               {"run#1.DAT", "run#1.TXT"},
+               {"notes.dat.d/run1", "notes.dat.d/run1.TXT"},  // never a folder's ".DAT"
+               {"x.dat.old", "x.dat.old.TXT"},
+               {"x.data", "x.data.TXT"},
+               {"x  .dat", "x  .TXT"},  // blanks kept: no other file's report
+               {"x.dat ", "x.dat .TXT"},
+               {"/data/nodat", "/data/nodat.TXT"},
+               {"k.dat.d/../k.TXT", "k.dat.d/../k.TXT.TXT"},
+               {"", ".TXT"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    EXPECT_EQ(sharc_mod::results_file_name(c.input), c.expected);
+  }
+}
+
 }  // namespace
