@@ -261,7 +261,7 @@ sharc_mod::ReportStatus report_and_log(Block& b,
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
       b.fit, stats, b.report, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
   if (report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken) {
-    sharc_mod::runlog_summary(b.fit.sse, stats.mic, texts);
+    sharc_mod::runlog_summary(data_file_name(), b.fit.sse, stats.mic, texts);
   }
   return report;
 }

@@ -1,14 +1,13 @@
 #include "engine/sharc_runlog.hpp"
 
 #include "common/globals.hpp"
-#include "engine/main_subs.hpp"
 #include "model/error_handler.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 
 namespace sharc_mod {
 
-bool runlog_summary(double sse, double& mic, RunlogTexts& texts) {
+bool runlog_summary(std::string_view data_file, double sse, double& mic, RunlogTexts& texts) {
   if (globals::bcancelrun != 0 || globals::bcorrectmdl == 0) {
     mic = 0.0;
     return false;
@@ -21,11 +20,10 @@ bool runlog_summary(double sse, double& mic, RunlogTexts& texts) {
       "SSQR= " + stringlib::trim(texts.sse_text) + " : MIC= " + texts.mic_text, 80);
   // The data file's name as given (upper-cased it would name another file), every character
   // shown: a line feed in it would split the run's line in two.
-  error_handler::display_message(
-      stringlib::fixed(stringlib::visible(main_subs::data_file_name()), 80),
-      message,
-      1,
-      stringlib::fixed(error_handler::runlog_file_name, 80));
+  error_handler::display_message(stringlib::fixed(stringlib::visible(data_file), 80),
+                                 message,
+                                 1,
+                                 stringlib::fixed(error_handler::runlog_file_name, 80));
   return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sharc_mod {
 
@@ -16,10 +17,10 @@ struct RunlogTexts {
 
 // When globals::bcancelrun is 0 and globals::bcorrectmdl is not 0: builds the texts and
 // appends "SSQR= <sse> : MIC= <mic>" (80 characters at most) with the first 80 characters of
-// the data file's name (main_subs::data_file_name, with stringlib::visible's codes for the
+// the data file's name as given (`data_file`, with stringlib::visible's codes for the
 // characters that cannot be shown) as the routine and state 1; returns true. Otherwise writes
 // nothing, sets mic to 0 and returns false. The fit run calls it only for a completed fit whose
 // report was written, never for a run that ended in error.
-bool runlog_summary(double sse, double& mic, RunlogTexts& texts);
+bool runlog_summary(std::string_view data_file, double sse, double& mic, RunlogTexts& texts);
 
 }  // namespace sharc_mod

@@ -119,7 +119,6 @@ std::string character_fault(std::string_view file_name, int32_t line);
 // character, or the file or its model line cannot be read.
 std::string model_character_fault(std::string_view file_name);
 
-
 // Older readers and writers, which the program does not call (readwrite_older.cpp). Their
 // files: line 1 of an "older layout" file holds the model formula between double quotes, line
 // 2 the counts "np nx n", lines 3 .. np + 2 the lower bound, initial value and upper bound of

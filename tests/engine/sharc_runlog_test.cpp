@@ -7,27 +7,31 @@
 
 #include "common/globals.hpp"
 #include "model/error_handler.hpp"
-#include "numerics/stringlib.hpp"
-#include "stats_fixture.hpp"
+#include "model/units.hpp"
 #include "support/fixed_time.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
 using testsupport::fixed_time;
 
-class RunlogSummary : public enginetest::StatsFixture {
+class RunlogSummary : public ::testing::Test {
  protected:
   void SetUp() override {
-    StatsFixture::SetUp();
+    globals::reset();
+    units::reset();
+    units::set_start_directory(dir.path());
     error_handler::set_clock(fixed_time);
     globals::bcorrectmdl = 1;
-    globals::input_file_name = stringlib::fixed("/data/Run1.DAT", globals::len_file_name);
   }
   void TearDown() override {
     error_handler::set_clock(nullptr);
-    StatsFixture::TearDown();
+    units::reset();
+    globals::reset();
   }
   std::string log() { return dir.read("Varqen-runlog.txt"); }
+
+  testsupport::TempDir dir;
 };
 
 TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheDataFileAsNamed) {
@@ -47,7 +51,7 @@ TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheDataFileAsNamed) {
     SCOPED_TRACE(c.line);
     double mic = c.mic;
     sharc_mod::RunlogTexts texts;
-    EXPECT_TRUE(sharc_mod::runlog_summary(c.sse, mic, texts));
+    EXPECT_TRUE(sharc_mod::runlog_summary("/data/Run1.DAT", c.sse, mic, texts));
     EXPECT_EQ(mic, c.mic);
     EXPECT_EQ(texts.sse_text.size(), 30u);
     EXPECT_EQ(texts.mic_text.size(), 30u);
@@ -58,10 +62,9 @@ TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheDataFileAsNamed) {
 
 TEST_F(RunlogSummary, ALongPathIsCutTo80Characters) {
   const std::string path = "/" + std::string(100, 'd') + "/Run1.DAT";
-  globals::input_file_name = stringlib::fixed(path, globals::len_file_name);
   double mic = 1.5;
   sharc_mod::RunlogTexts texts;
-  sharc_mod::runlog_summary(2.0, mic, texts);
+  sharc_mod::runlog_summary(path, 2.0, mic, texts);
   EXPECT_EQ(log(),
             " /" + std::string(80 - 1, 'd') +
                 " : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
@@ -69,10 +72,9 @@ TEST_F(RunlogSummary, ALongPathIsCutTo80Characters) {
 
 // A character of the name that cannot be shown is written by its code: one run, one line.
 TEST_F(RunlogSummary, ACharacterOfTheNameThatCannotBeShownIsWrittenByItsCode) {
-  globals::input_file_name = stringlib::fixed("/data/a\nb\x01.DAT", globals::len_file_name);
   double mic = 1.5;
   sharc_mod::RunlogTexts texts;
-  sharc_mod::runlog_summary(2.0, mic, texts);
+  sharc_mod::runlog_summary("/data/a\nb\x01.DAT", 2.0, mic, texts);
   EXPECT_EQ(log(),
             " /data/a<10>b<1>.DAT : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
 }
@@ -84,7 +86,7 @@ TEST_F(RunlogSummary, CancelledOrRejectedRunsWriteNoLineAndZeroTheMic) {
     globals::bcorrectmdl = cancel;
     double mic = 7.0;
     sharc_mod::RunlogTexts texts;
-    EXPECT_FALSE(sharc_mod::runlog_summary(1.0, mic, texts));
+    EXPECT_FALSE(sharc_mod::runlog_summary("/data/Run1.DAT", 1.0, mic, texts));
     EXPECT_EQ(mic, 0.0);
     EXPECT_EQ(texts.sse_text, std::string(30, ' '));
   }
