@@ -34,7 +34,7 @@ tsan: deps
 	@cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVARQEN_SANITIZE=thread >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
-	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L 'platform|toolkit|engine|x11'
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L 'platform|toolkit|files|engine|x11'
 
 bench: deps
 	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "engine/main_subs.hpp"
+#include "files/units.hpp"
 #include "fit_run.hpp"
 #include "model/funct.hpp"
-#include "model/units.hpp"
 #include "numerics/sysclock.hpp"
 #include "support/temp_dir.hpp"
 

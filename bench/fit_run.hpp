@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "common/globals.hpp"
-#include "model/units.hpp"
+#include "files/units.hpp"
 #include "numerics/stringlib.hpp"
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"

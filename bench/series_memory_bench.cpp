@@ -14,8 +14,8 @@
 
 #include "common/globals.hpp"
 #include "engine/main_subs.hpp"
+#include "files/units.hpp"
 #include "fit_run.hpp"
-#include "model/units.hpp"
 #include "numerics/sysclock.hpp"
 #include "support/temp_dir.hpp"
 

@@ -15,9 +15,9 @@
 #include <sstream>
 #include <string>
 
+#include "files/units.hpp"
 #include "model/checkdata.hpp"
 #include "model/readwrite.hpp"
-#include "model/units.hpp"
 #include "numerics/farray.hpp"
 #include "numerics/stringlib.hpp"
 

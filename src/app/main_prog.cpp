@@ -19,7 +19,7 @@
 #include "engine/main_subs.hpp"
 #include "engine/sharc_cascade.hpp"
 #include "engine/sharc_report.hpp"
-#include "model/units.hpp"
+#include "files/units.hpp"
 #include "numerics/stringlib.hpp"
 #include "numerics/sysclock.hpp"
 #include "platform/headless/headless_backend.hpp"

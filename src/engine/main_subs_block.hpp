@@ -10,8 +10,8 @@
 
 #include "engine/sharc_postfit.hpp"
 #include "engine/sharc_report.hpp"
+#include "files/units.hpp"
 #include "model/fparser.hpp"
-#include "model/units.hpp"
 #include "numerics/farray.hpp"
 
 namespace main_subs {

@@ -9,10 +9,10 @@
 #include "common/globals.hpp"
 #include "engine/main_subs_block.hpp"
 #include "engine/sharc_report.hpp"
-#include "model/file_safety.hpp"
+#include "files/file_safety.hpp"
+#include "files/units.hpp"
 #include "model/model_front.hpp"
 #include "model/readwrite.hpp"
-#include "model/units.hpp"
 #include "numerics/stringlib.hpp"
 #include "toolkit/guikit.hpp"
 

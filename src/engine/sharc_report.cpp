@@ -12,7 +12,7 @@
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
-#include "model/units.hpp"
+#include "files/units.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/nrutil.hpp"
 #include "numerics/pvalue.hpp"

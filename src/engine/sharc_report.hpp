@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "engine/sharc_postfit.hpp"
-#include "engine/sharc_report_files.hpp"
+#include "files/sharc_report_files.hpp"
 
 namespace sharc_mod {
 

@@ -6,8 +6,8 @@
 
 #include "common/common_data.hpp"
 #include "engine/fit_frame.hpp"
+#include "files/units.hpp"
 #include "model/funct.hpp"
-#include "model/units.hpp"
 #include "numerics/balance_mod.hpp"
 #include "numerics/eigenvlvc.hpp"
 #include "numerics/matrixinverse.hpp"

@@ -4,8 +4,8 @@
 #include <limits>
 #include <ostream>
 
+#include "files/units.hpp"
 #include "model/listread.hpp"
-#include "model/units.hpp"
 #include "numerics/farray.hpp"
 #include "numerics/stringlib.hpp"
 

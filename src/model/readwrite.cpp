@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "common/globals.hpp"
+#include "files/units.hpp"
 #include "model/listread.hpp"
-#include "model/units.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/globals.hpp"
+#include "files/units.hpp"
 #include "model/listread.hpp"
 #include "model/readwrite.hpp"
-#include "model/units.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/farray.hpp"
 #include "numerics/stringlib.hpp"

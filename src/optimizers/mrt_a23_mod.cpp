@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/common_data.hpp"
+#include "files/units.hpp"
 #include "model/funct.hpp"
-#include "model/units.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/randomize.hpp"
 #include "numerics/runtime_rng.hpp"

@@ -12,8 +12,8 @@
 
 #include "engine/cascade_fixture.hpp"
 #include "engine/main_subs.hpp"
-#include "model/error_handler.hpp"
-#include "model/units.hpp"
+#include "files/error_handler.hpp"
+#include "files/units.hpp"
 #include "support/fixed_time.hpp"
 #include "support/temp_dir.hpp"
 

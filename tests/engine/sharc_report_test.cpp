@@ -22,7 +22,7 @@
 #include "common/common_data.hpp"
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
-#include "model/units.hpp"
+#include "files/units.hpp"
 #include "numerics/stringlib.hpp"
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"

@@ -11,8 +11,8 @@
 
 #include "common/common_data.hpp"
 #include "common/globals.hpp"
+#include "files/units.hpp"
 #include "model/model_fixture.hpp"
-#include "model/units.hpp"
 #include "numerics/farray.hpp"
 #include "numerics/stringlib.hpp"
 #include "support/temp_dir.hpp"

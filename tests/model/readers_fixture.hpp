@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/globals.hpp"
-#include "model/units.hpp"
+#include "files/units.hpp"
 #include "support/temp_dir.hpp"
 
 namespace modeltest {

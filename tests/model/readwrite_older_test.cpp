@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/globals.hpp"
+#include "files/units.hpp"
 #include "model/readwrite.hpp"
-#include "model/units.hpp"
 #include "numerics/farray.hpp"
 #include "numerics/stringlib.hpp"
 #include "readers_fixture.hpp"

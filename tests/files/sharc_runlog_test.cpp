@@ -1,4 +1,4 @@
-#include "engine/sharc_runlog.hpp"
+#include "files/sharc_runlog.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/globals.hpp"
-#include "model/error_handler.hpp"
-#include "model/units.hpp"
+#include "files/error_handler.hpp"
+#include "files/units.hpp"
 #include "support/fixed_time.hpp"
 #include "support/temp_dir.hpp"
 

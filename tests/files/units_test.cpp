@@ -1,4 +1,4 @@
-#include "model/units.hpp"
+#include "files/units.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 // interposed here, so that a test can send the signal that ends the program from inside them:
 // right after a file is made, right before one is removed, the worst moments for the removal
 // at the end.
-#include "engine/sharc_report_files.hpp"
+#include "files/sharc_report_files.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "engine/sharc_runlog.hpp"
+#include "files/sharc_runlog.hpp"
 
 #include "common/globals.hpp"
-#include "model/error_handler.hpp"
+#include "files/error_handler.hpp"
 #include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 

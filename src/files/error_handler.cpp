@@ -1,11 +1,11 @@
-#include "model/error_handler.hpp"
+#include "files/error_handler.hpp"
 
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <system_error>
 
-#include "model/units.hpp"
+#include "files/units.hpp"
 #include "numerics/stringlib.hpp"
 
 namespace error_handler {

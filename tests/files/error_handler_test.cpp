@@ -1,4 +1,4 @@
-#include "model/error_handler.hpp"
+#include "files/error_handler.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,8 +17,8 @@
 #include <string>
 #include <utility>
 
-#include "model/log_append.hpp"
-#include "model/units.hpp"
+#include "files/log_append.hpp"
+#include "files/units.hpp"
 #include "support/fixed_time.hpp"
 #include "support/scoped_clock.hpp"
 #include "support/temp_dir.hpp"

@@ -1,4 +1,4 @@
-#include "engine/sharc_report_files.hpp"
+#include "files/sharc_report_files.hpp"
 
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -19,7 +19,7 @@
 #include <system_error>
 #include <tuple>
 
-#include "model/units.hpp"
+#include "files/units.hpp"
 
 namespace sharc_mod {
 namespace {

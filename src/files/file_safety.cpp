@@ -1,4 +1,4 @@
-#include "model/file_safety.hpp"
+#include "files/file_safety.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "model/units.hpp"
+#include "files/units.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include <random>
 #include <system_error>
 
-#include "model/log_append.hpp"
+#include "files/log_append.hpp"
 
 namespace units {
 namespace {

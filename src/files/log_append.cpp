@@ -1,4 +1,4 @@
-#include "model/log_append.hpp"
+#include "files/log_append.hpp"
 
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-#include "model/file_safety.hpp"
+#include "files/file_safety.hpp"
 #include "numerics/sysclock.hpp"
 
 namespace log_append {

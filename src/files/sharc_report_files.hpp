@@ -25,7 +25,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "model/file_safety.hpp"
+#include "files/file_safety.hpp"
 
 namespace sharc_mod {
 
