@@ -252,17 +252,16 @@ sharc_mod::PostFit statistics_in_frame(Block& b) {
   return sharc_mod::postfit_statistics(f);
 }
 
-// Step 11 in the user's units: report and run-log line. The log records completed fits only: a
-// run whose report was not written, or that ended in error (the cascade's error path, a fit too
-// small to test, a report that could not be read back), adds no line.
+// Step 11 in the user's units: report and run-log line. Every fit that ran to its end adds its
+// line, also when its report failed (a fit too small to test, a report that could not be
+// written or read back); the cascade's error path, like a Cancel, sets globals::bcancelrun
+// and so adds none.
 sharc_mod::ReportStatus report_and_log(Block& b,
                                        sharc_mod::PostFit& stats,
                                        sharc_mod::RunlogTexts& texts) {
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
       b.fit, stats, b.report, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
-  if (report == sharc_mod::ReportStatus::Written && !sharc_mod::error_path_taken) {
-    sharc_mod::runlog_summary(data_file_name(), b.fit.sse, stats.mic, texts);
-  }
+  sharc_mod::runlog_summary(data_file_name(), b.fit.sse, stats.mic, texts);
   return report;
 }
 

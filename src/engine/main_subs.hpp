@@ -15,7 +15,8 @@
 //       Difficult); a sum flat to rounding at their end, and with weighting 3 fitted values
 //       nowhere near the data, take the error path
 //   11  final evaluation and post-fit statistics in the frame, the frame left, then the report
-//       and the run-log line of a completed fit (a run that ended in error adds none)
+//       and the run-log line (also when the report failed; the error path, like a Cancel,
+//       adds none)
 //   12  end of block; 13 next file of a series ("#k" before ".DAT" becomes "#k+1"; a name
 //       without such a number ends the run with an Error dialog saying no next file follows)
 // Everything passes through globals, common_data, common_udf and nrtype. Every refusal shows an

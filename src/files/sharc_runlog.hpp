@@ -19,8 +19,8 @@ struct RunlogTexts {
 // appends "SSQR= <sse> : MIC= <mic>" (80 characters at most) with the first 80 characters of
 // the data file's name as given (`data_file`, with stringlib::visible's codes for the
 // characters that cannot be shown) as the routine and state 1; returns true. Otherwise writes
-// nothing, sets mic to 0 and returns false. The fit run calls it only for a completed fit whose
-// report was written, never for a run that ended in error.
+// nothing, sets mic to 0 and returns false. The fit run calls it after the report of every fit
+// that ran to its end, whether the report was written or failed.
 bool runlog_summary(std::string_view data_file, double sse, double& mic, RunlogTexts& texts);
 
 }  // namespace sharc_mod

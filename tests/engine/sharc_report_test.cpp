@@ -27,6 +27,7 @@
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"
 #include "platform/window_system.hpp"
+#include "rename_hook.hpp"
 #include "stats_fixture.hpp"
 #include "support/file_size_limit.hpp"
 #include "toolkit/gk_window.hpp"
@@ -35,13 +36,11 @@ namespace {
 
 // While set, the disk is full: a write to a regular file past the room it holds fails.
 std::atomic<bool> disk_full{false};
-// A neighbour's action, run once right before the program's next rename of a file.
-std::function<void()> before_rename;
 
 }  // namespace
 
 extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* to) {
-  if (const std::function<void()> act = std::exchange(before_rename, nullptr)) act();
+  if (const std::function<void()> act = std::exchange(enginetest::before_rename, nullptr)) act();
   return static_cast<int>(::syscall(SYS_renameat2, from_dir, from, to_dir, to, 0));
 }
 
@@ -503,7 +502,7 @@ TEST_F(ReportRun, AResultsFileSwappedOrRemovedJustBeforeItsRenameIsNamed) {
     ASSERT_FALSE(files.create(dir.file("Decay.Dat"), fit.n));
     const std::filesystem::path partial = files.partial();
     const std::string planted = dir.write("planted", kOldReport);
-    before_rename = [&] {
+    enginetest::before_rename = [&] {
       if (c.swapped) std::filesystem::rename(planted, partial);
       if (!c.swapped) std::filesystem::remove(partial);
     };
