@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <ostream>
+#include <string>
 #include <system_error>
 
 #include "common/common_data.hpp"
@@ -59,6 +60,42 @@ constexpr CellLayout kPValueCell = {"(4X,1p,G10.3,2X$)",
                                     "(2X,A14$)",
                                     "(1X,A14$)"};
 
+constexpr std::string_view kMasked = "[Masked]";
+constexpr std::string_view kUndetermined = "[Undetermined]";
+
+// A value's cell in the results file: its format, and what fills its field: the mark itself,
+// or for a number -1E+300, whose digits (or asterisks, where they do not fit) fill it.
+struct ResultsCell {
+  const char* format;
+  Value filler;
+};
+
+// Parameter i's cell of a section of `layout` in the results file.
+ResultsCell results_cell(const FitResult& fit, int32_t i, const CellLayout& layout) {
+  if (fit.determined(i)) return {layout.r_free, -1e300};
+  if (fit.mask(i) == 0) return {layout.r_fixed, std::string(kMasked)};
+  return {layout.r_undetermined, std::string(kUndetermined)};
+}
+
+// Parameter i's cell of the parameter values (section 9) in the results file.
+ResultsCell results_value_cell(const FitResult& fit, int32_t i) {
+  return {fit.mask(i) != 0 ? "(5X,1p,G15.8,2X$)" : "(5X,1p,G11.4,2X$)", -1e300};
+}
+
+// The names cell over a value's cell of the results file: as wide as that cell and the name
+// centred over its field, so that each name stands over its own value whatever the widths of
+// the cells before it (a free parameter's value cell of section 9 is wider than a fixed one's,
+// a "[Masked]" limit's narrower than a value's).
+std::string name_over(const ResultsCell& cell, const std::string& name) {
+  const editfmt::Output filled = editfmt::write(cell.format, {cell.filler});
+  const size_t first = filled.text.find_first_not_of(' ');
+  const size_t field = filled.text.find_last_not_of(' ') + 1 - first;
+  const size_t lead = first + (field > name.size() ? (field - name.size()) / 2 : 0);
+  std::string text = std::string(lead, ' ') + name;
+  if (text.size() < filled.column) text.resize(filled.column, ' ');
+  return text;
+}
+
 // The two layouts written side by side; `both` writes the same format to each.
 class Writer {
  public:
@@ -83,11 +120,11 @@ class Writer {
       r(layout.r_free, {x});
       s(layout.s_free, {x});
     } else if (fit.mask(i) == 0) {
-      r(layout.r_fixed, {"[Masked]"});
-      s(layout.s_fixed, {"[Masked]"});
+      r(layout.r_fixed, {std::string(kMasked)});
+      s(layout.s_fixed, {std::string(kMasked)});
     } else {
-      r(layout.r_undetermined, {"[Undetermined]"});
-      s(layout.s_undetermined, {"[Undetermined]"});
+      r(layout.r_undetermined, {std::string(kUndetermined)});
+      s(layout.s_undetermined, {std::string(kUndetermined)});
     }
   }
   // Records of nrutil::vecprn, to both files.
@@ -130,29 +167,34 @@ void write_summary(Writer& w, const FitResult& fit, const PostFit& st) {
 }
 
 // Sections 7 to 12: parameters, standard errors, confidence limits and p-values, one column
-// per parameter; a value line stays open until the next heading's "/" ends it.
+// per parameter; a value line stays open until the next heading's "/" ends it. The names of the
+// results file stand over their values (name_over); the scratch copy's are written with their
+// own formats.
 void write_parameters(Writer& w, const FitResult& fit) {
   const int32_t npr = fit.npr;
-  auto names = [&](const char* r_fmt, const char* s_fmt, Value name, Value r_tail, Value s_tail) {
+  auto names = [&](auto r_cell, const char* s_fmt, const char* label, Value s_tail) {
     for (int32_t i = 1; i <= npr; ++i) {
-      w.r(r_fmt, {name, i, r_tail});
-      w.s(s_fmt, {name, i, s_tail});
+      w.r("(A$)", {name_over(r_cell(i), editfmt::format("(A,I0)", {label, i}))});
+      w.s(s_fmt, {label, i, s_tail});
     }
     w.both("(A1)", {" "});
   };
+  auto section = [&](const CellLayout& layout) {
+    return [&fit, &layout](int32_t i) { return results_cell(fit, i, layout); };
+  };
   w.both("(/1X,A)", {"Final Parameter Values:"});
-  names("(7x,A1,I1,6x,A12$)", "(7x,A1,I1,A6$)", "P", std::string(12, ' '), " ");
+  names([&fit](int32_t i) { return results_value_cell(fit, i); }, "(7x,A1,I1,A6$)", "P", " ");
   for (int32_t i = 1; i <= npr; ++i) {
-    w.r(fit.mask(i) != 0 ? "(5X,1p,G15.8,2X$)" : "(5X,1p,G11.4,2X$)", {fit.a(i)});
+    w.r(results_value_cell(fit, i).format, {fit.a(i)});
     w.s("(3X,1p,E10.3,2X$)", {fit.a(i)});
   }
   w.both("(//1x,A)", {"Parameter Standard Errors:"});
-  names("(7x,A2,I1,A5$)", "(7x,A2,I1,A5$)", "SE", " ", " ");
+  names(section(kStdErrCell), "(7x,A2,I1,A5$)", "SE", " ");
   for (int32_t i = 1; i <= npr; ++i) {
     w.value(fit, i, kStdErrCell, fit.ase(i));
   }
   w.both("(//1x,A)", {"Parameter 95% Confidence Limits:"});
-  names("(7x,A2,I1,A5$)", "(6x,A2,I1,A6$)", "CL", "     ", "    ");
+  names(section(kLimitCell), "(6x,A2,I1,A6$)", "CL", "    ");
   for (int32_t side : {-1, 1}) {
     if (side == 1) w.both("(A1)", {" "});
     for (int32_t i = 1; i <= npr; ++i) {
@@ -160,7 +202,7 @@ void write_parameters(Writer& w, const FitResult& fit) {
     }
   }
   w.both("(//1x,A)", {"Parameter Significance (p-value < 5.E-02):"});
-  names("(5x,A7,I1,A1$)", "(4x,A7,I1,A3$)", "p-value", "", " ");
+  names(section(kPValueCell), "(4x,A7,I1,A3$)", "p-value", " ");
   const int32_t determined = fit.determined_count();
   for (int32_t i = 1; i <= npr; ++i) {
     double p = 0.0, se = fit.ase(i);

@@ -23,6 +23,8 @@
 #include "common/common_udf.hpp"
 #include "common/globals.hpp"
 #include "files/units.hpp"
+#include "numerics/editfmt.hpp"
+#include "numerics/pvalue.hpp"
 #include "numerics/stringlib.hpp"
 #include "platform/headless/headless_backend.hpp"
 #include "platform/headless/headless_dialogs.hpp"
@@ -203,6 +205,116 @@ TEST_F(Report, ScratchValuesStandUnderTheirNames) {
           SCOPED_TRACE(k + 1);
           EXPECT_LE(values[k].first, names[k].second);
           EXPECT_LE(names[k].first, values[k].second);
+        }
+      }
+    }
+  }
+}
+
+bool overlap(std::pair<size_t, size_t> a, std::pair<size_t, size_t> b) {
+  return a.first <= b.second && b.first <= a.second;
+}
+
+// In the results file every value of sections 8 to 12 stands under its own name, for 1 to 10
+// parameters, free, fixed and undetermined ones in any order: the value's columns meet those of
+// its name and of no other name. The value lines are written with the sections' value formats,
+// as ever, so that a program that reads the values by position still finds them.
+TEST_F(Report, ResultsValuesStandUnderTheirOwnNamesInUnchangedValueLines) {
+  sharc_mod::FitResult rows;
+  sharc_mod::PostFit st;
+  fixed_fit(rows, st);
+  st.ismall = 0;
+  // Values in the fixed and the exponent forms of each G format, of either sign.
+  const double a[] = {2.5,
+                      -1.234567891e-5,
+                      1.5e-120,
+                      123456.789,
+                      0.05,
+                      -7.25,
+                      6.02214076e23,
+                      -0.3,
+                      42.0,
+                      0.0999999999};
+  const double se[] = {0.0123, 4.5e-7, 1e-130, 1234.56, 0.75, 3.5, 1e21, 0.01, 100.0, 0.5};
+  // Each section's value formats in the results file: a determined free parameter's, a fixed
+  // one's and an undetermined one's.
+  const struct {
+    const char* heading;
+    const char* free;
+    const char* fixed;
+    const char* undetermined;
+  } sections[] = {
+      {"Final Parameter Values:", "(5X,1p,G15.8,2X$)", "(5X,1p,G11.4,2X$)", "(5X,1p,G15.8,2X$)"},
+      {"Parameter Standard Errors:", "(5X,1p,G10.4,2X$)", "(5X,A8,4X$)", "(3X,A14$)"},
+      {"Parameter 95% Confidence Limits:", "(4X,1p,G11.3,2X$)", "(4X,A8,4X$)", "(3X,A14$)"},
+      {"Parameter Significance (p-value < 5.E-02):",
+       "(4X,1p,G10.3,2X$)",
+       "(5X,A8,4X$)",
+       "(2X,A14$)"}};
+  // The number of parameter i in section s (side -1 and 1: its lower and upper limit).
+  auto number = [](const sharc_mod::FitResult& fit, size_t s, int32_t side, int32_t i) {
+    if (s == 0) return fit.a(i);
+    if (s == 1) return fit.ase(i);
+    if (s == 2) return fit.a(i) + side * fit.pcl(i);
+    double p = 0.0, se = fit.ase(i);
+    int32_t flag = 0;
+    ppval(p, flag, fit.determined_count(), fit.n, fit.a(i), se);
+    return p;
+  };
+  for (const std::string kinds : {"F", "FMU", "UMF"}) {  // free, masked, undetermined
+    for (int32_t npr = 1; npr <= 10; ++npr) {
+      SCOPED_TRACE(::testing::Message() << npr << " parameters of the kinds " << kinds);
+      sharc_mod::FitResult fit;
+      fit.resize(6, npr, npr, 1);
+      for (int32_t i = 1; i <= 6; ++i) {
+        fit.x(i, 1) = rows.x(i, 1);
+        fit.y(i) = rows.y(i);
+        fit.yfit(i) = rows.yfit(i);
+        fit.studres(i) = rows.studres(i);
+      }
+      for (int32_t i = 1; i <= npr; ++i) {
+        const char kind = kinds[size_t(i - 1) % kinds.size()];
+        fit.mask(i) = kind == 'M' ? 0 : 1;
+        fit.undetermined(i) = kind == 'U' ? 1 : 0;
+        fit.a(i) = a[i - 1];
+        fit.ase(i) = se[i - 1];
+        fit.pcl(i) = 2.0 * se[i - 1];
+      }
+      const std::vector<std::string> lines = sharc_mod::report_text(fit, st, true).results;
+      for (size_t s = 0; s < std::size(sections); ++s) {
+        SCOPED_TRACE(sections[s].heading);
+        const auto heading =
+            std::find(lines.begin(), lines.end(), std::string(" ") + sections[s].heading);
+        ASSERT_NE(heading, lines.end());
+        const auto names = word_spans(*(heading + 1));
+        ASSERT_EQ(names.size(), size_t(npr)) << *(heading + 1);
+        for (int32_t side = s == 2 ? -1 : 0; side <= (s == 2 ? 1 : 0); side += 2) {
+          std::string expected;
+          editfmt::RecordWriter values_of([&expected](std::string_view l) { expected = l; });
+          for (int32_t i = 1; i <= npr; ++i) {
+            if (fit.determined(i) || s == 0) {
+              values_of.write(fit.mask(i) != 0 ? sections[s].free : sections[s].fixed,
+                              {number(fit, s, side, i)});
+            } else if (fit.mask(i) == 0) {
+              values_of.write(sections[s].fixed, {"[Masked]"});
+            } else {
+              values_of.write(sections[s].undetermined, {"[Undetermined]"});
+            }
+          }
+          if (side == -1) values_of.write("(A1)", {" "});  // the lower limits' line ends so
+          values_of.finish();
+          const std::string& line = *(heading + (side == 1 ? 3 : 2));
+          EXPECT_EQ(line, expected);
+          const auto values = word_spans(line);
+          ASSERT_EQ(values.size(), names.size()) << line;
+          for (size_t k = 0; k < names.size(); ++k) {
+            for (size_t j = 0; j < names.size(); ++j) {
+              EXPECT_EQ(overlap(values[k], names[j]), j == k)
+                  << "value " << k + 1 << ", name " << j + 1 << "\n"
+                  << *(heading + 1) << "\n"
+                  << line;
+            }
+          }
         }
       }
     }
