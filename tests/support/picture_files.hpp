@@ -85,13 +85,17 @@ inline std::vector<uint8_t> gif_file(int width,
   return out;
 }
 
-// How jpeg_file codes a picture: the brightness at h_samp x v_samp times the resolution of the
-// colour (1 x 1: all at full resolution); in one scan, in libjpeg's progressive scans, or in
-// the given scans.
+// How jpeg_file codes a picture: the first component (the brightness) at h_samp x v_samp times
+// the resolution of the others, or every component at h_samp x v_samp; in one scan, in
+// libjpeg's progressive scans, or in the given scans. A picture of 1 component is grey (each
+// colour's low byte); one of 4 holds inks, each byte 255 less the ink as in Adobe's files: the
+// colour's three bytes and 255 (no black), which the reader turns back into the colour.
 struct JpegLayout {
   int h_samp = 1, v_samp = 1;
   bool progressive = false;
   std::vector<jpeg_scan_info> scans;
+  int components = 3;
+  bool every_component = false;
 };
 
 // A JPEG of the 0xRRGGBB colours, row by row from the top (or one colour for every pixel), at
@@ -100,6 +104,7 @@ inline std::vector<uint8_t> jpeg_file(int width,
                                       int height,
                                       const std::vector<uint32_t>& rgb,
                                       const JpegLayout& layout = {}) {
+  const int n = layout.components;
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr errors{};
   cinfo.err = jpeg_std_error(&errors);
@@ -109,24 +114,27 @@ inline std::vector<uint8_t> jpeg_file(int width,
   jpeg_mem_dest(&cinfo, &buffer, &size);
   cinfo.image_width = JDIMENSION(width);
   cinfo.image_height = JDIMENSION(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.input_components = n;
+  cinfo.in_color_space = n == 1 ? JCS_GRAYSCALE : n == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 100, TRUE);
-  cinfo.comp_info[0].h_samp_factor = layout.h_samp;
-  cinfo.comp_info[0].v_samp_factor = layout.v_samp;
+  for (int c = 0; c < (layout.every_component ? n : 1); ++c) {
+    cinfo.comp_info[c].h_samp_factor = layout.h_samp;
+    cinfo.comp_info[c].v_samp_factor = layout.v_samp;
+  }
   if (layout.progressive) jpeg_simple_progression(&cinfo);
   if (!layout.scans.empty()) {
     cinfo.scan_info = layout.scans.data();
     cinfo.num_scans = int(layout.scans.size());
   }
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(size_t(width) * 3);
+  std::vector<JSAMPLE> row(size_t(width) * size_t(n));
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
+    // One colour for every pixel: the first row, filled once, serves every row.
+    for (int x = 0; x < width && (y == 0 || rgb.size() > 1); ++x) {
       const uint32_t c = rgb.size() == 1 ? rgb[0] : rgb[size_t(y) * width + x];
-      row[3 * size_t(x)] = JSAMPLE(c >> 16), row[3 * size_t(x) + 1] = JSAMPLE(c >> 8);
-      row[3 * size_t(x) + 2] = JSAMPLE(c);
+      const JSAMPLE samples[] = {JSAMPLE(c >> 16), JSAMPLE(c >> 8), JSAMPLE(c), 255};
+      std::copy_n(n == 1 ? samples + 2 : samples, n, row.begin() + long(x) * n);
     }
     JSAMPROW rows[] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);

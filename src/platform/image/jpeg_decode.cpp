@@ -15,9 +15,10 @@
 namespace platform {
 namespace {
 
-// Working memory the decoder may take beside the page and its coefficients: rows of samples,
-// tables and buffers, which take under 4 MiB at any width and sampling libjpeg takes.
-constexpr uint64_t kDecoderRowBytes = uint64_t{8} << 20;
+// Working memory the decoder may take beside the page, its coefficients and its rows of samples
+// (row_bytes): tables, buffers and the memory manager's own records, which take under 20 KiB
+// at every layout.
+constexpr uint64_t kDecoderTableBytes = uint64_t{1} << 20;
 // Passes over the picture's blocks that its scans may make in all. Each scan is a pass over
 // the blocks of its components, so the scans' count alone does not bound the time: a file of
 // many tiny scans would cost that many passes. Progressive files of the usual encoders make
@@ -73,6 +74,24 @@ uint64_t coefficient_bytes(const jpeg_decompress_struct& cinfo) {
   return blocks * sizeof(JBLOCK);
 }
 
+// The bytes of the rows of samples the decoder keeps beside the coefficients, from the header's
+// layout, every row padded to 64 bytes: for each component, a row of its MCUs (v_samp x 8 rows
+// at its width in blocks) and two row groups more (of v_samp rows), which smooth upsampling
+// reads as the rows above and below; and max_v_samp rows at the picture's width, which
+// upsampling fills. Four components sampled 4 x 4 at 65500 pixels wide take 11.5 MB.
+uint64_t row_bytes(const jpeg_decompress_struct& cinfo) {
+  const auto padded = [](uint64_t n) { return (n + 63) / 64 * 64; };
+  const uint64_t upsampled =
+      padded(uint64_t{cinfo.image_width} + cinfo.max_h_samp_factor) * cinfo.max_v_samp_factor;
+  uint64_t bytes = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    const jpeg_component_info& c = cinfo.comp_info[i];
+    bytes += padded(uint64_t{c.width_in_blocks} * DCTSIZE) * c.v_samp_factor * (DCTSIZE + 2);
+    bytes += upsampled;
+  }
+  return bytes;
+}
+
 // libjpeg's progress monitor, called before each row of blocks it reads: charges each scan, as it
 // begins, the blocks of its components, and stops the decoder before a scan that would pass the
 // budget.
@@ -118,7 +137,8 @@ bool read_jpeg(jpeg_decompress_struct& cinfo,
   cinfo.progress = &decoding.progress;  // scans are charged from the first on
   // Memory for what the header's components and sampling need, so that every picture within
   // the pixel limit is read, and nothing more.
-  cinfo.mem->max_memory_to_use = static_cast<long>(coefficient_bytes(cinfo) + kDecoderRowBytes);
+  cinfo.mem->max_memory_to_use =
+      static_cast<long>(coefficient_bytes(cinfo) + row_bytes(cinfo) + kDecoderTableBytes);
   const bool inks = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = inks ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);

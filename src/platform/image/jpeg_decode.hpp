@@ -1,10 +1,10 @@
 // JPEG pictures, decoded by libjpeg-turbo into a page a row at a time. The frame's size is
 // checked against kMaxBmpPixels before any pixel is decoded; the decoder's own working memory
 // is held to what the header's components and sampling need (a progressive file keeps every
-// coefficient: at most 128 MiB, for CMYK at full resolution), and its scans to kMaxPasses
-// passes over the picture's blocks in all (each scan costs a pass over the blocks of its
-// components), so that no file makes it allocate or work without bound. Grey and CMYK files
-// are turned into colours by the library.
+// coefficient: at most 128 MiB, for CMYK at full resolution; its rows of samples take at most
+// 12 MB, at the widest), and its scans to kMaxPasses passes over the picture's blocks in all
+// (each scan costs a pass over the blocks of its components), so that no file makes it
+// allocate or work without bound. Grey and CMYK files are turned into colours by the library.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,95 @@
+// The JPEG reader on every layout of the widest pictures it takes.
+#include "platform/image/jpeg_decode.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "support/picture_files.hpp"
+
+namespace platform {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+enum class Coding { OneScan, ScanPerComponent, Progressive };
+
+void PrintTo(Coding coding, std::ostream* out) {
+  static const char* const kNames[] = {"OneScan", "ScanPerComponent", "Progressive"};
+  *out << kNames[int(coding)];
+}
+
+// The scans of a picture of `components` coded as `coding`: libjpeg's one scan of all
+// components, or scans of one component each (an MCU of one block, whatever the sampling): all
+// coefficients of each, or its DC and then its AC coefficients.
+std::vector<jpeg_scan_info> scans_of(Coding coding, int components) {
+  std::vector<jpeg_scan_info> scans;
+  if (coding == Coding::OneScan) return scans;
+  const bool progressive = coding == Coding::Progressive;
+  for (int c = 0; c < components; ++c) scans.push_back({1, {c}, 0, progressive ? 0 : 63, 0, 0});
+  if (progressive) {
+    for (int c = 0; c < components; ++c) scans.push_back({1, {c}, 1, 63, 0, 0});
+  }
+  return scans;
+}
+
+// The widest pictures libjpeg takes, 65500 pixels, at the pixel limit (256 rows), are drawn in
+// every layout of their components: 1, 3 or 4 of them, the first or every one sampled 1 x 1 to
+// 4 x 4, coded in one scan (where its MCU holds at most the 10 blocks libjpeg takes), in one
+// scan per component, or progressive. The decoder's rows of samples grow with the width and
+// the sampling (four components at 4 x 4 keep 32 rows of each, 8.4 MB), beside the
+// coefficients of a picture of several scans. Each picture takes 0.1 to 0.3 s to make and
+// draw: the layouts are tested in nine parts, by components and coding.
+class JpegLayouts : public testing::TestWithParam<std::tuple<int, Coding>> {};
+
+TEST_P(JpegLayouts, EveryLayoutOfTheWidestPicturesIsDrawn) {
+  constexpr int kWidth = 65500, kHeight = 256, kMaxBlocksInMcu = 10;
+  constexpr int kLoss = 2;  // one colour at quality 100: a level or two of rounding
+  const auto [components, coding] = GetParam();
+  for (const bool every : {false, true}) {
+    for (int h = 1; h <= 4; ++h) {
+      for (int v = 1; v <= 4; ++v) {
+        // One component, and every component at 1 x 1, are laid out as the first one alone.
+        if (every && (components == 1 || h * v == 1)) continue;
+        const int blocks = every ? components * h * v : h * v + components - 1;
+        if (coding == Coding::OneScan && components > 1 && blocks > kMaxBlocksInMcu) continue;
+        SCOPED_TRACE(std::string(every ? "every component " : "first component ") +
+                     std::to_string(h) + " x " + std::to_string(v));
+        testsupport::JpegLayout layout{h, v, false, scans_of(coding, components)};
+        layout.components = components;
+        layout.every_component = every;
+        const Bytes file = testsupport::jpeg_file(kWidth, kHeight, {0x808080}, layout);
+        DecodeError error = DecodeError::NotPicture;
+        const auto page = decode_jpeg(file, &error);
+        EXPECT_EQ(error, DecodeError::None);
+        if (!page) continue;
+        ASSERT_EQ(page->width(), kWidth);
+        ASSERT_EQ(page->height(), kHeight);
+        for (const int shift : {0, 8, 16}) {
+          const int got = int((page->at(kWidth - 1, kHeight - 1) >> shift) & 0xFF);
+          EXPECT_LE(std::abs(got - 0x80), kLoss) << "shift " << shift;
+        }
+      }
+    }
+  }
+}
+
+std::string layouts_name(const testing::TestParamInfo<JpegLayouts::ParamType>& info) {
+  return std::to_string(std::get<0>(info.param)) + "Components" +
+         testing::PrintToString(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(ComponentsAndCoding,
+                         JpegLayouts,
+                         testing::Combine(testing::Values(1, 3, 4),
+                                          testing::Values(Coding::OneScan,
+                                                          Coding::ScanPerComponent,
+                                                          Coding::Progressive)),
+                         layouts_name);
+
+}  // namespace
+}  // namespace platform
