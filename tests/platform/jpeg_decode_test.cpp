@@ -1,9 +1,11 @@
-// The JPEG reader on every layout of the widest pictures it takes.
+// The JPEG reader on every layout of the widest pictures it takes, and on an allocation that
+// fails while it reads.
 #include "platform/image/jpeg_decode.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <new>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -90,6 +92,25 @@ INSTANTIATE_TEST_SUITE_P(ComponentsAndCoding,
                                                           Coding::ScanPerComponent,
                                                           Coding::Progressive)),
                          layouts_name);
+
+// An allocation that fails while the picture is read, of the row of samples or of the page,
+// leaves the reader by std::bad_alloc, for the program to say it has no memory for the picture
+// and go on; the decoder it leaves holds nothing (under AddressSanitizer a leak fails the test).
+TEST(JpegDecode, AFailedAllocationLeavesNothingBehind) {
+  testsupport::JpegLayout progressive;
+  progressive.progressive = true;
+  const Bytes file = testsupport::jpeg_file(64, 64, {0x336699}, progressive);
+  for (const int failing : {1, 2}) {
+    SCOPED_TRACE(failing == 1 ? "the row" : "the page");
+    int allocations = 0;
+    jpeg_allocation_seam = [&] {
+      if (++allocations == failing) throw std::bad_alloc();
+    };
+    EXPECT_THROW(decode_jpeg(file), std::bad_alloc);
+    jpeg_allocation_seam = nullptr;
+    EXPECT_EQ(allocations, failing);
+  }
+}
 
 }  // namespace
 }  // namespace platform

@@ -116,13 +116,47 @@ Pixel from_inks(const JSAMPLE* cmyk) {
   return (leave(cmyk[0]) << 16) | (leave(cmyk[1]) << 8) | leave(cmyk[2]);
 }
 
+// A decompressor and the state its callbacks reach, destroyed on every way out of the reader: a
+// return, a jump back from libjpeg's error exit, or an exception from allocating the page or
+// the row, which the picture reader catches and goes on from (the coefficients alone may hold
+// 128 MiB). Destroying is safe also where jpeg_create_decompress never ran or failed: either
+// leaves no memory manager to free.
+struct Decompressor {
+  Decompressor() {
+    cinfo.err = jpeg_std_error(&decoding.errors);
+    cinfo.client_data = &decoding;  // kept by jpeg_create_decompress, as err is
+    decoding.errors.error_exit = stop_reading;
+    decoding.errors.emit_message = ignore_message;
+    decoding.progress.progress_monitor = charge_scans;
+  }
+  ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
+  Decompressor(const Decompressor&) = delete;
+  Decompressor& operator=(const Decompressor&) = delete;
+
+  jpeg_decompress_struct cinfo{};
+  Decoding decoding{};
+};
+
+// Makes the row that libjpeg gives the picture's samples in, `channels` a pixel, and the page
+// they are turned into; either may throw std::bad_alloc.
+void allocate(const jpeg_decompress_struct& cinfo,
+              size_t channels,
+              std::vector<JSAMPLE>& row,
+              Page& page) {
+  if (jpeg_allocation_seam) jpeg_allocation_seam();
+  row.resize(size_t{cinfo.output_width} * channels);
+  if (jpeg_allocation_seam) jpeg_allocation_seam();
+  page = Page(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+}
+
 // Reads the picture into `page`. Only the decoder's own state and the caller's objects are
 // touched after setjmp, so a jump back from an error leaves nothing half destroyed.
-bool read_jpeg(jpeg_decompress_struct& cinfo,
-               Decoding& decoding,
+bool read_jpeg(Decompressor& decompressor,
                std::span<const uint8_t> bytes,
                std::vector<JSAMPLE>& row,
                Page& page) {
+  jpeg_decompress_struct& cinfo = decompressor.cinfo;
+  Decoding& decoding = decompressor.decoding;
   if (setjmp(decoding.jump)) return false;
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
@@ -142,9 +176,7 @@ bool read_jpeg(jpeg_decompress_struct& cinfo,
   const bool inks = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = inks ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
-  const size_t channels = inks ? 4 : 3;
-  row.resize(size_t{cinfo.output_width} * channels);
-  page = Page(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+  allocate(cinfo, inks ? 4 : 3, row, page);
   while (cinfo.output_scanline < cinfo.output_height) {
     JSAMPROW rows[] = {row.data()};
     Pixel* out = page.row(static_cast<int>(cinfo.output_scanline));
@@ -171,19 +203,12 @@ std::optional<Page> decode_jpeg(std::span<const uint8_t> bytes,
     fail(error, DecodeError::NotPicture);
     return std::nullopt;
   }
-  jpeg_decompress_struct cinfo{};
-  Decoding decoding{};
-  cinfo.err = jpeg_std_error(&decoding.errors);
-  cinfo.client_data = &decoding;  // kept by jpeg_create_decompress, as err is
-  decoding.errors.error_exit = stop_reading;
-  decoding.errors.emit_message = ignore_message;
-  decoding.progress.progress_monitor = charge_scans;
+  Decompressor decompressor;
   std::vector<JSAMPLE> row;
   Page page;
-  const bool read = read_jpeg(cinfo, decoding, bytes, row, page);
-  jpeg_destroy_decompress(&cinfo);
-  if (work) *work = decoding.work;
-  return decoded(read, page, decoding.why, error);
+  const bool read = read_jpeg(decompressor, bytes, row, page);
+  if (work) *work = decompressor.decoding.work;
+  return decoded(read, page, decompressor.decoding.why, error);
 }
 
 }  // namespace platform

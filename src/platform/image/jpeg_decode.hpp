@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -24,5 +25,10 @@ bool is_jpeg(std::span<const uint8_t> bytes);
 std::optional<Page> decode_jpeg(std::span<const uint8_t> bytes,
                                 DecodeError* error = nullptr,
                                 DecodeWork* work = nullptr);
+
+// Test seam: when set, called before the reader allocates the row of samples it reads through
+// and before it allocates the page, so that a test can make either allocation throw
+// std::bad_alloc. Empty in the program.
+inline std::function<void()> jpeg_allocation_seam;
 
 }  // namespace platform
