@@ -1,5 +1,8 @@
 #include "platform/message_queue.hpp"
 
+#include <pthread.h>
+
+#include <memory>
 #include <utility>
 
 #include "platform/sync.hpp"
@@ -7,19 +10,31 @@
 namespace platform {
 namespace {
 
-// Set once the calling thread's holder is gone (a plain flag, so it can still be read then).
+// Set once the calling thread's queue is released (a plain flag, so it can still be read then).
 thread_local bool holder_gone = false;
 
-// Owns the calling thread's queue and closes it when the thread ends.
-struct QueueHolder {
-  std::shared_ptr<ThreadQueue> queue;
-  ~QueueHolder() {
-    if (queue) queue->close();
-    queue.reset();
-    holder_gone = true;
-  }
-};
-thread_local QueueHolder holder;
+// The calling thread's queue is held by a key of the thread library, which closes and releases
+// it when the thread ends. Not a thread-local object with a destructor: the C library allocates
+// to register such a destructor when a thread first touches it, and ends the process when that
+// fails (a window thread started short of memory); the key keeps its value in the thread's own
+// block.
+using Held = std::shared_ptr<ThreadQueue>;
+
+void release(void* held) {
+  auto* queue = static_cast<Held*>(held);
+  (*queue)->close();
+  delete queue;
+  holder_gone = true;
+}
+
+pthread_key_t queue_key() {
+  static const pthread_key_t key = [] {
+    pthread_key_t k{};
+    pthread_key_create(&k, release);
+    return k;
+  }();
+  return key;
+}
 
 void discard(const Message& m) {
   if (m.message == kMsgSync) complete_sync(m);
@@ -34,11 +49,13 @@ void complete_sync(const Message& marker) {
 }
 
 std::shared_ptr<ThreadQueue> ThreadQueue::current() {
-  // A thread that is ending may still send (the exit handlers run on the main thread after
-  // its thread-local objects are gone): each such call gets a queue of its own.
+  // A thread whose queue was released as it ended may still send: each such call gets a queue
+  // of its own.
   if (holder_gone) return std::make_shared<ThreadQueue>(current_thread_id());
-  if (!holder.queue) holder.queue = std::make_shared<ThreadQueue>(current_thread_id());
-  return holder.queue;
+  if (auto* held = static_cast<Held*>(pthread_getspecific(queue_key()))) return *held;
+  auto held = std::make_unique<Held>(std::make_shared<ThreadQueue>(current_thread_id()));
+  if (pthread_setspecific(queue_key(), held.get()) != 0) return *held;  // unheld: a queue per call
+  return *held.release();
 }
 
 ThreadQueue::~ThreadQueue() {

@@ -1,7 +1,10 @@
 #include "platform/thread.hpp"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <system_error>
 #include <unordered_set>
@@ -30,23 +33,35 @@ void mark_live(ThreadId id, bool live) {
     live_ids().erase(id);
 }
 
-// Holds the calling thread's id and unregisters it when the thread ends.
-struct ThreadIdentity {
-  ThreadId id = 0;
-  ~ThreadIdentity() {
-    if (id != 0) mark_live(id, false);
-  }
-};
-thread_local ThreadIdentity identity;
+// The calling thread's id, unregistered when the thread ends by a key of the thread library.
+// Not a thread-local object with a destructor: the C library allocates to register such a
+// destructor when a thread first touches it, and ends the process when that fails (a thread
+// started short of memory); the key keeps its value in the thread's own block.
+thread_local ThreadId identity = 0;
+
+pthread_key_t identity_key() {
+  static const pthread_key_t key = [] {
+    pthread_key_t k{};
+    pthread_key_create(
+        &k, [](void* id) { mark_live(ThreadId(reinterpret_cast<uintptr_t>(id)), false); });
+    return k;
+  }();
+  return key;
+}
+
+void set_identity(ThreadId id) {
+  identity = id;
+  pthread_setspecific(identity_key(), reinterpret_cast<void*>(uintptr_t(id)));
+}
 
 }  // namespace
 
 ThreadId current_thread_id() {
-  if (identity.id == 0) {
-    identity.id = next_id.fetch_add(1);
-    mark_live(identity.id, true);
+  if (identity == 0) {
+    set_identity(next_id.fetch_add(1));
+    mark_live(identity, true);
   }
-  return identity.id;
+  return identity;
 }
 
 bool thread_running(ThreadId id) {
@@ -63,7 +78,7 @@ std::shared_ptr<Thread> Thread::create(Body body, bool suspended) {
   if (!suspended) t->state_->gate.set();
   try {
     t->thread_ = std::thread([state = t->state_, body = std::move(body)] {
-      identity.id = state->id;
+      set_identity(state->id);
       state->gate.wait(kInfinite);
       state->exit_code = body();
       state->ended.set();
