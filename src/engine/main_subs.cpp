@@ -178,6 +178,7 @@ void cascade(Block& b, int32_t& level, int32_t& first_pass) {
   f.runs = stats.runs;
   f.sse_floor = stats.sse_floor;
   f.undetermined = stats.undetermined;
+  f.inseparable = stats.inseparable;
 }
 
 // Step 10 and the weighting and level set-up between the passes.

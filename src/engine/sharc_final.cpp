@@ -52,7 +52,10 @@ bool final_statistics(const Arguments& a,
                       int32_t nfixed,
                       double final_sum) {
   int32_t free = a.np - nfixed;
-  FitCheck check{true, std::numeric_limits<double>::quiet_NaN(), FVector<int32_t>(a.np, 0)};
+  FitCheck check{true,
+                 std::numeric_limits<double>::quiet_NaN(),
+                 FVector<int32_t>(a.np, 0),
+                 FVector<int32_t>(a.np, 0)};
   const MatView<const double> x(a.x.data(), a.n, a.nx, a.x.ld());
   // The statistics need more rows than free parameters (the fit run guarantees it); without
   // them the standard errors stay 0 rather than being divided by n - f <= 0.
@@ -82,14 +85,12 @@ bool final_statistics(const Arguments& a,
                         a.stats.runs,
                         a.stats.studres);
   }
-  // An undetermined parameter's standard error is NaN by intent: it takes no part below.
+  // An undetermined parameter's standard error is NaN by intent: it takes no part below. One
+  // that moves no fitted value is out of the statistics and their degrees of freedom too.
   bool any_nan = false;
   for (int32_t i = 1; i <= a.np; ++i) {
-    if (check.undetermined(i) != 0) {
-      --free;
-    } else {
-      any_nan = any_nan || se(i) != se(i);
-    }
+    if (check.undetermined(i) == kMovesNothing) --free;
+    if (check.undetermined(i) == 0) any_nan = any_nan || se(i) != se(i);
   }
   // t of the residual degrees of freedom of the standard errors, n - f, however few:
   // with one or two of them t is 12.711 or 4.308, and a t of three would make the limits
@@ -109,6 +110,7 @@ bool final_statistics(const Arguments& a,
   funcs(x, cview(a.y), a.yf, cview(a.sig), a.nx, a.n, a.mode, best, a.np, f);
   a.stats.sse_floor = check.sse_floor;
   a.stats.undetermined = std::move(check.undetermined);
+  a.stats.inseparable = std::move(check.inseparable);
   return check.moves;
 }
 

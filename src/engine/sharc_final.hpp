@@ -24,9 +24,12 @@ struct StatsOut {
   // The sum of squares that no change of the free parameters removes (FitCheck); NaN when the
   // statistics were not computed.
   double sse_floor = std::numeric_limits<double>::quiet_NaN();
-  // Per parameter: 1 for a free parameter that moves no fitted value at the final vector
-  // (FitCheck), left out of the statistics above.
+  // Per parameter: FitCheck's kMovesNothing for a free parameter that moves no fitted value at
+  // the final vector, left out of the statistics above, kUnresolved for one without a standard
+  // error, else 0.
   FVector<int32_t> undetermined{};
+  // Per parameter: 1 for a free parameter that the data do not determine separately, else 0.
+  FVector<int32_t> inseparable{};
 };
 
 // The cascade's 32 arguments, gathered (see sharc()).
@@ -66,9 +69,9 @@ void publish_data(const Arguments& a);
 
 // Standard errors into se (9999.0 in the user's units, fit_frame::active.p_in(i, 9999.0) in the
 // frame, throughout when one is NaN; weighted by the rows' weights in the fit's weighting mode
-// at best), 95 % half-widths t * se into cl with t for the
-// n - f residual degrees of freedom (at least 1), f the number of determined free parameters,
-// the correlation results and the undetermined parameters into stats (whose se and cl are NaN),
+// at best), 95 % half-widths t * se into cl with t for the n - f residual degrees of freedom
+// (at least 1), f the number of free parameters that move a fitted value, the correlation
+// results and the undetermined parameters into stats (whose se and cl are NaN),
 // the condition indices of the correlation matrix into common_data::cimat, and one last
 // publication of `best` (sum of squares final_sum). Returns false when the statistics find that
 // no free parameter moves any fitted value at `best`.

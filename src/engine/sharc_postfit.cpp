@@ -18,17 +18,17 @@ constexpr double kTiny = 2.2204460492503132e-20;
 constexpr double kCap = 4.503599727262001e19;
 
 // Steps 2 and 3: p-values, the count k of free parameters above 0.05 and the penalty counts.
-// An undetermined parameter counts as fixed, as the statistics hold it: the MIC of a model with
-// a parameter that moves nothing is that of the model with the parameter masked.
+// A parameter that moves nothing counts as fixed, as the statistics hold it: the MIC of such a
+// model is that of the model with the parameter masked. One without a standard error that the
+// statistics keep counts in k.
 void penalty_counts(FitResult& fit, PostFit& st) {
-  const int32_t determined = fit.determined_count();
-  const int32_t fixed = fit.npr - determined;
-  const int32_t free = determined;
+  const int32_t free = fit.statistics_count();
+  const int32_t fixed = fit.npr - free;
   st.k = 0;
   for (int32_t i = 1; i <= fit.npr; ++i) {
     int32_t flag = 0;
-    ppval(fit.pval(i), flag, determined, fit.n, fit.a(i), fit.ase(i));
-    if (fit.determined(i) && fit.pval(i) > 0.05) ++st.k;
+    ppval(fit.pval(i), flag, free, fit.n, fit.a(i), fit.ase(i));
+    if (fit.in_statistics(i) && (!fit.determined(i) || fit.pval(i) > 0.05)) ++st.k;
   }
   st.kprime = std::max(0, std::min(st.k, fit.n - free - 3));
   // Both counts lower by the fixed parameters.
@@ -56,13 +56,13 @@ double model_information_criterion(FitResult& fit, const PostFit& st) {
 }
 
 // Step 7: the eigenvalue threshold and the first index of the smallest magnitude. The
-// eigenvalues are those of the m determined free parameters, and so is the count in the
+// eigenvalues are those of the m free parameters of the statistics, and so is the count in the
 // threshold v = 0.01 sqrt(SSE / (n + m)) / sqrt(sum y^2 / n): n + npr - fixed when every free
-// one is determined. The eigenvalues of a correlation matrix have no unit, and neither has v:
-// the residuals' size is taken relative to the data's (a mean square of y of 0 leaves it as
-// it is).
+// one moves a fitted value. The eigenvalues of a correlation matrix have no unit, and neither has
+// v: the residuals' size is taken relative to the data's (a mean square of y of 0 leaves it as it
+// is).
 void eigen_summary(const FitResult& fit, PostFit& st) {
-  const int32_t m = fit.determined_count();
+  const int32_t m = fit.statistics_count();
   double ysq = 0.0;
   for (int32_t i = 1; i <= fit.n; ++i) ysq += fit.y(i) * fit.y(i);
   const double size = ysq > 0.0 ? std::sqrt(ysq / fit.n) : 1.0;
@@ -78,7 +78,7 @@ void eigen_summary(const FitResult& fit, PostFit& st) {
 // Step 9: Peirce's criterion with q = 1, 2, ... doubtful observations.
 void peirce_flags(const FitResult& fit, PostFit& st) {
   const int32_t n = fit.n;
-  const int32_t free = fit.determined_count();
+  const int32_t free = fit.statistics_count();
   double ss = 0.0;
   for (int32_t i = 1; i <= n; ++i) ss += fit.studres(i) * fit.studres(i);
   const double s = std::sqrt(ss / double(float(n - 1)));
@@ -130,6 +130,7 @@ void FitResult::resize(int32_t rows, int32_t params, int32_t free, int32_t xvars
   pval.resize(params);
   mask.resize(params, 1);
   undetermined.resize(params, 0);
+  inseparable.resize(params, 0);
   correl = FMatrixD<double>(free, free);
   dcorr.resize(free);
   pcmp = FMatrixD<double>(free, free);
@@ -141,9 +142,9 @@ int32_t FitResult::fixed() const {
   return f;
 }
 
-int32_t FitResult::determined_count() const {
+int32_t FitResult::statistics_count() const {
   int32_t d = 0;
-  for (int32_t i = 1; i <= npr; ++i) d += determined(i) ? 1 : 0;
+  for (int32_t i = 1; i <= npr; ++i) d += in_statistics(i) ? 1 : 0;
   return d;
 }
 

@@ -8,11 +8,13 @@
 // where k' counts the free parameters whose p-value exceeds 0.05 (at most n - free - 3). The
 // mean's divisor n, the quotient A / B and Peirce's n - 1 are single precision.
 //
-// The p-values test the determined free parameters with n - d degrees of freedom, d the number
-// of them, as their standard errors are computed. An undetermined parameter has no standard
-// error (NaN) and gets the p-value 1; in the counts (fixed, free, k, Peirce's unknowns) it
-// counts as fixed, as the statistics hold it, so that the MIC is that of the model with the
-// parameter masked.
+// The p-values test the free parameters with n - d degrees of freedom, d the number of those
+// in the statistics, as their standard errors are computed. An undetermined parameter has no
+// standard error (NaN) and no p-value. One that moves no fitted value counts as fixed in the
+// counts (fixed, free, k, Peirce's unknowns), as the statistics hold it, so that the MIC is
+// that of the model with the parameter masked. One whose standard error would rest on no
+// correct digit is a free parameter of the statistics and counts in k as not significant: the
+// data do not show it to differ from 0.
 //
 // The fit run computes the statistics inside its frame (fit_frame.hpp), on data whose largest
 // |y| is of order 100, where the sums of squares can be had of data of any size (squares of data
@@ -27,6 +29,7 @@
 #include <string>
 
 #include "engine/sharc_runs.hpp"
+#include "engine/sharc_stats.hpp"
 #include "numerics/farray.hpp"
 
 namespace sharc_mod {
@@ -46,10 +49,14 @@ struct FitResult {
   FVector<double> pcl;      // 95% confidence half-widths
   FVector<double> pval;     // p-values
   FVector<int32_t> mask;    // 0 = fixed, anything else = free
-  // 1 for a free parameter that moves no fitted value at the final parameters: the data do not
-  // determine it, and the statistics leave it out as if it were fixed (stderr_corr).
+  // kMovesNothing for a free parameter that moves no fitted value at the final parameters: the
+  // data do not determine it, and the statistics leave it out as if it were fixed;
+  // kUnresolved for one whose standard error would rest on no correct digit: it stays in the
+  // statistics without one (stderr_corr). 0 for the others.
   FVector<int32_t> undetermined;
-  FMatrixD<double> correl;  // d x d correlation matrix of the d determined free parameters
+  // 1 for a free parameter that the data do not determine separately from others (stderr_corr).
+  FVector<int32_t> inseparable;
+  FMatrixD<double> correl;  // d x d correlation matrix of the d free parameters of the statistics
   FVector<double> dcorr;    // its d eigenvalues (sized for m; entries d + 1..m unused)
   FMatrixD<double> pcmp;    // d x d percentage table of the loadings
   RunsTest runs;            // runs test of the residuals
@@ -61,9 +68,11 @@ struct FitResult {
   // Sizes every array for n rows, npr parameters (m of them free) and nx x variables.
   void resize(int32_t rows, int32_t params, int32_t free, int32_t xvars);
   int32_t fixed() const;  // mask entries equal to 0
-  // Free and not undetermined: a parameter of the statistics.
+  // Free and not undetermined: a parameter with a standard error.
   bool determined(int32_t i) const { return mask(i) != 0 && undetermined(i) == 0; }
-  int32_t determined_count() const;
+  // Free and moving some fitted value: a parameter of the statistics.
+  bool in_statistics(int32_t i) const { return mask(i) != 0 && undetermined(i) != kMovesNothing; }
+  int32_t statistics_count() const;
 };
 
 // What the statistics give the report and the run-log line.

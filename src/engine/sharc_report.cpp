@@ -203,39 +203,52 @@ void write_parameters(Writer& w, const FitResult& fit) {
   }
   w.both("(//1x,A)", {"Parameter Significance (p-value < 5.E-02):"});
   names(section(kPValueCell), "(4x,A7,I1,A3$)", "p-value", " ");
-  const int32_t determined = fit.determined_count();
+  const int32_t free = fit.statistics_count();
   for (int32_t i = 1; i <= npr; ++i) {
     double p = 0.0, se = fit.ase(i);
     int32_t flag = 0;
-    ppval(p, flag, determined, fit.n, fit.a(i), se);
+    ppval(p, flag, free, fit.n, fit.a(i), se);
     w.value(fit, i, kPValueCell, p);
   }
 }
 
 // The parameters that the data do not determine, named on a line of their own below the
-// p-values (left open like a value line), so that the summary says why their cells are empty.
+// p-values (left open like a value line), so that the summary says why their cells are empty
+// or their errors so large: those that move no fitted value, and those that trade off against
+// others along a combination the data hardly fix.
 void write_undetermined(Writer& w, const FitResult& fit) {
-  std::string names;
+  std::string moves_nothing, inseparable;
   for (int32_t i = 1; i <= fit.npr; ++i) {
-    if (fit.mask(i) == 0 || fit.undetermined(i) == 0) continue;
-    names += (names.empty() ? "P" : ", P") + std::to_string(i);
+    if (fit.mask(i) == 0) continue;
+    const std::string name = "P" + std::to_string(i);
+    if (fit.undetermined(i) == kMovesNothing) {
+      moves_nothing += (moves_nothing.empty() ? "" : ", ") + name;
+    } else if (fit.inseparable(i) != 0) {
+      inseparable += (inseparable.empty() ? "" : ", ") + name;
+    }
   }
-  if (names.empty()) return;
-  w.both("(//1x,A$)",
-         {"Undetermined (changes no fitted value; left out of the statistics): " + names});
+  if (!moves_nothing.empty()) {
+    w.both(
+        "(//1x,A$)",
+        {"Undetermined (changes no fitted value; left out of the statistics): " + moves_nothing});
+  }
+  if (!inseparable.empty()) {
+    w.both("(//1x,A$)", {"Not determined separately by the data: " + inseparable});
+  }
 }
 
-// The names of the determined free parameters for sections 13 and 15, ended by an empty text.
+// The names of the free parameters of the statistics for sections 13 and 15, ended by an empty
+// text.
 void free_names(Writer& w, const FitResult& fit, const char* fmt, const std::string& tail) {
   for (int32_t i = 1; i <= fit.npr; ++i) {
-    if (fit.determined(i)) w.both(fmt, {"P", i, tail});
+    if (fit.in_statistics(i)) w.both(fmt, {"P", i, tail});
   }
   w.both("(A1)", {""});
 }
 
 // Sections 13 to 15: correlation triangle, eigenvalues and the principal component.
 void write_collinearity(Writer& w, const FitResult& fit, const PostFit& st) {
-  const int32_t m = fit.determined_count();
+  const int32_t m = fit.statistics_count();
   w.both("(//1x,A)", {"Correlation Matrix:"});
   free_names(w, fit, "(7x,A1,I1,A2$)", " ");
   std::vector<Value> row;

@@ -6,6 +6,7 @@
 
 #include "common/common_data.hpp"
 #include "engine/fit_frame.hpp"
+#include "engine/sharc_resolve.hpp"
 #include "files/units.hpp"
 #include "model/funct.hpp"
 #include "numerics/balance_mod.hpp"
@@ -64,12 +65,13 @@ double data_scale(VecView<const double> y, int32_t n) {
 // changes the fitted values by kResolved of the data's size or more, 0 when the parameter
 // moves no fitted value that rounding does not blur; both judged relative to the data and to
 // the parameter, so that neither the data's units nor the parameter's decide. A derivative
-// that cannot be computed counts as 0.
+// that cannot be computed counts as 0. step(j) is the step taken for parameter j.
 void jacobian(const Model& m,
               VecView<const double> p,
               double scale,
               FMatrixD<double>& jac,
-              FVector<int32_t>& moved) {
+              FVector<int32_t>& moved,
+              FVector<double>& step) {
   constexpr double kStepRel = 1e-5;   // relative step of the differences
   constexpr double kResolved = 1e-9;  // least resolved change, relative to the data's size
   constexpr int32_t kWiden = 3;
@@ -105,6 +107,7 @@ void jacobian(const Model& m,
       h = std::copysign(wider, h);
     }
     moved(col) = change >= kResolved * scale ? 1 : 0;
+    step(j) = h;
     for (int32_t i = 1; i <= m.n; ++i) {
       // Divided by 2h with its sign: the derivative itself, also for a negative parameter.
       const double d = (f2(i) - f1(i)) / (2.0 * h);
@@ -132,13 +135,53 @@ int32_t keep_determined(const FVector<int32_t>& moved,
   for (int32_t j = 1, col = 0, to = 0; j <= np; ++j) {
     if (common_data::pmask(j) == 0) continue;
     if (moved(++col) == 0) {
-      undetermined(j) = 1;
+      undetermined(j) = kMovesNothing;
       continue;
     }
     ++to;
     for (int32_t i = 1; i <= n; ++i) jac(i, to) = jac(i, col);
   }
   return kept;
+}
+
+// An estimate of the norm of the error of the scaled columns of jac (J D^-1, D = diag(norm),
+// rows times sqrt(w)) of the parameters in the statistics: per entry, the change of the central
+// difference when its step is doubled, which is three times the step's own truncation error and
+// carries the rounding of the model's values, and the rounding eps |yfit| / |h| of the
+// difference itself. A difference that cannot be computed makes the error infinite. Evaluates
+// the model 2f + 1 times.
+double jacobian_error(const Model& m,
+                      VecView<const double> p,
+                      const FVector<double>& step,
+                      const FVector<int32_t>& undetermined,
+                      const FMatrixD<double>& jac,
+                      const FVector<double>& norm,
+                      VecView<const double> w,
+                      VecView<const double> yfit) {
+  constexpr double kEps = std::numeric_limits<double>::epsilon();
+  FVector<double> q(m.np);
+  for (int32_t k = 1; k <= m.np; ++k) q(k) = p(k);
+  FVector<double> f1(m.n), f2(m.n);
+  double sum = 0.0;
+  for (int32_t j = 1, col = 0; j <= m.np; ++j) {
+    if (common_data::pmask(j) == 0 || undetermined(j) == kMovesNothing) continue;
+    ++col;
+    const double h = step(j);
+    q(j) = p(j) - 2.0 * h;
+    m.eval(q, f1.view());
+    q(j) = p(j) + 2.0 * h;
+    m.eval(q, f2.view());
+    q(j) = p(j);
+    for (int32_t i = 1; i <= m.n; ++i) {
+      const double wide = (f2(i) - f1(i)) / (4.0 * h);
+      const double e = std::fabs(wide - jac(i, col) * norm(col)) + kEps * std::fabs(yfit(i) / h);
+      const double scaled = std::isfinite(e) ? e * std::sqrt(w(i)) / norm(col)
+                                             : std::numeric_limits<double>::infinity();
+      sum += scaled * scaled;
+    }
+  }
+  m.eval(q, f1.view());  // leaves the evaluation at p as the last one
+  return std::sqrt(sum);
 }
 
 // Steps 4 and 5 on columns of unit norm: each column of jac is divided by its weighted norm
@@ -413,10 +456,12 @@ FitCheck stderr_corr(MatView<const double> x,
   // parameters, and jac holds their columns.
   FMatrixD<double> jac(n, np - fixed);
   FVector<int32_t> moved(np - fixed);
+  FVector<double> step(np, 0.0);
   const double scale = data_scale(y, n);
-  jacobian(model, p, scale, jac, moved);
+  jacobian(model, p, scale, jac, moved, step);
   FitCheck check;
   check.undetermined = FVector<int32_t>(np, 0);
+  check.inseparable = FVector<int32_t>(np, 0);
   const int32_t f = keep_determined(moved, n, np, jac, check.undetermined);
   for (int32_t col = 1; col <= moved.size(); ++col) check.moves = check.moves || moved(col) != 0;
   FVector<double> q(np);
@@ -433,9 +478,22 @@ FitCheck stderr_corr(MatView<const double> x,
   // that cannot be inverted gets the ridges: the regularised matrix, inverted twice, the second
   // time with a ridge scaled to the largest eigenvalue of the first correlation matrix.
   Pass pass(f);
-  if (scaled_inverse(areg, f, pass.c)) {
+  const bool inverted = scaled_inverse(areg, f, pass.c);
+  // Without an inverse, what the data resolve of the Jacobian gives the standard errors, the
+  // leverages and the sum no change removes; the ridged inverse gives only the correlation
+  // matrix and its eigen-analysis, whose -1 and eigenvalue near 0 show the combination the
+  // data do not fix.
+  Resolution resolution;
+  if (inverted) {
     correlate(f, pass);
   } else {
+    FMatrixD<double> weighted(n, f);
+    for (int32_t k = 1; k <= f; ++k) {
+      for (int32_t i = 1; i <= n; ++i) weighted(i, k) = std::sqrt(w(i)) * jac(i, k);
+    }
+    const double error = jacobian_error(
+        model, p, step, check.undetermined, jac, norm, w, VecView<const double>(yfit.data(), n));
+    resolution = resolve_jacobian(weighted, n, f, error);
     nrutil::diagmult_r(areg.view(), 1.000000001);
     nrutil::diagadd_r(areg.view(), 1e-9);
     ridged_inverse(areg, f, 1e-6, pass.c);
@@ -457,7 +515,8 @@ FitCheck stderr_corr(MatView<const double> x,
       pcmp(j, k) = pass.pctvar(j, k);
     }
   }
-  check.sse_floor = floor_sum(jac, pass.c, w, y, VecView<const double>(yfit.data(), n), n, f);
+  const FMatrixD<double>& cov = inverted ? pass.c : resolution.cplus;
+  check.sse_floor = floor_sum(jac, cov, w, y, VecView<const double>(yfit.data(), n), n, f);
   // Step 10.
   const double s = std::sqrt(sse / (n - f));
   for (int32_t k = 1, col = 0; k <= np; ++k) {
@@ -467,7 +526,17 @@ FitCheck stderr_corr(MatView<const double> x,
       se(k) = std::numeric_limits<double>::quiet_NaN();  // not computed: no data bear on it
     } else {
       ++col;
-      se(k) = pass.d(col) / norm(col) * s;
+      if (inverted) {
+        se(k) = pass.d(col) / norm(col) * s;
+      } else {
+        check.inseparable(k) = resolution.inseparable(col);
+        if (resolution.has_error(col) != 0) {
+          se(k) = std::sqrt(cov(col, col)) / norm(col) * s;
+        } else {
+          check.undetermined(k) = kUnresolved;
+          se(k) = std::numeric_limits<double>::quiet_NaN();  // it would rest on no correct digit
+        }
+      }
     }
   }
   // Steps 11 and 12.
@@ -485,7 +554,7 @@ FitCheck stderr_corr(MatView<const double> x,
   for (int32_t i = 1; i <= n; ++i) {
     double sum = 0.0;
     for (int32_t j = 1; j <= f; ++j) {
-      for (int32_t k = 1; k <= f; ++k) sum += jac(i, j) * pass.c(j, k) * jac(i, k);
+      for (int32_t k = 1; k <= f; ++k) sum += jac(i, j) * cov(j, k) * jac(i, k);
     }
     h(i) = std::fmax(std::fabs(w(i) * sum), 1e-8);
   }

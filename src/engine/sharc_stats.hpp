@@ -21,8 +21,16 @@
 // A normal matrix that cannot be inverted (singular to working precision) is regularised
 // instead: its diagonal raised by a ridge and inverted by LU, with Kaiser's regularised
 // inverse as the fallback, twice, the second ridge scaled to the largest eigenvalue of the
-// first pass's R, and only the second pass's results kept. The residuals also get the runs
-// test, and the studentized residuals, the first and last rows as every other, are scaled by
+// first pass's R, and only the second pass's results kept, for R and its eigen-analysis:
+// the correlation of -1 and the eigenvalue near 0 are what show the user the combination of
+// parameters that the data do not fix. The ridge's standard errors would be its own, not the
+// data's: the standard errors, leverages and the sum no change removes come instead from the
+// inverse on the directions of the scaled Jacobian that the data resolve (sharc_resolve.hpp).
+// A parameter with a loading in a direction they do not resolve stays in J, A and R, and its
+// standard error is NaN; it and those whose variance comes mostly from directions that the
+// normal matrix does not resolve are the ones the data do not determine separately (the model
+// is then evaluated 2f + 1 times more). The residuals also get the runs test, and the
+// studentized residuals, the first and last rows as every other, are scaled by
 // 1 / sqrt(1 - 1/n), centred row by row on the column's running mean and bounded to
 // [-5.9, 5.9].
 //
@@ -30,10 +38,10 @@
 // standard error is 0. A free parameter whose central differences change no fitted value by
 // 1e-9 of the data's largest |y| (with a step widened until they would) is left out too: it
 // moves no fitted value, the data say nothing about it, and its column would only carry
-// rounding into A. Everything above is then computed from the determined columns
-// alone, as if it were held fixed (f counts the determined parameters), and its standard error
-// is NaN: not computed. When no free parameter moves any fitted value, all columns are kept as
-// they are (the fit run ends such a fit on its error path).
+// rounding into A. Everything above is then computed from the columns that move alone, as if
+// it were held fixed (f counts those columns), and its standard error is NaN: not computed. When no
+// free parameter moves any fitted value, all columns are kept as they are (the fit run ends such a
+// fit on its error path).
 #pragma once
 
 #include <cstdint>
@@ -43,6 +51,11 @@
 
 namespace sharc_mod {
 
+// Values of FitCheck::undetermined.
+inline constexpr int32_t kMovesNothing = 1;  // moves no fitted value: left out, as if fixed
+inline constexpr int32_t kUnresolved = 2;    // in the statistics, but its standard error would
+                                             // rest on no correct digit
+
 // What the final statistics find about the fit as a whole.
 struct FitCheck {
   bool moves = false;  // some free parameter moves some fitted value at p
@@ -50,8 +63,12 @@ struct FitCheck {
   // the residuals after one Gauss-Newton step from p, r - J C J'W r. It does not depend on how
   // close to the least-squares vector the searches stopped, only on the data and the model.
   double sse_floor = 0.0;
-  // Per parameter 1..np: 1 for a free parameter left out as undetermined, else 0.
+  // Per parameter 1..np: kMovesNothing or kUnresolved for an undetermined free parameter,
+  // else 0.
   FVector<int32_t> undetermined;
+  // Per parameter 1..np: 1 for a free parameter that the data do not determine separately
+  // from others (sharc_resolve.hpp), else 0.
+  FVector<int32_t> inseparable;
 };
 
 // Final statistics of the parameters p(1..np) fitted to rows 1..n.
@@ -64,7 +81,7 @@ struct FitCheck {
 //   w        in   w(1..n): the row weights of the fit, 1 / sigma^2 (all 1 when unweighted)
 //   se       out  se(1..np): standard errors, 0 for a fixed parameter, NaN for an
 //                 undetermined one
-//   correl   out  f x f correlation matrix of the determined free parameters
+//   correl   out  f x f correlation matrix of the free parameters that move a fitted value
 //   eigval   out  its f eigenvalues, descending
 //   pcmp     out  f x f percentage table of the loadings (column k belongs to eigval(k))
 //   resid    out  residuals y - yfit (scaled by one common random factor in [0.99, 1.01) when

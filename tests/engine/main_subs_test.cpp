@@ -498,6 +498,34 @@ TEST_F(MainSubTest, AParameterThatMovesNoFittedValueIsReportedAsUndetermined) {
   }
 }
 
+// A decay whose amplitude and baseline end up cancelling, pulled there by the outlier in row 5:
+// the normal matrix cannot be inverted to working precision, and errors of order 1E+04 (P1, P3)
+// and 7 (P2) that the central differences do not resolve. No standard error, limit or p-value is
+// printed for them, a line names them, and the fit completes.
+TEST_F(MainSubTest, ParametersTheDataDoNotDetermineSeparatelyGetNoStandardError) {
+  dir.write("cancel.dat",
+            "Y=P1*EXP(-P2*X1)+P3\n"
+            "2.98439E-05 2.57279 1.82785E-05\n3.20501E-05 1.62836 1.10157E-05\n"
+            "3.64529E-05 2.01129 1.42233E-05\n1 1 1\n"
+            "0 4.766002E-05\n0.2681653 3.419747E-05\n0.5363306 2.623465E-05\n"
+            "0.804496 2.121082E-05\n1.072661 0.0001799482\n1.340827 1.606909E-05\n"
+            "1.608992 1.488231E-05\n1.877157 1.408609E-05\n2.145323 1.37276E-05\nEND\n");
+  run("cancel.dat");
+  EXPECT_TRUE(main_subs::every_block_reported);
+  const std::string report = dir.read("cancel.TXT");
+  for (auto [heading, lines] : {std::pair{"Parameter Standard Errors:", 1},
+                                std::pair{"Parameter 95% Confidence Limits:", 2},
+                                std::pair{"Parameter Significance", 1}}) {
+    SCOPED_TRACE(heading);
+    const Cells cells = report_cells(report, heading, lines);
+    EXPECT_EQ(cells.undetermined, 3 * lines);
+    EXPECT_TRUE(cells.values.empty());
+  }
+  EXPECT_NE(report.find("\n Not determined separately by the data: P1, P2, P3\n"),
+            std::string::npos)
+      << report;
+}
+
 // Three rows exactly on a line leave the searches' last digits in the residual sum (from 1e-32
 // to 2.5e-20 by the random seeds, above 1e-20 on some of these 20): the fit is refused as exact
 // on every run. Noise in the seventh digit of one row is no exact fit and is reported on every

@@ -114,6 +114,22 @@ TEST_F(PostFit, AnUndeterminedParameterCountsAsMasked) {
   for (int32_t i = 1; i <= fit.n; ++i) EXPECT_EQ(a.pidx(i), b.pidx(i)) << i;
 }
 
+// One whose standard error would rest on no correct digit stays a free parameter of every count
+// and is not significant: the counts of the same fit with a standard error far beyond its value.
+TEST_F(PostFit, AParameterWithoutACorrectDigitCountsAsNotSignificant) {
+  make_fit(12, 3, 0);
+  sharc_mod::FitResult wide = fit;
+  wide.ase(3) = 1e6;
+  fit.undetermined(3) = sharc_mod::kUnresolved;
+  fit.ase(3) = std::nan("");
+  const sharc_mod::PostFit a = sharc_mod::postfit_statistics(fit);
+  const sharc_mod::PostFit b = sharc_mod::postfit_statistics(wide);
+  EXPECT_EQ(a.k, 1);
+  EXPECT_EQ(a.count_a, b.count_a);
+  EXPECT_EQ(a.count_b, b.count_b);
+  EXPECT_EQ(a.mic, b.mic);
+}
+
 TEST_F(PostFit, WeightsBelowTwoCountAsOne) {
   make_fit(12, 3, 0);
   for (int32_t i = 1; i <= 12; ++i) fit.sigy(i) = i <= 4 ? 1.5 : (i <= 8 ? 2.0 : 4.0);

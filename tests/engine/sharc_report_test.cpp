@@ -258,7 +258,7 @@ TEST_F(Report, ResultsValuesStandUnderTheirOwnNamesInUnchangedValueLines) {
     if (s == 2) return fit.a(i) + side * fit.pcl(i);
     double p = 0.0, se = fit.ase(i);
     int32_t flag = 0;
-    ppval(p, flag, fit.determined_count(), fit.n, fit.a(i), se);
+    ppval(p, flag, fit.statistics_count(), fit.n, fit.a(i), se);
     return p;
   };
   for (const std::string kinds : {"F", "FMU", "UMF"}) {  // free, masked, undetermined

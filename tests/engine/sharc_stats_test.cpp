@@ -203,19 +203,93 @@ TEST_F(StderrCorr, AParameterThatMovesNoFittedValueIsLeftOutAsIfFixed) {
   }
 }
 
-// Two parameters that act alike make the normal matrix singular: it is regularised by its ridges
-// instead, and gives finite standard errors and a correlation just above -1.
-TEST_F(StderrCorr, ASingularNormalMatrixIsRegularised) {
-  use_formula("(P1+P2)*X1");
-  use_data(kX, kY, 2);
-  Stats s(n, 2, 2);
-  run_stderr_corr(xview(), yview(), 1, n, {0.3, 0.4}, 1.0, s);
-  for (int32_t k = 1; k <= 2; ++k) {
-    EXPECT_TRUE(std::isfinite(s.se(k)));
-    EXPECT_GT(s.se(k), 0.0);
+// A normal matrix that cannot be inverted to working precision: a parameter whose error would
+// rest on no correct digit has none (NaN), the others have the errors the data give, and the
+// ridged correlation matrix still shows the -1 of the combination the data do not fix. Errors
+// expected: s^2 (J'J)^-1 with s^2 = SSE / (n - f), J the exact derivatives, in 60-digit
+// arithmetic (python3 mpmath); for P3 beside a slope written as P1*P2, the intercept's error
+// of the straight line with n - 3 degrees of freedom.
+TEST_F(StderrCorr, ANormalMatrixThatCannotBeInvertedGivesOnlyTheErrorsOfTheData) {
+  const Line l = fit_line(kX, kY);
+  const double nan = std::nan("");
+  const std::vector<double> t = {0,      0.0001, 0.0002, 0.0003, 0.0004, 0.0005, 0.0006, 0.0007,
+                                 0.0008, 0.0009, 0.001,  0.0011, 0.0012, 0.0013, 0.0014, 0.0015,
+                                 0.0016, 0.0017, 0.0018, 0.0019, 0.002,  0.0021, 0.0022, 0.0023,
+                                 0.0024, 0.0025, 0.0026, 0.0027, 0.0028, 0.0029};
+  const std::vector<double> decay = {
+      100.18942,     56.818574,     30.155488,     17.371368,     9.3930835,     5.2065958,
+      3.0115674,     1.6133552,     0.8907525,     0.50140293,    0.28011839,    0.15176123,
+      0.08516723,    0.045753068,   0.025676152,   0.014212535,   0.00773626,    0.0042728912,
+      0.002362797,   0.0013473517,  0.00074786784, 0.00041333292, 0.00023091792, 0.00012441289,
+      7.0745588e-05, 3.9465679e-05, 2.2100272e-05, 1.186522e-05,  6.6369411e-06, 3.5592238e-06};
+  const struct {
+    const char* name;
+    const char* model;
+    std::vector<double> x, y, p;
+    double sse;
+    std::vector<double> se;  // NaN: none
+    std::vector<int32_t> inseparable;
+    int32_t a, b;  // two parameters that trade off
+  } cases[] = {
+      {"slope as a product",
+       "P1*P2*X1+P3",
+       kX,
+       kY,
+       {2.0, l.b / 2.0, l.a},
+       l.sse,
+       {nan, nan, l.se_a * std::sqrt((kX.size() - 2.0) / (kX.size() - 3.0))},
+       {1, 1, 0},
+       1,
+       2},
+      {"decay whose amplitude and baseline cancel (an outlier in row 5)",
+       "P1*EXP(-P2*X1)+P3",
+       {0, 0.2681653, 0.5363306, 0.804496, 1.072661, 1.340827, 1.608992, 1.877157, 2.145323},
+       {4.766002E-05,
+        3.419747E-05,
+        2.623465E-05,
+        2.121082E-05,
+        0.0001799482,
+        1.606909E-05,
+        1.488231E-05,
+        1.408609E-05,
+        1.37276E-05},
+       {0.14209082, 9.79393811E-05, -0.14203500},
+       2.19431e-8,
+       {nan, nan, nan},
+       {1, 1, 1},
+       1,
+       3},
+      {"double exponential whose rates merged",
+       "P1*EXP(-P2*X1)+P3*EXP(-P4*X1)",
+       t,
+       decay,
+       {1717.0765, 5259.6031, -1616.6821, 5224.6152},
+       1.73107,
+       {1.282e7, 1.312e5, 1.282e7, 1.381e5},
+       {1, 1, 1, 1},
+       1,
+       3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int32_t np = int32_t(c.p.size());
+    use_formula(c.model);
+    use_data(c.x, c.y, np);
+    Stats s(n, np, np);
+    const sharc_mod::FitCheck check = run_stderr_corr(xview(), yview(), 1, n, c.p, c.sse, s);
+    for (int32_t k = 1; k <= np; ++k) {
+      SCOPED_TRACE(k);
+      const double expected = c.se[size_t(k - 1)];
+      EXPECT_EQ(check.undetermined(k), std::isnan(expected) ? sharc_mod::kUnresolved : 0);
+      EXPECT_EQ(check.inseparable(k), c.inseparable[size_t(k - 1)]);
+      if (std::isnan(expected)) {
+        EXPECT_TRUE(std::isnan(s.se(k)));
+      } else {
+        EXPECT_NEAR_REL(s.se(k), expected, 2e-3);
+      }
+    }
+    EXPECT_LT(s.correl(c.a, c.b), -0.999);
   }
-  EXPECT_GT(s.correl(1, 2), -1.0);
-  EXPECT_LT(s.correl(1, 2), -0.999);
 }
 
 // Every NIST problem at its certified parameters and residual sum of squares: the standard

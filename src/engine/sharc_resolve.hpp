@@ -1,0 +1,50 @@
+// What the data resolve of a Jacobian whose normal matrix cannot be inverted to working
+// precision (module sharc_mod, file of the final statistics' resolution).
+//
+// J is the n x f Jacobian with each row times sqrt(w) and each column scaled to unit norm, and
+// e an estimate of the norm of its error (the central differences' own, and rounding). Its
+// singular value decomposition J = U diag(sigma) V' (one-sided Jacobi, which gives each
+// sigma to about eps of the largest) is taken from J itself: the normal matrix J'J squares
+// the condition, and an eigenvalue sigma^2 below some n eps trace(J'J) has no correct digit
+// there, whereas sigma keeps its digits down to the error of J. So, by Weyl's bound
+// |sigma_k(J + dJ) - sigma_k(J)| <= ||dJ||:
+//   - a direction with sigma_k > floor = 10 (e + n eps) is resolved: sigma_k, and the
+//     variance 1 / sigma_k^2 along v_k, keep at least one correct digit;
+//   - one with sigma_k <= floor is not: its true sigma is anything from 0 to about floor.
+// The variance of parameter j is sum_k V(j,k)^2 / sigma_k^2. Its resolved part
+//   kept(j) = sum over resolved k of V(j,k)^2 / sigma_k^2
+// is what the data give when the parameter has no loading in the unresolved directions; its
+// loading there, L(j) = sum over unresolved k of V(j,k)^2, adds at least L(j) / floor^2.
+//
+// The data do not determine a parameter separately when even that least addition is 1 % of
+// kept(j) or more, or when at least half of kept(j) comes from directions that the normal
+// matrix does not resolve, sigma_k^2 <= 10 n eps f: it trades off against others along a
+// combination that the data hardly fix, and its standard error, however large, is that
+// combination's. Such a parameter has no standard error when some direction is unresolved:
+// either its own loading there makes the error rest on no correct digit, or it takes part in
+// the nearly fixed combinations among which the unresolved direction lies, where a loading
+// cannot be told from 0 and any loading at all makes the error unbounded. The others have the
+// standard errors of
+//   C+ = sum over resolved k of v_k v_k' / sigma_k^2,
+// which, with every direction resolved, is the inverse of J'J computed without squaring the
+// condition; with a direction exactly unresolved (two parameters that act as their product) it
+// gives every parameter outside the combination (the intercept beside them) its variance.
+#pragma once
+
+#include <cstdint>
+
+#include "numerics/farray.hpp"
+
+namespace sharc_mod {
+
+struct Resolution {
+  FMatrixD<double> cplus;        // f x f: the inverse on the resolved directions
+  FVector<int32_t> has_error;    // per column 1..f: 1 when it has a standard error, else 0
+  FVector<int32_t> inseparable;  // per column 1..f: 1 when not determined separately
+};
+
+// The resolution of the n x f Jacobian j (rows times sqrt(w), columns of unit norm; destroyed)
+// with the error norm e.
+Resolution resolve_jacobian(FMatrixD<double>& j, int32_t n, int32_t f, double e);
+
+}  // namespace sharc_mod
