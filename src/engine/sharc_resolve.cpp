@@ -63,7 +63,8 @@ Resolution resolve_jacobian(FMatrixD<double>& j, int32_t n, int32_t f, double e)
   FVector<double> sigma(f);
   FMatrixD<double> v(f, f);
   jacobi_svd(j, n, f, sigma, v);
-  const double floor = 10.0 * (e + n * kEps);
+  const double error = e + n * kEps;
+  const double floor = 10.0 * error;
   const double near = std::sqrt(10.0 * n * kEps * f);
   Resolution out{FMatrixD<double>(f, f, 0.0), FVector<int32_t>(f, 1), FVector<int32_t>(f, 0)};
   FVector<double> kept(f, 0.0), load(f, 0.0), weak(f, 0.0);
@@ -74,7 +75,9 @@ Resolution resolve_jacobian(FMatrixD<double>& j, int32_t n, int32_t f, double e)
       for (int32_t i = 1; i <= f; ++i) load(i) += v(i, k) * v(i, k);
       continue;
     }
-    const double s2 = sigma(k) * sigma(k);
+    // The least singular value that J's error leaves possible, so that no variance is taken
+    // below what the data give.
+    const double s2 = (sigma(k) - error) * (sigma(k) - error);
     for (int32_t i = 1; i <= f; ++i) {
       kept(i) += v(i, k) * v(i, k) / s2;
       if (sigma(k) <= near) weak(i) += v(i, k) * v(i, k) / s2;

@@ -9,10 +9,12 @@
 // there, whereas sigma keeps its digits down to the error of J. So, by Weyl's bound
 // |sigma_k(J + dJ) - sigma_k(J)| <= ||dJ||:
 //   - a direction with sigma_k > floor = 10 (e + n eps) is resolved: sigma_k, and the
-//     variance 1 / sigma_k^2 along v_k, keep at least one correct digit;
+//     variance along v_k, keep at least one correct digit. The variance is taken as
+//     1 / (sigma_k - e - n eps)^2, the largest that J's error leaves possible, so that it is
+//     never below what the data give;
 //   - one with sigma_k <= floor is not: its true sigma is anything from 0 to about floor.
 // The variance of parameter j is sum_k V(j,k)^2 / sigma_k^2. Its resolved part
-//   kept(j) = sum over resolved k of V(j,k)^2 / sigma_k^2
+//   kept(j) = sum over resolved k of V(j,k)^2 / (sigma_k - e - n eps)^2
 // is what the data give when the parameter has no loading in the unresolved directions; its
 // loading there, L(j) = sum over unresolved k of V(j,k)^2, adds at least L(j) / floor^2.
 //
@@ -25,9 +27,9 @@
 // the nearly fixed combinations among which the unresolved direction lies, where a loading
 // cannot be told from 0 and any loading at all makes the error unbounded. The others have the
 // standard errors of
-//   C+ = sum over resolved k of v_k v_k' / sigma_k^2,
+//   C+ = sum over resolved k of v_k v_k' / (sigma_k - e - n eps)^2,
 // which, with every direction resolved, is the inverse of J'J computed without squaring the
-// condition; with a direction exactly unresolved (two parameters that act as their product) it
+// condition (widened by J's error); with a direction exactly unresolved (two parameters that act as their product) it
 // gives every parameter outside the combination (the intercept beside them) its variance.
 #pragma once
 
