@@ -56,11 +56,20 @@ inline std::vector<uint8_t> icon_dib(int w,
   return out;
 }
 
-// How png_rgba stores a picture: row by row or in the seven interlaced passes, and with
-// `trailing` bytes of zeros compressed into its stream after the rows, which no row uses.
+// A chunk that png_rgba adds before or after the image data: `bytes` bytes of 'x'.
+struct PngChunk {
+  std::string type;
+  size_t bytes = 0;
+  bool after_rows = false;
+};
+
+// How png_rgba stores a picture: row by row or in the seven interlaced passes, with
+// `trailing` bytes of zeros compressed into its stream after the rows, which no row uses, and
+// with the given chunks.
 struct PngLayout {
   bool interlaced = false;
   size_t trailing = 0;
+  std::vector<PngChunk> chunks = {};
 };
 
 // A w x h RGBA PNG of the 0xAARRGGBB colours, row by row from the top.
@@ -123,7 +132,14 @@ inline std::vector<uint8_t> png_rgba(int w,
   put32_be(header, uint32_t(h));
   header.insert(header.end(), {8, 6, 0, 0, uint8_t(layout.interlaced ? 1 : 0)});  // 8-bit RGBA
   chunk("IHDR", header);
+  const auto chunks = [&](bool after_rows) {
+    for (const PngChunk& c : layout.chunks) {
+      if (c.after_rows == after_rows) chunk(c.type.c_str(), std::vector<uint8_t>(c.bytes, 'x'));
+    }
+  };
+  chunks(false);
   chunk("IDAT", z);
+  chunks(true);
   chunk("IEND", {});
   return out;
 }

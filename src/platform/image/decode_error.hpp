@@ -26,6 +26,7 @@ std::string to_string(DecodeError error);
 // budget.
 struct DecodeWork {
   uint64_t bytes_read = 0;  // PNG: bytes of the file handed to libpng
+  uint64_t allocated = 0;   // PNG: bytes libpng allocated, in all
   uint64_t blocks = 0;      // JPEG: 8 x 8 blocks that the scans read pass over, in all
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -14,17 +15,34 @@ namespace {
 
 // Most memory one ancillary chunk may take once read or inflated.
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
-// Bytes handed to libpng at a time. None are handed over once the rows are read, so whatever
-// the file holds after them costs at most one piece: libpng would otherwise inflate all the
-// compressed stream left, and 60 GiB of zeros fit a 63 MB file. A piece inflates to at most
-// 8.5 MB (deflate's 1032 to 1).
+// Bytes of image data handed to libpng at a time. None are handed over once the rows are read,
+// so whatever the file holds after them costs at most one piece: libpng would otherwise inflate
+// all the compressed stream left, and 60 GiB of zeros fit a 63 MB file. A piece inflates to at
+// most 8.5 MB (deflate's 1032 to 1).
 constexpr size_t kPieceBytes = 8192;
+
+// A chunk of the file, as its header gives it.
+struct Chunk {
+  uint64_t end = 0;         // where it ends; beyond the file when the file cuts it short
+  bool image_data = false;  // an IDAT chunk
+};
+
+// The chunk that starts at `start`; one whose header the file cuts short counts as an empty
+// chunk of unknown type, so it too ends beyond the file.
+Chunk chunk_at(std::span<const uint8_t> bytes, size_t start) {
+  constexpr size_t kFraming = 12;  // length and type before the data, checksum after it
+  if (bytes.size() - start < 8) return {start + kFraming, false};
+  const uint64_t length = png_get_uint_32(bytes.data() + start);
+  return {start + kFraming + length, std::memcmp(bytes.data() + start + 4, "IDAT", 4) == 0};
+}
 
 // One file's reading, filled in by libpng's callbacks.
 struct Reading {
   std::span<const uint8_t> bytes;
-  size_t fed = 0;  // bytes handed to libpng
-  Page page;       // made once the header is read
+  size_t fed = 0;          // bytes handed to libpng
+  Chunk chunk{8, false};   // the one byte `fed` lies in or ends; at first the signature
+  uint64_t allocated = 0;  // bytes libpng asked for, in all
+  Page page;               // made once the header is read
   bool interlaced = false;
   uint64_t rows_left = 0;      // rows the file stores and libpng has not given yet
   bool out_of_memory = false;  // the page could not be made
@@ -33,6 +51,13 @@ struct Reading {
 Reading& reading_of(png_structp png) {
   return *static_cast<Reading*>(png_get_progressive_ptr(png));
 }
+
+// libpng's memory, counted.
+png_voidp allocate(png_structp png, png_alloc_size_t size) {
+  static_cast<Reading*>(png_get_mem_ptr(png))->allocated += size;
+  return std::malloc(size);
+}
+void release(png_structp, png_voidp memory) { std::free(memory); }
 
 void ignore_warning(png_structp, png_const_charp) {}
 void stop_reading(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -108,6 +133,28 @@ void read_row(png_structp png, png_bytep row, png_uint_32 y, int pass) {
   }
 }
 
+// Where the piece handed to libpng next ends. Image data goes in pieces of up to kPieceBytes,
+// which libpng inflates as they come, and a piece of it ends where another chunk begins, so
+// that reading can stop with the rows. Other chunks go whole, as many as make up kPieceBytes:
+// libpng collects a chunk before it reads it, and one handed over in parts is copied into a
+// buffer grown by each part (time in the square of the chunk's size), where a whole one is read
+// from the file's bytes. A chunk the file cuts short is not handed over, as no image data can
+// follow it: the piece ends before it, at `fed` when nothing else is left.
+size_t piece_end(Reading& r) {
+  const size_t full = std::min(r.fed + kPieceBytes, r.bytes.size());
+  if (r.chunk.end == r.fed) r.chunk = chunk_at(r.bytes, r.fed);
+  const bool image_data = r.chunk.image_data;
+  size_t end = r.fed;
+  while (r.chunk.image_data == image_data) {
+    if (image_data && r.chunk.end >= full) return full;
+    if (!image_data && r.chunk.end > r.bytes.size()) return end;
+    end = static_cast<size_t>(r.chunk.end);
+    if (end >= full) return end;
+    r.chunk = chunk_at(r.bytes, end);
+  }
+  return end;
+}
+
 // Reads the picture into r.page, handing libpng the file a piece at a time while rows remain.
 // Only libpng's own state and the caller's objects are touched after setjmp, so a jump back
 // from an error leaves nothing half destroyed.
@@ -125,10 +172,11 @@ bool read_png(png_structp png, png_infop info, Reading& r) {
   static constexpr std::array<png_byte, 5> kTransparency = {'t', 'R', 'N', 'S', 0};
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kTransparency.data(), 1);
   while (r.fed < r.bytes.size() && (r.page.width() == 0 || r.rows_left > 0)) {
-    const size_t n = std::min(kPieceBytes, r.bytes.size() - r.fed);
-    // libpng takes the bytes as writable, but only copies them.
-    png_process_data(png, info, const_cast<png_bytep>(r.bytes.data() + r.fed), n);
-    r.fed += n;
+    const size_t end = piece_end(r);
+    if (end == r.fed) break;
+    // libpng takes the bytes as writable, but only reads them.
+    png_process_data(png, info, const_cast<png_bytep>(r.bytes.data() + r.fed), end - r.fed);
+    r.fed = end;
   }
   return r.page.width() != 0 && r.rows_left == 0;
 }
@@ -166,14 +214,17 @@ std::optional<Page> decode_png(std::span<const uint8_t> bytes,
     fail(error, DecodeError::TooLarge);
     return std::nullopt;
   }
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, stop_reading, ignore_warning);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
   Reading reading;
   reading.bytes = bytes;
+  png_structp png = png_create_read_struct_2(
+      PNG_LIBPNG_VER_STRING, nullptr, stop_reading, ignore_warning, &reading, allocate, release);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
   const bool read = info && read_png(png, info, reading);
   png_destroy_read_struct(&png, &info, nullptr);
-  if (work) work->bytes_read = reading.fed;
+  if (work) {
+    work->bytes_read = reading.fed;
+    work->allocated = reading.allocated;
+  }
   if (reading.out_of_memory) throw std::bad_alloc();
   if (read) split_alpha(reading.page, opacity);
   return decoded(read, reading.page, DecodeError::NotPicture, error);
