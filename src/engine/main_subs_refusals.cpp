@@ -1,4 +1,4 @@
-// The tests of the fit run that one row of the data can defeat, in one place:
+// The fit run's refusals: of data before the fit, and of fits that determine nothing:
 // - before the fit, the mark test: rows whose |Y| exceeds every other row's by more than the
 //   precision of a double allows in a sum of squares (missing-value marks such as 1E+30 among
 //   values of order 1) leave the other rows no say in the fit, in any weighting, and are refused;

@@ -1,5 +1,5 @@
-// The tests of the fit run that one row of the data can defeat: a row that leaves the others no
-// say, refused before the fit; a sum of squares flat to rounding at the final values, named by
+// The fit run's refusals of data and of fits: a row that leaves the others no say, refused
+// before the fit; a sum of squares flat to rounding at the final values, named by
 // the line of its dominant row; a weighting-3 fit whose fitted values ran away from the data.
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ struct Data {
   }
 };
 
-class FlatTest : public MainSubTest {
+class RefusalTest : public MainSubTest {
  protected:
   // Runs the file at weighting iwt; the first line of its report ("" without one).
   std::string fit(const std::string& text, int32_t iwt) {
@@ -99,7 +99,7 @@ TEST(MainSubMarkRows, FindsOnlyRowsBeyondThePrecisionOfASumOfSquares) {
 // A row beyond that limit is refused before the fit, whatever the weighting, the units and the
 // bounds: an Error dialog naming its line and data row, a data error, no report and no run-log
 // line. Without the refusal the searches follow the mark (P3 = 3.6E+28 outside its bounds).
-TEST_F(FlatTest, ARowThatLeavesTheOthersNoSayIsRefusedBeforeTheFit) {
+TEST_F(RefusalTest, ARowThatLeavesTheOthersNoSayIsRefusedBeforeTheFit) {
   Data decay{"Y=P1*EXP(-P2*X1)+P3", {10, 0.3, 0}, {0, 0, -5}, {100, 5, 5}, {true, false, true}, {}};
   for (int32_t i = 1; i <= 25; ++i) {
     decay.rows.push_back({0.25 * i, i == 13 ? 1e30 : 8.0 * std::exp(-0.3 * 0.25 * i) + 1.0});
@@ -139,7 +139,7 @@ TEST_F(FlatTest, ARowThatLeavesTheOthersNoSayIsRefusedBeforeTheFit) {
 // A row whose value no parameter reaches (the model is 0 at X1 = 10 whatever P1 and P2) and
 // 1E+7 times the others leaves the unweighted sum flat to rounding: the message names the row by
 // its line of the file, as the data file's other messages do, and by its data row.
-TEST_F(FlatTest, AFlatSumNamesTheLineOfItsDominantRow) {
+TEST_F(RefusalTest, AFlatSumNamesTheLineOfItsDominantRow) {
   Data d{"Y=(P1+P2*X1)*(X1-10)", {1, 1}, {-100, -100}, {100, 100}, {true, true}, {}};
   for (int32_t x = 1; x <= 9; ++x) d.rows.push_back({x, 2.0 + 0.5 * x});
   d.rows.push_back({10, 6.5e7});
@@ -177,7 +177,7 @@ Data line_with_negative_row() {
 // count as the fitted values grow: one row far from the others pulls the fit away from all of
 // them (P1 = P2 = 95 at the bounds, fitted values 40 times the data). Such a fit ends on the
 // error path, in any units, with no run-log line.
-TEST_F(FlatTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath) {
+TEST_F(RefusalTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath) {
   for (const Data& d : {line_with_outlier(), line_with_negative_row()}) {
     for (const double unit : {1e-12, 1.0, 1e12}) {
       SCOPED_TRACE(d.text(unit));
@@ -195,7 +195,7 @@ TEST_F(FlatTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath) {
 // Fits over many decades complete: at weighting 3 a power law over 9 decades, Arrhenius, data
 // from 1E-3 to 1E+9, a decay from 1E+6 counts to a few and Misra1a; at weighting 1 that decay and
 // the line with an outlier 100 times the others.
-TEST_F(FlatTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
+TEST_F(RefusalTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
   Data power{"Y=P1*X1^P2", {1, 1}, {0, 0}, {100, 5}, {true, false}, {}};
   for (int32_t k = -8; k <= 16; ++k) {
     const double x = std::pow(10.0, k / 4.0);
