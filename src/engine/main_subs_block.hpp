@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/sharc_postfit.hpp"
 #include "engine/sharc_report.hpp"
@@ -105,21 +106,25 @@ void leave_frame(Block& b);
 // row: the fit would have no model value to go by.
 bool start_in_range(const Block& b);
 
-// Rows that are likely missing-value marks: those whose |y| exceeds the largest |y| of every
-// other row more than 2^26.5 (9.49E+07) times, the sign aside: those above the lowest such gap in
-// |y| sorted largest first. They are at most half of the rows (a larger share is the data), and
-// the rows below the gap are not all 0 (nothing to compare with: one nonzero row among zeros is
-// data a model can follow).
+// Rows that are likely missing-value marks, the sign aside: each exceeds the largest |y| of
+// every other row more than 2^26.5 (9.49E+07) times; together they are at most half of the
+// rows, above the lowest such gap in |y| sorted largest first; and each stands alone in the
+// file: on one side at least the next row lies that far below it and the rows there do not
+// climb to it (two rises, the one into it at most twice the one before, in log |y|). Rows of 0,
+// and values amid zeros whose squares are lost in the rounding of the largest square (5.55E-17
+// among zeros below 7.5), are passed over: they are not what a mark is measured against. A run
+// of rows of one |y| stands alone or not as one; a run of varying values is data (a decay
+// measured at 0..4 and again at 45..49), as are rows climbed to (2 X^8 at X = 1, 10, ..., 1E+7;
+// a steep logistic), a share above half of the rows, and one nonzero row among zeros.
 struct MarkRows {
-  int32_t first = 0;   // the first of them in the file's order, 1..n; 0 when there are none
-  int32_t count = 0;   // how many
-  double ratio = 0.0;  // the least |y| among them over the largest of the other rows
+  std::vector<int32_t> rows;  // the marks' rows in the file's order, 1..n; empty without any
+  double ratio = 0.0;         // the least |y| among them over the largest of the other rows
 };
 MarkRows mark_rows(VecView<const double> y, int32_t n);
 
-// After loading, on the data as read: false, after an Error dialog naming the first of the rows
-// by its line of the file and data row, with its Y, their count and how many times the others'
-// they are, when mark_rows finds rows that leave the others no say in the fit.
+// After loading, on the data as read: false, after an Error dialog naming the marks by their
+// lines of the file and data rows, with their Y (a handful, then how many more), and how many
+// times the others' they are, when mark_rows finds rows that leave the others no say in the fit.
 bool no_mark_rows(const Block& b);
 
 // After the passes, at the final vector (common_data::pfinal, in the fit's frame): whether some
