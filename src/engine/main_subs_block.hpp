@@ -130,10 +130,11 @@ bool no_mark_rows(const Block& b);
 // After the passes, at the final vector (common_data::pfinal, in the fit's frame): whether some
 // free parameter, moved by 1E-3 of max(|q|, 1) either way, changes the weighted sum of squares
 // beyond rounding. When none does, the run takes the cascade's error path with a message that
-// names the row whose weighted square dominates the sum by its line of the file and data row
-// ("Line 11 (data row 6)"), and its Y in the data's units (a
-// missing-value mark when it is a million times the other rows' largest |y| or more); the
-// result is false. Leaves the shared fitted values and residuals of its last evaluation.
+// names the row whose weighted square outweighs all the others' together by its line of the
+// file and data row ("Line 11 (data row 6)"), and its Y in the data's units (a missing-value
+// mark when it is a million times the other rows' largest |y| or more); without such a row, it
+// says that no parameter moves the fitted values near the data and names none. The result is
+// false. Leaves the shared fitted values and residuals of its last evaluation.
 bool sum_moves(Block& b);
 
 // After the passes of a weighting-3 fit (index 2), at the final vector: false, after the

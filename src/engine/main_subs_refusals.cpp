@@ -5,8 +5,9 @@
 //   weighting, and are refused;
 // - after the fit, the flat-sum test: a weighted sum of squares that no free parameter changes at
 //   the final vector determines no parameter. One row whose square outweighs the others' beyond
-//   rounding makes every sum the same: the searches then stop wherever they are, and their
-//   vector, standard errors and correlations mean nothing;
+//   rounding makes every sum the same, and so does a model whose values no parameter moves near
+//   the data: the searches then stop wherever they are, and their vector, standard errors and
+//   correlations mean nothing;
 // - after the fit, the near-data test of weighting 3: fitted values that ran away from the data.
 #include <algorithm>
 #include <cmath>
@@ -246,13 +247,25 @@ std::string row_name(int32_t i) {
          ")";
 }
 
-// The sentence naming the row whose weighted square dominates the sum at the final vector
-// (weights w, fitted values yf), with its Y in the data's units.
+// The sentence naming the row whose weighted square makes most of the sum at the final vector
+// (weights w, fitted values yf), with its Y in the data's units. When no row's square outweighs
+// all the others' together, no row stands out (a model far from every row, as with a constant
+// term 1E+12 times the data): the sentence blames no row.
 std::string dominant_row(const Block& b, VecView<const double> w, VecView<const double> yf) {
   int32_t top = 1;
-  for (int32_t i = 2; i <= b.rows; ++i) {
-    const double r = b.fit.y(i) - yf(i), rt = b.fit.y(top) - yf(top);
-    if (w(i) * r * r > w(top) * rt * rt) top = i;
+  double total = 0.0, most = -1.0;
+  for (int32_t i = 1; i <= b.rows; ++i) {
+    const double r = b.fit.y(i) - yf(i), term = w(i) * r * r;
+    total += term;
+    if (term > most) {
+      most = term;
+      top = i;
+    }
+  }
+  if (!(most > total - most)) {
+    return "No row stands out from the others: no parameter moves the fitted values near the "
+           "data. Check the model (a term that outweighs what the parameters change), the held "
+           "parameters and the starting values.";
   }
   const double others = largest_other({b.fit.y.data(), b.rows}, b.rows, top);
   std::string text = row_name(top) + ", Y = " + sharc_mod::figure(b.xy(top, b.nvar + 1));
@@ -372,8 +385,9 @@ bool near_data(const Block& b) {
       std::to_string(kFarRatio) +
       " times Y in magnitude. Weighting 3 (1/Y^2) divides each residual by its fitted value, and "
       "its sum falls towards the number of rows as the fitted values grow: a row far from the "
-      "others (an outlier, a missing-value mark) can pull the fit away from all of them. Check "
-      "the data, or fit with another weighting.");
+      "others (an outlier, a missing-value mark) can pull the fit away from all of them, and so "
+      "can the model (a term that keeps its values far from the data), a held parameter or the "
+      "starting values. Check them and the data, or fit with another weighting.");
   return false;
 }
 

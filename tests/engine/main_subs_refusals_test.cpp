@@ -226,21 +226,33 @@ TEST_F(RefusalTest, MarksAreRefusedBeforeTheFitEachNamed) {
 
 // A row whose value no parameter reaches (the model is 0 at X1 = 10 whatever P1 and P2) and
 // 1E+7 times the others leaves the unweighted sum flat to rounding: the message names the row by
-// its line of the file, as the data file's other messages do, and by its data row.
-TEST_F(RefusalTest, AFlatSumNamesTheLineOfItsDominantRow) {
+// its line of the file, as the data file's other messages do, and by its data row. A model whose
+// values no parameter moves near the data (a constant 1E+12 times them: at weighting 3 each
+// row's term is 1 to rounding) leaves it flat with no row standing out: the message names none.
+TEST_F(RefusalTest, AFlatSumNamesItsDominantRowOrNone) {
   Data d{"Y=(P1+P2*X1)*(X1-10)", {1, 1}, {-100, -100}, {100, 100}, {true, true}, {}};
   for (int32_t x = 1; x <= 9; ++x) d.rows.push_back({x, 2.0 + 0.5 * x});
   d.rows.push_back({10, 6.5e7});
-  for (const auto& [unit, y] : {std::pair{1e-12, "6.5E-05"}, {1.0, "6.5E+07"}, {1e12, "6.5E+19"}}) {
-    for (int32_t iwt : {1, 2}) {
-      SCOPED_TRACE(y + std::string(" weighting ") + std::to_string(iwt));
-      const std::string first = fit(d.text(unit), iwt);
-      EXPECT_FALSE(main_subs::every_block_reported);
-      EXPECT_NE(first.find("it is flat to rounding"), std::string::npos) << first;
-      EXPECT_NE(first.find("Line 15 (data row 10), Y = " + std::string(y) + ", is 1.0E+07 times"),
-                std::string::npos)
-          << first;
-    }
+  Data far{"Y=ABS(P1)+ABS(P2)*X1+1E12", {1, 1}, {-100, -100}, {100, 100}, {true, true}, {}};
+  for (int32_t x = 1; x <= 10; ++x) far.rows.push_back({x, 2.9 + 0.2 * x});
+  const struct {
+    const Data* data;
+    double unit;
+    int32_t iwt;
+    std::string says;
+  } cases[] = {
+      {&d, 1e-12, 1, "Line 15 (data row 10), Y = 6.5E-05, is 1.0E+07 times"},
+      {&d, 1.0, 1, "Line 15 (data row 10), Y = 6.5E+07, is 1.0E+07 times"},
+      {&d, 1e12, 2, "Line 15 (data row 10), Y = 6.5E+19, is 1.0E+07 times"},
+      {&far, 1.0, 3, "No row stands out from the others: no parameter moves the fitted values"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.says + " weighting " + std::to_string(c.iwt));
+    const std::string first = fit(c.data->text(c.unit), c.iwt);
+    EXPECT_FALSE(main_subs::every_block_reported);
+    EXPECT_NE(first.find("it is flat to rounding"), std::string::npos) << first;
+    EXPECT_NE(first.find(c.says), std::string::npos) << first;
+    EXPECT_EQ(first.find("Line ") == std::string::npos, c.data == &far) << first;
   }
 }
 
@@ -264,7 +276,8 @@ Data line_with_negative_row() {
 // Weighting 3 (1/Y^2) divides each residual by its fitted value, and its sum tends to the row
 // count as the fitted values grow: one row far from the others pulls the fit away from all of
 // them (P1 = P2 = 95 at the bounds, fitted values 40 times the data). Such a fit ends on the
-// error path, in any units, with no run-log line.
+// error path, in any units, with no run-log line; the message names the outlier and the model,
+// a held parameter and the starting values as possible causes.
 TEST_F(RefusalTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath) {
   for (const Data& d : {line_with_outlier(), line_with_negative_row()}) {
     for (const double unit : {1e-12, 1.0, 1e12}) {
@@ -274,6 +287,11 @@ TEST_F(RefusalTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath)
       EXPECT_FALSE(main_subs::every_block_reported);
       EXPECT_EQ(
           first.rfind(" RUN ENDED IN ERROR: The fitted values are nowhere near the data: ", 0), 0u)
+          << first;
+      EXPECT_NE(first.find("an outlier"), std::string::npos) << first;
+      EXPECT_NE(first.find("the model (a term that keeps its values far from the data), a held "
+                           "parameter or the starting values"),
+                std::string::npos)
           << first;
       EXPECT_FALSE(exists("Varqen-runlog.txt"));
     }
