@@ -370,10 +370,16 @@ bool near_data(const Block& b) {
   FVector<double> a(b.npar), yf(b.rows);
   for (int32_t i = 1; i <= b.npar; ++i) a(i) = common_data::pfinal(i);
   weighted_sum(b, a.view(), yf.view());
+  // A row whose y and fitted value both lie below the data's largest |y| by more than
+  // kMarkLimit is 0 within the precision of a sum over the data: the fit cannot have run away
+  // there. The far tails of a narrow peak are such rows: the model's values bottom out where
+  // its exponential does (about 1E-35 of its height) while the data go on to 1E-278.
+  const double negligible = fit_frame::largest_magnitude({b.fit.y.data(), b.rows}, b.rows) / kMarkLimit;
   int32_t far = 0, counted = 0;
   for (int32_t i = 1; i <= b.rows; ++i) {
     const double y = std::fabs(b.fit.y(i));
     if (y == 0.0) continue;  // a row of 0 has no size to be near: its term is 1 for any f
+    if (y < negligible && std::fabs(yf(i)) < negligible) continue;
     ++counted;
     far += std::fabs(yf(i)) <= kFarRatio * y ? 0 : 1;
   }

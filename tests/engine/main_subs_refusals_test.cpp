@@ -300,7 +300,8 @@ TEST_F(RefusalTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath)
 
 // Fits over many decades complete: at weighting 3 a power law over 9 decades, Arrhenius, data
 // from 1E-3 to 1E+9, a decay from 1E+6 counts to a few, Misra1a and a decay measured at 0..4
-// and at 45..49 (P = 3, 0.5 to 3 digits); at weighting 1 the counts, the line with an outlier
+// and at 45..49 (P = 3, 0.5 to 3 digits), a peak of width 0.1 whose tails fall to 1E-267 below
+// the model's least values (P = 1, 10 to 3 digits); at weighting 1 the counts, the line with an outlier
 // 100 times the others and 7.5 at X1 = 0 among zeros, one of them a rounding residue (P1 = 7.5).
 TEST_F(RefusalTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
   Data power{"Y=P1*X1^P2", {1, 1}, {0, 0}, {100, 5}, {true, false}, {}};
@@ -326,6 +327,16 @@ TEST_F(RefusalTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
   }
   Data residue{"Y=P1*EXP(-P2*X1)", {5, 1}, {0, 0}, {100, 50}, {true, false}, {{0, 7.5}}};
   for (int32_t x = 1; x <= 14; ++x) residue.rows.push_back({x, x == 8 ? 5.55e-17 : 0.0});
+  Data peak{"Y=P1*EXP(-(X1-P2)^2/(2*P3^2))",
+            {1.2, 9.9, 0.12},
+            {0, 5, 0.01},
+            {10, 15, 1},
+            {true, false, false},
+            {}};
+  for (int32_t k = 0; k <= 14; ++k) {
+    const double x = 6.5 + 0.5 * k;
+    peak.rows.push_back({x, std::exp(-50.0 * (x - 10) * (x - 10))});
+  }
   std::ifstream in(testsupport::nist_dir() + "/dat/Misra1a-start1.dat");
   const std::string misra(std::istreambuf_iterator<char>(in), {});
   const double any = std::nan("");
@@ -339,6 +350,7 @@ TEST_F(RefusalTest, FitsOverManyDecadesAndAGenuineOutlierComplete) {
                {counts.text(), 3, any, any, 0},
                {misra, 3, any, any, 0},
                {stretches.text(), 3, 3, 0.5, 1e-3},
+               {peak.text(), 3, 1, 10, 1e-3},
                {counts.text(), 1, any, any, 0},
                {line_with_outlier().text(), 1, any, any, 0},
                {residue.text(), 1, 7.5, any, 1e-6}};
