@@ -3,11 +3,11 @@
 //
 // J is the n x f Jacobian with each row times sqrt(w) and each column scaled to unit norm, and
 // e an estimate of the norm of its error (the central differences' own, and rounding). Its
-// singular value decomposition J = U diag(sigma) V' (one-sided Jacobi, which gives each
-// sigma to about eps of the largest) is taken from J itself: the normal matrix J'J squares
-// the condition, and an eigenvalue sigma^2 below some n eps trace(J'J) has no correct digit
-// there, whereas sigma keeps its digits down to the error of J. So, by Weyl's bound
-// |sigma_k(J + dJ) - sigma_k(J)| <= ||dJ||:
+// singular value decomposition J = U diag(sigma) V' (Golub-Reinsch, the SVD of the
+// Levenberg-Marquardt method, which gives each sigma to about eps of the largest) is taken from J
+// itself: the normal matrix J'J squares the condition, and an eigenvalue sigma^2 below some n eps
+// trace(J'J) has no correct digit there, whereas sigma keeps its digits down to the error of J. So,
+// by Weyl's bound |sigma_k(J + dJ) - sigma_k(J)| <= ||dJ||:
 //   - a direction with sigma_k > floor = 10 (e + n eps) is resolved: sigma_k, and the
 //     variance along v_k, keep at least one correct digit. The variance is taken as
 //     1 / (sigma_k - e - n eps)^2, the largest that J's error leaves possible, so that it is
@@ -29,8 +29,9 @@
 // standard errors of
 //   C+ = sum over resolved k of v_k v_k' / (sigma_k - e - n eps)^2,
 // which, with every direction resolved, is the inverse of J'J computed without squaring the
-// condition (widened by J's error); with a direction exactly unresolved (two parameters that act as their product) it
-// gives every parameter outside the combination (the intercept beside them) its variance.
+// condition (widened by J's error); with a direction exactly unresolved (two parameters that act as
+// their product) it gives every parameter outside the combination (the intercept beside them) its
+// variance.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +46,8 @@ struct Resolution {
   FVector<int32_t> inseparable;  // per column 1..f: 1 when not determined separately
 };
 
-// The resolution of the n x f Jacobian j (rows times sqrt(w), columns of unit norm; destroyed)
+// The resolution of the n x f Jacobian j (rows times sqrt(w), columns of unit norm)
 // with the error norm e.
-Resolution resolve_jacobian(FMatrixD<double>& j, int32_t n, int32_t f, double e);
+Resolution resolve_jacobian(const FMatrixD<double>& j, int32_t n, int32_t f, double e);
 
 }  // namespace sharc_mod

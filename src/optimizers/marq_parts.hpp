@@ -1,7 +1,8 @@
 // The internal procedures of the SVD Levenberg-Marquardt method (marq_mod::marq): its objective
 // funy, the singular value decomposition, the derivative matrix of its statistics, the
 // parameter influence, the perturbation search and the Student t value of its confidence
-// half-widths. Only marq_mod.cpp and the tests use this header.
+// half-widths. Only marq_mod.cpp, the tests and, for the SVD, the engine's resolution of a
+// singular Jacobian (sharc_resolve) use this header.
 //
 // Arrays are 1-based views; matrices are column-major. The model inputs of one call (x, Y, sig
 // and their sizes) travel together as a Model.
