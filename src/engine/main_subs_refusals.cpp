@@ -174,7 +174,9 @@ class MarkSearch {
 
   // Whether the row at `edge` stands alone on the side that `link` leads to: the next row there
   // lies more than kMarkLimit times below it, and the two rows beyond do not climb to it (a rise
-  // at each, the rise into `edge` at most kClimbGrowth times the one before, in log |y|).
+  // at each, the rise into `edge` at most kClimbGrowth times the one before, in log |y|). The
+  // rise into j needs no test of its own: the rise into `edge`, positive, is at most
+  // kClimbGrowth times it.
   bool alone_towards(size_t edge, const std::vector<ptrdiff_t>& link) const {
     const ptrdiff_t j = link[edge];
     if (j < 0 || !(a_[edge] > kMarkLimit * a_[size_t(j)])) return false;
@@ -183,7 +185,7 @@ class MarkSearch {
     if (k2 < 0) return true;
     const double e = std::log2(a_[edge]), lj = std::log2(a_[size_t(j)]),
                  lk = std::log2(a_[size_t(k)]), lk2 = std::log2(a_[size_t(k2)]);
-    return !(lk > lk2 && lj > lk && e - lj <= kClimbGrowth * (lj - lk));
+    return !(lk > lk2 && e - lj <= kClimbGrowth * (lj - lk));
   }
 
   void unlink(const Stretch& s) {
@@ -384,8 +386,11 @@ bool near_data(const Block& b) {
     far += std::fabs(yf(i)) <= kFarRatio * y ? 0 : 1;
   }
   if (2 * far <= counted) return true;
-  const std::string rows = std::to_string(far) + " of " + std::to_string(counted) +
-                           (counted == b.rows ? " rows" : " rows whose Y is not 0");
+  const std::string rows =
+      std::to_string(far) + " of " + std::to_string(counted) +
+      (counted == b.rows ? " rows"
+                         : " rows whose Y is not 0 and whose Y or fitted value is at least 1/" +
+                               sharc_mod::figure(kMarkLimit) + " of the largest |Y| in magnitude");
   end_in_error(
       "The fitted values are nowhere near the data: in " + rows + " they are more than " +
       std::to_string(kFarRatio) +

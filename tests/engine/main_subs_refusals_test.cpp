@@ -130,6 +130,8 @@ TEST(MainSubMarkRows, FindsMarksButNotDataWithGapsBeyondThePrecisionOfASum) {
       {"a smaller mark amid zeros beside a larger",
        {34, 18, 9, 4.8, 2.5, 0, 0, 1e38, 0, -1e20, 0, 0},
        {8, 10}},
+      {"a leap after rows that fall, then rise", {1000, 1, 20000, 3e12}, {4}},
+      {"a leap after rows that hold, then rise", {1, 1, 20000, 3e12}, {4}},
       {"just within the limit", {1, 0.5, 9.4e7, 1}, {}},
       {"marks in more than half the rows", {1e30, 2, 1e30, 1e30, 3}, {}},
       {"one value among zeros", {0, 0, 7, 0}, {}},
@@ -273,13 +275,42 @@ Data line_with_negative_row() {
   return d;
 }
 
+// A peak of width 0.1 on a baseline held at 1E-7 (X1 - 6.5): the baseline keeps the fitted
+// values of the tails at 1E-7 to 7E-7, far above data that fall to 1E-267. Only the row at 6.5,
+// where the baseline is 0, is within rounding of 0 in both.
+Data peak_on_held_baseline() {
+  Data d{"Y=P1*EXP(-(X1-P2)^2/(2*P3^2))+P4*(X1-6.5)",
+         {1.2, 9.9, 0.12, 1e-7},
+         {0, 5, 0.01, -1},
+         {10, 15, 1, 1},
+         {true, false, false, true},
+         {},
+         {false, false, false, true}};
+  for (int32_t k = 0; k <= 14; ++k) {
+    const double x = 6.5 + 0.5 * k;
+    d.rows.push_back({x, std::exp(-50.0 * (x - 10) * (x - 10))});
+  }
+  return d;
+}
+
 // Weighting 3 (1/Y^2) divides each residual by its fitted value, and its sum tends to the row
 // count as the fitted values grow: one row far from the others pulls the fit away from all of
 // them (P1 = P2 = 95 at the bounds, fitted values 40 times the data). Such a fit ends on the
 // error path, in any units, with no run-log line; the message names the outlier and the model,
-// a held parameter and the starting values as possible causes.
+// a held parameter and the starting values as possible causes, and counts the rows it judged:
+// a row whose Y is tiny is judged when its fitted value is not.
 TEST_F(RefusalTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath) {
-  for (const Data& d : {line_with_outlier(), line_with_negative_row()}) {
+  const struct {
+    Data data;
+    const char* count;
+  } cases[] = {
+      {line_with_outlier(), " of 10 rows they are"},
+      {line_with_negative_row(), " of 10 rows they are"},
+      {peak_on_held_baseline(),
+       "in 11 of 14 rows whose Y is not 0 and whose Y or fitted value is at least 1/9.5E+07 of "
+       "the largest |Y| in magnitude they are"},
+  };
+  for (const auto& [d, count] : cases) {
     for (const double unit : {1e-12, 1.0, 1e12}) {
       SCOPED_TRACE(d.text(unit));
       std::filesystem::remove(dir.path() / "Varqen-runlog.txt");
@@ -288,6 +319,7 @@ TEST_F(RefusalTest, AWeightingThreeFitThatRunsAwayFromTheDataEndsOnTheErrorPath)
       EXPECT_EQ(
           first.rfind(" RUN ENDED IN ERROR: The fitted values are nowhere near the data: ", 0), 0u)
           << first;
+      EXPECT_NE(first.find(count), std::string::npos) << first;
       EXPECT_NE(first.find("an outlier"), std::string::npos) << first;
       EXPECT_NE(first.find("the model (a term that keeps its values far from the data), a held "
                            "parameter or the starting values"),
