@@ -290,6 +290,7 @@ BlockEnd fit_in_frame(Block& b, int32_t formula_flag, sharc_mod::RunlogTexts& te
 BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
   Block b;
   sharc_mod::error_path_taken = false;
+  sharc_mod::cancel_pressed.store(false);
   // Step 2.
   if (!count_block(b) || !make_report_files(b)) return BlockEnd::DataError;
   if (globals::bpostrun == 0) {
@@ -442,8 +443,9 @@ void main_sub() {
     if (end != BlockEnd::Reported) every_block_reported = false;
     // Step 12: the block's arrays are gone with it.
     globals::iexpzero = 0;
-    // A cancelled file ends the series: the next file is not read.
-    if (globals::bnext != 1 || globals::bpostrun != 0 || globals::bcancelrun.load() != 0) break;
+    // A cancelled file ends the series: the next file is not read. Any other end of a block,
+    // the error path included, goes on with the next file.
+    if (globals::bnext != 1 || globals::bpostrun != 0 || sharc_mod::cancel_pressed.load()) break;
     // Step 13. A block without a run-log line has no sum of squares to show.
     if (!stringlib::trim(texts.sse_text).empty()) series_message(texts);
     globals::bnext = 0;

@@ -37,6 +37,9 @@ inline int32_t ny = 0;  // saved third argument of the Marquardt call: 1 after a
 // reason is what the run's report says after " RUN ENDED IN ERROR: ". Main thread only.
 inline bool error_path_taken = false;
 inline std::string error_path_reason;
+// Set by a Cancel press (canceltest), on the toolkit's thread; the fit run clears it for each
+// block. globals::bcancelrun, which the error path sets too, cannot tell the two apart.
+inline std::atomic<bool> cancel_pressed{false};
 
 // The error path: the Error dialog `dialog`, globals::bcancelrun set, error_path_taken set and
 // `reason` kept for the report.

@@ -97,6 +97,7 @@ void displaypar(VecView<const double> p, int32_t n, std::string& text, int32_t l
 void canceltest() {
   stage_count.store(stage_limit.load() - progress_base + 1);
   globals::bcancelrun.store(1);
+  cancel_pressed.store(true);
 }
 
 void request_cancel() {

@@ -688,10 +688,11 @@ TEST_F(MainSubTest, NextInAFileWithoutASeriesNumberSaysNoNextFileFollows) {
   EXPECT_FALSE(main_subs::every_block_reported);
 }
 
-// A refused block shows its own Error and nothing more: a line that begins with N (a note, the
-// model line "Name: x") asks for no next file, and a block without a run-log line has no sum
-// of squares to show between the files of a series, which goes on with the next file.
-TEST_F(MainSubTest, ARefusedBlockShowsOnlyItsOwnError) {
+// A refused block, or one whose fit ends on the error path (a model 1E+12 above the data),
+// shows its own Error and nothing more: a line that begins with N (a note, the model line
+// "Name: x") asks for no next file, and a block without a run-log line has no sum of squares to
+// show between the files of a series, which goes on with the next file.
+TEST_F(MainSubTest, ARefusedOrFailedBlockShowsOnlyItsOwnError) {
   Passes passes;
   const std::string model = "Y=P1*X1/(P2+X1)";
   const std::string note = "Note here\n";
@@ -699,12 +700,15 @@ TEST_F(MainSubTest, ARefusedBlockShowsOnlyItsOwnError) {
   dir.write("run#1.dat", data_file(model, "100 2", "1 1", michaelis_rows(), "NEXT\n"));
   dir.write("run#2.dat", data_file(model, "100 2", "1 1", note + michaelis_rows(), "NEXT\n"));
   dir.write("run#3.dat", data_file(model, "100 2", "1 1", michaelis_rows()));
+  dir.write("far#1.dat", data_file(model + "+1E12", "100 2", "1 1", michaelis_rows(), "NEXT\n"));
+  dir.write("far#2.dat", data_file(model, "100 2", "1 1", michaelis_rows()));
   const struct {
     const char* file;
     std::vector<std::string> titles;
   } cases[] = {
       {"name.dat", {"Information", "Error"}},  // the confirmation, the refusal
       {"run#1.dat", {"Information", "Information", "Information", "Error", "Information"}},
+      {"far#1.dat", {"Information", "Error", "Information"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -720,6 +724,7 @@ TEST_F(MainSubTest, ARefusedBlockShowsOnlyItsOwnError) {
     EXPECT_FALSE(main_subs::every_block_reported);
   }
   EXPECT_TRUE(exists("run#3.TXT"));
+  EXPECT_TRUE(exists("far#2.TXT"));
 }
 
 }  // namespace
