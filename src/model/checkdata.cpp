@@ -17,11 +17,17 @@ using units::ReadStatus;
 
 enum class LineCheck { Passes, Fails, EndsCheck };
 
-// Reads the next line as the checks see it: 128 characters, left-adjusted, TABs blanked.
+bool separates(char c) { return c == ' ' || c == ',' || c == '\t'; }
+
+// Reads the next line as the checks see it: 128 characters, left-adjusted, TABs blanked. A
+// number that column 128 cuts in two is kept whole: its first part alone may be no number
+// ("1.5E" of "1.5E-12") or another one.
 ReadStatus read_check_line(const units::ScopedUnit& file, std::string& line) {
   const ReadStatus rs = file.read_line(line);
   if (rs != ReadStatus::Ok) return rs;
-  line = stringlib::fixed(line, len_check_line);
+  size_t end = len_check_line;
+  while (end < line.size() && !separates(line[end - 1]) && !separates(line[end])) ++end;
+  line = stringlib::fixed(line, static_cast<int32_t>(end));
   stringlib::s_adjustl(line);
   stringlib::s_tab_blank(line);
   return rs;
@@ -33,27 +39,26 @@ void upper_case(std::string& line) {
   }
 }
 
-// The 130-character text the field scan walks: the line, a blank and a comma, with a comment
-// blanked to column 128.
-std::string scan_text(std::string line) {
-  line += " ,";
+// The checked line with a comment blanked to its end.
+std::string without_comment(std::string line) {
   const size_t bang = line.find('!');
-  if (bang != std::string::npos && bang < static_cast<size_t>(len_check_line)) {
-    std::fill(line.begin() + static_cast<long>(bang), line.begin() + len_check_line, ' ');
-  }
+  if (bang != std::string::npos) std::fill(line.begin() + static_cast<long>(bang), line.end(), ' ');
   return line;
 }
 
-// Reads count values of the scan text's first 128 characters, all on that one record.
-bool read_record(const std::string& text, int32_t count, VecView<double> values) {
-  return listread::read_record_reals(text.substr(0, len_check_line), values, count) ==
-         listread::Result::Ok;
+// The fields of a checked line without its comment, by the field scan of the line, a blank and
+// a comma.
+int32_t fields_of(const std::string& line) { return field_scan(line + " ,"); }
+
+// Reads count values of a checked line without its comment, all on that one record.
+bool read_record(const std::string& line, int32_t count, VecView<double> values) {
+  return listread::read_record_reals(line, values, count) == listread::Result::Ok;
 }
 
 // Reads the values of one upper-cased line: at most `cap` of them when cap is positive.
 bool values_read(std::string line, int32_t cap) {
-  line = scan_text(std::move(line));
-  int32_t count = field_scan(line);
+  line = without_comment(std::move(line));
+  int32_t count = fields_of(line);
   if (cap > 0) count = std::min(count, cap);
   if (count == 0) return true;
   FVector<double> values(count);
@@ -170,8 +175,8 @@ Status parsestr2real(std::string_view file_name,
         if (head.find("END") != std::string::npos || head.find("NEXT") != std::string::npos) {
           return LineCheck::EndsCheck;
         }
-        const std::string text = scan_text(line);
-        const int32_t fields = field_scan(text);
+        const std::string text = without_comment(line);
+        const int32_t fields = fields_of(text);
         if (fields == 0) return LineCheck::Passes;  // a blank or comment line holds no row
         if (fields < m || !read_record(text, m, work.view().row(read + 1))) {
           return LineCheck::Fails;

@@ -1,10 +1,11 @@
 // Numeric-syntax checks of the data file, run before its values are loaded: the parameter
 // lines 2 to 4 (checkparameterdata) and the data rows from line 6 on (checkparsestr2real).
 //
-// Each checked line is read as 128 characters (what stands beyond is not checked), left-
-// adjusted, TABs blanked and upper-cased; a "!" comment is cut off; the fields are counted by
-// the field scan below and that many values (at most n, or m) are read in free format. A line
-// whose values cannot be read gives its line number (from the top of the file) and flag 1.
+// Each checked line is read as 128 characters (what stands beyond is not checked, but a number
+// that column 128 cuts in two is read whole), left-adjusted, TABs blanked and upper-cased; a
+// "!" comment is cut off; the fields are counted by the field scan below and that many values
+// (at most n, or m) are read in free format. A line whose values cannot be read gives its line
+// number (from the top of the file) and flag 1.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,8 @@ inline constexpr int32_t len_check_line = 128;
 inline constexpr int32_t last_checked_line = 1000;
 
 // Number of fields of a checked line: a comma that does not follow a field counts as a field
-// of its own, and no field starts at column 128 or later. text is the 128-character line.
+// of its own, and no field starts at column 128 or later. text is the checked line, a blank and
+// a comma.
 int32_t field_scan(std::string_view text);
 
 // Checks lines 2, 3 and 4. errline and ierr are 0, or the failing line and 1. OpenFailed sets

@@ -55,6 +55,13 @@ TEST_F(CheckData, ParameterLines) {
       {"lower-case exponent", "1e3 2d-1\n0 0\n9 9\n", 2, 0},
       {"file ends early", "1 2\n", 2, 0},
       {"TAB separated", "1\t2\n0\t0\n9\t9\n", 2, 0},
+      // Column 128 falls inside the last value of line 2: each number is judged whole.
+      {"a number cut by column 128",
+       "-289.05365982429186 2.4296782399255532 3.1233242383243423E-01 -1.2432342384234234E-02 "
+       "7.2342342342342342E-03 4.0504221437679692E-12\n0 0 0 0 0 0\n9 9 9 9 9 9\n",
+       6,
+       0},
+      {"a bad number cut by column 128", "1 " + std::string(123, ' ') + "2.5x\n0 0\n9 9\n", 2, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -84,6 +91,8 @@ TEST_F(CheckData, DataRows) {
       {"short row passes the check", "1\n3 4\nEND\n", 2, 0},
       {"Inf", "Inf 2\n", 2, 6},
       {"beyond column 128 not checked", "1 2" + std::string(130, ' ') + "x\n", 2, 0},
+      {"a number cut by column 128", "1 " + std::string(120, ' ') + "2.5E-12\n", 2, 0},
+      {"a bad number cut by column 128", "1 " + std::string(123, ' ') + "2.5x\n", 2, 6},
       {"CR LF", "1 2\r\n3 4\r\nEND\r\n", 2, 0},
   };
   for (const auto& c : cases) {
