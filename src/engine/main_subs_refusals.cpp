@@ -309,8 +309,9 @@ bool no_mark_rows(const Block& b) {
   const MarkRows marks = mark_rows(y, b.rows);
   if (marks.rows.empty()) return true;
   const std::string ratio = sharc_mod::figure(marks.ratio), limit = sharc_mod::figure(kMarkLimit);
-  const auto holds = [&y](int32_t i) {
-    return row_name(i) + " holds Y = " + sharc_mod::figure(y(i));
+  // Each Y as the file writes it, so that the user finds it there.
+  const auto holds = [&b](int32_t i) {
+    return row_name(i) + " holds Y = " + readwrite::rxy_text(b.file, i, b.nvar + 1);
   };
   if (marks.rows.size() == 1) {
     sharc_mod::abort_run(holds(marks.rows[0]) + ", " + ratio +

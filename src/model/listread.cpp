@@ -178,6 +178,17 @@ Result Reader::read_ints(VecView<int32_t> out, int32_t n, bool record_bound) {
       record_bound);
 }
 
+Result Reader::read_texts(std::vector<std::string>& out, int32_t n, bool record_bound) {
+  out.assign(static_cast<size_t>(std::max(n, 0)), std::string());
+  return read_items(
+      n,
+      [&out](int32_t i, std::string_view t) {
+        out[static_cast<size_t>(i - 1)] = t;
+        return true;
+      },
+      record_bound);
+}
+
 Result read_record_reals(const std::string& record, VecView<double> out, int32_t n) {
   bool given = false;
   Reader reader([&](std::string& r) {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "numerics/farray.hpp"
 
@@ -40,6 +41,9 @@ class Reader {
   // records.
   Result read_reals(VecView<double> out, int32_t n, bool record_bound);
   Result read_ints(VecView<int32_t> out, int32_t n, bool record_bound);
+  // Reads n values as the texts that write them (c of a value written r*c) into out[0..n-1],
+  // whatever they hold.
+  Result read_texts(std::vector<std::string>& out, int32_t n, bool record_bound);
   // Passes over blank records and consumes the next record (a read of one text item).
   Result skip_record();
 

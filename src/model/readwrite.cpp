@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 #include <ostream>
 
 #include "common/globals.hpp"
@@ -266,6 +267,20 @@ Status rxy(MatView<double> data,
       });
   if (status == Status::Ok) ierr = 0;
   return status;
+}
+
+std::string rxy_text(std::string_view file_name, int32_t i, int32_t j) {
+  std::vector<std::string> texts;
+  const Status status =
+      read_values(file_name, header_lines, [&](listread::Reader& reader, bool header_read) {
+        if (!header_read) return Status::ReadError;
+        for (int32_t k = 1; k < i; ++k) {
+          if (reader.skip_record() != listread::Result::Ok) return Status::ReadError;
+        }
+        return reader.read_texts(texts, j, true) == listread::Result::Ok ? Status::Ok
+                                                                          : Status::ReadError;
+      });
+  return status == Status::Ok && !texts.empty() ? texts.back() : "";
 }
 
 namespace {

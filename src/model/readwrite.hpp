@@ -88,6 +88,10 @@ Status rxy(MatView<double> data,
            int32_t& errline,
            int32_t& ierr);
 
+// The text of value j of data row i as the file writes it (c of a value written r*c), read
+// as rxy reads the rows; empty when the row or the value cannot be read.
+std::string rxy_text(std::string_view file_name, int32_t i, int32_t j);
+
 enum class ValueKind { Real, Integer };
 
 // What is wrong with line `line` (from the top of the file) for a reader that wants `want`

@@ -163,7 +163,7 @@ TEST(MainSubMarkRows, FindsMarksButNotDataWithGapsBeyondThePrecisionOfASum) {
 
 // Marks are refused before the fit, whatever the weighting, the units, the bounds, the held
 // parameters and the X columns: an Error dialog naming each mark by its line and data row with
-// its Y (five, then how many more), a data error, no report and no run-log line. Without the
+// its Y as the file writes it (five, then how many more), a data error, no report and no run-log line. Without the
 // refusal the searches follow a mark (P3 = 3.6E+28 outside its bounds).
 TEST_F(RefusalTest, MarksAreRefusedBeforeTheFitEachNamed) {
   Data decay{"Y=P1*EXP(-P2*X1)+P3", {10, 0.3, 0}, {0, 0, -5}, {100, 5, 5}, {true, false, true}, {}};
@@ -181,6 +181,10 @@ TEST_F(RefusalTest, MarksAreRefusedBeforeTheFitEachNamed) {
   for (int32_t x = 1; x <= 10; ++x) sizes.rows[size_t(x - 1)].second = 1.0 + 0.1 * (x % 3);
   sizes.rows[2].second = 1e30;
   sizes.rows[8].second = 1e9;
+  Data codes = line;
+  for (int32_t x = 1; x <= 10; ++x) codes.rows[size_t(x - 1)].second = 1e-6 * (1 + 0.1 * (x % 3));
+  codes.rows[3].second = -9999;
+  codes.rows[7].second = 9999999;
   Data plane{"Y=P1*X1+P2*X2+P3",
              {1, 1, 2},
              {-10, -10, -10},
@@ -197,17 +201,19 @@ TEST_F(RefusalTest, MarksAreRefusedBeforeTheFitEachNamed) {
     const Data* data;
     const char* says;  // the message's start in the data's units, then its first mark elsewhere
   } cases[] = {
-      {&decay, "Line 18 (data row 13) holds Y = 1.0E+30, "},
-      {&wide, "Line 18 (data row 13) holds Y = 1.0E+30, "},
+      {&decay, "Line 18 (data row 13) holds Y = 1e+30, "},
+      {&wide, "Line 18 (data row 13) holds Y = 1e+30, "},
       {&twice,
-       "Line 10 (data row 5) holds Y = 1.0E+30,\r\nline 18 (data row 13) holds Y = 1.0E+30: each "},
-      {&line, "Line 15 (data row 10) holds Y = -1.0E+30, "},
+       "Line 10 (data row 5) holds Y = 1e+30,\r\nline 18 (data row 13) holds Y = 1e+30: each "},
+      {&line, "Line 15 (data row 10) holds Y = -1e+30, "},
       {&sizes,
-       "Line 8 (data row 3) holds Y = 1.0E+30,\r\nline 14 (data row 9) holds Y = 1.0E+09: each "},
+       "Line 8 (data row 3) holds Y = 1e+30,\r\nline 14 (data row 9) holds Y = 1000000000: each "},
+      {&codes,
+       "Line 9 (data row 4) holds Y = -9999,\r\nline 13 (data row 8) holds Y = 9999999: each "},
       {&plane,
-       "Line 6 (data row 1) holds Y = 1.0E+30,\r\nline 8 (data row 3) holds Y = 1.0E+30,\r\n"
-       "line 11 (data row 6) holds Y = 1.0E+30,\r\nline 14 (data row 9) holds Y = 1.0E+30,\r\n"
-       "line 17 (data row 12) holds Y = 1.0E+30,\r\nand 3 more rows: each "},
+       "Line 6 (data row 1) holds Y = 1e+30,\r\nline 8 (data row 3) holds Y = 1e+30,\r\n"
+       "line 11 (data row 6) holds Y = 1e+30,\r\nline 14 (data row 9) holds Y = 1e+30,\r\n"
+       "line 17 (data row 12) holds Y = 1e+30,\r\nand 3 more rows: each "},
   };
   for (const auto& c : cases) {
     const std::string says(c.says), first = says.substr(0, says.find("holds Y = ") + 10);
