@@ -1,4 +1,5 @@
 // The cycle loop of the optimiser cascade (step 5) and its error check (step 7).
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -18,13 +19,15 @@ constexpr double kSettleLow = 10.5;   // percentage from which best sums are rec
 constexpr double kSettleHigh = 52.5;  // percentage from which a loop without gains ends
 constexpr double kSettleTol = 1e-6;   // settled: |mean of three sums - best| below this
 
-// The error path's dialog and report sentence. The limit is on the sums the pass meets in the
-// fit's frame, stated in the sum's own terms: taken out of the frame for a sum of squared
-// residuals (1.0E+16 times 4^ey in the data's units), as it is for the sum of "1/Y^2"
-// (weighting mode 2), of relative residuals, which has no unit. The fit run brings every data set
-// to one scale, so reducing the data cannot help: only other starting values can.
-std::string error_text(bool dialog, int32_t mode) {
-  const std::string limit = figure(mode == 2 ? kErrorSum : fit_frame::active.sum_out(kErrorSum));
+// The error path's dialog and report sentence. The limit is on the weighted sums of squares the
+// pass meets in the fit's frame; the message states it as the standard error of regression
+// that such a sum gives on `dof` degrees of freedom, sqrt(sum / dof), in the data's units: taken
+// out of the frame for squared residuals (the sum 1.0E+16 times 4^ey), as it is for those of
+// "1/Y^2" (weighting mode 2), relative residuals, which have no unit. The fit run brings every
+// data set to one scale, so reducing the data cannot help: only other starting values can.
+std::string error_text(bool dialog, int32_t mode, int32_t dof) {
+  const double sum = mode == 2 ? kErrorSum : fit_frame::active.sum_out(kErrorSum);
+  const std::string limit = figure(std::sqrt(sum / std::max(dof, 1)));
   if (!dialog) {
     return "MainRegression: ERROR! A parameter may be NaN or the standard error of regression "
            "may have exceeded the " +
@@ -62,7 +65,8 @@ bool Cascade::error_check() {
   bool bad = !(best_sum_ <= kErrorSum);
   for (int32_t i = 1; i <= np_; ++i) bad = bad || best_(i) != best_(i);
   if (!bad) return false;
-  take_error_path(error_text(true, a_.mode), error_text(false, a_.mode));
+  const int32_t dof = n_ - (np_ - nfixed_);
+  take_error_path(error_text(true, a_.mode, dof), error_text(false, a_.mode, dof));
   return true;
 }
 

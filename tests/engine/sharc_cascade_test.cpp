@@ -492,7 +492,7 @@ TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
   EXPECT_EQ(shown[0].title, "Error");
   EXPECT_EQ(shown[0].text,
             "MainRegression: ERROR!\r\n A parameter may be NaN or the\r\n standard error of "
-            "regression may\r\n have exceeded the 1.0E+16 limit.\r\n Try initial parameter "
+            "regression may\r\n have exceeded the 4.1E+07 limit.\r\n Try initial parameter "
             "values that\r\n give model values nearer the data's.\r\n Then rerun the "
             "model.\r\n The run has ended...");
   EXPECT_EQ(globals::bcancelrun.load(), 1);
@@ -501,15 +501,16 @@ TEST_F(CascadeTest, ErrorPathSetsCancelFlagAndStillRunsMarquardt) {
   EXPECT_EQ(rec.count("vmsqp"), 2);
 }
 
-// The error path's limit in the sum's own terms: a sum of squared residuals carries the square
-// of Y's unit, so the limit on the scaled data is 4^ey times larger in the data's units;
-// the sum of "1/Y^2" (mode 2) is of relative residuals and has no unit.
-TEST_F(CascadeTest, ErrorPathStatesTheLimitInTheSumsOwnTerms) {
+// The error path's limit is on the sum of squares of the scaled data, 1E+16; the message
+// states it as the standard error of regression at that sum on 8 rows and 2 free parameters,
+// sqrt(1E+16 / 6), in the data's units: a residual carries Y's unit, so the limit is 2^ey
+// times larger there; those of "1/Y^2" (mode 2) are relative and have no unit.
+TEST_F(CascadeTest, ErrorPathStatesTheLimitInTheDataUnits) {
   const struct {
     int32_t mode;
     int32_t y_scale;
     const char* limit;
-  } cases[] = {{0, 0, "1.0E+16"}, {0, 10, "1.0E+22"}, {2, 10, "1.0E+16"}, {3, -20, "9.1E+03"}};
+  } cases[] = {{0, 0, "4.1E+07"}, {0, 10, "4.2E+10"}, {2, 10, "4.1E+07"}, {3, -20, "3.9E+01"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.y_scale));
     reset_all();
