@@ -46,8 +46,11 @@ struct Resolution {
   FVector<int32_t> inseparable;  // per column 1..f: 1 when not determined separately
 };
 
-// The resolution of the n x f Jacobian j (rows times sqrt(w), columns of unit norm)
-// with the error norm e.
-Resolution resolve_jacobian(const FMatrixD<double>& j, int32_t n, int32_t f, double e);
+// The resolution of the n x f Jacobian j (rows times sqrt(w), columns of unit norm) whose
+// columns carry errors of the norms errors(1..f).
+Resolution resolve_jacobian(const FMatrixD<double>& j,
+                            int32_t n,
+                            int32_t f,
+                            const FVector<double>& errors);
 
 }  // namespace sharc_mod

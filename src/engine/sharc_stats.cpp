@@ -6,6 +6,7 @@
 
 #include "common/common_data.hpp"
 #include "engine/fit_frame.hpp"
+#include "engine/sharc_jacobian.hpp"
 #include "engine/sharc_resolve.hpp"
 #include "files/units.hpp"
 #include "model/funct.hpp"
@@ -22,98 +23,11 @@ constexpr double kTiny = 2.2204460492503132e-20;     // floor of matrix entries 
 constexpr double kDenomFactor = 0.9999999949999999;  // stands for sqrt(1 - h) when h ~ 1
 constexpr double kResidBound = 5.9;                  // bound of a studentized residual
 
-// The evaluation context: the data and the parameter vector under variation.
-struct Model {
-  MatView<const double> x;
-  VecView<const double> y;
-  int32_t nx;
-  int32_t n;
-  int32_t np;
-  FVector<double> ones;  // sigma argument of fun (not read unweighted)
-  // Unweighted fitted values at q into yf; returns the sum of squares.
-  double eval(FVector<double>& q, VecView<double> yf) const {
-    double fval = 0.0;
-    funct::fun(x,
-               y,
-               VecView<const double>(q.data(), np),
-               np,
-               nx,
-               n,
-               0,
-               yf,
-               VecView<const double>(ones.data(), n),
-               fval);
-    return fval;
-  }
-};
-
 // The size of the data that relative thresholds refer to: the largest |y|, 1 when every y is 0
 // (no scale to refer to).
 double data_scale(VecView<const double> y, int32_t n) {
   const double top = fit_frame::largest_magnitude(y, n);
   return top > 0.0 ? top : 1.0;
-}
-
-// Steps 2 and 3: the packed Jacobian of the free parameters (n x f) by central differences.
-// The fitted values of every row come from the same two evaluations of the model per
-// parameter, so the model is evaluated 2f times per step, not 2nf: each row's value is the
-// same. The step is 1e-5 of the parameter (1e-13 for a parameter of 0). A step whose largest
-// change of the fitted values stays below kResolved of the data's size `scale` resolves the
-// derivative to fewer than about 7 digits (a parameter near 0 against the values it stands
-// for, an intercept of 1e-12 with data of order 1): it is widened to change them by about
-// kStepRel of the data's size, up to kWiden times. moved(col) is 1 when the column then
-// changes the fitted values by kResolved of the data's size or more, 0 when the parameter
-// moves no fitted value that rounding does not blur; both judged relative to the data and to
-// the parameter, so that neither the data's units nor the parameter's decide. A derivative
-// that cannot be computed counts as 0. step(j) is the step taken for parameter j.
-void jacobian(const Model& m,
-              VecView<const double> p,
-              double scale,
-              FMatrixD<double>& jac,
-              FVector<int32_t>& moved,
-              FVector<double>& step) {
-  constexpr double kStepRel = 1e-5;   // relative step of the differences
-  constexpr double kResolved = 1e-9;  // least resolved change, relative to the data's size
-  constexpr int32_t kWiden = 3;
-  FVector<double> q(m.np);
-  for (int32_t k = 1; k <= m.np; ++k) q(k) = p(k);
-  FVector<double> f1(m.n), f2(m.n);
-  int32_t col = 0;
-  for (int32_t j = 1; j <= m.np; ++j) {
-    if (common_data::pmask(j) == 0) continue;
-    ++col;
-    const double pj = q(j);
-    double h = std::copysign(pj != 0.0 ? std::fabs(pj) * kStepRel : 1e-13, pj);
-    // Guards against a step that underflows to 0 or loses bits (a subnormal parameter).
-    if (!(std::fabs(h) >= std::numeric_limits<double>::min())) h = std::copysign(1e-13, pj);
-    double change = 0.0;
-    for (int32_t tries = 0;; ++tries) {
-      q(j) = pj - h;
-      m.eval(q, f1.view());
-      q(j) = pj + h;
-      m.eval(q, f2.view());
-      q(j) = pj;
-      change = 0.0;
-      for (int32_t i = 1; i <= m.n; ++i) {
-        const double c = std::fabs(f2(i) - f1(i));
-        if (std::isfinite(c)) change = std::fmax(change, c);
-      }
-      if (change >= kResolved * scale || tries == kWiden) break;
-      // A change that rounding alone decides gives no scale: a parameter that moves nothing
-      // keeps moving nothing however wide the step.
-      const double wider = change > 0.0 ? std::fabs(h) * (kStepRel * scale / change)
-                                        : std::fmax(std::fabs(h) * 1e6, kStepRel * scale);
-      if (!std::isfinite(wider)) break;
-      h = std::copysign(wider, h);
-    }
-    moved(col) = change >= kResolved * scale ? 1 : 0;
-    step(j) = h;
-    for (int32_t i = 1; i <= m.n; ++i) {
-      // Divided by 2h with its sign: the derivative itself, also for a negative parameter.
-      const double d = (f2(i) - f1(i)) / (2.0 * h);
-      jac(i, col) = std::isfinite(d) ? d : 0.0;
-    }
-  }
 }
 
 // Moves the columns of the parameters that move some fitted value to the front of jac, in
@@ -142,46 +56,6 @@ int32_t keep_determined(const FVector<int32_t>& moved,
     for (int32_t i = 1; i <= n; ++i) jac(i, to) = jac(i, col);
   }
   return kept;
-}
-
-// An estimate of the norm of the error of the scaled columns of jac (J D^-1, D = diag(norm),
-// rows times sqrt(w)) of the parameters in the statistics: per entry, the change of the central
-// difference when its step is doubled, which is three times the step's own truncation error and
-// carries the rounding of the model's values, and the rounding eps |yfit| / |h| of the
-// difference itself. A difference that cannot be computed makes the error infinite. Evaluates
-// the model 2f + 1 times.
-double jacobian_error(const Model& m,
-                      VecView<const double> p,
-                      const FVector<double>& step,
-                      const FVector<int32_t>& undetermined,
-                      const FMatrixD<double>& jac,
-                      const FVector<double>& norm,
-                      VecView<const double> w,
-                      VecView<const double> yfit) {
-  constexpr double kEps = std::numeric_limits<double>::epsilon();
-  FVector<double> q(m.np);
-  for (int32_t k = 1; k <= m.np; ++k) q(k) = p(k);
-  FVector<double> f1(m.n), f2(m.n);
-  double sum = 0.0;
-  for (int32_t j = 1, col = 0; j <= m.np; ++j) {
-    if (common_data::pmask(j) == 0 || undetermined(j) == kMovesNothing) continue;
-    ++col;
-    const double h = step(j);
-    q(j) = p(j) - 2.0 * h;
-    m.eval(q, f1.view());
-    q(j) = p(j) + 2.0 * h;
-    m.eval(q, f2.view());
-    q(j) = p(j);
-    for (int32_t i = 1; i <= m.n; ++i) {
-      const double wide = (f2(i) - f1(i)) / (4.0 * h);
-      const double e = std::fabs(wide - jac(i, col) * norm(col)) + kEps * std::fabs(yfit(i) / h);
-      const double scaled = std::isfinite(e) ? e * std::sqrt(w(i)) / norm(col)
-                                             : std::numeric_limits<double>::infinity();
-      sum += scaled * scaled;
-    }
-  }
-  m.eval(q, f1.view());  // leaves the evaluation at p as the last one
-  return std::sqrt(sum);
 }
 
 // Steps 4 and 5 on columns of unit norm: each column of jac is divided by its weighted norm
@@ -339,6 +213,47 @@ void correlate(int32_t f, Pass& out) {
                      out.pctvar.view());
 }
 
+// Steps 6 to 9 for a normal matrix that cannot be inverted. The columns of jac (scaled by norm)
+// are differenced again (refine_columns), and what the data resolve of them gives the covariance
+// on the resolved directions, for the standard errors, the leverages and the sum no change
+// removes. The regularised matrix areg, inverted twice with ridges, the second time with one
+// scaled to the largest eigenvalue of the first correlation matrix, gives only the correlation
+// matrix and its eigen-analysis in pass, whose -1 and eigenvalue near 0 show the combination
+// the data do not fix.
+Resolution singular_statistics(const ModelRows& model,
+                               VecView<const double> p,
+                               const FVector<double>& step,
+                               const FVector<int32_t>& undetermined,
+                               VecView<const double> w,
+                               VecView<const double> yfit,
+                               const FVector<double>& norm,
+                               FMatrixD<double>& jac,
+                               FMatrixD<double>& areg,
+                               Pass& pass) {
+  const int32_t n = model.n;
+  const int32_t f = int32_t(norm.size());
+  const FVector<double> errors = refine_columns(model, p, step, undetermined, norm, w, yfit, jac);
+  FMatrixD<double> rows(n, f);
+  for (int32_t k = 1; k <= f; ++k) {
+    for (int32_t i = 1; i <= n; ++i) rows(i, k) = std::sqrt(w(i)) * jac(i, k);
+  }
+  Resolution resolution = resolve_jacobian(rows, n, f, errors);
+  nrutil::diagmult_r(areg.view(), 1.000000001);
+  nrutil::diagadd_r(areg.view(), 1e-9);
+  ridged_inverse(areg, f, 1e-6, pass.c);
+  correlate(f, pass);
+  double lmax = 0.0;
+  bool any = false;
+  for (int32_t k = 1; k <= f; ++k) {
+    if (std::isnan(pass.ev(k))) continue;
+    lmax = any ? std::fmax(lmax, pass.ev(k)) : pass.ev(k);
+    any = true;
+  }
+  ridged_inverse(areg, f, std::fmax(1e-6 * lmax, 1e-6), pass.c);
+  correlate(f, pass);
+  return resolution;
+}
+
 // The sum of squares of r - J delta, delta = C J'W r: the residuals r = y - yfit less what the
 // Gauss-Newton step from the final vector removes (C = inv(J'WJ)).
 double floor_sum(const FMatrixD<double>& jac,
@@ -450,7 +365,7 @@ FitCheck stderr_corr(MatView<const double> x,
   for (int32_t k = 1; k <= np; ++k) {
     if (common_data::pmask(k) == 0) ++fixed;
   }
-  const Model model{x, y, nx, n, np, FVector<double>(n, 1.0)};
+  const ModelRows model{x, y, nx, n, np, FVector<double>(n, 1.0)};
   // Steps 2 and 3, then the evaluation at the unchanged parameters: the fitted values and
   // their unweighted sum of squares v (step 12). From here on f counts the determined free
   // parameters, and jac holds their columns.
@@ -479,34 +394,12 @@ FitCheck stderr_corr(MatView<const double> x,
   // time with a ridge scaled to the largest eigenvalue of the first correlation matrix.
   Pass pass(f);
   const bool inverted = scaled_inverse(areg, f, pass.c);
-  // Without an inverse, what the data resolve of the Jacobian gives the standard errors, the
-  // leverages and the sum no change removes; the ridged inverse gives only the correlation
-  // matrix and its eigen-analysis, whose -1 and eigenvalue near 0 show the combination the
-  // data do not fix.
   Resolution resolution;
   if (inverted) {
     correlate(f, pass);
   } else {
-    FMatrixD<double> weighted(n, f);
-    for (int32_t k = 1; k <= f; ++k) {
-      for (int32_t i = 1; i <= n; ++i) weighted(i, k) = std::sqrt(w(i)) * jac(i, k);
-    }
-    const double error = jacobian_error(
-        model, p, step, check.undetermined, jac, norm, w, VecView<const double>(yfit.data(), n));
-    resolution = resolve_jacobian(weighted, n, f, error);
-    nrutil::diagmult_r(areg.view(), 1.000000001);
-    nrutil::diagadd_r(areg.view(), 1e-9);
-    ridged_inverse(areg, f, 1e-6, pass.c);
-    correlate(f, pass);
-    double lmax = 0.0;
-    bool any = false;
-    for (int32_t k = 1; k <= f; ++k) {
-      if (std::isnan(pass.ev(k))) continue;
-      lmax = any ? std::fmax(lmax, pass.ev(k)) : pass.ev(k);
-      any = true;
-    }
-    ridged_inverse(areg, f, std::fmax(1e-6 * lmax, 1e-6), pass.c);
-    correlate(f, pass);
+    resolution = singular_statistics(
+        model, p, step, check.undetermined, w, VecView<const double>(yfit.data(), n), norm, jac, areg, pass);
   }
   for (int32_t j = 1; j <= f; ++j) {
     eigval(j) = pass.ev(j);
