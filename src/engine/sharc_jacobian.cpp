@@ -16,7 +16,8 @@ constexpr double kEps = std::numeric_limits<double>::epsilon();
 // by at most this share of the larger entries: the first is then within about 1.3 % of the
 // slope.
 constexpr double kSmooth = 0.01;
-constexpr int32_t kSearch = 8;   // halvings, in the logarithm, of the range a widened step is sought in
+constexpr int32_t kSearch =
+    8;  // halvings, in the logarithm, of the range a widened step is sought in
 constexpr int32_t kRefine = 16;  // doublings of the step tried for a column of a singular fit
 
 // The model's own value: one that the evaluator's guard did not replace.

@@ -28,7 +28,9 @@ Resolution resolve_jacobian(const FMatrixD<double>& j,
   for (int32_t k = 1; k <= f; ++k) {
     // The error of sigma_k: that of J along v_k, from the errors of the columns it is made of.
     error(k) = n * kEps;
-    for (int32_t i = 1; i <= f; ++i) error(k) += std::fabs(v(i, k)) * errors(i);
+    for (int32_t i = 1; i <= f; ++i) {
+      if (v(i, k) != 0.0) error(k) += std::fabs(v(i, k)) * errors(i);
+    }
     resolved(k) = sigma(k) > kFloor * error(k) ? 1 : 0;
     unresolved = unresolved || resolved(k) == 0;
   }

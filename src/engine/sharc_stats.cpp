@@ -398,8 +398,16 @@ FitCheck stderr_corr(MatView<const double> x,
   if (inverted) {
     correlate(f, pass);
   } else {
-    resolution = singular_statistics(
-        model, p, step, check.undetermined, w, VecView<const double>(yfit.data(), n), norm, jac, areg, pass);
+    resolution = singular_statistics(model,
+                                     p,
+                                     step,
+                                     check.undetermined,
+                                     w,
+                                     VecView<const double>(yfit.data(), n),
+                                     norm,
+                                     jac,
+                                     areg,
+                                     pass);
   }
   for (int32_t j = 1; j <= f; ++j) {
     eigval(j) = pass.ev(j);

@@ -2,11 +2,11 @@
 // the cascade's final statistics).
 //
 // At the final parameters p the Jacobian J of the fitted values is taken by central
-// differences over the free parameters. With the row weights W of the fit (1 for an unweighted
-// fit) the normal matrix A = J'WJ is inverted into the covariance C = inv(A). The fit run calls
-// this in its frame (fit_frame.hpp), where y and the parameters start at unit size; the steps
-// do not depend on units all the same. J's columns are scaled to unit weighted norm, D = diag
-// of the norms, so that the normal matrix D^-1 A D^-1 has a unit diagonal; its floors, ridges
+// differences over the free parameters (sharc_jacobian.hpp). With the row weights W of the fit (1
+// for an unweighted fit) the normal matrix A = J'WJ is inverted into the covariance C = inv(A). The
+// fit run calls this in its frame (fit_frame.hpp), where y and the parameters start at unit size;
+// the steps do not depend on units all the same. J's columns are scaled to unit weighted norm, D =
+// diag of the norms, so that the normal matrix D^-1 A D^-1 has a unit diagonal; its floors, ridges
 // and inverses act there, and C = D^-1 inv(D^-1 A D^-1) D^-1 (the frame's exponents, fixed at
 // the start, leave columns of any size at the final parameters). Thresholds on residuals and on
 // the changes of the fitted values are taken relative to the data's largest |y|. So every
@@ -25,20 +25,21 @@
 // the correlation of -1 and the eigenvalue near 0 are what show the user the combination of
 // parameters that the data do not fix. The ridge's standard errors would be its own, not the
 // data's: the standard errors, leverages and the sum no change removes come instead from the
-// inverse on the directions of the scaled Jacobian that the data resolve (sharc_resolve.hpp).
+// inverse on the directions of the scaled Jacobian that the data resolve (sharc_resolve.hpp),
+// its columns differenced again over the steps that differentiate them best.
 // A parameter with a loading in a direction they do not resolve stays in J, A and R, and its
 // standard error is NaN; it and those whose variance comes mostly from directions that the
 // normal matrix does not resolve are the ones the data do not determine separately (the model
-// is then evaluated 2f + 1 times more). The residuals also get the runs test, and the
+// is then evaluated up to 34f + 1 times more). The residuals also get the runs test, and the
 // studentized residuals, the first and last rows as every other, are scaled by
 // 1 / sqrt(1 - 1/n), centred row by row on the column's running mean and bounded to
 // [-5.9, 5.9].
 //
 // Fixed parameters (common_data::pmask 0) are left out of J, A, C and R in index order; their
 // standard error is 0. A free parameter whose central differences change no fitted value by
-// 1e-9 of the data's largest |y| (with a step widened until they would) is left out too: it
-// moves no fitted value, the data say nothing about it, and its column would only carry
-// rounding into A. Everything above is then computed from the columns that move alone, as if
+// 1e-9 of the data's largest |y| (with a step widened until they would, as far as the model
+// stays its own) is left out too: it moves no fitted value that differences resolve, the data say
+// nothing about it, and its column would only carry rounding into A. Everything above is then computed from the columns that move alone, as if
 // it were held fixed (f counts those columns), and its standard error is NaN: not computed. When no
 // free parameter moves any fitted value, all columns are kept as they are (the fit run ends such a
 // fit on its error path).

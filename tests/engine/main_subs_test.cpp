@@ -498,31 +498,29 @@ TEST_F(MainSubTest, AParameterThatMovesNoFittedValueIsReportedAsUndetermined) {
   }
 }
 
-// A decay whose amplitude and baseline end up cancelling, pulled there by the outlier in row 5:
-// the normal matrix cannot be inverted to working precision, and errors of order 1E+04 (P1, P3)
-// and 7 (P2) that the central differences do not resolve. No standard error, limit or p-value is
-// printed for them, a line names them, and the fit completes.
+// A slope written as the product of two parameters: the normal matrix cannot be inverted, and
+// the direction along which P1 and P2 trade off is not resolved at all. No standard error,
+// limit or p-value is printed for them, a line names them, the intercept keeps its error (that
+// of the straight line on n - 3 degrees of freedom, to the digits printed) and the fit completes.
 TEST_F(MainSubTest, ParametersTheDataDoNotDetermineSeparatelyGetNoStandardError) {
-  dir.write("cancel.dat",
-            "Y=P1*EXP(-P2*X1)+P3\n"
-            "2.98439E-05 2.57279 1.82785E-05\n3.20501E-05 1.62836 1.10157E-05\n"
-            "3.64529E-05 2.01129 1.42233E-05\n1 1 1\n"
-            "0 4.766002E-05\n0.2681653 3.419747E-05\n0.5363306 2.623465E-05\n"
-            "0.804496 2.121082E-05\n1.072661 0.0001799482\n1.340827 1.606909E-05\n"
-            "1.608992 1.488231E-05\n1.877157 1.408609E-05\n2.145323 1.37276E-05\nEND\n");
-  run("cancel.dat");
+  dir.write("product.dat",
+            "Y=P1*P2*X1+P3\n1 1 1\n-100 -100 -100\n100 100 100\n1 1 1\n"
+            "1 2.61\n2 2.93\n3 3.62\n4 3.95\n5 4.41\n6 5.08\n7 5.43\n8 6.07\n9 6.39\n"
+            "10 7.02\nEND\n");
+  run("product.dat");
   EXPECT_TRUE(main_subs::every_block_reported);
-  const std::string report = dir.read("cancel.TXT");
+  const std::string report = dir.read("product.TXT");
   for (auto [heading, lines] : {std::pair{"Parameter Standard Errors:", 1},
                                 std::pair{"Parameter 95% Confidence Limits:", 2},
                                 std::pair{"Parameter Significance", 1}}) {
     SCOPED_TRACE(heading);
     const Cells cells = report_cells(report, heading, lines);
-    EXPECT_EQ(cells.undetermined, 3 * lines);
-    EXPECT_TRUE(cells.values.empty());
+    EXPECT_EQ(cells.undetermined, 2 * lines);
+    EXPECT_EQ(cells.values.size(), size_t(lines));
   }
-  EXPECT_NE(report.find("\n Not determined separately by the data: P1, P2, P3\n"),
-            std::string::npos)
+  // s^2 (J'J)^-1 of the intercept, n - 3 degrees of freedom (the line's SE times sqrt(8 / 7)).
+  EXPECT_NEAR_REL(report_cells(report, "Parameter Standard Errors:", 1).values[0], 6.6385e-2, 1e-3);
+  EXPECT_NE(report.find("\n Not determined separately by the data: P1, P2\n"), std::string::npos)
       << report;
 }
 

@@ -255,7 +255,7 @@ TEST_F(StderrCorr, ANormalMatrixThatCannotBeInvertedGivesOnlyTheErrorsOfTheData)
         1.37276E-05},
        {0.14209082, 9.79393811E-05, -0.14203500},
        2.19431e-8,
-       {nan, nan, nan},
+       {9991, 6.887, 9991},
        {1, 1, 1},
        1,
        3},
@@ -292,6 +292,150 @@ TEST_F(StderrCorr, ANormalMatrixThatCannotBeInvertedGivesOnlyTheErrorsOfTheData)
       }
     }
     EXPECT_LT(s.correl(c.a, c.b), -0.999);
+  }
+}
+
+// Columns of the data's x values, and y, as a fit of its own.
+struct Data {
+  std::vector<std::vector<double>> x;  // one vector per column
+  std::vector<double> y;
+};
+
+// Rows i = 0..rows-1 of x columns and y made by `row`.
+template <typename Row>
+Data make_data(int32_t rows, int32_t cols, Row row) {
+  Data d{std::vector<std::vector<double>>(size_t(cols)), {}};
+  for (int32_t i = 0; i < rows; ++i) {
+    std::vector<double> xs(static_cast<size_t>(cols), 0.0);
+    d.y.push_back(row(i, xs));
+    for (int32_t c = 0; c < cols; ++c) d.x[size_t(c)].push_back(xs[size_t(c)]);
+  }
+  return d;
+}
+
+// Every printed standard error lies from the data's to twice it, and no parameter whose error is
+// a small share of its value goes without one: where a Jacobian column underflows (the spike's
+// width, MGH17's second rate far past the data), its step is widened no further than the model
+// stays its own, so that the column counts as 0 and the others keep their errors; and each
+// direction is judged by the errors of its own columns (a Gaussian 300 wide on x = 0..6, whose
+// centre and width are poorly differenced), linear columns differenced exactly (two X columns
+// 3e-9 apart: singular values far below the differences' first error), a small real loading
+// on a nearly unresolved direction counted (X2 = 3 X1 + 1e-9 X3). Expected: s^2 (J'J)^-1 with J
+// the exact derivatives at p, s^2 = SSE / (n - f) at p, in 113-bit arithmetic (__float128, a
+// program of its own); NaN for a parameter left out as moving no fitted value.
+TEST_F(StderrCorr, EveryStandardErrorIsTheDatasWhereverTheJacobianIsHardToDifference) {
+  const double nan = std::nan("");
+  const double spike_noise[] = {
+      0.003, -0.004, 0.005, -0.002, 0.001, -0.005, 0.004, -0.003, 0.002, -0.004, 0.001};
+  const struct {
+    const char* name;
+    const char* model;
+    Data data;
+    std::vector<double> p;
+    double sse;
+    std::vector<double> se;
+  } cases[] = {
+      {"line with a spike in its last row",
+       "P1+P2*X1+P3*EXP(-P4*(X1-10)^2)",
+       make_data(11,
+                 1,
+                 [&](int32_t i, std::vector<double>& x) {
+                   x[0] = i;
+                   const double y = 1 + 0.5 * i + spike_noise[i] + (i == 10 ? 2 : 0);
+                   return std::round(y * 1e6) / 1e6;
+                 }),
+       {1.0010364, 0.49970303, 2.0029333, 29.276101},
+       1.1682424244e-04,
+       {2.246037e-03, 4.207213e-04, 4.627935e-03, nan}},
+      {"Gaussian 300 wide",
+       "P1*EXP(-((X1-P2)/P3)^2)+P4",
+       make_data(15,
+                 1,
+                 [](int32_t i, std::vector<double>& x) {
+                   const double at = 6.0 * i / 14;
+                   x[0] = std::round(at * 1e6) / 1e6;
+                   const double u = (at - 1) / 300;
+                   return 2 * std::exp(-u * u) + 0.5 + 1e-9 * std::sin(2.3 * i + 0.4) * 1.3;
+                 }),
+       {2.0000000, 0.99999617, 300.00034, 0.50000000},
+       1.2379967140e-17,
+       {1.119138e-01, 1.166956e-05, 8.395071e+00, 1.119138e-01}},
+      {"X2 = 3 X1 + 1e-9 X3",
+       "P1*X1+P2*X2+P3*X3+P4",
+       make_data(16,
+                 3,
+                 [](int32_t i, std::vector<double>& x) {
+                   x[0] = 1 + 0.37 * i + 0.1 * std::sin(i);
+                   x[2] = 2 + std::cos(1.7 * i);
+                   x[1] = 3 * x[0] + 1e-9 * x[2] + 1e-12 * std::sin(5.1 * i);
+                   return 2 * x[0] + 0.5 * x[1] + 1.5 * x[2] + 1 + 0.05 * std::sin(3.7 * i + 1);
+                 }),
+       {0.86134275, 0.87928582, 1.5031562, 0.99793889},
+       2.0499986501e-02,
+       {4.566842e+10, 1.522281e+10, 1.522506e+01, 3.990557e-02}},
+      {"X2 3e-9 from X1",
+       "P1*X1+P2*X2+P3",
+       make_data(12,
+                 2,
+                 [](int32_t i, std::vector<double>& x) {
+                   x[0] = 1 + 0.5 * i;
+                   x[1] = x[0] + 3e-9 * std::sin(2.9 * i + 0.3);
+                   return 0.7 * x[0] + 0.3 * x[1] + 2 + 1e-10 * std::sin(1.3 * i);
+                 }),
+       {0.39105239, 0.60894761, 2.0000000},
+       5.3934342475e-18,
+       {1.035543e-01, 1.035543e-01, 5.344825e-10}},
+      {"MGH17 where start 1 ends",
+       "",
+       {},
+       {0.12935311, 0.90456117, -0.18991428, 4.08047858E-03, 67.278185},
+       2.4518295139e-02,
+       {8.453526e-02, 7.297485e-02, 3.495321e-02, 7.055860e-04, nan}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int32_t np = int32_t(c.p.size());
+    FMatrixD<double> x;
+    FVector<double> y;
+    if (c.data.y.empty()) {
+      testsupport::NistProblem pb;
+      ASSERT_TRUE(testsupport::load_nist("MGH17", 1, pb));
+      n = pb.m;
+      x = FMatrixD<double>(n, pb.nx);
+      funct::load_x_columns(x.view());
+      y = FVector<double>(n);
+      for (int32_t i = 1; i <= n; ++i) y(i) = common_data::yd(i);
+    } else {
+      use_formula(c.model);
+      n = int32_t(c.data.y.size());
+      const int32_t nx = int32_t(c.data.x.size());
+      x = FMatrixD<double>(n, nx);
+      y = FVector<double>(n);
+      for (int32_t i = 1; i <= n; ++i) {
+        for (int32_t k = 1; k <= nx; ++k) x(i, k) = c.data.x[size_t(k - 1)][size_t(i - 1)];
+        y(i) = c.data.y[size_t(i - 1)];
+      }
+      common_data::npr = np;
+      common_data::nxd = nx;
+      for (int32_t k = 1; k <= np; ++k) common_data::pmask(k) = 1;
+    }
+    Stats s(n, np, np);
+    const sharc_mod::FitCheck check =
+        run_stderr_corr(MatView<const double>(x.data(), n, x.cols(), n),
+                        VecView<const double>(y.data(), n),
+                        int32_t(x.cols()),
+                        n,
+                        c.p,
+                        c.sse,
+                        s);
+    for (int32_t k = 1; k <= np; ++k) {
+      SCOPED_TRACE(k);
+      const double expected = c.se[size_t(k - 1)];
+      EXPECT_EQ(check.undetermined(k), std::isnan(expected) ? sharc_mod::kMovesNothing : 0);
+      if (std::isnan(expected)) continue;
+      EXPECT_GE(s.se(k), expected * 0.999);
+      EXPECT_LE(s.se(k), expected * 2);
+    }
   }
 }
 
@@ -418,18 +562,34 @@ TEST_F(StderrCorr, EveryRowIsStudentizedAlikeTheEndRowsToo) {
   } cases[] = {
       {"A",
        {2.1, 3.9, 6.2, 7.8, 10.3, 11.7},
-       {0.106357350465, -0.648691103208, 0.781791156209, -0.739316569966, 1.58145298248,
+       {0.106357350465,
+        -0.648691103208,
+        0.781791156209,
+        -0.739316569966,
+        1.58145298248,
         -1.16103461511},
        0},
       {"B",
        {9.0, 5.1, 6.9, 9.1, 11.0, 12.8, 15.1, 17.0},
-       {2.33221441833, -1.24001113003, -0.976197655892, -0.541369298515, -0.305764719011,
-        -0.132262422661, 0.35822551856, 0.678099516994},
+       {2.33221441833,
+        -1.24001113003,
+        -0.976197655892,
+        -0.541369298515,
+        -0.305764719011,
+        -0.132262422661,
+        0.35822551856,
+        0.678099516994},
        1},
       {"C",
        {3.0, 5.1, 6.9, 9.1, 11.0, 12.8, 15.1, 11.0},
-       {-0.643979276017, -0.201397930884, -0.0147654471405, 0.377066955988, 0.596292847058,
-        0.779519295572, 1.31230015224, -2.38260262166},
+       {-0.643979276017,
+        -0.201397930884,
+        -0.0147654471405,
+        0.377066955988,
+        0.596292847058,
+        0.779519295572,
+        1.31230015224,
+        -2.38260262166},
        8},
   };
   for (const auto& c : cases) {
