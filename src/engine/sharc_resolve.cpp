@@ -63,9 +63,9 @@ Resolution resolve_jacobian(const FMatrixD<double>& j,
   for (int32_t i = 1; i <= f; ++i) {
     for (int32_t l = 1; l < i; ++l) out.cplus(i, l) = out.cplus(l, i);
     const bool bounded = least(i) < kShare * kept(i);
-    out.cplus(i, i) += least(i);
     if (!bounded || weak(i) >= 0.5 * kept(i)) out.inseparable(i) = 1;
     if (!bounded || (unresolved && out.inseparable(i) != 0)) out.has_error(i) = 0;
+    if (out.has_error(i) != 0) out.cplus(i, i) += least(i);
   }
   return out;
 }

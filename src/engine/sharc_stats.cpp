@@ -298,6 +298,23 @@ void residuals(VecView<const double> y,
   }
 }
 
+// The leverage of every row, |w(i) J(i,:) C J(i,:)'|, raised to 1e-8 when it is smaller.
+FVector<double> leverages(const FMatrixD<double>& jac,
+                          const FMatrixD<double>& cov,
+                          VecView<const double> w,
+                          int32_t n,
+                          int32_t f) {
+  FVector<double> h(n);
+  for (int32_t i = 1; i <= n; ++i) {
+    double sum = 0.0;
+    for (int32_t j = 1; j <= f; ++j) {
+      for (int32_t k = 1; k <= f; ++k) sum += jac(i, j) * cov(j, k) * jac(i, k);
+    }
+    h(i) = std::fmax(std::fabs(w(i) * sum), 1e-8);
+  }
+  return h;
+}
+
 // Step 13: studentized residuals from the residuals r, their leverages h, the scale s and the
 // sum of squares v of r. Every row, the first and the last as the others, is its residual over
 // s sqrt(1 - h); the column is then scaled, centred and limited. The thresholds on r and v (an
@@ -451,14 +468,7 @@ FitCheck stderr_corr(MatView<const double> x,
   // leverages belong to the same fit: a row that the weights discount is not marked for a
   // residual that is large only unweighted.
   const int32_t qdf = n - f <= 1 ? 1 : n - f - 1;
-  FVector<double> h(n);
-  for (int32_t i = 1; i <= n; ++i) {
-    double sum = 0.0;
-    for (int32_t j = 1; j <= f; ++j) {
-      for (int32_t k = 1; k <= f; ++k) sum += jac(i, j) * cov(j, k) * jac(i, k);
-    }
-    h(i) = std::fmax(std::fabs(w(i) * sum), 1e-8);
-  }
+  const FVector<double> h = leverages(jac, cov, w, n, f);
   bool weighted = false;
   for (int32_t i = 1; i <= n; ++i) weighted = weighted || w(i) != 1.0;
   double vs = v;

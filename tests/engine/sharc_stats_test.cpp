@@ -98,10 +98,20 @@ Line fit_line(const std::vector<double>& x, const std::vector<double>& y) {
   return l;
 }
 
-class StderrCorr : public enginetest::StatsFixture {};
-
 const std::vector<double> kX = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
 const std::vector<double> kY = {2.61, 2.93, 3.62, 3.95, 4.41, 5.08, 5.43, 6.07, 6.39, 7.02};
+
+class StderrCorr : public enginetest::StatsFixture {
+ protected:
+  // The statistics of the least-squares line l through kX, kY.
+  Stats line_statistics(const Line& l) {
+    use_formula("P1+P2*X1");
+    use_data(kX, kY, 2);
+    Stats line(n, 2, 2);
+    run_stderr_corr(xview(), yview(), 1, n, {l.a, l.b}, l.sse, line);
+    return line;
+  }
+};
 
 // The central differences of a linear model are exact but for rounding, about 1e-16 / 1e-5 of
 // a derivative: the statistics of a straight line agree with the analytic ones to far better
@@ -167,10 +177,7 @@ TEST_F(StderrCorr, AFixedParameterHasNoStandardErrorAndStaysOutOfTheMatrices) {
 // stand-in derivatives acted as a second intercept and gave it a standard error of its own.
 TEST_F(StderrCorr, AParameterThatMovesNoFittedValueIsLeftOutAsIfFixed) {
   const Line l = fit_line(kX, kY);
-  use_formula("P1+P2*X1");
-  use_data(kX, kY, 2);
-  Stats line(n, 2, 2);
-  run_stderr_corr(xview(), yview(), 1, n, {l.a, l.b}, l.sse, line);
+  const Stats line = line_statistics(l);
   const struct {
     const char* model;
     int32_t np, at_a, at_b;  // parameter count; the indexes of intercept and slope
@@ -292,6 +299,21 @@ TEST_F(StderrCorr, ANormalMatrixThatCannotBeInvertedGivesOnlyTheErrorsOfTheData)
       }
     }
     EXPECT_LT(s.correl(c.a, c.b), -0.999);
+  }
+}
+
+// A slope written as a product leaves one direction unresolved; the leverages come from the two
+// it resolves, those of the straight line, so each studentized residual is the line's with s^2
+// over n - 4 degrees of freedom instead of n - 3 (the transform after the division is linear).
+TEST_F(StderrCorr, ASingularFitHasTheLeveragesOfTheDirectionsItResolves) {
+  const Line l = fit_line(kX, kY);
+  const Stats line = line_statistics(l);
+  use_formula("P1*P2*X1+P3");
+  use_data(kX, kY, 3);
+  Stats product(n, 3, 3);
+  run_stderr_corr(xview(), yview(), 1, n, {2.0, l.b / 2.0, l.a}, l.sse, product);
+  for (int32_t i = 1; i <= n; ++i) {
+    EXPECT_NEAR(product.studres(i), line.studres(i) * std::sqrt((n - 4.0) / (n - 3.0)), 1e-6) << i;
   }
 }
 
