@@ -1,8 +1,12 @@
 // PNG, JPEG and GIF pictures through the picture reader: colours as stored, and every file
 // that would make a decoder read out of bounds or allocate past the pixel limit refused.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -88,6 +92,95 @@ TEST(PictureDecoders, PngReadingEndsWithTheRows) {
       EXPECT_EQ(opacity.at(i % c.width, i / c.width), (want >> 24) * 0x010101u) << i;
     }
     EXPECT_LT(work.bytes_read, 16384u);
+  }
+}
+
+// Bytes placed at the end of a mapping whose next page cannot be read, so that reading past
+// them faults at once.
+class Fenced {
+ public:
+  explicit Fenced(const Bytes& bytes) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    size_ = (bytes.size() + page - 1) / page * page + page;
+    void* map = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    map_ = static_cast<uint8_t*>(map);
+    mprotect(map_ + size_ - page, page, PROT_NONE);
+    start_ = map_ + size_ - page - bytes.size();
+    std::copy(bytes.begin(), bytes.end(), start_);
+    length_ = bytes.size();
+  }
+  ~Fenced() { munmap(map_, size_); }
+  Fenced(const Fenced&) = delete;
+  Fenced& operator=(const Fenced&) = delete;
+  std::span<const uint8_t> bytes() const { return {start_, length_}; }
+
+ private:
+  uint8_t* map_ = nullptr;
+  uint8_t* start_ = nullptr;
+  size_t size_ = 0, length_ = 0;
+};
+
+// A file cut short inside a chunk, or inside a chunk's header, before the rows is refused
+// without a byte past its end read: a text chunk that claims 64 MiB, cut after 50 of them,
+// would otherwise be read on as far as it claims.
+TEST(PictureDecoders, PngCutShortInsideAChunkIsReadNoFurther) {
+  Bytes file = testsupport::png_rgba(2, 1, {0xFF123456, 0xFF654321}, {false, 0, {{"tEXt", 100}}});
+  constexpr size_t kText = 33;  // the text chunk's length, after the signature and the header
+  file[kText] = 4;              // 64 MiB
+  const struct {
+    const char* name;
+    size_t size;
+  } cases[] = {
+      {"inside the text", kText + 8 + 50},
+      {"inside the text's header", kText + 6},
+      {"inside the image data's header", kText + 12 + 100 + 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.size == kText + 12 + 100 + 5) file[kText] = 0;  // the text whole, the image data cut
+    const Fenced cut(Bytes(file.begin(), file.begin() + long(c.size)));
+    DecodeError error = DecodeError::None;
+    EXPECT_FALSE(decode_png(cut.bytes(), nullptr, &error).has_value());
+    EXPECT_EQ(error, DecodeError::NotPicture);
+  }
+}
+
+// What the compressed stream holds after the last row's bytes is not held against the file,
+// wherever it falls among the 8 KiB pieces that libpng is handed the image data in: a row of
+// 2040 to 2047 pixels, stored uncompressed, ends from 16 bytes before the first piece's end to
+// 12 bytes after it, and its stream's checksum or last block is damaged, or bytes follow it.
+TEST(PictureDecoders, PngDamageAfterTheRowsDoesNotDependOnWhereThePiecesFall) {
+  constexpr size_t kLength = 33, kBlock = 43;  // the image data's length; its stored block
+  const struct {
+    const char* name;
+    void (*damage)(Bytes&);
+  } cases[] = {
+      {"a wrong checksum", [](Bytes& f) { f[f.size() - 17] ^= 1; }},
+      {"bytes after the stream",
+       [](Bytes& f) {
+         f.insert(f.end() - 16, 5, 0xAB);
+         set16_be(f, kLength + 2, (uint32_t(f[kLength + 2]) << 8 | f[kLength + 3]) + 5);
+       }},
+      {"a broken block after the rows",  // the rows' block not the last: the checksum read next
+       [](Bytes& f) {
+         f[kBlock] = 0;
+         std::fill(f.end() - 20, f.end() - 16, 0xFF);
+       }},
+  };
+  for (const auto& c : cases) {
+    for (int width = 2040; width < 2048; ++width) {
+      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(width) + " wide");
+      std::vector<uint32_t> argb(size_t(width), 0xFF000000);
+      for (int x = 0; x < width; ++x) argb[size_t(x)] |= uint32_t(x) * 0x010203u;
+      Bytes file = testsupport::png_rgba(width, 1, argb, {false, 0, {}, true});
+      ASSERT_EQ(file[kBlock], 1);  // one stored block, the last
+      c.damage(file);
+      DecodeError error = DecodeError::NotPicture;
+      const auto page = decode_png(file, nullptr, &error);
+      EXPECT_EQ(error, DecodeError::None);
+      ASSERT_TRUE(page.has_value());
+      EXPECT_EQ(page->at(width - 1, 0), argb.back() & 0xFFFFFF);
+    }
   }
 }
 

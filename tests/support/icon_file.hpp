@@ -65,11 +65,13 @@ struct PngChunk {
 
 // How png_rgba stores a picture: row by row or in the seven interlaced passes, with
 // `trailing` bytes of zeros compressed into its stream after the rows, which no row uses, and
-// with the given chunks.
+// with the given chunks; `stored` keeps the rows uncompressed (one stored block of deflate),
+// so that each byte of them has a known place.
 struct PngLayout {
   bool interlaced = false;
   size_t trailing = 0;
   std::vector<PngChunk> chunks = {};
+  bool stored = false;
 };
 
 // A w x h RGBA PNG of the 0xAARRGGBB colours, row by row from the top.
@@ -99,7 +101,7 @@ inline std::vector<uint8_t> png_rgba(int w,
   }
   std::vector<uint8_t> z;
   z_stream stream{};
-  deflateInit(&stream, Z_BEST_COMPRESSION);
+  deflateInit(&stream, layout.stored ? Z_NO_COMPRESSION : Z_BEST_COMPRESSION);
   const auto deflate_all = [&](const uint8_t* in, size_t n, int flush) {
     stream.next_in = const_cast<uint8_t*>(in);
     stream.avail_in = uInt(n);

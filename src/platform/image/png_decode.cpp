@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -36,6 +37,9 @@ Chunk chunk_at(std::span<const uint8_t> bytes, size_t start) {
   return {start + kFraming + length, std::memcmp(bytes.data() + start + 4, "IDAT", 4) == 0};
 }
 
+// No place in the file.
+constexpr size_t kNowhere = SIZE_MAX;
+
 // One file's reading, filled in by libpng's callbacks.
 struct Reading {
   std::span<const uint8_t> bytes;
@@ -45,7 +49,12 @@ struct Reading {
   Page page;               // made once the header is read
   bool interlaced = false;
   uint64_t rows_left = 0;      // rows the file stores and libpng has not given yet
-  bool out_of_memory = false;  // the page could not be made
+  bool out_of_memory = false;  // the page, or memory libpng asked for, could not be had
+  // Where the piece starts in which libpng first stopped or warned while only the last row was
+  // left to give; kNowhere when it did not.
+  size_t stumbled = kNowhere;
+  // Image data in the piece that starts here goes to libpng a byte at a time.
+  size_t bytewise = kNowhere;
 };
 
 Reading& reading_of(png_structp png) {
@@ -54,13 +63,24 @@ Reading& reading_of(png_structp png) {
 
 // libpng's memory, counted.
 png_voidp allocate(png_structp png, png_alloc_size_t size) {
-  static_cast<Reading*>(png_get_mem_ptr(png))->allocated += size;
-  return std::malloc(size);
+  Reading& r = *static_cast<Reading*>(png_get_mem_ptr(png));
+  r.allocated += size;
+  png_voidp memory = std::malloc(size);
+  if (!memory) r.out_of_memory = true;
+  return memory;
 }
 void release(png_structp, png_voidp memory) { std::free(memory); }
 
-void ignore_warning(png_structp, png_const_charp) {}
-void stop_reading(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// libpng's warnings and errors: noted where they come with the last row still to give.
+void note_stumble(png_structp png) {
+  Reading& r = *static_cast<Reading*>(png_get_error_ptr(png));
+  if (r.rows_left == 1 && r.stumbled == kNowhere) r.stumbled = r.fed;
+}
+void warned(png_structp png, png_const_charp) { note_stumble(png); }
+void stop_reading(png_structp png, png_const_charp) {
+  note_stumble(png);
+  png_longjmp(png, 1);
+}
 
 // Whether the header chunk declares more than kMaxBmpPixels pixels. Read before libpng sees
 // it: libpng refuses a side past its own limits (2^31 - 1, and the user limits) as malformed,
@@ -135,15 +155,17 @@ void read_row(png_structp png, png_bytep row, png_uint_32 y, int pass) {
 
 // Where the piece handed to libpng next ends. Image data goes in pieces of up to kPieceBytes,
 // which libpng inflates as they come, and a piece of it ends where another chunk begins, so
-// that reading can stop with the rows. Other chunks go whole, as many as make up kPieceBytes:
-// libpng collects a chunk before it reads it, and one handed over in parts is copied into a
-// buffer grown by each part (time in the square of the chunk's size), where a whole one is read
-// from the file's bytes. A chunk the file cuts short is not handed over, as no image data can
-// follow it: the piece ends before it, at `fed` when nothing else is left.
+// that reading can stop with the rows; in the piece at r.bytewise it goes a byte at a time.
+// Other chunks go whole, as many as make up kPieceBytes: libpng collects a chunk before it
+// reads it, and one handed over in parts is copied into a buffer grown by each part (time in
+// the square of the chunk's size), where a whole one is read from the file's bytes. A chunk the
+// file cuts short is not handed over, as no image data can follow it: the piece ends before it,
+// at `fed` when nothing else is left.
 size_t piece_end(Reading& r) {
-  const size_t full = std::min(r.fed + kPieceBytes, r.bytes.size());
   if (r.chunk.end == r.fed) r.chunk = chunk_at(r.bytes, r.fed);
   const bool image_data = r.chunk.image_data;
+  const bool bytewise = image_data && r.fed >= r.bytewise && r.fed - r.bytewise < kPieceBytes;
+  const size_t full = std::min(r.fed + (bytewise ? 1 : kPieceBytes), r.bytes.size());
   size_t end = r.fed;
   while (r.chunk.image_data == image_data) {
     if (image_data && r.chunk.end >= full) return full;
@@ -158,8 +180,8 @@ size_t piece_end(Reading& r) {
 // Reads the picture into r.page, handing libpng the file a piece at a time while rows remain.
 // Only libpng's own state and the caller's objects are touched after setjmp, so a jump back
 // from an error leaves nothing half destroyed.
-bool read_png(png_structp png, png_infop info, Reading& r) {
-  if (setjmp(png_jmpbuf(png))) return false;
+void read_png(png_structp png, png_infop info, Reading& r) {
+  if (setjmp(png_jmpbuf(png))) return;
   png_set_progressive_read_fn(png, &r, read_header, read_row, nullptr);
   // libpng's own limit is a million a side; ours is the pixels, checked beforehand.
   png_set_user_limits(png, kMaxBmpPixels, kMaxBmpPixels);
@@ -178,8 +200,10 @@ bool read_png(png_structp png, png_infop info, Reading& r) {
     png_process_data(png, info, const_cast<png_bytep>(r.bytes.data() + r.fed), end - r.fed);
     r.fed = end;
   }
-  return r.page.width() != 0 && r.rows_left == 0;
 }
+
+// Whether the reading gave every row.
+bool all_rows(const Reading& r) { return r.page.width() != 0 && r.rows_left == 0; }
 
 // Moves the alpha bytes out of the page's pixels: to `opacity` as a grey page, when given.
 void split_alpha(Page& page, Page* opacity) {
@@ -192,6 +216,22 @@ void split_alpha(Page& page, Page* opacity) {
     }
   }
   if (opacity) *opacity = std::move(alpha);
+}
+
+// Reads the file with a libpng reader of its own, image data in the piece at `bytewise` a byte
+// at a time; adds the bytes handed over and those allocated to `done`.
+Reading read_file(std::span<const uint8_t> bytes, size_t bytewise, DecodeWork& done) {
+  Reading r;
+  r.bytes = bytes;
+  r.bytewise = bytewise;
+  png_structp png = png_create_read_struct_2(
+      PNG_LIBPNG_VER_STRING, &r, stop_reading, warned, &r, allocate, release);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (info) read_png(png, info, r);
+  png_destroy_read_struct(&png, &info, nullptr);
+  done.bytes_read += r.fed;
+  done.allocated += r.allocated;
+  return r;
 }
 
 }  // namespace
@@ -214,18 +254,18 @@ std::optional<Page> decode_png(std::span<const uint8_t> bytes,
     fail(error, DecodeError::TooLarge);
     return std::nullopt;
   }
-  Reading reading;
-  reading.bytes = bytes;
-  png_structp png = png_create_read_struct_2(
-      PNG_LIBPNG_VER_STRING, nullptr, stop_reading, ignore_warning, &reading, allocate, release);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  const bool read = info && read_png(png, info, reading);
-  png_destroy_read_struct(&png, &info, nullptr);
-  if (work) {
-    work->bytes_read = reading.fed;
-    work->allocated = reading.allocated;
+  DecodeWork done;
+  Reading reading = read_file(bytes, kNowhere, done);
+  // The inflater meets damage after the last row's bytes (a wrong checksum, bytes after the
+  // stream) in the same call that ends the row when both lie in one piece, and libpng stops
+  // before it gives the row. Read again with that piece a byte at a time, so that the row comes
+  // before the damage is met: the rows decide, not where the pieces fall.
+  if (!all_rows(reading) && !reading.out_of_memory && reading.stumbled != kNowhere) {
+    reading = read_file(bytes, reading.stumbled, done);
   }
-  if (reading.out_of_memory) throw std::bad_alloc();
+  const bool read = all_rows(reading);
+  if (work) *work = done;
+  if (!read && reading.out_of_memory) throw std::bad_alloc();
   if (read) split_alpha(reading.page, opacity);
   return decoded(read, reading.page, DecodeError::NotPicture, error);
 }
