@@ -2,10 +2,13 @@
 // that would make a decoder read out of bounds or allocate past the pixel limit refused.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -364,6 +367,75 @@ TEST(PictureDecoders, BombsAndForgedTablesAreRefused) {
     EXPECT_EQ(error, c.error);
   }
   EXPECT_EQ(to_string(DecodeError::TooLarge), "larger than 16777216 pixels");
+}
+
+// JPEGs the library does not take are refused with its reason: a side past its 65500 pixels
+// (though the pixels are within the limit), samples of 12 or 16 bits, lossless coding.
+TEST(PictureDecoders, JpegsTheLibraryDoesNotTakeAreNamed) {
+  const auto frame_of = [](uint8_t marker, uint8_t precision) {
+    Bytes jpeg = testsupport::jpeg_file(8, 8, {0x808080});
+    const size_t frame = testsupport::jpeg_marker(jpeg, 0xC0);
+    jpeg[frame + 1] = marker;
+    jpeg[frame + 4] = precision;
+    return jpeg;
+  };
+  const struct {
+    const char* name;
+    Bytes bytes;
+    DecodeError error;
+  } cases[] = {
+      {"65501 wide", jpeg_declaring(65501, 8), DecodeError::SideTooLong},
+      {"65535 wide", jpeg_declaring(65535, 8), DecodeError::SideTooLong},
+      {"65501 high", jpeg_declaring(8, 65501), DecodeError::SideTooLong},
+      {"12-bit", frame_of(0xC1, 12), DecodeError::Unsupported},
+      {"16-bit", frame_of(0xC1, 16), DecodeError::Unsupported},
+      {"lossless", frame_of(0xC3, 8), DecodeError::Unsupported},
+      {"lossless 16-bit", frame_of(0xC3, 16), DecodeError::Unsupported},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DecodeError error = DecodeError::None;
+    EXPECT_FALSE(decode_picture(c.bytes, &error).has_value());
+    EXPECT_EQ(error, c.error);
+  }
+  EXPECT_EQ(to_string(DecodeError::SideTooLong), "wider or higher than 65500 pixels");
+  EXPECT_EQ(to_string(DecodeError::Unsupported),
+            "a kind of JPEG not supported (12-bit, 16-bit, lossless or hierarchical)");
+}
+
+// Reads `bytes` with the address space limited to what the process holds and `headroom` more,
+// and ends the process: 0 when the reader threw std::bad_alloc, 1 when it read the picture,
+// 2 + the reason when it refused it.
+[[noreturn]] void read_short_of_memory(const Bytes& bytes, size_t headroom) {
+  long pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  const rlim_t size = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + headroom;
+  const rlimit limit{size, size};
+  setrlimit(RLIMIT_AS, &limit);
+  try {
+    DecodeError error = DecodeError::None;
+    const bool read = decode_picture(bytes, &error).has_value();
+    std::_Exit(read ? 1 : 2 + int(error));
+  } catch (const std::bad_alloc&) {
+    std::_Exit(0);
+  }
+}
+
+// When libjpeg or libpng cannot have the memory a valid picture needs, the reader throws
+// std::bad_alloc, for the program to say that memory ran out: the coefficients of a
+// progressive 2048 x 2048 JPEG take 24 MiB, the rows libpng keeps of a PNG 4194304 wide
+// 16 MiB each, and only 8 MiB are left.
+TEST(PictureDecodersDeathTest, ALibraryShortOfMemoryThrowsAsAnAllocationDoes) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizers reserve more address space than the limit leaves";
+#endif
+  constexpr size_t kHeadroom = size_t{8} << 20;
+  testsupport::JpegLayout progressive;
+  progressive.progressive = true;
+  const Bytes jpeg = testsupport::jpeg_file(2048, 2048, {0x808080}, progressive);
+  const Bytes png = testsupport::png_rgba(4194304, 1, std::vector<uint32_t>(4194304, 0xFF808080));
+  EXPECT_EXIT(read_short_of_memory(jpeg, kHeadroom), testing::ExitedWithCode(0), "") << "JPEG";
+  EXPECT_EXIT(read_short_of_memory(png, kHeadroom), testing::ExitedWithCode(0), "") << "PNG";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/image/decode_error.hpp"
 
 #include "platform/image/bmp.hpp"
+#include "platform/image/jpeg_decode.hpp"
 
 namespace platform {
 
@@ -16,6 +17,10 @@ std::string to_string(DecodeError error) {
       return "too many scans for its size";
     case DecodeError::TooMuchMemory:
       return "needs more memory than its size";
+    case DecodeError::SideTooLong:
+      return "wider or higher than " + std::to_string(kMaxJpegSide) + " pixels";
+    case DecodeError::Unsupported:
+      return "a kind of JPEG not supported (12-bit, 16-bit, lossless or hierarchical)";
   }
   return "not a picture";
 }

@@ -16,10 +16,13 @@ enum class DecodeError {
   TooLarge,       // its header declares more than kMaxBmpPixels pixels (bmp.hpp)
   TooManyScans,   // JPEG: its scans pass over the picture more often than its size allows
   TooMuchMemory,  // JPEG: the decoder needs more memory than the header's layout explains
+  SideTooLong,    // JPEG: wider or higher than kMaxJpegSide pixels (jpeg_decode.hpp)
+  Unsupported,    // JPEG: samples of other than 8 bits, or a lossless or hierarchical file
 };
 
 // "not a picture", "larger than N pixels" (N = kMaxBmpPixels), "too many scans for its size",
-// "needs more memory than its size"; "" for None.
+// "needs more memory than its size", "wider or higher than 65500 pixels", "a kind of JPEG not
+// supported (12-bit, 16-bit, lossless or hierarchical)"; "" for None.
 std::string to_string(DecodeError error);
 
 // What a decoder did on one file, counted for the tests and measurements that hold it to its

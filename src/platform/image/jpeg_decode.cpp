@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "platform/image/bmp.hpp"
@@ -31,6 +32,7 @@ struct Decoding {
   jpeg_progress_mgr progress;
   std::jmp_buf jump;
   DecodeError why = DecodeError::NotPicture;
+  bool out_of_memory = false;  // an allocation of the library's failed
   int scan = 0;         // the last scan charged to `work`
   uint64_t budget = 0;  // blocks the scans may pass over in all
   DecodeWork work;
@@ -43,16 +45,36 @@ bool declares_too_many_pixels(const jpeg_decompress_struct& cinfo) {
   return int64_t{cinfo.image_width} * cinfo.image_height > kMaxBmpPixels;
 }
 
-// libjpeg's error exit. Its own limit of 65500 a side fires on reading the header, before
-// ours; coefficients that do not fit the memory given make the memory manager ask for a
-// backing store, which there is none of.
+static_assert(kMaxJpegSide == JPEG_MAX_DIMENSION);
+
+// Why libjpeg stopped, from the code of its error.
+DecodeError reason(int code) {
+  switch (code) {
+    case JERR_IMAGE_TOO_BIG:  // a side past kMaxJpegSide, fired on reading the header
+      return DecodeError::SideTooLong;
+    case JERR_BAD_PRECISION:     // samples of other than 8 bits
+    case JERR_SOF_UNSUPPORTED:   // lossless or hierarchical
+    case JERR_ARITH_NOTIMPL:     // arithmetic coding, where the library is built without it
+      return DecodeError::Unsupported;
+    case JERR_NO_BACKING_STORE:  // coefficients that do not fit the memory given
+      return DecodeError::TooMuchMemory;
+    default:
+      return DecodeError::NotPicture;
+  }
+}
+
+// libjpeg's error exit. The pixel limit is named before libjpeg's side limit, which fires first;
+// an allocation that failed is noted, for the reader to throw std::bad_alloc once the decoder is
+// destroyed.
 void stop_reading(j_common_ptr cinfo) {
   Decoding& decoding = decoding_of(cinfo);
+  const int code = cinfo->err->msg_code;
   if (declares_too_many_pixels(*reinterpret_cast<j_decompress_ptr>(cinfo))) {
     decoding.why = DecodeError::TooLarge;
-  } else if (cinfo->err->msg_code == JERR_NO_BACKING_STORE) {
-    decoding.why = DecodeError::TooMuchMemory;
+  } else {
+    decoding.why = reason(code);
   }
+  decoding.out_of_memory = code == JERR_OUT_OF_MEMORY;
   std::longjmp(decoding.jump, 1);
 }
 void ignore_message(j_common_ptr, int) {}
@@ -208,6 +230,7 @@ std::optional<Page> decode_jpeg(std::span<const uint8_t> bytes,
   Page page;
   const bool read = read_jpeg(decompressor, bytes, row, page);
   if (work) *work = decompressor.decoding.work;
+  if (decompressor.decoding.out_of_memory) throw std::bad_alloc();
   return decoded(read, page, decompressor.decoding.why, error);
 }
 
