@@ -19,7 +19,7 @@ namespace {
 // Working memory the decoder may take beside the page, its coefficients and its rows of samples
 // (row_bytes): tables, buffers and the memory manager's own records, which take under 20 KiB
 // at every layout.
-constexpr uint64_t kDecoderTableBytes = uint64_t{1} << 20;
+constexpr uint64_t kDecoderTableBytes = uint64_t{64} << 10;
 // Passes over the picture's blocks that its scans may make in all. Each scan is a pass over
 // the blocks of its components, so the scans' count alone does not bound the time: a file of
 // many tiny scans would cost that many passes. Progressive files of the usual encoders make
