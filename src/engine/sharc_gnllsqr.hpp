@@ -1,12 +1,15 @@
 // The engine's Gauss-Newton least-squares stage (module sharc_mod, gnllsqr) and its clamp
 // minmax.
 //
-// gnllsqr evaluates the objective in the pattern of a finite-difference Jacobian at the
-// engine's best vector p (offsets 0, 2h, h, -2h, -h of each parameter in turn) and then at p
-// itself, and hands back p and fmin exactly as they came. The step that such evaluations would
-// give is never applied, so it is not formed; the lasting effect is the publication of p (as
-// the bounds rule leaves it) to common_data by the last evaluation. Each probe vector is
-// evaluated once: one evaluation yields the fitted values of every row.
+// gnllsqr first evaluates the objective in the pattern of a finite-difference Jacobian at the
+// engine's best vector p (offsets 0, 2h, h, -2h, -h of each parameter in turn, then p itself).
+// It then takes Gauss-Newton steps on the engine's own sum from the vector the engine
+// evaluates for p: the Jacobian of the weighted residuals (through the fitted value where that
+// is the sigma, with the other sigmas held), its columns scaled to unit length and solved by
+// SVD, each step damped until the sum falls at a vector the bounds rule leaves in place, while
+// the sum falls by more than its rounding. A vector whose sum lies below the fmin handed in
+// comes back with that sum; otherwise p and fmin come back bit for bit. Either way the last
+// evaluation is of the vector returned, so common_data holds its publication.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +25,9 @@ namespace sharc_mod {
 double minmax(double v);
 
 // The Gauss-Newton stage on m data rows and n parameters.
-//   p     in/out  the engine's best vector; returned bit for bit as handed in
-//   fmin  in/out  its sum of squares; returned bit for bit as handed in
-// Makes 5 n + 2 evaluations (none without rows); the last is of p. n outside 1..max_params
-// evaluates nothing.
+//   p     in/out  the engine's best vector; the vector reached when its sum is below fmin
+//   fmin  in/out  its sum of squares; the sum of the vector reached
+// Evaluates nothing without rows or with n outside 1..max_params.
 void gnllsqr(RunState& rs, int32_t m, int32_t n, VecView<double> p, double& fmin);
 
 }  // namespace sharc_mod

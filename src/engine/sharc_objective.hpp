@@ -105,6 +105,11 @@ class RunState {
   int32_t rows() const { return n_; }
   int32_t params() const { return np_; }
   double hit_offset() const { return hit_offset_; }
+  // The observations as func evaluates them, the fitted values of the last evaluation and the
+  // per-row sigma, rows 1..rows().
+  VecView<const double> observed() const { return VecView<const double>(yguard_.data(), n_); }
+  VecView<const double> fitted() const { return yf_; }
+  VecView<const double> sigma() const { return sig_; }
   // The working bounds of parameters 1..np.
   VecView<const double> lo_view() const { return VecView<const double>(lo.data(), np_); }
   VecView<const double> hi_view() const { return VecView<const double>(hi.data(), np_); }

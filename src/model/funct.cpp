@@ -21,11 +21,11 @@ using common_data::max_x;
 
 // Work arrays of fun, sized once for the largest data set (fun allocates nothing).
 struct FunWork {
-  FArray<double, max_params> p;              // copy of the parameters
-  alignas(64) FArray<double, max_rows> yf;   // model values of the rows (whole vectors)
-  FArray<double, max_rows> r;    // residuals
-  FArray<double, max_rows> s;    // sigmas
-  FArray<double, max_rows> w;    // robust weights
+  FArray<double, max_params> p;             // copy of the parameters
+  alignas(64) FArray<double, max_rows> yf;  // model values of the rows (whole vectors)
+  FArray<double, max_rows> r;               // residuals
+  FArray<double, max_rows> s;               // sigmas
+  FArray<double, max_rows> w;               // robust weights
 };
 FunWork fw;
 
@@ -291,6 +291,22 @@ double sum_squares(VecView<const double> r, int32_t n) {
 
 void row_weights(int32_t n, VecView<double> w) {
   for (int32_t i = 1; i <= n; ++i) w(i) = 1.0 / (common_data::ysig(i) * common_data::ysig(i));
+}
+
+void row_sigmas(int32_t n,
+                int32_t mode,
+                VecView<const double> yf,
+                VecView<const double> r,
+                VecView<const double> sig,
+                VecView<double> s) {
+  if (n > max_rows) return;
+  if (mode < 1 || mode > 4 || globals::nmdl > 0) {
+    for (int32_t i = 1; i <= n; ++i) s(i) = 1.0;
+    return;
+  }
+  for (int32_t i = 1; i <= n; ++i) fw.r(i) = r(i);
+  choose_sigma(n, mode, yf, sig);
+  for (int32_t i = 1; i <= n; ++i) s(i) = fw.s(i);
 }
 
 int32_t load_x_columns(MatView<double> xm) { return load_x_columns(xm, common_data::nd); }

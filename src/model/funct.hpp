@@ -64,6 +64,17 @@ void fun(MatView<const double> x,
 // it right after fun: funcs and other callers overwrite ysig with their own values.
 void row_weights(int32_t n, VecView<double> w);
 
+// s(i) := the sigma that fun gives row i in weighting mode `mode` (as above: 1 without
+// weighting and for a numbered model) with fitted values yf, residuals r = y - yf and the
+// caller's sigma sig, for i = 1..n (n <= common_data::max_rows). Evaluates nothing and writes
+// no shared state.
+void row_sigmas(int32_t n,
+                int32_t mode,
+                VecView<const double> yf,
+                VecView<const double> r,
+                VecView<const double> sig,
+                VecView<double> s);
+
 // g := central-difference gradient of the shared data set's sum of squares at p(1..np), 0 for
 // every fixed parameter (common_data::pmask 0), which costs no evaluations; f := the sum at p.
 // Reads the data set, mask and weighting mode from common_data; writes npr, pfinal, xnx and,

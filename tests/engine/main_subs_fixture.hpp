@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +23,17 @@ namespace mainsubtest {
 // y = 120 x / (4 + x) with small alternating disturbances, at eight x values.
 inline std::string michaelis_rows() {
   return "0.5 13.4\n1 24.1\n2 39.9\n3 51.6\n5 66.5\n8 80.3\n12 89.7\n20 100.2\n";
+}
+
+// The values as one line of a data file, each to 17 significant digits.
+inline std::string line_of(const std::vector<double>& v) {
+  std::string out;
+  char buf[40];
+  for (double d : v) {
+    std::snprintf(buf, sizeof buf, "%.17g", d);
+    out += (out.empty() ? "" : " ") + std::string(buf);
+  }
+  return out + "\n";
 }
 
 // A data file: the model line, lines 2 to 5, the rows and the closing line.
@@ -69,9 +81,7 @@ class MainSubTest : public cascadetest::CascadeTest {
     const auto b = boxes();
     return b.empty() ? "" : b.back().text;
   }
-  bool exists(const std::string& name) const {
-    return std::filesystem::exists(dir.path() / name);
-  }
+  bool exists(const std::string& name) const { return std::filesystem::exists(dir.path() / name); }
 
   testsupport::TempDir dir;
 };

@@ -28,6 +28,7 @@
 
 namespace {
 
+using mainsubtest::line_of;
 using mainsubtest::MainSubTest;
 
 using Model = std::function<double(const std::vector<double>& p, double x)>;
@@ -64,16 +65,6 @@ std::vector<double> numbers(std::string line) {
     v.push_back(d);
   }
   return v;
-}
-
-std::string line_of(const std::vector<double>& v) {
-  std::string out;
-  char buf[40];
-  for (double d : v) {
-    std::snprintf(buf, sizeof buf, "%.17g", d);
-    out += (out.empty() ? "" : " ") + std::string(buf);
-  }
-  return out + "\n";
 }
 
 // The data file with Y, and lines 2 to 4 (starts, bounds) of the parameters y_params, times
