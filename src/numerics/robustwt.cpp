@@ -3,6 +3,8 @@
 #include <cmath>
 #include <vector>
 
+#include "numerics/thread_held.hpp"
+
 namespace robustwt {
 namespace {
 
@@ -11,6 +13,11 @@ constexpr double kC2 = 1.4830000400543213;    // 1.483 in single precision
 constexpr double kCs = 6.909297067811963;     // kC1 * kC2, the weight in the limit u -> 0
 constexpr double kEdge = 0.0894546282935481;  // kC2 sin(kC1 u) / u at u = kC1
 constexpr double kOutside = 1e-8;             // weight beyond kC1 scale units
+
+// The residual magnitudes of one call, kept by each thread between calls.
+struct Magnitudes {
+  std::vector<double> x;
+};
 
 // Step 3: one reweighting pass at location loc; writes w and returns the new location.
 double reweight(int32_t n, VecView<const double> x, double loc, double scale, VecView<double> w) {
@@ -44,7 +51,7 @@ void robust_wt(int32_t n, VecView<const double> r, VecView<double> w) {
   if (n < 1) return;
   // Step 2: magnitudes, binned median and mean absolute deviation. The model evaluator calls
   // this for every trial vector, so the magnitudes live in a buffer that only ever grows.
-  thread_local std::vector<double> magnitudes;
+  std::vector<double>& magnitudes = thread_held::mine<Magnitudes>().x;
   if (magnitudes.size() < static_cast<size_t>(n)) magnitudes.resize(n);
   const VecView<double> x(magnitudes.data(), n);
   for (int32_t i = 1; i <= n; ++i) x(i) = std::fabs(r(i));

@@ -18,6 +18,7 @@
 #include "numerics/nrutil.hpp"
 #include "numerics/robustwt.hpp"
 #include "numerics/runtime_rng.hpp"
+#include "numerics/thread_held.hpp"
 #include "optimizers/marq_mod.hpp"
 #include "optimizers/marq_parts.hpp"
 
@@ -133,7 +134,7 @@ void funy(MatView<const double> x,
           double& q,
           int32_t& counter) {
   ++funy_count;
-  thread_local FunyWork wk;
+  FunyWork& wk = thread_held::mine<FunyWork>();
   wk.size_for(m);
   // Step 1: fitted values of all rows at once (a formula that cannot be compiled gives 0),
   // guarded against NaN and values beyond 2^53.

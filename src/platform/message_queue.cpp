@@ -1,10 +1,9 @@
 #include "platform/message_queue.hpp"
 
-#include <pthread.h>
-
 #include <memory>
 #include <utility>
 
+#include "numerics/thread_held.hpp"
 #include "platform/sync.hpp"
 
 namespace platform {
@@ -13,28 +12,17 @@ namespace {
 // Set once the calling thread's queue is released (a plain flag, so it can still be read then).
 thread_local bool holder_gone = false;
 
-// The calling thread's queue is held by a key of the thread library, which closes and releases
-// it when the thread ends. Not a thread-local object with a destructor: the C library allocates
-// to register such a destructor when a thread first touches it, and ends the process when that
-// fails (a window thread started short of memory); the key keeps its value in the thread's own
-// block.
-using Held = std::shared_ptr<ThreadQueue>;
-
-void release(void* held) {
-  auto* queue = static_cast<Held*>(held);
-  (*queue)->close();
-  delete queue;
-  holder_gone = true;
-}
-
-pthread_key_t queue_key() {
-  static const pthread_key_t key = [] {
-    pthread_key_t k{};
-    pthread_key_create(&k, release);
-    return k;
-  }();
-  return key;
-}
+// The calling thread's queue, held by thread_held (not a thread-local object with a destructor,
+// which a window thread started short of memory could not register), closed and released when
+// the thread ends.
+struct Holder {
+  std::shared_ptr<ThreadQueue> queue;
+  ~Holder() {
+    if (queue) queue->close();
+    queue.reset();
+    holder_gone = true;
+  }
+};
 
 void discard(const Message& m) {
   if (m.message == kMsgSync) complete_sync(m);
@@ -52,10 +40,9 @@ std::shared_ptr<ThreadQueue> ThreadQueue::current() {
   // A thread whose queue was released as it ended may still send: each such call gets a queue
   // of its own.
   if (holder_gone) return std::make_shared<ThreadQueue>(current_thread_id());
-  if (auto* held = static_cast<Held*>(pthread_getspecific(queue_key()))) return *held;
-  auto held = std::make_unique<Held>(std::make_shared<ThreadQueue>(current_thread_id()));
-  if (pthread_setspecific(queue_key(), held.get()) != 0) return *held;  // unheld: a queue per call
-  return *held.release();
+  Holder& held = thread_held::mine<Holder>();
+  if (!held.queue) held.queue = std::make_shared<ThreadQueue>(current_thread_id());
+  return held.queue;
 }
 
 ThreadQueue::~ThreadQueue() {

@@ -1,13 +1,13 @@
 #include "platform/thread.hpp"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <system_error>
 #include <unordered_set>
+
+#include "numerics/thread_held.hpp"
 
 namespace platform {
 namespace {
@@ -33,25 +33,21 @@ void mark_live(ThreadId id, bool live) {
     live_ids().erase(id);
 }
 
-// The calling thread's id, unregistered when the thread ends by a key of the thread library.
-// Not a thread-local object with a destructor: the C library allocates to register such a
-// destructor when a thread first touches it, and ends the process when that fails (a thread
-// started short of memory); the key keeps its value in the thread's own block.
+// The calling thread's id (a plain value, read on every call), unregistered when the thread
+// ends by a Registered held by thread_held, which a thread started short of memory fails to
+// make as any allocation fails.
 thread_local ThreadId identity = 0;
 
-pthread_key_t identity_key() {
-  static const pthread_key_t key = [] {
-    pthread_key_t k{};
-    pthread_key_create(
-        &k, [](void* id) { mark_live(ThreadId(reinterpret_cast<uintptr_t>(id)), false); });
-    return k;
-  }();
-  return key;
-}
+struct Registered {
+  ThreadId id = 0;
+  ~Registered() {
+    if (id != 0) mark_live(id, false);
+  }
+};
 
 void set_identity(ThreadId id) {
+  thread_held::mine<Registered>().id = id;
   identity = id;
-  pthread_setspecific(identity_key(), reinterpret_cast<void*>(uintptr_t(id)));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "model/model_fixture.hpp"
 #include "optimizers/marq_parts.hpp"
 #include "support/close.hpp"
+#include "support/out_of_memory.hpp"
 
 namespace {
 
@@ -186,6 +187,33 @@ TEST_F(MarqFuny, NanSumBecomesTheCapAndNoRowsTheFloor) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_EQ(run(1, y_, {nan, 1, 1, 1}).ssq, 4.503599727262001e19);
   EXPECT_EQ(run(0, {}).ssq, 1e-30);
+}
+
+using MarqFunyDeathTest = MarqFuny;
+
+// The method's work, first taken when memory has run out, fails as an allocation.
+TEST_F(MarqFunyDeathTest, OutOfMemoryFailsAsAnAllocation) {
+  if (!testsupport::kOutOfMemoryTestable) GTEST_SKIP() << "sanitizers take the address space";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  double x = 1.0, y = 3.0, p[2] = {1.0, 2.0}, fit = 0.0, sig = 1.0, w = 0.0, ssq = 0.0, q = 0.0;
+  int32_t counter = 0;
+  auto evaluate = [&] {
+    marq_mod::funy(MatView<const double>(&x, 1, 1, 1),
+                   MatView<const double>(&y, 1, 1, 1),
+                   VecView<const double>(p, 2),
+                   2,
+                   1,
+                   1,
+                   1,
+                   0,
+                   VecView<double>(&fit, 1),
+                   VecView<const double>(&sig, 1),
+                   VecView<double>(&w, 1),
+                   ssq,
+                   q,
+                   counter);
+  };
+  EXPECT_EXIT(testsupport::run_out_of_memory([] {}, evaluate), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

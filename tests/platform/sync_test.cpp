@@ -1,20 +1,14 @@
 #include "platform/sync.hpp"
 
 #include <gtest/gtest.h>
-#include <malloc.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <exception>
-#include <fstream>
-#include <new>
 #include <set>
 #include <thread>
 
 #include "platform/message_queue.hpp"
 #include "platform/thread.hpp"
+#include "support/out_of_memory.hpp"
 
 namespace {
 
@@ -79,60 +73,16 @@ TEST(Thread, IdIsKnownBeforeTheBodyRunsAndNeverReused) {
   }
 }
 
-// The blocks that exhaust_memory took, chained (kept where the optimiser cannot drop them).
-void* volatile taken = nullptr;
-
-// Takes every block of memory the process may still have, down to the smallest, and keeps it.
-void exhaust_memory() {
-  for (size_t size = 1 << 16; size >= sizeof(void*); size /= 2) {
-    while (void* block = std::malloc(size)) {
-      *static_cast<void**>(block) = taken;
-      taken = block;
-    }
-  }
-}
-
-// Starts a thread, lets memory run out, and has the thread take its id and its queue. Ends the
-// process with 0 on a std::bad_alloc that no one catches (the program reports it as out of
-// memory), with 2 when the thread got both.
-void start_thread_out_of_memory() {
-  std::set_terminate([] {
-    try {
-      std::rethrow_exception(std::current_exception());
-    } catch (const std::bad_alloc&) {
-      std::_Exit(0);
-    } catch (...) {
-    }
-    std::_Exit(3);
-  });
-  mallopt(M_ARENA_MAX, 1);  // every thread allocates from the one arena limited below
-  std::atomic<bool> go{false};
-  std::thread t([&] {
-    while (!go) std::this_thread::yield();
-    platform::current_thread_id();
-    platform::ThreadQueue::current();
-  });
-  long pages = 0;
-  std::ifstream("/proc/self/statm") >> pages;
-  const rlim_t size = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (1 << 20);
-  const rlimit limit{size, size};
-  setrlimit(RLIMIT_AS, &limit);
-  exhaust_memory();
-  go = true;
-  t.join();
-  std::_Exit(2);
-}
-
-// A thread that takes its id and its queue when memory has run out fails as any allocation
-// does (std::bad_alloc): nothing that it keeps for its end is registered with the C library,
-// whose registration ends the process at once when it finds no memory.
+// A thread that takes its id, or with its id its queue, when memory has run out fails as any
+// allocation does (std::bad_alloc): nothing that it keeps for its end is registered with the C
+// library, whose registration ends the process at once when it finds no memory.
 TEST(ThreadDeathTest, AThreadOutOfMemoryFailsAsAnAllocationDoes) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "sanitizers reserve more address space than the limit leaves";
-#endif
-  // A fresh process, whose only memory arena is the one that runs out.
+  if (!testsupport::kOutOfMemoryTestable) GTEST_SKIP() << "sanitizers take the address space";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(start_thread_out_of_memory(), ::testing::ExitedWithCode(0), "");
+  const auto id = [] { platform::current_thread_id(); };
+  const auto queue = [] { platform::ThreadQueue::current(); };
+  EXPECT_EXIT(testsupport::run_out_of_memory([] {}, id), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(testsupport::run_out_of_memory(id, queue), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(OwnedMutex, RecursiveTimedAndOwnerChecked) {
