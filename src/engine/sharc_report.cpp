@@ -63,31 +63,41 @@ constexpr CellLayout kPValueCell = {"(4X,1p,G10.3,2X$)",
 constexpr std::string_view kMasked = "[Masked]";
 constexpr std::string_view kUndetermined = "[Undetermined]";
 
-// A value's cell in the results file: its format, and what fills its field: the mark itself,
-// or for a number -1E+300, whose digits (or asterisks, where they do not fit) fill it.
-struct ResultsCell {
-  const char* format;
-  Value filler;
+// A parameter's cell of a section in both files: its formats, and the mark that fills it in
+// place of a value (none for a parameter whose value fills it).
+struct Cell {
+  const char* r_format;
+  const char* s_format;
+  std::string_view mark;
 };
 
-// Parameter i's cell of a section of `layout` in the results file.
-ResultsCell results_cell(const FitResult& fit, int32_t i, const CellLayout& layout) {
-  if (fit.determined(i)) return {layout.r_free, -1e300};
-  if (fit.mask(i) == 0) return {layout.r_fixed, std::string(kMasked)};
-  return {layout.r_undetermined, std::string(kUndetermined)};
+// Parameter i's cell of a section of `layout`: a determined parameter's value, else the mark of
+// a fixed or an undetermined one.
+Cell cell_of(const FitResult& fit, int32_t i, const CellLayout& layout) {
+  if (fit.determined(i)) return {layout.r_free, layout.s_free, {}};
+  if (fit.mask(i) == 0) return {layout.r_fixed, layout.s_fixed, kMasked};
+  return {layout.r_undetermined, layout.s_undetermined, kUndetermined};
 }
 
-// Parameter i's cell of the parameter values (section 9) in the results file.
-ResultsCell results_value_cell(const FitResult& fit, int32_t i) {
-  return {fit.mask(i) != 0 ? "(5X,1p,G15.8,2X$)" : "(5X,1p,G11.4,2X$)", -1e300};
+// Parameter i's cell of the parameter values (section 9): the value of every parameter, a free
+// one's to more digits in the results file.
+Cell value_cell_of(const FitResult& fit, int32_t i) {
+  return {fit.mask(i) != 0 ? "(5X,1p,G15.8,2X$)" : "(5X,1p,G11.4,2X$)", "(3X,1p,E10.3,2X$)", {}};
+}
+
+// What fills a cell: its mark, or the number x.
+Value content(const Cell& cell, double x) {
+  if (cell.mark.empty()) return x;
+  return std::string(cell.mark);
 }
 
 // The names cell over a value's cell of the results file: as wide as that cell and the name
 // centred over its field, so that each name stands over its own value whatever the widths of
 // the cells before it (a free parameter's value cell of section 9 is wider than a fixed one's,
-// a "[Masked]" limit's narrower than a value's).
-std::string name_over(const ResultsCell& cell, const std::string& name) {
-  const editfmt::Output filled = editfmt::write(cell.format, {cell.filler});
+// a "[Masked]" limit's narrower than a value's). A number's field is that of -1E+300, whose
+// digits (or asterisks, where they do not fit) fill it.
+std::string name_over(const Cell& cell, const std::string& name) {
+  const editfmt::Output filled = editfmt::write(cell.r_format, {content(cell, -1e300)});
   const size_t first = filled.text.find_first_not_of(' ');
   const size_t field = filled.text.find_last_not_of(' ') + 1 - first;
   const size_t lead = first + (field > name.size() ? (field - name.size()) / 2 : 0);
@@ -113,19 +123,10 @@ class Writer {
     r_.write(fmt, v);
     s_.write(fmt, v);
   }
-  // Parameter i's cell: its value x when determined, else the mark of a fixed or an
-  // undetermined parameter.
-  void value(const FitResult& fit, int32_t i, const CellLayout& layout, double x) {
-    if (fit.determined(i)) {
-      r(layout.r_free, {x});
-      s(layout.s_free, {x});
-    } else if (fit.mask(i) == 0) {
-      r(layout.r_fixed, {std::string(kMasked)});
-      s(layout.s_fixed, {std::string(kMasked)});
-    } else {
-      r(layout.r_undetermined, {std::string(kUndetermined)});
-      s(layout.s_undetermined, {std::string(kUndetermined)});
-    }
+  // A cell in both files, holding x or the cell's mark.
+  void cell(const Cell& c, double x) {
+    r(c.r_format, {content(c, x)});
+    s(c.s_format, {content(c, x)});
   }
   // Records of nrutil::vecprn, to both files.
   void vecprn(VecView<const double> v, int32_t n) {
@@ -180,25 +181,22 @@ void write_parameters(Writer& w, const FitResult& fit) {
     w.both("(A1)", {" "});
   };
   auto section = [&](const CellLayout& layout) {
-    return [&fit, &layout](int32_t i) { return results_cell(fit, i, layout); };
+    return [&fit, &layout](int32_t i) { return cell_of(fit, i, layout); };
   };
   w.both("(/1X,A)", {"Final Parameter Values:"});
-  names([&fit](int32_t i) { return results_value_cell(fit, i); }, "(7x,A1,I1,A6$)", "P", " ");
-  for (int32_t i = 1; i <= npr; ++i) {
-    w.r(results_value_cell(fit, i).format, {fit.a(i)});
-    w.s("(3X,1p,E10.3,2X$)", {fit.a(i)});
-  }
+  names([&fit](int32_t i) { return value_cell_of(fit, i); }, "(7x,A1,I1,A6$)", "P", " ");
+  for (int32_t i = 1; i <= npr; ++i) w.cell(value_cell_of(fit, i), fit.a(i));
   w.both("(//1x,A)", {"Parameter Standard Errors:"});
   names(section(kStdErrCell), "(7x,A2,I1,A5$)", "SE", " ");
   for (int32_t i = 1; i <= npr; ++i) {
-    w.value(fit, i, kStdErrCell, fit.ase(i));
+    w.cell(cell_of(fit, i, kStdErrCell), fit.ase(i));
   }
   w.both("(//1x,A)", {"Parameter 95% Confidence Limits:"});
   names(section(kLimitCell), "(6x,A2,I1,A6$)", "CL", "    ");
   for (int32_t side : {-1, 1}) {
     if (side == 1) w.both("(A1)", {" "});
     for (int32_t i = 1; i <= npr; ++i) {
-      w.value(fit, i, kLimitCell, fit.a(i) + side * fit.pcl(i));
+      w.cell(cell_of(fit, i, kLimitCell), fit.a(i) + side * fit.pcl(i));
     }
   }
   w.both("(//1x,A)", {"Parameter Significance (p-value < 5.E-02):"});
@@ -208,7 +206,7 @@ void write_parameters(Writer& w, const FitResult& fit) {
     double p = 0.0, se = fit.ase(i);
     int32_t flag = 0;
     ppval(p, flag, free, fit.n, fit.a(i), se);
-    w.value(fit, i, kPValueCell, p);
+    w.cell(cell_of(fit, i, kPValueCell), p);
   }
 }
 
