@@ -210,7 +210,7 @@ struct OpenedDisplay {
 // half-written: it takes its name only once complete, and the run's files of reports not yet
 // done are removed.
 [[noreturn]] void display_lost(const char* display) {
-  sharc_mod::remove_unfinished_reports();
+  sharc_report_files::remove_unfinished_reports();
   std::fflush(stdout);
   std::fprintf(stderr, "varqen: lost the connection to the display %s\n", display);
   std::fflush(stderr);
@@ -221,7 +221,7 @@ struct OpenedDisplay {
 // the working files of a report not yet done, which lie in the data file's folder from before
 // the model's confirmation on.
 void end_on_signal(int sig) {
-  sharc_mod::remove_unfinished_reports();
+  sharc_report_files::remove_unfinished_reports();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
@@ -243,7 +243,7 @@ std::terminate_handler uncaught_before = nullptr;
     if (uncaught_before != nullptr) uncaught_before();
     std::abort();
   }
-  sharc_mod::remove_unfinished_reports();
+  sharc_report_files::remove_unfinished_reports();
   std::fflush(stdout);
   static constexpr char kLine[] = "varqen: out of memory; the run ends without its report\n";
   [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);

@@ -259,16 +259,16 @@ sharc_mod::PostFit statistics_in_frame(Block& b) {
 // and so adds none.
 sharc_mod::ReportStatus report_and_log(Block& b,
                                        sharc_mod::PostFit& stats,
-                                       sharc_mod::RunlogTexts& texts) {
+                                       sharc_runlog::RunlogTexts& texts) {
   const sharc_mod::ReportStatus report = sharc_mod::results_report(
       b.fit, stats, b.report, sharc_mod::error_path_taken ? sharc_mod::error_path_reason : "");
-  sharc_mod::runlog_summary(data_file_name(), b.fit.sse, stats.mic, texts);
+  sharc_runlog::runlog_summary(data_file_name(), b.fit.sse, stats.mic, texts);
   return report;
 }
 
 // Steps 10 and 11: the fit in its frame, entered here and left here: the passes, the tests that
 // a fit can fail, the final evaluation and the statistics inside it, the report outside.
-BlockEnd fit_in_frame(Block& b, int32_t formula_flag, sharc_mod::RunlogTexts& texts) {
+BlockEnd fit_in_frame(Block& b, int32_t formula_flag, sharc_runlog::RunlogTexts& texts) {
   if (!fittable(b)) return BlockEnd::DataError;
   enter_frame(b);
   const bool started = start_in_range(b);
@@ -287,7 +287,7 @@ BlockEnd fit_in_frame(Block& b, int32_t formula_flag, sharc_mod::RunlogTexts& te
 }
 
 // Steps 2 to 11 for the block at the top of the current file.
-BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
+BlockEnd run_block(int32_t& formula_flag, sharc_runlog::RunlogTexts& texts) {
   Block b;
   sharc_mod::error_path_taken = false;
   sharc_mod::cancel_pressed.store(false);
@@ -334,7 +334,7 @@ BlockEnd run_block(int32_t& formula_flag, sharc_mod::RunlogTexts& texts) {
 }
 
 // Step 13, first part: the Information dialog between the files of a series.
-void series_message(const sharc_mod::RunlogTexts& texts) {
+void series_message(const sharc_runlog::RunlogTexts& texts) {
   const std::string name = data_file_name();
   size_t cut = name.find_last_of("/\\");
   if (cut == std::string::npos) cut = name.find_last_of(':');
@@ -438,7 +438,7 @@ void main_sub() {
   int32_t formula_flag = 0;
   every_block_reported = true;
   for (;;) {
-    sharc_mod::RunlogTexts texts;  // the texts of this block's run-log line, when it has one
+    sharc_runlog::RunlogTexts texts;  // the texts of this block's run-log line, when it has one
     const BlockEnd end = run_block(formula_flag, texts);
     if (end != BlockEnd::Reported) every_block_reported = false;
     // Step 12: the block's arrays are gone with it.

@@ -43,7 +43,7 @@ struct Block {
   fparser::Tcomp formula;
   FVector<double> lo_read;
   FVector<double> hi_read;
-  sharc_mod::ReportFiles report;  // the report's files, made before the confirmation
+  sharc_report_files::ReportFiles report;  // the report's files, made before the confirmation
 };
 
 // Outcome of the model line step.

@@ -156,7 +156,7 @@ std::string_view sse_spearman_format(double spearman) {
 
 // Sections 1 to 6: date, sum of squares, Spearman r, MIC and the model.
 void write_summary(Writer& w, const FitResult& fit, const PostFit& st) {
-  w.r("(A, A30)", {std::string(report_date_line), st.date});
+  w.r("(A, A30)", {std::string(sharc_report_files::report_date_line), st.date});
   w.r("(/1x, A15, 10x, A11)", {"Unweighted SSE:", "Spearman r:"});
   w.s("(/1x, A15, 7x, A11)", {"Unweighted SSE:", "Spearman r:"});
   w.both(sse_spearman_format(st.spearman), {fit.sse, st.spearman});
@@ -454,7 +454,7 @@ std::string file_error_text(std::string_view message,
 
 ReportStatus results_report(const FitResult& fit,
                             const PostFit& stats,
-                            ReportFiles& files,
+                            sharc_report_files::ReportFiles& files,
                             std::string_view run_error) {
   if (fit.sse < 0) return ReportStatus::NotWritten;
   const bool degenerate = degenerate_fit(fit);
@@ -462,7 +462,8 @@ ReportStatus results_report(const FitResult& fit,
   // A report of a run that ended in error says so before anything else.
   const std::string_view error = degenerate ? kDegenerateError : run_error;
   if (!error.empty()) {
-    text.results.insert(text.results.begin(), std::string(report_error_line) + std::string(error));
+    text.results.insert(text.results.begin(),
+                        std::string(sharc_report_files::report_error_line) + std::string(error));
   }
   // A scratch copy that cannot be written leaves the previous results file's name in place.
   if (const std::error_code err = write_file(files.scratch_fd(), text.scratch)) {

@@ -78,7 +78,7 @@ std::string file_error_text(std::string_view message,
 // fit) gets the first line " RUN ENDED IN ERROR: " and the reason.
 ReportStatus results_report(const FitResult& fit,
                             const PostFit& stats,
-                            ReportFiles& files,
+                            sharc_report_files::ReportFiles& files,
                             std::string_view run_error = {});
 
 }  // namespace sharc_mod

@@ -21,7 +21,7 @@
 
 #include "files/units.hpp"
 
-namespace sharc_mod {
+namespace sharc_report_files {
 namespace {
 
 using file_safety::Descriptor;
@@ -354,4 +354,4 @@ void remove_unfinished_reports() {
   }
 }
 
-}  // namespace sharc_mod
+}  // namespace sharc_report_files

@@ -1,6 +1,6 @@
-// The files of the results report (module sharc_mod, files of the report): the report's name,
-// how a report of this program is known by its first line, and its working files: the scratch
-// copy ("tempor-" and six random characters, ".txt") and the results file while it is written
+// The files of the results report (module sharc_report_files): the report's name, how a report
+// of this program is known by its first line, and its working files: the scratch copy
+// ("tempor-" and six random characters, ".txt") and the results file while it is written
 // (".varqen-" and six random characters, ".part"), made in the report's folder before the fit
 // and kept until the report is written.
 //
@@ -27,7 +27,7 @@
 
 #include "files/file_safety.hpp"
 
-namespace sharc_mod {
+namespace sharc_report_files {
 
 // The results file's path for the data file `data_file` (its path as given): in the same
 // folder, the file's name with a ".DAT" (any case) that ends it replaced by ".TXT", else
@@ -112,4 +112,4 @@ class ReportFiles {
 // then on (create fails with ECANCELED). Safe from any thread and in a signal handler.
 void remove_unfinished_reports();
 
-}  // namespace sharc_mod
+}  // namespace sharc_report_files

@@ -5,7 +5,7 @@
 #include "numerics/editfmt.hpp"
 #include "numerics/stringlib.hpp"
 
-namespace sharc_mod {
+namespace sharc_runlog {
 
 bool runlog_summary(std::string_view data_file, double sse, double& mic, RunlogTexts& texts) {
   if (globals::bcancelrun != 0 || globals::bcorrectmdl == 0) {
@@ -27,4 +27,4 @@ bool runlog_summary(std::string_view data_file, double sse, double& mic, RunlogT
   return true;
 }
 
-}  // namespace sharc_mod
+}  // namespace sharc_runlog

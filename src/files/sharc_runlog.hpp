@@ -1,11 +1,11 @@
-// Run-log summary line of the fit run (module sharc_mod, file of the run-log line): the sum of
-// squares and the MIC of a fit, appended to "Varqen-runlog.txt" under the data file's path.
+// Run-log summary line of the fit run (module sharc_runlog): the sum of squares and the MIC of a
+// fit, appended to "Varqen-runlog.txt" under the data file's path.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace sharc_mod {
+namespace sharc_runlog {
 
 // The texts of the last run-log line, 30 characters each: the sum of squares written with
 // "(1p,G11.5)" and the MIC with "(G10.4)". The information dialog between the files of a
@@ -23,4 +23,4 @@ struct RunlogTexts {
 // that ran to its end, whether the report was written or failed.
 bool runlog_summary(std::string_view data_file, double sse, double& mic, RunlogTexts& texts);
 
-}  // namespace sharc_mod
+}  // namespace sharc_runlog

@@ -420,7 +420,7 @@ class ReportRun : public enginetest::StatsFixture {
   platform::WindowSystem system{backend, dialogs};
   sharc_mod::FitResult fit;
   sharc_mod::PostFit st;
-  sharc_mod::ReportFiles files;
+  sharc_report_files::ReportFiles files;
 };
 
 TEST_F(ReportRun, WritesTheResultsFileReadsTheScratchCopyBackAndDeletesIt) {
@@ -495,7 +495,7 @@ TEST_F(ReportRun, AFolderThatCannotTakeTheReportIsFoundBeforeTheFitAndKeepsNothi
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.made != nullptr) std::filesystem::create_directory(dir.path() / c.made);
-    sharc_mod::ReportFiles refused;
+    sharc_report_files::ReportFiles refused;
     {
       std::optional<testsupport::FileSizeLimit> limit;
       if (c.limit != 0) limit.emplace(c.limit);
@@ -581,7 +581,7 @@ TEST_F(ReportRun, AWorkingFileSwappedForAnotherIsNeverWrittenThroughAndIsNamed) 
       EXPECT_FALSE(std::filesystem::exists(results_path()));
     } else {
       EXPECT_EQ(sharc_mod::results_report(fit, st, files), sharc_mod::ReportStatus::Written);
-      EXPECT_TRUE(sharc_mod::begins_report(dir.read("Decay.TXT")));
+      EXPECT_TRUE(sharc_report_files::begins_report(dir.read("Decay.TXT")));
       EXPECT_FALSE(std::filesystem::is_symlink(results_path()));
     }
     EXPECT_EQ(dir.read("victim"), "secret\n");

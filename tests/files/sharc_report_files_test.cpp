@@ -64,7 +64,7 @@ int in_child(const std::function<int()>& body) {
   const pid_t pid = fork();
   if (pid == 0) {
     std::signal(SIGTERM, [](int sig) {
-      sharc_mod::remove_unfinished_reports();
+      sharc_report_files::remove_unfinished_reports();
       std::signal(sig, SIG_DFL);
       std::raise(sig);
     });
@@ -84,15 +84,17 @@ TEST(ReportFiles, ASignalAtTheWorstMomentLeavesNoWorkingFile) {
   const struct {
     const char* what;
     RaiseAt at;
-    std::function<void(sharc_mod::ReportFiles&)> then;  // after the files are made
+    std::function<void(sharc_report_files::ReportFiles&)> then;  // after the files are made
   } cases[] = {
-      {"made", RaiseAt::AfterCreate, [](sharc_mod::ReportFiles&) {}},
-      {"removed", RaiseAt::BeforeRemove, [](sharc_mod::ReportFiles& f) { f.remove_scratch(); }},
+      {"made", RaiseAt::AfterCreate, [](sharc_report_files::ReportFiles&) {}},
+      {"removed",
+       RaiseAt::BeforeRemove,
+       [](sharc_report_files::ReportFiles& f) { f.remove_scratch(); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(in_child([&] {
-                sharc_mod::ReportFiles files;
+                sharc_report_files::ReportFiles files;
                 if (c.at == RaiseAt::AfterCreate) raise_at = c.at;
                 if (files.create(data, 10)) return 1;
                 raise_at = c.at;
@@ -111,7 +113,7 @@ TEST(ReportFiles, ASignalLeavesAFilePutInAWorkingFilesPlace) {
   for (const bool results_file : {false, true}) {
     SCOPED_TRACE(results_file ? "results file" : "scratch copy");
     EXPECT_EQ(in_child([&] {
-                sharc_mod::ReportFiles files;
+                sharc_report_files::ReportFiles files;
                 if (files.create(dir.file("Run.dat"), 10)) return 1;
                 std::filesystem::rename(dir.write("planted", "planted\n"),
                                         results_file ? files.partial() : files.scratch());
@@ -135,15 +137,15 @@ TEST(ReportFiles, AnAbruptEndRemovesThemWhereTheirFolderWentAndMakesNoMore) {
   std::filesystem::create_directory(data);
   for (const bool abrupt : {false, true}) {
     SCOPED_TRACE(abrupt);
-    sharc_mod::ReportFiles run;
+    sharc_report_files::ReportFiles run;
     ASSERT_FALSE(run.create((data / "Run.dat").string(), 10));
     std::filesystem::rename(data, moved);
     EXPECT_EQ(run.scratch().parent_path(), moved);
     EXPECT_EQ(testsupport::names_in(moved).size(), 2u);
     if (abrupt) {
       EXPECT_EQ(in_child([&] {
-                  sharc_mod::remove_unfinished_reports();
-                  sharc_mod::ReportFiles late;
+                  sharc_report_files::remove_unfinished_reports();
+                  sharc_report_files::ReportFiles late;
                   return late.create((moved / "Late.dat").string(), 10).value();
                 }),
                 ECANCELED);
@@ -173,7 +175,7 @@ TEST(ResultsFileName, ReplacesADatEndingTheFilesOwnNameElseAddsTxt) {
                {"", ".TXT"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
-    EXPECT_EQ(sharc_mod::results_file_name(c.input), c.expected);
+    EXPECT_EQ(sharc_report_files::results_file_name(c.input), c.expected);
   }
 }
 

@@ -50,8 +50,8 @@ TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheDataFileAsNamed) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     double mic = c.mic;
-    sharc_mod::RunlogTexts texts;
-    EXPECT_TRUE(sharc_mod::runlog_summary("/data/Run1.DAT", c.sse, mic, texts));
+    sharc_runlog::RunlogTexts texts;
+    EXPECT_TRUE(sharc_runlog::runlog_summary("/data/Run1.DAT", c.sse, mic, texts));
     EXPECT_EQ(mic, c.mic);
     EXPECT_EQ(texts.sse_text.size(), 30u);
     EXPECT_EQ(texts.mic_text.size(), 30u);
@@ -63,8 +63,8 @@ TEST_F(RunlogSummary, AppendsTheSumOfSquaresAndTheMicUnderTheDataFileAsNamed) {
 TEST_F(RunlogSummary, ALongPathIsCutTo80Characters) {
   const std::string path = "/" + std::string(100, 'd') + "/Run1.DAT";
   double mic = 1.5;
-  sharc_mod::RunlogTexts texts;
-  sharc_mod::runlog_summary(path, 2.0, mic, texts);
+  sharc_runlog::RunlogTexts texts;
+  sharc_runlog::runlog_summary(path, 2.0, mic, texts);
   EXPECT_EQ(log(),
             " /" + std::string(80 - 1, 'd') +
                 " : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
@@ -73,8 +73,8 @@ TEST_F(RunlogSummary, ALongPathIsCutTo80Characters) {
 // A character of the name that cannot be shown is written by its code: one run, one line.
 TEST_F(RunlogSummary, ACharacterOfTheNameThatCannotBeShownIsWrittenByItsCode) {
   double mic = 1.5;
-  sharc_mod::RunlogTexts texts;
-  sharc_mod::runlog_summary("/data/a\nb\x01.DAT", 2.0, mic, texts);
+  sharc_runlog::RunlogTexts texts;
+  sharc_runlog::runlog_summary("/data/a\nb\x01.DAT", 2.0, mic, texts);
   EXPECT_EQ(log(),
             " /data/a<10>b<1>.DAT : SSQR=  2.0000 : MIC=  1.500 : Date Mon Dec  7 04:21:58 2026\n");
 }
@@ -85,8 +85,8 @@ TEST_F(RunlogSummary, CancelledOrRejectedRunsWriteNoLineAndZeroTheMic) {
     globals::bcancelrun = cancel;
     globals::bcorrectmdl = cancel;
     double mic = 7.0;
-    sharc_mod::RunlogTexts texts;
-    EXPECT_FALSE(sharc_mod::runlog_summary("/data/Run1.DAT", 1.0, mic, texts));
+    sharc_runlog::RunlogTexts texts;
+    EXPECT_FALSE(sharc_runlog::runlog_summary("/data/Run1.DAT", 1.0, mic, texts));
     EXPECT_EQ(mic, 0.0);
     EXPECT_EQ(texts.sse_text, std::string(30, ' '));
   }
