@@ -176,11 +176,13 @@ FVector<double> refine_columns(const ModelRows& m,
                          std::sqrt(w(i)) / norm(col);
         sum += e * e;
       }
+      // The error falls with the rounding as the step grows, until the truncation outgrows it:
+      // past its least, a step that happens to difference a curved model alike at h and 2h
+      // (a period of it) would pass for exact.
       const double e = std::sqrt(sum);
-      if (std::isfinite(e) && e < error(col)) {
-        error(col) = e;
-        for (int32_t i = 1; i <= m.n; ++i) jac(i, col) = d(i) / norm(col);
-      }
+      if (!(e < error(col))) break;
+      error(col) = e;
+      for (int32_t i = 1; i <= m.n; ++i) jac(i, col) = d(i) / norm(col);
       for (int32_t i = 1; i <= m.n; ++i) d(i) = wide(i);
     }
   }

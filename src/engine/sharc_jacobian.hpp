@@ -46,8 +46,8 @@ void jacobian(const ModelRows& m,
 
 // For a Jacobian whose normal matrix cannot be inverted: each column of jac (of the parameters
 // neither fixed nor marked kMovesNothing in undetermined, divided by norm(col), rows times
-// sqrt(w) not applied) differenced again over the steps step(j) 2^k, k = 0..16, where the model
-// allows them, keeping the one whose estimated error is least: a parameter that enters the
+// sqrt(w) not applied) differenced again over the steps step(j) 2^k, k = 0..16, while the model
+// allows them and the estimated error falls, keeping the last: a parameter that enters the
 // model linearly is differenced exactly but for rounding, which falls as the step grows.
 // The estimate of an entry is the change of its difference when the step is doubled, which is
 // three times the step's own truncation error and carries the rounding of the model's values,
