@@ -6,13 +6,16 @@
 #include <atomic>
 #include <climits>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <thread>
 
 #include "platform/image/bmp.hpp"
+#include "platform/image/jpeg_decode.hpp"
 #include "platform/image/picture_file.hpp"
 #include "support/icon_file.hpp"
 #include "support/metafile_writer.hpp"
+#include "support/picture_files.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/dib.hpp"
 #include "toolkit/drawing_state.hpp"
@@ -263,6 +266,17 @@ TEST_F(ImageFiles, FilesThatGiveNoPictureAreNamedWithTheirReason) {
     dialogs.clear();
   }
   EXPECT_EQ(page().at(0, 0), before.at(0, 0));
+}
+
+// A decoder that runs out of memory for a picture (here the JPEG reader's page) is told
+// apart from a file that is no picture: the box says that memory ran out.
+TEST_F(ImageFiles, ADecoderOutOfMemorySaysSo) {
+  dir.write("grey.jpg", testsupport::as_string(testsupport::jpeg_file(8, 8, {0x808080})));
+  platform::jpeg_allocation_seam = [] { throw std::bad_alloc(); };
+  readimagefile(path("grey.jpg").c_str(), 0, 0, 9, 9);
+  platform::jpeg_allocation_seam = nullptr;
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].text, "Insufficient memory to read image");
 }
 
 // 4 x 2 icons of every depth, drawn at their own size and doubled: (3, 0) is transparent and,

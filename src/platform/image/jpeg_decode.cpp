@@ -33,8 +33,8 @@ struct Decoding {
   std::jmp_buf jump;
   DecodeError why = DecodeError::NotPicture;
   bool out_of_memory = false;  // an allocation of the library's failed
-  int scan = 0;         // the last scan charged to `work`
-  uint64_t budget = 0;  // blocks the scans may pass over in all
+  int scan = 0;                // the last scan charged to `work`
+  uint64_t budget = 0;         // blocks the scans may pass over in all
   DecodeWork work;
 };
 
@@ -52,9 +52,8 @@ DecodeError reason(int code) {
   switch (code) {
     case JERR_IMAGE_TOO_BIG:  // a side past kMaxJpegSide, fired on reading the header
       return DecodeError::SideTooLong;
-    case JERR_BAD_PRECISION:     // samples of other than 8 bits
-    case JERR_SOF_UNSUPPORTED:   // lossless or hierarchical
-    case JERR_ARITH_NOTIMPL:     // arithmetic coding, where the library is built without it
+    case JERR_BAD_PRECISION:    // samples of other than 8 bits
+    case JERR_SOF_UNSUPPORTED:  // lossless or hierarchical
       return DecodeError::Unsupported;
     case JERR_NO_BACKING_STORE:  // coefficients that do not fit the memory given
       return DecodeError::TooMuchMemory;

@@ -256,11 +256,12 @@ std::optional<Page> decode_png(std::span<const uint8_t> bytes,
   }
   DecodeWork done;
   Reading reading = read_file(bytes, kNowhere, done);
-  // The inflater meets damage after the last row's bytes (a wrong checksum, bytes after the
-  // stream) in the same call that ends the row when both lie in one piece, and libpng stops
-  // before it gives the row. Read again with that piece a byte at a time, so that the row comes
-  // before the damage is met: the rows decide, not where the pieces fall.
+  // The inflater meets damage after the last row's bytes (a wrong checksum, a broken block) in
+  // the same call that ends the row when both lie in one piece, and libpng stops before it
+  // gives the row. Read again with that piece a byte at a time, so that the row comes before
+  // the damage is met: the rows decide, not where the pieces fall.
   if (!all_rows(reading) && !reading.out_of_memory && reading.stumbled != kNowhere) {
+    reading.page = Page();  // one page at a time
     reading = read_file(bytes, reading.stumbled, done);
   }
   const bool read = all_rows(reading);
