@@ -90,7 +90,9 @@ TEST(ResolveJacobian, EachRuleHoldsOnEitherSideOfItsThreshold) {
       EXPECT_EQ(r.has_error(k), c.has_error[size_t(k - 1)]);
       EXPECT_EQ(r.inseparable(k), c.inseparable[size_t(k - 1)]);
     }
-    if (c.at != 0) EXPECT_NEAR_REL(r.cplus(c.at, c.at), c.c, 1e-6);
+    if (c.at != 0) {
+      EXPECT_NEAR_REL(r.cplus(c.at, c.at), c.c, 1e-6);
+    }
   }
 }
 
