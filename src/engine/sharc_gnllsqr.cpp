@@ -14,6 +14,12 @@ using Params = FArray<double, common_data::max_params>;
 // The Jacobian step of parameter j: h = max((|p(j)| + floor) * factor, floor).
 constexpr double kStepFloor = 1.220703125e-5;
 constexpr double kStepFactor = 1.0009765625e-4;
+// The probes of the linear model, a share of each parameter (at least kProbeFloor): wide,
+// because the rounding of the fitted values, which may be the small difference of large terms
+// (a polynomial in years), enters the derivatives divided by the probe; the extrapolation
+// keeps the error of a wide probe on a nonlinear model small.
+constexpr double kProbeShare = 1e-2;
+constexpr double kProbeFloor = 1e-6;
 // The weighting mode whose sigma of a row is its fitted value: the step differentiates
 // through it. The sigmas of the other modes are held at the vector the step starts from (the
 // robust ones follow the residuals, which the linear model does not see).
@@ -22,6 +28,8 @@ constexpr int32_t kSigmaIsFit = 2;
 constexpr int32_t kMaxSteps = 100;
 // A fall of the sum below this share of it is rounding: the steps stop.
 constexpr double kSettled = 1e-12;
+// A step whose linear model promises less than this share of the sum is not tried.
+constexpr double kWorthwhile = 1e-10;
 // Singular values of the column-scaled Jacobian below this share of the largest carry no
 // direction that double precision resolves.
 constexpr double kRankFloor = 1e-15;
@@ -94,11 +102,11 @@ class RuleAside {
 // The linear model at p: p, then each free parameter j at the offsets 2h, h, -2h and -h. The
 // fitted values' derivatives are the central differences over 4h and 2h extrapolated to a zero
 // spacing (exact for a cubic, so for a model linear in its parameters), and J follows from them
-// by the chain rule. False when J is not finite.
-bool linearise(RunState& rs, int32_t n, VecView<double> p, Linear& lin) {
+// by the chain rule; sum := the model's sum at p. False when J is not finite.
+bool linearise(RunState& rs, int32_t n, VecView<double> p, Linear& lin, double& sum) {
   const RuleAside aside(rs);
   double f = 0.0;
-  rs.f1dim(p, n, f);
+  rs.f1dim(p, n, sum);
   FVector<double> g(lin.m);
   residuals_of_last(rs, lin, g.view());
   bool finite = true;
@@ -106,7 +114,7 @@ bool linearise(RunState& rs, int32_t n, VecView<double> p, Linear& lin) {
   for (int32_t j = 1; j <= n; ++j) {
     if (!is_free(j)) continue;
     const double pj = p(j);
-    const double h = std::max((std::fabs(pj) + kStepFloor) * kStepFactor, kStepFloor);
+    const double h = std::max(std::fabs(pj) * kProbeShare, kProbeFloor);
     int32_t k = 0;
     for (const double offset : {2.0 * h, h, -2.0 * h, -h}) {
       p(j) = pj + offset;
@@ -164,54 +172,60 @@ void step_of(const Linear& lin, double mu, VecView<double> delta) {
   for (int32_t j = 1; j <= k; ++j) delta(j) /= lin.scale(j);
 }
 
-// The trial p + delta (free parameters) when the bounds rule leaves it where it is and the
-// engine's sum falls below fval there: p and fval become it and its sum, which the last
-// evaluation published. False otherwise, and when p + delta is p.
-bool try_step(
-    RunState& rs, int32_t n, VecView<double> p, VecView<const double> delta, double& fval) {
+// The steps follow the model's own sum (the bounds rule set aside); a vector that the rule
+// leaves in place, where that sum is the engine's, is a candidate to return.
+struct Walk {
+  Params x;             // the current vector
+  double sum = 0.0;     // the model's sum there
+  bool inside = false;  // the bounds rule leaves x in place
+};
+
+// The trial w.x + delta (free parameters): when the model's sum falls there, w moves to it.
+// False otherwise, and when w.x + delta is w.x.
+bool try_step(RunState& rs, int32_t n, Walk& w, VecView<const double> delta) {
   Params trial, bounded;
   int32_t col = 0;
   bool moved = false;
   for (int32_t j = 1; j <= n; ++j) {
-    trial(j) = is_free(j) ? p(j) + delta(++col) : p(j);
-    moved = moved || trial(j) != p(j);
+    trial(j) = is_free(j) ? w.x(j) + delta(++col) : w.x(j);
+    moved = moved || trial(j) != w.x(j);
     bounded(j) = trial(j);
   }
   if (!moved) return false;
   double f = 0.0;
-  rs.func(bounded.view(n), n, f);
-  for (int32_t j = 1; j <= n; ++j) {
-    if (bounded(j) != trial(j)) return false;
+  rs.func(bounded.view(n), n, f);  // as the engine evaluates it
+  bool inside = true;
+  for (int32_t j = 1; j <= n; ++j) inside = inside && bounded(j) == trial(j);
+  if (!inside) {
+    const RuleAside aside(rs);
+    rs.f1dim(trial.view(n), n, f);
   }
-  if (!(f < fval)) return false;
-  for (int32_t j = 1; j <= n; ++j) p(j) = trial(j);
-  fval = f;
+  if (!(f < w.sum)) return false;
+  w.x = trial;
+  w.sum = f;
+  w.inside = inside;
   return true;
 }
 
-// One step from p with the damping share `damp`, raised until the step lowers the sum and
+// One step from w with the damping share `damp`, raised until the step lowers the sum and
 // lowered after it. False when no damping lowers it.
-bool step_down(
-    RunState& rs, int32_t n, VecView<double> p, const Linear& lin, double& fval, double& damp) {
+bool step_down(RunState& rs, int32_t n, Walk& w, const Linear& lin, double& damp) {
   if (!(lin.w(1) > 0.0)) return false;
+  double gain = 0.0;  // the fall of the sum that the linear model promises
+  for (int32_t c = 1; c <= lin.free; ++c) {
+    if (lin.w(c) > kRankFloor * lin.w(1)) gain += lin.proj(c) * lin.proj(c);
+  }
+  if (!(gain > kWorthwhile * w.sum)) return false;
   FVector<double> delta(lin.free);
   for (;;) {
     step_of(lin, damp * lin.w(1), delta.view());
-    if (try_step(rs, n, p, delta.view(), fval)) {
+    if (try_step(rs, n, w, delta.view())) {
       damp = damp / kDampRise < kRankFloor ? 0.0 : damp / kDampRise;
       return true;
     }
     damp = damp == 0.0 ? kRankFloor : damp * kDampRise;
     if (damp > kDampTop) return false;
   }
-}
-
-// x := the vector that the engine evaluates in place of p (the bounds rule, where it applies,
-// moves parameters that lie outside their margins), and fval its sum.
-void evaluated_vector(
-    RunState& rs, int32_t n, VecView<const double> p, VecView<double> x, double& fval) {
-  for (int32_t j = 1; j <= n; ++j) x(j) = p(j);
-  rs.func(x, n, fval);
 }
 
 int32_t free_count(int32_t n) {
@@ -248,27 +262,26 @@ void gnllsqr(RunState& rs, int32_t m, int32_t n, VecView<double> p, double& fmin
   }
   rs.f1dim(p, n, f);
 
-  // Gauss-Newton steps from the vector the engine evaluates for p.
+  // Gauss-Newton steps from p on the model's own sum; the lowest vector on the way that the
+  // bounds rule leaves in place, if its sum is below fmin, is returned with that sum.
   Linear lin(m, free_count(n));
   if (lin.free == 0) return;
-  Params x;
-  evaluated_vector(rs, n, p, x.view(n), f);
-  bool taken = false;
+  Walk w;
+  for (int32_t j = 1; j <= n; ++j) w.x(j) = p(j);
   double damp = 0.0;
   for (int32_t step = 1; step <= kMaxSteps; ++step) {
-    const double before = f;
-    if (!linearise(rs, n, x.view(n), lin)) break;
+    if (!linearise(rs, n, w.x.view(n), lin, w.sum)) break;
+    const double before = w.sum;
     decompose(lin);
-    if (!step_down(rs, n, x.view(n), lin, f, damp)) break;
-    taken = true;
-    if (!(before - f > kSettled * before)) break;
+    if (!step_down(rs, n, w, lin, damp)) break;
+    if (w.inside && w.sum < fmin) {
+      for (int32_t j = 1; j <= n; ++j) p(j) = w.x(j);
+      fmin = w.sum;
+    }
+    if (!(before - w.sum > kSettled * before)) break;
   }
-  // A vector returns with its own sum, never above the one handed in; else p and fmin come
-  // back as they came. The last evaluation is of the vector returned.
-  if (taken && f < fmin) {
-    for (int32_t j = 1; j <= n; ++j) p(j) = x(j);
-    fmin = f;
-  }
+  // Without a lower sum p and fmin come back as they came. The last evaluation is of the
+  // vector returned.
   rs.f1dim(p, n, f);
 }
 

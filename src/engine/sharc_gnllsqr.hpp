@@ -3,13 +3,13 @@
 //
 // gnllsqr first evaluates the objective in the pattern of a finite-difference Jacobian at the
 // engine's best vector p (offsets 0, 2h, h, -2h, -h of each parameter in turn, then p itself).
-// It then takes Gauss-Newton steps on the engine's own sum from the vector the engine
-// evaluates for p: the Jacobian of the weighted residuals (through the fitted value where that
+// It then takes damped Gauss-Newton (Levenberg-Marquardt) steps from p on the model's weighted
+// sum of squares: the Jacobian of the weighted residuals (through the fitted value where that
 // is the sigma, with the other sigmas held), its columns scaled to unit length and solved by
-// SVD, each step damped until the sum falls at a vector the bounds rule leaves in place, while
-// the sum falls by more than its rounding. A vector whose sum lies below the fmin handed in
-// comes back with that sum; otherwise p and fmin come back bit for bit. Either way the last
-// evaluation is of the vector returned, so common_data holds its publication.
+// SVD, while the sum falls by more than its rounding. The lowest vector on the way that the
+// bounds rule leaves in place (where that sum is the engine's) comes back with its sum when
+// that lies below the fmin handed in; otherwise p and fmin come back bit for bit. Either way
+// the last evaluation is of the vector returned, so common_data holds its publication.
 #pragma once
 
 #include <cstdint>
