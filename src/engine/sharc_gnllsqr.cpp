@@ -36,8 +36,11 @@ constexpr double kRankFloor = 1e-15;
 // The damping of a step, as a share of the largest singular value: none at first; after a
 // step that fails to lower the sum it starts at the rank floor and rises by kDampRise, after
 // one that lowers it, it falls by that factor. Past kDampTop (a steepest-descent step shorter
-// than any rounding of the parameters) no step lowers the sum.
-constexpr double kDampRise = 10.0;
+// than any rounding of the parameters) no step lowers the sum. The factor is small: in a
+// curved valley (an exponential's amplitude against its rate) the undamped step overshoots and
+// a damping ten times the one it needs shrinks the step along the valley's weak direction a
+// hundredfold, so that the steps crawl.
+constexpr double kDampRise = 2.0;
 constexpr double kDampTop = 1e8;
 
 // The objective of p through f1dim2 (row 1: every row gives the same value), clamped by
