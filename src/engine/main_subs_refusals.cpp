@@ -249,6 +249,13 @@ std::string row_name(int32_t i) {
          ")";
 }
 
+// The Y of data row i as the file writes it, so that the user finds it there (as a figure when
+// the file can no longer be read).
+std::string y_as_written(const Block& b, int32_t i) {
+  const std::string text = readwrite::rxy_text(b.file, i, b.nvar + 1);
+  return text.empty() ? sharc_mod::figure(b.xy(i, b.nvar + 1)) : text;
+}
+
 // The sentence naming the row whose weighted square makes most of the sum at the final vector
 // (weights w, fitted values yf), with its Y in the data's units. When no row's square outweighs
 // all the others' together, no row stands out (a model far from every row, as with a constant
@@ -270,7 +277,7 @@ std::string dominant_row(const Block& b, VecView<const double> w, VecView<const 
            "parameters and the starting values.";
   }
   const double others = largest_other({b.fit.y.data(), b.rows}, b.rows, top);
-  std::string text = row_name(top) + ", Y = " + sharc_mod::figure(b.xy(top, b.nvar + 1));
+  std::string text = row_name(top) + ", Y = " + y_as_written(b, top);
   const double ratio = std::fabs(b.fit.y(top)) / others;
   if (others > 0.0 && ratio >= kMarkRatio) {
     return text + ", is " + sharc_mod::figure(ratio) +
@@ -309,10 +316,7 @@ bool no_mark_rows(const Block& b) {
   const MarkRows marks = mark_rows(y, b.rows);
   if (marks.rows.empty()) return true;
   const std::string ratio = sharc_mod::figure(marks.ratio), limit = sharc_mod::figure(kMarkLimit);
-  // Each Y as the file writes it, so that the user finds it there.
-  const auto holds = [&b](int32_t i) {
-    return row_name(i) + " holds Y = " + readwrite::rxy_text(b.file, i, b.nvar + 1);
-  };
+  const auto holds = [&b](int32_t i) { return row_name(i) + " holds Y = " + y_as_written(b, i); };
   if (marks.rows.size() == 1) {
     sharc_mod::abort_run(holds(marks.rows[0]) + ", " + ratio +
                          " times the largest |Y|\r\nof the other rows. A row more than " + limit +
