@@ -381,7 +381,8 @@ bool near_data(const Block& b) {
   // kMarkLimit is 0 within the precision of a sum over the data: the fit cannot have run away
   // there. The far tails of a narrow peak are such rows: the model's values bottom out where
   // its exponential does (about 1E-35 of its height) while the data go on to 1E-278.
-  const double negligible = fit_frame::largest_magnitude({b.fit.y.data(), b.rows}, b.rows) / kMarkLimit;
+  const double negligible =
+      fit_frame::largest_magnitude({b.fit.y.data(), b.rows}, b.rows) / kMarkLimit;
   int32_t far = 0, counted = 0;
   for (int32_t i = 1; i <= b.rows; ++i) {
     const double y = std::fabs(b.fit.y(i));

@@ -39,10 +39,10 @@
 // standard error is 0. A free parameter whose central differences change no fitted value by
 // 1e-9 of the data's largest |y| (with a step widened until they would, as far as the model
 // stays its own) is left out too: it moves no fitted value that differences resolve, the data say
-// nothing about it, and its column would only carry rounding into A. Everything above is then computed from the columns that move alone, as if
-// it were held fixed (f counts those columns), and its standard error is NaN: not computed. When no
-// free parameter moves any fitted value, all columns are kept as they are (the fit run ends such a
-// fit on its error path).
+// nothing about it, and its column would only carry rounding into A. Everything above is then
+// computed from the columns that move alone, as if it were held fixed (f counts those columns),
+// and its standard error is NaN: not computed. When no free parameter moves any fitted value, all
+// columns are kept as they are (the fit run ends such a fit on its error path).
 #pragma once
 
 #include <cstdint>

@@ -25,8 +25,9 @@ void hold(pthread_key_t key, void* value);
 
 // The calling thread's own T, value-initialised on its first call and destroyed when the thread
 // ends. Each T is one object per thread, so every holder names its data by a type of its own
-// (declared in an unnamed namespace). Throws std::bad_alloc when no memory is left for it. Without a key (none left) the T is
-// a thread-local object after all, correct but for the abort above when memory runs out.
+// (declared in an unnamed namespace). Throws std::bad_alloc when no memory is left for it.
+// Without a key (none left) the T is a thread-local object after all, correct but for the abort
+// above when memory runs out.
 template <class T>
 T& mine() {
   static const std::optional<pthread_key_t> key =
